@@ -1,0 +1,115 @@
+#include "classes.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "numeric.h"
+
+namespace zorvel {
+
+std::vector<int> distinct_elevations(const Grid<double>& dtab, int nb_lig, int nb_col, std::size_t keep) {
+    std::vector<int> tabval;
+    for (int i = 0; i < nb_lig && tabval.size() < keep; ++i) {
+        const double* row = dtab[i];
+        for (int j = 0; j < nb_col && tabval.size() < keep; ++j) {
+            if (row[j] == kNoElevation) continue;
+            const std::int64_t val = whole_elevation(row[j]);
+            // -999 marks the empty cells, and whatever contour truncates to it
+            if (val == -999 || val == kNotWhole) continue;
+            bool seen = false;
+            for (int v : tabval) seen = seen || v == val;
+            if (!seen) tabval.push_back(static_cast<int>(val));
+        }
+    }
+    return tabval;
+}
+
+int suggested_interval(const std::vector<int>& tabval) {
+    const auto at = [&](std::size_t pos) -> std::int64_t { return pos <= tabval.size() ? tabval[pos - 1] : 0; };
+    std::int64_t d = at(10) - at(9);
+    if (d < 0) d = -d;
+    return d > INT_MAX ? 0 : static_cast<int>(d);
+}
+
+unsigned char ClassTable::class_of(std::int64_t whole) const {
+    if (whole == kNotWhole || intervalo == 0 || num_segment < 1) return kEmptyCell;
+    // the class values run by intervalo from tabord[1], so the class number
+    // follows from the distance to the first one
+    const std::int64_t d = whole - tabord[1];
+    if (d % intervalo != 0) return kEmptyCell;
+    const std::int64_t k = d / intervalo + 1;
+    return (k >= 1 && k <= num_segment) ? static_cast<unsigned char>(k) : kEmptyCell;
+}
+
+ClassTable class_values(int val_minimo, int val_maximo, int intervalo) {
+    ClassTable ct;
+    ct.intervalo = intervalo;
+    // int division truncates toward zero: -25 / 10 gives -2
+    ct.num_segment = (static_cast<std::int64_t>(val_maximo) - val_minimo) / intervalo;
+    ct.tabord.assign(1, 0);
+    std::int64_t val_deb = static_cast<std::int64_t>(val_minimo) - intervalo;
+    for (long long k = 1; k <= ct.num_segment + 1; ++k) {
+        val_deb += intervalo;
+        // between val_minimo and val_maximo, so always an int
+        ct.tabord.push_back(static_cast<int>(val_deb));
+    }
+    return ct;
+}
+
+bool class_dialogue(Console& con, RunState& rs, int suggested, ClassTable& ct) {
+    std::fprintf(con.out, "\n\n Intervalo altimetrico = %d ", suggested);
+    const auto rep = ask_int(con, "\n\n 0 ====> tomar en cuenta este intervalo\n 1 ====> elegir otro\n ",
+                             "la eleccion del intervalo", [](int r) { return (r == 0 || r == 1) ? nullptr : ""; });
+    if (!rep) return false;
+    int intervalo = suggested;
+    if (*rep == 0 && intervalo == 0) std::fputs("\n un intervalo de 0 no sirve: elija otro ", con.out);
+    if (*rep == 1 || intervalo == 0) {
+        const auto typed = ask_int(con, "\n valor del intervalo ? ", "el valor del intervalo", [](int v) {
+            return v != 0 ? nullptr : "\n un intervalo de 0 no sirve: elija otro ";
+        });
+        if (!typed) return false;
+        intervalo = *typed;
+    }
+    std::fputs("\n\n Definicion de los valores de la tabla de correspondencia :", con.out);
+    for (;;) {
+        const auto minimo = ask_int(con, "\n\n\tValor minimo ? ", "el valor minimo");
+        if (!minimo) return false;
+        const auto maximo = ask_int(con, "\n\tValor maximo ? ", "el valor maximo");
+        if (!maximo) return false;
+        const std::int64_t range = static_cast<std::int64_t>(*maximo) - *minimo;
+        if (range < INT_MIN || range > INT_MAX) {
+            std::fputs("\n la diferencia entre el maximo y el minimo sale del rango de los enteros ", con.out);
+            continue;
+        }
+        rs.val_minimo = *minimo;
+        rs.val_maximo = *maximo;
+        break;
+    }
+    const long long num_segment = (static_cast<std::int64_t>(rs.val_maximo) - rs.val_minimo) / intervalo;
+    if (num_segment > kMaxSegments) {
+        std::fprintf(con.out, "\n\n El numero total de intervalos (%lld) es demasiado grande ", num_segment + 1);
+        wait_key(con);
+        return false;
+    }
+    ct = class_values(rs.val_minimo, rs.val_maximo, intervalo);
+    return true;
+}
+
+bool write_table(Console& con, RunState& rs, const ClassTable& ct) {
+    std::FILE* f = rs.f3d.get();
+    for (long long k = 1; k <= ct.num_segment + 1; ++k)
+        std::fprintf(f, " %lld %d \n", k, ct.tabord[static_cast<std::size_t>(k)]);
+    const bool written = std::fflush(f) == 0 && !std::ferror(f);
+    const int saved = errno;
+    const bool closed = std::fclose(rs.f3d.release()) == 0;
+    if (!written || !closed) {
+        stop_line(con, "no se puede escribir " + rs.nomdescr3 + ": " + std::strerror(written ? errno : saved));
+        return false;
+    }
+    return true;
+}
+
+}  // namespace zorvel

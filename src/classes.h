@@ -1,0 +1,51 @@
+// Elevation classes: the suggested interval, the table limits, the class
+// values and the correspondence table.
+#ifndef ZORVEL_CLASSES_H
+#define ZORVEL_CLASSES_H
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "dialogue.h"
+#include "run_state.h"
+
+namespace zorvel {
+
+constexpr int kMaxSegments = 253;     // intervals: class numbers stay below kEmptyCell
+constexpr std::size_t kDistinctKept = 10;  // only the ninth and tenth values are ever used
+
+// The distinct whole elevations of rows 0..nb_lig-1 and columns 0..nb_col-1,
+// in order of first appearance, the first `keep` of them; empty cells and
+// values without a whole elevation are left out.
+std::vector<int> distinct_elevations(const Grid<double>& dtab, int nb_lig, int nb_col,
+                                     std::size_t keep = kDistinctKept);
+
+// |tabval[10] - tabval[9]|, positions counted from 1, a missing one reading 0;
+// 0 when the difference does not fit an int.
+int suggested_interval(const std::vector<int>& tabval);
+
+// The class values: class number k stands for tabord[k], k = 1..num_segment + 1.
+struct ClassTable {
+    int intervalo = 0;
+    long long num_segment = -1;
+    std::vector<int> tabord;  // position 0 unused
+
+    // The class number of a whole elevation, or kEmptyCell when no class
+    // 1..num_segment has that value (the last class value is given to no cell).
+    unsigned char class_of(std::int64_t whole) const;
+};
+
+// The interval dialogue and the table limits; sets val_minimo and val_maximo.
+// False when the run stops (end of input, or too many intervals).
+bool class_dialogue(Console& con, RunState& rs, int suggested, ClassTable& ct);
+
+// Class values from the limits and the interval (intervalo != 0).
+ClassTable class_values(int val_minimo, int val_maximo, int intervalo);
+
+// Writes " k value " lines to f3d and closes it; false, after a stop line, on a write error.
+bool write_table(Console& con, RunState& rs, const ClassTable& ct);
+
+}  // namespace zorvel
+
+#endif

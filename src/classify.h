@@ -1,0 +1,22 @@
+// Class numbers into the class grid, and the corner cells of right-angle turns taken out.
+#ifndef ZORVEL_CLASSIFY_H
+#define ZORVEL_CLASSIFY_H
+
+#include <cstdio>
+
+#include "classes.h"
+#include "run_state.h"
+
+namespace zorvel {
+
+// Gives every cell of tab the class whose value is its whole elevation, with
+// a progress line every 200 rows.
+void class_assignment(std::FILE* out, RunState& rs, const ClassTable& ct);
+
+// Empties every interior cell whose only neighbours of its class are two
+// orthogonal ones at a right angle (masks 10, 40, 160 and 130).
+void corner_cleanup(Grid<unsigned char>& tab, int nb_lig, int nb_col);
+
+}  // namespace zorvel
+
+#endif

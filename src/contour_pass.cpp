@@ -1,0 +1,84 @@
+#include "contour_pass.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "numeric.h"
+#include "rotation.h"
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
+namespace zorvel {
+
+namespace {
+
+unsigned long long machine_memory() {
+#if defined(_SC_PHYS_PAGES) && defined(_SC_PAGESIZE)
+    const long pages = sysconf(_SC_PHYS_PAGES);
+    const long page = sysconf(_SC_PAGESIZE);
+    if (pages > 0 && page > 0) return static_cast<unsigned long long>(pages) * static_cast<unsigned long long>(page);
+#endif
+    return kFallbackMemoryLimit;
+}
+
+}  // namespace
+
+bool grid_setup(Console& con, RunState& rs) {
+    // both grids, the row pointers included, counted in extended precision:
+    // the product passes 64 bits long before the int counts overflow
+    const long double rows = static_cast<long double>(rs.nb_lig) + 2;
+    const long double cols = static_cast<long double>(rs.nb_col) + 2;
+    const long double need = rows * cols * (sizeof(double) + 1) + rows * (sizeof(double*) + sizeof(unsigned char*));
+    const long double have = static_cast<long double>(machine_memory());
+    if (rs.nb_lig > INT32_MAX - 2 || rs.nb_col > INT32_MAX - 2 || need > have) {
+        char text[200];
+        std::snprintf(text, sizeof text, "la cuadricula de %d lineas y %d columnas necesita %.0Lf MiB y la maquina tiene %.0Lf MiB",
+                      rs.nb_lig, rs.nb_col, need / (1 << 20), have / (1 << 20));
+        stop_line(con, text);
+        return false;
+    }
+    rs.dtab = Grid<double>();
+    rs.tab = Grid<unsigned char>();
+    rs.dtab = Grid<double>::make(rs.nb_col + 2, rs.nb_lig + 2);
+    if (rs.dtab) rs.tab = Grid<unsigned char>::make(rs.nb_col, rs.nb_lig);
+    if (!rs.dtab || !rs.tab) {
+        rs.dtab = Grid<double>();
+        stop_line(con, "sin memoria para la cuadricula de " + std::to_string(rs.nb_lig) + " lineas y " +
+                           std::to_string(rs.nb_col) + " columnas");
+        return false;
+    }
+    // one row and one column fewer than allocated: the last ones keep their 0.0
+    for (int i = 0; i < rs.nb_lig + 1; ++i)
+        for (int j = 0; j < rs.nb_col + 1; ++j) rs.dtab[i][j] = kNoElevation;
+    for (int i = 0; i < rs.nb_lig; ++i)
+        for (int j = 0; j < rs.nb_col; ++j) rs.tab[i][j] = kEmptyCell;
+    return true;
+}
+
+GridPoint grid_position(const RunState& rs, double x, double y) {
+    // row 0 lies at the top of the extents, the maximum Y
+    const double i = static_cast<double>(rs.nb_lig - (static_cast<long double>(y) - rs.ext.min_y) / rs.pix_size);
+    const double j = static_cast<double>((static_cast<long double>(x) - rs.ext.min_x) / rs.pix_size);
+    return GridPoint{i, j};
+}
+
+void vertex_step(RunState& rs, VertexStep& vs, int& flag, double x, double y, double alti) {
+    const GridPoint p = grid_position(rs, x, y);
+    // turned even at angle 0: the rounding of the round trip is part of the result
+    const Turned t = rotation(vs.angle, vs.sentido, p.i, p.j, rs.nb_lig, rs.nb_col);
+    const Cell cell{round_half_up_wide(t.id2), round_half_up_wide(t.jd2)};
+    if (flag == 0) {
+        vs.deb = cell;
+        flag = 1;
+        return;
+    }
+    // each segment carries the elevation of its later vertex
+    const ElevationGrid g{rs.dtab.rows(), rs.dtab.nb_rows(), rs.dtab.nb_cols()};
+    trace_segment(g, vs.deb, cell, alti);
+    vs.deb = cell;
+}
+
+}  // namespace zorvel

@@ -1,0 +1,41 @@
+// The work of pass two besides scanning: the grids, and every vertex placed
+// and joined to the one before it.
+#ifndef ZORVEL_CONTOUR_PASS_H
+#define ZORVEL_CONTOUR_PASS_H
+
+#include "dialogue.h"
+#include "run_state.h"
+#include "trace_droite.h"
+
+namespace zorvel {
+
+// Largest elevation grid we try to allocate, in bytes, when the machine
+// does not say how much memory it has.
+constexpr unsigned long long kFallbackMemoryLimit = 1ULL << 40;
+
+// Creates dtab (-999.0 over rows 0..nb_lig and columns 0..nb_col, 0.0 in the
+// last row and column) and tab (255 everywhere); false, after a stop line,
+// when the grids cannot be had.
+bool grid_setup(Console& con, RunState& rs);
+
+// What the vertex step keeps from one vertex to the next.
+struct VertexStep {
+    double angle = 0.0;  // degrees, from the rotation dialogue
+    int sentido = 0;     // 0 left, 1 right
+    Cell deb{0, 0};      // cell of the previous vertex of the polyline
+};
+
+// The fractional grid position of a map point, before the rotation.
+struct GridPoint {
+    double i;
+    double j;
+};
+GridPoint grid_position(const RunState& rs, double x, double y);
+
+// Places the vertex (x, y) of elevation alti: the first vertex of a
+// polyline only sets deb, every later one draws the segment from deb.
+void vertex_step(RunState& rs, VertexStep& vs, int& flag, double x, double y, double alti);
+
+}  // namespace zorvel
+
+#endif

@@ -1,0 +1,239 @@
+#include "drawing_reader.h"
+
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+
+namespace zorvel {
+
+namespace {
+
+// isspace() of the "C" locale, which the program never leaves
+constexpr bool is_space(unsigned char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+constexpr bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+// Plain [+-]digits words of up to 18 digits: the shape of group codes.
+bool fast_int(const char* s, std::size_t len, int& v) {
+    std::size_t k = 0;
+    bool neg = false;
+    if (len > 0 && (s[0] == '+' || s[0] == '-')) {
+        neg = s[0] == '-';
+        k = 1;
+    }
+    const std::size_t digits = len - k;
+    if (digits == 0 || digits > 18) return false;
+    long long n = 0;
+    for (; k < len; ++k) {
+        if (!is_digit(s[k])) return false;
+        n = n * 10 + (s[k] - '0');
+    }
+    // the C library converts to long and stores it in an int, keeping the
+    // low 32 bits: "99999999999" reads as 1215752191
+    v = static_cast<int>(neg ? -n : n);
+    return true;
+}
+
+// Plain decimal words ([+-]digits[.digits]) whose value is an exact integer
+// divided by an exact power of ten: one correctly rounded division gives what
+// strtod gives.
+bool fast_double(const char* s, std::size_t len, double& v) {
+    static constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                        1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                        1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    std::size_t k = 0;
+    bool neg = false;
+    if (len > 0 && (s[0] == '+' || s[0] == '-')) {
+        neg = s[0] == '-';
+        k = 1;
+    }
+    std::uint64_t m = 0;
+    int digits = 0;      // significant digits kept in m
+    int frac = 0;        // digits after the point
+    bool any_digit = false;
+    bool point = false;
+    for (; k < len; ++k) {
+        const char c = s[k];
+        if (is_digit(c)) {
+            any_digit = true;
+            if (m == 0 && c == '0') {
+                if (point) ++frac;
+                continue;
+            }
+            if (++digits > 19) return false;
+            m = m * 10 + static_cast<std::uint64_t>(c - '0');
+            if (point) ++frac;
+        } else if (c == '.' && !point) {
+            point = true;
+        } else {
+            return false;
+        }
+    }
+    if (!any_digit || frac > 22 || m > (std::uint64_t{1} << 53)) return false;
+    const double q = static_cast<double>(m) / kPow10[frac];
+    v = neg ? -q : q;
+    return true;
+}
+
+}  // namespace
+
+DrawingReader::DrawingReader(std::FILE* f, std::size_t chunk) : f_(f), buf_(chunk < 2 ? 2 : chunk) {}
+
+void DrawingReader::rewind() {
+    std::rewind(f_);  // also clears the stream's own indicators
+    pos_ = end_ = 0;
+    source_done_ = false;
+    eof_flag_ = false;
+    error_text_.clear();
+}
+
+// Reads more of the file behind what is buffered; false when nothing came.
+bool DrawingReader::fill() {
+    if (source_done_) return false;
+    if (pos_ > 0) {
+        std::memmove(buf_.data(), buf_.data() + pos_, end_ - pos_);
+        end_ -= pos_;
+        pos_ = 0;
+    }
+    if (end_ == buf_.size()) return false;
+    errno = 0;
+    const std::size_t got = std::fread(buf_.data() + end_, 1, buf_.size() - end_, f_);
+    end_ += got;
+    if (got == 0) {
+        source_done_ = true;
+        if (std::ferror(f_)) {
+            error_text_ = errno != 0 ? std::strerror(errno) : "error de lectura";
+            return false;
+        }
+    }
+    return got > 0;
+}
+
+// White space before a conversion; running into the end sets the indicator.
+bool DrawingReader::skip_space() {
+    for (;;) {
+        while (pos_ < end_ && is_space(static_cast<unsigned char>(buf_[pos_]))) ++pos_;
+        if (pos_ < end_) return true;
+        if (!fill()) {
+            if (!error()) eof_flag_ = true;
+            return false;
+        }
+    }
+}
+
+// The word at pos_, whole in the buffer: len characters, followed by white
+// space or by the end of the file. too_long when it does not fit the buffer.
+DrawingReader::Span DrawingReader::word_span(std::size_t& len, bool& ends_at_eof) {
+    if (!skip_space()) return Span::none;
+    std::size_t j = pos_;
+    for (;;) {
+        while (j < end_ && !is_space(static_cast<unsigned char>(buf_[j]))) ++j;
+        if (j < end_) {
+            len = j - pos_;
+            ends_at_eof = false;
+            return Span::word;
+        }
+        const std::size_t scanned = j - pos_;
+        if (pos_ == 0 && end_ == buf_.size()) {
+            len = scanned;
+            return Span::too_long;
+        }
+        if (!fill()) {
+            if (error()) return Span::none;
+            len = end_ - pos_;
+            ends_at_eof = true;
+            return Span::word;
+        }
+        j = pos_ + scanned;
+    }
+}
+
+bool DrawingReader::read_word(Token& t) {
+    std::size_t len = 0;
+    bool ends_at_eof = false;
+    const Span span = word_span(len, ends_at_eof);
+    if (span == Span::none) return false;
+    const std::size_t kept = len < static_cast<std::size_t>(kTokenMax) ? len : kTokenMax;
+    std::memcpy(t.text, buf_.data() + pos_, kept);
+    t.text[kept] = '\0';
+    if (span == Span::word) {
+        pos_ += len;
+        if (ends_at_eof) eof_flag_ = true;
+        return true;
+    }
+    // a word longer than the buffer: the rest of it is consumed, never a token
+    pos_ = end_;
+    for (;;) {
+        if (pos_ == end_ && !fill()) {
+            if (!error()) eof_flag_ = true;
+            return true;
+        }
+        while (pos_ < end_ && !is_space(static_cast<unsigned char>(buf_[pos_]))) ++pos_;
+        if (pos_ < end_) return true;
+    }
+}
+
+bool DrawingReader::skip_word() {
+    Token discarded;
+    return read_word(discarded);
+}
+
+// Any other shape goes to the C library's own conversion, run on a memory
+// stream that holds the word and one blank: the stream position afterwards
+// tells how much it consumed, also when the conversion failed.
+template <typename T>
+bool DrawingReader::convert_slow(const char* format, T& v, std::size_t len, bool ends_at_eof,
+                                 bool complete) {
+    std::string word(buf_.data() + pos_, len);
+    word.push_back(' ');
+    std::FILE* mem = fmemopen(word.data(), word.size(), "r");
+    if (mem == nullptr) {
+        error_text_ = "sin memoria para convertir un numero";
+        return false;
+    }
+    T value{};
+    const int got = std::fscanf(mem, format, &value);
+    const long used = std::ftell(mem);
+    std::fclose(mem);
+    const std::size_t consumed = used < 0 ? 0 : static_cast<std::size_t>(used);
+    if (consumed >= len) {
+        if (!complete) {
+            error_text_ = "palabra demasiado larga donde se espera un numero";
+            return false;
+        }
+        if (ends_at_eof) eof_flag_ = true;
+    }
+    pos_ += consumed < len ? consumed : len;
+    if (got == 1) v = value;
+    return got == 1;
+}
+
+bool DrawingReader::read_int(int& v) {
+    std::size_t len = 0;
+    bool ends_at_eof = false;
+    const Span span = word_span(len, ends_at_eof);
+    if (span == Span::none) return false;
+    if (span == Span::word && fast_int(buf_.data() + pos_, len, v)) {
+        pos_ += len;
+        if (ends_at_eof) eof_flag_ = true;
+        return true;
+    }
+    return convert_slow("%d", v, len, ends_at_eof, span == Span::word);
+}
+
+bool DrawingReader::read_double(double& v) {
+    std::size_t len = 0;
+    bool ends_at_eof = false;
+    const Span span = word_span(len, ends_at_eof);
+    if (span == Span::none) return false;
+    if (span == Span::word && fast_double(buf_.data() + pos_, len, v)) {
+        pos_ += len;
+        if (ends_at_eof) eof_flag_ = true;
+        return true;
+    }
+    return convert_slow("%lf", v, len, ends_at_eof, span == Span::word);
+}
+
+}  // namespace zorvel

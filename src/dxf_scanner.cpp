@@ -1,0 +1,96 @@
+#include "dxf_scanner.h"
+
+#include <cstring>
+
+namespace zorvel {
+
+namespace {
+
+enum class Keyword { none, extmin, extmax, polyline, vertex };
+
+// Whole-word, case-sensitive comparison, in the order the loop has always
+// tried them; a token holding a NUL compares as the part before it.
+Keyword keyword_of(const Token& t) {
+    const char* s = t.text;
+    switch (s[0]) {
+        case '$':
+            if (std::strcmp(s, "$EXTMIN") == 0) return Keyword::extmin;
+            if (std::strcmp(s, "$EXTMAX") == 0) return Keyword::extmax;
+            return Keyword::none;
+        case 'P':
+            return std::strcmp(s, "POLYLINE") == 0 ? Keyword::polyline : Keyword::none;
+        case 'V':
+            return std::strcmp(s, "VERTEX") == 0 ? Keyword::vertex : Keyword::none;
+        default:
+            return Keyword::none;
+    }
+}
+
+// Codes 10, 20 and 30 with their values, in any order, until another code.
+// A code that cannot be read ends the loop: without this, a failed read would
+// leave val at 10, 20 or 30 and the loop would never end.
+bool group_loop(DrawingReader& rd, ScanState& st, double& x, double& y, double& z,
+                const std::function<bool(const Extents&)>* at_max_y, const Extents& ext) {
+    if (!rd.read_int(st.val)) return true;
+    for (;;) {
+        double* target = st.val == 10 ? &x : st.val == 20 ? &y : st.val == 30 ? &z : nullptr;
+        if (target == nullptr) return true;  // that code is consumed, never a keyword
+        const int code = st.val;
+        // a value that does not convert keeps the previous one
+        (void)rd.read_double(*target);
+        const bool next_code = rd.read_int(st.val);
+        if (code == 20 && at_max_y != nullptr && *at_max_y && !(*at_max_y)(ext)) return false;
+        if (!next_code) return true;
+    }
+}
+
+}  // namespace
+
+PassEnd scan_pass(DrawingReader& rd, ScanState& st, Extents& ext, const PassHooks& hooks,
+                  std::FILE* out) {
+    st.segm = 0;
+    while (!rd.eof()) {
+        // A read that finds no word leaves texte as it was, and the iteration
+        // goes on with the last token: a drawing ending in a line end has its
+        // last token examined twice.
+        (void)rd.read_word(st.texte);
+        if (rd.error()) return PassEnd::read_error;
+        switch (keyword_of(st.texte)) {
+            case Keyword::extmin:
+                if (!group_loop(rd, st, ext.min_x, ext.min_y, ext.min_alt, nullptr, ext))
+                    return PassEnd::stopped;
+                break;
+            case Keyword::extmax:
+                if (!group_loop(rd, st, ext.max_x, ext.max_y, ext.max_alt, &hooks.at_max_y, ext))
+                    return PassEnd::stopped;
+                break;
+            case Keyword::polyline:
+                ++st.segm;
+                std::fprintf(out, "\tsegment %d            \r        ", st.segm);
+                st.flag = 0;
+                break;
+            case Keyword::vertex:
+                // the skipped words pass through texte and are not examined;
+                // past the end of the drawing a read changes nothing
+                for (int k = 0; k < st.reg && !rd.eof() && !rd.error(); ++k) (void)rd.read_word(st.texte);
+                // X, Y and elevation are taken by position, whatever the codes
+                // say; a failed read keeps the previous vertex's value
+                (void)rd.read_int(st.val);
+                (void)rd.read_double(st.dval1);
+                (void)rd.read_int(st.val);
+                (void)rd.read_double(st.dval2);
+                (void)rd.read_int(st.val);
+                (void)rd.read_double(st.dval3);
+                (void)rd.read_int(st.val);
+                if (rd.error()) return PassEnd::read_error;
+                if (hooks.at_vertex && !hooks.at_vertex(st)) return PassEnd::stopped;
+                break;
+            case Keyword::none:
+                break;
+        }
+        if (rd.error()) return PassEnd::read_error;
+    }
+    return PassEnd::end_of_file;
+}
+
+}  // namespace zorvel

@@ -1,0 +1,83 @@
+#include "grid_geometry.h"
+
+#include <cmath>
+#include <string>
+
+#include "numeric.h"
+
+namespace zorvel {
+
+double degree_factor() {
+    const double pi = std::atan(1.0) * 4.0;
+    return static_cast<double>((1.0L / 180.0L) * static_cast<long double>(pi));
+}
+
+std::optional<GridSize> size_grid(const Extents& ext, double pix_size) {
+    const double dif_x = static_cast<double>(static_cast<long double>(ext.max_x) - ext.min_x);
+    const auto nb_col = round_half_up(static_cast<long double>(dif_x) / pix_size);
+    const double dif_y = static_cast<double>(static_cast<long double>(ext.max_y) - ext.min_y);
+    const auto nb_lig = round_half_up(static_cast<long double>(dif_y) / pix_size);
+    if (!nb_col || !nb_lig) return std::nullopt;
+    return GridSize{*nb_lig, *nb_col};
+}
+
+bool grid_sizing(Console& con, RunState& rs, Approximation which) {
+    const auto size = size_grid(rs.ext, rs.pix_size);
+    if (!size) {
+        stop_line(con, "las extensiones del dibujo ($EXTMIN, $EXTMAX) con el tamano del pixel dan "
+                       "una cuadricula fuera de rango en " + rs.nomim1);
+        return false;
+    }
+    rs.nb_lig = size->nb_lig;
+    rs.nb_col = size->nb_col;
+    if (which == Approximation::first) {
+        std::fputs("\n\n Primera aproximacion : ", con.out);
+        std::fprintf(con.out, "\n\n lineas = %d columnas = %d \n\n", rs.nb_lig, rs.nb_col);
+    } else {
+        std::fputs("\n\n Segunda aproximacion : ", con.out);
+        std::fprintf(con.out, "\n\n pix_size %lf lineas = %d columnas = %d \n\n", rs.pix_size, rs.nb_lig,
+                     rs.nb_col);
+    }
+    if (rs.nb_lig <= 0 || rs.nb_col <= 0) {
+        stop_line(con, "la cuadricula no tiene celdas (lineas = " + std::to_string(rs.nb_lig) +
+                           ", columnas = " + std::to_string(rs.nb_col) +
+                           "): revise $EXTMIN, $EXTMAX y el tamano del pixel de " + rs.nomim1);
+        return false;
+    }
+    return true;
+}
+
+std::optional<RotationChoice> rotation_dialogue(Console& con) {
+    const auto angle = ask_double(con, "\n\n angulo de rotacion (decimal) ? ", "el angulo de rotacion",
+                                  [](double a) {
+                                      return std::isfinite(a) ? nullptr
+                                                              : "\n el angulo debe ser un numero finito ";
+                                  });
+    if (!angle) return std::nullopt;
+    const auto sentido =
+        ask_int(con, "\n rotacion: sentido :\n\t0 ====> izquierdo\n\t1 ====> derecho\n\t",
+                "el sentido de rotacion", [](int s) { return (s == 0 || s == 1) ? nullptr : ""; });
+    if (!sentido) return std::nullopt;
+    return RotationChoice{*angle, *sentido};
+}
+
+double rotated_pixel_size(double pix_size, int nb_col, double angle) {
+    const double r = static_cast<double>(static_cast<long double>(angle) * degree_factor());
+    const double cote = static_cast<double>(static_cast<long double>(nb_col) * std::sin(r));
+    const double d_col = static_cast<double>(static_cast<long double>(nb_col) - cote);
+    // the squares and their sum in extended precision, the sum rounded to double
+    const double sum = static_cast<double>(static_cast<long double>(cote) * cote +
+                                           static_cast<long double>(d_col) * d_col);
+    const double hypo = std::sqrt(sum);
+    // the product first, product and quotient in extended precision
+    return static_cast<double>((static_cast<long double>(pix_size) * hypo) / nb_col);
+}
+
+void report_pass_one(std::FILE* out, int segm, double min_dyn, double max_dyn, const Extents& ext) {
+    std::fprintf(out, "\n Numero total de segmentos = %d ", segm);
+    std::fprintf(out, "\n\n Dyn. Min = %lf Max = %lf ", min_dyn, max_dyn);
+    std::fprintf(out, "\n\n Min Y = %lf Max Y = %lf ", ext.min_y, ext.max_y);
+    std::fprintf(out, "\n Min X = %lf Max X = %lf ", ext.min_x, ext.max_x);
+}
+
+}  // namespace zorvel

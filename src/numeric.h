@@ -1,0 +1,46 @@
+// The program's numeric rules, one helper each.
+//
+// Floating expressions are evaluated in extended precision (long double, the
+// 64-bit significand of the x87 format) and rounded to double only where
+// they are stored. Every conversion to an integer truncates toward zero; the
+// nearest whole number is taken by adding 0.5 first. Conversions that could
+// leave the int range (NaN, infinities, huge values) are checked, never
+// undefined.
+#ifndef ZORVEL_NUMERIC_H
+#define ZORVEL_NUMERIC_H
+
+#include <climits>
+#include <cmath>
+#include <cstdint>
+#include <optional>
+
+namespace zorvel {
+
+// Truncation toward zero when the result fits an int; nullopt otherwise.
+inline std::optional<int> trunc_toward_zero(long double x) {
+    // NaN fails both comparisons
+    if (!(x > static_cast<long double>(INT_MIN) - 1.0L && x < static_cast<long double>(INT_MAX) + 1.0L))
+        return std::nullopt;
+    return static_cast<int>(x);
+}
+
+// Add 0.5, then truncate toward zero; nullopt when the result leaves the int range.
+inline std::optional<int> round_half_up(long double x) { return trunc_toward_zero(x + 0.5L); }
+
+// The same rule kept in extended precision, for positions that may lie far
+// outside any grid (a whole number, or NaN/infinity passed through).
+inline long double round_half_up_wide(long double x) { return std::trunc(x + 0.5L); }
+
+// A whole elevation that no int equals: the value of cells whose elevation
+// is NaN, infinite or beyond the int range.
+constexpr std::int64_t kNotWhole = INT64_MIN;
+
+// The whole elevation of a grid value: truncation toward zero, or kNotWhole.
+inline std::int64_t whole_elevation(double v) {
+    const auto w = trunc_toward_zero(v);
+    return w ? *w : kNotWhole;
+}
+
+}  // namespace zorvel
+
+#endif

@@ -1,0 +1,100 @@
+#include "trace_droite.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "numeric.h"
+
+namespace zorvel {
+
+namespace {
+
+bool inside(const ElevationGrid& g, long double i, long double j) {
+    return i >= 0 && j >= 0 && i < g.nb_rows && j < g.nb_cols;
+}
+
+// The steps s of a walk p0 + s * d whose rounded position can fall in cells
+// 0..n-1: trunc(p + 0.5) lies there exactly when -1.5 < p < n - 0.5.
+bool axis_steps(long double p0, long double d, int n, long double& lo, long double& hi) {
+    const long double low = -1.5L;
+    const long double high = n - 0.5L;
+    if (d == 0) return p0 > low && p0 < high;
+    const long double t1 = (low - p0) / d;
+    const long double t2 = (high - p0) / d;
+    lo = std::max(lo, std::floor(std::min(t1, t2)));
+    hi = std::min(hi, std::ceil(std::max(t1, t2)));
+    return lo <= hi;
+}
+
+// Walk between cells of which one at least lies outside the grid: each step
+// is computed from the start, and only the steps that can reach the grid are
+// taken.
+void clipped_walk(const ElevationGrid& g, Cell deb, Cell fin, double alti) {
+    const long double a = fin.j - deb.j;
+    const long double b = fin.i - deb.i;
+    const long double rmax = std::fabs(a) > std::fabs(b) ? std::fabs(a) : std::fabs(b);
+    if (!std::isfinite(rmax)) return;
+    if (rmax == 0) {
+        if (inside(g, deb.i, deb.j)) g.dtab[static_cast<int>(deb.i)][static_cast<int>(deb.j)] = alti;
+        return;
+    }
+    const long double di = b / rmax;
+    const long double dj = a / rmax;
+    long double lo = 0;
+    long double hi = rmax;
+    if (!axis_steps(deb.i, di, g.nb_rows, lo, hi) || !axis_steps(deb.j, dj, g.nb_cols, lo, hi)) return;
+    // one axis moves a whole cell per step, so no more steps than this can
+    // meet the grid; the bound also holds where far positions lose precision
+    const long double most = static_cast<long double>(g.nb_rows) + g.nb_cols + 4;
+    const long double count = std::min(hi - lo, most);
+    for (long double k = 0; k <= count; ++k) {
+        const long double s = lo + k;
+        const long double ci = round_half_up_wide(deb.i + s * di);
+        const long double cj = round_half_up_wide(deb.j + s * dj);
+        if (inside(g, ci, cj)) g.dtab[static_cast<int>(ci)][static_cast<int>(cj)] = alti;
+    }
+}
+
+}  // namespace
+
+void trace_droite(const ElevationGrid& g, int ideb, int jdeb, int ifin, int jfin, double alti) {
+    if (!inside(g, ideb, jdeb) || !inside(g, ifin, jfin)) {
+        clipped_walk(g, Cell{static_cast<long double>(ideb), static_cast<long double>(jdeb)},
+                     Cell{static_cast<long double>(ifin), static_cast<long double>(jfin)}, alti);
+        return;
+    }
+    const double a = jfin - jdeb;
+    const double b = ifin - ideb;
+    double icrrnt_d = ideb;
+    double jcrrnt_d = jdeb;
+    int icrrnt = ideb;
+    int jcrrnt = jdeb;
+    g.dtab[ideb][jdeb] = alti;
+    const double rmax = std::fabs(a) > std::fabs(b) ? std::fabs(a) : std::fabs(b);
+    if (rmax == 0) return;
+    const double dinext = b / rmax;
+    const double djnext = a / rmax;
+    // between cells of the grid the walk reaches the end cell in rmax steps
+    // and stays in the rectangle of its two ends; the step count bounds it all the same
+    for (int step = 0; (icrrnt != ifin || jcrrnt != jfin) && step < rmax; ++step) {
+        // the running position is accumulated, not recomputed from the start
+        icrrnt_d = icrrnt_d + dinext;
+        jcrrnt_d = jcrrnt_d + djnext;
+        icrrnt = static_cast<int>(round_half_up_wide(icrrnt_d));
+        jcrrnt = static_cast<int>(round_half_up_wide(jcrrnt_d));
+        if (inside(g, icrrnt, jcrrnt)) g.dtab[icrrnt][jcrrnt] = alti;
+    }
+}
+
+void trace_segment(const ElevationGrid& g, Cell deb, Cell fin, double alti) {
+    if (!std::isfinite(deb.i) || !std::isfinite(deb.j) || !std::isfinite(fin.i) || !std::isfinite(fin.j))
+        return;
+    if (inside(g, deb.i, deb.j) && inside(g, fin.i, fin.j)) {
+        trace_droite(g, static_cast<int>(deb.i), static_cast<int>(deb.j), static_cast<int>(fin.i),
+                     static_cast<int>(fin.j), alti);
+        return;
+    }
+    clipped_walk(g, deb, fin, alti);
+}
+
+}  // namespace zorvel

@@ -1,0 +1,103 @@
+#include "treatment.h"
+
+#include <cmath>
+
+#include "classes.h"
+#include "classify.h"
+#include "contour_pass.h"
+#include "dxf_scanner.h"
+#include "grid_geometry.h"
+
+namespace zorvel {
+
+namespace {
+
+// The elevation range starts at these values, not at the extremes of a double.
+constexpr double kMinDynStart = 10000.0;
+constexpr double kMaxDynStart = 0.0;
+
+bool pass_ended(Console& con, const RunState& rs, const DrawingReader& rd, PassEnd end) {
+    if (end == PassEnd::read_error)
+        stop_line(con, "no se puede leer " + rs.nomim1 + ": " + rd.error_text());
+    return end == PassEnd::end_of_file;
+}
+
+}  // namespace
+
+bool treatment(Console& con, RunState& rs) {
+    ScanState st;
+    double min_dyn = kMinDynStart;
+    double max_dyn = kMaxDynStart;
+
+    std::fputs("\n treatment\n", con.out);
+    const auto reg = ask_int(con, "\n numero de registros anteriores en Vertex ? ", "el numero de registros");
+    if (!reg) return false;
+    st.reg = *reg;
+
+    DrawingReader rd(rs.f1.get());
+
+    // pass one: the extents, a first grid and the elevation range
+    bool sized = false;
+    PassHooks one;
+    one.at_max_y = [&](const Extents&) {
+        sized = true;
+        return grid_sizing(con, rs, Approximation::first);
+    };
+    one.at_vertex = [&](ScanState& s) {
+        if (min_dyn > s.dval3) min_dyn = s.dval3;
+        if (max_dyn < s.dval3) max_dyn = s.dval3;
+        return true;
+    };
+    if (!pass_ended(con, rs, rd, scan_pass(rd, st, rs.ext, one, con.out))) return false;
+    if (!sized) {
+        stop_line(con, "el dibujo " + rs.nomim1 + " no da la Y maxima (codigo 20 de $EXTMAX): no hay cuadricula");
+        return false;
+    }
+
+    // between the passes
+    const auto turn = rotation_dialogue(con);
+    if (!turn) return false;
+    const double pix_size_def = rotated_pixel_size(rs.pix_size, rs.nb_col, turn->angle);
+    report_pass_one(con.out, st.segm, min_dyn, max_dyn, rs.ext);
+    rd.rewind();
+    st.segm = 0;
+    rs.pix_size = pix_size_def;
+    if (!(pix_size_def > 0.0) || !std::isfinite(pix_size_def)) {
+        stop_line(con, "el angulo de rotacion no da un tamano de pixel utilizable");
+        return false;
+    }
+
+    // pass two: the final grid, and every polyline drawn into it
+    VertexStep vs;
+    vs.angle = turn->angle;
+    vs.sentido = turn->sentido;
+    PassHooks two;
+    two.at_max_y = [&](const Extents&) {
+        return grid_sizing(con, rs, Approximation::second) && grid_setup(con, rs);
+    };
+    two.at_vertex = [&](ScanState& s) {
+        if (!rs.dtab) {
+            // nothing is ever drawn without a grid
+            stop_line(con, "el dibujo " + rs.nomim1 + " tiene vertices antes de $EXTMAX: no hay cuadricula");
+            return false;
+        }
+        vertex_step(rs, vs, s.flag, s.dval1, s.dval2, s.dval3);
+        return true;
+    };
+    if (!pass_ended(con, rs, rd, scan_pass(rd, st, rs.ext, two, con.out))) return false;
+    if (!rs.dtab) {
+        stop_line(con, "el dibujo " + rs.nomim1 + " no da la Y maxima en la segunda lectura: no hay cuadricula");
+        return false;
+    }
+
+    // classification
+    const int suggested = suggested_interval(distinct_elevations(rs.dtab, rs.nb_lig, rs.nb_col));
+    ClassTable ct;
+    if (!class_dialogue(con, rs, suggested, ct)) return false;
+    if (!write_table(con, rs, ct)) return false;
+    class_assignment(con.out, rs, ct);
+    corner_cleanup(rs.tab, rs.nb_lig, rs.nb_col);
+    return true;
+}
+
+}  // namespace zorvel
