@@ -1,5 +1,6 @@
 #include "drawing_reader.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -83,7 +84,7 @@ DrawingReader::DrawingReader(std::FILE* f, std::size_t chunk) : f_(f), buf_(chun
 
 void DrawingReader::rewind() {
     std::rewind(f_);  // also clears the stream's own indicators
-    pos_ = end_ = 0;
+    base_ = pos_ = end_ = 0;
     source_done_ = false;
     eof_flag_ = false;
     error_text_.clear();
@@ -93,6 +94,7 @@ void DrawingReader::rewind() {
 bool DrawingReader::fill() {
     if (source_done_) return false;
     if (pos_ > 0) {
+        base_ += pos_;
         std::memmove(buf_.data(), buf_.data() + pos_, end_ - pos_);
         end_ -= pos_;
         pos_ = 0;
@@ -137,8 +139,12 @@ DrawingReader::Span DrawingReader::word_span(std::size_t& len, bool& ends_at_eof
         }
         const std::size_t scanned = j - pos_;
         if (pos_ == 0 && end_ == buf_.size()) {
-            len = scanned;
-            return Span::too_long;
+            // the word fills the buffer: make room for it, up to a bound
+            if (buf_.size() >= kWordMax) {
+                len = scanned;
+                return Span::too_long;
+            }
+            buf_.resize(std::min(buf_.size() * 2, kWordMax));
         }
         if (!fill()) {
             if (error()) return Span::none;
@@ -181,14 +187,16 @@ bool DrawingReader::skip_word() {
 }
 
 // Any other shape goes to the C library's own conversion, run on a memory
-// stream that holds the word and one blank: the stream position afterwards
-// tells how much it consumed, also when the conversion failed.
+// stream that holds the word and the blank after it: the stream position
+// afterwards tells how much it consumed, also when the conversion failed.
+// (Matching "inf" or "nan" it swallows the character that breaks the match,
+// the blank after a word included: "na\n" consumes all three.)
 template <typename T>
 bool DrawingReader::convert_slow(const char* format, T& v, std::size_t len, bool ends_at_eof,
                                  bool complete) {
-    std::string word(buf_.data() + pos_, len);
-    word.push_back(' ');
-    std::FILE* mem = fmemopen(word.data(), word.size(), "r");
+    const bool blank_follows = complete && !ends_at_eof;
+    std::string word(buf_.data() + pos_, len + (blank_follows ? 1 : 0));
+    FILE* mem = word.empty() ? nullptr : fmemopen(word.data(), word.size(), "r");
     if (mem == nullptr) {
         error_text_ = "sin memoria para convertir un numero";
         return false;
@@ -196,16 +204,15 @@ bool DrawingReader::convert_slow(const char* format, T& v, std::size_t len, bool
     T value{};
     const int got = std::fscanf(mem, format, &value);
     const long used = std::ftell(mem);
+    const bool ran_into_end = std::feof(mem) != 0;
     std::fclose(mem);
     const std::size_t consumed = used < 0 ? 0 : static_cast<std::size_t>(used);
-    if (consumed >= len) {
-        if (!complete) {
-            error_text_ = "palabra demasiado larga donde se espera un numero";
-            return false;
-        }
-        if (ends_at_eof) eof_flag_ = true;
+    if (!complete && consumed >= len) {
+        error_text_ = "palabra demasiado larga donde se espera un numero";
+        return false;
     }
-    pos_ += consumed < len ? consumed : len;
+    if (ends_at_eof && ran_into_end) eof_flag_ = true;
+    pos_ += consumed;
     if (got == 1) v = value;
     return got == 1;
 }

@@ -13,6 +13,7 @@ namespace zorvel {
 
 constexpr int kTokenMax = 79;                      // texte: 79 chars + NUL
 constexpr std::size_t kReadChunk = std::size_t{1} << 20;  // bytes asked of the file at a time
+constexpr std::size_t kWordMax = std::size_t{1} << 20;    // longest word held whole for a conversion
 
 // The current token: the first kTokenMax characters of a word, NUL-terminated.
 struct Token {
@@ -31,7 +32,8 @@ public:
     // %s with the word thrown away.
     bool skip_word();
     // %d: false when no number could be read (v unchanged); what a failed
-    // conversion has read stays consumed, as with the C library.
+    // conversion has read stays consumed, as with the C library. A number
+    // that runs on past kWordMax characters is a read error.
     bool read_int(int& v);
     // %lf, with the same rules as read_int.
     bool read_double(double& v);
@@ -43,6 +45,8 @@ public:
     const std::string& error_text() const { return error_text_; }
     // Back to the start of the file, indicators cleared.
     void rewind();
+    // Characters consumed since the start of the file.
+    std::size_t consumed() const { return base_ + pos_; }
 
 private:
     enum class Span { word, none, too_long };
@@ -54,6 +58,7 @@ private:
 
     std::FILE* f_;
     std::vector<char> buf_;
+    std::size_t base_ = 0;  // file offset of buf_[0]
     std::size_t pos_ = 0;
     std::size_t end_ = 0;
     bool source_done_ = false;

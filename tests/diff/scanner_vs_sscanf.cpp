@@ -1,0 +1,221 @@
+// Our reads of the drawing against the C library's formatted input on the
+// same bytes: success, value (bit for bit), characters consumed and the
+// end-of-file indicator, read after read.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "drawing_reader.h"
+
+namespace zorvel {
+namespace {
+
+enum class Conv { word, integer, real };
+
+struct Step {
+    bool ok = false;
+    std::string text;   // %s: the token as stored
+    int i = 0;          // %d
+    double d = 0.0;     // %lf
+    long consumed = 0;
+    bool eof = false;
+};
+
+std::string describe(Conv c) { return c == Conv::word ? "%s" : c == Conv::integer ? "%d" : "%lf"; }
+
+std::string hex(double d) {
+    char b[64];
+    std::snprintf(b, sizeof b, "%a", d);
+    return b;
+}
+
+// The C library on a memory stream: the reference.
+std::vector<Step> reference(const std::string& bytes, const std::vector<Conv>& convs) {
+    std::vector<Step> steps;
+    std::string copy = bytes;
+    FILE* f = copy.empty() ? fmemopen(nullptr, 1, "r") : fmemopen(copy.data(), copy.size(), "r");
+    for (Conv c : convs) {
+        Step s;
+        if (c == Conv::word) {
+            char* w = nullptr;
+            s.ok = std::fscanf(f, "%ms", &w) == 1;
+            if (s.ok) s.text.assign(w, strnlen(w, kTokenMax));
+            std::free(w);
+        } else if (c == Conv::integer) {
+            s.ok = std::fscanf(f, "%d", &s.i) == 1;
+        } else {
+            s.ok = std::fscanf(f, "%lf", &s.d) == 1;
+        }
+        s.consumed = std::ftell(f);
+        s.eof = std::feof(f) != 0;
+        steps.push_back(s);
+    }
+    std::fclose(f);
+    return steps;
+}
+
+// Our reader on the same bytes, through a buffer of `chunk` characters.
+std::vector<Step> ours(const std::string& bytes, const std::vector<Conv>& convs, std::size_t chunk) {
+    std::vector<Step> steps;
+    std::string copy = bytes;
+    FILE* f = copy.empty() ? fmemopen(nullptr, 1, "r") : fmemopen(copy.data(), copy.size(), "r");
+    DrawingReader rd(f, chunk);
+    for (Conv c : convs) {
+        Step s;
+        if (c == Conv::word) {
+            Token t;
+            s.ok = rd.read_word(t);
+            if (s.ok) s.text.assign(t.text, strnlen(t.text, kTokenMax));
+        } else if (c == Conv::integer) {
+            s.ok = rd.read_int(s.i);
+        } else {
+            s.ok = rd.read_double(s.d);
+        }
+        EXPECT_FALSE(rd.error()) << rd.error_text();
+        s.consumed = static_cast<long>(rd.consumed());
+        s.eof = rd.eof();
+        steps.push_back(s);
+    }
+    std::fclose(f);
+    return steps;
+}
+
+// Compares the two read by read; the message names the input on a failure.
+::testing::AssertionResult agree(const std::string& bytes, const std::vector<Conv>& convs, std::size_t chunk) {
+    const auto want = reference(bytes, convs);
+    const auto got = ours(bytes, convs, chunk);
+    for (std::size_t k = 0; k < convs.size(); ++k) {
+        const Step& w = want[k];
+        const Step& g = got[k];
+        bool same = w.ok == g.ok && w.consumed == g.consumed && w.eof == g.eof;
+        if (same && w.ok) {
+            if (convs[k] == Conv::word) same = w.text == g.text;
+            if (convs[k] == Conv::integer) same = w.i == g.i;
+            if (convs[k] == Conv::real) same = std::memcmp(&w.d, &g.d, sizeof(double)) == 0;
+        }
+        if (!same) {
+            std::string shown = bytes.size() > 200 ? bytes.substr(0, 200) + "..." : bytes;
+            return ::testing::AssertionFailure()
+                   << "read " << k << " (" << describe(convs[k]) << ") of \"" << shown << "\" (chunk " << chunk
+                   << "): C library ok=" << w.ok << " value=" << w.i << "/" << hex(w.d) << "/" << w.text
+                   << " consumed=" << w.consumed << " eof=" << w.eof << "; ours ok=" << g.ok << " value=" << g.i
+                   << "/" << hex(g.d) << "/" << g.text << " consumed=" << g.consumed << " eof=" << g.eof;
+        }
+    }
+    return ::testing::AssertionSuccess();
+}
+
+const std::vector<std::string>& tricky_words() {
+    static const std::vector<std::string> words = {
+        "12abc", "3.9", "-0", "+7", "1e5", ".5", "0x1A", "inf", "INFO", "nan", "NAN(12)", "nan(abc)x", "NIVEL",
+        "100ergs", "-abc", "+", "-", ".", "-.", "+.e5", "1e", "1e+", "1E-5", "1.5e308", "1e309", "-1e-400",
+        "4.9406564584124654e-324", "2.2250738585072011e-308", "0.1", "123456.789012", "99999999999",
+        "2147483647", "2147483648", "-2147483649", "9223372036854775807", "9223372036854775808",
+        "18446744073709551616", "00000000000000000000000012", "0.000000000000000000000000001",
+        "9007199254740993", "9007199254740992.5", "1234567890123456789012", "0x", "0x1p3", "0X1.8P1",
+        "0xg", "1..2", "--5", "+-5", "5-", "1,5", "infinity", "infinit", "in", "i", "n", "na", "VERTEX",
+        "POLYLINE", "$EXTMAX", "\xe9t\xe9", "AC1009", "00", "-00.000", std::string(79, 'a'),
+        std::string(80, 'b'), std::string(200, 'c'), std::string(10000, '7'), "1" + std::string(400, '0'),
+        "0." + std::string(400, '0') + "1",
+    };
+    return words;
+}
+
+TEST(ScannerVsCLibrary, TrickyWordsAloneEachConversion) {
+    for (const std::string& w : tricky_words()) {
+        for (const std::string& after : {std::string(""), std::string(" "), std::string("\n"), std::string("\r\n")}) {
+            for (Conv c : {Conv::word, Conv::integer, Conv::real}) {
+                // the read after the first tells what the first left behind
+                const std::vector<Conv> convs = {c, Conv::word, Conv::word};
+                for (std::size_t chunk : {std::size_t{3}, std::size_t{64}, kReadChunk})
+                    EXPECT_TRUE(agree("  " + w + after, convs, chunk));
+            }
+        }
+    }
+}
+
+TEST(ScannerVsCLibrary, EmptyAndBlankStreams) {
+    for (const std::string& bytes : {std::string(""), std::string(" "), std::string("\n\n\t ")})
+        for (Conv c : {Conv::word, Conv::integer, Conv::real})
+            EXPECT_TRUE(agree(bytes, {c, c}, 4));
+}
+
+// Random words built from the pieces that trip number conversions.
+std::string random_word(std::mt19937_64& rng) {
+    static const std::vector<std::string> pieces = {
+        "0", "1", "5", "9", "12", "00", "123456", ".", "-", "+", "e", "E", "e-", "e+", "x", "X", "0x", "a", "f",
+        "p", "inf", "INF", "nan", "NaN", "(", ")", "in", "n", "ity", "VERTEX", "_", "$", "\xc3\xa9", ",", "L"};
+    std::uniform_int_distribution<int> shape(0, 19);
+    std::string w;
+    switch (shape(rng)) {
+        case 0: {  // a long run of one character
+            const int len = std::uniform_int_distribution<int>(70, 10000)(rng);
+            w.assign(static_cast<std::size_t>(len), "1a.9"[rng() % 4]);
+            break;
+        }
+        case 1:
+        case 2:
+        case 3: {  // a plain decimal, the shape of most drawings
+            char b[64];
+            std::snprintf(b, sizeof b, "%.*f", static_cast<int>(rng() % 10),
+                          std::uniform_real_distribution<double>(-1e7, 1e7)(rng));
+            w = b;
+            break;
+        }
+        case 4: {  // any double as the C library prints it
+            double d;
+            std::uint64_t bits = rng();
+            std::memcpy(&d, &bits, sizeof d);
+            char b[64];
+            std::snprintf(b, sizeof b, rng() % 2 ? "%.17g" : "%a", d);
+            w = b;
+            break;
+        }
+        default: {
+            const int n = std::uniform_int_distribution<int>(1, 8)(rng);
+            for (int k = 0; k < n; ++k) w += pieces[rng() % pieces.size()];
+        }
+    }
+    return w;
+}
+
+void random_run(std::uint64_t seed, int words) {
+    std::mt19937_64 rng(seed);
+    static const char* const blanks[] = {" ", "\n", "\r\n", "\t", "  \n", "\v\f"};
+    int done = 0;
+    while (done < words) {
+        // a short stream of words, read with random conversions
+        const int n = std::uniform_int_distribution<int>(1, 6)(rng);
+        std::string bytes;
+        std::vector<Conv> convs;
+        for (int k = 0; k < n; ++k) {
+            bytes += random_word(rng);
+            if (k + 1 < n || rng() % 2) bytes += blanks[rng() % 6];
+        }
+        for (int k = 0; k < n + 2; ++k) convs.push_back(static_cast<Conv>(rng() % 3));
+        const std::size_t chunk = rng() % 3 == 0 ? std::size_t{2} + rng() % 40 : kReadChunk;
+        const auto result = agree(bytes, convs, chunk);
+        ASSERT_TRUE(result) << "seed " << seed << ", after " << done << " words";
+        done += n;
+    }
+}
+
+#ifdef ZORVEL_SLOW_RUN
+constexpr int kRandomWords = 5'000'000;
+#else
+constexpr int kRandomWords = 100'000;
+#endif
+
+TEST(ScannerVsCLibrary, SeededRandomWords) {
+    const char* env = std::getenv("ZORVEL_DIFF_SEED");
+    const std::uint64_t seed = env != nullptr ? std::strtoull(env, nullptr, 10) : 20261206;
+    random_run(seed, kRandomWords);
+}
+
+}  // namespace
+}  // namespace zorvel

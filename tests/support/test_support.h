@@ -1,0 +1,90 @@
+// Helpers shared by the tests: memory streams, scripted consoles, grid pictures.
+#ifndef ZORVEL_TEST_SUPPORT_H
+#define ZORVEL_TEST_SUPPORT_H
+
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "dialogue.h"
+#include "grid.h"
+
+namespace zorvel::test {
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+// A stream holding `text`, read from its start.
+inline File stream_of(const std::string& text) {
+    File f(std::tmpfile());
+    std::fwrite(text.data(), 1, text.size(), f.get());
+    std::rewind(f.get());
+    return f;
+}
+
+// Everything written to a stream so far.
+inline std::string contents(std::FILE* f) {
+    std::fflush(f);
+    const long at = std::ftell(f);
+    std::rewind(f);
+    std::string s;
+    int c;
+    while ((c = std::getc(f)) != EOF) s.push_back(static_cast<char>(c));
+    std::fseek(f, at, SEEK_SET);
+    return s;
+}
+
+// A console whose answers are `answers` and whose output and errors are kept.
+struct ScriptedConsole {
+    File in, out, err;
+    Console con;
+    explicit ScriptedConsole(const std::string& answers)
+        : in(stream_of(answers)), out(std::tmpfile()), err(std::tmpfile()) {
+        con.in = in.get();
+        con.out = out.get();
+        con.err = err.get();
+        con.interactive = false;
+    }
+    std::string output() const { return contents(out.get()); }
+    std::string errors() const { return contents(err.get()); }
+};
+
+// A class grid as text, one line per row: '.' for an empty cell, the class
+// number's last digit otherwise.
+inline std::string picture(const Grid<unsigned char>& g, int rows, int cols) {
+    std::string s;
+    for (int i = 0; i < rows; ++i) {
+        for (int j = 0; j < cols; ++j)
+            s.push_back(g[i][j] == kEmptyCell ? '.' : static_cast<char>('0' + g[i][j] % 10));
+        s.push_back('\n');
+    }
+    return s;
+}
+
+// The cells of an elevation grid that hold `alti`, as '#', the others as '.'.
+inline std::string picture(const Grid<double>& g, int rows, int cols, double alti) {
+    std::string s;
+    for (int i = 0; i < rows; ++i) {
+        for (int j = 0; j < cols; ++j) s.push_back(g[i][j] == alti ? '#' : '.');
+        s.push_back('\n');
+    }
+    return s;
+}
+
+// A class grid from a picture: '.' empty, a digit its class number.
+inline Grid<unsigned char> class_grid(const std::string& pic, int rows, int cols) {
+    Grid<unsigned char> g = Grid<unsigned char>::make(cols, rows);
+    std::size_t k = 0;
+    for (int i = 0; i < rows; ++i) {
+        for (int j = 0; j < cols; ++j, ++k)
+            g[i][j] = pic[k] == '.' ? kEmptyCell : static_cast<unsigned char>(pic[k] - '0');
+        ++k;  // line end
+    }
+    return g;
+}
+
+}  // namespace zorvel::test
+
+#endif
