@@ -88,3 +88,25 @@ inline Grid<unsigned char> class_grid(const std::string& pic, int rows, int cols
 }  // namespace zorvel::test
 
 #endif
+
+#include <cstdlib>
+#include <filesystem>
+
+namespace zorvel::test {
+
+// A fresh folder under the system's temporary folder, removed at the end.
+struct TempDir {
+    std::filesystem::path path;
+    TempDir() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "zorvel_test_XXXXXX").string();
+        path = mkdtemp(pattern.data());
+    }
+    ~TempDir() {
+        std::error_code ec;
+        std::filesystem::remove_all(path, ec);
+    }
+    // The root as the program takes it: the folder and a separator.
+    std::string root() const { return path.string() + "/"; }
+};
+
+}  // namespace zorvel::test
