@@ -9,6 +9,16 @@ namespace zorvel {
 
 namespace {
 
+// Cells closer than this to the grid origin are walked in ints.
+constexpr long double kNearCell = 1 << 30;
+
+// Walks up to this many steps are taken one by one, as the program always
+// took them, with every cell checked against the grid; longer ones are cut
+// to the grid first.
+long double short_walk(const ElevationGrid& g) {
+    return 4.0L * (static_cast<long double>(g.nb_rows) + g.nb_cols) + 64;
+}
+
 bool inside(const ElevationGrid& g, long double i, long double j) {
     return i >= 0 && j >= 0 && i < g.nb_rows && j < g.nb_cols;
 }
@@ -58,24 +68,24 @@ void clipped_walk(const ElevationGrid& g, Cell deb, Cell fin, double alti) {
 }  // namespace
 
 void trace_droite(const ElevationGrid& g, int ideb, int jdeb, int ifin, int jfin, double alti) {
-    if (!inside(g, ideb, jdeb) || !inside(g, ifin, jfin)) {
+    const double a = static_cast<double>(jfin) - jdeb;
+    const double b = static_cast<double>(ifin) - ideb;
+    const double rmax = std::fabs(a) > std::fabs(b) ? std::fabs(a) : std::fabs(b);
+    if (rmax > short_walk(g)) {
         clipped_walk(g, Cell{static_cast<long double>(ideb), static_cast<long double>(jdeb)},
                      Cell{static_cast<long double>(ifin), static_cast<long double>(jfin)}, alti);
         return;
     }
-    const double a = jfin - jdeb;
-    const double b = ifin - ideb;
     double icrrnt_d = ideb;
     double jcrrnt_d = jdeb;
     int icrrnt = ideb;
     int jcrrnt = jdeb;
-    g.dtab[ideb][jdeb] = alti;
-    const double rmax = std::fabs(a) > std::fabs(b) ? std::fabs(a) : std::fabs(b);
+    if (inside(g, ideb, jdeb)) g.dtab[ideb][jdeb] = alti;
     if (rmax == 0) return;
     const double dinext = b / rmax;
     const double djnext = a / rmax;
-    // between cells of the grid the walk reaches the end cell in rmax steps
-    // and stays in the rectangle of its two ends; the step count bounds it all the same
+    // from cells with non-negative coordinates the walk reaches the end cell
+    // in rmax steps; the step count bounds it from any other cell
     for (int step = 0; (icrrnt != ifin || jcrrnt != jfin) && step < rmax; ++step) {
         // the running position is accumulated, not recomputed from the start
         icrrnt_d = icrrnt_d + dinext;
@@ -89,7 +99,8 @@ void trace_droite(const ElevationGrid& g, int ideb, int jdeb, int ifin, int jfin
 void trace_segment(const ElevationGrid& g, Cell deb, Cell fin, double alti) {
     if (!std::isfinite(deb.i) || !std::isfinite(deb.j) || !std::isfinite(fin.i) || !std::isfinite(fin.j))
         return;
-    if (inside(g, deb.i, deb.j) && inside(g, fin.i, fin.j)) {
+    const auto near = [](long double v) { return std::fabs(v) < kNearCell; };
+    if (near(deb.i) && near(deb.j) && near(fin.i) && near(fin.j)) {
         trace_droite(g, static_cast<int>(deb.i), static_cast<int>(deb.j), static_cast<int>(fin.i),
                      static_cast<int>(fin.j), alti);
         return;

@@ -1,1 +1,143 @@
 #include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "contour_pass.h"
+#include "test_support.h"
+
+namespace zorvel {
+namespace {
+
+// The grid of the typical run: extents 0..100 by 0..50, pixel 10, 5 rows, 10 columns.
+struct Pass {
+    test::ScriptedConsole sc{""};
+    RunState rs;
+    VertexStep vs;
+    int flag = 0;
+    explicit Pass(double angle = 0, int sentido = 0) {
+        rs.ext.max_x = 100;
+        rs.ext.max_y = 50;
+        rs.pix_size = 10;
+        rs.nb_lig = 5;
+        rs.nb_col = 10;
+        vs.angle = angle;
+        vs.sentido = sentido;
+        EXPECT_TRUE(grid_setup(sc.con, rs));
+    }
+    void polyline(const std::vector<std::vector<double>>& vertices) {
+        flag = 0;
+        for (const auto& v : vertices) vertex_step(rs, vs, flag, v[0], v[1], v[2]);
+    }
+    std::string picture(double alti) const { return test::picture(rs.dtab, 7, 12, alti); }
+};
+
+TEST(ContourPass, SetUpFillsAllButTheLastRowAndColumn) {
+    Pass p;
+    ASSERT_EQ(p.rs.dtab.nb_rows(), 7);
+    ASSERT_EQ(p.rs.dtab.nb_cols(), 12);
+    EXPECT_EQ(p.picture(kNoElevation),
+              "###########.\n###########.\n###########.\n###########.\n###########.\n###########.\n............\n");
+    EXPECT_EQ(p.picture(0.0),
+              "...........#\n...........#\n...........#\n...........#\n...........#\n...........#\n############\n");
+    EXPECT_EQ(test::picture(p.rs.tab, 5, 10), "..........\n..........\n..........\n..........\n..........\n");
+}
+
+TEST(ContourPass, PolylineIsDrawnAtItsLaterVerticesElevations) {
+    Pass p;
+    p.polyline({{10, 40, 100}, {40, 10, 100}, {70, 10, 100}});
+    EXPECT_EQ(p.picture(100.0),
+              "............\n"
+              ".#..........\n"
+              "..#.........\n"
+              "...#........\n"
+              "....####....\n"
+              "............\n"
+              "............\n");
+}
+
+TEST(ContourPass, VerticesPlaceAndJoinAsThePolylineSays) {
+    {
+        // a single vertex draws nothing; two polylines are never joined
+        Pass p;
+        p.polyline({{10, 40, 100}});
+        p.polyline({{30, 40, 100}, {50, 40, 100}});
+        EXPECT_EQ(p.picture(100.0),
+                  "............\n...###......\n............\n............\n............\n............\n"
+                  "............\n");
+    }
+    {
+        // the first vertex's elevation is never written; a shared vertex keeps the later segment's
+        Pass p;
+        p.polyline({{10, 40, 1}, {30, 40, 2}, {30, 20, 3}});
+        EXPECT_EQ(p.rs.dtab[1][1], 2.0);
+        EXPECT_EQ(p.rs.dtab[1][3], 3.0);
+        EXPECT_EQ(p.rs.dtab[3][3], 3.0);
+        // not closed back to the first vertex
+        EXPECT_EQ(p.rs.dtab[2][2], kNoElevation);
+    }
+    {
+        // two vertices in one cell: a zero-length segment at the later elevation
+        Pass p;
+        p.polyline({{20, 20, 5}, {21, 21, 6}});
+        EXPECT_EQ(p.rs.dtab[3][2], 6.0);
+    }
+    {
+        // Y at min_y falls in row nb_lig, written but never classified
+        Pass p;
+        p.polyline({{0, 0, 7}, {20, 0, 7}});
+        EXPECT_EQ(p.picture(7.0),
+                  "............\n............\n............\n............\n............\n"
+                  "###.........\n............\n");
+    }
+}
+
+TEST(ContourPass, QuarterTurnMovesTheContourAboutTheCentre) {
+    // a 10 x 10 grid with its centre at (5, 5)
+    test::ScriptedConsole sc("");
+    RunState rs;
+    rs.ext.max_x = 100;
+    rs.ext.max_y = 100;
+    rs.pix_size = 10;
+    rs.nb_lig = 10;
+    rs.nb_col = 10;
+    ASSERT_TRUE(grid_setup(sc.con, rs));
+    for (int sentido : {0, 1}) {
+        VertexStep vs;
+        vs.angle = 90;
+        vs.sentido = sentido;
+        int flag = 0;
+        // a horizontal run on row 2, columns 3..6
+        vertex_step(rs, vs, flag, 30, 80, 10.0 + sentido);
+        vertex_step(rs, vs, flag, 60, 80, 10.0 + sentido);
+    }
+    // left: the run goes to column 2 (rows 4..7); right: to column 8 (rows 3..6)
+    EXPECT_EQ(test::picture(rs.dtab, 10, 10, 10.0),
+              "..........\n..........\n..........\n..........\n..#.......\n..#.......\n..#.......\n..#.......\n"
+              "..........\n..........\n");
+    EXPECT_EQ(test::picture(rs.dtab, 10, 10, 11.0),
+              "..........\n..........\n..........\n........#.\n........#.\n........#.\n........#.\n..........\n"
+              "..........\n..........\n");
+}
+
+TEST(ContourPass, VerticesFarOutsideOrNotFiniteNeverWriteOutside) {
+    Pass p(45, 0);
+    p.polyline({{50, 25, 3}, {1e15, 1e15, 3}, {1e300, -1e300, 3}, {std::nan(""), 5, 3}, {30, 20, 3}});
+    // the sanitizer build checks the writes; the part inside the grid is drawn
+    EXPECT_EQ(p.rs.dtab[2][5], 3.0);
+}
+
+TEST(ContourPass, GridLargerThanTheMachineIsRefusedBeforeAllocation) {
+    test::ScriptedConsole sc("");
+    RunState rs;
+    rs.nb_lig = 2000000000;
+    rs.nb_col = 2000000000;
+    EXPECT_FALSE(grid_setup(sc.con, rs));
+    EXPECT_FALSE(rs.dtab);
+    EXPECT_NE(sc.errors().find("necesita"), std::string::npos) << sc.errors();
+}
+
+}  // namespace
+}  // namespace zorvel
