@@ -1,0 +1,112 @@
+# Runs the program on one end-to-end case and compares what it wrote.
+#
+#   cmake -DBIN=<zorvel_raster> -DCASE_DIR=<case> -DWORK_DIR=<scratch> -P run_case.cmake
+#
+# The case folder holds answers.txt (one answer per line: the first two are
+# the folder and the drawing name), drawing.dxf (left out for a missing
+# drawing) and expected/: status (the exit status), stdout.txt and
+# stderr.txt (where given; @ROOT@ stands for the data root), the output files
+# by name, and absent.txt listing outputs that must not exist.
+
+foreach(var BIN CASE_DIR WORK_DIR)
+  if(NOT DEFINED ${var})
+    message(FATAL_ERROR "run_case.cmake needs -D${var}=...")
+  endif()
+endforeach()
+
+file(REMOVE_RECURSE "${WORK_DIR}")
+set(root "${WORK_DIR}/root/")
+file(STRINGS "${CASE_DIR}/answers.txt" answers)
+list(GET answers 0 folder)
+list(GET answers 1 drawing)
+set(data_dir "${root}${folder}")
+file(MAKE_DIRECTORY "${data_dir}")
+if(EXISTS "${CASE_DIR}/drawing.dxf")
+  configure_file("${CASE_DIR}/drawing.dxf" "${data_dir}/${drawing}.dxf" COPYONLY)
+endif()
+
+execute_process(
+  COMMAND ${CMAKE_COMMAND} -E env "ZORVEL_RASTER_ROOT=${root}" "${BIN}"
+  INPUT_FILE "${CASE_DIR}/answers.txt"
+  OUTPUT_FILE "${WORK_DIR}/stdout.txt"
+  ERROR_FILE "${WORK_DIR}/stderr.txt"
+  RESULT_VARIABLE status)
+
+set(failures 0)
+
+# Reports the first byte where two files differ, with the line it stands in.
+function(compare_files name expected actual)
+  file(READ "${expected}" want HEX)
+  if(NOT EXISTS "${actual}")
+    message(SEND_ERROR "${name}: not written (expected at ${actual})")
+    set(failures 1 PARENT_SCOPE)
+    return()
+  endif()
+  file(READ "${actual}" got HEX)
+  if(want STREQUAL got)
+    return()
+  endif()
+  string(LENGTH "${want}" lw)
+  string(LENGTH "${got}" lg)
+  set(at 0)
+  while(at LESS lw AND at LESS lg)
+    string(SUBSTRING "${want}" ${at} 2 a)
+    string(SUBSTRING "${got}" ${at} 2 b)
+    if(NOT a STREQUAL b)
+      break()
+    endif()
+    math(EXPR at "${at} + 2")
+  endwhile()
+  math(EXPR offset "${at} / 2")
+  math(EXPR lw "${lw} / 2")
+  math(EXPR lg "${lg} / 2")
+  # the line that holds the first difference, in both files
+  file(READ "${expected}" want_text)
+  file(READ "${actual}" got_text)
+  string(SUBSTRING "${want_text}" 0 ${offset} head)
+  string(REGEX MATCHALL "\n" line_ends "${head}")
+  list(LENGTH line_ends line)
+  math(EXPR line "${line} + 1")
+  message(SEND_ERROR "${name}: differs at byte ${offset}, line ${line} (expected ${lw} bytes, got ${lg}); "
+                     "actual output kept in ${actual}")
+  set(failures 1 PARENT_SCOPE)
+endfunction()
+
+# Standard output and error, with @ROOT@ standing for the data root.
+foreach(stream stdout stderr)
+  if(EXISTS "${CASE_DIR}/expected/${stream}.txt")
+    file(READ "${CASE_DIR}/expected/${stream}.txt" text)
+    string(REPLACE "@ROOT@" "${root}" text "${text}")
+    file(WRITE "${WORK_DIR}/expected_${stream}.txt" "${text}")
+    compare_files("${stream}" "${WORK_DIR}/expected_${stream}.txt" "${WORK_DIR}/${stream}.txt")
+  endif()
+endforeach()
+
+file(GLOB outputs RELATIVE "${CASE_DIR}/expected" "${CASE_DIR}/expected/*")
+foreach(name ${outputs})
+  if(NOT name MATCHES "^(status|stdout.txt|stderr.txt|absent.txt)$")
+    compare_files("${name}" "${CASE_DIR}/expected/${name}" "${data_dir}/${name}")
+  endif()
+endforeach()
+
+if(EXISTS "${CASE_DIR}/expected/absent.txt")
+  file(STRINGS "${CASE_DIR}/expected/absent.txt" absent)
+  foreach(name ${absent})
+    if(EXISTS "${data_dir}/${name}")
+      message(SEND_ERROR "${name}: written, but should not exist")
+      set(failures 1)
+    endif()
+  endforeach()
+endif()
+
+file(READ "${CASE_DIR}/expected/status" want_status)
+string(STRIP "${want_status}" want_status)
+if(NOT status STREQUAL want_status)
+  file(READ "${WORK_DIR}/stderr.txt" err)
+  message(SEND_ERROR "exit status ${status}, expected ${want_status}; stderr: ${err}")
+  set(failures 1)
+endif()
+
+if(failures)
+  message(FATAL_ERROR "case ${CASE_DIR} failed; its files are in ${WORK_DIR}")
+endif()

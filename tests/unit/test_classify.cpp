@@ -1,1 +1,119 @@
 #include <gtest/gtest.h>
+
+#include <string>
+
+#include "classify.h"
+#include "test_support.h"
+
+namespace zorvel {
+namespace {
+
+using test::class_grid;
+using test::picture;
+
+TEST(Classify, CornerExample) {
+    auto tab = class_grid(
+        "......\n"
+        ".333..\n"
+        "...3..\n"
+        "...3..\n"
+        ".5..4.\n"
+        "......\n",
+        6, 6);
+    corner_cleanup(tab, 6, 6);
+    EXPECT_EQ(picture(tab, 6, 6),
+              "......\n"
+              ".33...\n"
+              "...3..\n"
+              "...3..\n"
+              ".5..4.\n"
+              "......\n");
+}
+
+TEST(Classify, OnlyTheFourRightAngleMasksClear) {
+    struct Case {
+        const char* name;
+        std::string before, after;
+    };
+    const Case cases[] = {
+        {"above and right", ".1..\n.11.\n....\n", ".1..\n..1.\n....\n"},
+        {"right and below", "....\n.11.\n.1..\n", "....\n..1.\n.1..\n"},
+        {"below and left", "....\n11..\n.1..\n", "....\n1...\n.1..\n"},
+        {"above and left", ".1..\n11..\n....\n", ".1..\n1...\n....\n"},
+        {"lone cell", "....\n.1..\n....\n", "....\n.1..\n....\n"},
+        {"end of a line", "....\n.11.\n....\n", "....\n.11.\n....\n"},
+        {"straight run", ".1..\n.1..\n.1..\n", ".1..\n.1..\n.1..\n"},
+        {"corner with a diagonal of its class", "1...\n11..\n.1..\n", "1...\n11..\n.1..\n"},
+        {"corner of another class beside", ".1..\n.12.\n....\n", ".1..\n.12.\n....\n"},
+        {"two by two block", "....\n.11.\n.11.\n", "....\n.11.\n.11.\n"},
+        // the first and last rows and columns are never examined
+        {"corner on the edge", "11..\n1...\n....\n", "11..\n1...\n....\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto tab = class_grid(c.before, 3, 4);
+        corner_cleanup(tab, 3, 4);
+        EXPECT_EQ(picture(tab, 3, 4), c.after);
+    }
+    for (int rows : {1, 2}) {
+        auto tab = class_grid("11\n1.\n", 2, 2);
+        corner_cleanup(tab, rows, 2);
+        EXPECT_EQ(picture(tab, 2, 2), "11\n1.\n");
+    }
+}
+
+struct Classified {
+    RunState rs;
+    std::string out;
+    Classified(int rows, int cols, const ClassTable& ct, double fill, double first) {
+        rs.nb_lig = rows;
+        rs.nb_col = cols;
+        rs.dtab = Grid<double>::make(cols + 2, rows + 2);
+        rs.tab = Grid<unsigned char>::make(cols, rows);
+        for (int i = 0; i < rows; ++i)
+            for (int j = 0; j < cols; ++j) {
+                rs.dtab[i][j] = fill;
+                rs.tab[i][j] = kEmptyCell;
+            }
+        rs.dtab[0][0] = first;
+        test::File f(std::tmpfile());
+        class_assignment(f.get(), rs, ct);
+        out = test::contents(f.get());
+    }
+};
+
+TEST(Classify, AssignmentComparesWholeElevations) {
+    const ClassTable ct = class_values(100, 200, 10);
+    struct Case {
+        double alt;
+        unsigned char cls;
+    };
+    const Case cases[] = {{130.0, 4}, {137.9, kEmptyCell}, {200.0, kEmptyCell}, {-999.0, kEmptyCell},
+                          {100.9, 1}, {190.0, 10},         {99.99, kEmptyCell}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.alt);
+        Classified k(1, 1, ct, c.alt, c.alt);
+        EXPECT_EQ(k.rs.tab[0][0], c.cls);
+    }
+}
+
+TEST(Classify, EmptyCellsTakeAClassOfMinus999) {
+    // class values -999 and 0: the empty cells take class 1, while 0.5 has
+    // the last class value, which no cell is given
+    Classified k(2, 3, class_values(-999, 1, 999), kNoElevation, 0.5);
+    EXPECT_EQ(picture(k.rs.tab, 2, 3), ".11\n111\n");
+    Classified none(2, 3, class_values(100, 100, 10), 100.0, 100.0);
+    EXPECT_EQ(picture(none.rs.tab, 2, 3), "...\n...\n");
+    Classified negative(2, 3, class_values(100, 75, 10), 100.0, 100.0);
+    EXPECT_EQ(picture(negative.rs.tab, 2, 3), "...\n...\n");
+}
+
+TEST(Classify, ProgressLineEveryTwoHundredRows) {
+    Classified k(450, 1, class_values(0, 10, 1), 3.0, 3.0);
+    EXPECT_EQ(k.out, "\n\n Guardando  \n\n\tlinea 200        \r       \tlinea 400        \r       ");
+    Classified small(199, 1, class_values(0, 10, 1), 3.0, 3.0);
+    EXPECT_EQ(small.out, "\n\n Guardando  \n\n");
+}
+
+}  // namespace
+}  // namespace zorvel

@@ -1,1 +1,108 @@
 #include <gtest/gtest.h>
+
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include <unistd.h>
+
+#include "output.h"
+#include "test_support.h"
+
+namespace zorvel {
+namespace {
+
+// A finished run whose class grid holds `cells`, with the outputs kept in memory.
+struct Finished {
+    test::ScriptedConsole sc{""};
+    RunState rs;
+    test::File raw{std::tmpfile()}, descr{std::tmpfile()};
+    Finished(int rows, int cols, const std::vector<std::tuple<int, int, unsigned char>>& cells) {
+        rs.nb_lig = rows;
+        rs.nb_col = cols;
+        rs.tab = Grid<unsigned char>::make(cols, rows);
+        for (int i = 0; i < rows; ++i)
+            for (int j = 0; j < cols; ++j) rs.tab[i][j] = kEmptyCell;
+        for (auto [i, j, v] : cells) rs.tab[i][j] = v;
+        // extraction and save close what they write: give them duplicates of streams we keep
+        rs.f2.reset(fdopen(dup(fileno(raw.get())), "wb"));
+        rs.f2d.reset(fdopen(dup(fileno(descr.get())), "w"));
+        rs.nomim2 = "mapa_zorvl.raw";
+        rs.nomdescr2 = "mapa_zorvl.txt";
+        rs.val_minimo = 100;
+        rs.val_maximo = 200;
+        rs.size_pix = 10;
+        rs.pix_size = 7.0710678118654755;
+        rs.ext.max_x = 100;
+        rs.ext.max_y = 50;
+    }
+    bool run() { return extraction(sc.con, rs) && save(sc.con, rs); }
+    std::string image() const { return test::contents(raw.get()); }
+    std::string descriptor() const { return test::contents(descr.get()); }
+};
+
+std::string bytes_picture(const std::string& raw, int cols) {
+    std::string s;
+    for (std::size_t k = 0; k < raw.size(); ++k) {
+        const auto b = static_cast<unsigned char>(raw[k]);
+        s.push_back(b == kEmptyCell ? '.' : static_cast<char>('0' + b % 10));
+        if ((k + 1) % static_cast<std::size_t>(cols) == 0) s.push_back('\n');
+    }
+    return s;
+}
+
+TEST(Output, DescriptorOfTheTypicalRun) {
+    Finished f(5, 10, {{2, 3, 4}});
+    ASSERT_TRUE(f.run());
+    // the typed pixel size, not the rotated one; the header extents, not the crop's
+    EXPECT_EQ(f.descriptor(),
+              "1\n1\n1\n100\n200\n10.000000\n\n\n\n\n Coordenadas UTM :"
+              "\n\tX min : 0.000000 Y min : 0.000000 \n\tX max : 100.000000 Y max : 50.000000 "
+              "\n\n\t\t\t\tzorvel_raster: curvas de nivel en imagen clasificada");
+    EXPECT_EQ(f.image(), std::string(1, '\x04'));
+}
+
+TEST(Output, CropKeepsTheOccupiedRectangle) {
+    Finished f(10, 8, {{2, 5, 1}, {7, 3, 2}});
+    ASSERT_TRUE(f.run());
+    EXPECT_EQ(f.rs.nb_lig3, 6);
+    EXPECT_EQ(f.rs.nb_col3, 3);
+    EXPECT_EQ(bytes_picture(f.image(), 3), "..1\n...\n...\n...\n...\n2..\n");
+    EXPECT_EQ(f.descriptor().substr(0, 4), "6\n3\n");
+}
+
+TEST(Output, FirstRowAndColumnStayAndLineEndBytesAreKept) {
+    Finished f(4, 4, {{0, 0, 10}, {1, 2, 13}});
+    ASSERT_TRUE(f.run());
+    EXPECT_EQ(f.image(), std::string("\x0a\xff\xff\xff\xff\x0d", 6));
+}
+
+TEST(Output, BoundsStartAtTenThousand) {
+    // the first occupied row lies beyond 10000: the crop starts at row 10000
+    Finished f(10003, 2, {{10002, 1, 5}});
+    ASSERT_TRUE(f.run());
+    EXPECT_EQ(f.rs.nb_lig3, 3);
+    EXPECT_EQ(f.rs.nb_col3, 1);
+    EXPECT_EQ(bytes_picture(f.image(), 1), ".\n.\n5\n");
+}
+
+TEST(Output, GridWithoutOccupiedCellGivesAnEmptyImage) {
+    Finished f(3, 3, {});
+    ASSERT_TRUE(f.run());
+    EXPECT_EQ(f.image(), "");
+    EXPECT_EQ(f.descriptor().substr(0, 4), "0\n0\n");
+    EXPECT_NE(f.sc.output().find("Ninguna celda clasificada"), std::string::npos);
+}
+
+TEST(Output, WriteFailureIsReportedWithTheFileName) {
+    Finished f(3, 3, {{1, 1, 1}});
+    // a stream that cannot be written
+    f.rs.f2.reset(std::fopen("/dev/full", "wb"));
+    ASSERT_NE(f.rs.f2, nullptr);
+    EXPECT_TRUE(extraction(f.sc.con, f.rs));
+    EXPECT_FALSE(save(f.sc.con, f.rs));
+    EXPECT_EQ(f.sc.errors(), "zorvel_raster: no se puede escribir mapa_zorvl.raw: No space left on device\n");
+}
+
+}  // namespace
+}  // namespace zorvel
