@@ -78,6 +78,20 @@ bool fast_double(const char* s, std::size_t len, double& v) {
     return true;
 }
 
+// A stream that reads `text` from its start.
+std::FILE* open_memory(std::string& text) {
+#ifdef _WIN32
+    std::FILE* f = std::tmpfile();
+    if (f != nullptr) {
+        std::fwrite(text.data(), 1, text.size(), f);
+        std::rewind(f);
+    }
+    return f;
+#else
+    return fmemopen(text.data(), text.size(), "r");
+#endif
+}
+
 }  // namespace
 
 DrawingReader::DrawingReader(std::FILE* f, std::size_t chunk) : f_(f), buf_(chunk < 2 ? 2 : chunk) {}
@@ -196,7 +210,7 @@ bool DrawingReader::convert_slow(const char* format, T& v, std::size_t len, bool
                                  bool complete) {
     const bool blank_follows = complete && !ends_at_eof;
     std::string word(buf_.data() + pos_, len + (blank_follows ? 1 : 0));
-    FILE* mem = word.empty() ? nullptr : fmemopen(word.data(), word.size(), "r");
+    std::FILE* mem = open_memory(word);
     if (mem == nullptr) {
         error_text_ = "sin memoria para convertir un numero";
         return false;
