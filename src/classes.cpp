@@ -1,10 +1,12 @@
 #include "classes.h"
 
 #include <cerrno>
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "numeric.h"
 
@@ -34,16 +36,6 @@ int suggested_interval(const std::vector<int>& tabval) {
     return d > INT_MAX ? 0 : static_cast<int>(d);
 }
 
-unsigned char ClassTable::class_of(std::int64_t whole) const {
-    if (whole == kNotWhole || intervalo == 0 || num_segment < 1) return kEmptyCell;
-    // the class values run by intervalo from tabord[1], so the class number
-    // follows from the distance to the first one
-    const std::int64_t d = whole - tabord[1];
-    if (d % intervalo != 0) return kEmptyCell;
-    const std::int64_t k = d / intervalo + 1;
-    return (k >= 1 && k <= num_segment) ? static_cast<unsigned char>(k) : kEmptyCell;
-}
-
 ClassTable class_values(int val_minimo, int val_maximo, int intervalo) {
     ClassTable ct;
     ct.intervalo = intervalo;
@@ -55,6 +47,21 @@ ClassTable class_values(int val_minimo, int val_maximo, int intervalo) {
         val_deb += intervalo;
         // between val_minimo and val_maximo, so always an int
         ct.tabord.push_back(static_cast<int>(val_deb));
+    }
+    if (ct.num_segment >= 1) {
+        // the classes given to cells, 1..num_segment, span this many whole elevations
+        const std::int64_t first = ct.tabord[1];
+        const std::int64_t last = ct.tabord[static_cast<std::size_t>(ct.num_segment)];
+        const std::int64_t low = std::min(first, last);
+        if (std::max(first, last) - low < kLookupSpan) {
+            // one entry more than the span, kept empty, for every elevation outside it
+            std::vector<unsigned char> lookup(static_cast<std::size_t>(std::max(first, last) - low + 2), kEmptyCell);
+            for (long long k = 1; k <= ct.num_segment; ++k)
+                lookup[static_cast<std::size_t>(ct.tabord[static_cast<std::size_t>(k)] - low)] =
+                    static_cast<unsigned char>(k);
+            ct.lookup = std::move(lookup);
+            ct.lookup_low = low;
+        }
     }
     return ct;
 }

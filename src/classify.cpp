@@ -1,5 +1,9 @@
 #include "classify.h"
 
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+
 #include "numeric.h"
 
 namespace zorvel {
@@ -11,6 +15,12 @@ constexpr int kProgressRows = 200;  // rows between two progress lines
 // neighbour weights, clockwise from the upper left
 constexpr int kAboveLeft = 1, kAbove = 2, kAboveRight = 4, kRight = 8;
 constexpr int kBelowRight = 16, kBelow = 32, kBelowLeft = 64, kLeft = 128;
+
+bool all_empty8(const unsigned char* p) {
+    std::uint64_t w;
+    std::memcpy(&w, p, sizeof w);
+    return w == ~std::uint64_t{0};
+}
 
 constexpr bool is_corner(int jval) {
     return jval == (kAbove | kRight) || jval == (kRight | kBelow) || jval == (kBelow | kLeft) ||
@@ -27,8 +37,22 @@ void class_assignment(std::FILE* out, RunState& rs, const ClassTable& ct) {
         if ((i + 1) % kProgressRows == 0) std::fprintf(out, "\tlinea %d        \r       ", i + 1);
         const double* alt = rs.dtab[i];
         unsigned char* cls = rs.tab[i];
-        for (int j = 0; j < rs.nb_col; ++j)
-            cls[j] = alt[j] == kNoElevation ? empty_class : ct.class_of(whole_elevation(alt[j]));
+        if (!ct.lookup.empty()) {
+            // no branch on the cell's content: empty cells are looked up like
+            // the others; the table is held in locals, since a byte store
+            // could otherwise change it as far as the compiler knows
+            const unsigned char* lookup = ct.lookup.data();
+            const std::uint64_t last = ct.lookup.size() - 1;
+            const std::uint64_t low = static_cast<std::uint64_t>(ct.lookup_low);
+            const int nb_col = rs.nb_col;
+            for (int j = 0; j < nb_col; ++j) {
+                const std::uint64_t at = static_cast<std::uint64_t>(whole_elevation(alt[j])) - low;
+                cls[j] = lookup[std::min(at, last)];
+            }
+        } else {
+            for (int j = 0; j < rs.nb_col; ++j)
+                cls[j] = alt[j] == kNoElevation ? empty_class : ct.class_of(whole_elevation(alt[j]));
+        }
     }
 }
 
@@ -40,6 +64,11 @@ void corner_cleanup(Grid<unsigned char>& tab, int nb_lig, int nb_col) {
         unsigned char* row = tab[i];
         const unsigned char* down = tab[i + 1];
         for (int j = 1; j < nb_col - 1; ++j) {
+            // most of a grid is empty: step over eight empty cells at a time
+            if (j + 8 <= nb_col - 1 && all_empty8(row + j)) {
+                j += 7;
+                continue;
+            }
             const unsigned char val = row[j];
             if (val == kEmptyCell) continue;
             int jval = 0;

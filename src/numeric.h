@@ -37,8 +37,9 @@ constexpr std::int64_t kNotWhole = INT64_MIN;
 
 // The whole elevation of a grid value: truncation toward zero, or kNotWhole.
 inline std::int64_t whole_elevation(double v) {
-    const auto w = trunc_toward_zero(v);
-    return w ? *w : kNotWhole;
+    // both bounds are exact in double, so no extended arithmetic is needed here
+    if (!(v > -2147483649.0 && v < 2147483648.0)) return kNotWhole;
+    return static_cast<int>(v);
 }
 
 }  // namespace zorvel

@@ -101,6 +101,29 @@ TEST(Classes, ClassOfAWholeElevation) {
     EXPECT_EQ(class_values(100, 100, 10).class_of(100), kEmptyCell);
 }
 
+TEST(Classes, TableLookupAgreesWithTheArithmetic) {
+    struct Case {
+        int minimo, maximo, intervalo;
+    };
+    const Case cases[] = {{100, 200, 10}, {200, 100, -10}, {-999, 1, 999}, {95, 200, 25}, {0, 253, 1},
+                          {INT_MAX - 30, INT_MAX, 10}, {INT_MIN, INT_MIN + 40, 20}, {5, 5, 3}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.minimo << ".." << c.maximo << " by " << c.intervalo);
+        const ClassTable with = class_values(c.minimo, c.maximo, c.intervalo);
+        ClassTable without = with;
+        without.lookup.clear();
+        for (std::int64_t base : {std::int64_t{c.minimo}, std::int64_t{c.maximo}, std::int64_t{-999}})
+            for (std::int64_t w = base - 60; w <= base + 60; ++w) {
+                if (w < INT_MIN || w > INT_MAX) continue;
+                EXPECT_EQ(with.class_of(w), without.class_of(w)) << w;
+            }
+        EXPECT_EQ(with.class_of(kNotWhole), kEmptyCell);
+    }
+    // a span too wide for a table is computed
+    EXPECT_TRUE(class_values(-2000000000, 2000000000, 20000000).lookup.empty());
+    EXPECT_EQ(class_values(-2000000000, 2000000000, 20000000).class_of(-1980000000), 2);
+}
+
 struct Dialogue {
     test::ScriptedConsole sc;
     RunState rs;
