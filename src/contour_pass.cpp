@@ -32,10 +32,11 @@ bool grid_setup(Console& con, RunState& rs) {
     const long double rows = static_cast<long double>(rs.nb_lig) + 2;
     const long double cols = static_cast<long double>(rs.nb_col) + 2;
     const long double need = rows * cols * (sizeof(double) + 1) + rows * (sizeof(double*) + sizeof(unsigned char*));
-    const long double have = static_cast<long double>(machine_memory());
+    const long double have =
+        static_cast<long double>(rs.grid_memory_limit != 0 ? rs.grid_memory_limit : machine_memory());
     if (rs.nb_lig > INT32_MAX - 2 || rs.nb_col > INT32_MAX - 2 || need > have) {
         char text[200];
-        std::snprintf(text, sizeof text, "la cuadricula de %d lineas y %d columnas necesita %.0Lf MiB y la maquina tiene %.0Lf MiB",
+        std::snprintf(text, sizeof text, "la cuadricula de %d lineas y %d columnas necesita %.0Lf MiB de memoria y solo hay %.0Lf MiB",
                       rs.nb_lig, rs.nb_col, need / (1 << 20), have / (1 << 20));
         stop_line(con, text);
         return false;

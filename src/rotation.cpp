@@ -1,5 +1,6 @@
 #include "rotation.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace zorvel {
@@ -13,7 +14,14 @@ Turned rotation(double angle, int sens, double i_in, double j_in, int nb_lig, in
     // rows grow downward: a point above the centre has a positive dif_i
     double dif_i = ic - i_in;
     double dif_j = j_in - jc;
-    const double hypo = std::sqrt(dif_i * dif_i + dif_j * dif_j);
+    double hypo = std::sqrt(dif_i * dif_i + dif_j * dif_j);
+    if (std::isinf(hypo) && std::isfinite(dif_i) && std::isfinite(dif_j)) {
+        // the squares of a point far outside the grid overflow: scale them
+        // down instead (no result that did not overflow changes)
+        const double scale = std::max(std::fabs(dif_i), std::fabs(dif_j));
+        const double si = dif_i / scale, sj = dif_j / scale;
+        hypo = scale * std::sqrt(si * si + sj * sj);
+    }
     // the centre has no polar angle; it stays where it is
     if (hypo == 0.0) return Turned{i_in, j_in};
     double S = dif_i / hypo;

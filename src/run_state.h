@@ -23,6 +23,9 @@ struct FileCloser {
 using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 
 struct RunState {
+    // the most memory the grids may take, in bytes; 0 for the machine's memory
+    unsigned long long grid_memory_limit = 0;
+
     // the four files and their paths
     FileHandle f1;   // input drawing, read
     FileHandle f2;   // raw image, written in binary

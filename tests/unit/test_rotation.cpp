@@ -75,6 +75,14 @@ TEST(Rotation, CornerLeavesTheGridInEitherSense) {
     EXPECT_NEAR(right.jd2, 10.0, 1e-12);
 }
 
+TEST(Rotation, PointsFarOutsideTurnWithoutOverflow) {
+    // 1e300 squared overflows; the turned point is still finite and on its ray
+    const Turned t = rotation(90, 0, 10 - 1e300, 10 + 1e300, 20, 20);
+    EXPECT_TRUE(std::isfinite(t.id2) && std::isfinite(t.jd2));
+    EXPECT_NEAR(t.id2 / 1e300, -1.0, 1e-12);
+    EXPECT_NEAR(t.jd2 / 1e300, -1.0, 1e-12);
+}
+
 TEST(Rotation, CentreIsHalfTheCountsAndStaysPut) {
     // 10 rows by 16 columns: the centre is (5, 8), where a polar angle does not exist
     const Turned t = rotation(30, 0, 5.0, 8.0, 10, 16);
