@@ -1,0 +1,62 @@
+// Fuzz target: the rotation and the segment walk on any doubles and ints,
+// NaN, infinities and extremes included, into a small grid whose every write
+// the sanitizers check.
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+#include "grid.h"
+#include "numeric.h"
+#include "rotation.h"
+#include "trace_droite.h"
+
+using namespace zorvel;
+
+namespace {
+
+template <typename T>
+T take(const std::uint8_t*& p, std::size_t& left) {
+    T v{};
+    if (left >= sizeof(T)) {
+        std::memcpy(&v, p, sizeof(T));
+        p += sizeof(T);
+        left -= sizeof(T);
+    }
+    return v;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::uint8_t* p = data;
+    std::size_t left = size;
+    const int rows = 1 + take<std::uint8_t>(p, left) % 40;
+    const int cols = 1 + take<std::uint8_t>(p, left) % 40;
+    const double angle = take<double>(p, left);
+    const int sens = take<std::uint8_t>(p, left) % 2;
+    auto g = Grid<double>::make(cols + 2, rows + 2);
+    const ElevationGrid view{g.rows(), rows + 2, cols + 2};
+    Cell deb{0, 0};
+    bool have_deb = false;
+    while (left >= 2 * sizeof(double)) {
+        const double i = take<double>(p, left);
+        const double j = take<double>(p, left);
+        const Turned t = rotation(angle, sens, i, j, rows, cols);
+        // the distance to the centre is kept wherever it is finite
+        const Cell cell{round_half_up_wide(t.id2), round_half_up_wide(t.jd2)};
+        if (have_deb) trace_segment(view, deb, cell, 1.0);
+        deb = cell;
+        have_deb = true;
+    }
+    // and the walk on raw ints
+    p = data;
+    left = size;
+    while (left >= 4 * sizeof(std::int16_t)) {
+        const int a = take<std::int16_t>(p, left), b = take<std::int16_t>(p, left);
+        const int c = take<std::int16_t>(p, left), d = take<std::int16_t>(p, left);
+        trace_droite(view, a, b, c, d, 2.0);
+    }
+    return 0;
+}

@@ -1,0 +1,61 @@
+// Fuzz target: a whole run in-process. The input holds the answers after the
+// three file names, a NUL byte, then the drawing. The grids are bounded to
+// 64 MiB here so that the fuzzer's memory limit is not the first thing it finds.
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "run.h"
+
+using namespace zorvel;
+
+namespace {
+
+// A data root of our own, made once per fuzzing process.
+const std::string& fuzz_root() {
+    static const std::string root = [] {
+        char pattern[] = "/tmp/zorvel_fuzz_XXXXXX";
+        if (mkdtemp(pattern) == nullptr) std::abort();
+        const std::string r = std::string(pattern) + "/";
+        if (std::system(("mkdir -p " + r + "obra").c_str()) != 0) std::abort();
+        return r;
+    }();
+    return root;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const auto* text = reinterpret_cast<const char*>(data);
+    const void* nul = std::memchr(text, '\0', size);
+    const std::size_t answers_end = nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - text) : size;
+    // the names are ours: fuzzed names could reach any path of the machine
+    std::string answers = "obra\ncurvas\nmapa\n" + std::string(text, answers_end);
+    const std::string drawing = answers_end < size ? std::string(text + answers_end + 1, size - answers_end - 1) : "";
+
+    const std::string& root = fuzz_root();
+    std::FILE* d = std::fopen((root + "obra/curvas.dxf").c_str(), "wb");
+    if (d == nullptr) std::abort();
+    std::fwrite(drawing.data(), 1, drawing.size(), d);
+    std::fclose(d);
+
+    Console con;
+    con.in = fmemopen(answers.data(), answers.size(), "r");
+    con.out = std::fopen("/dev/null", "w");
+    con.err = con.out;
+    con.interactive = false;
+    {
+        RunState rs;
+        rs.grid_memory_limit = 64u << 20;
+        const int status = run(con, rs, root);
+        if (status != 0 && status != 1) std::abort();
+    }
+    std::fclose(con.in);
+    std::fclose(con.out);
+    return 0;
+}
