@@ -1,6 +1,6 @@
 // Fuzz target: a whole run in-process. The input holds the answers after the
 // three file names, a NUL byte, then the drawing. The grids are bounded to
-// 64 MiB here so that the fuzzer's memory limit is not the first thing it finds.
+// 4 MiB here so that the fuzzer's memory limit is not the first thing it finds.
 #include <unistd.h>
 
 #include <cstddef>
@@ -51,7 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     con.interactive = false;
     {
         RunState rs;
-        rs.grid_memory_limit = 64u << 20;
+        rs.grid_memory_limit = 4u << 20;
         const int status = run(con, rs, root);
         if (status != 0 && status != 1) std::abort();
     }

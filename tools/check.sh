@@ -13,3 +13,24 @@ cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DZORVEL_SANITIZE=ON
 cmake --build build-asan -j"$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build-asan --output-on-failure -j"$jobs"
+
+# A short fuzzing run of every target, from the corpus kept in the repository,
+# when clang and its fuzzing runtime are there (.ci/run installs them).
+# ZORVEL_FUZZ_SECONDS sets the time per target; 0 skips it.
+fuzz_seconds=${ZORVEL_FUZZ_SECONDS:-60}
+if [ "$fuzz_seconds" -gt 0 ] && command -v clang++ >/dev/null; then
+  CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZORVEL_FUZZ=ON
+  cmake --build build-fuzz -j"$jobs" --target fuzz_scanner fuzz_run fuzz_geometry
+  for target in scanner run geometry; do
+    mkdir -p "build-fuzz/corpus_$target"
+    # new inputs go to the build folder; a finding is written there and fails the run
+    build-fuzz/fuzz/fuzz_$target -max_total_time="$fuzz_seconds" -print_final_stats=1 \
+      -artifact_prefix="build-fuzz/finding_$target-" \
+      "build-fuzz/corpus_$target" "fuzz/corpus/$target" "fuzz/regressions/$target" 2>&1 |
+      grep -E "^(stat::number_of_executed_units|==[0-9]+==ERROR|SUMMARY|INFO: Seed)" || true
+    if compgen -G "build-fuzz/finding_$target-*" >/dev/null; then
+      echo "fuzzing $target found a failing input: $(ls build-fuzz/finding_$target-*)" >&2
+      exit 1
+    fi
+  done
+fi
