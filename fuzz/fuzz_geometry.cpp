@@ -45,7 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const double j = take<double>(p, left);
         const Turned t = rotation(angle, sens, i, j, rows, cols);
         // the distance to the centre is kept wherever it is finite
-        const Cell cell{round_half_up_wide(t.id2), round_half_up_wide(t.jd2)};
+        const Cell cell{round_half_up_exact(t.id2), round_half_up_exact(t.jd2)};
         if (have_deb) trace_segment(view, deb, cell, 1.0);
         deb = cell;
         have_deb = true;

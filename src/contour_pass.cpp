@@ -70,7 +70,7 @@ void vertex_step(RunState& rs, VertexStep& vs, int& flag, double x, double y, do
     const GridPoint p = grid_position(rs, x, y);
     // turned even at angle 0: the rounding of the round trip is part of the result
     const Turned t = rotation(vs.angle, vs.sentido, p.i, p.j, rs.nb_lig, rs.nb_col);
-    const Cell cell{round_half_up_wide(t.id2), round_half_up_wide(t.jd2)};
+    const Cell cell{round_half_up_exact(t.id2), round_half_up_exact(t.jd2)};
     if (flag == 0) {
         vs.deb = cell;
         flag = 1;

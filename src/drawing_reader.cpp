@@ -9,10 +9,11 @@ namespace zorvel {
 
 namespace {
 
-// isspace() of the "C" locale, which the program never leaves
-constexpr bool is_space(unsigned char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
+using detail::kBlank;
+using detail::kClasses;
+using detail::kPow10;
+
+constexpr bool is_space(unsigned char c) { return kClasses[c] == kBlank; }
 
 constexpr bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
@@ -41,9 +42,6 @@ bool fast_int(const char* s, std::size_t len, int& v) {
 // divided by an exact power of ten: one correctly rounded division gives what
 // strtod gives.
 bool fast_double(const char* s, std::size_t len, double& v) {
-    static constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                        1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                                        1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
     std::size_t k = 0;
     bool neg = false;
     if (len > 0 && (s[0] == '+' || s[0] == '-')) {
@@ -94,11 +92,14 @@ std::FILE* open_memory(std::string& text) {
 
 }  // namespace
 
-DrawingReader::DrawingReader(std::FILE* f, std::size_t chunk) : f_(f), buf_(chunk < 2 ? 2 : chunk) {}
+DrawingReader::DrawingReader(std::FILE* f, std::size_t chunk) : f_(f), cap_(chunk < 2 ? 2 : chunk), buf_(cap_ + 1 + kPad) {
+    buf_[0] = '\0';
+}
 
 void DrawingReader::rewind() {
     std::rewind(f_);  // also clears the stream's own indicators
     base_ = pos_ = end_ = 0;
+    buf_[0] = '\0';
     source_done_ = false;
     eof_flag_ = false;
     error_text_.clear();
@@ -113,10 +114,11 @@ bool DrawingReader::fill() {
         end_ -= pos_;
         pos_ = 0;
     }
-    if (end_ == buf_.size()) return false;
+    if (end_ == cap_) return false;
     errno = 0;
-    const std::size_t got = std::fread(buf_.data() + end_, 1, buf_.size() - end_, f_);
+    const std::size_t got = std::fread(buf_.data() + end_, 1, cap_ - end_, f_);
     end_ += got;
+    buf_[end_] = '\0';
     if (got == 0) {
         source_done_ = true;
         if (std::ferror(f_)) {
@@ -152,13 +154,14 @@ DrawingReader::Span DrawingReader::word_span(std::size_t& len, bool& ends_at_eof
             return Span::word;
         }
         const std::size_t scanned = j - pos_;
-        if (pos_ == 0 && end_ == buf_.size()) {
+        if (pos_ == 0 && end_ == cap_) {
             // the word fills the buffer: make room for it, up to a bound
-            if (buf_.size() >= kWordMax) {
+            if (cap_ >= kWordMax) {
                 len = scanned;
                 return Span::too_long;
             }
-            buf_.resize(std::min(buf_.size() * 2, kWordMax));
+            cap_ = std::min(cap_ * 2, kWordMax);
+            buf_.resize(cap_ + 1 + kPad);
         }
         if (!fill()) {
             if (error()) return Span::none;
@@ -170,7 +173,10 @@ DrawingReader::Span DrawingReader::word_span(std::size_t& len, bool& ends_at_eof
     }
 }
 
-bool DrawingReader::read_word(Token& t) {
+// The long ways: words at the end of the buffered data, and every shape the
+// fast paths of the header leave to them.
+
+bool DrawingReader::read_word_slow(Token& t) {
     std::size_t len = 0;
     bool ends_at_eof = false;
     const Span span = word_span(len, ends_at_eof);
@@ -231,7 +237,7 @@ bool DrawingReader::convert_slow(const char* format, T& v, std::size_t len, bool
     return got == 1;
 }
 
-bool DrawingReader::read_int(int& v) {
+bool DrawingReader::read_int_slow(int& v) {
     std::size_t len = 0;
     bool ends_at_eof = false;
     const Span span = word_span(len, ends_at_eof);
@@ -244,7 +250,7 @@ bool DrawingReader::read_int(int& v) {
     return convert_slow("%d", v, len, ends_at_eof, span == Span::word);
 }
 
-bool DrawingReader::read_double(double& v) {
+bool DrawingReader::read_double_slow(double& v) {
     std::size_t len = 0;
     bool ends_at_eof = false;
     const Span span = word_span(len, ends_at_eof);

@@ -4,7 +4,10 @@
 #ifndef ZORVEL_DRAWING_READER_H
 #define ZORVEL_DRAWING_READER_H
 
+#include <array>
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -14,6 +17,26 @@ namespace zorvel {
 constexpr int kTokenMax = 79;                      // texte: 79 chars + NUL
 constexpr std::size_t kReadChunk = std::size_t{1} << 20;  // bytes asked of the file at a time
 constexpr std::size_t kWordMax = std::size_t{1} << 20;    // longest word held whole for a conversion
+
+namespace detail {
+
+// Character classes: the blanks of isspace() in the "C" locale, which the
+// program never leaves, and the NUL that follows the buffered data.
+constexpr unsigned char kBlank = 1;
+constexpr unsigned char kStop = 2;
+
+constexpr std::array<unsigned char, 256> make_classes() {
+    std::array<unsigned char, 256> c{};
+    for (unsigned char b : {' ', '\t', '\n', '\v', '\f', '\r'}) c[b] = kBlank;
+    c[0] = kStop;
+    return c;
+}
+inline constexpr std::array<unsigned char, 256> kClasses = make_classes();
+
+inline constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                             1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+}  // namespace detail
 
 // The current token: the first kTokenMax characters of a word, NUL-terminated.
 struct Token {
@@ -49,6 +72,9 @@ public:
     std::size_t consumed() const { return base_ + pos_; }
 
 private:
+    bool read_word_slow(Token& t);
+    bool read_int_slow(int& v);
+    bool read_double_slow(double& v);
     enum class Span { word, none, too_long };
     bool fill();
     bool skip_space();
@@ -56,7 +82,12 @@ private:
     template <typename T>
     bool convert_slow(const char* format, T& v, std::size_t len, bool ends_at_eof, bool complete);
 
+    static constexpr std::size_t kPad = 16;  // bytes behind the sentinel, for fixed-size copies
+
     std::FILE* f_;
+    std::size_t cap_;  // bytes the buffer holds
+    // the buffered data, followed by a NUL (the scanning loops stop there
+    // without a bound check) and kPad more bytes
     std::vector<char> buf_;
     std::size_t base_ = 0;  // file offset of buf_[0]
     std::size_t pos_ = 0;
@@ -65,6 +96,86 @@ private:
     bool eof_flag_ = false;
     std::string error_text_;
 };
+
+// The fast paths take, in one sweep, a word that ends at a blank inside the
+// buffer and has the common shape; they live here so that the scanner's loop
+// keeps its position in registers. Anything else (the end of the buffered
+// data, a NUL in the drawing, another shape) goes the long way from where the
+// word starts. buf_[end_] is a NUL, so every loop stops there.
+
+inline bool DrawingReader::read_word(Token& t) {
+    const auto* b = reinterpret_cast<const unsigned char*>(buf_.data());
+    const unsigned char* p = b + pos_;
+    while (detail::kClasses[*p] == detail::kBlank) ++p;
+    const unsigned char* w = p;
+    while (detail::kClasses[*p] == 0) ++p;
+    const auto fast_len = static_cast<std::size_t>(p - w);
+    if (detail::kClasses[*p] == detail::kBlank && fast_len <= static_cast<std::size_t>(kTokenMax)) {
+        if (fast_len < kPad) {
+            // a fixed-size copy: the buffer is padded behind its data
+            std::memcpy(t.text, w, kPad);
+        } else {
+            std::memcpy(t.text, w, fast_len);
+        }
+        t.text[fast_len] = '\0';
+        pos_ = static_cast<std::size_t>(p - b);
+        return true;
+    }
+    return read_word_slow(t);
+}
+
+inline bool DrawingReader::read_int(int& v) {
+    const auto* b = reinterpret_cast<const unsigned char*>(buf_.data());
+    const unsigned char* p = b + pos_;
+    while (detail::kClasses[*p] == detail::kBlank) ++p;
+    bool neg = false;
+    if (*p == '-' || *p == '+') {
+        neg = *p == '-';
+        ++p;
+    }
+    const unsigned char* digits = p;
+    std::uint64_t n = 0;
+    while (static_cast<unsigned>(*p - '0') < 10) n = n * 10 + static_cast<unsigned>(*p++ - '0');
+    const auto count = p - digits;
+    if (count > 0 && count <= 18 && detail::kClasses[*p] == detail::kBlank) {
+        // the C library converts to long and stores it in an int, keeping the low 32 bits
+        v = static_cast<int>(neg ? -static_cast<long long>(n) : static_cast<long long>(n));
+        pos_ = static_cast<std::size_t>(p - b);
+        return true;
+    }
+    return read_int_slow(v);
+}
+
+inline bool DrawingReader::read_double(double& v) {
+    const auto* b = reinterpret_cast<const unsigned char*>(buf_.data());
+    const unsigned char* p = b + pos_;
+    while (detail::kClasses[*p] == detail::kBlank) ++p;
+    bool neg = false;
+    if (*p == '-' || *p == '+') {
+        neg = *p == '-';
+        ++p;
+    }
+    const unsigned char* whole = p;
+    std::uint64_t m = 0;
+    while (static_cast<unsigned>(*p - '0') < 10) m = m * 10 + static_cast<unsigned>(*p++ - '0');
+    const auto whole_digits = p - whole;
+    long frac = 0;
+    if (*p == '.') {
+        const unsigned char* f = ++p;
+        while (static_cast<unsigned>(*p - '0') < 10) m = m * 10 + static_cast<unsigned>(*p++ - '0');
+        frac = p - f;
+    }
+    // up to 19 digits m is exact; up to 2^53 and 10^22 one division is
+    // correctly rounded, as the C library's conversion is
+    const long digits = whole_digits + frac;
+    if (digits > 0 && digits <= 19 && frac <= 22 && m <= (std::uint64_t{1} << 53) && detail::kClasses[*p] == detail::kBlank) {
+        const double q = static_cast<double>(m) / detail::kPow10[frac];
+        v = neg ? -q : q;
+        pos_ = static_cast<std::size_t>(p - b);
+        return true;
+    }
+    return read_double_slow(v);
+}
 
 }  // namespace zorvel
 

@@ -27,9 +27,25 @@ inline std::optional<int> trunc_toward_zero(long double x) {
 // Add 0.5, then truncate toward zero; nullopt when the result leaves the int range.
 inline std::optional<int> round_half_up(long double x) { return trunc_toward_zero(x + 0.5L); }
 
-// The same rule kept in extended precision, for positions that may lie far
-// outside any grid (a whole number, or NaN/infinity passed through).
-inline long double round_half_up_wide(long double x) { return std::trunc(x + 0.5L); }
+// Add 0.5, then truncate toward zero, for a double: the same whole number as
+// in extended precision (where the sum of a double and 0.5 is exact), but
+// without the x87 unit. The sum is split into its rounded value and the
+// rounding error (two-sum), and the error decides when the rounded sum is a
+// whole number that the exact sum does not reach. The result is a whole
+// number held in a double; NaN and infinities pass through.
+inline double round_half_up_exact(double x) {
+    constexpr double kWhole = 4503599627370496.0;  // 2^52: from here on every double is whole
+    if (!(std::fabs(x) < kWhole)) return x > 0 ? x : x + 1.0;  // NaN goes through the sum
+    const double s = x + 0.5;
+    const double back = s - x;
+    const double err = (x - (s - back)) + (0.5 - back);
+    double t = static_cast<double>(static_cast<long long>(s));
+    if (t == s) {
+        if (s > 0 && err < 0) t -= 1.0;
+        if (s < 0 && err > 0) t += 1.0;
+    }
+    return t;
+}
 
 // A whole elevation that no int equals: the value of cells whose elevation
 // is NaN, infinite or beyond the int range.

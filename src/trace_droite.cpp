@@ -10,13 +10,13 @@ namespace zorvel {
 namespace {
 
 // Cells closer than this to the grid origin are walked in ints.
-constexpr long double kNearCell = 1 << 30;
+constexpr double kNearCell = 1 << 30;
 
 // Walks up to this many steps are taken one by one, as the program always
 // took them, with every cell checked against the grid; longer ones are cut
 // to the grid first.
-long double short_walk(const ElevationGrid& g) {
-    return 4.0L * (static_cast<long double>(g.nb_rows) + g.nb_cols) + 64;
+double short_walk(const ElevationGrid& g) {
+    return 4.0 * (static_cast<double>(g.nb_rows) + g.nb_cols) + 64;
 }
 
 bool inside(const ElevationGrid& g, long double i, long double j) {
@@ -40,8 +40,8 @@ bool axis_steps(long double p0, long double d, int n, long double& lo, long doub
 // is computed from the start, and only the steps that can reach the grid are
 // taken.
 void clipped_walk(const ElevationGrid& g, Cell deb, Cell fin, double alti) {
-    const long double a = fin.j - deb.j;
-    const long double b = fin.i - deb.i;
+    const long double a = static_cast<long double>(fin.j) - deb.j;
+    const long double b = static_cast<long double>(fin.i) - deb.i;
     const long double rmax = std::fabs(a) > std::fabs(b) ? std::fabs(a) : std::fabs(b);
     if (!std::isfinite(rmax)) return;
     if (rmax == 0) {
@@ -59,8 +59,8 @@ void clipped_walk(const ElevationGrid& g, Cell deb, Cell fin, double alti) {
     const long double count = std::min(hi - lo, most);
     for (long double k = 0; k <= count; ++k) {
         const long double s = lo + k;
-        const long double ci = round_half_up_wide(deb.i + s * di);
-        const long double cj = round_half_up_wide(deb.j + s * dj);
+        const long double ci = std::trunc(deb.i + s * di + 0.5L);
+        const long double cj = std::trunc(deb.j + s * dj + 0.5L);
         if (inside(g, ci, cj)) g.dtab[static_cast<int>(ci)][static_cast<int>(cj)] = alti;
     }
 }
@@ -72,8 +72,8 @@ void trace_droite(const ElevationGrid& g, int ideb, int jdeb, int ifin, int jfin
     const double b = static_cast<double>(ifin) - ideb;
     const double rmax = std::fabs(a) > std::fabs(b) ? std::fabs(a) : std::fabs(b);
     if (rmax > short_walk(g)) {
-        clipped_walk(g, Cell{static_cast<long double>(ideb), static_cast<long double>(jdeb)},
-                     Cell{static_cast<long double>(ifin), static_cast<long double>(jfin)}, alti);
+        clipped_walk(g, Cell{static_cast<double>(ideb), static_cast<double>(jdeb)},
+                     Cell{static_cast<double>(ifin), static_cast<double>(jfin)}, alti);
         return;
     }
     double icrrnt_d = ideb;
@@ -90,8 +90,8 @@ void trace_droite(const ElevationGrid& g, int ideb, int jdeb, int ifin, int jfin
         // the running position is accumulated, not recomputed from the start
         icrrnt_d = icrrnt_d + dinext;
         jcrrnt_d = jcrrnt_d + djnext;
-        icrrnt = static_cast<int>(round_half_up_wide(icrrnt_d));
-        jcrrnt = static_cast<int>(round_half_up_wide(jcrrnt_d));
+        icrrnt = static_cast<int>(round_half_up_exact(icrrnt_d));
+        jcrrnt = static_cast<int>(round_half_up_exact(jcrrnt_d));
         if (inside(g, icrrnt, jcrrnt)) g.dtab[icrrnt][jcrrnt] = alti;
     }
 }
@@ -99,7 +99,7 @@ void trace_droite(const ElevationGrid& g, int ideb, int jdeb, int ifin, int jfin
 void trace_segment(const ElevationGrid& g, Cell deb, Cell fin, double alti) {
     if (!std::isfinite(deb.i) || !std::isfinite(deb.j) || !std::isfinite(fin.i) || !std::isfinite(fin.j))
         return;
-    const auto near = [](long double v) { return std::fabs(v) < kNearCell; };
+    const auto near = [](double v) { return std::fabs(v) < kNearCell; };
     if (near(deb.i) && near(deb.j) && near(fin.i) && near(fin.j)) {
         trace_droite(g, static_cast<int>(deb.i), static_cast<int>(deb.j), static_cast<int>(fin.i),
                      static_cast<int>(fin.j), alti);

@@ -11,11 +11,11 @@ struct ElevationGrid {
     int nb_cols;
 };
 
-// A cell as the vertex step computes it: whole numbers kept wide, since a
-// turned vertex may lie far outside any grid; NaN when it has no position.
+// A cell as the vertex step computes it: whole numbers held in doubles, since
+// a turned vertex may lie far outside any grid; NaN when it has no position.
 struct Cell {
-    long double i;
-    long double j;
+    double i;
+    double j;
 };
 
 // Writes alti into every cell of the walk from (ideb, jdeb) to (ifin, jfin),

@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <random>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "numeric.h"
 #include "test_support.h"
 #include "trace_droite.h"
 
@@ -118,17 +120,35 @@ TEST(TraceDroite, SegmentsLeavingTheGridDrawTheirInsideCells) {
     }
 }
 
+TEST(TraceDroite, RoundingAgreesWithExtendedPrecision) {
+    // x + 0.5 truncated: the double two-sum gives what the x87 unit gives
+    std::mt19937_64 rng(11);
+    for (int k = 0; k < 200000; ++k) {
+        const double n = std::floor(std::uniform_real_distribution<double>(-1e6, 1e6)(rng));
+        // the doubles on either side of the halves, where plain double rounding goes wrong
+        const double x = std::nextafter(n + 0.5, k % 2 ? 1e9 : -1e9) - (k % 3 == 0 ? 1.0 : 0.0);
+        const double want = static_cast<double>(std::trunc(static_cast<long double>(x) + 0.5L));
+        ASSERT_EQ(round_half_up_exact(x), want) << std::hexfloat << x;
+    }
+    EXPECT_EQ(round_half_up_exact(2.4999999999999996), 2.0);  // 3.0 in plain double
+    EXPECT_EQ(round_half_up_exact(-1.2), 0.0);
+    EXPECT_EQ(round_half_up_exact(-1.7), -1.0);
+    EXPECT_EQ(round_half_up_exact(4503599627370497.0), 4503599627370497.0);
+    EXPECT_EQ(round_half_up_exact(-4503599627370497.0), -4503599627370496.0);
+    EXPECT_TRUE(std::isnan(round_half_up_exact(std::nan(""))));
+}
+
 TEST(TraceDroite, FarAndNonFiniteEndsCostNothingAndWriteNothingOutside) {
     Canvas cv(8, 8);
-    const long double nan = std::numeric_limits<long double>::quiet_NaN();
-    const long double inf = std::numeric_limits<long double>::infinity();
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
     // the sanitizer build checks every write; the bound on the steps keeps these instant
-    trace_segment(cv.view(), Cell{4, 4}, Cell{1e15L, 1e15L}, 5.0);
+    trace_segment(cv.view(), Cell{4, 4}, Cell{1e15, 1e15}, 5.0);
     EXPECT_EQ(cv.g[4][4], 5.0);
     EXPECT_EQ(cv.g[7][7], 5.0);
-    trace_segment(cv.view(), Cell{3, 0}, Cell{3, 1e300L}, 6.0);
-    trace_segment(cv.view(), Cell{-1e18L, -1e18L}, Cell{1e18L, 1e18L}, 7.0);
-    trace_segment(cv.view(), Cell{1e4000L, 2}, Cell{-1e4000L, 3}, 8.0);
+    trace_segment(cv.view(), Cell{3, 0}, Cell{3, 1e300}, 6.0);
+    trace_segment(cv.view(), Cell{-1e18, -1e18}, Cell{1e18, 1e18}, 7.0);
+    trace_segment(cv.view(), Cell{1e308, 2}, Cell{-1e308, 3}, 8.0);
     trace_segment(cv.view(), Cell{nan, 2}, Cell{3, 3}, 9.0);
     trace_segment(cv.view(), Cell{inf, 2}, Cell{3, 3}, 9.0);
     EXPECT_TRUE(cv.written(9.0).empty());
