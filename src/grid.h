@@ -1,7 +1,9 @@
-// Ownership of a row-pointer matrix made by the matrices library.
+// Ownership of a row-pointer matrix: rows [row][column], zero-filled.
 #ifndef ZORVEL_GRID_H
 #define ZORVEL_GRID_H
 
+#include <cstddef>
+#include <new>
 #include <type_traits>
 #include <utility>
 
@@ -12,6 +14,14 @@ namespace zorvel {
 constexpr unsigned char kEmptyCell = 255;  // tab: a cell without a class
 constexpr double kNoElevation = -999.0;    // dtab: a cell no segment reached
 
+// Grids of at least this many bytes keep their rows in one mapping of their own.
+constexpr std::size_t kMappedGridBytes = std::size_t{8} << 20;
+
+// One anonymous mapping of `bytes`, zero-filled, advised as huge pages and
+// populated up front; nullptr where the system offers no such thing.
+void* map_grid_memory(std::size_t bytes);
+void unmap_grid_memory(void* base, std::size_t bytes);
+
 template <typename T>
 class Grid {
     static_assert(std::is_same_v<T, double> || std::is_same_v<T, unsigned char>,
@@ -20,8 +30,32 @@ class Grid {
 public:
     Grid() = default;
     // nb_col columns by nb_lig rows, zero-filled; empty when it cannot be had.
+    //
+    // A small grid comes from the matrices library, a block per row. A large
+    // one is the most memory a run touches, and on first touch the system
+    // hands memory out a page at a time: its rows are cut from one mapping
+    // that is given huge pages and populated in one call, which makes the
+    // first filling of an 8000 x 8000 elevation grid several times cheaper.
     static Grid make(int nb_col, int nb_lig) {
         Grid g;
+        if (nb_col <= 0 || nb_lig <= 0) return g;
+        const std::size_t row = static_cast<std::size_t>(nb_col) * sizeof(T);
+        const std::size_t bytes = row * static_cast<std::size_t>(nb_lig);
+        if (bytes >= kMappedGridBytes) {
+            void* base = map_grid_memory(bytes);
+            T** pointers = base != nullptr ? new (std::nothrow) T*[static_cast<std::size_t>(nb_lig)] : nullptr;
+            if (pointers != nullptr) {
+                for (int i = 0; i < nb_lig; ++i)
+                    pointers[i] = reinterpret_cast<T*>(static_cast<char*>(base) + row * static_cast<std::size_t>(i));
+                g.rows_ = pointers;
+                g.mapped_ = base;
+                g.mapped_bytes_ = bytes;
+                g.lig_ = nb_lig;
+                g.col_ = nb_col;
+                return g;
+            }
+            if (base != nullptr) unmap_grid_memory(base, bytes);
+        }
         if constexpr (std::is_same_v<T, double>)
             g.rows_ = dmatrice(nb_col, nb_lig);
         else
@@ -41,10 +75,14 @@ public:
     Grid(const Grid&) = delete;
     Grid& operator=(const Grid&) = delete;
     ~Grid() {
-        if constexpr (std::is_same_v<T, double>)
+        if (mapped_ != nullptr) {
+            delete[] rows_;
+            unmap_grid_memory(mapped_, mapped_bytes_);
+        } else if constexpr (std::is_same_v<T, double>) {
             frdmatrice(rows_, lig_);
-        else
+        } else {
             frucmatrice(rows_, lig_);
+        }
     }
 
     explicit operator bool() const { return rows_ != nullptr; }
@@ -56,10 +94,14 @@ public:
 private:
     void swap(Grid& o) noexcept {
         std::swap(rows_, o.rows_);
+        std::swap(mapped_, o.mapped_);
+        std::swap(mapped_bytes_, o.mapped_bytes_);
         std::swap(lig_, o.lig_);
         std::swap(col_, o.col_);
     }
     T** rows_ = nullptr;
+    void* mapped_ = nullptr;  // the mapping that holds the rows of a large grid
+    std::size_t mapped_bytes_ = 0;
     int lig_ = 0;
     int col_ = 0;
 };

@@ -129,6 +129,25 @@ TEST(ContourPass, VerticesFarOutsideOrNotFiniteNeverWriteOutside) {
     EXPECT_EQ(p.rs.dtab[2][5], 3.0);
 }
 
+TEST(ContourPass, LargeGridsAreZeroFilledRowsOfTheirOwn) {
+    // large enough to be kept in one mapping rather than a block per row
+    for (int cols : {1100, 1101}) {
+        auto g = Grid<double>::make(cols, 1000);
+        auto c = Grid<unsigned char>::make(cols * 8, 1000);
+        ASSERT_TRUE(g && c);
+        for (int i = 0; i < 1000; i += 37) {
+            for (int j = 0; j < cols; j += 13) EXPECT_EQ(g[i][j], 0.0);
+            EXPECT_EQ(c[i][cols * 8 - 1], 0);
+        }
+        g[3][cols - 1] = 5.0;
+        EXPECT_EQ(g[4][0], 0.0);
+        EXPECT_EQ(g[3][cols - 1], 5.0);
+        Grid<double> moved = std::move(g);
+        EXPECT_FALSE(g);
+        EXPECT_EQ(moved[3][cols - 1], 5.0);
+    }
+}
+
 TEST(ContourPass, GridLargerThanTheMachineIsRefusedBeforeAllocation) {
     test::ScriptedConsole sc("");
     RunState rs;

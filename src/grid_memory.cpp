@@ -1,0 +1,34 @@
+#include "grid.h"
+
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
+
+namespace zorvel {
+
+void* map_grid_memory(std::size_t bytes) {
+#if defined(__linux__)
+    void* base = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    if (base == MAP_FAILED) return nullptr;
+    // both are hints: without them the grid is the same, only slower to touch
+    (void)madvise(base, bytes, MADV_HUGEPAGE);
+#ifdef MADV_POPULATE_WRITE
+    (void)madvise(base, bytes, MADV_POPULATE_WRITE);
+#endif
+    return base;
+#else
+    (void)bytes;
+    return nullptr;
+#endif
+}
+
+void unmap_grid_memory(void* base, std::size_t bytes) {
+#if defined(__linux__)
+    munmap(base, bytes);
+#else
+    (void)base;
+    (void)bytes;
+#endif
+}
+
+}  // namespace zorvel
