@@ -16,12 +16,6 @@ constexpr int kProgressRows = 200;  // rows between two progress lines
 constexpr int kAboveLeft = 1, kAbove = 2, kAboveRight = 4, kRight = 8;
 constexpr int kBelowRight = 16, kBelow = 32, kBelowLeft = 64, kLeft = 128;
 
-bool all_empty8(const unsigned char* p) {
-    std::uint64_t w;
-    std::memcpy(&w, p, sizeof w);
-    return w == ~std::uint64_t{0};
-}
-
 constexpr bool is_corner(int jval) {
     return jval == (kAbove | kRight) || jval == (kRight | kBelow) || jval == (kBelow | kLeft) ||
            jval == (kAbove | kLeft);
@@ -65,7 +59,7 @@ void corner_cleanup(Grid<unsigned char>& tab, int nb_lig, int nb_col) {
         const unsigned char* down = tab[i + 1];
         for (int j = 1; j < nb_col - 1; ++j) {
             // most of a grid is empty: step over eight empty cells at a time
-            if (j + 8 <= nb_col - 1 && all_empty8(row + j)) {
+            if (j + 8 <= nb_col - 1 && eight_empty_cells(row + j)) {
                 j += 7;
                 continue;
             }

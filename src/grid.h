@@ -3,6 +3,8 @@
 #define ZORVEL_GRID_H
 
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <new>
 #include <type_traits>
 #include <utility>
@@ -13,6 +15,14 @@ namespace zorvel {
 
 constexpr unsigned char kEmptyCell = 255;  // tab: a cell without a class
 constexpr double kNoElevation = -999.0;    // dtab: a cell no segment reached
+
+// Whether the eight cells of a class grid row from p on are all empty: most
+// of a grid is, and the sweeps over it step across such runs at once.
+inline bool eight_empty_cells(const unsigned char* p) {
+    std::uint64_t w;
+    std::memcpy(&w, p, sizeof w);
+    return w == ~std::uint64_t{0};
+}
 
 // Grids of at least this many bytes keep their rows in one mapping of their own.
 constexpr std::size_t kMappedGridBytes = std::size_t{8} << 20;
