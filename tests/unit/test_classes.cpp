@@ -147,19 +147,6 @@ std::string table_of(const ClassTable& ct) {
     return test::contents(keep.get());
 }
 
-TEST(Classes, AcceptedIntervalGivesElevenLines) {
-    Dialogue d("0 100 200", 10);
-    ASSERT_TRUE(d.ok);
-    EXPECT_EQ(d.rs.val_minimo, 100);
-    EXPECT_EQ(d.rs.val_maximo, 200);
-    EXPECT_EQ(d.sc.output(),
-              "\n\n Intervalo altimetrico = 10 \n\n 0 ====> tomar en cuenta este intervalo\n 1 ====> elegir otro\n "
-              "\n\n Definicion de los valores de la tabla de correspondencia :\n\n\tValor minimo ? \n\tValor maximo ? ");
-    std::string want;
-    for (int k = 1; k <= 11; ++k) want += " " + std::to_string(k) + " " + std::to_string(90 + 10 * k) + " \n";
-    EXPECT_EQ(table_of(d.ct), want);
-}
-
 TEST(Classes, TypedIntervalAndMenuRepeated) {
     Dialogue d("5 1 25 95 200", 10);
     ASSERT_TRUE(d.ok);
@@ -169,16 +156,6 @@ TEST(Classes, TypedIntervalAndMenuRepeated) {
     EXPECT_EQ(out.find("Intervalo altimetrico"), out.rfind("Intervalo altimetrico"));
     EXPECT_NE(out.find("elegir otro\n \n\n 0 ====>"), std::string::npos) << out;
     EXPECT_NE(out.find("\n valor del intervalo ? "), std::string::npos);
-}
-
-TEST(Classes, LimitOfTheNumberOfIntervals) {
-    Dialogue ok("0 0 253", 1);
-    ASSERT_TRUE(ok.ok);
-    EXPECT_EQ(ok.ct.num_segment, 253);
-    EXPECT_EQ(ok.ct.tabord.size(), 255u);
-    Dialogue stop("0 0 254", 1);
-    EXPECT_FALSE(stop.ok);
-    EXPECT_TRUE(stop.sc.output().ends_with("\n\n El numero total de intervalos (255) es demasiado grande "));
 }
 
 TEST(Classes, IntervalOfZeroIsAskedAgain) {

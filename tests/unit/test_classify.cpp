@@ -11,25 +11,6 @@ namespace {
 using test::class_grid;
 using test::picture;
 
-TEST(Classify, CornerExample) {
-    auto tab = class_grid(
-        "......\n"
-        ".333..\n"
-        "...3..\n"
-        "...3..\n"
-        ".5..4.\n"
-        "......\n",
-        6, 6);
-    corner_cleanup(tab, 6, 6);
-    EXPECT_EQ(picture(tab, 6, 6),
-              "......\n"
-              ".33...\n"
-              "...3..\n"
-              "...3..\n"
-              ".5..4.\n"
-              "......\n");
-}
-
 TEST(Classify, OnlyTheFourRightAngleMasksClear) {
     struct Case {
         const char* name;

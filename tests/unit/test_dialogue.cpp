@@ -14,42 +14,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::vector<std::string> banner_rows(const std::string& out) {
-    std::vector<std::string> rows;
-    std::size_t at = 0;
-    while (rows.size() < 13) {
-        const std::size_t start = out.find("\n\t", at);
-        if (start == std::string::npos) break;
-        const std::size_t stop = out.find('\n', start + 2);
-        rows.push_back(out.substr(start + 2, stop - start - 2));
-        at = stop;
-    }
-    return rows;
-}
-
-TEST(Dialogue, BannerHasThirteenRowsOfFiftyNineCharacters) {
-    test::ScriptedConsole sc("");
-    RunState rs;
-    EXPECT_FALSE(opening(sc.con, rs, "/nowhere/"));
-    const std::string out = sc.output();
-    ASSERT_EQ(out.rfind("\n\t*****", 0), 0u);
-    const auto rows = banner_rows(out);
-    ASSERT_EQ(rows.size(), 13u);
-    const std::string blank = "*" + std::string(57, ' ') + "*";
-    for (const std::string& r : rows) EXPECT_EQ(r.size(), 59u) << r;
-    EXPECT_EQ(rows[0], std::string(59, '*'));
-    EXPECT_EQ(rows[12], std::string(59, '*'));
-    for (int k : {1, 2, 4, 5, 6, 7, 8, 11}) EXPECT_EQ(rows[static_cast<std::size_t>(k)], blank);
-    EXPECT_EQ(rows[3], "*" + std::string(20, ' ') + "ZORVEL_RASTER" + std::string(24, ' ') + "*");
-    // credit rows: text toward the right, ending 4 and 3 blanks before the asterisk
-    EXPECT_EQ(rows[9].substr(54), "    *");
-    EXPECT_NE(rows[9][53], ' ');
-    EXPECT_EQ(rows[10].substr(55), "   *");
-    EXPECT_NE(rows[10][54], ' ');
-    // the banner ends without a line feed; the first prompt brings its own
-    EXPECT_NE(out.find(std::string(59, '*') + "\n\n Nombre del archivo : "), std::string::npos);
-}
-
 TEST(Dialogue, PathsAreComposedFromRootFolderAndNames) {
     test::TempDir tmp;
     fs::create_directories(tmp.path / "obra");
@@ -85,17 +49,6 @@ TEST(Dialogue, MissingDrawingStopsWithTheWholePathBeforeTheImageQuestion) {
     EXPECT_FALSE(fs::exists(tmp.path / "obra" / "mapa_zorvl.raw"));
 }
 
-TEST(Dialogue, OutputThatCannotBeCreatedStopsTheRun) {
-    test::TempDir tmp;
-    fs::create_directories(tmp.path / "obra");
-    std::ofstream(tmp.path / "obra" / "curvas.dxf") << "0\nEOF\n";
-    test::ScriptedConsole sc("obra\ncurvas\nno/existe/mapa\n");
-    RunState rs;
-    EXPECT_FALSE(opening(sc.con, rs, tmp.root()));
-    EXPECT_EQ(sc.errors(), "zorvel_raster: no se puede crear " + tmp.root() +
-                               "obra/no/existe/mapa_zorvl.raw: No such file or directory\n");
-}
-
 TEST(Dialogue, LongPathsAreHeld) {
     test::TempDir tmp;
     const std::string folder(150, 'd');
@@ -129,22 +82,6 @@ TEST(Dialogue, PixelSizeRefusesWhatIsNoUsableNumber) {
     for (std::size_t at = 0; (at = out.find("tamano del pixel ? ", at)) != std::string::npos; ++at) ++prompts;
     EXPECT_EQ(prompts, 7u);
     EXPECT_TRUE(sc.errors().empty());
-}
-
-TEST(Dialogue, EndOfInputAtAPromptIsAStop) {
-    test::ScriptedConsole sc("abc");
-    EXPECT_FALSE(ask_double(sc.con, "X? ", "el valor x"));
-    EXPECT_EQ(sc.errors(), "zorvel_raster: fin de la entrada: falta el valor x\n");
-    test::ScriptedConsole words("  \n");
-    EXPECT_FALSE(ask_word(words.con, "W? ", "la palabra"));
-}
-
-TEST(Dialogue, MenuAsksAgainSilentlyUntilItsAnswerFits) {
-    test::ScriptedConsole sc("2 1");
-    const auto v = ask_int(sc.con, "M? ", "m", [](int x) { return x == 0 || x == 1 ? nullptr : ""; });
-    ASSERT_TRUE(v);
-    EXPECT_EQ(*v, 1);
-    EXPECT_EQ(sc.output(), "M? M? ");
 }
 
 }  // namespace

@@ -10,28 +10,6 @@ namespace {
 
 using test::stream_of;
 
-TEST(DrawingReader, LongWordIsStoredCutAndItsRestIsNoToken) {
-    const std::string word = std::string(80, 'A') + "VERTEX";
-    auto f = stream_of(word + " next");
-    DrawingReader rd(f.get(), 16);
-    Token t;
-    ASSERT_TRUE(rd.read_word(t));
-    EXPECT_EQ(std::string(t.text), std::string(79, 'A'));
-    ASSERT_TRUE(rd.read_word(t));
-    EXPECT_STREQ(t.text, "next");
-}
-
-TEST(DrawingReader, FinalLineEndGivesOneMoreFailingReadThatSetsEndOfFile) {
-    auto f = stream_of("EOF\n");
-    DrawingReader rd(f.get());
-    Token t;
-    ASSERT_TRUE(rd.read_word(t));
-    EXPECT_FALSE(rd.eof());
-    EXPECT_FALSE(rd.read_word(t));
-    EXPECT_TRUE(rd.eof());
-    EXPECT_STREQ(t.text, "EOF");  // a failed read leaves the token as it was
-}
-
 TEST(DrawingReader, RewindStartsAgainWithIndicatorsCleared) {
     auto f = stream_of("1 2");
     DrawingReader rd(f.get(), 2);
@@ -45,16 +23,6 @@ TEST(DrawingReader, RewindStartsAgainWithIndicatorsCleared) {
     ASSERT_TRUE(rd.read_int(v));
     EXPECT_EQ(v, 1);
     EXPECT_EQ(rd.consumed(), 1u);
-}
-
-TEST(DrawingReader, DirectoryIsAReadErrorNotAnEndlessFile) {
-    test::File f(std::fopen("/", "r"));
-    ASSERT_NE(f, nullptr);
-    DrawingReader rd(f.get());
-    Token t;
-    EXPECT_FALSE(rd.read_word(t));
-    EXPECT_TRUE(rd.error());
-    EXPECT_FALSE(rd.error_text().empty());
 }
 
 TEST(DrawingReader, NumberLongerThanTheBoundIsAnErrorButAWordIsNot) {

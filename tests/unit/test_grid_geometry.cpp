@@ -110,13 +110,5 @@ TEST(GridGeometry, RotationDialogueRefusesAndRepeats) {
     EXPECT_FALSE(ended.errors().empty());
 }
 
-TEST(GridGeometry, PassOneReport) {
-    test::File out(std::tmpfile());
-    report_pass_one(out.get(), 1, 100, 100, extents(0, 0, 100, 50));
-    EXPECT_EQ(test::contents(out.get()),
-              "\n Numero total de segmentos = 1 \n\n Dyn. Min = 100.000000 Max = 100.000000 "
-              "\n\n Min Y = 0.000000 Max Y = 50.000000 \n Min X = 0.000000 Max X = 100.000000 ");
-}
-
 }  // namespace
 }  // namespace zorvel

@@ -51,26 +51,6 @@ std::string bytes_picture(const std::string& raw, int cols) {
     return s;
 }
 
-TEST(Output, DescriptorOfTheTypicalRun) {
-    Finished f(5, 10, {{2, 3, 4}});
-    ASSERT_TRUE(f.run());
-    // the typed pixel size, not the rotated one; the header extents, not the crop's
-    EXPECT_EQ(f.descriptor(),
-              "1\n1\n1\n100\n200\n10.000000\n\n\n\n\n Coordenadas UTM :"
-              "\n\tX min : 0.000000 Y min : 0.000000 \n\tX max : 100.000000 Y max : 50.000000 "
-              "\n\n\t\t\t\tzorvel_raster: curvas de nivel en imagen clasificada");
-    EXPECT_EQ(f.image(), std::string(1, '\x04'));
-}
-
-TEST(Output, CropKeepsTheOccupiedRectangle) {
-    Finished f(10, 8, {{2, 5, 1}, {7, 3, 2}});
-    ASSERT_TRUE(f.run());
-    EXPECT_EQ(f.rs.nb_lig3, 6);
-    EXPECT_EQ(f.rs.nb_col3, 3);
-    EXPECT_EQ(bytes_picture(f.image(), 3), "..1\n...\n...\n...\n...\n2..\n");
-    EXPECT_EQ(f.descriptor().substr(0, 4), "6\n3\n");
-}
-
 TEST(Output, FirstRowAndColumnStayAndLineEndBytesAreKept) {
     Finished f(4, 4, {{0, 0, 10}, {1, 2, 13}});
     ASSERT_TRUE(f.run());
@@ -84,24 +64,6 @@ TEST(Output, BoundsStartAtTenThousand) {
     EXPECT_EQ(f.rs.nb_lig3, 3);
     EXPECT_EQ(f.rs.nb_col3, 1);
     EXPECT_EQ(bytes_picture(f.image(), 1), ".\n.\n5\n");
-}
-
-TEST(Output, GridWithoutOccupiedCellGivesAnEmptyImage) {
-    Finished f(3, 3, {});
-    ASSERT_TRUE(f.run());
-    EXPECT_EQ(f.image(), "");
-    EXPECT_EQ(f.descriptor().substr(0, 4), "0\n0\n");
-    EXPECT_NE(f.sc.output().find("Ninguna celda clasificada"), std::string::npos);
-}
-
-TEST(Output, WriteFailureIsReportedWithTheFileName) {
-    Finished f(3, 3, {{1, 1, 1}});
-    // a stream that cannot be written
-    f.rs.f2.reset(std::fopen("/dev/full", "wb"));
-    ASSERT_NE(f.rs.f2, nullptr);
-    EXPECT_TRUE(extraction(f.sc.con, f.rs));
-    EXPECT_FALSE(save(f.sc.con, f.rs));
-    EXPECT_EQ(f.sc.errors(), "zorvel_raster: no se puede escribir mapa_zorvl.raw: No space left on device\n");
 }
 
 }  // namespace
