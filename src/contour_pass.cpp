@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <system_error>
 
 #include "numeric.h"
 #include "rotation.h"
@@ -80,6 +81,86 @@ void vertex_step(RunState& rs, VertexStep& vs, int& flag, double x, double y, do
     const ElevationGrid g{rs.dtab.rows(), rs.dtab.nb_rows(), rs.dtab.nb_cols()};
     trace_segment(g, vs.deb, cell, alti);
     vs.deb = cell;
+}
+
+namespace {
+
+constexpr std::size_t kBatch = 8192;    // vertices handed over at a time
+constexpr std::size_t kMaxBatches = 8;  // batches waiting at most: the queue is bounded
+
+}  // namespace
+
+ContourDrawer::ContourDrawer(RunState& rs, VertexStep& vs) : rs_(rs), vs_(vs) {
+    current_.reserve(kBatch);
+    try {
+        worker_ = std::thread([this] { work(); });
+        threaded_ = true;
+    } catch (const std::system_error&) {
+        threaded_ = false;  // one thread does it all
+    }
+}
+
+ContourDrawer::~ContourDrawer() {
+    if (!threaded_) return;
+    drain();
+    {
+        std::lock_guard<std::mutex> lock(m_);
+        done_ = true;
+    }
+    cv_.notify_all();
+    worker_.join();
+}
+
+void ContourDrawer::vertex(double x, double y, double alti, bool first) {
+    if (!threaded_) {
+        int flag = first ? 0 : 1;
+        vertex_step(rs_, vs_, flag, x, y, alti);
+        return;
+    }
+    current_.push_back(Vertex{x, y, alti, first});
+    if (current_.size() == kBatch) submit();
+}
+
+void ContourDrawer::submit() {
+    std::unique_lock<std::mutex> lock(m_);
+    cv_.wait(lock, [this] { return full_.size() < kMaxBatches; });
+    full_.push_back(std::move(current_));
+    if (spare_.empty()) {
+        current_ = std::vector<Vertex>();
+        current_.reserve(kBatch);
+    } else {
+        current_ = std::move(spare_.back());
+        spare_.pop_back();
+    }
+    cv_.notify_all();
+}
+
+void ContourDrawer::drain() {
+    if (!threaded_) return;
+    if (!current_.empty()) submit();
+    std::unique_lock<std::mutex> lock(m_);
+    cv_.wait(lock, [this] { return full_.empty() && !busy_; });
+}
+
+void ContourDrawer::work() {
+    std::unique_lock<std::mutex> lock(m_);
+    for (;;) {
+        cv_.wait(lock, [this] { return !full_.empty() || done_; });
+        if (full_.empty()) return;
+        std::vector<Vertex> batch = std::move(full_.front());
+        full_.pop_front();
+        busy_ = true;
+        lock.unlock();
+        for (const Vertex& v : batch) {
+            int flag = v.first ? 0 : 1;
+            vertex_step(rs_, vs_, flag, v.x, v.y, v.alti);
+        }
+        batch.clear();
+        lock.lock();
+        spare_.push_back(std::move(batch));
+        busy_ = false;
+        cv_.notify_all();
+    }
 }
 
 }  // namespace zorvel

@@ -3,6 +3,12 @@
 #ifndef ZORVEL_CONTOUR_PASS_H
 #define ZORVEL_CONTOUR_PASS_H
 
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+#include <vector>
+
 #include "dialogue.h"
 #include "run_state.h"
 #include "trace_droite.h"
@@ -35,6 +41,44 @@ GridPoint grid_position(const RunState& rs, double x, double y);
 // Places the vertex (x, y) of elevation alti: the first vertex of a
 // polyline only sets deb, every later one draws the segment from deb.
 void vertex_step(RunState& rs, VertexStep& vs, int& flag, double x, double y, double alti);
+
+// The vertex steps of pass two, taken on a second thread in the order the
+// scanner hands the vertices over, while the scanner reads on: turning a
+// vertex costs more than reading it. Between drains the drawer alone uses
+// dtab, deb, the grid size and the extents; the scanner changes them only
+// after drain(). Where no second thread can be had, each step is taken at once.
+class ContourDrawer {
+public:
+    ContourDrawer(RunState& rs, VertexStep& vs);
+    ~ContourDrawer();  // drains, then ends the thread
+    ContourDrawer(const ContourDrawer&) = delete;
+    ContourDrawer& operator=(const ContourDrawer&) = delete;
+
+    // Hands over the vertex step of (x, y, alti); first: the polyline's first vertex.
+    void vertex(double x, double y, double alti, bool first);
+    // Returns once every vertex handed over has been drawn.
+    void drain();
+
+private:
+    struct Vertex {
+        double x, y, alti;
+        bool first;
+    };
+    void submit();
+    void work();
+
+    RunState& rs_;
+    VertexStep& vs_;
+    std::vector<Vertex> current_;
+    std::mutex m_;
+    std::condition_variable cv_;
+    std::deque<std::vector<Vertex>> full_;  // batches waiting to be drawn
+    std::vector<std::vector<Vertex>> spare_;
+    bool busy_ = false;  // the thread is drawing a batch
+    bool done_ = false;
+    bool threaded_ = false;
+    std::thread worker_;
+};
 
 }  // namespace zorvel
 

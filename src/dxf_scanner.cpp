@@ -57,10 +57,12 @@ PassEnd scan_pass(DrawingReader& rd, ScanState& st, Extents& ext, const PassHook
         if (rd.error()) return PassEnd::read_error;
         switch (keyword_of(st.texte)) {
             case Keyword::extmin:
+                if (hooks.before_extents) hooks.before_extents();
                 if (!group_loop(rd, st, ext.min_x, ext.min_y, ext.min_alt, nullptr, ext))
                     return PassEnd::stopped;
                 break;
             case Keyword::extmax:
+                if (hooks.before_extents) hooks.before_extents();
                 if (!group_loop(rd, st, ext.max_x, ext.max_y, ext.max_alt, &hooks.at_max_y, ext))
                     return PassEnd::stopped;
                 break;

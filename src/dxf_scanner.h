@@ -29,6 +29,8 @@ struct PassHooks {
     std::function<bool(const Extents&)> at_max_y;
     // the end of a vertex record; the hook may advance flag
     std::function<bool(ScanState&)> at_vertex;
+    // $EXTMIN or $EXTMAX has been read: the extents are about to change
+    std::function<void()> before_extents;
 };
 
 enum class PassEnd {

@@ -71,8 +71,13 @@ bool treatment(Console& con, RunState& rs) {
     VertexStep vs;
     vs.angle = turn->angle;
     vs.sentido = turn->sentido;
+    ContourDrawer drawer(rs, vs);
     PassHooks two;
+    // the drawer reads the extents, the grid and its size: they change only
+    // once it has drawn every vertex handed over so far
+    two.before_extents = [&] { drawer.drain(); };
     two.at_max_y = [&](const Extents&) {
+        drawer.drain();
         return grid_sizing(con, rs, Approximation::second) && grid_setup(con, rs);
     };
     two.at_vertex = [&](ScanState& s) {
@@ -81,10 +86,12 @@ bool treatment(Console& con, RunState& rs) {
             stop_line(con, "el dibujo " + rs.nomim1 + " tiene vertices antes de $EXTMAX: no hay cuadricula");
             return false;
         }
-        vertex_step(rs, vs, s.flag, s.dval1, s.dval2, s.dval3);
+        drawer.vertex(s.dval1, s.dval2, s.dval3, s.flag == 0);
+        s.flag = 1;
         return true;
     };
     if (!pass_ended(con, rs, rd, scan_pass(rd, st, rs.ext, two, con.out))) return false;
+    drawer.drain();
     if (!rs.dtab) {
         stop_line(con, "el dibujo " + rs.nomim1 + " no da la Y maxima en la segunda lectura: no hay cuadricula");
         return false;

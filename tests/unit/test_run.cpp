@@ -170,6 +170,20 @@ TEST(Run, HostileDrawingsStopWithAMessageOrRunThrough) {
     }
 }
 
+TEST(Run, ExtentsChangedBetweenPolylinesPlaceOnlyTheLaterVertices) {
+    // a second $EXTMIN among the entities moves the vertices read after it, not
+    // those before it, even while they are still being drawn
+    std::string drawing = header();
+    for (int k = 0; k < 3000; ++k) drawing += polyline(100, {{"10", "40"}, {"10", "10"}});
+    drawing += "9\n$EXTMIN\n10\n-20.0\n20\n0.0\n30\n0.0\n9\n$OTHER\n";
+    drawing += polyline(110, {{"10", "40"}, {"10", "10"}}) + "0\nEOF\n";
+    const Outcome o =
+        run_with(drawing, join({"obra", "curvas", "mapa", "10", "2", "0", "0", "1", "10", "100", "120"}));
+    ASSERT_EQ(o.status, 0) << o.err;
+    // rows 1..4: class 1 in column 1, class 2 in column 3 (the crop keeps columns 1..3)
+    EXPECT_EQ(o.raw, std::string("\x01\xff\x02\x01\xff\x02\x01\xff\x02\x01\xff\x02", 12));
+}
+
 TEST(Run, DrawingThatIsAFolderIsAReadError) {
     const Outcome o = run_with("", join(kTypicalAnswers), [](const fs::path& folder) {
         fs::remove(folder / "curvas.dxf");
