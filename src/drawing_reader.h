@@ -27,11 +27,28 @@ constexpr unsigned char kStop = 2;
 
 constexpr std::array<unsigned char, 256> make_classes() {
     std::array<unsigned char, 256> c{};
-    for (unsigned char b : {' ', '\t', '\n', '\v', '\f', '\r'}) c[b] = kBlank;
+    for (const char* b = " \t\n\v\f\r"; *b != '\0'; ++b) c[static_cast<unsigned char>(*b)] = kBlank;
     c[0] = kStop;
     return c;
 }
 inline constexpr std::array<unsigned char, 256> kClasses = make_classes();
+
+inline const unsigned char* skip_blanks(const unsigned char* p) {
+    while (kClasses[*p] == kBlank) ++p;
+    return p;
+}
+
+// An optional sign: neg tells whether it was a minus.
+inline const unsigned char* take_sign(const unsigned char* p, bool& neg) {
+    neg = *p == '-';
+    return (*p == '-' || *p == '+') ? p + 1 : p;
+}
+
+// A run of digits, appended to acc (modulo 2^64: callers check the count).
+inline const unsigned char* take_digits(const unsigned char* p, std::uint64_t& acc) {
+    while (static_cast<unsigned>(*p - '0') < 10) acc = acc * 10 + static_cast<unsigned>(*p++ - '0');
+    return p;
+}
 
 inline constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
                              1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
@@ -105,8 +122,7 @@ private:
 
 inline bool DrawingReader::read_word(Token& t) {
     const auto* b = reinterpret_cast<const unsigned char*>(buf_.data());
-    const unsigned char* p = b + pos_;
-    while (detail::kClasses[*p] == detail::kBlank) ++p;
+    const unsigned char* p = detail::skip_blanks(b + pos_);
     const unsigned char* w = p;
     while (detail::kClasses[*p] == 0) ++p;
     const auto fast_len = static_cast<std::size_t>(p - w);
@@ -126,16 +142,10 @@ inline bool DrawingReader::read_word(Token& t) {
 
 inline bool DrawingReader::read_int(int& v) {
     const auto* b = reinterpret_cast<const unsigned char*>(buf_.data());
-    const unsigned char* p = b + pos_;
-    while (detail::kClasses[*p] == detail::kBlank) ++p;
     bool neg = false;
-    if (*p == '-' || *p == '+') {
-        neg = *p == '-';
-        ++p;
-    }
-    const unsigned char* digits = p;
+    const unsigned char* digits = detail::take_sign(detail::skip_blanks(b + pos_), neg);
     std::uint64_t n = 0;
-    while (static_cast<unsigned>(*p - '0') < 10) n = n * 10 + static_cast<unsigned>(*p++ - '0');
+    const unsigned char* p = detail::take_digits(digits, n);
     const auto count = p - digits;
     if (count > 0 && count <= 18 && detail::kClasses[*p] == detail::kBlank) {
         // the C library converts to long and stores it in an int, keeping the low 32 bits
@@ -148,21 +158,15 @@ inline bool DrawingReader::read_int(int& v) {
 
 inline bool DrawingReader::read_double(double& v) {
     const auto* b = reinterpret_cast<const unsigned char*>(buf_.data());
-    const unsigned char* p = b + pos_;
-    while (detail::kClasses[*p] == detail::kBlank) ++p;
     bool neg = false;
-    if (*p == '-' || *p == '+') {
-        neg = *p == '-';
-        ++p;
-    }
-    const unsigned char* whole = p;
+    const unsigned char* whole = detail::take_sign(detail::skip_blanks(b + pos_), neg);
     std::uint64_t m = 0;
-    while (static_cast<unsigned>(*p - '0') < 10) m = m * 10 + static_cast<unsigned>(*p++ - '0');
+    const unsigned char* p = detail::take_digits(whole, m);
     const auto whole_digits = p - whole;
     long frac = 0;
     if (*p == '.') {
-        const unsigned char* f = ++p;
-        while (static_cast<unsigned>(*p - '0') < 10) m = m * 10 + static_cast<unsigned>(*p++ - '0');
+        const unsigned char* f = p + 1;
+        p = detail::take_digits(f, m);
         frac = p - f;
     }
     // up to 19 digits m is exact; up to 2^53 and 10^22 one division is
