@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "run.h"
@@ -16,16 +17,24 @@ using namespace zorvel;
 
 namespace {
 
-// A data root of our own, made once per fuzzing process.
-const std::string& fuzz_root() {
-    static const std::string root = [] {
+// A data root of our own, made once per fuzzing process and removed at its end.
+struct FuzzRoot {
+    std::string path;
+    FuzzRoot() {
         char pattern[] = "/tmp/zorvel_fuzz_XXXXXX";
         if (mkdtemp(pattern) == nullptr) std::abort();
-        const std::string r = std::string(pattern) + "/";
-        if (std::system(("mkdir -p " + r + "obra").c_str()) != 0) std::abort();
-        return r;
-    }();
-    return root;
+        path = std::string(pattern) + "/";
+        std::filesystem::create_directory(path + "obra");
+    }
+    ~FuzzRoot() {
+        std::error_code ec;
+        std::filesystem::remove_all(path, ec);
+    }
+};
+
+const std::string& fuzz_root() {
+    static const FuzzRoot root;
+    return root.path;
 }
 
 }  // namespace

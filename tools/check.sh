@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the program twice, plain and with the address and undefined-behaviour
-# sanitizers, and runs every test in both builds.
+# sanitizers, and runs every test in both builds; between them, fuzzes each
+# target briefly when clang is installed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc 2>/dev/null || echo 2)
@@ -8,11 +9,6 @@ jobs=$(nproc 2>/dev/null || echo 2)
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZORVEL_TESTS=ON
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure -j"$jobs"
-
-cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DZORVEL_SANITIZE=ON -DZORVEL_TESTS=ON
-cmake --build build-asan -j"$jobs"
-ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-  ctest --test-dir build-asan --output-on-failure -j"$jobs"
 
 # A short fuzzing run of every target, from the corpus kept in the repository,
 # when clang and its fuzzing runtime are there (.ci/run installs them).
@@ -34,3 +30,9 @@ if [ "$fuzz_seconds" -gt 0 ] && command -v clang++ >/dev/null; then
     fi
   done
 fi
+
+# the sanitizer build last: its summary closes the output
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DZORVEL_SANITIZE=ON -DZORVEL_TESTS=ON
+cmake --build build-asan -j"$jobs"
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  ctest --test-dir build-asan --output-on-failure -j"$jobs"
