@@ -11,70 +11,8 @@ namespace {
 
 using detail::kBlank;
 using detail::kClasses;
-using detail::kPow10;
 
 constexpr bool is_space(unsigned char c) { return kClasses[c] == kBlank; }
-
-constexpr bool is_digit(char c) { return c >= '0' && c <= '9'; }
-
-// Plain [+-]digits words of up to 18 digits: the shape of group codes.
-bool fast_int(const char* s, std::size_t len, int& v) {
-    std::size_t k = 0;
-    bool neg = false;
-    if (len > 0 && (s[0] == '+' || s[0] == '-')) {
-        neg = s[0] == '-';
-        k = 1;
-    }
-    const std::size_t digits = len - k;
-    if (digits == 0 || digits > 18) return false;
-    long long n = 0;
-    for (; k < len; ++k) {
-        if (!is_digit(s[k])) return false;
-        n = n * 10 + (s[k] - '0');
-    }
-    // the C library converts to long and stores it in an int, keeping the
-    // low 32 bits: "99999999999" reads as 1215752191
-    v = static_cast<int>(neg ? -n : n);
-    return true;
-}
-
-// Plain decimal words ([+-]digits[.digits]) whose value is an exact integer
-// divided by an exact power of ten: one correctly rounded division gives what
-// strtod gives.
-bool fast_double(const char* s, std::size_t len, double& v) {
-    std::size_t k = 0;
-    bool neg = false;
-    if (len > 0 && (s[0] == '+' || s[0] == '-')) {
-        neg = s[0] == '-';
-        k = 1;
-    }
-    std::uint64_t m = 0;
-    int digits = 0;      // significant digits kept in m
-    int frac = 0;        // digits after the point
-    bool any_digit = false;
-    bool point = false;
-    for (; k < len; ++k) {
-        const char c = s[k];
-        if (is_digit(c)) {
-            any_digit = true;
-            if (m == 0 && c == '0') {
-                if (point) ++frac;
-                continue;
-            }
-            if (++digits > 19) return false;
-            m = m * 10 + static_cast<std::uint64_t>(c - '0');
-            if (point) ++frac;
-        } else if (c == '.' && !point) {
-            point = true;
-        } else {
-            return false;
-        }
-    }
-    if (!any_digit || frac > 22 || m > (std::uint64_t{1} << 53)) return false;
-    const double q = static_cast<double>(m) / kPow10[frac];
-    v = neg ? -q : q;
-    return true;
-}
 
 // A stream that reads `text` from its start.
 std::FILE* open_memory(std::string& text) {
@@ -242,7 +180,12 @@ bool DrawingReader::read_int_slow(int& v) {
     bool ends_at_eof = false;
     const Span span = word_span(len, ends_at_eof);
     if (span == Span::none) return false;
-    if (span == Span::word && fast_int(buf_.data() + pos_, len, v)) {
+    // a whole word, followed by a blank or by the NUL behind the data
+    const auto* w = reinterpret_cast<const unsigned char*>(buf_.data()) + pos_;
+    const unsigned char* p = nullptr;
+    int got = 0;
+    if (span == Span::word && detail::plain_int(w, p, got) && p == w + len) {
+        v = got;
         pos_ += len;
         if (ends_at_eof) eof_flag_ = true;
         return true;
@@ -255,7 +198,11 @@ bool DrawingReader::read_double_slow(double& v) {
     bool ends_at_eof = false;
     const Span span = word_span(len, ends_at_eof);
     if (span == Span::none) return false;
-    if (span == Span::word && fast_double(buf_.data() + pos_, len, v)) {
+    const auto* w = reinterpret_cast<const unsigned char*>(buf_.data()) + pos_;
+    const unsigned char* p = nullptr;
+    double got = 0.0;
+    if (span == Span::word && detail::plain_double(w, p, got) && p == w + len) {
+        v = got;
         pos_ += len;
         if (ends_at_eof) eof_flag_ = true;
         return true;

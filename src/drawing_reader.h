@@ -33,6 +33,9 @@ constexpr std::array<unsigned char, 256> make_classes() {
 }
 inline constexpr std::array<unsigned char, 256> kClasses = make_classes();
 
+inline constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                             1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
 inline const unsigned char* skip_blanks(const unsigned char* p) {
     while (kClasses[*p] == kBlank) ++p;
     return p;
@@ -50,8 +53,41 @@ inline const unsigned char* take_digits(const unsigned char* p, std::uint64_t& a
     return p;
 }
 
-inline constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
-                             1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+// A plain number [+-]digits of 1 to 18 digits from w on, the shape of group
+// codes; p is where it stops. The C library converts it to long and stores
+// it in an int, keeping the low 32 bits: "99999999999" reads as 1215752191.
+inline bool plain_int(const unsigned char* w, const unsigned char*& p, int& v) {
+    bool neg = false;
+    const unsigned char* digits = take_sign(w, neg);
+    std::uint64_t n = 0;
+    p = take_digits(digits, n);
+    const auto count = p - digits;
+    if (count == 0 || count > 18) return false;
+    v = static_cast<int>(neg ? -static_cast<long long>(n) : static_cast<long long>(n));
+    return true;
+}
+
+// A plain decimal [+-]digits[.digits] from w on; p is where it stops. Up to
+// 19 digits the integer m is exact, and up to 2^53 and 10^22 one division
+// gives the correctly rounded value that the C library's conversion gives.
+inline bool plain_double(const unsigned char* w, const unsigned char*& p, double& v) {
+    bool neg = false;
+    const unsigned char* whole = take_sign(w, neg);
+    std::uint64_t m = 0;
+    p = take_digits(whole, m);
+    const auto whole_digits = p - whole;
+    long frac = 0;
+    if (*p == '.') {
+        const unsigned char* f = p + 1;
+        p = take_digits(f, m);
+        frac = p - f;
+    }
+    const long digits = whole_digits + frac;
+    if (digits == 0 || digits > 19 || frac > 22 || m > (std::uint64_t{1} << 53)) return false;
+    const double q = static_cast<double>(m) / kPow10[frac];
+    v = neg ? -q : q;
+    return true;
+}
 
 }  // namespace detail
 
@@ -142,14 +178,10 @@ inline bool DrawingReader::read_word(Token& t) {
 
 inline bool DrawingReader::read_int(int& v) {
     const auto* b = reinterpret_cast<const unsigned char*>(buf_.data());
-    bool neg = false;
-    const unsigned char* digits = detail::take_sign(detail::skip_blanks(b + pos_), neg);
-    std::uint64_t n = 0;
-    const unsigned char* p = detail::take_digits(digits, n);
-    const auto count = p - digits;
-    if (count > 0 && count <= 18 && detail::kClasses[*p] == detail::kBlank) {
-        // the C library converts to long and stores it in an int, keeping the low 32 bits
-        v = static_cast<int>(neg ? -static_cast<long long>(n) : static_cast<long long>(n));
+    const unsigned char* p = nullptr;
+    int got = 0;
+    if (detail::plain_int(detail::skip_blanks(b + pos_), p, got) && detail::kClasses[*p] == detail::kBlank) {
+        v = got;
         pos_ = static_cast<std::size_t>(p - b);
         return true;
     }
@@ -158,23 +190,10 @@ inline bool DrawingReader::read_int(int& v) {
 
 inline bool DrawingReader::read_double(double& v) {
     const auto* b = reinterpret_cast<const unsigned char*>(buf_.data());
-    bool neg = false;
-    const unsigned char* whole = detail::take_sign(detail::skip_blanks(b + pos_), neg);
-    std::uint64_t m = 0;
-    const unsigned char* p = detail::take_digits(whole, m);
-    const auto whole_digits = p - whole;
-    long frac = 0;
-    if (*p == '.') {
-        const unsigned char* f = p + 1;
-        p = detail::take_digits(f, m);
-        frac = p - f;
-    }
-    // up to 19 digits m is exact; up to 2^53 and 10^22 one division is
-    // correctly rounded, as the C library's conversion is
-    const long digits = whole_digits + frac;
-    if (digits > 0 && digits <= 19 && frac <= 22 && m <= (std::uint64_t{1} << 53) && detail::kClasses[*p] == detail::kBlank) {
-        const double q = static_cast<double>(m) / detail::kPow10[frac];
-        v = neg ? -q : q;
+    const unsigned char* p = nullptr;
+    double got = 0.0;
+    if (detail::plain_double(detail::skip_blanks(b + pos_), p, got) && detail::kClasses[*p] == detail::kBlank) {
+        v = got;
         pos_ = static_cast<std::size_t>(p - b);
         return true;
     }
