@@ -139,11 +139,6 @@ bool DrawingReader::read_word_slow(Token& t) {
     }
 }
 
-bool DrawingReader::skip_word() {
-    Token discarded;
-    return read_word(discarded);
-}
-
 // Any other shape goes to the C library's own conversion, run on a memory
 // stream that holds the word and the blank after it: the stream position
 // afterwards tells how much it consumed, also when the conversion failed.

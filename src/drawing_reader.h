@@ -105,8 +105,6 @@ public:
     // kTokenMax characters is consumed whole and stored cut. False when no
     // word is left (t unchanged).
     bool read_word(Token& t);
-    // %s with the word thrown away.
-    bool skip_word();
     // %d: false when no number could be read (v unchanged); what a failed
     // conversion has read stays consumed, as with the C library. A number
     // that runs on past kWordMax characters is a read error.
