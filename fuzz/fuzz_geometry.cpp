@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "elevation_grid.h"
 #include "grid.h"
 #include "numeric.h"
 #include "rotation.h"
@@ -37,7 +38,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const double angle = take<double>(p, left);
     const int sens = take<std::uint8_t>(p, left) % 2;
     auto g = Grid<double>::make(cols + 2, rows + 2);
-    const ElevationGrid view{g.rows(), rows + 2, cols + 2};
+    const DrawTarget<double> view{g.rows(), rows + 2, cols + 2};
+    // the same walks into a grid of codes, which must hold the same elevations
+    auto coded = ElevationGrid::make(cols + 2, rows + 2);
+    for (int i = 0; i < rows + 2; ++i)
+        for (int j = 0; j < cols + 2; ++j) g[i][j] = (i == rows + 1 || j == cols + 1) ? 0.0 : kNoElevation;
+    int segments = 0;
     Cell deb{0, 0};
     bool have_deb = false;
     while (left >= 2 * sizeof(double)) {
@@ -46,10 +52,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const Turned t = rotation(angle, sens, i, j, rows, cols);
         // the distance to the centre is kept wherever it is finite
         const Cell cell{round_half_up_exact(t.id2), round_half_up_exact(t.jd2)};
-        if (have_deb) trace_segment(view, deb, cell, 1.0);
+        if (have_deb) {
+            // enough elevations to widen the codes past one byte
+            const double alti = 1.0 + (segments++ % 300);
+            trace_segment(view, deb, cell, alti);
+            if (!coded.draw(deb, cell, alti)) std::abort();
+        }
         deb = cell;
         have_deb = true;
     }
+    for (int i = 0; i < rows + 2; ++i)
+        for (int j = 0; j < cols + 2; ++j)
+            if (coded.at(i, j) != g[i][j]) std::abort();
     // and the walk on raw ints
     p = data;
     left = size;

@@ -12,20 +12,23 @@
 
 namespace zorvel {
 
-std::vector<int> distinct_elevations(const Grid<double>& dtab, int nb_lig, int nb_col, std::size_t keep) {
+std::vector<int> distinct_elevations(const ElevationGrid& dtab, int nb_lig, int nb_col, std::size_t keep) {
     std::vector<int> tabval;
-    for (int i = 0; i < nb_lig && tabval.size() < keep; ++i) {
-        const double* row = dtab[i];
-        for (int j = 0; j < nb_col && tabval.size() < keep; ++j) {
-            if (row[j] == kNoElevation) continue;
-            const std::int64_t val = whole_elevation(row[j]);
-            // -999 marks the empty cells, and whatever contour truncates to it
-            if (val == -999 || val == kNotWhole) continue;
-            bool seen = false;
-            for (int v : tabval) seen = seen || v == val;
-            if (!seen) tabval.push_back(static_cast<int>(val));
+    dtab.visit([&](auto rows, auto value) {
+        for (int i = 0; i < nb_lig && tabval.size() < keep; ++i) {
+            const auto* row = rows[i];
+            for (int j = 0; j < nb_col && tabval.size() < keep; ++j) {
+                const double alt = value(row[j]);
+                if (alt == kNoElevation) continue;
+                const std::int64_t val = whole_elevation(alt);
+                // -999 marks the empty cells, and whatever contour truncates to it
+                if (val == -999 || val == kNotWhole) continue;
+                bool seen = false;
+                for (int v : tabval) seen = seen || v == val;
+                if (!seen) tabval.push_back(static_cast<int>(val));
+            }
         }
-    }
+    });
     return tabval;
 }
 

@@ -20,7 +20,7 @@ constexpr std::size_t kDistinctKept = 10;  // only the ninth and tenth values ar
 // The distinct whole elevations of rows 0..nb_lig-1 and columns 0..nb_col-1,
 // in order of first appearance, the first `keep` of them; empty cells and
 // values without a whole elevation are left out.
-std::vector<int> distinct_elevations(const Grid<double>& dtab, int nb_lig, int nb_col,
+std::vector<int> distinct_elevations(const ElevationGrid& dtab, int nb_lig, int nb_col,
                                      std::size_t keep = kDistinctKept);
 
 // |tabval[10] - tabval[9]|, positions counted from 1, a missing one reading 0;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 #include "numeric.h"
 
@@ -23,31 +24,78 @@ constexpr bool is_corner(int jval) {
 
 }  // namespace
 
-void class_assignment(std::FILE* out, RunState& rs, const ClassTable& ct) {
+bool class_assignment(std::FILE* out, RunState& rs, const ClassTable& ct) {
     std::fputs("\n\n Guardando  \n\n", out);
-    // empty cells are compared like any other: -999 may be a class value
-    const unsigned char empty_class = ct.class_of(whole_elevation(kNoElevation));
-    for (int i = 0; i < rs.nb_lig; ++i) {
+    const int nb_lig = rs.nb_lig;
+    const int nb_col = rs.nb_col;
+    const auto progress = [&](int i) {
         if ((i + 1) % kProgressRows == 0) std::fprintf(out, "\tlinea %d        \r       ", i + 1);
-        const double* alt = rs.dtab[i];
-        unsigned char* cls = rs.tab[i];
-        if (!ct.lookup.empty()) {
-            // no branch on the cell's content: empty cells are looked up like
-            // the others; the table is held in locals, since a byte store
-            // could otherwise change it as far as the compiler knows
-            const unsigned char* lookup = ct.lookup.data();
-            const std::uint64_t last = ct.lookup.size() - 1;
-            const std::uint64_t low = static_cast<std::uint64_t>(ct.lookup_low);
-            const int nb_col = rs.nb_col;
-            for (int j = 0; j < nb_col; ++j) {
-                const std::uint64_t at = static_cast<std::uint64_t>(whole_elevation(alt[j])) - low;
-                cls[j] = lookup[std::min(at, last)];
+    };
+    const int width = rs.dtab.width();
+    if (width == 1 || width == 2) {
+        // a class for every code, found once; the empty cells are code 0 and
+        // are looked up like the others: -999 may be a class value
+        const std::vector<double>& values = rs.dtab.values();
+        std::vector<unsigned char> code_class(values.size());
+        for (std::size_t c = 0; c < values.size(); ++c) code_class[c] = ct.class_of(whole_elevation(values[c]));
+        if (width == 1) {
+            // a class takes the place of its code, in the same byte
+            unsigned char table[256];
+            std::memset(table, kEmptyCell, sizeof table);
+            std::memcpy(table, code_class.data(), code_class.size());
+            const unsigned char empty = table[0];
+            Grid<unsigned char> cells = rs.dtab.release_codes();
+            for (int i = 0; i < nb_lig; ++i) {
+                progress(i);
+                unsigned char* row = cells[i];
+                int j = 0;
+                for (; j + 8 <= nb_col; j += 8) {
+                    std::uint64_t w;
+                    std::memcpy(&w, row + j, sizeof w);
+                    if (w == 0) {
+                        std::memset(row + j, empty, 8);  // eight empty cells
+                        continue;
+                    }
+                    for (int k = j; k < j + 8; ++k) row[k] = table[row[k]];
+                }
+                for (; j < nb_col; ++j) row[j] = table[row[j]];
             }
-        } else {
-            for (int j = 0; j < rs.nb_col; ++j)
-                cls[j] = alt[j] == kNoElevation ? empty_class : ct.class_of(whole_elevation(alt[j]));
+            rs.tab = std::move(cells).narrowed(nb_col, nb_lig);
+            return true;
         }
+        rs.tab = Grid<unsigned char>::make(nb_col, nb_lig);
+        if (!rs.tab) return false;
+        for (int i = 0; i < nb_lig; ++i) {
+            progress(i);
+            const unsigned short* codes = rs.dtab.codes16()[i];
+            unsigned char* cls = rs.tab[i];
+            for (int j = 0; j < nb_col; ++j) cls[j] = code_class[codes[j]];
+        }
+        return true;
     }
+    rs.tab = Grid<unsigned char>::make(nb_col, nb_lig);
+    if (!rs.tab) return false;
+    rs.dtab.visit([&](auto rows, auto value) {
+        for (int i = 0; i < nb_lig; ++i) {
+            progress(i);
+            unsigned char* cls = rs.tab[i];
+            if (!ct.lookup.empty()) {
+                // no branch on the cell's content; the table is held in
+                // locals, since a byte store could otherwise change it as far
+                // as the compiler knows
+                const unsigned char* lookup = ct.lookup.data();
+                const std::uint64_t last = ct.lookup.size() - 1;
+                const std::uint64_t low = static_cast<std::uint64_t>(ct.lookup_low);
+                for (int j = 0; j < nb_col; ++j) {
+                    const std::uint64_t at = static_cast<std::uint64_t>(whole_elevation(value(rows[i][j]))) - low;
+                    cls[j] = lookup[std::min(at, last)];
+                }
+            } else {
+                for (int j = 0; j < nb_col; ++j) cls[j] = ct.class_of(whole_elevation(value(rows[i][j])));
+            }
+        }
+    });
+    return true;
 }
 
 void corner_cleanup(Grid<unsigned char>& tab, int nb_lig, int nb_col) {

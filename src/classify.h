@@ -9,9 +9,10 @@
 
 namespace zorvel {
 
-// Gives every cell of tab the class whose value is its whole elevation, with
-// a progress line every 200 rows.
-void class_assignment(std::FILE* out, RunState& rs, const ClassTable& ct);
+// Makes tab from dtab: every cell gets the class whose value is its whole
+// elevation, with a progress line every 200 rows. A grid of one-byte codes
+// becomes tab in place, leaving dtab empty; false when tab cannot be had.
+bool class_assignment(std::FILE* out, RunState& rs, const ClassTable& ct);
 
 // Empties every interior cell whose only neighbours of its class are two
 // orthogonal ones at a right angle (masks 10, 40, 160 and 130).

@@ -42,21 +42,14 @@ bool grid_setup(Console& con, RunState& rs) {
         stop_line(con, text);
         return false;
     }
-    rs.dtab = Grid<double>();
+    rs.dtab = ElevationGrid();
     rs.tab = Grid<unsigned char>();
-    rs.dtab = Grid<double>::make(rs.nb_col + 2, rs.nb_lig + 2);
-    if (rs.dtab) rs.tab = Grid<unsigned char>::make(rs.nb_col, rs.nb_lig);
-    if (!rs.dtab || !rs.tab) {
-        rs.dtab = Grid<double>();
+    rs.dtab = ElevationGrid::make(rs.nb_col + 2, rs.nb_lig + 2);
+    if (!rs.dtab) {
         stop_line(con, "sin memoria para la cuadricula de " + std::to_string(rs.nb_lig) + " lineas y " +
                            std::to_string(rs.nb_col) + " columnas");
         return false;
     }
-    // one row and one column fewer than allocated: the last ones keep their 0.0
-    for (int i = 0; i < rs.nb_lig + 1; ++i)
-        for (int j = 0; j < rs.nb_col + 1; ++j) rs.dtab[i][j] = kNoElevation;
-    for (int i = 0; i < rs.nb_lig; ++i)
-        for (int j = 0; j < rs.nb_col; ++j) rs.tab[i][j] = kEmptyCell;
     return true;
 }
 
@@ -67,7 +60,7 @@ GridPoint grid_position(const RunState& rs, double x, double y) {
     return GridPoint{i, j};
 }
 
-void vertex_step(RunState& rs, VertexStep& vs, int& flag, double x, double y, double alti) {
+bool vertex_step(RunState& rs, VertexStep& vs, int& flag, double x, double y, double alti) {
     const GridPoint p = grid_position(rs, x, y);
     // turned even at angle 0: the rounding of the round trip is part of the result
     const Turned t = rotation(vs.angle, vs.sentido, p.i, p.j, rs.nb_lig, rs.nb_col);
@@ -75,12 +68,12 @@ void vertex_step(RunState& rs, VertexStep& vs, int& flag, double x, double y, do
     if (flag == 0) {
         vs.deb = cell;
         flag = 1;
-        return;
+        return true;
     }
     // each segment carries the elevation of its later vertex
-    const ElevationGrid g{rs.dtab.rows(), rs.dtab.nb_rows(), rs.dtab.nb_cols()};
-    trace_segment(g, vs.deb, cell, alti);
+    const Cell deb = vs.deb;
     vs.deb = cell;
+    return rs.dtab.draw(deb, cell, alti);
 }
 
 namespace {
@@ -114,7 +107,7 @@ ContourDrawer::~ContourDrawer() {
 void ContourDrawer::vertex(double x, double y, double alti, bool first) {
     if (!threaded_) {
         int flag = first ? 0 : 1;
-        vertex_step(rs_, vs_, flag, x, y, alti);
+        if (!vertex_step(rs_, vs_, flag, x, y, alti)) failed_ = true;
         return;
     }
     current_.push_back(Vertex{x, y, alti, first});
@@ -153,7 +146,7 @@ void ContourDrawer::work() {
         lock.unlock();
         for (const Vertex& v : batch) {
             int flag = v.first ? 0 : 1;
-            vertex_step(rs_, vs_, flag, v.x, v.y, v.alti);
+            if (!vertex_step(rs_, vs_, flag, v.x, v.y, v.alti)) failed_ = true;
         }
         batch.clear();
         lock.lock();

@@ -3,6 +3,7 @@
 #ifndef ZORVEL_CONTOUR_PASS_H
 #define ZORVEL_CONTOUR_PASS_H
 
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -20,8 +21,9 @@ namespace zorvel {
 constexpr unsigned long long kFallbackMemoryLimit = 1ULL << 40;
 
 // Creates dtab (-999.0 over rows 0..nb_lig and columns 0..nb_col, 0.0 in the
-// last row and column) and tab (255 everywhere); false, after a stop line,
-// when the grids cannot be had.
+// last row and column); false, after a stop line, when it cannot be had. The
+// memory asked of the machine is that of an elevation grid of doubles and a
+// class grid, the most a run can need.
 bool grid_setup(Console& con, RunState& rs);
 
 // What the vertex step keeps from one vertex to the next.
@@ -39,8 +41,9 @@ struct GridPoint {
 GridPoint grid_position(const RunState& rs, double x, double y);
 
 // Places the vertex (x, y) of elevation alti: the first vertex of a
-// polyline only sets deb, every later one draws the segment from deb.
-void vertex_step(RunState& rs, VertexStep& vs, int& flag, double x, double y, double alti);
+// polyline only sets deb, every later one draws the segment from deb. False
+// when dtab had to widen for a new elevation and found no memory.
+bool vertex_step(RunState& rs, VertexStep& vs, int& flag, double x, double y, double alti);
 
 // The vertex steps of pass two, taken on a second thread in the order the
 // scanner hands the vertices over, while the scanner reads on: turning a
@@ -58,6 +61,8 @@ public:
     void vertex(double x, double y, double alti, bool first);
     // Returns once every vertex handed over has been drawn.
     void drain();
+    // Whether a vertex step has failed (see vertex_step); nothing after it counts.
+    bool failed() const { return failed_.load(std::memory_order_relaxed); }
 
 private:
     struct Vertex {
@@ -74,6 +79,7 @@ private:
     std::condition_variable cv_;
     std::deque<std::vector<Vertex>> full_;  // batches waiting to be drawn
     std::vector<std::vector<Vertex>> spare_;
+    std::atomic<bool> failed_{false};
     bool busy_ = false;  // the thread is drawing a batch
     bool done_ = false;
     bool threaded_ = false;

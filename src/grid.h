@@ -34,8 +34,9 @@ void unmap_grid_memory(void* base, std::size_t bytes);
 
 template <typename T>
 class Grid {
-    static_assert(std::is_same_v<T, double> || std::is_same_v<T, unsigned char>,
-                  "the program keeps elevations and class numbers only");
+    static_assert(std::is_same_v<T, double> || std::is_same_v<T, unsigned short> ||
+                      std::is_same_v<T, unsigned char>,
+                  "the program keeps elevations, their codes and class numbers only");
 
 public:
     Grid() = default;
@@ -60,7 +61,7 @@ public:
                 g.rows_ = pointers;
                 g.mapped_ = base;
                 g.mapped_bytes_ = bytes;
-                g.lig_ = nb_lig;
+                g.lig_ = g.held_lig_ = nb_lig;
                 g.col_ = nb_col;
                 return g;
             }
@@ -68,12 +69,22 @@ public:
         }
         if constexpr (std::is_same_v<T, double>)
             g.rows_ = dmatrice(nb_col, nb_lig);
+        else if constexpr (std::is_same_v<T, unsigned short>)
+            g.rows_ = usmatrice(nb_col, nb_lig);
         else
             g.rows_ = ucmatrice(nb_col, nb_lig);
         if (g.rows_ != nullptr) {
-            g.lig_ = nb_lig;
+            g.lig_ = g.held_lig_ = nb_lig;
             g.col_ = nb_col;
         }
+        return g;
+    }
+    // The same rows, seen as the first nb_lig rows of their first nb_col
+    // columns: a grid can become a smaller one without a copy.
+    Grid narrowed(int nb_col, int nb_lig) && {
+        Grid g(std::move(*this));
+        if (nb_lig >= 0 && nb_lig <= g.lig_) g.lig_ = nb_lig;
+        if (nb_col >= 0 && nb_col <= g.col_) g.col_ = nb_col;
         return g;
     }
     Grid(Grid&& o) noexcept { swap(o); }
@@ -89,9 +100,11 @@ public:
             delete[] rows_;
             unmap_grid_memory(mapped_, mapped_bytes_);
         } else if constexpr (std::is_same_v<T, double>) {
-            frdmatrice(rows_, lig_);
+            frdmatrice(rows_, held_lig_);
+        } else if constexpr (std::is_same_v<T, unsigned short>) {
+            frusmatrice(rows_, held_lig_);
         } else {
-            frucmatrice(rows_, lig_);
+            frucmatrice(rows_, held_lig_);
         }
     }
 
@@ -107,12 +120,14 @@ private:
         std::swap(mapped_, o.mapped_);
         std::swap(mapped_bytes_, o.mapped_bytes_);
         std::swap(lig_, o.lig_);
+        std::swap(held_lig_, o.held_lig_);
         std::swap(col_, o.col_);
     }
     T** rows_ = nullptr;
     void* mapped_ = nullptr;  // the mapping that holds the rows of a large grid
     std::size_t mapped_bytes_ = 0;
     int lig_ = 0;
+    int held_lig_ = 0;  // the rows allocated, which a narrowed grid may not show
     int col_ = 0;
 };
 

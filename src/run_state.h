@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "elevation_grid.h"
 #include "grid.h"
 
 namespace zorvel {
@@ -42,8 +43,8 @@ struct RunState {
 
     int nb_lig = 0;  // grid rows
     int nb_col = 0;  // grid columns
-    Grid<double> dtab;        // elevations, nb_lig + 2 rows by nb_col + 2 columns
-    Grid<unsigned char> tab;  // class numbers, nb_lig rows by nb_col columns
+    ElevationGrid dtab;       // elevations, nb_lig + 2 rows by nb_col + 2 columns
+    Grid<unsigned char> tab;  // class numbers, nb_lig rows by nb_col columns, made from dtab
 
     int val_minimo = 0;  // correspondence table minimum
     int val_maximo = 0;  // correspondence table maximum

@@ -15,11 +15,13 @@ constexpr double kNearCell = 1 << 30;
 // Walks up to this many steps are taken one by one, as the program always
 // took them, with every cell checked against the grid; longer ones are cut
 // to the grid first.
-double short_walk(const ElevationGrid& g) {
+template <typename T>
+double short_walk(const DrawTarget<T>& g) {
     return 4.0 * (static_cast<double>(g.nb_rows) + g.nb_cols) + 64;
 }
 
-bool inside(const ElevationGrid& g, long double i, long double j) {
+template <typename T>
+bool inside(const DrawTarget<T>& g, long double i, long double j) {
     return i >= 0 && j >= 0 && i < g.nb_rows && j < g.nb_cols;
 }
 
@@ -39,7 +41,8 @@ bool axis_steps(long double p0, long double d, int n, long double& lo, long doub
 // Walk between cells of which one at least lies outside the grid: each step
 // is computed from the start, and only the steps that can reach the grid are
 // taken.
-void clipped_walk(const ElevationGrid& g, Cell deb, Cell fin, double alti) {
+template <typename T>
+void clipped_walk(const DrawTarget<T>& g, Cell deb, Cell fin, T alti) {
     const long double a = static_cast<long double>(fin.j) - deb.j;
     const long double b = static_cast<long double>(fin.i) - deb.i;
     const long double rmax = std::fabs(a) > std::fabs(b) ? std::fabs(a) : std::fabs(b);
@@ -67,7 +70,8 @@ void clipped_walk(const ElevationGrid& g, Cell deb, Cell fin, double alti) {
 
 }  // namespace
 
-void trace_droite(const ElevationGrid& g, int ideb, int jdeb, int ifin, int jfin, double alti) {
+template <typename T>
+void trace_droite(const DrawTarget<T>& g, int ideb, int jdeb, int ifin, int jfin, T alti) {
     const double a = static_cast<double>(jfin) - jdeb;
     const double b = static_cast<double>(ifin) - ideb;
     const double rmax = std::fabs(a) > std::fabs(b) ? std::fabs(a) : std::fabs(b);
@@ -96,7 +100,8 @@ void trace_droite(const ElevationGrid& g, int ideb, int jdeb, int ifin, int jfin
     }
 }
 
-void trace_segment(const ElevationGrid& g, Cell deb, Cell fin, double alti) {
+template <typename T>
+void trace_segment(const DrawTarget<T>& g, Cell deb, Cell fin, T alti) {
     if (!std::isfinite(deb.i) || !std::isfinite(deb.j) || !std::isfinite(fin.i) || !std::isfinite(fin.j))
         return;
     const auto near = [](double v) { return std::fabs(v) < kNearCell; };
@@ -107,5 +112,12 @@ void trace_segment(const ElevationGrid& g, Cell deb, Cell fin, double alti) {
     }
     clipped_walk(g, deb, fin, alti);
 }
+
+template void trace_droite(const DrawTarget<double>&, int, int, int, int, double);
+template void trace_droite(const DrawTarget<unsigned short>&, int, int, int, int, unsigned short);
+template void trace_droite(const DrawTarget<unsigned char>&, int, int, int, int, unsigned char);
+template void trace_segment(const DrawTarget<double>&, Cell, Cell, double);
+template void trace_segment(const DrawTarget<unsigned short>&, Cell, Cell, unsigned short);
+template void trace_segment(const DrawTarget<unsigned char>&, Cell, Cell, unsigned char);
 
 }  // namespace zorvel

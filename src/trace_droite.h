@@ -4,9 +4,11 @@
 
 namespace zorvel {
 
-// The grid a segment is drawn into: rows 0..nb_rows-1, columns 0..nb_cols-1.
-struct ElevationGrid {
-    double** dtab;
+// The cells a segment is drawn into: rows 0..nb_rows-1, columns 0..nb_cols-1,
+// holding elevations (double) or codes standing for them.
+template <typename T>
+struct DrawTarget {
+    T** dtab;
     int nb_rows;
     int nb_cols;
 };
@@ -20,11 +22,20 @@ struct Cell {
 
 // Writes alti into every cell of the walk from (ideb, jdeb) to (ifin, jfin),
 // both included, the end cell last; cells outside the grid are not written.
-void trace_droite(const ElevationGrid& g, int ideb, int jdeb, int ifin, int jfin, double alti);
+template <typename T>
+void trace_droite(const DrawTarget<T>& g, int ideb, int jdeb, int ifin, int jfin, T alti);
 
 // The same for cells anywhere: the walk is cut to the grid, so its cost
 // follows the cells it can draw, not the length of the segment.
-void trace_segment(const ElevationGrid& g, Cell deb, Cell fin, double alti);
+template <typename T>
+void trace_segment(const DrawTarget<T>& g, Cell deb, Cell fin, T alti);
+
+extern template void trace_droite(const DrawTarget<double>&, int, int, int, int, double);
+extern template void trace_droite(const DrawTarget<unsigned short>&, int, int, int, int, unsigned short);
+extern template void trace_droite(const DrawTarget<unsigned char>&, int, int, int, int, unsigned char);
+extern template void trace_segment(const DrawTarget<double>&, Cell, Cell, double);
+extern template void trace_segment(const DrawTarget<unsigned short>&, Cell, Cell, unsigned short);
+extern template void trace_segment(const DrawTarget<unsigned char>&, Cell, Cell, unsigned char);
 
 }  // namespace zorvel
 

@@ -1,6 +1,7 @@
 #include "treatment.h"
 
 #include <cmath>
+#include <string>
 
 #include "classes.h"
 #include "classify.h"
@@ -72,16 +73,26 @@ bool treatment(Console& con, RunState& rs) {
     vs.angle = turn->angle;
     vs.sentido = turn->sentido;
     ContourDrawer drawer(rs, vs);
+    // whether pass two has made its grid; the drawer alone looks at dtab itself
+    bool have_grid = false;
+    const auto out_of_memory = [&] {
+        stop_line(con, "sin memoria para las elevaciones de la cuadricula de " + std::to_string(rs.nb_lig) +
+                           " lineas y " + std::to_string(rs.nb_col) + " columnas");
+        return false;
+    };
     PassHooks two;
     // the drawer reads the extents, the grid and its size: they change only
     // once it has drawn every vertex handed over so far
     two.before_extents = [&] { drawer.drain(); };
     two.at_max_y = [&](const Extents&) {
         drawer.drain();
-        return grid_sizing(con, rs, Approximation::second) && grid_setup(con, rs);
+        if (drawer.failed()) return out_of_memory();
+        have_grid = grid_sizing(con, rs, Approximation::second) && grid_setup(con, rs);
+        return have_grid;
     };
     two.at_vertex = [&](ScanState& s) {
-        if (!rs.dtab) {
+        if (drawer.failed()) return out_of_memory();
+        if (!have_grid) {
             // nothing is ever drawn without a grid
             stop_line(con, "el dibujo " + rs.nomim1 + " tiene vertices antes de $EXTMAX: no hay cuadricula");
             return false;
@@ -92,6 +103,7 @@ bool treatment(Console& con, RunState& rs) {
     };
     if (!pass_ended(con, rs, rd, scan_pass(rd, st, rs.ext, two, con.out))) return false;
     drawer.drain();
+    if (drawer.failed()) return out_of_memory();
     if (!rs.dtab) {
         stop_line(con, "el dibujo " + rs.nomim1 + " no da la Y maxima en la segunda lectura: no hay cuadricula");
         return false;
@@ -102,7 +114,11 @@ bool treatment(Console& con, RunState& rs) {
     ClassTable ct;
     if (!class_dialogue(con, rs, suggested, ct)) return false;
     if (!write_table(con, rs, ct)) return false;
-    class_assignment(con.out, rs, ct);
+    if (!class_assignment(con.out, rs, ct)) {
+        stop_line(con, "sin memoria para las clases de la cuadricula de " + std::to_string(rs.nb_lig) +
+                           " lineas y " + std::to_string(rs.nb_col) + " columnas");
+        return false;
+    }
     corner_cleanup(rs.tab, rs.nb_lig, rs.nb_col);
     return true;
 }

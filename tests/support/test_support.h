@@ -7,6 +7,7 @@
 #include <string>
 
 #include "dialogue.h"
+#include "elevation_grid.h"
 #include "grid.h"
 
 namespace zorvel::test {
@@ -64,10 +65,10 @@ inline std::string picture(const Grid<unsigned char>& g, int rows, int cols) {
 }
 
 // The cells of an elevation grid that hold `alti`, as '#', the others as '.'.
-inline std::string picture(const Grid<double>& g, int rows, int cols, double alti) {
+inline std::string picture(const ElevationGrid& g, int rows, int cols, double alti) {
     std::string s;
     for (int i = 0; i < rows; ++i) {
-        for (int j = 0; j < cols; ++j) s.push_back(g[i][j] == alti ? '#' : '.');
+        for (int j = 0; j < cols; ++j) s.push_back(g.at(i, j) == alti ? '#' : '.');
         s.push_back('\n');
     }
     return s;

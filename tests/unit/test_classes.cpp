@@ -16,11 +16,12 @@ namespace zorvel {
 namespace {
 
 // An elevation grid of one row per vector, cells with -999.0 where no value is given.
-Grid<double> elevations(const std::vector<std::vector<double>>& rows, int cols) {
-    auto g = Grid<double>::make(cols, static_cast<int>(rows.size()));
+ElevationGrid elevations(const std::vector<std::vector<double>>& rows, int cols) {
+    auto g = ElevationGrid::make(cols, static_cast<int>(rows.size()));
     for (std::size_t i = 0; i < rows.size(); ++i)
         for (int j = 0; j < cols; ++j)
-            g[static_cast<int>(i)][j] = j < static_cast<int>(rows[i].size()) ? rows[i][static_cast<std::size_t>(j)] : kNoElevation;
+            g.set(static_cast<int>(i), j,
+                  j < static_cast<int>(rows[i].size()) ? rows[i][static_cast<std::size_t>(j)] : kNoElevation);
     return g;
 }
 

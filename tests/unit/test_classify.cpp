@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
+
+#include "numeric.h"
 
 #include "classify.h"
 #include "test_support.h"
@@ -49,16 +52,12 @@ struct Classified {
     Classified(int rows, int cols, const ClassTable& ct, double fill, double first) {
         rs.nb_lig = rows;
         rs.nb_col = cols;
-        rs.dtab = Grid<double>::make(cols + 2, rows + 2);
-        rs.tab = Grid<unsigned char>::make(cols, rows);
+        rs.dtab = ElevationGrid::make(cols + 2, rows + 2);
         for (int i = 0; i < rows; ++i)
-            for (int j = 0; j < cols; ++j) {
-                rs.dtab[i][j] = fill;
-                rs.tab[i][j] = kEmptyCell;
-            }
-        rs.dtab[0][0] = first;
+            for (int j = 0; j < cols; ++j) EXPECT_TRUE(rs.dtab.set(i, j, fill));
+        EXPECT_TRUE(rs.dtab.set(0, 0, first));
         test::File f(std::tmpfile());
-        class_assignment(f.get(), rs, ct);
+        EXPECT_TRUE(class_assignment(f.get(), rs, ct));
         out = test::contents(f.get());
     }
 };
@@ -87,6 +86,37 @@ TEST(Classify, EmptyCellsTakeAClassOfMinus999) {
     EXPECT_EQ(picture(none.rs.tab, 2, 3), "...\n...\n");
     Classified negative(2, 3, class_values(100, 75, 10), 100.0, 100.0);
     EXPECT_EQ(picture(negative.rs.tab, 2, 3), "...\n...\n");
+}
+
+TEST(Classify, ClassesDoNotDependOnHowTheElevationsAreKept) {
+    // 200, 5000 and 60000 distinct elevations: grids of one-byte codes, of
+    // two-byte codes and of plain elevations
+    const ClassTable ct = class_values(100, 1100, 7);
+    constexpr int kSize = 260;
+    for (const auto& [distinct, width] : {std::pair{200, 1}, std::pair{5000, 2}, std::pair{66000, 8}}) {
+        SCOPED_TRACE(distinct);
+        RunState rs;
+        rs.nb_lig = rs.nb_col = kSize;
+        rs.dtab = ElevationGrid::make(kSize + 2, kSize + 2);
+        const auto alt = [&](int i, int j) {
+            const int k = (i * kSize + j) % (distinct + 1);
+            return k == distinct ? kNoElevation : 90.0 + k * (1100.0 / distinct);
+        };
+        for (int i = 0; i < kSize; ++i)
+            for (int j = 0; j < kSize; ++j) ASSERT_TRUE(rs.dtab.set(i, j, alt(i, j)));
+        ASSERT_EQ(rs.dtab.width(), width);
+        test::File f(std::tmpfile());
+        ASSERT_TRUE(class_assignment(f.get(), rs, ct));
+        EXPECT_EQ(rs.tab.nb_rows(), kSize);
+        EXPECT_EQ(rs.tab.nb_cols(), kSize);
+        int classified = 0;
+        for (int i = 0; i < kSize; ++i)
+            for (int j = 0; j < kSize; ++j) {
+                ASSERT_EQ(rs.tab[i][j], ct.class_of(whole_elevation(alt(i, j)))) << i << "," << j;
+                classified += rs.tab[i][j] != kEmptyCell;
+            }
+        EXPECT_GT(classified, 0);
+    }
 }
 
 TEST(Classify, ProgressLineEveryTwoHundredRows) {

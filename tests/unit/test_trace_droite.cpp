@@ -21,7 +21,7 @@ struct Canvas {
     Grid<double> g;
     int rows, cols;
     Canvas(int r, int c) : g(Grid<double>::make(c, r)), rows(r), cols(c) {}
-    ElevationGrid view() const { return ElevationGrid{g.rows(), rows, cols}; }
+    DrawTarget<double> view() const { return DrawTarget<double>{g.rows(), rows, cols}; }
     Cells written(double alti) const {
         Cells cells;
         for (int i = 0; i < rows; ++i)

@@ -1,0 +1,128 @@
+#include "elevation_grid.h"
+
+#include <bit>
+
+namespace zorvel {
+
+namespace {
+
+// Codes 0 and 1: the fill of a new grid, so that its zero-filled memory
+// already reads -999.0, and the 0.0 of its last row and column.
+constexpr double kFirstValues[] = {kNoElevation, 0.0};
+
+std::uint64_t bits_of(double v) { return std::bit_cast<std::uint64_t>(v); }
+
+template <typename From, typename To, typename Convert>
+void convert_rows(const Grid<From>& from, Grid<To>& to, int lig, int col, Convert convert) {
+    for (int i = 0; i < lig; ++i) {
+        const From* src = from[i];
+        To* dst = to[i];
+        for (int j = 0; j < col; ++j) dst[j] = convert(src[j]);
+    }
+}
+
+}  // namespace
+
+ElevationGrid ElevationGrid::make(int nb_col, int nb_lig) {
+    ElevationGrid g;
+    g.codes8_ = Grid<unsigned char>::make(nb_col, nb_lig);
+    if (!g.codes8_) return g;
+    g.width_ = 1;
+    g.lig_ = nb_lig;
+    g.col_ = nb_col;
+    for (std::uint32_t c = 0; c < 2; ++c) {
+        g.values_.push_back(kFirstValues[c]);
+        g.index_.emplace(bits_of(kFirstValues[c]), c);
+    }
+    g.last_bits_ = bits_of(kNoElevation);
+    g.last_code_ = 0;
+    // one row and one column fewer than allocated: the last ones hold 0.0
+    for (int j = 0; j < nb_col; ++j) g.codes8_[nb_lig - 1][j] = 1;
+    for (int i = 0; i < nb_lig; ++i) g.codes8_[i][nb_col - 1] = 1;
+    return g;
+}
+
+double ElevationGrid::at(int i, int j) const {
+    if (width_ == 1) return values_[codes8_[i][j]];
+    if (width_ == 2) return values_[codes16_[i][j]];
+    return plain_[i][j];
+}
+
+bool ElevationGrid::code_of(double alti, std::uint32_t& code) {
+    const std::uint64_t bits = bits_of(alti);
+    if (bits == last_bits_) {
+        code = last_code_;
+        return true;
+    }
+    const auto [at, added] = index_.try_emplace(bits, static_cast<std::uint32_t>(values_.size()));
+    if (added) {
+        values_.push_back(alti);
+        const std::size_t fits = width_ == 1 ? 256 : 65536;
+        if (values_.size() > fits) {
+            if (!widen()) {
+                failed_ = true;  // the new elevation has no cell width: nothing more is drawn
+                return false;
+            }
+            if (width_ == 8) return true;  // no codes any more: the caller writes alti
+        }
+    }
+    code = at->second;
+    last_bits_ = bits;
+    last_code_ = code;
+    return true;
+}
+
+bool ElevationGrid::widen() {
+    if (width_ == 1) {
+        Grid<unsigned short> wide = Grid<unsigned short>::make(col_, lig_);
+        if (!wide) return false;
+        convert_rows(codes8_, wide, lig_, col_, [](unsigned char c) { return static_cast<unsigned short>(c); });
+        codes16_ = std::move(wide);
+        codes8_ = Grid<unsigned char>();
+        width_ = 2;
+        return true;
+    }
+    Grid<double> wide = Grid<double>::make(col_, lig_);
+    if (!wide) return false;
+    convert_rows(codes16_, wide, lig_, col_, [this](unsigned short c) { return values_[c]; });
+    plain_ = std::move(wide);
+    codes16_ = Grid<unsigned short>();
+    values_.clear();
+    index_.clear();
+    width_ = 8;
+    return true;
+}
+
+bool ElevationGrid::set(int i, int j, double alti) {
+    if (width_ == 0 || failed_) return false;
+    if (width_ != 8) {
+        std::uint32_t code = 0;
+        if (!code_of(alti, code)) return false;
+        if (width_ == 1) codes8_[i][j] = static_cast<unsigned char>(code);
+        if (width_ == 2) codes16_[i][j] = static_cast<unsigned short>(code);
+        if (width_ != 8) return true;
+    }
+    plain_[i][j] = alti;
+    return true;
+}
+
+bool ElevationGrid::draw(Cell deb, Cell fin, double alti) {
+    if (width_ == 0 || failed_) return false;
+    if (width_ != 8) {
+        std::uint32_t code = 0;
+        if (!code_of(alti, code)) return false;
+        if (width_ == 1) trace_segment(target(codes8_), deb, fin, static_cast<unsigned char>(code));
+        if (width_ == 2) trace_segment(target(codes16_), deb, fin, static_cast<unsigned short>(code));
+        if (width_ != 8) return true;
+    }
+    trace_segment(target(plain_), deb, fin, alti);
+    return true;
+}
+
+Grid<unsigned char> ElevationGrid::release_codes() {
+    Grid<unsigned char> codes = std::move(codes8_);
+    *this = ElevationGrid();
+    return codes;
+}
+
+}  // namespace zorvel
