@@ -8,19 +8,27 @@ namespace {
 
 enum class Keyword { none, extmin, extmax, polyline, vertex };
 
+// Whether the token is the word w: its characters and the NUL after them.
+// The token's array is longer than any keyword, so the comparison has a fixed
+// size and is a couple of loads.
+template <std::size_t N>
+bool is_word(const Token& t, const char (&w)[N]) {
+    static_assert(N <= sizeof t.text);
+    return std::memcmp(t.text, w, N) == 0;
+}
+
 // Whole-word, case-sensitive comparison, in the order the loop has always
 // tried them; a token holding a NUL compares as the part before it.
 Keyword keyword_of(const Token& t) {
-    const char* s = t.text;
-    switch (s[0]) {
+    switch (t.text[0]) {
         case '$':
-            if (std::strcmp(s, "$EXTMIN") == 0) return Keyword::extmin;
-            if (std::strcmp(s, "$EXTMAX") == 0) return Keyword::extmax;
+            if (is_word(t, "$EXTMIN")) return Keyword::extmin;
+            if (is_word(t, "$EXTMAX")) return Keyword::extmax;
             return Keyword::none;
         case 'P':
-            return std::strcmp(s, "POLYLINE") == 0 ? Keyword::polyline : Keyword::none;
+            return is_word(t, "POLYLINE") ? Keyword::polyline : Keyword::none;
         case 'V':
-            return std::strcmp(s, "VERTEX") == 0 ? Keyword::vertex : Keyword::none;
+            return is_word(t, "VERTEX") ? Keyword::vertex : Keyword::none;
         default:
             return Keyword::none;
     }
