@@ -104,14 +104,19 @@ ContourDrawer::~ContourDrawer() {
     worker_.join();
 }
 
-void ContourDrawer::vertex(double x, double y, double alti, bool first) {
+bool ContourDrawer::vertex(double x, double y, double alti, bool first) {
     if (!threaded_) {
         int flag = first ? 0 : 1;
         if (!vertex_step(rs_, vs_, flag, x, y, alti)) failed_ = true;
-        return;
+        return !failed_;
     }
     current_.push_back(Vertex{x, y, alti, first});
-    if (current_.size() == kBatch) submit();
+    if (current_.size() == kBatch) {
+        submit();
+        // looked at once a batch: the thread writes next to it all the time
+        seen_failed_ = failed();
+    }
+    return !seen_failed_;
 }
 
 void ContourDrawer::submit() {
@@ -144,10 +149,16 @@ void ContourDrawer::work() {
         full_.pop_front();
         busy_ = true;
         lock.unlock();
+        // the references in locals: read through this, they would share a
+        // cache line with the batch the scanner is filling
+        RunState& rs = rs_;
+        VertexStep& vs = vs_;
+        bool ok = true;
         for (const Vertex& v : batch) {
             int flag = v.first ? 0 : 1;
-            if (!vertex_step(rs_, vs_, flag, v.x, v.y, v.alti)) failed_ = true;
+            ok = vertex_step(rs, vs, flag, v.x, v.y, v.alti) && ok;
         }
+        if (!ok) failed_ = true;
         batch.clear();
         lock.lock();
         spare_.push_back(std::move(batch));

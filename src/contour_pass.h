@@ -57,14 +57,19 @@ public:
     ContourDrawer(const ContourDrawer&) = delete;
     ContourDrawer& operator=(const ContourDrawer&) = delete;
 
-    // Hands over the vertex step of (x, y, alti); first: the polyline's first vertex.
-    void vertex(double x, double y, double alti, bool first);
+    // Hands over the vertex step of (x, y, alti); first: the polyline's first
+    // vertex. False once a step is known to have failed (see failed()).
+    bool vertex(double x, double y, double alti, bool first);
     // Returns once every vertex handed over has been drawn.
     void drain();
     // Whether a vertex step has failed (see vertex_step); nothing after it counts.
     bool failed() const { return failed_.load(std::memory_order_relaxed); }
 
 private:
+    // The steps are handed over a batch at a time; the scanner's own fields
+    // come first, away from those the thread writes.
+    static constexpr std::size_t kLine = 64;
+
     struct Vertex {
         double x, y, alti;
         bool first;
@@ -74,12 +79,13 @@ private:
 
     RunState& rs_;
     VertexStep& vs_;
-    std::vector<Vertex> current_;
-    std::mutex m_;
+    alignas(kLine) std::vector<Vertex> current_;  // the batch the scanner fills
+    bool seen_failed_ = false;  // failed(), as the scanner last looked at it
+    alignas(kLine) std::mutex m_;
     std::condition_variable cv_;
     std::deque<std::vector<Vertex>> full_;  // batches waiting to be drawn
     std::vector<std::vector<Vertex>> spare_;
-    std::atomic<bool> failed_{false};
+    alignas(kLine) std::atomic<bool> failed_{false};
     bool busy_ = false;  // the thread is drawing a batch
     bool done_ = false;
     bool threaded_ = false;

@@ -91,15 +91,14 @@ bool treatment(Console& con, RunState& rs) {
         return have_grid;
     };
     two.at_vertex = [&](ScanState& s) {
-        if (drawer.failed()) return out_of_memory();
         if (!have_grid) {
             // nothing is ever drawn without a grid
             stop_line(con, "el dibujo " + rs.nomim1 + " tiene vertices antes de $EXTMAX: no hay cuadricula");
             return false;
         }
-        drawer.vertex(s.dval1, s.dval2, s.dval3, s.flag == 0);
+        const bool drawn = drawer.vertex(s.dval1, s.dval2, s.dval3, s.flag == 0);
         s.flag = 1;
-        return true;
+        return drawn || out_of_memory();
     };
     if (!pass_ended(con, rs, rd, scan_pass(rd, st, rs.ext, two, con.out))) return false;
     drawer.drain();
