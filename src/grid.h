@@ -79,6 +79,24 @@ public:
         }
         return g;
     }
+    // The rectangle of g from row min_i and column min_j, nb_lig rows by
+    // nb_col columns, without a copy: the window holds its own row pointers
+    // and borrows the cells, so g must outlive it. Empty when the rectangle
+    // leaves g or the pointers cannot be had.
+    static Grid window(const Grid& g, int min_i, int min_j, int nb_col, int nb_lig) {
+        Grid w;
+        if (nb_col <= 0 || nb_lig <= 0 || min_i < 0 || min_j < 0 || min_i > g.lig_ - nb_lig ||
+            min_j > g.col_ - nb_col)
+            return w;
+        T** pointers = new (std::nothrow) T*[static_cast<std::size_t>(nb_lig)];
+        if (pointers == nullptr) return w;
+        for (int k = 0; k < nb_lig; ++k) pointers[k] = g.rows_[min_i + k] + min_j;
+        w.rows_ = pointers;
+        w.borrowed_ = true;
+        w.lig_ = nb_lig;
+        w.col_ = nb_col;
+        return w;
+    }
     // The same rows, seen as the first nb_lig rows of their first nb_col
     // columns: a grid can become a smaller one without a copy.
     Grid narrowed(int nb_col, int nb_lig) && {
@@ -96,7 +114,9 @@ public:
     Grid(const Grid&) = delete;
     Grid& operator=(const Grid&) = delete;
     ~Grid() {
-        if (mapped_ != nullptr) {
+        if (borrowed_) {
+            delete[] rows_;
+        } else if (mapped_ != nullptr) {
             delete[] rows_;
             unmap_grid_memory(mapped_, mapped_bytes_);
         } else if constexpr (std::is_same_v<T, double>) {
@@ -119,6 +139,7 @@ private:
         std::swap(rows_, o.rows_);
         std::swap(mapped_, o.mapped_);
         std::swap(mapped_bytes_, o.mapped_bytes_);
+        std::swap(borrowed_, o.borrowed_);
         std::swap(lig_, o.lig_);
         std::swap(held_lig_, o.held_lig_);
         std::swap(col_, o.col_);
@@ -126,6 +147,7 @@ private:
     T** rows_ = nullptr;
     void* mapped_ = nullptr;  // the mapping that holds the rows of a large grid
     std::size_t mapped_bytes_ = 0;
+    bool borrowed_ = false;   // a window: the cells belong to another grid
     int lig_ = 0;
     int held_lig_ = 0;  // the rows allocated, which a narrowed grid may not show
     int col_ = 0;

@@ -56,14 +56,13 @@ bool extraction(Console& con, RunState& rs) {
     } else {
         rs.nb_lig3 = c.max_i - c.min_i + 1;
         rs.nb_col3 = c.max_j - c.min_j + 1;
-        rs.tab3 = Grid<unsigned char>::make(rs.nb_col3, rs.nb_lig3);
+        // the crop is a window on tab: its cells are not copied
+        rs.tab3 = Grid<unsigned char>::window(rs.tab, c.min_i, c.min_j, rs.nb_col3, rs.nb_lig3);
         if (!rs.tab3) {
             stop_line(con, "sin memoria para la imagen recortada de " + std::to_string(rs.nb_lig3) + " lineas y " +
                                std::to_string(rs.nb_col3) + " columnas");
             return false;
         }
-        for (int i = c.min_i, i3 = 0; i <= c.max_i; ++i, ++i3)
-            std::memcpy(rs.tab3[i3], rs.tab[i] + c.min_j, static_cast<std::size_t>(rs.nb_col3));
     }
     std::FILE* f = rs.f2d.get();
     std::fprintf(f, "%d\n%d\n%d\n%d\n%d\n%lf\n\n", rs.nb_lig3, rs.nb_col3, 1, rs.val_minimo, rs.val_maximo,

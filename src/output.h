@@ -17,7 +17,7 @@ struct Crop {
 // whose first occupied row or column lies beyond 10000 keeps the empty ones from 10000 on.
 Crop bounding_box(const Grid<unsigned char>& tab, int nb_lig, int nb_col);
 
-// Crops tab into tab3 and writes the descriptor; false, after a stop line, on failure.
+// Crops tab into tab3, a window on it, and writes the descriptor; false, after a stop line, on failure.
 bool extraction(Console& con, RunState& rs);
 
 // Writes tab3 as the raw image, one row per write; false, after a stop line, on failure.

@@ -51,7 +51,7 @@ struct RunState {
 
     int nb_lig3 = 0;           // rows of the cropped image
     int nb_col3 = 0;           // columns of the cropped image
-    Grid<unsigned char> tab3;  // the cropped class grid
+    Grid<unsigned char> tab3;  // the cropped class grid, a window on tab (declared after it)
 };
 
 }  // namespace zorvel

@@ -66,5 +66,21 @@ TEST(Output, BoundsStartAtTenThousand) {
     EXPECT_EQ(bytes_picture(f.image(), 1), ".\n.\n5\n");
 }
 
+TEST(Output, CropIsAWindowOnTheClassGrid) {
+    auto g = Grid<unsigned char>::make(4, 5);
+    ASSERT_TRUE(g);
+    auto w = Grid<unsigned char>::window(g, 1, 2, 2, 3);
+    ASSERT_TRUE(w);
+    EXPECT_EQ(w.nb_rows(), 3);
+    EXPECT_EQ(w.nb_cols(), 2);
+    EXPECT_EQ(&w[0][0], &g[1][2]);
+    EXPECT_EQ(&w[2][1], &g[3][3]);
+    // rectangles that leave the grid are refused
+    EXPECT_FALSE((Grid<unsigned char>::window(g, 3, 0, 4, 3)));
+    EXPECT_FALSE((Grid<unsigned char>::window(g, 0, 1, 4, 1)));
+    EXPECT_FALSE((Grid<unsigned char>::window(g, -1, 0, 1, 1)));
+    EXPECT_FALSE((Grid<unsigned char>::window(g, 0, 0, 0, 1)));
+}
+
 }  // namespace
 }  // namespace zorvel
