@@ -43,6 +43,22 @@ void DrawingReader::rewind() {
     error_text_.clear();
 }
 
+bool DrawingReader::seek(std::size_t offset) {
+    if (offset > static_cast<std::size_t>(INT64_MAX)) return false;
+#ifdef _WIN32
+    if (_fseeki64(f_, static_cast<__int64>(offset), SEEK_SET) != 0) return false;
+#else
+    if (fseeko(f_, static_cast<off_t>(offset), SEEK_SET) != 0) return false;
+#endif
+    base_ = offset;
+    pos_ = end_ = 0;
+    buf_[0] = '\0';
+    source_done_ = false;
+    eof_flag_ = false;
+    error_text_.clear();
+    return true;
+}
+
 // Reads more of the file behind what is buffered; false when nothing came.
 bool DrawingReader::fill() {
     if (source_done_) return false;

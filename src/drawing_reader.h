@@ -119,10 +119,19 @@ public:
     const std::string& error_text() const { return error_text_; }
     // Back to the start of the file, indicators cleared.
     void rewind();
+    // To the file offset `offset`, indicators cleared, as if the reading
+    // began there; false when the file cannot be positioned.
+    bool seek(std::size_t offset);
+    // Reads that returned false since the reader was made.
+    std::size_t failed_reads() const { return failed_reads_; }
     // Characters consumed since the start of the file.
     std::size_t consumed() const { return base_ + pos_; }
 
 private:
+    bool failed() {
+        ++failed_reads_;
+        return false;
+    }
     bool read_word_slow(Token& t);
     bool read_int_slow(int& v);
     bool read_double_slow(double& v);
@@ -145,6 +154,7 @@ private:
     std::size_t end_ = 0;
     bool source_done_ = false;
     bool eof_flag_ = false;
+    std::size_t failed_reads_ = 0;
     std::string error_text_;
 };
 
@@ -171,7 +181,7 @@ inline bool DrawingReader::read_word(Token& t) {
         pos_ = static_cast<std::size_t>(p - b);
         return true;
     }
-    return read_word_slow(t);
+    return read_word_slow(t) || failed();
 }
 
 inline bool DrawingReader::read_int(int& v) {
@@ -183,7 +193,7 @@ inline bool DrawingReader::read_int(int& v) {
         pos_ = static_cast<std::size_t>(p - b);
         return true;
     }
-    return read_int_slow(v);
+    return read_int_slow(v) || failed();
 }
 
 inline bool DrawingReader::read_double(double& v) {
@@ -195,7 +205,7 @@ inline bool DrawingReader::read_double(double& v) {
         pos_ = static_cast<std::size_t>(p - b);
         return true;
     }
-    return read_double_slow(v);
+    return read_double_slow(v) || failed();
 }
 
 }  // namespace zorvel

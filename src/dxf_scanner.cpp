@@ -1,5 +1,6 @@
 #include "dxf_scanner.h"
 
+#include <cstdint>
 #include <cstring>
 
 namespace zorvel {
@@ -54,10 +55,18 @@ bool group_loop(DrawingReader& rd, ScanState& st, double& x, double& y, double& 
 
 }  // namespace
 
+void segment_line(std::FILE* out, int segm) { std::fprintf(out, "\tsegment %d            \r        ", segm); }
+
 PassEnd scan_pass(DrawingReader& rd, ScanState& st, Extents& ext, const PassHooks& hooks,
                   std::FILE* out) {
     st.segm = 0;
+    return scan_on(rd, st, ext, hooks, out, SIZE_MAX);
+}
+
+PassEnd scan_on(DrawingReader& rd, ScanState& st, Extents& ext, const PassHooks& hooks, std::FILE* out,
+                std::size_t stop_at) {
     while (!rd.eof()) {
+        if (rd.consumed() >= stop_at) return PassEnd::paused;
         // A read that finds no word leaves texte as it was, and the iteration
         // goes on with the last token: a drawing ending in a line end has its
         // last token examined twice.
@@ -76,7 +85,7 @@ PassEnd scan_pass(DrawingReader& rd, ScanState& st, Extents& ext, const PassHook
                 break;
             case Keyword::polyline:
                 ++st.segm;
-                std::fprintf(out, "\tsegment %d            \r        ", st.segm);
+                if (out != nullptr) segment_line(out, st.segm);
                 st.flag = 0;
                 break;
             case Keyword::vertex:

@@ -3,6 +3,7 @@
 #ifndef ZORVEL_DXF_SCANNER_H
 #define ZORVEL_DXF_SCANNER_H
 
+#include <cstddef>
 #include <cstdio>
 #include <functional>
 
@@ -35,13 +36,24 @@ struct PassHooks {
 
 enum class PassEnd {
     end_of_file,  // the pass read the drawing to its end
+    paused,       // the pass came to its stop offset (see scan_on)
     stopped,      // a hook stopped the run
     read_error,   // the drawing could not be read; see the reader's error_text()
 };
 
-// One pass from the reader's position to the end of the drawing.
+// The progress line of the polyline numbered segm.
+void segment_line(std::FILE* out, int segm);
+
+// One pass from the reader's position to the end of the drawing; it counts
+// the polylines from 0 and writes a progress line for each to out.
 PassEnd scan_pass(DrawingReader& rd, ScanState& st, Extents& ext, const PassHooks& hooks,
                   std::FILE* out);
+
+// The same from wherever the state stands, the count going on; paused when,
+// before a token, the reader has consumed stop_at characters or more. Without
+// out, no progress line is written.
+PassEnd scan_on(DrawingReader& rd, ScanState& st, Extents& ext, const PassHooks& hooks, std::FILE* out,
+                std::size_t stop_at);
 
 }  // namespace zorvel
 

@@ -3,6 +3,7 @@
 #ifndef ZORVEL_RUN_STATE_H
 #define ZORVEL_RUN_STATE_H
 
+#include <cstddef>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -26,6 +27,8 @@ using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 struct RunState {
     // the most memory the grids may take, in bytes; 0 for the machine's memory
     unsigned long long grid_memory_limit = 0;
+    // drawings of this many bytes or more have pass one read by two threads
+    std::size_t ahead_min_bytes = std::size_t{8} << 20;
 
     // the four files and their paths
     FileHandle f1;   // input drawing, read

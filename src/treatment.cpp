@@ -1,6 +1,7 @@
 #include "treatment.h"
 
 #include <cmath>
+#include <cstdint>
 #include <string>
 
 #include "classes.h"
@@ -8,6 +9,7 @@
 #include "contour_pass.h"
 #include "dxf_scanner.h"
 #include "grid_geometry.h"
+#include "scan_ahead.h"
 
 namespace zorvel {
 
@@ -27,8 +29,7 @@ bool pass_ended(Console& con, const RunState& rs, const DrawingReader& rd, PassE
 
 bool treatment(Console& con, RunState& rs) {
     ScanState st;
-    double min_dyn = kMinDynStart;
-    double max_dyn = kMaxDynStart;
+    ElevationRange range{kMinDynStart, kMaxDynStart};
 
     std::fputs("\n treatment\n", con.out);
     const auto reg = ask_int(con, "\n numero de registros anteriores en Vertex ? ", "el numero de registros");
@@ -39,17 +40,13 @@ bool treatment(Console& con, RunState& rs) {
 
     // pass one: the extents, a first grid and the elevation range
     bool sized = false;
-    PassHooks one;
-    one.at_max_y = [&](const Extents&) {
+    const auto at_max_y = [&](const Extents&) {
         sized = true;
         return grid_sizing(con, rs, Approximation::first);
     };
-    one.at_vertex = [&](ScanState& s) {
-        if (min_dyn > s.dval3) min_dyn = s.dval3;
-        if (max_dyn < s.dval3) max_dyn = s.dval3;
-        return true;
-    };
-    if (!pass_ended(con, rs, rd, scan_pass(rd, st, rs.ext, one, con.out))) return false;
+    const PassEnd end = scan_pass_one(rd, st, rs.ext, range, at_max_y, con.out, rs.nomim1, rs.f1.get(),
+                                      rs.ahead_min_bytes);
+    if (!pass_ended(con, rs, rd, end)) return false;
     if (!sized) {
         stop_line(con, "el dibujo " + rs.nomim1 + " no da la Y maxima (codigo 20 de $EXTMAX): no hay cuadricula");
         return false;
@@ -59,7 +56,7 @@ bool treatment(Console& con, RunState& rs) {
     const auto turn = rotation_dialogue(con);
     if (!turn) return false;
     const double pix_size_def = rotated_pixel_size(rs.pix_size, rs.nb_col, turn->angle);
-    report_pass_one(con.out, st.segm, min_dyn, max_dyn, rs.ext);
+    report_pass_one(con.out, st.segm, range.min_dyn, range.max_dyn, rs.ext);
     rd.rewind();
     st.segm = 0;
     rs.pix_size = pix_size_def;

@@ -93,7 +93,9 @@ TEST(Classify, ClassesDoNotDependOnHowTheElevationsAreKept) {
     // two-byte codes and of plain elevations
     const ClassTable ct = class_values(100, 1100, 7);
     constexpr int kSize = 260;
-    for (const auto& [distinct, width] : {std::pair{200, 1}, std::pair{5000, 2}, std::pair{66000, 8}}) {
+    for (const auto& kept : {std::pair{200, 1}, std::pair{5000, 2}, std::pair{66000, 8}}) {
+        const int distinct = kept.first;
+        const int width = kept.second;
         SCOPED_TRACE(distinct);
         RunState rs;
         rs.nb_lig = rs.nb_col = kSize;
