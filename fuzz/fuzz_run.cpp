@@ -1,8 +1,9 @@
 // Fuzz target: a whole run in-process. The input holds the answers after the
 // three file names, a NUL byte, then the drawing. The grids are bounded to
 // 4 MiB here so that the fuzzer's memory limit is not the first thing it finds.
-// Each input is run twice, pass one split between two threads and not: both
-// runs must write the same.
+// Each input is run twice, with the shortcuts of large drawings (pass one
+// split between two threads, pass two replayed) and without: both runs must
+// write the same.
 #include <unistd.h>
 
 #include <cstddef>
@@ -55,8 +56,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::fwrite(drawing.data(), 1, drawing.size(), d);
     std::fclose(d);
 
-    // once with pass one read by two threads wherever the drawing allows,
-    // once by one: the console text, the status and the files must agree
+    // once with pass one read by two threads and pass two replayed from its
+    // log wherever the drawing allows, once by one thread reading twice: the
+    // console text, the status and the files must agree
     std::string seen[2];
     for (int k = 0; k < 2; ++k) {
         char* text_out = nullptr;
@@ -71,6 +73,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             RunState rs;
             rs.grid_memory_limit = 4u << 20;
             rs.ahead_min_bytes = k == 0 ? 0 : SIZE_MAX;
+            rs.vertex_log_bytes = k == 0 ? std::size_t{1} << 20 : 0;
             status = run(con, rs, root);
             if (status != 0 && status != 1) std::abort();
         }

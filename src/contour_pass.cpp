@@ -53,27 +53,37 @@ bool grid_setup(Console& con, RunState& rs) {
     return true;
 }
 
-GridPoint grid_position(const RunState& rs, double x, double y) {
+Placing placing(const RunState& rs, const VertexStep& vs) {
+    return Placing{rs.nb_lig, rs.nb_col, rs.ext.min_x, rs.ext.min_y, rs.pix_size, vs.angle, vs.sentido};
+}
+
+GridPoint grid_position(const Placing& pl, double x, double y) {
     // row 0 lies at the top of the extents, the maximum Y
-    const double i = static_cast<double>(rs.nb_lig - (static_cast<long double>(y) - rs.ext.min_y) / rs.pix_size);
-    const double j = static_cast<double>((static_cast<long double>(x) - rs.ext.min_x) / rs.pix_size);
+    const double i = static_cast<double>(pl.nb_lig - (static_cast<long double>(y) - pl.min_y) / pl.pix_size);
+    const double j = static_cast<double>((static_cast<long double>(x) - pl.min_x) / pl.pix_size);
     return GridPoint{i, j};
 }
 
-bool vertex_step(RunState& rs, VertexStep& vs, int& flag, double x, double y, double alti) {
-    const GridPoint p = grid_position(rs, x, y);
+GridPoint grid_position(const RunState& rs, double x, double y) { return grid_position(placing(rs, VertexStep{}), x, y); }
+
+Cell vertex_cell(const Placing& pl, double x, double y) {
+    const GridPoint p = grid_position(pl, x, y);
     // turned even at angle 0: the rounding of the round trip is part of the result
-    const Turned t = rotation(vs.angle, vs.sentido, p.i, p.j, rs.nb_lig, rs.nb_col);
-    const Cell cell{round_half_up_exact(t.id2), round_half_up_exact(t.jd2)};
-    if (flag == 0) {
-        vs.deb = cell;
-        flag = 1;
-        return true;
-    }
-    // each segment carries the elevation of its later vertex
+    const Turned t = rotation(pl.angle, pl.sentido, p.i, p.j, pl.nb_lig, pl.nb_col);
+    return Cell{round_half_up_exact(t.id2), round_half_up_exact(t.jd2)};
+}
+
+bool draw_step(RunState& rs, VertexStep& vs, bool first, Cell cell, double alti) {
     const Cell deb = vs.deb;
     vs.deb = cell;
-    return rs.dtab.draw(deb, cell, alti);
+    // each segment carries the elevation of its later vertex
+    return first || rs.dtab.draw(deb, cell, alti);
+}
+
+bool vertex_step(RunState& rs, VertexStep& vs, int& flag, double x, double y, double alti) {
+    const bool first = flag == 0;
+    flag = 1;
+    return draw_step(rs, vs, first, vertex_cell(placing(rs, vs), x, y), alti);
 }
 
 namespace {
@@ -110,8 +120,17 @@ bool ContourDrawer::vertex(double x, double y, double alti, bool first) {
         if (!vertex_step(rs_, vs_, flag, x, y, alti)) failed_ = true;
         return !failed_;
     }
-    current_.push_back(Vertex{x, y, alti, first});
+    current_.push_back(Vertex{x, y, alti, Cell{0, 0}, first, false});
     if (current_.size() == kBatch) {
+        // every other batch is placed here, when this thread has the time
+        if (share_ && (submitted_++ & 1) == 0) {
+            // a copy: the thread writes next to these fields all the time
+            const Placing pl = placing_;
+            for (Vertex& v : current_) {
+                v.cell = vertex_cell(pl, v.x, v.y);
+                v.placed = true;
+            }
+        }
         submit();
         // looked at once a batch: the thread writes next to it all the time
         seen_failed_ = failed();
@@ -153,10 +172,11 @@ void ContourDrawer::work() {
         // cache line with the batch the scanner is filling
         RunState& rs = rs_;
         VertexStep& vs = vs_;
+        const Placing pl = placing(rs, vs);
         bool ok = true;
         for (const Vertex& v : batch) {
-            int flag = v.first ? 0 : 1;
-            ok = vertex_step(rs, vs, flag, v.x, v.y, v.alti) && ok;
+            const Cell cell = v.placed ? v.cell : vertex_cell(pl, v.x, v.y);
+            ok = draw_step(rs, vs, v.first, cell, v.alti) && ok;
         }
         if (!ok) failed_ = true;
         batch.clear();

@@ -40,6 +40,26 @@ struct GridPoint {
 };
 GridPoint grid_position(const RunState& rs, double x, double y);
 
+// What placing a vertex reads: the grid size, the extents' minimum, the pixel
+// size and the rotation, copied out of the run state.
+struct Placing {
+    int nb_lig;
+    int nb_col;
+    double min_x;
+    double min_y;
+    double pix_size;
+    double angle;
+    int sentido;
+};
+Placing placing(const RunState& rs, const VertexStep& vs);
+
+// The cell of the map point (x, y): its grid position, turned and rounded.
+Cell vertex_cell(const Placing& pl, double x, double y);
+
+// Joins cell to deb with alti unless it is a polyline's first; it becomes deb.
+// False as for vertex_step.
+bool draw_step(RunState& rs, VertexStep& vs, bool first, Cell cell, double alti);
+
 // Places the vertex (x, y) of elevation alti: the first vertex of a
 // polyline only sets deb, every later one draws the segment from deb. False
 // when dtab had to widen for a new elevation and found no memory.
@@ -62,6 +82,13 @@ public:
     bool vertex(double x, double y, double alti, bool first);
     // Returns once every vertex handed over has been drawn.
     void drain();
+    // From now on the caller places every other batch itself (vertex_cell),
+    // the thread the rest: for a caller with time to spare, which will not
+    // change the grid, the extents or the pixel size before the next drain.
+    void share_placing() {
+        share_ = true;
+        placing_ = placing(rs_, vs_);
+    }
     // Whether a vertex step has failed (see vertex_step); nothing after it counts.
     bool failed() const { return failed_.load(std::memory_order_relaxed); }
 
@@ -72,7 +99,9 @@ private:
 
     struct Vertex {
         double x, y, alti;
+        Cell cell;    // the vertex's cell, when placed
         bool first;
+        bool placed;  // cell holds vertex_cell(x, y)
     };
     void submit();
     void work();
@@ -81,6 +110,9 @@ private:
     VertexStep& vs_;
     alignas(kLine) std::vector<Vertex> current_;  // the batch the scanner fills
     bool seen_failed_ = false;  // failed(), as the scanner last looked at it
+    bool share_ = false;
+    Placing placing_{};
+    unsigned long long submitted_ = 0;
     alignas(kLine) std::mutex m_;
     std::condition_variable cv_;
     std::deque<std::vector<Vertex>> full_;  // batches waiting to be drawn

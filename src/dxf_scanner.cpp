@@ -66,7 +66,9 @@ PassEnd scan_pass(DrawingReader& rd, ScanState& st, Extents& ext, const PassHook
 PassEnd scan_on(DrawingReader& rd, ScanState& st, Extents& ext, const PassHooks& hooks, std::FILE* out,
                 std::size_t stop_at) {
     while (!rd.eof()) {
-        if (rd.consumed() >= stop_at) return PassEnd::paused;
+        const std::size_t top = rd.consumed();
+        if (top >= stop_at) return PassEnd::paused;
+        const std::size_t failed_top = rd.failed_reads();
         // A read that finds no word leaves texte as it was, and the iteration
         // goes on with the last token: a drawing ending in a line end has its
         // last token examined twice.
@@ -74,11 +76,13 @@ PassEnd scan_on(DrawingReader& rd, ScanState& st, Extents& ext, const PassHooks&
         if (rd.error()) return PassEnd::read_error;
         switch (keyword_of(st.texte)) {
             case Keyword::extmin:
+                if (hooks.record != nullptr) hooks.record->extents();
                 if (hooks.before_extents) hooks.before_extents();
                 if (!group_loop(rd, st, ext.min_x, ext.min_y, ext.min_alt, nullptr, ext))
                     return PassEnd::stopped;
                 break;
             case Keyword::extmax:
+                if (hooks.record != nullptr) hooks.record->extents();
                 if (hooks.before_extents) hooks.before_extents();
                 if (!group_loop(rd, st, ext.max_x, ext.max_y, ext.max_alt, &hooks.at_max_y, ext))
                     return PassEnd::stopped;
@@ -87,6 +91,7 @@ PassEnd scan_on(DrawingReader& rd, ScanState& st, Extents& ext, const PassHooks&
                 ++st.segm;
                 if (out != nullptr) segment_line(out, st.segm);
                 st.flag = 0;
+                if (hooks.record != nullptr) hooks.record->polyline(top);
                 break;
             case Keyword::vertex:
                 // the skipped words pass through texte and are not examined;
@@ -102,6 +107,7 @@ PassEnd scan_on(DrawingReader& rd, ScanState& st, Extents& ext, const PassHooks&
                 (void)rd.read_double(st.dval3);
                 (void)rd.read_int(st.val);
                 if (rd.error()) return PassEnd::read_error;
+                if (hooks.record != nullptr) hooks.record->vertex(top, st, failed_top, rd.failed_reads());
                 if (hooks.at_vertex && !hooks.at_vertex(st)) return PassEnd::stopped;
                 break;
             case Keyword::none:

@@ -9,6 +9,7 @@
 
 #include "drawing_reader.h"
 #include "run_state.h"
+#include "vertex_log.h"
 
 namespace zorvel {
 
@@ -32,6 +33,8 @@ struct PassHooks {
     std::function<bool(ScanState&)> at_vertex;
     // $EXTMIN or $EXTMAX has been read: the extents are about to change
     std::function<void()> before_extents;
+    // where the polylines and vertices are written down, when given
+    VertexLog* record = nullptr;
 };
 
 enum class PassEnd {

@@ -29,6 +29,9 @@ struct RunState {
     unsigned long long grid_memory_limit = 0;
     // drawings of this many bytes or more have pass one read by two threads
     std::size_t ahead_min_bytes = std::size_t{8} << 20;
+    // the most memory pass one may give to the log of the vertices that saves
+    // pass two reading the drawing again
+    std::size_t vertex_log_bytes = std::size_t{48} << 20;
 
     // the four files and their paths
     FileHandle f1;   // input drawing, read

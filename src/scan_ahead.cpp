@@ -34,7 +34,8 @@ std::size_t start_after(std::FILE* f, std::size_t at) {
 
 }  // namespace
 
-ScanAhead::ScanAhead(const std::string& path, std::FILE* f, int reg, std::size_t min_bytes) : reg_(reg) {
+ScanAhead::ScanAhead(const std::string& path, std::FILE* f, int reg, std::size_t min_bytes, std::size_t log_bound)
+    : reg_(reg), log_(log_bound) {
 #ifndef _WIN32
     struct stat mine {};
     if (f == nullptr || fstat(fileno(f), &mine) != 0 || !S_ISREG(mine.st_mode)) return;
@@ -80,6 +81,7 @@ void ScanAhead::work() {
     // scan sees to that itself
     hooks.before_extents = [&] { extents = true; };
     hooks.at_max_y = [](const Extents&) { return false; };
+    hooks.record = &log_;
     hooks.at_vertex = [&](ScanState& s) {
         if (cancel_.load(std::memory_order_relaxed)) return false;
         if (rd.failed_reads() == 0) anchored = true;
@@ -94,7 +96,7 @@ void ScanAhead::work() {
     st_ = st;
 }
 
-bool ScanAhead::join(ScanState& st, ElevationRange& range, std::FILE* out) {
+bool ScanAhead::join(ScanState& st, ElevationRange& range, std::FILE* out, VertexLog* record) {
     if (thread_.joinable()) thread_.join();
     if (!usable_) return false;
     for (int k = 1; k <= st_.segm; ++k) segment_line(out, st.segm + k);
@@ -109,24 +111,26 @@ bool ScanAhead::join(ScanState& st, ElevationRange& range, std::FILE* out) {
     if (st_.segm > 0) st.flag = st_.flag;
     if (range.min_dyn > range_.min_dyn) range.min_dyn = range_.min_dyn;
     if (range.max_dyn < range_.max_dyn) range.max_dyn = range_.max_dyn;
+    if (record != nullptr) record->append(std::move(log_));
     return true;
 }
 
 PassEnd scan_pass_one(DrawingReader& rd, ScanState& st, Extents& ext, ElevationRange& range,
                       const std::function<bool(const Extents&)>& at_max_y, std::FILE* out, const std::string& path,
-                      std::FILE* f, std::size_t min_bytes, bool* joined) {
+                      std::FILE* f, std::size_t min_bytes, VertexLog* record, bool* joined) {
     PassHooks one;
+    one.record = record;
     one.at_max_y = at_max_y;
     one.at_vertex = [&](ScanState& s) {
         range.take(s.dval3);
         return true;
     };
     if (joined != nullptr) *joined = false;
-    ScanAhead ahead(path, f, st.reg, min_bytes);
+    ScanAhead ahead(path, f, st.reg, min_bytes, record != nullptr ? record->bound() : 0);
     st.segm = 0;
     PassEnd end = scan_on(rd, st, ext, one, out, ahead.from());
     if (end != PassEnd::paused) return end;
-    if (rd.consumed() == ahead.from() && ahead.join(st, range, out)) {
+    if (rd.consumed() == ahead.from() && ahead.join(st, range, out, record)) {
         if (joined != nullptr) *joined = true;
         return PassEnd::end_of_file;
     }

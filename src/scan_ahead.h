@@ -19,6 +19,7 @@
 
 #include "dxf_scanner.h"
 #include "run_state.h"
+#include "vertex_log.h"
 
 namespace zorvel {
 
@@ -37,7 +38,8 @@ class ScanAhead {
 public:
     // Starts reading `path`, the drawing open as f, from near its middle, when
     // it is a regular file of min_bytes or more; reg: words skipped after VERTEX.
-    ScanAhead(const std::string& path, std::FILE* f, int reg, std::size_t min_bytes);
+    // log_bound: the bound of its own vertex log (see VertexLog).
+    ScanAhead(const std::string& path, std::FILE* f, int reg, std::size_t min_bytes, std::size_t log_bound);
     ~ScanAhead();  // stops the thread
     ScanAhead(const ScanAhead&) = delete;
     ScanAhead& operator=(const ScanAhead&) = delete;
@@ -46,9 +48,9 @@ public:
     std::size_t from() const { return from_; }
     // For a main scan paused at from() at the top of its loop with state st
     // and range: true when the second half's result has been added to them,
-    // its polylines' progress lines written to out; false when the main scan
-    // must read on by itself.
-    bool join(ScanState& st, ElevationRange& range, std::FILE* out);
+    // its polylines' progress lines written to out and its log appended to
+    // record, when given; false when the main scan must read on by itself.
+    bool join(ScanState& st, ElevationRange& range, std::FILE* out, VertexLog* record);
     // Stops the second thread: the main scan reads on by itself.
     void cancel();
 
@@ -65,6 +67,7 @@ private:
     ElevationRange range_{std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity()};
     long long vertices_ = 0;
     bool usable_ = false;
+    VertexLog log_;
 };
 
 // Pass one from the reader's position (the start of the drawing open as f):
@@ -72,9 +75,10 @@ private:
 // of the vertices' elevations taken into range, at_max_y called as in
 // scan_pass. Drawings of min_bytes or more have their second half read by a
 // second thread; joined, when given, tells whether its result was taken.
+// The polylines and vertices are written down in record, when given.
 PassEnd scan_pass_one(DrawingReader& rd, ScanState& st, Extents& ext, ElevationRange& range,
                       const std::function<bool(const Extents&)>& at_max_y, std::FILE* out, const std::string& path,
-                      std::FILE* f, std::size_t min_bytes, bool* joined = nullptr);
+                      std::FILE* f, std::size_t min_bytes, VertexLog* record, bool* joined = nullptr);
 
 }  // namespace zorvel
 

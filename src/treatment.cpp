@@ -10,6 +10,7 @@
 #include "dxf_scanner.h"
 #include "grid_geometry.h"
 #include "scan_ahead.h"
+#include "vertex_log.h"
 
 namespace zorvel {
 
@@ -44,8 +45,9 @@ bool treatment(Console& con, RunState& rs) {
         sized = true;
         return grid_sizing(con, rs, Approximation::first);
     };
+    VertexLog log(rs.vertex_log_bytes);
     const PassEnd end = scan_pass_one(rd, st, rs.ext, range, at_max_y, con.out, rs.nomim1, rs.f1.get(),
-                                      rs.ahead_min_bytes);
+                                      rs.ahead_min_bytes, &log);
     if (!pass_ended(con, rs, rd, end)) return false;
     if (!sized) {
         stop_line(con, "el dibujo " + rs.nomim1 + " no da la Y maxima (codigo 20 de $EXTMAX): no hay cuadricula");
@@ -97,7 +99,19 @@ bool treatment(Console& con, RunState& rs) {
         s.flag = 1;
         return drawn || out_of_memory();
     };
-    if (!pass_ended(con, rs, rd, scan_pass(rd, st, rs.ext, two, con.out))) return false;
+    // the header is read again; the polylines, when pass one could write
+    // them down, are replayed from its log
+    st.segm = 0;
+    PassEnd end_two = scan_on(rd, st, rs.ext, two, con.out, log.usable() ? log.start() : SIZE_MAX);
+    if (end_two == PassEnd::paused && rd.consumed() == log.start()) {
+        // nothing changes the grid from here on: this thread places vertices too
+        drawer.share_placing();
+        end_two = log.replay(st, two, con.out);
+    } else if (end_two == PassEnd::paused) {
+        end_two = scan_on(rd, st, rs.ext, two, con.out, SIZE_MAX);
+    }
+    log = VertexLog(0);
+    if (!pass_ended(con, rs, rd, end_two)) return false;
     drawer.drain();
     if (drawer.failed()) return out_of_memory();
     if (!rs.dtab) {

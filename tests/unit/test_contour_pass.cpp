@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
 #include <string>
 #include <utility>
 #include <vector>
@@ -126,6 +127,48 @@ TEST(ContourPass, VerticesFarOutsideOrNotFiniteNeverWriteOutside) {
     p.polyline({{50, 25, 3}, {1e15, 1e15, 3}, {1e300, -1e300, 3}, {std::nan(""), 5, 3}, {30, 20, 3}});
     // the sanitizer build checks the writes; the part inside the grid is drawn
     EXPECT_EQ(p.rs.dtab.at(2, 5), 3.0);
+}
+
+TEST(ContourPass, DrawerOnASecondThreadDrawsWhatOneThreadDraws) {
+    // enough vertices for many batches, some placed by the caller; the
+    // polylines cross each other, so the order of drawing shows
+    const auto run = [](int mode) {
+        test::ScriptedConsole sc("");
+        RunState rs;
+        rs.ext.max_x = 300;
+        rs.ext.max_y = 200;
+        rs.pix_size = 1;
+        rs.nb_lig = 200;
+        rs.nb_col = 300;
+        EXPECT_TRUE(grid_setup(sc.con, rs));
+        VertexStep vs;
+        vs.angle = 17;
+        std::mt19937 rng(4);
+        std::uniform_real_distribution<double> at(-20, 320);
+        const auto vertices = [&](auto&& step) {
+            for (int p = 0; p < 3000; ++p)
+                for (int v = 0; v < 20; ++v) step(at(rng), at(rng) * 0.66, 100.0 + p % 300, v == 0);
+        };
+        if (mode == 0) {
+            int flag = 0;
+            vertices([&](double x, double y, double z, bool first) {
+                if (first) flag = 0;
+                EXPECT_TRUE(vertex_step(rs, vs, flag, x, y, z));
+            });
+        } else {
+            ContourDrawer drawer(rs, vs);
+            if (mode == 2) drawer.share_placing();
+            vertices([&](double x, double y, double z, bool first) { EXPECT_TRUE(drawer.vertex(x, y, z, first)); });
+            drawer.drain();
+        }
+        std::string cells;
+        for (int i = 0; i < 200; ++i)
+            for (int j = 0; j < 300; ++j) cells += std::to_string(rs.dtab.at(i, j)) + ",";
+        return cells;
+    };
+    const std::string one = run(0);
+    EXPECT_EQ(run(1), one);
+    EXPECT_EQ(run(2), one);
 }
 
 TEST(ContourPass, LargeGridsAreZeroFilledRowsOfTheirOwn) {

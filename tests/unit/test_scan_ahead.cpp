@@ -9,6 +9,7 @@
 #include <string>
 
 #include "scan_ahead.h"
+#include "drawings.h"
 #include "test_support.h"
 
 namespace zorvel {
@@ -45,67 +46,20 @@ PassOne pass_one(const std::string& path, int reg, std::size_t min_bytes) {
         std::fprintf(out.get(), "[max y %g]", e.max_y);
         return true;
     };
-    r.end = scan_pass_one(rd, r.st, r.ext, r.range, at_max_y, out.get(), path, f.get(), min_bytes, &r.joined);
+    r.end = scan_pass_one(rd, r.st, r.ext, r.range, at_max_y, out.get(), path, f.get(), min_bytes, nullptr, &r.joined);
     r.out = test::contents(out.get());
     return r;
 }
 
-// A drawing of polylines in the old style; `twist` puts one oddity into its
-// second half.
-enum class Twist {
-    none,
-    second_extmax,
-    cut_vertex,
-    garbage_after_middle,
-    garbage_at_middle,
-    zero_vertex_in_skipped,
-    nan_and_signed_zero,
-    no_final_newline,
-    polyline_last
-};
-
-std::string drawing(int polylines, Twist twist, std::mt19937& rng) {
-    std::string s = "  0\nSECTION\n  2\nHEADER\n  9\n$EXTMIN\n 10\n0.0\n 20\n0.0\n 30\n0.0\n  9\n$EXTMAX\n 10\n100.0\n 20\n"
-                    "80.0\n 30\n0.0\n  0\nENDSEC\n  0\nSECTION\n  2\nENTITIES\n";
-    std::uniform_real_distribution<double> coord(0, 100);
-    for (int p = 0; p < polylines; ++p) {
-        if (twist == Twist::garbage_at_middle && p == polylines / 2)
-            for (int k = 0; k < 30; ++k) s += "  0\nVERTEX\n  5\nA\n  8\nC\n 10\nxx\n 20\nyy\n 30\nzz\n 70\n0\n";
-        const bool second_half = p >= polylines / 2 + 3;
-        if (second_half && p == polylines / 2 + 3) {
-            if (twist == Twist::second_extmax) s += "  9\n$EXTMAX\n 10\n90.0\n 20\n70.0\n 30\n0.0\n";
-            if (twist == Twist::garbage_after_middle) s += "  0\nVERTEX\n  5\nA\n  8\nC\n 10\nxx\n 20\n1.0\n";
-            if (twist == Twist::zero_vertex_in_skipped) s += "  0\nVERTEX\n  0\nVERTEX\n  0\nVERTEX\n 10\n1\n 20\n2\n 30\n3\n 70\n0\n";
-        }
-        s += "  0\nPOLYLINE\n  5\n" + std::to_string(100 + p) + "\n  8\nCURVAS\n 66\n     1\n";
-        const double z = 100.0 + 10.0 * (p % 17);
-        for (int v = 0; v < 6; ++v) {
-            char line[200];
-            double alt = z;
-            if (twist == Twist::nan_and_signed_zero && v == 2) alt = (p % 3 == 0) ? std::nan("") : (p % 3 == 1 ? -0.0 : 0.0);
-            std::snprintf(line, sizeof line, "  0\nVERTEX\n  5\n%X\n  8\nCURVAS\n 10\n%.3f\n 20\n%.3f\n 30\n%.17g\n 70\n    32\n",
-                          p * 16 + v, coord(rng), coord(rng), alt);
-            s += line;
-        }
-        s += "  0\nSEQEND\n";
-    }
-    switch (twist) {
-        case Twist::cut_vertex: s += "  0\nVERTEX\n  5\nFF\n  8\nCURVAS\n 10\n5.0\n"; break;
-        case Twist::polyline_last: s += "  0\nPOLYLINE\n"; break;
-        default: s += "  0\nENDSEC\n  0\nEOF\n"; break;
-    }
-    if (twist == Twist::no_final_newline) s.pop_back();
-    return s;
-}
+using test::drawing;
+using test::Twist;
 
 TEST(ScanAhead, TwoThreadsGiveTheResultOfOneScan) {
     test::TempDir dir;
     const std::string path = dir.root() + "d.dxf";
     std::mt19937 rng(11);
     int joined = 0, cases = 0;
-    for (Twist twist : {Twist::none, Twist::second_extmax, Twist::cut_vertex, Twist::garbage_after_middle,
-                        Twist::garbage_at_middle, Twist::zero_vertex_in_skipped, Twist::nan_and_signed_zero, Twist::no_final_newline,
-                        Twist::polyline_last}) {
+    for (Twist twist : test::kAllTwists) {
         for (int polylines : {1, 8, 40, 300}) {
             for (int reg : {4, 0, 6}) {
                 SCOPED_TRACE(testing::Message() << "twist " << static_cast<int>(twist) << ", " << polylines
@@ -144,7 +98,7 @@ TEST(ScanAhead, SmallOrUnnamedDrawingsAreReadByOneThread) {
     const std::string other = dir.root() + "e.dxf";
     std::ofstream(other, std::ios::binary) << drawing(40, Twist::none, rng);
     test::File f(std::fopen(path.c_str(), "r"));
-    ScanAhead ahead(other, f.get(), 4, 0);
+    ScanAhead ahead(other, f.get(), 4, 0, 0);
     EXPECT_EQ(ahead.from(), SIZE_MAX);
 }
 

@@ -1,0 +1,86 @@
+// What pass one writes down so that pass two need not read the drawing again:
+// from the first polyline or vertex on, every polyline and every vertex's
+// values, in a compact code. Pass two reads the drawing up to that point (the
+// header, where the extents and the grid come from) and then replays the log,
+// calling its hooks with the very values a second reading would give.
+//
+// The log is given up, and pass two reads the whole drawing, when replaying
+// could differ from reading: extents met after the first polyline, a read that
+// failed within a vertex (it would keep a value pass two may not share), or a
+// log that grows past its bound.
+#ifndef ZORVEL_VERTEX_LOG_H
+#define ZORVEL_VERTEX_LOG_H
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+namespace zorvel {
+
+struct ScanState;
+struct PassHooks;
+enum class PassEnd;
+
+class VertexLog {
+public:
+    // A log of at most `bound` bytes.
+    explicit VertexLog(std::size_t bound);
+
+    // Recording, called by the scanner; top is the reader's offset before the
+    // keyword, failed_before and failed_after the reader's count of failed
+    // reads then and after the vertex's reads.
+    void polyline(std::size_t top);
+    void vertex(std::size_t top, const ScanState& st, std::size_t failed_before, std::size_t failed_after);
+    void extents();
+    // Appends the log of the rest of the drawing, recorded by another reader.
+    void append(VertexLog&& rest);
+
+    // Whether the log can stand for the drawing from start() on.
+    bool usable() const { return !dropped_ && start_ != SIZE_MAX; }
+    std::size_t start() const { return start_; }
+    std::size_t bytes() const { return bytes_; }
+    std::size_t bound() const { return bound_; }
+
+    // What a scan from start() to the end of the drawing does, with st
+    // as it stands there: polylines counted (progress lines to out, when
+    // given), flag reset, vertices handed to hooks.at_vertex.
+    PassEnd replay(ScanState& st, const PassHooks& hooks, std::FILE* out) const;
+
+private:
+    // A value is the integer m of m / 10^frac, coded as the difference from
+    // the field's previous m, or, when no such m gives it exactly, as its bits.
+    struct Field {
+        std::uint64_t m = 0;
+        int frac = 0;
+    };
+    // Bytes in chunks of their own, so that growing never copies.
+    struct Chunk {
+        std::unique_ptr<unsigned char[]> data;
+        std::size_t used = 0;
+        bool fresh = false;  // the first chunk of an appended log: its fields start afresh
+    };
+    static constexpr std::size_t kChunk = std::size_t{1} << 20;
+    static constexpr std::size_t kEventMax = 64;  // the longest coding of one event
+
+    unsigned char* room();
+    void commit(const unsigned char* end);
+    void drop();
+    static unsigned char* put_value(unsigned char* p, Field& f, double v);
+
+    std::vector<Chunk> chunks_;
+    Field fields_[3];
+    std::uint64_t last_z_bits_ = 0;
+    bool have_z_ = false;
+    std::size_t start_ = SIZE_MAX;
+    std::size_t failed_at_start_ = 0;
+    std::size_t bound_;
+    std::size_t bytes_ = 0;
+    bool dropped_ = false;
+    bool fresh_next_ = false;
+};
+
+}  // namespace zorvel
+
+#endif
