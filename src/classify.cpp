@@ -13,15 +13,6 @@ namespace {
 
 constexpr int kProgressRows = 200;  // rows between two progress lines
 
-// neighbour weights, clockwise from the upper left
-constexpr int kAboveLeft = 1, kAbove = 2, kAboveRight = 4, kRight = 8;
-constexpr int kBelowRight = 16, kBelow = 32, kBelowLeft = 64, kLeft = 128;
-
-constexpr bool is_corner(int jval) {
-    return jval == (kAbove | kRight) || jval == (kRight | kBelow) || jval == (kBelow | kLeft) ||
-           jval == (kAbove | kLeft);
-}
-
 }  // namespace
 
 bool class_assignment(std::FILE* out, RunState& rs, const ClassTable& ct) {
@@ -113,16 +104,13 @@ void corner_cleanup(Grid<unsigned char>& tab, int nb_lig, int nb_col) {
             }
             const unsigned char val = row[j];
             if (val == kEmptyCell) continue;
-            int jval = 0;
-            if (up[j - 1] == val) jval += kAboveLeft;
-            if (up[j] == val) jval += kAbove;
-            if (up[j + 1] == val) jval += kAboveRight;
-            if (row[j + 1] == val) jval += kRight;
-            if (down[j + 1] == val) jval += kBelowRight;
-            if (down[j] == val) jval += kBelow;
-            if (down[j - 1] == val) jval += kBelowLeft;
-            if (row[j - 1] == val) jval += kLeft;
-            if (is_corner(jval)) row[j] = kEmptyCell;
+            // the four masks are one side neighbour (left or right) and one
+            // vertical one (above or below) of the cell's class, no other:
+            // most cells fail on the first pair already
+            if ((row[j - 1] == val) == (row[j + 1] == val)) continue;
+            if ((up[j] == val) == (down[j] == val)) continue;
+            if (up[j - 1] == val || up[j + 1] == val || down[j - 1] == val || down[j + 1] == val) continue;
+            row[j] = kEmptyCell;
         }
     }
 }

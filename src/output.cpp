@@ -29,19 +29,20 @@ Crop bounding_box(const Grid<unsigned char>& tab, int nb_lig, int nb_col) {
     Crop c{true, kCropStart, 0, kCropStart, 0};
     for (int i = 0; i < nb_lig; ++i) {
         const unsigned char* row = tab[i];
-        for (int j = 0; j < nb_col; ++j) {
-            // most of a grid is empty: step over eight empty cells at a time
-            if (j + 8 <= nb_col && eight_empty_cells(row + j)) {
-                j += 7;
-                continue;
-            }
-            if (row[j] == kEmptyCell) continue;
-            c.empty = false;
-            if (i < c.min_i) c.min_i = i;
-            if (i > c.max_i) c.max_i = i;
-            if (j < c.min_j) c.min_j = j;
-            if (j > c.max_j) c.max_j = j;
-        }
+        // a row's first and last occupied cells are all that count: it is
+        // read from both ends, most of a grid being empty eight cells at a time
+        int first = 0;
+        while (first + 8 <= nb_col && eight_empty_cells(row + first)) first += 8;
+        while (first < nb_col && row[first] == kEmptyCell) ++first;
+        if (first == nb_col) continue;
+        int last = nb_col - 1;
+        while (last - 8 >= first && eight_empty_cells(row + last - 7)) last -= 8;
+        while (row[last] == kEmptyCell) --last;
+        c.empty = false;
+        if (i < c.min_i) c.min_i = i;
+        if (i > c.max_i) c.max_i = i;
+        if (first < c.min_j) c.min_j = first;
+        if (last > c.max_j) c.max_j = last;
     }
     return c;
 }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <utility>
 
@@ -43,6 +44,34 @@ TEST(Classify, OnlyTheFourRightAngleMasksClear) {
         auto tab = class_grid("11\n1.\n", 2, 2);
         corner_cleanup(tab, rows, 2);
         EXPECT_EQ(picture(tab, 2, 2), "11\n1.\n");
+    }
+}
+
+TEST(Classify, CleanupMatchesTheMaskRuleOnRandomGrids) {
+    // the rule cell by cell, in place, with the neighbour weights 1..128
+    // clockwise from the upper left
+    const auto by_masks = [](Grid<unsigned char>& t, int rows, int cols) {
+        for (int i = 1; i < rows - 1; ++i)
+            for (int j = 1; j < cols - 1; ++j) {
+                const unsigned char v = t[i][j];
+                if (v == kEmptyCell) continue;
+                const int mask = (t[i - 1][j - 1] == v) * 1 + (t[i - 1][j] == v) * 2 + (t[i - 1][j + 1] == v) * 4 +
+                                 (t[i][j + 1] == v) * 8 + (t[i + 1][j + 1] == v) * 16 + (t[i + 1][j] == v) * 32 +
+                                 (t[i + 1][j - 1] == v) * 64 + (t[i][j - 1] == v) * 128;
+                if (mask == 10 || mask == 40 || mask == 160 || mask == 130) t[i][j] = kEmptyCell;
+            }
+    };
+    std::mt19937 rng(21);
+    for (int k = 0; k < 300; ++k) {
+        const int rows = 1 + static_cast<int>(rng() % 12), cols = 1 + static_cast<int>(rng() % 40);
+        auto a = Grid<unsigned char>::make(cols, rows), b = Grid<unsigned char>::make(cols, rows);
+        const auto fill = 2 + rng() % 6;  // one cell in `fill` holds a class
+        for (int i = 0; i < rows; ++i)
+            for (int j = 0; j < cols; ++j)
+                a[i][j] = b[i][j] = rng() % fill == 0 ? static_cast<unsigned char>(1 + rng() % 2) : kEmptyCell;
+        corner_cleanup(a, rows, cols);
+        by_masks(b, rows, cols);
+        ASSERT_EQ(picture(a, rows, cols), picture(b, rows, cols)) << k;
     }
 }
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -64,6 +66,29 @@ TEST(Output, BoundsStartAtTenThousand) {
     EXPECT_EQ(f.rs.nb_lig3, 3);
     EXPECT_EQ(f.rs.nb_col3, 1);
     EXPECT_EQ(bytes_picture(f.image(), 1), ".\n.\n5\n");
+}
+
+TEST(Output, BoundsOfRandomGridsAreTheOccupiedCellsExtremes) {
+    std::mt19937 rng(9);
+    for (int k = 0; k < 300; ++k) {
+        const int rows = 1 + static_cast<int>(rng() % 10), cols = 1 + static_cast<int>(rng() % 45);
+        auto g = Grid<unsigned char>::make(cols, rows);
+        Crop want{true, 10000, 0, 10000, 0};
+        const auto fill = 1 + rng() % 60;
+        for (int i = 0; i < rows; ++i)
+            for (int j = 0; j < cols; ++j) {
+                g[i][j] = rng() % fill == 0 ? 3 : kEmptyCell;
+                if (g[i][j] == kEmptyCell) continue;
+                want = Crop{false, std::min(want.min_i, i), std::max(want.max_i, i), std::min(want.min_j, j),
+                            std::max(want.max_j, j)};
+            }
+        const Crop got = bounding_box(g, rows, cols);
+        ASSERT_EQ(got.empty, want.empty) << k;
+        EXPECT_EQ(got.min_i, want.min_i) << k;
+        EXPECT_EQ(got.max_i, want.max_i) << k;
+        EXPECT_EQ(got.min_j, want.min_j) << k;
+        EXPECT_EQ(got.max_j, want.max_j) << k;
+    }
 }
 
 TEST(Output, CropIsAWindowOnTheClassGrid) {
