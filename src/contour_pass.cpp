@@ -122,8 +122,9 @@ bool ContourDrawer::vertex(double x, double y, double alti, bool first) {
     }
     current_.push_back(Vertex{x, y, alti, Cell{0, 0}, first, false});
     if (current_.size() == kBatch) {
-        // every other batch is placed here, when this thread has the time
-        if (share_ && (submitted_++ & 1) == 0) {
+        // placed here while the thread is behind, so that the two threads
+        // share the placing as their loads allow
+        if (share_ && backlog_ >= behind_) {
             // a copy: the thread writes next to these fields all the time
             const Placing pl = placing_;
             for (Vertex& v : current_) {
@@ -142,6 +143,7 @@ void ContourDrawer::submit() {
     std::unique_lock<std::mutex> lock(m_);
     cv_.wait(lock, [this] { return full_.size() < kMaxBatches; });
     full_.push_back(std::move(current_));
+    backlog_ = full_.size();
     if (spare_.empty()) {
         current_ = std::vector<Vertex>();
         current_.reserve(kBatch);

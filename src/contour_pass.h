@@ -72,6 +72,7 @@ bool vertex_step(RunState& rs, VertexStep& vs, int& flag, double x, double y, do
 // after drain(). Where no second thread can be had, each step is taken at once.
 class ContourDrawer {
 public:
+    static constexpr std::size_t kBehind = 2;  // see share_placing
     ContourDrawer(RunState& rs, VertexStep& vs);
     ~ContourDrawer();  // drains, then ends the thread
     ContourDrawer(const ContourDrawer&) = delete;
@@ -82,11 +83,13 @@ public:
     bool vertex(double x, double y, double alti, bool first);
     // Returns once every vertex handed over has been drawn.
     void drain();
-    // From now on the caller places every other batch itself (vertex_cell),
-    // the thread the rest: for a caller with time to spare, which will not
-    // change the grid, the extents or the pixel size before the next drain.
-    void share_placing() {
+    // From now on the caller places the vertices of a batch itself
+    // (vertex_cell) whenever `behind` batches or more wait for the thread: for
+    // a caller with time to spare, which will not change the grid, the
+    // extents or the pixel size before the next drain.
+    void share_placing(std::size_t behind = kBehind) {
         share_ = true;
+        behind_ = behind;
         placing_ = placing(rs_, vs_);
     }
     // Whether a vertex step has failed (see vertex_step); nothing after it counts.
@@ -112,7 +115,8 @@ private:
     bool seen_failed_ = false;  // failed(), as the scanner last looked at it
     bool share_ = false;
     Placing placing_{};
-    unsigned long long submitted_ = 0;
+    std::size_t backlog_ = 0;  // batches waiting after the last submit
+    std::size_t behind_ = 0;
     alignas(kLine) std::mutex m_;
     std::condition_variable cv_;
     std::deque<std::vector<Vertex>> full_;  // batches waiting to be drawn
