@@ -120,7 +120,7 @@ bool ContourDrawer::vertex(double x, double y, double alti, bool first) {
         if (!vertex_step(rs_, vs_, flag, x, y, alti)) failed_ = true;
         return !failed_;
     }
-    current_.push_back(Vertex{x, y, alti, Cell{0, 0}, first, false});
+    current_.push_back(Vertex{x, y, alti, first, false});
     if (current_.size() == kBatch) {
         // placed here while the thread is behind, so that the two threads
         // share the placing as their loads allow
@@ -128,7 +128,9 @@ bool ContourDrawer::vertex(double x, double y, double alti, bool first) {
             // a copy: the thread writes next to these fields all the time
             const Placing pl = placing_;
             for (Vertex& v : current_) {
-                v.cell = vertex_cell(pl, v.x, v.y);
+                const Cell c = vertex_cell(pl, v.x, v.y);
+                v.x = c.i;
+                v.y = c.j;
                 v.placed = true;
             }
         }
@@ -177,7 +179,7 @@ void ContourDrawer::work() {
         const Placing pl = placing(rs, vs);
         bool ok = true;
         for (const Vertex& v : batch) {
-            const Cell cell = v.placed ? v.cell : vertex_cell(pl, v.x, v.y);
+            const Cell cell = v.placed ? Cell{v.x, v.y} : vertex_cell(pl, v.x, v.y);
             ok = draw_step(rs, vs, v.first, cell, v.alti) && ok;
         }
         if (!ok) failed_ = true;

@@ -100,11 +100,12 @@ private:
     // come first, away from those the thread writes.
     static constexpr std::size_t kLine = 64;
 
+    // 32 bytes: the batches cross from one core to the other
     struct Vertex {
-        double x, y, alti;
-        Cell cell;    // the vertex's cell, when placed
+        double x, y;  // the map point; once placed, the cell's i and j
+        double alti;
         bool first;
-        bool placed;  // cell holds vertex_cell(x, y)
+        bool placed;
     };
     void submit();
     void work();
