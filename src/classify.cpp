@@ -90,28 +90,29 @@ bool class_assignment(std::FILE* out, RunState& rs, const ClassTable& ct) {
 }
 
 void corner_cleanup(Grid<unsigned char>& tab, int nb_lig, int nb_col) {
-    // in place, row by row: a cleared corner's two neighbours touch each other
-    // diagonally, so no later mask turns on what was cleared before it
+    // A corner's two neighbours of its class touch each other diagonally, so
+    // neither of them is a corner, before or after it is cleared; clearing
+    // a cell never changes whether another one is a corner. So each row is
+    // judged whole, from its cells before the clearing, into a row of its own
+    // (a loop the compiler turns into wide compares), and copied back.
+    if (nb_lig < 3 || nb_col < 3) return;
+    std::vector<unsigned char> judged(static_cast<std::size_t>(nb_col));
+    unsigned char* out = judged.data();
     for (int i = 1; i < nb_lig - 1; ++i) {
         const unsigned char* up = tab[i - 1];
-        unsigned char* row = tab[i];
+        const unsigned char* row = tab[i];
         const unsigned char* down = tab[i + 1];
         for (int j = 1; j < nb_col - 1; ++j) {
-            // most of a grid is empty: step over eight empty cells at a time
-            if (j + 8 <= nb_col - 1 && eight_empty_cells(row + j)) {
-                j += 7;
-                continue;
-            }
-            const unsigned char val = row[j];
-            if (val == kEmptyCell) continue;
+            const unsigned char v = row[j];
             // the four masks are one side neighbour (left or right) and one
-            // vertical one (above or below) of the cell's class, no other:
-            // most cells fail on the first pair already
-            if ((row[j - 1] == val) == (row[j + 1] == val)) continue;
-            if ((up[j] == val) == (down[j] == val)) continue;
-            if (up[j - 1] == val || up[j + 1] == val || down[j - 1] == val || down[j + 1] == val) continue;
-            row[j] = kEmptyCell;
+            // vertical one (above or below) of the cell's class, no other
+            const bool side = (row[j - 1] == v) != (row[j + 1] == v);
+            const bool vertical = (up[j] == v) != (down[j] == v);
+            const bool diagonal = (up[j - 1] == v) | (up[j + 1] == v) | (down[j - 1] == v) | (down[j + 1] == v);
+            const bool corner = (v != kEmptyCell) & side & vertical & !diagonal;
+            out[j] = corner ? kEmptyCell : v;
         }
+        std::memcpy(tab[i] + 1, out + 1, static_cast<std::size_t>(nb_col - 2));
     }
 }
 
