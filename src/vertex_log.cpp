@@ -6,6 +6,7 @@
 #include <new>
 
 #include "drawing_reader.h"
+#include "grid.h"
 #include "dxf_scanner.h"
 
 namespace zorvel {
@@ -88,10 +89,20 @@ unsigned char* VertexLog::put_value(unsigned char* p, Field& f, double v) {
     return p + sizeof b;
 }
 
+void VertexLog::ChunkFree::operator()(unsigned char* p) const {
+    if (mapped)
+        unmap_grid_memory(p, kChunk);
+    else
+        delete[] p;
+}
+
 unsigned char* VertexLog::room() {
     if (chunks_.empty() || kChunk - chunks_.back().used < kEventMax) {
         Chunk c;
-        c.data.reset(new (std::nothrow) unsigned char[kChunk]);
+        if (void* m = map_grid_memory(kChunk))
+            c.data = std::unique_ptr<unsigned char[], ChunkFree>(static_cast<unsigned char*>(m), ChunkFree{true});
+        else
+            c.data = std::unique_ptr<unsigned char[], ChunkFree>(new (std::nothrow) unsigned char[kChunk], ChunkFree{false});
         if (!c.data) {
             drop();
             return nullptr;

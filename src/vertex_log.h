@@ -55,13 +55,18 @@ private:
         std::uint64_t m = 0;
         int frac = 0;
     };
-    // Bytes in chunks of their own, so that growing never copies.
+    // Bytes in chunks of their own, so that growing never copies; a chunk
+    // is a mapping of its own with huge pages where the system has them.
+    struct ChunkFree {
+        bool mapped;  // value-initialized: false
+        void operator()(unsigned char* p) const;
+    };
     struct Chunk {
-        std::unique_ptr<unsigned char[]> data;
+        std::unique_ptr<unsigned char[], ChunkFree> data;
         std::size_t used = 0;
         bool fresh = false;  // the first chunk of an appended log: its fields start afresh
     };
-    static constexpr std::size_t kChunk = std::size_t{1} << 20;
+    static constexpr std::size_t kChunk = std::size_t{4} << 20;
     static constexpr std::size_t kEventMax = 64;  // the longest coding of one event
 
     unsigned char* room();
