@@ -5,6 +5,10 @@
 #include <cstdint>
 #include <cstring>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 namespace zorvel {
 
 namespace {
@@ -30,7 +34,25 @@ std::FILE* open_memory(std::string& text) {
 
 }  // namespace
 
-DrawingReader::DrawingReader(std::FILE* f, std::size_t chunk) : f_(f), cap_(chunk < 2 ? 2 : chunk), buf_(cap_ + 1 + kPad) {
+namespace {
+
+// The buffer for a file of this many bytes: no larger than the file needs
+// (a small drawing costs no megabyte), never under 2.
+std::size_t buffer_for(std::FILE* f, std::size_t chunk) {
+    std::size_t cap = chunk < 2 ? 2 : chunk;
+#ifndef _WIN32
+    struct stat st {};
+    if (f != nullptr && fstat(fileno(f), &st) == 0 && S_ISREG(st.st_mode) && st.st_size >= 0 &&
+        static_cast<std::size_t>(st.st_size) < cap - 1)
+        cap = std::max<std::size_t>(2, static_cast<std::size_t>(st.st_size) + 1);
+#endif
+    return cap;
+}
+
+}  // namespace
+
+DrawingReader::DrawingReader(std::FILE* f, std::size_t chunk)
+    : f_(f), cap_(buffer_for(f, chunk)), buf_(cap_ + 1 + kPad) {
     buf_[0] = '\0';
 }
 

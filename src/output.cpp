@@ -80,8 +80,9 @@ bool extraction(Console& con, RunState& rs) {
 bool save(Console& con, RunState& rs) {
     // rows go out through a large buffer: a few big writes rather than
     // several per row (a hint: the default buffer does the same more slowly)
-    std::vector<char> buffer(kImageBuffer);
-    (void)std::setvbuf(rs.f2.get(), buffer.data(), _IOFBF, buffer.size());
+    const std::size_t image = static_cast<std::size_t>(rs.nb_lig3) * static_cast<std::size_t>(rs.nb_col3);
+    std::vector<char> buffer(image > kImageBuffer ? kImageBuffer : 0);
+    if (!buffer.empty()) (void)std::setvbuf(rs.f2.get(), buffer.data(), _IOFBF, buffer.size());
     bool written = true;
     for (int i = 0; i < rs.nb_lig3 && written; ++i)
         written = std::fwrite(rs.tab3[i], static_cast<std::size_t>(rs.nb_col3), 1, rs.f2.get()) == 1;

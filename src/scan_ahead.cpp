@@ -1,5 +1,6 @@
 #include "scan_ahead.h"
 
+#include <algorithm>
 #include <cstring>
 #include <system_error>
 #include <vector>
@@ -19,9 +20,9 @@ bool blank(char c) { return detail::kClasses[static_cast<unsigned char>(c)] == d
 // The offset just behind a word "0" followed by the word VERTEX, the first
 // after `at`: there the scanner of a well-formed drawing stands at the top of
 // its loop. SIZE_MAX when the window holds none.
-std::size_t start_after(std::FILE* f, std::size_t at) {
+std::size_t start_after(std::FILE* f, std::size_t at, std::size_t size) {
     if (fseeko(f, static_cast<off_t>(at), SEEK_SET) != 0) return SIZE_MAX;
-    std::vector<char> w(kLookBytes);
+    std::vector<char> w(std::min(kLookBytes, size - at));
     const std::size_t n = std::fread(w.data(), 1, w.size(), f);
     for (std::size_t k = 3; k + 7 <= n; ++k) {
         if (std::memcmp(&w[k], "VERTEX", 6) != 0 || !blank(w[k + 6]) || !blank(w[k - 1])) continue;
@@ -46,7 +47,7 @@ ScanAhead::ScanAhead(const std::string& path, std::FILE* f, int reg, std::size_t
     // the name could lead elsewhere by now: only the same file will do
     if (!f_ || fstat(fileno(f_.get()), &again) != 0 || again.st_dev != mine.st_dev || again.st_ino != mine.st_ino)
         return;
-    const std::size_t from = start_after(f_.get(), size / 2);
+    const std::size_t from = start_after(f_.get(), size / 2, size);
     if (from == SIZE_MAX) return;
     try {
         from_ = from;

@@ -97,12 +97,14 @@ void VertexLog::ChunkFree::operator()(unsigned char* p) const {
 }
 
 unsigned char* VertexLog::room() {
-    if (chunks_.empty() || kChunk - chunks_.back().used < kEventMax) {
+    if (chunks_.empty() || chunks_.back().size - chunks_.back().used < kEventMax) {
         Chunk c;
-        if (void* m = map_grid_memory(kChunk))
+        c.size = chunks_.empty() ? kFirstChunk : kChunk;
+        void* m = c.size == kChunk ? map_grid_memory(kChunk) : nullptr;
+        if (m != nullptr)
             c.data = std::unique_ptr<unsigned char[], ChunkFree>(static_cast<unsigned char*>(m), ChunkFree{true});
         else
-            c.data = std::unique_ptr<unsigned char[], ChunkFree>(new (std::nothrow) unsigned char[kChunk], ChunkFree{false});
+            c.data = std::unique_ptr<unsigned char[], ChunkFree>(new (std::nothrow) unsigned char[c.size], ChunkFree{false});
         if (!c.data) {
             drop();
             return nullptr;

@@ -55,17 +55,20 @@ private:
         std::uint64_t m = 0;
         int frac = 0;
     };
-    // Bytes in chunks of their own, so that growing never copies; a chunk
-    // is a mapping of its own with huge pages where the system has them.
+    // Bytes in chunks of their own, so that growing never copies. The first
+    // is small, for the small drawings; the others are mappings of their own,
+    // with huge pages where the system has them.
     struct ChunkFree {
         bool mapped;  // value-initialized: false
         void operator()(unsigned char* p) const;
     };
     struct Chunk {
         std::unique_ptr<unsigned char[], ChunkFree> data;
+        std::size_t size = 0;
         std::size_t used = 0;
         bool fresh = false;  // the first chunk of an appended log: its fields start afresh
     };
+    static constexpr std::size_t kFirstChunk = std::size_t{64} << 10;
     static constexpr std::size_t kChunk = std::size_t{4} << 20;
     static constexpr std::size_t kEventMax = 64;  // the longest coding of one event
 
