@@ -44,7 +44,7 @@ bool grid_setup(Console& con, RunState& rs) {
     }
     rs.dtab = ElevationGrid();
     rs.tab = Grid<unsigned char>();
-    rs.dtab = ElevationGrid::make(rs.nb_col + 2, rs.nb_lig + 2);
+    rs.dtab = ElevationGrid::make(rs.nb_col + 2, rs.nb_lig + 2, rs.dtab_width);
     if (!rs.dtab) {
         stop_line(con, "sin memoria para la cuadricula de " + std::to_string(rs.nb_lig) + " lineas y " +
                            std::to_string(rs.nb_col) + " columnas");

@@ -23,22 +23,64 @@ void convert_rows(const Grid<From>& from, Grid<To>& to, int lig, int col, Conver
 
 }  // namespace
 
-ElevationGrid ElevationGrid::make(int nb_col, int nb_lig) {
+void ElevationCount::note(std::uint64_t bits) {
+    seen_.insert(bits);
+    if (seen_.size() > kMany) {
+        many_ = true;
+        seen_.clear();
+    }
+}
+
+void ElevationCount::add(const ElevationCount& o) {
+    if (o.many_) {
+        many_ = true;
+        seen_.clear();
+    }
+    for (std::uint64_t bits : o.seen_) {
+        if (many_) break;
+        note(bits);
+    }
+}
+
+int ElevationCount::width() const {
+    if (many_) return 8;
+    const std::size_t codes = seen_.size() + 2;  // -999.0 and 0.0 have theirs from the start
+    return codes <= 256 ? 1 : codes <= 65536 ? 2 : 8;
+}
+
+ElevationGrid ElevationGrid::make(int nb_col, int nb_lig, int width) {
     ElevationGrid g;
-    g.codes8_ = Grid<unsigned char>::make(nb_col, nb_lig);
-    if (!g.codes8_) return g;
-    g.width_ = 1;
+    if (width == 8) {
+        g.plain_ = Grid<double>::make(nb_col, nb_lig);
+        if (!g.plain_) return g;
+        // one row and one column fewer than allocated: the last ones keep their 0.0
+        for (int i = 0; i < nb_lig - 1; ++i)
+            for (int j = 0; j < nb_col - 1; ++j) g.plain_[i][j] = kNoElevation;
+    } else {
+        if (width == 2)
+            g.codes16_ = Grid<unsigned short>::make(nb_col, nb_lig);
+        else
+            g.codes8_ = Grid<unsigned char>::make(nb_col, nb_lig);
+        if (!g.codes8_ && !g.codes16_) return g;
+        for (std::uint32_t c = 0; c < 2; ++c) {
+            g.values_.push_back(kFirstValues[c]);
+            g.index_.emplace(bits_of(kFirstValues[c]), c);
+        }
+        g.last_bits_ = bits_of(kNoElevation);
+        g.last_code_ = 0;
+        // one row and one column fewer than allocated: the last ones hold 0.0
+        const auto last_row_and_column = [&](auto& cells) {
+            for (int j = 0; j < nb_col; ++j) cells[nb_lig - 1][j] = 1;
+            for (int i = 0; i < nb_lig; ++i) cells[i][nb_col - 1] = 1;
+        };
+        if (width == 2)
+            last_row_and_column(g.codes16_);
+        else
+            last_row_and_column(g.codes8_);
+    }
+    g.width_ = width == 8 || width == 2 ? width : 1;
     g.lig_ = nb_lig;
     g.col_ = nb_col;
-    for (std::uint32_t c = 0; c < 2; ++c) {
-        g.values_.push_back(kFirstValues[c]);
-        g.index_.emplace(bits_of(kFirstValues[c]), c);
-    }
-    g.last_bits_ = bits_of(kNoElevation);
-    g.last_code_ = 0;
-    // one row and one column fewer than allocated: the last ones hold 0.0
-    for (int j = 0; j < nb_col; ++j) g.codes8_[nb_lig - 1][j] = 1;
-    for (int i = 0; i < nb_lig; ++i) g.codes8_[i][nb_col - 1] = 1;
     return g;
 }
 

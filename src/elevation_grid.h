@@ -7,7 +7,10 @@
 #define ZORVEL_ELEVATION_GRID_H
 
 #include <cstdint>
+#include <bit>
+#include <cstddef>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "grid.h"
@@ -15,12 +18,39 @@
 
 namespace zorvel {
 
+// How many distinct elevations the vertices of a drawing carry, counted up to
+// 65,536: how wide the cells of its elevation grid must start.
+class ElevationCount {
+public:
+    void take(double alti) {
+        const auto bits = std::bit_cast<std::uint64_t>(alti);
+        // most vertices carry the elevation of the one before
+        if (have_last_ && bits == last_) return;
+        have_last_ = true;
+        last_ = bits;
+        if (!many_) note(bits);
+    }
+    // Adds the elevations counted by another.
+    void add(const ElevationCount& o);
+    // Bytes per cell of a grid that codes them all besides -999 and 0.0: 1, 2 or 8.
+    int width() const;
+
+private:
+    static constexpr std::size_t kMany = 65536;
+    void note(std::uint64_t bits);
+    std::unordered_set<std::uint64_t> seen_;
+    std::uint64_t last_ = 0;
+    bool have_last_ = false;
+    bool many_ = false;
+};
+
 class ElevationGrid {
 public:
     ElevationGrid() = default;
     // nb_col columns by nb_lig rows, all -999.0 but the last row and column,
-    // which hold 0.0; empty when it cannot be had.
-    static ElevationGrid make(int nb_col, int nb_lig);
+    // which hold 0.0, with cells of `width` bytes (1, 2 or 8) to start with;
+    // empty when it cannot be had.
+    static ElevationGrid make(int nb_col, int nb_lig, int width = 1);
 
     explicit operator bool() const { return width_ != 0; }
     int nb_rows() const { return lig_; }

@@ -50,6 +50,7 @@ struct RunState {
     int nb_lig = 0;  // grid rows
     int nb_col = 0;  // grid columns
     ElevationGrid dtab;       // elevations, nb_lig + 2 rows by nb_col + 2 columns
+    int dtab_width = 1;       // bytes per cell dtab starts with (see ElevationCount)
     Grid<unsigned char> tab;  // class numbers, nb_lig rows by nb_col columns, made from dtab
 
     int val_minimo = 0;  // correspondence table minimum

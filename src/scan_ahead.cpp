@@ -88,6 +88,7 @@ void ScanAhead::work() {
         if (rd.failed_reads() == 0) anchored = true;
         ++vertices_;
         range_.take(s.dval3);
+        count_.take(s.dval3);
         return true;
     };
     const PassEnd end = scan_on(rd, st, scratch, hooks, nullptr, SIZE_MAX);
@@ -97,7 +98,7 @@ void ScanAhead::work() {
     st_ = st;
 }
 
-bool ScanAhead::join(ScanState& st, ElevationRange& range, std::FILE* out, VertexLog* record) {
+bool ScanAhead::join(ScanState& st, ElevationRange& range, std::FILE* out, VertexLog* record, ElevationCount* count) {
     if (thread_.joinable()) thread_.join();
     if (!usable_) return false;
     for (int k = 1; k <= st_.segm; ++k) segment_line(out, st.segm + k);
@@ -113,17 +114,20 @@ bool ScanAhead::join(ScanState& st, ElevationRange& range, std::FILE* out, Verte
     if (range.min_dyn > range_.min_dyn) range.min_dyn = range_.min_dyn;
     if (range.max_dyn < range_.max_dyn) range.max_dyn = range_.max_dyn;
     if (record != nullptr) record->append(std::move(log_));
+    if (count != nullptr) count->add(count_);
     return true;
 }
 
 PassEnd scan_pass_one(DrawingReader& rd, ScanState& st, Extents& ext, ElevationRange& range,
                       const std::function<bool(const Extents&)>& at_max_y, std::FILE* out, const std::string& path,
-                      std::FILE* f, std::size_t min_bytes, VertexLog* record, bool* joined) {
+                      std::FILE* f, std::size_t min_bytes, VertexLog* record, ElevationCount* count,
+                      bool* joined) {
     PassHooks one;
     one.record = record;
     one.at_max_y = at_max_y;
     one.at_vertex = [&](ScanState& s) {
         range.take(s.dval3);
+        if (count != nullptr) count->take(s.dval3);
         return true;
     };
     if (joined != nullptr) *joined = false;
@@ -131,7 +135,7 @@ PassEnd scan_pass_one(DrawingReader& rd, ScanState& st, Extents& ext, ElevationR
     st.segm = 0;
     PassEnd end = scan_on(rd, st, ext, one, out, ahead.from());
     if (end != PassEnd::paused) return end;
-    if (rd.consumed() == ahead.from() && ahead.join(st, range, out, record)) {
+    if (rd.consumed() == ahead.from() && ahead.join(st, range, out, record, count)) {
         if (joined != nullptr) *joined = true;
         return PassEnd::end_of_file;
     }

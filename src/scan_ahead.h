@@ -18,6 +18,7 @@
 #include <thread>
 
 #include "dxf_scanner.h"
+#include "elevation_grid.h"
 #include "run_state.h"
 #include "vertex_log.h"
 
@@ -48,9 +49,10 @@ public:
     std::size_t from() const { return from_; }
     // For a main scan paused at from() at the top of its loop with state st
     // and range: true when the second half's result has been added to them,
-    // its polylines' progress lines written to out and its log appended to
-    // record, when given; false when the main scan must read on by itself.
-    bool join(ScanState& st, ElevationRange& range, std::FILE* out, VertexLog* record);
+    // its polylines' progress lines written to out, its log appended to
+    // record and its elevations counted into count, when given; false when
+    // the main scan must read on by itself.
+    bool join(ScanState& st, ElevationRange& range, std::FILE* out, VertexLog* record, ElevationCount* count);
     // Stops the second thread: the main scan reads on by itself.
     void cancel();
 
@@ -68,6 +70,7 @@ private:
     long long vertices_ = 0;
     bool usable_ = false;
     VertexLog log_;
+    ElevationCount count_;
 };
 
 // Pass one from the reader's position (the start of the drawing open as f):
@@ -75,10 +78,12 @@ private:
 // of the vertices' elevations taken into range, at_max_y called as in
 // scan_pass. Drawings of min_bytes or more have their second half read by a
 // second thread; joined, when given, tells whether its result was taken.
-// The polylines and vertices are written down in record, when given.
+// The polylines and vertices are written down in record, and the distinct
+// elevations counted in count, when given.
 PassEnd scan_pass_one(DrawingReader& rd, ScanState& st, Extents& ext, ElevationRange& range,
                       const std::function<bool(const Extents&)>& at_max_y, std::FILE* out, const std::string& path,
-                      std::FILE* f, std::size_t min_bytes, VertexLog* record, bool* joined = nullptr);
+                      std::FILE* f, std::size_t min_bytes, VertexLog* record, ElevationCount* count,
+                      bool* joined = nullptr);
 
 }  // namespace zorvel
 

@@ -46,8 +46,9 @@ bool treatment(Console& con, RunState& rs) {
         return grid_sizing(con, rs, Approximation::first);
     };
     VertexLog log(rs.vertex_log_bytes);
+    ElevationCount distinct;
     const PassEnd end = scan_pass_one(rd, st, rs.ext, range, at_max_y, con.out, rs.nomim1, rs.f1.get(),
-                                      rs.ahead_min_bytes, &log);
+                                      rs.ahead_min_bytes, &log, &distinct);
     if (!pass_ended(con, rs, rd, end)) return false;
     if (!sized) {
         stop_line(con, "el dibujo " + rs.nomim1 + " no da la Y maxima (codigo 20 de $EXTMAX): no hay cuadricula");
@@ -59,6 +60,8 @@ bool treatment(Console& con, RunState& rs) {
     if (!turn) return false;
     const double pix_size_def = rotated_pixel_size(rs.pix_size, rs.nb_col, turn->angle);
     report_pass_one(con.out, st.segm, range.min_dyn, range.max_dyn, rs.ext);
+    // the elevation grid of pass two starts as wide as its elevations need
+    rs.dtab_width = distinct.width();
     rd.rewind();
     st.segm = 0;
     rs.pix_size = pix_size_def;

@@ -46,7 +46,7 @@ PassOne pass_one(const std::string& path, int reg, std::size_t min_bytes) {
         std::fprintf(out.get(), "[max y %g]", e.max_y);
         return true;
     };
-    r.end = scan_pass_one(rd, r.st, r.ext, r.range, at_max_y, out.get(), path, f.get(), min_bytes, nullptr, &r.joined);
+    r.end = scan_pass_one(rd, r.st, r.ext, r.range, at_max_y, out.get(), path, f.get(), min_bytes, nullptr, nullptr, &r.joined);
     r.out = test::contents(out.get());
     return r;
 }

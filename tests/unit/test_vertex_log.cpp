@@ -39,7 +39,7 @@ PassTwo both_passes(const std::string& path, int reg, std::size_t ahead_min_byte
     VertexLog log(log_bound);
     const auto sized = [](const Extents&) { return true; };
     PassTwo r;
-    if (scan_pass_one(rd, st, ext, range, sized, out.get(), path, f.get(), ahead_min_bytes, &log) !=
+    if (scan_pass_one(rd, st, ext, range, sized, out.get(), path, f.get(), ahead_min_bytes, &log, nullptr) !=
         PassEnd::end_of_file)
         return r;
     rd.rewind();
