@@ -64,8 +64,6 @@ GridPoint grid_position(const Placing& pl, double x, double y) {
     return GridPoint{i, j};
 }
 
-GridPoint grid_position(const RunState& rs, double x, double y) { return grid_position(placing(rs, VertexStep{}), x, y); }
-
 Cell vertex_cell(const Placing& pl, double x, double y) {
     const GridPoint p = grid_position(pl, x, y);
     // turned even at angle 0: the rounding of the round trip is part of the result

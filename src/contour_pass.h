@@ -38,7 +38,6 @@ struct GridPoint {
     double i;
     double j;
 };
-GridPoint grid_position(const RunState& rs, double x, double y);
 
 // What placing a vertex reads: the grid size, the extents' minimum, the pixel
 // size and the rotation, copied out of the run state.
@@ -52,6 +51,7 @@ struct Placing {
     int sentido;
 };
 Placing placing(const RunState& rs, const VertexStep& vs);
+GridPoint grid_position(const Placing& pl, double x, double y);
 
 // The cell of the map point (x, y): its grid position, turned and rounded.
 Cell vertex_cell(const Placing& pl, double x, double y);
