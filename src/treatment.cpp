@@ -104,7 +104,6 @@ bool treatment(Console& con, RunState& rs) {
     };
     // the header is read again; the polylines, when pass one could write
     // them down, are replayed from its log
-    st.segm = 0;
     PassEnd end_two = scan_on(rd, st, rs.ext, two, con.out, log.usable() ? log.start() : SIZE_MAX);
     if (end_two == PassEnd::paused && rd.consumed() == log.start()) {
         // nothing changes the grid from here on: this thread places vertices too
