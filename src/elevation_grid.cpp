@@ -135,30 +135,32 @@ bool ElevationGrid::widen() {
     return true;
 }
 
-bool ElevationGrid::set(int i, int j, double alti) {
+template <typename Write>
+bool ElevationGrid::write(double alti, Write&& w) {
     if (width_ == 0 || failed_) return false;
     if (width_ != 8) {
         std::uint32_t code = 0;
         if (!code_of(alti, code)) return false;
-        if (width_ == 1) codes8_[i][j] = static_cast<unsigned char>(code);
-        if (width_ == 2) codes16_[i][j] = static_cast<unsigned short>(code);
-        if (width_ != 8) return true;
+        // coding may have widened the grid, up to plain elevations
+        if (width_ == 1) {
+            w(codes8_, static_cast<unsigned char>(code));
+            return true;
+        }
+        if (width_ == 2) {
+            w(codes16_, static_cast<unsigned short>(code));
+            return true;
+        }
     }
-    plain_[i][j] = alti;
+    w(plain_, alti);
     return true;
 }
 
+bool ElevationGrid::set(int i, int j, double alti) {
+    return write(alti, [&](auto& cells, auto value) { cells[i][j] = value; });
+}
+
 bool ElevationGrid::draw(Cell deb, Cell fin, double alti) {
-    if (width_ == 0 || failed_) return false;
-    if (width_ != 8) {
-        std::uint32_t code = 0;
-        if (!code_of(alti, code)) return false;
-        if (width_ == 1) trace_segment(target(codes8_), deb, fin, static_cast<unsigned char>(code));
-        if (width_ == 2) trace_segment(target(codes16_), deb, fin, static_cast<unsigned short>(code));
-        if (width_ != 8) return true;
-    }
-    trace_segment(target(plain_), deb, fin, alti);
-    return true;
+    return write(alti, [&](auto& cells, auto value) { trace_segment(target(cells), deb, fin, value); });
 }
 
 Grid<unsigned char> ElevationGrid::release_codes() {

@@ -82,6 +82,10 @@ public:
 
 private:
     bool code_of(double alti, std::uint32_t& code);
+    // Codes alti and calls w(cells, value) with the grid's cells and what
+    // goes into them; false as for set.
+    template <typename Write>
+    bool write(double alti, Write&& w);
     bool widen();
     template <typename T>
     DrawTarget<T> target(const Grid<T>& g) const {
