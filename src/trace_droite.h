@@ -1,4 +1,11 @@
 // The segment walk that draws a contour segment into the elevation grid.
+//
+// The walk goes from the start cell to the end cell one step at a time: one
+// coordinate moves by exactly one cell per step, the other by a fraction, and
+// the running position is accumulated in doubles and rounded to a cell at
+// every step. A segment whose end lies far outside the grid would take as
+// many steps as it is long; for those the walk jumps, exactly, to the steps
+// that can fall inside the grid (see grid_span).
 #ifndef ZORVEL_TRACE_DROITE_H
 #define ZORVEL_TRACE_DROITE_H
 
@@ -20,15 +27,38 @@ struct Cell {
     double j;
 };
 
+// The steps of a walk that can fall inside a grid: the running position at
+// the first of them, the step added each time, and how many there are.
+struct WalkSpan {
+    double i, j;
+    double di, dj;
+    long long steps;  // 0: the walk never enters the grid
+};
+
+// The part of the walk from deb to fin (the start cell excluded) that lands
+// inside a grid of nb_rows by nb_cols, found without taking the steps
+// outside it; its cost follows the grid's size, not the segment's length.
+WalkSpan grid_span(Cell deb, Cell fin, int nb_rows, int nb_cols);
+
+// The running position of one coordinate after k steps of d from p0, each
+// rounded to double as the walk rounds it, without taking the steps.
+double walk_position(double p0, double d, long long k);
+
 // Writes alti into every cell of the walk from (ideb, jdeb) to (ifin, jfin),
 // both included, the end cell last; cells outside the grid are not written.
 template <typename T>
 void trace_droite(const DrawTarget<T>& g, int ideb, int jdeb, int ifin, int jfin, T alti);
 
-// The same for cells anywhere: the walk is cut to the grid, so its cost
-// follows the cells it can draw, not the length of the segment.
+// The same for cells anywhere; NaN or infinite cells draw nothing.
 template <typename T>
 void trace_segment(const DrawTarget<T>& g, Cell deb, Cell fin, T alti);
+
+// The two ways trace_segment takes a walk: step by step, whatever its
+// length, and jumping to the part inside the grid. Both draw the same cells.
+template <typename T>
+void plain_walk(const DrawTarget<T>& g, Cell deb, Cell fin, T alti);
+template <typename T>
+void bounded_walk(const DrawTarget<T>& g, Cell deb, Cell fin, T alti);
 
 extern template void trace_droite(const DrawTarget<double>&, int, int, int, int, double);
 extern template void trace_droite(const DrawTarget<unsigned short>&, int, int, int, int, unsigned short);
@@ -36,6 +66,11 @@ extern template void trace_droite(const DrawTarget<unsigned char>&, int, int, in
 extern template void trace_segment(const DrawTarget<double>&, Cell, Cell, double);
 extern template void trace_segment(const DrawTarget<unsigned short>&, Cell, Cell, unsigned short);
 extern template void trace_segment(const DrawTarget<unsigned char>&, Cell, Cell, unsigned char);
+extern template void plain_walk(const DrawTarget<double>&, Cell, Cell, double);
+extern template void plain_walk(const DrawTarget<unsigned char>&, Cell, Cell, unsigned char);
+extern template void bounded_walk(const DrawTarget<double>&, Cell, Cell, double);
+extern template void bounded_walk(const DrawTarget<unsigned short>&, Cell, Cell, unsigned short);
+extern template void bounded_walk(const DrawTarget<unsigned char>&, Cell, Cell, unsigned char);
 
 }  // namespace zorvel
 

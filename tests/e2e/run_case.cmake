@@ -6,7 +6,8 @@
 # the folder and the drawing name), drawing.dxf (left out for a missing
 # drawing) and expected/: status (the exit status), stdout.txt and
 # stderr.txt (where given; @ROOT@ stands for the data root), the output files
-# by name, and absent.txt listing outputs that must not exist.
+# by name (large ones packed in outputs.tar.gz), and absent.txt listing
+# outputs that must not exist.
 
 foreach(var BIN CASE_DIR WORK_DIR)
   if(NOT DEFINED ${var})
@@ -84,10 +85,18 @@ endforeach()
 
 file(GLOB outputs RELATIVE "${CASE_DIR}/expected" "${CASE_DIR}/expected/*")
 foreach(name ${outputs})
-  if(NOT name MATCHES "^(status|stdout.txt|stderr.txt|absent.txt)$")
+  if(NOT name MATCHES "^(status|stdout.txt|stderr.txt|absent.txt|outputs.tar.gz)$")
     compare_files("${name}" "${CASE_DIR}/expected/${name}" "${data_dir}/${name}")
   endif()
 endforeach()
+if(EXISTS "${CASE_DIR}/expected/outputs.tar.gz")
+  set(unpacked "${WORK_DIR}/expected_outputs")
+  file(ARCHIVE_EXTRACT INPUT "${CASE_DIR}/expected/outputs.tar.gz" DESTINATION "${unpacked}")
+  file(GLOB packed RELATIVE "${unpacked}" "${unpacked}/*")
+  foreach(name ${packed})
+    compare_files("${name}" "${unpacked}/${name}" "${data_dir}/${name}")
+  endforeach()
+endif()
 
 if(EXISTS "${CASE_DIR}/expected/absent.txt")
   file(STRINGS "${CASE_DIR}/expected/absent.txt" absent)

@@ -52,15 +52,18 @@ struct ScriptedConsole {
     std::string errors() const { return contents(err.get()); }
 };
 
-// A class grid as text, one line per row: '.' for an empty cell, the class
-// number's last digit otherwise.
+// A row of a class grid as text: '.' for an empty cell, the class number's
+// last digit otherwise.
+inline std::string bytes(const unsigned char* row, int cols) {
+    std::string s;
+    for (int j = 0; j < cols; ++j) s.push_back(row[j] == kEmptyCell ? '.' : static_cast<char>('0' + row[j] % 10));
+    return s;
+}
+
+// A class grid as text, one line per row.
 inline std::string picture(const Grid<unsigned char>& g, int rows, int cols) {
     std::string s;
-    for (int i = 0; i < rows; ++i) {
-        for (int j = 0; j < cols; ++j)
-            s.push_back(g[i][j] == kEmptyCell ? '.' : static_cast<char>('0' + g[i][j] % 10));
-        s.push_back('\n');
-    }
+    for (int i = 0; i < rows; ++i) s += bytes(g[i], cols) + "\n";
     return s;
 }
 

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
 #include <cmath>
 #include <limits>
 #include <random>
@@ -17,12 +20,13 @@ namespace {
 
 using Cells = std::vector<std::pair<int, int>>;
 
-struct Canvas {
-    Grid<double> g;
+template <typename T>
+struct CanvasOf {
+    Grid<T> g;
     int rows, cols;
-    Canvas(int r, int c) : g(Grid<double>::make(c, r)), rows(r), cols(c) {}
-    DrawTarget<double> view() const { return DrawTarget<double>{g.rows(), rows, cols}; }
-    Cells written(double alti) const {
+    CanvasOf(int r, int c) : g(Grid<T>::make(c, r)), rows(r), cols(c) {}
+    DrawTarget<T> view() const { return DrawTarget<T>{g.rows(), rows, cols}; }
+    Cells written(T alti) const {
         Cells cells;
         for (int i = 0; i < rows; ++i)
             for (int j = 0; j < cols; ++j)
@@ -53,14 +57,14 @@ TEST(TraceDroite, WalkTable) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.ideb << "," << c.jdeb << " -> " << c.ifin << "," << c.jfin);
-        Canvas cv(12, 12);
+        CanvasOf<double> cv(12, 12);
         trace_droite(cv.view(), c.ideb, c.jdeb, c.ifin, c.jfin, 100.0);
         EXPECT_EQ(cv.written(100.0), sorted(c.cells));
     }
 }
 
 TEST(TraceDroite, LaterSegmentOverwritesAndEndCellIsWrittenLast) {
-    Canvas cv(6, 6);
+    CanvasOf<double> cv(6, 6);
     trace_droite(cv.view(), 0, 0, 0, 5, 10.0);
     trace_droite(cv.view(), 0, 3, 4, 3, 20.0);
     EXPECT_EQ(cv.g[0][3], 20.0);
@@ -68,56 +72,6 @@ TEST(TraceDroite, LaterSegmentOverwritesAndEndCellIsWrittenLast) {
     // a segment ending where it began writes the end cell once more, last
     trace_droite(cv.view(), 2, 2, 2, 2, 30.0);
     EXPECT_EQ(cv.g[2][2], 30.0);
-}
-
-// The walk as the program always did it, on an unbounded plane: the cells
-// from a to b that fall in rows 0..rows-1 and columns 0..cols-1.
-Cells reference_walk(int ai, int aj, int bi, int bj, int rows, int cols) {
-    const double a = bj - aj, b = bi - ai;
-    const double rmax = std::max(std::fabs(a), std::fabs(b));
-    Cells cells;
-    double pi = ai, pj = aj;
-    int ci = ai, cj = aj;
-    const auto keep = [&] {
-        if (ci >= 0 && ci < rows && cj >= 0 && cj < cols) cells.emplace_back(ci, cj);
-    };
-    keep();
-    for (int step = 0; step < rmax; ++step) {
-        pi += b / rmax;
-        pj += a / rmax;
-        ci = static_cast<int>(std::trunc(static_cast<long double>(pi) + 0.5L));
-        cj = static_cast<int>(std::trunc(static_cast<long double>(pj) + 0.5L));
-        keep();
-    }
-    std::sort(cells.begin(), cells.end());
-    cells.erase(std::unique(cells.begin(), cells.end()), cells.end());
-    return cells;
-}
-
-TEST(TraceDroite, SegmentsLeavingTheGridDrawTheirInsideCells) {
-    struct Case {
-        const char* name;
-        int ai, aj, bi, bj;
-    };
-    // a 10 x 10 grid; the ends of these walks lie outside it
-    const Case cases[] = {
-        {"enters from the left", 3, -20, 6, 5},
-        {"crosses the grid", -15, -7, 30, 22},
-        {"passes above", -3, -10, -2, 40},
-        {"leaves downward", 4, 4, 60, 9},
-        {"steep from below", 40, 2, -30, 7},
-        // positions between -1.5 and -0.5 truncate to cell 0
-        {"runs along row -1", -1, -5, -1, 15},
-        // long enough to be cut to the grid before it is walked
-        {"long and shallow", 5, -500, 6, 500},
-        {"long and steep", -900, 3, 900, 8},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        Canvas cv(10, 10);
-        trace_droite(cv.view(), c.ai, c.aj, c.bi, c.bj, 1.0);
-        EXPECT_EQ(cv.written(1.0), reference_walk(c.ai, c.aj, c.bi, c.bj, 10, 10));
-    }
 }
 
 TEST(TraceDroite, RoundingAgreesWithExtendedPrecision) {
@@ -139,21 +93,107 @@ TEST(TraceDroite, RoundingAgreesWithExtendedPrecision) {
 }
 
 TEST(TraceDroite, FarAndNonFiniteEndsCostNothingAndWriteNothingOutside) {
-    Canvas cv(8, 8);
+    CanvasOf<double> cv(8, 8);
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const double inf = std::numeric_limits<double>::infinity();
-    // the sanitizer build checks every write; the bound on the steps keeps these instant
+    // the sanitizer build checks every write; none of these takes its steps one by one
     trace_segment(cv.view(), Cell{4, 4}, Cell{1e15, 1e15}, 5.0);
-    EXPECT_EQ(cv.g[4][4], 5.0);
-    EXPECT_EQ(cv.g[7][7], 5.0);
+    EXPECT_EQ(cv.written(5.0), (Cells{{4, 4}, {5, 5}, {6, 6}, {7, 7}}));
     trace_segment(cv.view(), Cell{3, 0}, Cell{3, 1e300}, 6.0);
-    trace_segment(cv.view(), Cell{-1e18, -1e18}, Cell{1e18, 1e18}, 7.0);
+    EXPECT_EQ(cv.written(6.0), (Cells{{3, 0}, {3, 1}, {3, 2}, {3, 3}, {3, 4}, {3, 5}, {3, 6}, {3, 7}}));
+    // from beyond 2^53 cells a step of one cell is lost in the rounding: the
+    // walk never moves, and draws nothing, not even its end
+    trace_segment(cv.view(), Cell{-1e18, -1e18}, Cell{2, 2}, 7.0);
     trace_segment(cv.view(), Cell{1e308, 2}, Cell{-1e308, 3}, 8.0);
     trace_segment(cv.view(), Cell{nan, 2}, Cell{3, 3}, 9.0);
     trace_segment(cv.view(), Cell{inf, 2}, Cell{3, 3}, 9.0);
+    EXPECT_TRUE(cv.written(7.0).empty());
+    EXPECT_TRUE(cv.written(8.0).empty());
     EXPECT_TRUE(cv.written(9.0).empty());
-    EXPECT_EQ(cv.g[3][5], 6.0);
-    EXPECT_EQ(cv.g[2][2], 7.0);
+}
+
+// Runs of one coordinate through every kind of spacing of the doubles: the
+// position after k steps, computed at once, is the one the steps reach.
+TEST(TraceDroite, PositionAfterManyStepsIsTheAccumulatedOne) {
+    std::mt19937_64 rng(7);
+    std::uniform_real_distribution<double> unit(0, 1);
+    const auto sign = [&] { return rng() % 2 ? 1.0 : -1.0; };
+    struct Case {
+        double p0, d;
+    };
+    std::vector<Case> cases = {
+        {0x1p53, 1},      {0x1p53 + 2, -1},  {0x1p53 + 4, -1}, {-0x1p53, 1},     {0x1p54 - 4, 1},
+        {0x1p52 - 3, 0.5}, {0, 0x1p-1074},    {0, -3e-320},     {-1e-310, 1e-312}, {0.3, -0.1},
+        {1e17, -1},       {4.75, 0.25},      {-2.5, 0.5},      {1255.5, 0.09},   {0, 0},
+    };
+    for (int k = 0; k < 400; ++k) {
+        // positions from 1e-3 to 1e17 cells, steps from whole cells to 1e-12, or dyadic ones
+        const double p0 = sign() * std::pow(10.0, -3 + 20 * unit(rng));
+        const double d = rng() % 3 == 0 ? sign() * std::ldexp(1.0, -static_cast<int>(rng() % 30))
+                                        : sign() * std::pow(10.0, -12 * unit(rng));
+        cases.push_back({p0, d});
+    }
+    for (const Case& c : cases) {
+        double p = c.p0;
+        long long k = 0;
+        for (long long check : {1LL, 2LL, 3LL, 17LL, 1000LL, 65537LL, 200000LL}) {
+            for (; k < check; ++k) p = p + c.d;
+            ASSERT_EQ(walk_position(c.p0, c.d, check), p)
+                << std::hexfloat << "p0 " << c.p0 << " d " << c.d << " after " << check << " steps";
+        }
+    }
+}
+
+// The bounded walk against the plain one on walks that start (or end) far
+// from a small grid, cell for cell. Most walks are some hundreds of cells
+// long; one in a hundred runs to 10^5 cells and one in ten thousand to 10^7.
+void compare_walks(std::uint64_t seed, int walks) {
+    constexpr int kMax = 40;
+    CanvasOf<unsigned char> plain(kMax, kMax), bounded(kMax, kMax), shipped(kMax, kMax);
+    std::mt19937_64 rng(seed);
+    std::uniform_real_distribution<double> unit(0, 1);
+    const auto log_uniform = [&](double lo, double hi) { return std::floor(lo * std::pow(hi / lo, unit(rng))); };
+    for (int w = 0; w < walks; ++w) {
+        const int rows = 1 + static_cast<int>(rng() % kMax), cols = 1 + static_cast<int>(rng() % kMax);
+        const auto pick = rng() % 10000;
+        double rmax = pick == 0 ? log_uniform(1e5, 1e7) : pick < 100 ? log_uniform(1e3, 1e5) : log_uniform(1, 1e3);
+        // a power of two makes the fractional step exact, and its positions
+        // fall on exact halves
+        if (rng() % 4 == 0) rmax = std::exp2(std::floor(std::log2(rmax)));
+        const double minor = std::min(rmax, std::floor(unit(rng) * (rmax + 1)));
+        // the near end in or around the grid, the far end rmax away
+        Cell near{std::floor(unit(rng) * (rows + 10)) - 5, std::floor(unit(rng) * (cols + 10)) - 5};
+        const double si = rng() % 2 ? 1 : -1, sj = rng() % 2 ? 1 : -1;
+        const bool rows_major = rng() % 2;
+        Cell far{near.i + si * (rows_major ? rmax : minor), near.j + sj * (rows_major ? minor : rmax)};
+        const bool far_first = rng() % 4 != 0;
+        const Cell deb = far_first ? far : near, fin = far_first ? near : far;
+        const auto alti = static_cast<unsigned char>(1 + w % 250);
+        const DrawTarget<unsigned char> pv{plain.g.rows(), rows, cols}, bv{bounded.g.rows(), rows, cols},
+            sv{shipped.g.rows(), rows, cols};
+        plain_walk(pv, deb, fin, alti);
+        bounded_walk(bv, deb, fin, alti);
+        trace_segment(sv, deb, fin, alti);
+        for (int i = 0; i < kMax; ++i) {
+            if (std::memcmp(plain.g[i], bounded.g[i], kMax) == 0 && std::memcmp(plain.g[i], shipped.g[i], kMax) == 0)
+                continue;
+            FAIL() << "seed " << seed << ", walk " << w << ": (" << deb.i << ", " << deb.j << ") -> (" << fin.i
+                   << ", " << fin.j << ") on " << rows << " x " << cols << ", row " << i << "\n plain   "
+                   << test::bytes(plain.g[i], cols) << "\n bounded " << test::bytes(bounded.g[i], cols)
+                   << "\n shipped " << test::bytes(shipped.g[i], cols);
+        }
+    }
+}
+
+#ifdef ZORVEL_SLOW_RUN
+constexpr int kWalks = 10'000'000;
+#else
+constexpr int kWalks = 1'000'000;
+#endif
+
+TEST(TraceDroite, BoundedWalkDrawsWhatThePlainWalkDraws) {
+    const char* env = std::getenv("ZORVEL_DIFF_SEED");
+    compare_walks(env != nullptr ? std::strtoull(env, nullptr, 10) : 20261207, kWalks);
 }
 
 }  // namespace
