@@ -18,23 +18,39 @@ constexpr int kTokenMax = 79;                      // texte: 79 chars + NUL
 constexpr std::size_t kReadChunk = std::size_t{1} << 20;  // bytes asked of the file at a time
 constexpr std::size_t kWordMax = std::size_t{1} << 20;    // longest word held whole for a conversion
 
+// Whether c is white space to the C library's formatted input in the "C"
+// locale, which the program never leaves.
+constexpr bool is_blank(unsigned char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// Plain decimals of up to this many digits after the point, whose integer of
+// digits is at most 2^53, are converted by one division (see decimal_value).
+constexpr int kExactFracMax = 22;
+constexpr std::uint64_t kExactDigitsMax = std::uint64_t{1} << 53;
+
+// The value of the plain decimal m / 10^frac (m <= 2^53, frac <= 22), with
+// its sign: both m and 10^frac are exact doubles, so one division gives the
+// correctly rounded value, the one the C library's conversion gives.
+inline double decimal_value(std::uint64_t m, int frac, bool neg);
+
 namespace detail {
 
-// Character classes: the blanks of isspace() in the "C" locale, which the
-// program never leaves, and the NUL that follows the buffered data.
+// Character classes: the blanks, and the NUL that follows the buffered data.
 constexpr unsigned char kBlank = 1;
 constexpr unsigned char kStop = 2;
 
 constexpr std::array<unsigned char, 256> make_classes() {
     std::array<unsigned char, 256> c{};
-    for (const char* b = " \t\n\v\f\r"; *b != '\0'; ++b) c[static_cast<unsigned char>(*b)] = kBlank;
+    for (int k = 0; k < 256; ++k) c[static_cast<std::size_t>(k)] = is_blank(static_cast<unsigned char>(k)) ? kBlank : 0;
     c[0] = kStop;
     return c;
 }
 inline constexpr std::array<unsigned char, 256> kClasses = make_classes();
 
-inline constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
-                             1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+inline constexpr double kPow10[kExactFracMax + 1] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                                     1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                                     1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 
 inline const unsigned char* skip_blanks(const unsigned char* p) {
     while (kClasses[*p] == kBlank) ++p;
@@ -67,10 +83,16 @@ inline bool plain_int(const unsigned char* w, const unsigned char*& p, int& v) {
     return true;
 }
 
-// A plain decimal [+-]digits[.digits] from w on; p is where it stops. Up to
-// 19 digits the integer m is exact, and up to 2^53 and 10^22 one division
-// gives the correctly rounded value that the C library's conversion gives.
-inline bool plain_double(const unsigned char* w, const unsigned char*& p, double& v) {
+// The shapes of a number word the fast path knows.
+enum class Decimal {
+    exact,       // [+-]digits[.digits], at most 19 digits, integer of digits at most 2^53
+    long_form,   // the same shape with more digits (see long_decimal)
+    other,
+};
+
+// A plain decimal from w on; p is where it stops. An exact one is converted
+// into v.
+inline Decimal plain_double(const unsigned char* w, const unsigned char*& p, double& v) {
     bool neg = false;
     const unsigned char* whole = take_sign(w, neg);
     std::uint64_t m = 0;
@@ -83,13 +105,26 @@ inline bool plain_double(const unsigned char* w, const unsigned char*& p, double
         frac = p - f;
     }
     const long digits = whole_digits + frac;
-    if (digits == 0 || digits > 19 || frac > 22 || m > (std::uint64_t{1} << 53)) return false;
-    const double q = static_cast<double>(m) / kPow10[frac];
-    v = neg ? -q : q;
-    return true;
+    if (digits == 0) return Decimal::other;
+    if (digits > 19 || frac > kExactFracMax || m > kExactDigitsMax) return Decimal::long_form;
+    v = decimal_value(m, static_cast<int>(frac), neg);
+    return Decimal::exact;
 }
 
+// A plain decimal of any length, w to end, converted to the correctly
+// rounded double (as the C library converts it); false where its value
+// leaves the range of doubles.
+bool long_decimal(const unsigned char* w, const unsigned char* end, double& v);
+
 }  // namespace detail
+
+// 10^frac, exact, for frac <= kExactFracMax.
+inline double exact_pow10(int frac) { return detail::kPow10[frac]; }
+
+inline double decimal_value(std::uint64_t m, int frac, bool neg) {
+    const double q = static_cast<double>(m) / detail::kPow10[frac];
+    return neg ? -q : q;
+}
 
 // The current token: the first kTokenMax characters of a word, NUL-terminated.
 struct Token {
@@ -139,8 +174,8 @@ private:
     bool fill();
     bool skip_space();
     Span word_span(std::size_t& len, bool& ends_at_eof);
-    template <typename T>
-    bool convert_slow(const char* format, T& v, std::size_t len, bool ends_at_eof, bool complete);
+    template <typename T, typename Scan>
+    bool convert_slow(Scan scan, T& v, std::size_t len, bool ends_at_eof, bool complete);
 
     static constexpr std::size_t kPad = 16;  // bytes behind the sentinel, for fixed-size copies
 
@@ -198,9 +233,12 @@ inline bool DrawingReader::read_int(int& v) {
 
 inline bool DrawingReader::read_double(double& v) {
     const auto* b = reinterpret_cast<const unsigned char*>(buf_.data());
+    const unsigned char* w = detail::skip_blanks(b + pos_);
     const unsigned char* p = nullptr;
     double got = 0.0;
-    if (detail::plain_double(detail::skip_blanks(b + pos_), p, got) && detail::kClasses[*p] == detail::kBlank) {
+    const detail::Decimal shape = detail::plain_double(w, p, got);
+    if (shape != detail::Decimal::other && detail::kClasses[*p] == detail::kBlank &&
+        (shape == detail::Decimal::exact || detail::long_decimal(w, p, got))) {
         v = got;
         pos_ = static_cast<std::size_t>(p - b);
         return true;

@@ -3,6 +3,7 @@
 // end-of-file indicator, read after read.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -122,6 +123,17 @@ const std::vector<std::string>& tricky_words() {
         "POLYLINE", "$EXTMAX", "\xe9t\xe9", "AC1009", "00", "-00.000", std::string(79, 'a'),
         std::string(80, 'b'), std::string(200, 'c'), std::string(10000, '7'), "1" + std::string(400, '0'),
         "0." + std::string(400, '0') + "1",
+        // full-precision coordinates as GIS and CAD writers put them
+        "418150.59034637164", "4508000.123456789", "-0.30000000000000004", "9007199254740993.0",
+        // halfway between two doubles, and a digit either side of halfway
+        "9007199254740993", "9007199254740992.999999999999", "9007199254740993.000000000001",
+        "2.2250738585072012e-308", "2.4703282292062327e-324", "2.4703282292062328e-324",
+        "7.4109846876186982e-323", "1.7976931348623157e308", "1.7976931348623158e308",
+        "1.7976931348623159e308", "1e-320", "4.9406564584124654e-324", "1e400", "-1e-400",
+        "123456789012345678901234567890.123456789", "0.1000000000000000055511151231257827021181583404541015625",
+        "1.00000000000000011102230246251565404236316680908203125",
+        "1.00000000000000011102230246251565404236316680908203124",
+        "1.00000000000000011102230246251565404236316680908203126", "1e23", "8.98846567431158e307",
     };
     return words;
 }
@@ -150,7 +162,7 @@ std::string random_word(std::mt19937_64& rng) {
     static const std::vector<std::string> pieces = {
         "0", "1", "5", "9", "12", "00", "123456", ".", "-", "+", "e", "E", "e-", "e+", "x", "X", "0x", "a", "f",
         "p", "inf", "INF", "nan", "NaN", "(", ")", "in", "n", "ity", "VERTEX", "_", "$", "\xc3\xa9", ",", "L"};
-    std::uniform_int_distribution<int> shape(0, 19);
+    std::uniform_int_distribution<int> shape(0, 22);
     std::string w;
     switch (shape(rng)) {
         case 0: {  // a long run of one character
@@ -174,6 +186,31 @@ std::string random_word(std::mt19937_64& rng) {
             char b[64];
             std::snprintf(b, sizeof b, rng() % 2 ? "%.17g" : "%a", d);
             w = b;
+            break;
+        }
+        case 5:
+        case 6: {  // a coordinate with 16 to 40 significant digits
+            const int digits = std::uniform_int_distribution<int>(16, 40)(rng);
+            char b[96];
+            std::snprintf(b, sizeof b, rng() % 3 ? "%.*f" : "%.*e", digits - 7,
+                          std::uniform_real_distribution<double>(-5e6, 5e6)(rng));
+            w = b;
+            break;
+        }
+        case 7: {  // halfway between two doubles, cut to some digits, or a last digit off
+            double d;
+            std::uint64_t bits = rng() >> 2 | (rng() % 2 ? std::uint64_t{1} << 62 : 0);
+            std::memcpy(&d, &bits, sizeof d);
+            if (!std::isfinite(d) || d == 0) d = 1.5;
+            const long double half = (static_cast<long double>(d) + std::nextafter(d, INFINITY)) / 2;
+            char b[900];
+            std::snprintf(b, sizeof b, "%.*Le", std::uniform_int_distribution<int>(16, 60)(rng), half);
+            w = b;
+            const std::size_t e = w.find('e');
+            if (rng() % 2 && e != std::string::npos && e > 2) {
+                char& last = w[e - 1];
+                last = last == '9' ? '8' : static_cast<char>(last + 1);
+            }
             break;
         }
         default: {
@@ -207,9 +244,9 @@ void random_run(std::uint64_t seed, int words) {
 }
 
 #ifdef ZORVEL_SLOW_RUN
-constexpr int kRandomWords = 5'000'000;
+constexpr int kRandomWords = 10'000'000;
 #else
-constexpr int kRandomWords = 100'000;
+constexpr int kRandomWords = 1'000'000;
 #endif
 
 TEST(ScannerVsCLibrary, SeededRandomWords) {
