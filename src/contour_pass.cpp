@@ -8,24 +8,8 @@
 #include "numeric.h"
 #include "rotation.h"
 
-#ifndef _WIN32
-#include <unistd.h>
-#endif
 
 namespace zorvel {
-
-namespace {
-
-unsigned long long machine_memory() {
-#if defined(_SC_PHYS_PAGES) && defined(_SC_PAGESIZE)
-    const long pages = sysconf(_SC_PHYS_PAGES);
-    const long page = sysconf(_SC_PAGESIZE);
-    if (pages > 0 && page > 0) return static_cast<unsigned long long>(pages) * static_cast<unsigned long long>(page);
-#endif
-    return kFallbackMemoryLimit;
-}
-
-}  // namespace
 
 bool grid_setup(Console& con, RunState& rs) {
     // both grids, the row pointers included, counted in extended precision:

@@ -16,10 +16,6 @@
 
 namespace zorvel {
 
-// Largest elevation grid we try to allocate, in bytes, when the machine
-// does not say how much memory it has.
-constexpr unsigned long long kFallbackMemoryLimit = 1ULL << 40;
-
 // Creates dtab (-999.0 over rows 0..nb_lig and columns 0..nb_col, 0.0 in the
 // last row and column); false, after a stop line, when it cannot be had. The
 // memory asked of the machine is that of an elevation grid of doubles and a

@@ -24,6 +24,10 @@ inline bool eight_empty_cells(const unsigned char* p) {
     return w == ~std::uint64_t{0};
 }
 
+// The machine's physical memory in bytes; kFallbackMemory where it does not say.
+constexpr unsigned long long kFallbackMemory = 1ULL << 40;
+unsigned long long machine_memory();
+
 // Grids of at least this many bytes keep their rows in one mapping of their own.
 constexpr std::size_t kMappedGridBytes = std::size_t{8} << 20;
 

@@ -3,8 +3,20 @@
 #if defined(__linux__)
 #include <sys/mman.h>
 #endif
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 
 namespace zorvel {
+
+unsigned long long machine_memory() {
+#if defined(_SC_PHYS_PAGES) && defined(_SC_PAGESIZE)
+    const long pages = sysconf(_SC_PHYS_PAGES);
+    const long page = sysconf(_SC_PAGESIZE);
+    if (pages > 0 && page > 0) return static_cast<unsigned long long>(pages) * static_cast<unsigned long long>(page);
+#endif
+    return kFallbackMemory;
+}
 
 void* map_grid_memory(std::size_t bytes) {
 #if defined(__linux__)

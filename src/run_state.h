@@ -10,6 +10,7 @@
 
 #include "elevation_grid.h"
 #include "grid.h"
+#include "vertex_log.h"
 
 namespace zorvel {
 
@@ -30,8 +31,8 @@ struct RunState {
     // drawings of this many bytes or more have pass one read by two threads
     std::size_t ahead_min_bytes = std::size_t{8} << 20;
     // the most memory pass one may give to the log of the vertices that saves
-    // pass two reading the drawing again
-    std::size_t vertex_log_bytes = std::size_t{48} << 20;
+    // pass two reading the drawing again; kLogBoundOfDrawing: see vertex_log_bound
+    std::size_t vertex_log_bytes = kLogBoundOfDrawing;
 
     // the four files and their paths
     FileHandle f1;   // input drawing, read

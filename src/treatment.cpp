@@ -45,7 +45,7 @@ bool treatment(Console& con, RunState& rs) {
         sized = true;
         return grid_sizing(con, rs, Approximation::first);
     };
-    VertexLog log(rs.vertex_log_bytes);
+    VertexLog log(rs.vertex_log_bytes == kLogBoundOfDrawing ? vertex_log_bound(rs.f1.get()) : rs.vertex_log_bytes);
     ElevationCount distinct;
     const PassEnd end = scan_pass_one(rd, st, rs.ext, range, at_max_y, con.out, rs.nomim1, rs.f1.get(),
                                       rs.ahead_min_bytes, &log, &distinct);

@@ -1,5 +1,6 @@
 #include "vertex_log.h"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstring>
@@ -9,14 +10,32 @@
 #include "grid.h"
 #include "dxf_scanner.h"
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 namespace zorvel {
 
 namespace {
 
-enum : unsigned char { kPolyline = 1, kVertex = 2, kVertexSameZ = 3 };
+// An event is one byte, then what its fields need: 0 for a polyline; for a
+// vertex kVertexTag with the coding of X, Y and Z in two bits each.
+constexpr unsigned char kPolyline = 0;
+constexpr unsigned char kVertexTag = 0x40;
+enum Coding : unsigned {
+    kDecimal = 0,     // the difference of m from the field's last m, same frac
+    kNewFrac = 1,     // frac, then m itself
+    kBitsDelta = 2,   // the difference of the bits from the field's last value's
+    kSame = 3,        // the field's last value again: nothing follows
+};
 
 constexpr int kMaxFrac = 9;              // decimals tried for a value
 constexpr double kExactBelow = 2251799813685248.0;  // 2^51: m and its double exact, rounding below
+// After this many values in a row that were no short decimal, a field looks
+// for one only once in this many values: a drawing written at full
+// precision would pay the search on every value.
+constexpr unsigned kMissesBeforeBits = 16;
+constexpr unsigned kRetryEvery = 256;
 
 std::uint64_t bits_of(double v) { return std::bit_cast<std::uint64_t>(v); }
 
@@ -45,16 +64,15 @@ std::uint64_t get_varint(const unsigned char*& p) {
 }
 
 // The value m / 10^frac stands for, computed as the reader computes a plain
-// decimal: the magnitude divided once, the sign put back.
+// decimal.
 double value_of(std::uint64_t m, int frac) {
     const auto s = static_cast<std::int64_t>(m);
-    const double q = static_cast<double>(s < 0 ? -s : s) / detail::kPow10[frac];
-    return s < 0 ? -q : q;
+    return decimal_value(static_cast<std::uint64_t>(s < 0 ? -s : s), frac, s < 0);
 }
 
 // Whether some m gives v exactly with frac decimals.
 bool exact(double v, int frac, std::uint64_t& m) {
-    const double t = v * detail::kPow10[frac];
+    const double t = v * exact_pow10(frac);
     if (!(std::fabs(t) < kExactBelow)) return false;  // NaN too
     // t rounded to a whole number: below 2^51 adding and taking away 1.5 * 2^52 does it
     constexpr double kRound = 6755399441055744.0;
@@ -66,27 +84,48 @@ bool exact(double v, int frac, std::uint64_t& m) {
 
 }  // namespace
 
+std::size_t vertex_log_bound(std::FILE* drawing) {
+    std::size_t bound = kLogBoundMin;
+#ifndef _WIN32
+    struct stat st {};
+    if (drawing != nullptr && fstat(fileno(drawing), &st) == 0 && S_ISREG(st.st_mode))
+        bound = std::max(bound, static_cast<std::size_t>(st.st_size) / 3);
+#endif
+    return static_cast<std::size_t>(std::min<unsigned long long>(bound, machine_memory() / 4));
+}
+
 VertexLog::VertexLog(std::size_t bound) : bound_(bound) {}
 
-unsigned char* VertexLog::put_value(unsigned char* p, Field& f, double v) {
-    std::uint64_t m = 0;
-    if (exact(v, f.frac, m)) {
-        p = put_varint(p, zigzag(m - f.m) << 1);
-        f.m = m;
+unsigned char* VertexLog::put_value(unsigned char* p, Field& f, double v, unsigned& coding) {
+    const std::uint64_t bits = bits_of(v);
+    const std::uint64_t last_bits = f.bits;
+    f.bits = bits;
+    if (bits == last_bits) {
+        coding = kSame;
         return p;
     }
-    for (int frac = 0; frac <= kMaxFrac; ++frac) {
+    std::uint64_t m = 0;
+    const bool search = f.misses < kMissesBeforeBits || f.misses % kRetryEvery == 0;
+    if (search && exact(v, f.frac, m)) {
+        coding = kDecimal;
+        p = put_varint(p, zigzag(m - f.m));
+        f.m = m;
+        f.misses = 0;
+        return p;
+    }
+    for (int frac = 0; search && frac <= kMaxFrac; ++frac) {
         if (frac == f.frac || !exact(v, frac, m)) continue;
-        p = put_varint(p, (static_cast<std::uint64_t>(frac + 1) << 1) | 1);
+        coding = kNewFrac;
+        *p++ = static_cast<unsigned char>(frac);
         p = put_varint(p, zigzag(m));
         f.m = m;
         f.frac = frac;
+        f.misses = 0;
         return p;
     }
-    p = put_varint(p, 1);  // the bits themselves
-    const std::uint64_t b = bits_of(v);
-    std::memcpy(p, &b, sizeof b);
-    return p + sizeof b;
+    ++f.misses;
+    coding = kBitsDelta;
+    return put_varint(p, zigzag(bits - last_bits));
 }
 
 void VertexLog::ChunkFree::operator()(unsigned char* p) const {
@@ -151,15 +190,13 @@ void VertexLog::vertex(std::size_t top, const ScanState& st, std::size_t failed_
         drop();
         return;
     }
-    unsigned char* p = room();
-    if (p == nullptr) return;
-    const bool same_z = have_z_ && bits_of(st.dval3) == last_z_bits_;
-    *p++ = same_z ? kVertexSameZ : kVertex;
-    p = put_value(p, fields_[0], st.dval1);
-    p = put_value(p, fields_[1], st.dval2);
-    if (!same_z) p = put_value(p, fields_[2], st.dval3);
-    last_z_bits_ = bits_of(st.dval3);
-    have_z_ = true;
+    unsigned char* tag = room();
+    if (tag == nullptr) return;
+    unsigned x = 0, y = 0, z = 0;
+    unsigned char* p = put_value(tag + 1, fields_[0], st.dval1, x);
+    p = put_value(p, fields_[1], st.dval2, y);
+    p = put_value(p, fields_[2], st.dval3, z);
+    *tag = static_cast<unsigned char>(kVertexTag | x | y << 2 | z << 4);
     commit(p);
 }
 
@@ -182,35 +219,32 @@ void VertexLog::append(VertexLog&& rest) {
     fields_[0] = rest.fields_[0];
     fields_[1] = rest.fields_[1];
     fields_[2] = rest.fields_[2];
-    last_z_bits_ = rest.last_z_bits_;
-    have_z_ = rest.have_z_;
     if (bytes_ > bound_) drop();
 }
 
 PassEnd VertexLog::replay(ScanState& st, const PassHooks& hooks, std::FILE* out) const {
     Field f[3];
-    double z = 0.0;
-    const auto get = [](const unsigned char*& p, Field& field) {
-        const std::uint64_t h = get_varint(p);
-        if ((h & 1) == 0) {
-            field.m += unzigzag(h >> 1);
-            return value_of(field.m, field.frac);
+    const auto get = [](const unsigned char*& p, Field& field, unsigned coding) {
+        switch (coding) {
+            case kDecimal:
+                field.m += unzigzag(get_varint(p));
+                field.bits = bits_of(value_of(field.m, field.frac));
+                break;
+            case kNewFrac:
+                field.frac = *p++;
+                field.m = unzigzag(get_varint(p));
+                field.bits = bits_of(value_of(field.m, field.frac));
+                break;
+            case kBitsDelta:
+                field.bits += unzigzag(get_varint(p));
+                break;
+            default:
+                break;
         }
-        if (h == 1) {
-            std::uint64_t b = 0;
-            std::memcpy(&b, p, sizeof b);
-            p += sizeof b;
-            return std::bit_cast<double>(b);
-        }
-        field.frac = static_cast<int>((h >> 1) - 1);
-        field.m = unzigzag(get_varint(p));
-        return value_of(field.m, field.frac);
+        return std::bit_cast<double>(field.bits);
     };
     for (const Chunk& c : chunks_) {
-        if (c.fresh) {
-            f[0] = f[1] = f[2] = Field{};
-            z = 0.0;
-        }
+        if (c.fresh) f[0] = f[1] = f[2] = Field{};
         const unsigned char* p = c.data.get();
         const unsigned char* end = p + c.used;
         while (p < end) {
@@ -221,10 +255,9 @@ PassEnd VertexLog::replay(ScanState& st, const PassHooks& hooks, std::FILE* out)
                 st.flag = 0;
                 continue;
             }
-            st.dval1 = get(p, f[0]);
-            st.dval2 = get(p, f[1]);
-            if (tag == kVertex) z = get(p, f[2]);
-            st.dval3 = z;
+            st.dval1 = get(p, f[0], tag & 3u);
+            st.dval2 = get(p, f[1], (tag >> 2) & 3u);
+            st.dval3 = get(p, f[2], (tag >> 4) & 3u);
             if (hooks.at_vertex && !hooks.at_vertex(st)) return PassEnd::stopped;
         }
     }

@@ -23,6 +23,12 @@ struct ScanState;
 struct PassHooks;
 enum class PassEnd;
 
+// The log's bound by default: a third of the drawing's size, at least
+// kLogBoundMin, at most a quarter of the machine's memory.
+constexpr std::size_t kLogBoundOfDrawing = SIZE_MAX;
+constexpr std::size_t kLogBoundMin = std::size_t{48} << 20;
+std::size_t vertex_log_bound(std::FILE* drawing);
+
 class VertexLog {
 public:
     // A log of at most `bound` bytes.
@@ -50,10 +56,14 @@ public:
 
 private:
     // A value is the integer m of m / 10^frac, coded as the difference from
-    // the field's previous m, or, when no such m gives it exactly, as its bits.
+    // the field's previous m; or, when no such m gives it exactly (the full
+    // precision that many writers use), as the difference of its bits from
+    // those of the field's previous value: consecutive vertices lie close.
     struct Field {
-        std::uint64_t m = 0;
+        std::uint64_t m = 0;     // the last value coded as a decimal
         int frac = 0;
+        std::uint64_t bits = 0;  // the last value, however coded
+        unsigned misses = 0;     // values in a row that were no short decimal
     };
     // Bytes in chunks of their own, so that growing never copies. The first
     // is small, for the small drawings; the others are mappings of their own,
@@ -75,12 +85,11 @@ private:
     unsigned char* room();
     void commit(const unsigned char* end);
     void drop();
-    static unsigned char* put_value(unsigned char* p, Field& f, double v);
+    // Writes v's coding of f at p; coding tells which it is.
+    static unsigned char* put_value(unsigned char* p, Field& f, double v, unsigned& coding);
 
     std::vector<Chunk> chunks_;
     Field fields_[3];
-    std::uint64_t last_z_bits_ = 0;
-    bool have_z_ = false;
     std::size_t start_ = SIZE_MAX;
     std::size_t failed_at_start_ = 0;
     std::size_t bound_;
