@@ -2,26 +2,69 @@
 // old polyline-and-vertex style with handles and layer (skip count 4) and
 // the header extents, until it reaches the size asked for.
 //
-//   make_drawing <out.dxf> <megabytes> [seed]
+//   make_drawing [--digits roundtrip|16|3] <out.dxf> <megabytes> [seed]
 //
 // The terrain: Gaussian hills over a 40 km square of map coordinates; each
 // hill gives its contour rings every 10 m, slightly wavy, with a vertex every
 // 3 to 8 m along them, as a contouring tool would write them.
+//
+// The coordinates are written as writers write them: roundtrip (the default)
+// gives the shortest decimal that reads back to the same double, as Python's
+// repr, ezdxf and GDAL write them ("418150.59034637164"); 16 gives 16
+// significant digits, as CAD programs write them; 3 gives three decimals.
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <random>
+#include <string>
 
 namespace {
 
 constexpr double kMinX = 500000.0, kMinY = 4100000.0, kSide = 40000.0;
 
+enum class Digits { roundtrip, sixteen, three };
+
+// v as the chosen writers write it
+std::string number(double v, Digits digits) {
+    char b[64];
+    switch (digits) {
+        case Digits::roundtrip: {
+            const auto r = std::to_chars(b, b + sizeof b, v);
+            std::string s(b, r.ptr);
+            // Python's repr keeps a point on whole numbers
+            if (s.find_first_of(".e") == std::string::npos) s += ".0";
+            return s;
+        }
+        case Digits::sixteen:
+            std::snprintf(b, sizeof b, "%.16g", v);
+            return b;
+        case Digits::three:
+            break;
+    }
+    std::snprintf(b, sizeof b, "%.3f", v);
+    return b;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    Digits digits = Digits::roundtrip;
+    if (argc > 2 && std::strcmp(argv[1], "--digits") == 0) {
+        const std::string d = argv[2];
+        if (d == "16")
+            digits = Digits::sixteen;
+        else if (d == "3")
+            digits = Digits::three;
+        else if (d != "roundtrip")
+            argc = 0;  // a usage error
+        argv += 2;
+        argc -= 2;
+    }
     if (argc < 3) {
-        std::fprintf(stderr, "usage: make_drawing <out.dxf> <megabytes> [seed]\n");
+        std::fprintf(stderr, "usage: make_drawing [--digits roundtrip|16|3] <out.dxf> <megabytes> [seed]\n");
         return 2;
     }
     const double target = std::atof(argv[2]) * 1e6;
@@ -51,6 +94,9 @@ int main(int argc, char** argv) {
             // the ring where base + height * exp(-r^2 / (2 spread^2)) = level
             const double r = spread * std::sqrt(2.0 * std::log(height / (level - 200.0)));
             const double step = 3.0 + 5.0 * unit(rng);
+            char one_decimal[32];
+            std::snprintf(one_decimal, sizeof one_decimal, "%.1f", level);
+            const std::string elevation = digits == Digits::three ? one_decimal : number(level, digits);
             const int n = std::max(8, static_cast<int>(2 * pi * r / step));
             std::fprintf(f, "  0\nPOLYLINE\n  5\n%X\n  8\nCURVAS\n 66\n     1\n 10\n0.0\n 20\n0.0\n 30\n0.0\n 70\n     8\n",
                          handle++);
@@ -59,8 +105,9 @@ int main(int argc, char** argv) {
                 const double wave = 1.0 + 0.04 * std::sin(5 * t + phase) + 0.02 * std::sin(11 * t - phase);
                 const double x = cx + r * wave * std::cos(t);
                 const double y = cy + r * wave * std::sin(t);
-                std::fprintf(f, "  0\nVERTEX\n  5\n%X\n  8\nCURVAS\n 10\n%.3f\n 20\n%.3f\n 30\n%.1f\n 70\n    32\n",
-                             handle++, x, y, level);
+                std::fprintf(f, "  0\nVERTEX\n  5\n%X\n  8\nCURVAS\n 10\n%s\n 20\n%s\n 30\n%s\n 70\n    32\n",
+                             handle++, number(x, digits).c_str(), number(y, digits).c_str(),
+                             elevation.c_str());
                 ++vertices;
             }
             std::fprintf(f, "  0\nSEQEND\n  5\n%X\n  8\nCURVAS\n", handle++);
