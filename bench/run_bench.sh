@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The whole-run benchmark: on one generated drawing, alternating runs of
+# The whole-run benchmark. For each style of coordinates (see make_drawing:
+# roundtrip, 16 and 3 digits), on one generated drawing, alternating runs of
 #   (a) the program with scripted answers,
 #   (b) the drawing read literally twice with the C library's formatted input,
 #   (c) the drawing read twice as plain bytes (the limit),
@@ -8,70 +9,76 @@
 # Prints the medians, the ratios and the program's peak memory, and appends
 # them to bench/RESULTS.md.
 #
-#   bench/run_bench.sh [megabytes=500] [rounds=7]
+#   bench/run_bench.sh [megabytes=500] [rounds=7] [styles="roundtrip 16 3"]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 mb=${1:-500}
 rounds=${2:-7}
+styles=${3:-roundtrip 16 3}
 build=build-bench
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DZORVEL_BENCH=ON -DZORVEL_TESTS=OFF >/dev/null
 cmake --build "$build" -j"$(nproc)" >/dev/null
 
 root="$build/data/"
 mkdir -p "$root/bench"
-drawing="$root/bench/contours_${mb}.dxf"
-[ -f "$drawing" ] || "$build/bench/make_drawing" "$drawing" "$mb" 1
-# 40 km square at 5 m: an 8000 x 8000 grid; skip count 4 (handle and layer)
-answers="$build/answers_${mb}.txt"
-printf 'bench\ncontours_%s\nout\n5\n4\n0\n0\n1\n10\n200\n900\n' "$mb" >"$answers"
+have_gdal=0
+command -v gdal_rasterize >/dev/null && have_gdal=1
 
 timed() {  # prints "seconds peak_kb" of a command
   /usr/bin/time -f "%e %M" -o "$build/time.txt" "$@" >/dev/null 2>"$build/err.txt" || { cat "$build/err.txt" >&2; exit 1; }
   cat "$build/time.txt"
 }
-have_gdal=0
-command -v gdal_rasterize >/dev/null && have_gdal=1
-
-declare -a ta tb tc td
-peak=0
-for ((k = 0; k < rounds; ++k)); do
-  read -r s m < <(ZORVEL_RASTER_ROOT="$root" timed "$build/zorvel_raster" <"$answers")
-  ta+=("$s"); ((m > peak)) && peak=$m
-  read -r s _ < <(timed "$build/bench/baseline_fscanf" "$drawing" 4); tb+=("$s")
-  read -r s _ < <(timed "$build/bench/plain_read" "$drawing"); tc+=("$s")
-  if ((have_gdal)); then
-    read -r s _ < <(timed gdal_rasterize -q -3d -te 500000 4100000 540000 4140000 -tr 5 5 -ot Float64 \
-      -init -999 -of GTiff "$drawing" "$build/gdal_out.tif"); td+=("$s")
-    rm -f "$build/gdal_out.tif"
-  fi
-done
-
-# the program and the baseline must have read the same drawing the same way
-base=$("$build/bench/baseline_fscanf" "$drawing" 4)
-ZORVEL_RASTER_ROOT="$root" "$build/zorvel_raster" <"$answers" | tr '\r' '\n' >"$build/stdout.txt"
-grep -q "Numero total de segmentos = $(echo "$base" | awk '{print $2}') " "$build/stdout.txt" ||
-  { echo "the program and the baseline disagree on the polylines" >&2; exit 1; }
-
 median() { printf '%s\n' "$@" | sort -g | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 minimum() { printf '%s\n' "$@" | sort -g | head -1; }
-ma=$(median "${ta[@]}"); mbs=$(median "${tb[@]}"); mc=$(median "${tc[@]}")
-md=""; ((have_gdal)) && md=$(median "${td[@]}")
-size=$(stat -c %s "$drawing")
-vertices=$(echo "$base" | awk '{print $4}')
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.1f", a / b}'; }
-# dtab holds one-byte codes of the elevations (at most 256 of them here) and
-# becomes tab in place; the cropped image is a window on tab
-grid_mb=$(awk 'BEGIN {printf "%.0f", (8002 * 8002) / 1048576}')
 
-report=$(cat <<EOT
-### $(date -u +%Y-%m-%d) — $(git rev-parse --short HEAD), drawing of $((size / 1000000)) MB ($vertices vertices), grid 8000 x 8000
+for style in $styles; do
+  name="contours_${style}_${mb}"
+  drawing="$root/bench/$name.dxf"
+  [ -f "$drawing" ] || "$build/bench/make_drawing" --digits "$style" "$drawing" "$mb" 1 >/dev/null
+  # 40 km square at 5 m: an 8000 x 8000 grid; skip count 4 (handle and layer)
+  answers="$build/answers_$name.txt"
+  printf 'bench\n%s\nout\n5\n4\n0\n0\n1\n10\n200\n900\n' "$name" >"$answers"
+
+  ta=(); tb=(); tc=(); td=()
+  peak=0
+  for ((k = 0; k < rounds; ++k)); do
+    read -r s m < <(ZORVEL_RASTER_ROOT="$root" timed "$build/zorvel_raster" <"$answers")
+    ta+=("$s"); ((m > peak)) && peak=$m
+    read -r s _ < <(timed "$build/bench/baseline_fscanf" "$drawing" 4); tb+=("$s")
+    read -r s _ < <(timed "$build/bench/plain_read" "$drawing"); tc+=("$s")
+    if ((have_gdal)); then
+      read -r s _ < <(timed gdal_rasterize -q -3d -te 500000 4100000 540000 4140000 -tr 5 5 -ot Float64 \
+        -init -999 -of GTiff "$drawing" "$build/gdal_out.tif"); td+=("$s")
+      rm -f "$build/gdal_out.tif"
+    fi
+  done
+
+  # the program and the baseline must have read the same drawing the same way
+  base=$("$build/bench/baseline_fscanf" "$drawing" 4)
+  ZORVEL_RASTER_ROOT="$root" "$build/zorvel_raster" <"$answers" | tr '\r' '\n' >"$build/stdout.txt"
+  grep -q "Numero total de segmentos = $(echo "$base" | awk '{print $2}') " "$build/stdout.txt" ||
+    { echo "the program and the baseline disagree on the polylines" >&2; exit 1; }
+
+  ma=$(median "${ta[@]}"); mbs=$(median "${tb[@]}"); mc=$(median "${tc[@]}")
+  md=""; ((have_gdal)) && md=$(median "${td[@]}")
+  size=$(stat -c %s "$drawing")
+  vertices=$(echo "$base" | awk '{print $4}')
+  # dtab holds one-byte codes of the elevations (at most 256 of them here) and
+  # becomes tab in place; the cropped image is a window on tab
+  grid_mb=$(awk 'BEGIN {printf "%.0f", (8002 * 8002) / 1048576}')
+  allowed_mb=$(awk -v g="$grid_mb" -v s="$size" 'BEGIN {printf "%.0f", g + 64 + s / 3 / 1048576}')
+
+  report=$(cat <<EOT
+### $(date -u +%Y-%m-%d) — $(git rev-parse --short HEAD), coordinates: $style, drawing of $((size / 1000000)) MB ($vertices vertices), grid 8000 x 8000
 
 - machine: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | xargs), $(nproc) cores; $(g++ --version | head -1); Release (-O3)
 - medians of $rounds alternating runs: (a) program ${ma} s, (b) literal formatted reading ${mbs} s, (c) plain reading twice ${mc} s$( ((have_gdal)) && echo ", (d) gdal_rasterize ${md} s")
 - minima: (a) $(minimum "${ta[@]}") s, (b) $(minimum "${tb[@]}") s, (c) $(minimum "${tc[@]}") s$( ((have_gdal)) && echo ", (d) $(minimum "${td[@]}") s")
 - (a)/(c) $(ratio "$ma" "$mc")x, (b)/(a) $(ratio "$mbs" "$ma")x$( ((have_gdal)) && echo ", (d)/(a) $(ratio "$md" "$ma")x")
-- peak resident memory of (a): $((peak / 1024)) MB, of which the grids (dtab, becoming tab, and tab3 a window on it) take ${grid_mb} MB; the vertex log and the reader's buffers the rest
+- peak resident memory of (a): $((peak / 1024)) MB (the grids take ${grid_mb} MB; grids + 64 MB + a third of the drawing: ${allowed_mb} MB); the vertex log and the reader's buffers the rest
 EOT
 )
-echo "$report"
-printf '\n%s\n' "$report" >>bench/RESULTS.md
+  echo "$report"
+  printf '\n%s\n' "$report" >>bench/RESULTS.md
+done

@@ -1,0 +1,159 @@
+#!/usr/bin/env python3
+"""Measures how many faults the tests catch: a seeded random sample of
+mutants of src/ and lib/, each built on its own and run against the tests.
+
+    tools/mutants.py [--count 80] [--seed 1] [--build build-mutants] [--list]
+
+A mutant changes one place: a relational or equality operator flipped, &&
+and || swapped, + and - swapped, 0 and 1 swapped, true and false swapped, or
+a call statement deleted. A mutant that does not compile is left out; one
+that makes a test fail (or run past its time) is killed; the others
+survive and are listed, to be looked at one by one. The tree is restored
+after every mutant, also when the script is interrupted.
+"""
+import argparse
+import os
+import random
+import re
+import subprocess
+import sys
+import time
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+
+SWAPS = [
+    (r"(?<=\s)<(?=\s)", "<="), (r"(?<=\s)<=(?=\s)", "<"), (r"(?<=\s)>(?=\s)", ">="), (r"(?<=\s)>=(?=\s)", ">"),
+    (r"(?<=\s)==(?=\s)", "!="), (r"(?<=\s)!=(?=\s)", "=="), (r"(?<=\s)&&(?=\s)", "||"), (r"(?<=\s)\|\|(?=\s)", "&&"),
+    (r"(?<=\s)\+(?=\s)", "-"), (r"(?<=\s)-(?=\s)", "+"), (r"(?<![\w.])0(?![\w.x])", "1"), (r"(?<![\w.])1(?![\w.])", "0"),
+    (r"\btrue\b", "false"), (r"\bfalse\b", "true"),
+]
+# a statement that is a call and nothing else: no assignment, no return, no declaration
+CALL = re.compile(r"^(\s*)(?:\(void\))?[A-Za-z_][\w:.\->\[\]]*\s*\(.*\)\s*;\s*$")
+NOT_CALL = re.compile(r"^\s*(return|if|for|while|switch|case|static_assert|delete|throw)\b|=")
+
+
+def code_part(line):
+    """The line without its comment and with its strings blanked."""
+    out, in_str, quote = [], False, ""
+    k = 0
+    while k < len(line):
+        c = line[k]
+        if in_str:
+            if c == "\\":
+                out.append("  ")
+                k += 2
+                continue
+            if c == quote:
+                in_str = False
+            out.append(c if not in_str else " ")
+        else:
+            if line.startswith("//", k):
+                break
+            if c in "\"'":
+                in_str, quote = True, c
+            out.append(c)
+        k += 1
+    return "".join(out)
+
+
+def sites():
+    found = []
+    for top in ("src", "lib"):
+        for name in sorted(os.listdir(os.path.join(ROOT, top))):
+            if not name.endswith((".cpp", ".h")):
+                continue
+            path = os.path.join(top, name)
+            with open(os.path.join(ROOT, path)) as f:
+                lines = f.read().split("\n")
+            in_block = False
+            for n, line in enumerate(lines):
+                stripped = line.strip()
+                if in_block:
+                    in_block = "*/" not in stripped
+                    continue
+                if stripped.startswith("/*"):
+                    in_block = "*/" not in stripped
+                    continue
+                if stripped.startswith("#") or "template <" in line or "static_assert" in line:
+                    continue
+                code = code_part(line)
+                for pattern, repl in SWAPS:
+                    for m in re.finditer(pattern, code):
+                        found.append((path, n, m.start(), m.end(), repl))
+                if CALL.match(code) and not NOT_CALL.search(code):
+                    found.append((path, n, 0, len(line), None))
+    return found
+
+
+def apply(site):
+    path, n, a, b, repl = site
+    full = os.path.join(ROOT, path)
+    with open(full) as f:
+        text = f.read()
+    lines = text.split("\n")
+    before = lines[n]
+    lines[n] = (re.match(r"\s*", before).group(0) + ";") if repl is None else before[:a] + repl + before[b:]
+    with open(full, "w") as f:
+        f.write("\n".join(lines))
+    return text, before.strip(), lines[n].strip()
+
+
+def run(cmd, timeout):
+    try:
+        return subprocess.run(cmd, cwd=ROOT, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                              timeout=timeout).returncode
+    except subprocess.TimeoutExpired:
+        return -1
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--count", type=int, default=80)
+    ap.add_argument("--seed", type=int, default=1)
+    ap.add_argument("--build", default="build-mutants")
+    ap.add_argument("--list", action="store_true", help="only list the sampled mutants")
+    args = ap.parse_args()
+    jobs = str(os.cpu_count() or 2)
+    all_sites = sites()
+    rng = random.Random(args.seed)
+    order = rng.sample(all_sites, len(all_sites))
+    if args.list:
+        for s in order[: args.count]:
+            print(f"{s[0]}:{s[1] + 1}: {'delete call' if s[4] is None else '-> ' + s[4]}")
+        return 0
+    subprocess.run(["cmake", "-S", ".", "-B", args.build, "-DCMAKE_BUILD_TYPE=RelWithDebInfo", "-DZORVEL_TESTS=ON"],
+                   cwd=ROOT, check=True, stdout=subprocess.DEVNULL)
+    if run(["cmake", "--build", args.build, "-j", jobs], 3600) != 0 or \
+            run(["ctest", "--test-dir", args.build, "-j", jobs], 3600) != 0:
+        sys.exit("the unmutated tree does not build or pass its tests")
+    killed, survived, built = 0, [], 0
+    start = time.time()
+    for site in order:
+        if built == args.count:
+            break
+        original, was, now = apply(site)
+        try:
+            if run(["cmake", "--build", args.build, "-j", jobs], 1800) != 0:
+                continue  # does not compile: left out
+            built += 1
+            status = run(["ctest", "--test-dir", args.build, "-j", jobs, "--stop-on-failure", "--timeout", "120"], 1800)
+            where = f"{site[0]}:{site[1] + 1}: {was}  =>  {now}"
+            if status != 0:
+                killed += 1
+                print(f"killed   {where}", flush=True)
+            else:
+                survived.append(where)
+                print(f"SURVIVED {where}", flush=True)
+        finally:
+            with open(os.path.join(ROOT, site[0]), "w") as f:
+                f.write(original)
+    run(["cmake", "--build", args.build, "-j", jobs], 3600)
+    print(f"\n{killed} of {built} mutants killed ({100.0 * killed / max(built, 1):.1f}%), seed {args.seed}, "
+          f"{len(all_sites)} sites, {time.time() - start:.0f} s")
+    for s in survived:
+        print(f"  survived: {s}")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
