@@ -1,6 +1,5 @@
 #include "classes.h"
 
-#include <cerrno>
 #include <algorithm>
 #include <climits>
 #include <cstdio>
@@ -14,13 +13,10 @@ namespace zorvel {
 
 std::vector<int> distinct_elevations(const ElevationGrid& dtab, int nb_lig, int nb_col, std::size_t keep) {
     std::vector<int> tabval;
-    dtab.visit([&](auto rows, auto value) {
+    dtab.visit([&](const auto& cells) {
         for (int i = 0; i < nb_lig && tabval.size() < keep; ++i) {
-            const auto* row = rows[i];
             for (int j = 0; j < nb_col && tabval.size() < keep; ++j) {
-                const double alt = value(row[j]);
-                if (alt == kNoElevation) continue;
-                const std::int64_t val = whole_elevation(alt);
+                const std::int64_t val = whole_elevation(cells.at(i, j));
                 // -999 marks the empty cells, and whatever contour truncates to it
                 if (val == -999 || val == kNotWhole) continue;
                 bool seen = false;
@@ -69,57 +65,46 @@ ClassTable class_values(int val_minimo, int val_maximo, int intervalo) {
     return ct;
 }
 
-bool class_dialogue(Console& con, RunState& rs, int suggested, ClassTable& ct) {
+std::optional<ClassChoice> class_dialogue(Console& con, int suggested) {
     std::fprintf(con.out, "\n\n Intervalo altimetrico = %d ", suggested);
     const auto rep = ask_int(con, "\n\n 0 ====> tomar en cuenta este intervalo\n 1 ====> elegir otro\n ",
-                             "la eleccion del intervalo", [](int r) { return (r == 0 || r == 1) ? nullptr : ""; });
-    if (!rep) return false;
+                             "la eleccion del intervalo",
+                             [](int r) { return (r == 0 || r == 1) ? Verdict::accept() : Verdict::ask_again(); });
+    if (!rep) return std::nullopt;
     int intervalo = suggested;
     if (*rep == 0 && intervalo == 0) std::fputs("\n un intervalo de 0 no sirve: elija otro ", con.out);
     if (*rep == 1 || intervalo == 0) {
         const auto typed = ask_int(con, "\n valor del intervalo ? ", "el valor del intervalo", [](int v) {
-            return v != 0 ? nullptr : "\n un intervalo de 0 no sirve: elija otro ";
+            return v != 0 ? Verdict::accept() : Verdict::refuse("\n un intervalo de 0 no sirve: elija otro ");
         });
-        if (!typed) return false;
+        if (!typed) return std::nullopt;
         intervalo = *typed;
     }
     std::fputs("\n\n Definicion de los valores de la tabla de correspondencia :", con.out);
     for (;;) {
         const auto minimo = ask_int(con, "\n\n\tValor minimo ? ", "el valor minimo");
-        if (!minimo) return false;
+        if (!minimo) return std::nullopt;
         const auto maximo = ask_int(con, "\n\tValor maximo ? ", "el valor maximo");
-        if (!maximo) return false;
+        if (!maximo) return std::nullopt;
         const std::int64_t range = static_cast<std::int64_t>(*maximo) - *minimo;
         if (range < INT_MIN || range > INT_MAX) {
             std::fputs("\n la diferencia entre el maximo y el minimo sale del rango de los enteros ", con.out);
             continue;
         }
-        rs.val_minimo = *minimo;
-        rs.val_maximo = *maximo;
-        break;
+        const long long num_segment = range / intervalo;
+        if (num_segment > kMaxSegments) {
+            std::fprintf(con.out, "\n\n El numero total de intervalos (%lld) es demasiado grande ", num_segment + 1);
+            wait_key(con);
+            return std::nullopt;
+        }
+        return ClassChoice{*minimo, *maximo, class_values(*minimo, *maximo, intervalo)};
     }
-    const long long num_segment = (static_cast<std::int64_t>(rs.val_maximo) - rs.val_minimo) / intervalo;
-    if (num_segment > kMaxSegments) {
-        std::fprintf(con.out, "\n\n El numero total de intervalos (%lld) es demasiado grande ", num_segment + 1);
-        wait_key(con);
-        return false;
-    }
-    ct = class_values(rs.val_minimo, rs.val_maximo, intervalo);
-    return true;
 }
 
-bool write_table(Console& con, RunState& rs, const ClassTable& ct) {
-    std::FILE* f = rs.f3d.get();
+bool write_table(Console& con, FileHandle& f3d, const std::string& path, const ClassTable& ct) {
     for (long long k = 1; k <= ct.num_segment + 1; ++k)
-        std::fprintf(f, " %lld %d \n", k, ct.tabord[static_cast<std::size_t>(k)]);
-    const bool written = std::fflush(f) == 0 && !std::ferror(f);
-    const int saved = errno;
-    const bool closed = std::fclose(rs.f3d.release()) == 0;
-    if (!written || !closed) {
-        stop_line(con, "no se puede escribir " + rs.nomdescr3 + ": " + std::strerror(written ? errno : saved));
-        return false;
-    }
-    return true;
+        std::fprintf(f3d.get(), " %lld %d \n", k, ct.tabord[static_cast<std::size_t>(k)]);
+    return close_output(con, f3d, path);
 }
 
 }  // namespace zorvel

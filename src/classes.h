@@ -6,11 +6,15 @@
 #include <cstddef>
 #include <algorithm>
 #include <cstdint>
+#include <optional>
+#include <string>
 #include <vector>
 
-#include "dialogue.h"
+#include "console.h"
+#include "elevation_grid.h"
+#include "files.h"
+#include "grid.h"
 #include "numeric.h"
-#include "run_state.h"
 
 namespace zorvel {
 
@@ -61,15 +65,23 @@ inline unsigned char ClassTable::class_of(std::int64_t whole) const {
     return (k >= 1 && k <= num_segment) ? static_cast<unsigned char>(k) : kEmptyCell;
 }
 
-// The interval dialogue and the table limits; sets val_minimo and val_maximo.
-// False when the run stops (end of input, or too many intervals).
-bool class_dialogue(Console& con, RunState& rs, int suggested, ClassTable& ct);
+// The interval and the table limits the user chose, and the class values.
+struct ClassChoice {
+    int val_minimo;
+    int val_maximo;
+    ClassTable ct;
+};
+
+// The interval dialogue and the table limits; nullopt when the run stops
+// (end of input, or too many intervals).
+std::optional<ClassChoice> class_dialogue(Console& con, int suggested);
 
 // Class values from the limits and the interval (intervalo != 0).
 ClassTable class_values(int val_minimo, int val_maximo, int intervalo);
 
-// Writes " k value " lines to f3d and closes it; false, after a stop line, on a write error.
-bool write_table(Console& con, RunState& rs, const ClassTable& ct);
+// Writes " k value " lines to f3d and closes it; false, after a stop line
+// naming path, on a write error.
+bool write_table(Console& con, FileHandle& f3d, const std::string& path, const ClassTable& ct);
 
 }  // namespace zorvel
 

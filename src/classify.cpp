@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
 #include <vector>
 
 #include "numeric.h"
@@ -15,78 +16,73 @@ constexpr int kProgressRows = 200;  // rows between two progress lines
 
 }  // namespace
 
-bool class_assignment(std::FILE* out, RunState& rs, const ClassTable& ct) {
+Grid<unsigned char> class_assignment(std::FILE* out, ElevationGrid& dtab, int nb_lig, int nb_col,
+                                     const ClassTable& ct) {
     std::fputs("\n\n Guardando  \n\n", out);
-    const int nb_lig = rs.nb_lig;
-    const int nb_col = rs.nb_col;
     const auto progress = [&](int i) {
         if ((i + 1) % kProgressRows == 0) std::fprintf(out, "\tlinea %d        \r       ", i + 1);
     };
-    const int width = rs.dtab.width();
-    if (width == 1 || width == 2) {
-        // a class for every code, found once; the empty cells are code 0 and
-        // are looked up like the others: -999 may be a class value
-        const std::vector<double>& values = rs.dtab.values();
-        std::vector<unsigned char> code_class(values.size());
-        for (std::size_t c = 0; c < values.size(); ++c) code_class[c] = ct.class_of(whole_elevation(values[c]));
-        if (width == 1) {
-            // a class takes the place of its code, in the same byte
-            unsigned char table[256];
-            std::memset(table, kEmptyCell, sizeof table);
-            std::memcpy(table, code_class.data(), code_class.size());
-            const unsigned char empty = table[0];
-            Grid<unsigned char> cells = rs.dtab.release_codes();
+    return dtab.visit([&](auto& c) {
+        using Cells = std::decay_t<decltype(c)>;
+        Grid<unsigned char> tab;
+        if constexpr (std::is_same_v<Cells, PlainCells>) {
+            tab = Grid<unsigned char>::make(nb_col, nb_lig);
+            if (!tab) return tab;
+            // one load per cell from the table, no branch on the cell's content;
+            // the table is held in locals, since a byte store could otherwise
+            // change it as far as the compiler knows
+            const unsigned char* lookup = ct.lookup.data();
+            const std::uint64_t last = ct.lookup.empty() ? 0 : ct.lookup.size() - 1;
+            const std::uint64_t low = static_cast<std::uint64_t>(ct.lookup_low);
             for (int i = 0; i < nb_lig; ++i) {
                 progress(i);
-                unsigned char* row = cells[i];
-                int j = 0;
-                for (; j + 8 <= nb_col; j += 8) {
-                    std::uint64_t w;
-                    std::memcpy(&w, row + j, sizeof w);
-                    if (w == 0) {
-                        std::memset(row + j, empty, 8);  // eight empty cells
-                        continue;
+                const double* alt = c.cells[i];
+                unsigned char* cls = tab[i];
+                if (lookup != nullptr) {
+                    for (int j = 0; j < nb_col; ++j)
+                        cls[j] = lookup[std::min(static_cast<std::uint64_t>(whole_elevation(alt[j])) - low, last)];
+                } else {
+                    for (int j = 0; j < nb_col; ++j) cls[j] = ct.class_of(whole_elevation(alt[j]));
+                }
+            }
+        } else {
+            // a class for every code, found once; the empty cells are code 0 and
+            // are looked up like the others: -999 may be a class value
+            unsigned char code_class[1 << (8 * sizeof(c.cells[0][0]))];
+            std::memset(code_class, kEmptyCell, sizeof code_class);
+            for (std::size_t k = 0; k < c.values.size(); ++k) code_class[k] = ct.class_of(whole_elevation(c.values[k]));
+            if constexpr (sizeof(c.cells[0][0]) == 1) {
+                // a class takes the place of its code, in the same byte
+                const unsigned char empty = code_class[0];
+                for (int i = 0; i < nb_lig; ++i) {
+                    progress(i);
+                    unsigned char* row = c.cells[i];
+                    int j = 0;
+                    for (; j + 8 <= nb_col; j += 8) {
+                        std::uint64_t w;
+                        std::memcpy(&w, row + j, sizeof w);
+                        if (w == 0) {
+                            std::memset(row + j, empty, 8);  // eight empty cells
+                            continue;
+                        }
+                        for (int k = j; k < j + 8; ++k) row[k] = code_class[row[k]];
                     }
-                    for (int k = j; k < j + 8; ++k) row[k] = table[row[k]];
+                    for (; j < nb_col; ++j) row[j] = code_class[row[j]];
                 }
-                for (; j < nb_col; ++j) row[j] = table[row[j]];
-            }
-            rs.tab = std::move(cells).narrowed(nb_col, nb_lig);
-            return true;
-        }
-        rs.tab = Grid<unsigned char>::make(nb_col, nb_lig);
-        if (!rs.tab) return false;
-        for (int i = 0; i < nb_lig; ++i) {
-            progress(i);
-            const unsigned short* codes = rs.dtab.codes16()[i];
-            unsigned char* cls = rs.tab[i];
-            for (int j = 0; j < nb_col; ++j) cls[j] = code_class[codes[j]];
-        }
-        return true;
-    }
-    rs.tab = Grid<unsigned char>::make(nb_col, nb_lig);
-    if (!rs.tab) return false;
-    rs.dtab.visit([&](auto rows, auto value) {
-        for (int i = 0; i < nb_lig; ++i) {
-            progress(i);
-            unsigned char* cls = rs.tab[i];
-            if (!ct.lookup.empty()) {
-                // no branch on the cell's content; the table is held in
-                // locals, since a byte store could otherwise change it as far
-                // as the compiler knows
-                const unsigned char* lookup = ct.lookup.data();
-                const std::uint64_t last = ct.lookup.size() - 1;
-                const std::uint64_t low = static_cast<std::uint64_t>(ct.lookup_low);
-                for (int j = 0; j < nb_col; ++j) {
-                    const std::uint64_t at = static_cast<std::uint64_t>(whole_elevation(value(rows[i][j]))) - low;
-                    cls[j] = lookup[std::min(at, last)];
-                }
+                tab = std::move(c.cells).narrowed(nb_col, nb_lig);
             } else {
-                for (int j = 0; j < nb_col; ++j) cls[j] = ct.class_of(whole_elevation(value(rows[i][j])));
+                tab = Grid<unsigned char>::make(nb_col, nb_lig);
+                if (!tab) return tab;
+                for (int i = 0; i < nb_lig; ++i) {
+                    progress(i);
+                    const auto* codes = c.cells[i];
+                    unsigned char* cls = tab[i];
+                    for (int j = 0; j < nb_col; ++j) cls[j] = code_class[codes[j]];
+                }
             }
         }
+        return tab;
     });
-    return true;
 }
 
 void corner_cleanup(Grid<unsigned char>& tab, int nb_lig, int nb_col) {

@@ -5,14 +5,17 @@
 #include <cstdio>
 
 #include "classes.h"
-#include "run_state.h"
+#include "elevation_grid.h"
+#include "grid.h"
 
 namespace zorvel {
 
-// Makes tab from dtab: every cell gets the class whose value is its whole
-// elevation, with a progress line every 200 rows. A grid of one-byte codes
-// becomes tab in place, leaving dtab empty; false when tab cannot be had.
-bool class_assignment(std::FILE* out, RunState& rs, const ClassTable& ct);
+// The class grid tab of nb_lig rows and nb_col columns: every cell gets the
+// class whose value is the whole elevation of its dtab cell, with a progress
+// line every 200 rows. A grid of one-byte codes becomes tab in place and is
+// taken from dtab; tab is empty when it cannot be had.
+Grid<unsigned char> class_assignment(std::FILE* out, ElevationGrid& dtab, int nb_lig, int nb_col,
+                                     const ClassTable& ct);
 
 // Empties every interior cell whose only neighbours of its class are two
 // orthogonal ones at a right angle (masks 10, 40, 160 and 130).

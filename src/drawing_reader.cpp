@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <system_error>
+#include <type_traits>
 
 #ifndef _WIN32
 #include <sys/stat.h>
@@ -16,7 +17,6 @@ namespace zorvel {
 
 namespace {
 
-constexpr bool is_space(unsigned char c) { return is_blank(c); }
 constexpr bool is_digit(int c) { return c >= '0' && c <= '9'; }
 constexpr bool is_xdigit(int c) { return is_digit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
 constexpr int lower(int c) { return c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c; }
@@ -273,7 +273,7 @@ bool DrawingReader::fill() {
 // White space before a conversion; running into the end sets the indicator.
 bool DrawingReader::skip_space() {
     for (;;) {
-        while (pos_ < end_ && is_space(static_cast<unsigned char>(buf_[pos_]))) ++pos_;
+        while (pos_ < end_ && is_blank(static_cast<unsigned char>(buf_[pos_]))) ++pos_;
         if (pos_ < end_) return true;
         if (!fill()) {
             if (!error()) eof_flag_ = true;
@@ -288,7 +288,7 @@ DrawingReader::Span DrawingReader::word_span(std::size_t& len, bool& ends_at_eof
     if (!skip_space()) return Span::none;
     std::size_t j = pos_;
     for (;;) {
-        while (j < end_ && !is_space(static_cast<unsigned char>(buf_[j]))) ++j;
+        while (j < end_ && !is_blank(static_cast<unsigned char>(buf_[j]))) ++j;
         if (j < end_) {
             len = j - pos_;
             ends_at_eof = false;
@@ -337,7 +337,7 @@ bool DrawingReader::read_word_slow(Token& t) {
             if (!error()) eof_flag_ = true;
             return true;
         }
-        while (pos_ < end_ && !is_space(static_cast<unsigned char>(buf_[pos_]))) ++pos_;
+        while (pos_ < end_ && !is_blank(static_cast<unsigned char>(buf_[pos_]))) ++pos_;
         if (pos_ < end_) return true;
     }
 }
@@ -359,37 +359,37 @@ bool DrawingReader::convert_slow(Scan scan, T& v, std::size_t len, bool ends_at_
     return got.ok;
 }
 
-bool DrawingReader::read_int_slow(int& v) {
+// The long way for a number: a word whole in the buffer in the common shape
+// is taken at once, any other goes to the C library's way of scanning.
+template <typename T>
+bool DrawingReader::read_number_slow(T& v) {
     std::size_t len = 0;
     bool ends_at_eof = false;
     const Span span = word_span(len, ends_at_eof);
     if (span == Span::none) return false;
-    // a whole word, followed by a blank or by the NUL behind the data
-    const auto* w = reinterpret_cast<const unsigned char*>(buf_.data()) + pos_;
-    const unsigned char* p = nullptr;
-    int got = 0;
-    if (span == Span::word && detail::plain_int(w, p, got) && p == w + len) {
+    const char* w = buf_.data() + pos_;
+    T got{};
+    bool whole = false;
+    if constexpr (std::is_same_v<T, int>) {
+        const auto* u = reinterpret_cast<const unsigned char*>(w);
+        const unsigned char* p = nullptr;
+        whole = detail::plain_int(u, p, got) && p == u + len;
+    } else {
+        whole = decimal_word(w, len, got);
+    }
+    if (span == Span::word && whole) {
         v = got;
         pos_ += len;
         if (ends_at_eof) eof_flag_ = true;
         return true;
     }
-    return convert_slow(c_scan_int, v, len, ends_at_eof, span == Span::word);
+    if constexpr (std::is_same_v<T, int>)
+        return convert_slow(c_scan_int, v, len, ends_at_eof, span == Span::word);
+    else
+        return convert_slow(c_scan_double, v, len, ends_at_eof, span == Span::word);
 }
 
-bool DrawingReader::read_double_slow(double& v) {
-    std::size_t len = 0;
-    bool ends_at_eof = false;
-    const Span span = word_span(len, ends_at_eof);
-    if (span == Span::none) return false;
-    double got = 0.0;
-    if (span == Span::word && decimal_word(buf_.data() + pos_, len, got)) {
-        v = got;
-        pos_ += len;
-        if (ends_at_eof) eof_flag_ = true;
-        return true;
-    }
-    return convert_slow(c_scan_double, v, len, ends_at_eof, span == Span::word);
-}
+template bool DrawingReader::read_number_slow(int&);
+template bool DrawingReader::read_number_slow(double&);
 
 }  // namespace zorvel

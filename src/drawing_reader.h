@@ -168,8 +168,8 @@ private:
         return false;
     }
     bool read_word_slow(Token& t);
-    bool read_int_slow(int& v);
-    bool read_double_slow(double& v);
+    template <typename T>
+    bool read_number_slow(T& v);
     enum class Span { word, none, too_long };
     bool fill();
     bool skip_space();
@@ -228,7 +228,7 @@ inline bool DrawingReader::read_int(int& v) {
         pos_ = static_cast<std::size_t>(p - b);
         return true;
     }
-    return read_int_slow(v) || failed();
+    return read_number_slow(v) || failed();
 }
 
 inline bool DrawingReader::read_double(double& v) {
@@ -243,7 +243,7 @@ inline bool DrawingReader::read_double(double& v) {
         pos_ = static_cast<std::size_t>(p - b);
         return true;
     }
-    return read_double_slow(v) || failed();
+    return read_number_slow(v) || failed();
 }
 
 }  // namespace zorvel

@@ -38,8 +38,8 @@ Keyword keyword_of(const Token& t) {
 // Codes 10, 20 and 30 with their values, in any order, until another code.
 // A code that cannot be read ends the loop: without this, a failed read would
 // leave val at 10, 20 or 30 and the loop would never end.
-bool group_loop(DrawingReader& rd, ScanState& st, double& x, double& y, double& z,
-                const std::function<bool(const Extents&)>* at_max_y, const Extents& ext) {
+bool group_loop(DrawingReader& rd, ScanState& st, double& x, double& y, double& z, ContourSink* max_y_sink,
+                const Extents& ext) {
     if (!rd.read_int(st.val)) return true;
     for (;;) {
         double* target = st.val == 10 ? &x : st.val == 20 ? &y : st.val == 30 ? &z : nullptr;
@@ -48,7 +48,7 @@ bool group_loop(DrawingReader& rd, ScanState& st, double& x, double& y, double& 
         // a value that does not convert keeps the previous one
         (void)rd.read_double(*target);
         const bool next_code = rd.read_int(st.val);
-        if (code == 20 && at_max_y != nullptr && *at_max_y && !(*at_max_y)(ext)) return false;
+        if (code == 20 && max_y_sink != nullptr && !max_y_sink->max_y_read(ext)) return false;
         if (!next_code) return true;
     }
 }
@@ -57,14 +57,14 @@ bool group_loop(DrawingReader& rd, ScanState& st, double& x, double& y, double& 
 
 void segment_line(std::FILE* out, int segm) { std::fprintf(out, "\tsegment %d            \r        ", segm); }
 
-PassEnd scan_pass(DrawingReader& rd, ScanState& st, Extents& ext, const PassHooks& hooks,
-                  std::FILE* out) {
+PassEnd scan_pass(DrawingReader& rd, ScanState& st, Extents& ext, ContourSink& sink, std::FILE* out,
+                  ScanRecorder* recorder) {
     st.segm = 0;
-    return scan_on(rd, st, ext, hooks, out, SIZE_MAX);
+    return scan_until(rd, st, ext, sink, out, SIZE_MAX, recorder);
 }
 
-PassEnd scan_on(DrawingReader& rd, ScanState& st, Extents& ext, const PassHooks& hooks, std::FILE* out,
-                std::size_t stop_at) {
+PassEnd scan_until(DrawingReader& rd, ScanState& st, Extents& ext, ContourSink& sink, std::FILE* out,
+                   std::size_t stop_at, ScanRecorder* recorder) {
     while (!rd.eof()) {
         const std::size_t top = rd.consumed();
         if (top >= stop_at) return PassEnd::paused;
@@ -74,29 +74,27 @@ PassEnd scan_on(DrawingReader& rd, ScanState& st, Extents& ext, const PassHooks&
         // last token examined twice.
         (void)rd.read_word(st.texte);
         if (rd.error()) return PassEnd::read_error;
-        switch (keyword_of(st.texte)) {
+        const Keyword k = keyword_of(st.texte);
+        switch (k) {
             case Keyword::extmin:
-                if (hooks.record != nullptr) hooks.record->extents();
-                if (hooks.before_extents) hooks.before_extents();
-                if (!group_loop(rd, st, ext.min_x, ext.min_y, ext.min_alt, nullptr, ext))
-                    return PassEnd::stopped;
+            case Keyword::extmax: {
+                if (recorder != nullptr) recorder->extents();
+                const bool max = k == Keyword::extmax;
+                const bool go_on = max ? group_loop(rd, st, ext.max_x, ext.max_y, ext.max_alt, &sink, ext)
+                                       : group_loop(rd, st, ext.min_x, ext.min_y, ext.min_alt, nullptr, ext);
+                if (!go_on || !sink.extents_read(ext)) return PassEnd::stopped;
                 break;
-            case Keyword::extmax:
-                if (hooks.record != nullptr) hooks.record->extents();
-                if (hooks.before_extents) hooks.before_extents();
-                if (!group_loop(rd, st, ext.max_x, ext.max_y, ext.max_alt, &hooks.at_max_y, ext))
-                    return PassEnd::stopped;
-                break;
+            }
             case Keyword::polyline:
                 ++st.segm;
                 if (out != nullptr) segment_line(out, st.segm);
-                st.flag = 0;
-                if (hooks.record != nullptr) hooks.record->polyline(top);
+                if (recorder != nullptr) recorder->polyline(top);
+                sink.polyline();
                 break;
             case Keyword::vertex:
                 // the skipped words pass through texte and are not examined;
                 // past the end of the drawing a read changes nothing
-                for (int k = 0; k < st.reg && !rd.eof() && !rd.error(); ++k) (void)rd.read_word(st.texte);
+                for (int k2 = 0; k2 < st.reg && !rd.eof() && !rd.error(); ++k2) (void)rd.read_word(st.texte);
                 // X, Y and elevation are taken by position, whatever the codes
                 // say; a failed read keeps the previous vertex's value
                 (void)rd.read_int(st.val);
@@ -107,8 +105,9 @@ PassEnd scan_on(DrawingReader& rd, ScanState& st, Extents& ext, const PassHooks&
                 (void)rd.read_double(st.dval3);
                 (void)rd.read_int(st.val);
                 if (rd.error()) return PassEnd::read_error;
-                if (hooks.record != nullptr) hooks.record->vertex(top, st, failed_top, rd.failed_reads());
-                if (hooks.at_vertex && !hooks.at_vertex(st)) return PassEnd::stopped;
+                if (recorder != nullptr)
+                    recorder->vertex(top, st.dval1, st.dval2, st.dval3, failed_top, rd.failed_reads());
+                if (!sink.vertex(st.dval1, st.dval2, st.dval3)) return PassEnd::stopped;
                 break;
             case Keyword::none:
                 break;

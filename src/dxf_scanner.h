@@ -1,19 +1,20 @@
 // The token loop that walks the drawing in both passes. It knows nothing of
-// grids: at its fixed points it calls the hooks it is given.
+// grids: it tells a ContourSink what it finds and, when given one, a
+// ScanRecorder where it found it.
 #ifndef ZORVEL_DXF_SCANNER_H
 #define ZORVEL_DXF_SCANNER_H
 
 #include <cstddef>
 #include <cstdio>
-#include <functional>
 
+#include "contour_sink.h"
 #include "drawing_reader.h"
-#include "run_state.h"
-#include "vertex_log.h"
+#include "extents.h"
 
 namespace zorvel {
 
-// What the scanner keeps between tokens; it lives through both passes.
+// What the scanner keeps between tokens; it lives through both passes, so a
+// read that fails keeps the value of the one before, even from pass one.
 struct ScanState {
     Token texte;          // the current token
     int reg = 0;          // words skipped after every VERTEX
@@ -22,25 +23,26 @@ struct ScanState {
     double dval2 = 0.0;   // Y of the vertex read last
     double dval3 = 0.0;   // elevation of the vertex read last
     int segm = 0;         // POLYLINE keywords met in this pass
-    int flag = 0;         // 0 until the current polyline has placed a vertex
 };
 
-// The fixed points of a pass. Each hook returns false to stop the run.
-struct PassHooks {
-    // $EXTMAX has given its code 20 and the code after it
-    std::function<bool(const Extents&)> at_max_y;
-    // the end of a vertex record; the hook may advance flag
-    std::function<bool(ScanState&)> at_vertex;
-    // $EXTMIN or $EXTMAX has been read: the extents are about to change
-    std::function<void()> before_extents;
-    // where the polylines and vertices are written down, when given
-    VertexLog* record = nullptr;
+// What the scanner tells the one writing the drawing down (the vertex log),
+// with where each thing begins: top is the reader's offset before the keyword.
+class ScanRecorder {
+public:
+    virtual ~ScanRecorder() = default;
+    // $EXTMIN or $EXTMAX is about to be read.
+    virtual void extents() = 0;
+    virtual void polyline(std::size_t top) = 0;
+    // failed_before and failed_after: the reader's count of failed reads
+    // before the keyword and after the vertex's reads.
+    virtual void vertex(std::size_t top, double x, double y, double z, std::size_t failed_before,
+                        std::size_t failed_after) = 0;
 };
 
 enum class PassEnd {
     end_of_file,  // the pass read the drawing to its end
-    paused,       // the pass came to its stop offset (see scan_on)
-    stopped,      // a hook stopped the run
+    paused,       // the pass came to its stop offset (see scan_until)
+    stopped,      // the sink stopped the run
     read_error,   // the drawing could not be read; see the reader's error_text()
 };
 
@@ -49,14 +51,14 @@ void segment_line(std::FILE* out, int segm);
 
 // One pass from the reader's position to the end of the drawing; it counts
 // the polylines from 0 and writes a progress line for each to out.
-PassEnd scan_pass(DrawingReader& rd, ScanState& st, Extents& ext, const PassHooks& hooks,
-                  std::FILE* out);
+PassEnd scan_pass(DrawingReader& rd, ScanState& st, Extents& ext, ContourSink& sink, std::FILE* out,
+                  ScanRecorder* recorder = nullptr);
 
-// The same from wherever the state stands, the count going on; paused when,
-// before a token, the reader has consumed stop_at characters or more. Without
-// out, no progress line is written.
-PassEnd scan_on(DrawingReader& rd, ScanState& st, Extents& ext, const PassHooks& hooks, std::FILE* out,
-                std::size_t stop_at);
+// The same from wherever the state stands, the count going on, up to the
+// first token at or beyond the offset stop_at (paused there). Without out,
+// no progress line is written.
+PassEnd scan_until(DrawingReader& rd, ScanState& st, Extents& ext, ContourSink& sink, std::FILE* out,
+                   std::size_t stop_at, ScanRecorder* recorder = nullptr);
 
 }  // namespace zorvel
 

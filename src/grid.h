@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "matrices.h"
+#include "memory.h"
 
 namespace zorvel {
 
@@ -23,18 +24,6 @@ inline bool eight_empty_cells(const unsigned char* p) {
     std::memcpy(&w, p, sizeof w);
     return w == ~std::uint64_t{0};
 }
-
-// The machine's physical memory in bytes; kFallbackMemory where it does not say.
-constexpr unsigned long long kFallbackMemory = 1ULL << 40;
-unsigned long long machine_memory();
-
-// Grids of at least this many bytes keep their rows in one mapping of their own.
-constexpr std::size_t kMappedGridBytes = std::size_t{8} << 20;
-
-// One anonymous mapping of `bytes`, zero-filled, advised as huge pages and
-// populated up front; nullptr where the system offers no such thing.
-void* map_grid_memory(std::size_t bytes);
-void unmap_grid_memory(void* base, std::size_t bytes);
 
 template <typename T>
 class Grid {
@@ -56,8 +45,8 @@ public:
         if (nb_col <= 0 || nb_lig <= 0) return g;
         const std::size_t row = static_cast<std::size_t>(nb_col) * sizeof(T);
         const std::size_t bytes = row * static_cast<std::size_t>(nb_lig);
-        if (bytes >= kMappedGridBytes) {
-            void* base = map_grid_memory(bytes);
+        if (bytes >= kMappedBytes) {
+            void* base = map_zeroed(bytes);
             T** pointers = base != nullptr ? new (std::nothrow) T*[static_cast<std::size_t>(nb_lig)] : nullptr;
             if (pointers != nullptr) {
                 for (int i = 0; i < nb_lig; ++i)
@@ -69,7 +58,7 @@ public:
                 g.col_ = nb_col;
                 return g;
             }
-            if (base != nullptr) unmap_grid_memory(base, bytes);
+            if (base != nullptr) unmap(base, bytes);
         }
         if constexpr (std::is_same_v<T, double>)
             g.rows_ = dmatrice(nb_col, nb_lig);
@@ -83,11 +72,11 @@ public:
         }
         return g;
     }
-    // The rectangle of g from row min_i and column min_j, nb_lig rows by
-    // nb_col columns, without a copy: the window holds its own row pointers
-    // and borrows the cells, so g must outlive it. Empty when the rectangle
+    // The nb_lig rows by nb_col columns of g from row min_i and column
+    // min_j, without a copy: the window holds its own row pointers and
+    // borrows the cells, so g must outlive it. Empty when the rectangle
     // leaves g or the pointers cannot be had.
-    static Grid window(const Grid& g, int min_i, int min_j, int nb_col, int nb_lig) {
+    static Grid window(const Grid& g, int min_i, int min_j, int nb_lig, int nb_col) {
         Grid w;
         if (nb_col <= 0 || nb_lig <= 0 || min_i < 0 || min_j < 0 || min_i > g.lig_ - nb_lig ||
             min_j > g.col_ - nb_col)
@@ -122,7 +111,7 @@ public:
             delete[] rows_;
         } else if (mapped_ != nullptr) {
             delete[] rows_;
-            unmap_grid_memory(mapped_, mapped_bytes_);
+            unmap(mapped_, mapped_bytes_);
         } else if constexpr (std::is_same_v<T, double>) {
             frdmatrice(rows_, held_lig_);
         } else if constexpr (std::is_same_v<T, unsigned short>) {

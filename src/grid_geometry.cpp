@@ -21,42 +21,41 @@ std::optional<GridSize> size_grid(const Extents& ext, double pix_size) {
     return GridSize{*nb_lig, *nb_col};
 }
 
-bool grid_sizing(Console& con, RunState& rs, Approximation which) {
-    const auto size = size_grid(rs.ext, rs.pix_size);
+std::optional<GridSize> grid_sizing(Console& con, const Extents& ext, double pix_size, Approximation which,
+                                    const std::string& drawing) {
+    const auto size = size_grid(ext, pix_size);
     if (!size) {
         stop_line(con, "las extensiones del dibujo ($EXTMIN, $EXTMAX) con el tamano del pixel dan "
-                       "una cuadricula fuera de rango en " + rs.nomim1);
-        return false;
+                       "una cuadricula fuera de rango en " + drawing);
+        return std::nullopt;
     }
-    rs.nb_lig = size->nb_lig;
-    rs.nb_col = size->nb_col;
     if (which == Approximation::first) {
         std::fputs("\n\n Primera aproximacion : ", con.out);
-        std::fprintf(con.out, "\n\n lineas = %d columnas = %d \n\n", rs.nb_lig, rs.nb_col);
+        std::fprintf(con.out, "\n\n lineas = %d columnas = %d \n\n", size->nb_lig, size->nb_col);
     } else {
         std::fputs("\n\n Segunda aproximacion : ", con.out);
-        std::fprintf(con.out, "\n\n pix_size %lf lineas = %d columnas = %d \n\n", rs.pix_size, rs.nb_lig,
-                     rs.nb_col);
+        std::fprintf(con.out, "\n\n pix_size %lf lineas = %d columnas = %d \n\n", pix_size, size->nb_lig,
+                     size->nb_col);
     }
-    if (rs.nb_lig <= 0 || rs.nb_col <= 0) {
-        stop_line(con, "la cuadricula no tiene celdas (lineas = " + std::to_string(rs.nb_lig) +
-                           ", columnas = " + std::to_string(rs.nb_col) +
-                           "): revise $EXTMIN, $EXTMAX y el tamano del pixel de " + rs.nomim1);
-        return false;
+    if (size->nb_lig <= 0 || size->nb_col <= 0) {
+        stop_line(con, "la cuadricula no tiene celdas (lineas = " + std::to_string(size->nb_lig) +
+                           ", columnas = " + std::to_string(size->nb_col) +
+                           "): revise $EXTMIN, $EXTMAX y el tamano del pixel de " + drawing);
+        return std::nullopt;
     }
-    return true;
+    return size;
 }
 
 std::optional<RotationChoice> rotation_dialogue(Console& con) {
     const auto angle = ask_double(con, "\n\n angulo de rotacion (decimal) ? ", "el angulo de rotacion",
                                   [](double a) {
-                                      return std::isfinite(a) ? nullptr
-                                                              : "\n el angulo debe ser un numero finito ";
+                                      return std::isfinite(a) ? Verdict::accept()
+                                                              : Verdict::refuse("\n el angulo debe ser un numero finito ");
                                   });
     if (!angle) return std::nullopt;
     const auto sentido =
         ask_int(con, "\n rotacion: sentido :\n\t0 ====> izquierdo\n\t1 ====> derecho\n\t",
-                "el sentido de rotacion", [](int s) { return (s == 0 || s == 1) ? nullptr : ""; });
+                "el sentido de rotacion", [](int s) { return (s == 0 || s == 1) ? Verdict::accept() : Verdict::ask_again(); });
     if (!sentido) return std::nullopt;
     return RotationChoice{*angle, *sentido};
 }

@@ -3,10 +3,12 @@
 #ifndef ZORVEL_GRID_GEOMETRY_H
 #define ZORVEL_GRID_GEOMETRY_H
 
+#include <cstdio>
 #include <optional>
+#include <string>
 
-#include "dialogue.h"
-#include "run_state.h"
+#include "console.h"
+#include "extents.h"
 
 namespace zorvel {
 
@@ -24,9 +26,11 @@ double degree_factor();
 // pixels, halves going up; nullopt when a count leaves the int range.
 std::optional<GridSize> size_grid(const Extents& ext, double pix_size);
 
-// The sizing at code 20 of $EXTMAX: prints the approximation and sets
-// nb_lig and nb_col; false, after a stop line, when the grid has no cells.
-bool grid_sizing(Console& con, RunState& rs, Approximation which);
+// The sizing at code 20 of $EXTMAX: prints the approximation with nb_lig
+// and nb_col; nullopt, after a stop line naming the drawing, when the grid
+// has no cells or leaves the int range.
+std::optional<GridSize> grid_sizing(Console& con, const Extents& ext, double pix_size, Approximation which,
+                                    const std::string& drawing);
 
 // The angle and the sense chosen between the passes.
 struct RotationChoice {

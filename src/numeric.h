@@ -9,6 +9,7 @@
 #ifndef ZORVEL_NUMERIC_H
 #define ZORVEL_NUMERIC_H
 
+#include <bit>
 #include <climits>
 #include <cmath>
 #include <cstdint>
@@ -46,6 +47,9 @@ inline double round_half_up_exact(double x) {
     }
     return t;
 }
+
+// The bits of a double: doubles compared as what they hold, -0.0 and NaNs apart.
+inline std::uint64_t bits_of(double v) { return std::bit_cast<std::uint64_t>(v); }
 
 // A whole elevation that no int equals: the value of cells whose elevation
 // is NaN, infinite or beyond the int range.

@@ -15,16 +15,6 @@ constexpr std::size_t kImageBuffer = std::size_t{1} << 20;  // bytes of the raw 
 
 constexpr const char* kCredit = "zorvel_raster: curvas de nivel en imagen clasificada";
 
-// Flushes and closes an output, reporting the first error with the file's name.
-bool close_output(Console& con, FileHandle& f, const std::string& path) {
-    const bool written = std::fflush(f.get()) == 0 && !std::ferror(f.get());
-    const int saved = errno;
-    const bool closed = std::fclose(f.release()) == 0;
-    if (written && closed) return true;
-    stop_line(con, "no se puede escribir " + path + ": " + std::strerror(written ? errno : saved));
-    return false;
-}
-
 }  // namespace
 
 Crop bounding_box(const Grid<unsigned char>& tab, int nb_lig, int nb_col) {
@@ -49,49 +39,50 @@ Crop bounding_box(const Grid<unsigned char>& tab, int nb_lig, int nb_col) {
     return c;
 }
 
-bool extraction(Console& con, RunState& rs) {
-    const Crop c = bounding_box(rs.tab, rs.nb_lig, rs.nb_col);
+std::optional<CroppedImage> extraction(Console& con, const Grid<unsigned char>& tab, int nb_lig, int nb_col,
+                                       const DescriptorValues& dv, FileHandle& f2d, const std::string& path) {
+    const Crop c = bounding_box(tab, nb_lig, nb_col);
+    CroppedImage image;
     if (c.empty) {
         // an image of 0 by 0 rather than the -9999 that the bounds would give
-        rs.nb_lig3 = 0;
-        rs.nb_col3 = 0;
         std::fputs("\n\n Ninguna celda clasificada: la imagen queda vacia \n", con.out);
     } else {
-        rs.nb_lig3 = c.max_i - c.min_i + 1;
-        rs.nb_col3 = c.max_j - c.min_j + 1;
+        image.nb_lig3 = c.max_i - c.min_i + 1;
+        image.nb_col3 = c.max_j - c.min_j + 1;
         // the crop is a window on tab: its cells are not copied
-        rs.tab3 = Grid<unsigned char>::window(rs.tab, c.min_i, c.min_j, rs.nb_col3, rs.nb_lig3);
-        if (!rs.tab3) {
-            stop_line(con, "sin memoria para la imagen recortada de " + std::to_string(rs.nb_lig3) + " lineas y " +
-                               std::to_string(rs.nb_col3) + " columnas");
-            return false;
+        image.tab3 = Grid<unsigned char>::window(tab, c.min_i, c.min_j, image.nb_lig3, image.nb_col3);
+        if (!image.tab3) {
+            stop_no_memory(con, "la imagen recortada", image.nb_lig3, image.nb_col3);
+            return std::nullopt;
         }
     }
-    std::FILE* f = rs.f2d.get();
-    std::fprintf(f, "%d\n%d\n%d\n%d\n%d\n%lf\n\n", rs.nb_lig3, rs.nb_col3, 1, rs.val_minimo, rs.val_maximo,
-                 rs.size_pix);
+    std::FILE* f = f2d.get();
+    std::fprintf(f, "%d\n%d\n%d\n%d\n%d\n%lf\n\n", image.nb_lig3, image.nb_col3, 1, dv.val_minimo, dv.val_maximo,
+                 dv.size_pix);
     std::fputs("\n\n\n Coordenadas UTM :", f);
-    std::fprintf(f, "\n\tX min : %lf Y min : %lf ", rs.ext.min_x, rs.ext.min_y);
-    std::fprintf(f, "\n\tX max : %lf Y max : %lf ", rs.ext.max_x, rs.ext.max_y);
+    std::fprintf(f, "\n\tX min : %lf Y min : %lf ", dv.ext.min_x, dv.ext.min_y);
+    std::fprintf(f, "\n\tX max : %lf Y max : %lf ", dv.ext.max_x, dv.ext.max_y);
     std::fprintf(f, "\n\n\t\t\t\t%s", kCredit);
-    return close_output(con, rs.f2d, rs.nomdescr2);
+    if (!close_output(con, f2d, path)) return std::nullopt;
+    return image;
 }
 
-bool save(Console& con, RunState& rs) {
+bool save(Console& con, const CroppedImage& image, FileHandle& f2, const std::string& path) {
     // rows go out through a large buffer: a few big writes rather than
     // several per row (a hint: the default buffer does the same more slowly)
-    const std::size_t image = static_cast<std::size_t>(rs.nb_lig3) * static_cast<std::size_t>(rs.nb_col3);
-    std::vector<char> buffer(image > kImageBuffer ? kImageBuffer : 0);
-    if (!buffer.empty()) (void)std::setvbuf(rs.f2.get(), buffer.data(), _IOFBF, buffer.size());
+    const std::size_t bytes = static_cast<std::size_t>(image.nb_lig3) * static_cast<std::size_t>(image.nb_col3);
+    std::vector<char> buffer(bytes > kImageBuffer ? kImageBuffer : 0);
+    if (!buffer.empty()) (void)std::setvbuf(f2.get(), buffer.data(), _IOFBF, buffer.size());
     bool written = true;
-    for (int i = 0; i < rs.nb_lig3 && written; ++i)
-        written = std::fwrite(rs.tab3[i], static_cast<std::size_t>(rs.nb_col3), 1, rs.f2.get()) == 1;
+    for (int i = 0; i < image.nb_lig3 && written; ++i)
+        written = std::fwrite(image.tab3[i], static_cast<std::size_t>(image.nb_col3), 1, f2.get()) == 1;
     if (!written) {
-        stop_line(con, "no se puede escribir " + rs.nomim2 + ": " + std::strerror(errno));
-        std::fclose(rs.f2.release());
+        stop_line(con, "no se puede escribir " + path + ": " + std::strerror(errno));
+        std::fclose(f2.release());
         return false;
     }
-    return close_output(con, rs.f2, rs.nomim2);
+    // closed here, while the buffer is still ours
+    return close_output(con, f2, path);
 }
 
 }  // namespace zorvel

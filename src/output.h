@@ -2,8 +2,13 @@
 #ifndef ZORVEL_OUTPUT_H
 #define ZORVEL_OUTPUT_H
 
-#include "dialogue.h"
-#include "run_state.h"
+#include <optional>
+#include <string>
+
+#include "console.h"
+#include "extents.h"
+#include "files.h"
+#include "grid.h"
 
 namespace zorvel {
 
@@ -17,11 +22,29 @@ struct Crop {
 // whose first occupied row or column lies beyond 10000 keeps the empty ones from 10000 on.
 Crop bounding_box(const Grid<unsigned char>& tab, int nb_lig, int nb_col);
 
-// Crops tab into tab3, a window on it, and writes the descriptor; false, after a stop line, on failure.
-bool extraction(Console& con, RunState& rs);
+// What the descriptor tells besides the image's size.
+struct DescriptorValues {
+    int val_minimo;
+    int val_maximo;
+    double size_pix;  // as typed
+    Extents ext;      // as the header gives them
+};
 
-// Writes tab3 as the raw image, one row per write; false, after a stop line, on failure.
-bool save(Console& con, RunState& rs);
+// The cropped class grid: nb_lig3 rows by nb_col3 columns, a window on tab.
+struct CroppedImage {
+    int nb_lig3 = 0;
+    int nb_col3 = 0;
+    Grid<unsigned char> tab3;
+};
+
+// Crops tab (nb_lig rows by nb_col columns) and writes the descriptor to
+// f2d, which it closes; nullopt, after a stop line naming path, on failure.
+std::optional<CroppedImage> extraction(Console& con, const Grid<unsigned char>& tab, int nb_lig, int nb_col,
+                                       const DescriptorValues& dv, FileHandle& f2d, const std::string& path);
+
+// Writes tab3 as the raw image to f2, one row after the other, and closes
+// it; false, after a stop line naming path, on failure.
+bool save(Console& con, const CroppedImage& image, FileHandle& f2, const std::string& path);
 
 }  // namespace zorvel
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "dialogue.h"
+#include "console.h"
 #include "run_state.h"
 
 namespace zorvel {

@@ -15,12 +15,12 @@ namespace {
 
 constexpr std::size_t kLookBytes = std::size_t{64} << 10;  // searched for a place to start
 
-bool blank(char c) { return detail::kClasses[static_cast<unsigned char>(c)] == detail::kBlank; }
+bool blank(char c) { return is_blank(static_cast<unsigned char>(c)); }
 
 // The offset just behind a word "0" followed by the word VERTEX, the first
 // after `at`: there the scanner of a well-formed drawing stands at the top of
 // its loop. SIZE_MAX when the window holds none.
-std::size_t start_after(std::FILE* f, std::size_t at, std::size_t size) {
+std::size_t first_vertex_after(std::FILE* f, std::size_t at, std::size_t size) {
     if (fseeko(f, static_cast<off_t>(at), SEEK_SET) != 0) return SIZE_MAX;
     std::vector<char> w(std::min(kLookBytes, size - at));
     const std::size_t n = std::fread(w.data(), 1, w.size(), f);
@@ -47,13 +47,13 @@ ScanAhead::ScanAhead(const std::string& path, std::FILE* f, int reg, std::size_t
     // the name could lead elsewhere by now: only the same file will do
     if (!f_ || fstat(fileno(f_.get()), &again) != 0 || again.st_dev != mine.st_dev || again.st_ino != mine.st_ino)
         return;
-    const std::size_t from = start_after(f_.get(), size / 2, size);
-    if (from == SIZE_MAX) return;
+    const std::size_t split = first_vertex_after(f_.get(), size / 2, size);
+    if (split == SIZE_MAX) return;
     try {
-        from_ = from;
+        split_ = split;
         thread_ = std::thread([this] { work(); });
     } catch (const std::system_error&) {
-        from_ = SIZE_MAX;  // one thread reads it all
+        split_ = SIZE_MAX;  // one thread reads it all
     }
 #else
     (void)path;
@@ -69,36 +69,54 @@ void ScanAhead::cancel() {
     if (thread_.joinable()) thread_.join();
 }
 
+namespace {
+
+// What the second half tells: its vertices, and whether it met extents,
+// which would change the grid in the middle of the pass (the main scan sees
+// to those itself).
+class SecondHalf final : public ContourSink {
+public:
+    SecondHalf(const DrawingReader& rd, const std::atomic<bool>& cancel, VertexTally& tally, long long& vertices)
+        : rd_(rd), cancel_(cancel), tally_(tally), vertices_(vertices) {}
+    bool max_y_read(const Extents&) override { return false; }
+    bool extents_read(const Extents&) override {
+        extents = true;
+        return true;
+    }
+    bool vertex(double, double, double z) override {
+        if (cancel_.load(std::memory_order_relaxed)) return false;
+        if (rd_.failed_reads() == 0) anchored = true;
+        ++vertices_;
+        tally_.take(z);
+        return true;
+    }
+    bool extents = false;
+    bool anchored = false;  // a whole vertex read before any read failed
+
+private:
+    const DrawingReader& rd_;
+    const std::atomic<bool>& cancel_;
+    VertexTally& tally_;
+    long long& vertices_;
+};
+
+}  // namespace
+
 void ScanAhead::work() {
     DrawingReader rd(f_.get());
-    if (!rd.seek(from_)) return;
+    if (!rd.seek(split_)) return;
     ScanState st;
     st.reg = reg_;
     Extents scratch;
-    bool extents = false;
-    bool anchored = false;  // a whole vertex read before any read failed
-    PassHooks hooks;
-    // the extents would change the grid in the middle of the pass: the main
-    // scan sees to that itself
-    hooks.before_extents = [&] { extents = true; };
-    hooks.at_max_y = [](const Extents&) { return false; };
-    hooks.record = &log_;
-    hooks.at_vertex = [&](ScanState& s) {
-        if (cancel_.load(std::memory_order_relaxed)) return false;
-        if (rd.failed_reads() == 0) anchored = true;
-        ++vertices_;
-        range_.take(s.dval3);
-        count_.take(s.dval3);
-        return true;
-    };
-    const PassEnd end = scan_on(rd, st, scratch, hooks, nullptr, SIZE_MAX);
+    SecondHalf half(rd, cancel_, tally_, vertices_);
+    const PassEnd end = scan_until(rd, st, scratch, half, nullptr, SIZE_MAX, &log_);
     // A failed read keeps the value before it: from the first vertex on,
     // those are the second half's own, before it they are not known here.
-    usable_ = end == PassEnd::end_of_file && !extents && (rd.failed_reads() == 0 || anchored);
+    usable_ = end == PassEnd::end_of_file && !half.extents && (rd.failed_reads() == 0 || half.anchored);
     st_ = st;
 }
 
-bool ScanAhead::join(ScanState& st, ElevationRange& range, std::FILE* out, VertexLog* record, ElevationCount* count) {
+bool ScanAhead::join(ScanState& st, VertexTally& tally, std::FILE* out, VertexLog* log) {
     if (thread_.joinable()) thread_.join();
     if (!usable_) return false;
     for (int k = 1; k <= st_.segm; ++k) segment_line(out, st.segm + k);
@@ -110,37 +128,13 @@ bool ScanAhead::join(ScanState& st, ElevationRange& range, std::FILE* out, Verte
         st.dval2 = st_.dval2;
         st.dval3 = st_.dval3;
     }
-    if (st_.segm > 0) st.flag = st_.flag;
-    if (range.min_dyn > range_.min_dyn) range.min_dyn = range_.min_dyn;
-    if (range.max_dyn < range_.max_dyn) range.max_dyn = range_.max_dyn;
-    if (record != nullptr) record->append(std::move(log_));
-    if (count != nullptr) count->add(count_);
+    // the second half's bounds, each taken as the bound it is (a half
+    // without vertices leaves them infinite, and changes nothing)
+    if (tally.range.min_dyn > tally_.range.min_dyn) tally.range.min_dyn = tally_.range.min_dyn;
+    if (tally.range.max_dyn < tally_.range.max_dyn) tally.range.max_dyn = tally_.range.max_dyn;
+    tally.count.add(tally_.count);
+    if (log != nullptr) log->append(std::move(log_));
     return true;
-}
-
-PassEnd scan_pass_one(DrawingReader& rd, ScanState& st, Extents& ext, ElevationRange& range,
-                      const std::function<bool(const Extents&)>& at_max_y, std::FILE* out, const std::string& path,
-                      std::FILE* f, std::size_t min_bytes, VertexLog* record, ElevationCount* count,
-                      bool* joined) {
-    PassHooks one;
-    one.record = record;
-    one.at_max_y = at_max_y;
-    one.at_vertex = [&](ScanState& s) {
-        range.take(s.dval3);
-        if (count != nullptr) count->take(s.dval3);
-        return true;
-    };
-    if (joined != nullptr) *joined = false;
-    ScanAhead ahead(path, f, st.reg, min_bytes, record != nullptr ? record->bound() : 0);
-    st.segm = 0;
-    PassEnd end = scan_on(rd, st, ext, one, out, ahead.from());
-    if (end != PassEnd::paused) return end;
-    if (rd.consumed() == ahead.from() && ahead.join(st, range, out, record, count)) {
-        if (joined != nullptr) *joined = true;
-        return PassEnd::end_of_file;
-    }
-    ahead.cancel();
-    return scan_on(rd, st, ext, one, out, SIZE_MAX);
 }
 
 }  // namespace zorvel

@@ -12,14 +12,13 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
-#include <functional>
 #include <limits>
 #include <string>
 #include <thread>
 
 #include "dxf_scanner.h"
 #include "elevation_grid.h"
-#include "run_state.h"
+#include "files.h"
 #include "vertex_log.h"
 
 namespace zorvel {
@@ -35,6 +34,16 @@ struct ElevationRange {
     }
 };
 
+// What pass one gathers from the vertices.
+struct VertexTally {
+    ElevationRange range;
+    ElevationCount count;  // the distinct elevations
+    void take(double alti) {
+        range.take(alti);
+        count.take(alti);
+    }
+};
+
 class ScanAhead {
 public:
     // Starts reading `path`, the drawing open as f, from near its middle, when
@@ -45,14 +54,14 @@ public:
     ScanAhead(const ScanAhead&) = delete;
     ScanAhead& operator=(const ScanAhead&) = delete;
 
-    // Where the main scan pauses; SIZE_MAX when no second thread reads.
-    std::size_t from() const { return from_; }
-    // For a main scan paused at from() at the top of its loop with state st
-    // and range: true when the second half's result has been added to them,
-    // its polylines' progress lines written to out, its log appended to
-    // record and its elevations counted into count, when given; false when
-    // the main scan must read on by itself.
-    bool join(ScanState& st, ElevationRange& range, std::FILE* out, VertexLog* record, ElevationCount* count);
+    // The offset where the second half starts and the main scan pauses;
+    // SIZE_MAX when no second thread reads.
+    std::size_t split_offset() const { return split_; }
+    // For a main scan paused at split_offset() at the top of its loop with
+    // state st: true when the second half's result has been added to st and
+    // tally, its polylines' progress lines written to out and its log
+    // appended to log, when given; false when the main scan must read on by itself.
+    bool join(ScanState& st, VertexTally& tally, std::FILE* out, VertexLog* log);
     // Stops the second thread: the main scan reads on by itself.
     void cancel();
 
@@ -61,29 +70,16 @@ private:
 
     FileHandle f_;  // the drawing, opened a second time
     int reg_;
-    std::size_t from_ = SIZE_MAX;
+    std::size_t split_ = SIZE_MAX;
     std::thread thread_;
     std::atomic<bool> cancel_{false};
     // the second half's result, read once the thread has ended
     ScanState st_;
-    ElevationRange range_{std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity()};
+    VertexTally tally_{{std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity()}, {}};
     long long vertices_ = 0;
     bool usable_ = false;
     VertexLog log_;
-    ElevationCount count_;
 };
-
-// Pass one from the reader's position (the start of the drawing open as f):
-// the polylines counted and their progress lines written to out, the range
-// of the vertices' elevations taken into range, at_max_y called as in
-// scan_pass. Drawings of min_bytes or more have their second half read by a
-// second thread; joined, when given, tells whether its result was taken.
-// The polylines and vertices are written down in record, and the distinct
-// elevations counted in count, when given.
-PassEnd scan_pass_one(DrawingReader& rd, ScanState& st, Extents& ext, ElevationRange& range,
-                      const std::function<bool(const Extents&)>& at_max_y, std::FILE* out, const std::string& path,
-                      std::FILE* f, std::size_t min_bytes, VertexLog* record, ElevationCount* count,
-                      bool* joined = nullptr);
 
 }  // namespace zorvel
 

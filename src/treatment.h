@@ -3,7 +3,7 @@
 #ifndef ZORVEL_TREATMENT_H
 #define ZORVEL_TREATMENT_H
 
-#include "dialogue.h"
+#include "console.h"
 #include "run_state.h"
 
 namespace zorvel {

@@ -7,8 +7,8 @@
 #include <new>
 
 #include "drawing_reader.h"
-#include "grid.h"
-#include "dxf_scanner.h"
+#include "memory.h"
+#include "numeric.h"
 
 #ifndef _WIN32
 #include <sys/stat.h>
@@ -36,8 +36,6 @@ constexpr double kExactBelow = 2251799813685248.0;  // 2^51: m and its double ex
 // precision would pay the search on every value.
 constexpr unsigned kMissesBeforeBits = 16;
 constexpr unsigned kRetryEvery = 256;
-
-std::uint64_t bits_of(double v) { return std::bit_cast<std::uint64_t>(v); }
 
 std::uint64_t zigzag(std::uint64_t d) {
     const auto s = static_cast<std::int64_t>(d);
@@ -129,8 +127,8 @@ unsigned char* VertexLog::put_value(unsigned char* p, Field& f, double v, unsign
 }
 
 void VertexLog::ChunkFree::operator()(unsigned char* p) const {
-    if (mapped)
-        unmap_grid_memory(p, kChunk);
+    if (mapped != 0)
+        unmap(p, mapped);
     else
         delete[] p;
 }
@@ -139,17 +137,15 @@ unsigned char* VertexLog::room() {
     if (chunks_.empty() || chunks_.back().size - chunks_.back().used < kEventMax) {
         Chunk c;
         c.size = chunks_.empty() ? kFirstChunk : kChunk;
-        void* m = c.size == kChunk ? map_grid_memory(kChunk) : nullptr;
+        void* m = c.size == kChunk ? map_zeroed(kChunk) : nullptr;
         if (m != nullptr)
-            c.data = std::unique_ptr<unsigned char[], ChunkFree>(static_cast<unsigned char*>(m), ChunkFree{true});
+            c.data = std::unique_ptr<unsigned char[], ChunkFree>(static_cast<unsigned char*>(m), ChunkFree{kChunk});
         else
-            c.data = std::unique_ptr<unsigned char[], ChunkFree>(new (std::nothrow) unsigned char[c.size], ChunkFree{false});
+            c.data = std::unique_ptr<unsigned char[], ChunkFree>(new (std::nothrow) unsigned char[c.size], ChunkFree{0});
         if (!c.data) {
             drop();
             return nullptr;
         }
-        c.fresh = fresh_next_;
-        fresh_next_ = false;
         chunks_.push_back(std::move(c));
     }
     return chunks_.back().data.get() + chunks_.back().used;
@@ -179,7 +175,8 @@ void VertexLog::polyline(std::size_t top) {
     commit(p);
 }
 
-void VertexLog::vertex(std::size_t top, const ScanState& st, std::size_t failed_before, std::size_t failed_after) {
+void VertexLog::vertex(std::size_t top, double x, double y, double z, std::size_t failed_before,
+                       std::size_t failed_after) {
     if (dropped_) return;
     if (start_ == SIZE_MAX) {
         start_ = top;
@@ -192,11 +189,11 @@ void VertexLog::vertex(std::size_t top, const ScanState& st, std::size_t failed_
     }
     unsigned char* tag = room();
     if (tag == nullptr) return;
-    unsigned x = 0, y = 0, z = 0;
-    unsigned char* p = put_value(tag + 1, fields_[0], st.dval1, x);
-    p = put_value(p, fields_[1], st.dval2, y);
-    p = put_value(p, fields_[2], st.dval3, z);
-    *tag = static_cast<unsigned char>(kVertexTag | x | y << 2 | z << 4);
+    unsigned cx = 0, cy = 0, cz = 0;
+    unsigned char* p = put_value(tag + 1, fields_[0], x, cx);
+    p = put_value(p, fields_[1], y, cy);
+    p = put_value(p, fields_[2], z, cz);
+    *tag = static_cast<unsigned char>(kVertexTag | cx | cy << 2 | cz << 4);
     commit(p);
 }
 
@@ -222,7 +219,7 @@ void VertexLog::append(VertexLog&& rest) {
     if (bytes_ > bound_) drop();
 }
 
-PassEnd VertexLog::replay(ScanState& st, const PassHooks& hooks, std::FILE* out) const {
+PassEnd VertexLog::replay(ContourSink& sink, int& segm, std::FILE* out) const {
     Field f[3];
     const auto get = [](const unsigned char*& p, Field& field, unsigned coding) {
         switch (coding) {
@@ -250,15 +247,15 @@ PassEnd VertexLog::replay(ScanState& st, const PassHooks& hooks, std::FILE* out)
         while (p < end) {
             const unsigned char tag = *p++;
             if (tag == kPolyline) {
-                ++st.segm;
-                if (out != nullptr) segment_line(out, st.segm);
-                st.flag = 0;
+                ++segm;
+                if (out != nullptr) segment_line(out, segm);
+                sink.polyline();
                 continue;
             }
-            st.dval1 = get(p, f[0], tag & 3u);
-            st.dval2 = get(p, f[1], (tag >> 2) & 3u);
-            st.dval3 = get(p, f[2], (tag >> 4) & 3u);
-            if (hooks.at_vertex && !hooks.at_vertex(st)) return PassEnd::stopped;
+            const double x = get(p, f[0], tag & 3u);
+            const double y = get(p, f[1], (tag >> 2) & 3u);
+            const double z = get(p, f[2], (tag >> 4) & 3u);
+            if (!sink.vertex(x, y, z)) return PassEnd::stopped;
         }
     }
     return PassEnd::end_of_file;

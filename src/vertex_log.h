@@ -2,7 +2,7 @@
 // from the first polyline or vertex on, every polyline and every vertex's
 // values, in a compact code. Pass two reads the drawing up to that point (the
 // header, where the extents and the grid come from) and then replays the log,
-// calling its hooks with the very values a second reading would give.
+// telling its sink the very values a second reading would give.
 //
 // The log is given up, and pass two reads the whole drawing, when replaying
 // could differ from reading: extents met after the first polyline, a read that
@@ -17,29 +17,25 @@
 #include <memory>
 #include <vector>
 
-namespace zorvel {
+#include "contour_sink.h"
+#include "dxf_scanner.h"
 
-struct ScanState;
-struct PassHooks;
-enum class PassEnd;
+namespace zorvel {
 
 // The log's bound by default: a third of the drawing's size, at least
 // kLogBoundMin, at most a quarter of the machine's memory.
-constexpr std::size_t kLogBoundOfDrawing = SIZE_MAX;
 constexpr std::size_t kLogBoundMin = std::size_t{48} << 20;
 std::size_t vertex_log_bound(std::FILE* drawing);
 
-class VertexLog {
+class VertexLog final : public ScanRecorder {
 public:
     // A log of at most `bound` bytes.
     explicit VertexLog(std::size_t bound);
 
-    // Recording, called by the scanner; top is the reader's offset before the
-    // keyword, failed_before and failed_after the reader's count of failed
-    // reads then and after the vertex's reads.
-    void polyline(std::size_t top);
-    void vertex(std::size_t top, const ScanState& st, std::size_t failed_before, std::size_t failed_after);
-    void extents();
+    void extents() override;
+    void polyline(std::size_t top) override;
+    void vertex(std::size_t top, double x, double y, double z, std::size_t failed_before,
+                std::size_t failed_after) override;
     // Appends the log of the rest of the drawing, recorded by another reader.
     void append(VertexLog&& rest);
 
@@ -49,10 +45,9 @@ public:
     std::size_t bytes() const { return bytes_; }
     std::size_t bound() const { return bound_; }
 
-    // What a scan from start() to the end of the drawing does, with st
-    // as it stands there: polylines counted (progress lines to out, when
-    // given), flag reset, vertices handed to hooks.at_vertex.
-    PassEnd replay(ScanState& st, const PassHooks& hooks, std::FILE* out) const;
+    // What a scan from start() to the end of the drawing tells its sink, the
+    // polylines counted on from segm (progress lines to out, when given).
+    PassEnd replay(ContourSink& sink, int& segm, std::FILE* out) const;
 
 private:
     // A value is the integer m of m / 10^frac, coded as the difference from
@@ -66,10 +61,9 @@ private:
         unsigned misses = 0;     // values in a row that were no short decimal
     };
     // Bytes in chunks of their own, so that growing never copies. The first
-    // is small, for the small drawings; the others are mappings of their own,
-    // with huge pages where the system has them.
+    // is small, for the small drawings; the others are mappings of their own.
     struct ChunkFree {
-        bool mapped;  // value-initialized: false
+        std::size_t mapped;  // the mapping's size; 0 for a block from new[]
         void operator()(unsigned char* p) const;
     };
     struct Chunk {
@@ -95,7 +89,6 @@ private:
     std::size_t bound_;
     std::size_t bytes_ = 0;
     bool dropped_ = false;
-    bool fresh_next_ = false;
 };
 
 }  // namespace zorvel

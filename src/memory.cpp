@@ -1,4 +1,4 @@
-#include "grid.h"
+#include "memory.h"
 
 #if defined(__linux__)
 #include <sys/mman.h>
@@ -18,11 +18,11 @@ unsigned long long machine_memory() {
     return kFallbackMemory;
 }
 
-void* map_grid_memory(std::size_t bytes) {
+void* map_zeroed(std::size_t bytes) {
 #if defined(__linux__)
     void* base = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
     if (base == MAP_FAILED) return nullptr;
-    // both are hints: without them the grid is the same, only slower to touch
+    // both are hints: without them the block is the same, only slower to touch
     (void)madvise(base, bytes, MADV_HUGEPAGE);
 #ifdef MADV_POPULATE_WRITE
     (void)madvise(base, bytes, MADV_POPULATE_WRITE);
@@ -34,7 +34,7 @@ void* map_grid_memory(std::size_t bytes) {
 #endif
 }
 
-void unmap_grid_memory(void* base, std::size_t bytes) {
+void unmap(void* base, std::size_t bytes) {
 #if defined(__linux__)
     munmap(base, bytes);
 #else

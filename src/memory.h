@@ -1,0 +1,26 @@
+// Large blocks of zero-filled memory, for the grids and the vertex log, and
+// how much memory the machine has.
+#ifndef ZORVEL_MEMORY_H
+#define ZORVEL_MEMORY_H
+
+#include <cstddef>
+
+namespace zorvel {
+
+// The machine's physical memory in bytes; kFallbackMemory where it does not say.
+constexpr unsigned long long kFallbackMemory = 1ULL << 40;
+unsigned long long machine_memory();
+
+// Blocks of at least this many bytes are worth a mapping of their own.
+constexpr std::size_t kMappedBytes = std::size_t{8} << 20;
+
+// One anonymous mapping of `bytes`, zero-filled, advised as huge pages and
+// populated up front: the system hands fresh memory out a page at a time on
+// first touch, and a large block costs several times less this way.
+// nullptr where the system offers no such thing.
+void* map_zeroed(std::size_t bytes);
+void unmap(void* base, std::size_t bytes);
+
+}  // namespace zorvel
+
+#endif

@@ -1,0 +1,173 @@
+#include "passes.h"
+
+#include <cstdint>
+#include <optional>
+#include <utility>
+
+#include "contour_drawer.h"
+#include "contour_pass.h"
+
+namespace zorvel {
+
+namespace {
+
+// The elevation range starts at these values, not at the extremes of a double.
+constexpr double kMinDynStart = 10000.0;
+constexpr double kMaxDynStart = 0.0;
+
+bool pass_ended(Console& con, const DrawingScan& d, PassEnd end) {
+    if (end == PassEnd::read_error) stop_line(con, "no se puede leer " + d.path + ": " + d.rd.error_text());
+    return end == PassEnd::end_of_file;
+}
+
+// Pass one's sink: the first grid, and the tally of the vertices.
+class MeasuringPass final : public ContourSink {
+public:
+    MeasuringPass(Console& con, const DrawingScan& d, double pix_size, VertexTally& tally)
+        : con_(con), d_(d), pix_size_(pix_size), tally_(tally) {}
+    bool max_y_read(const Extents& ext) override {
+        grid = grid_sizing(con_, ext, pix_size_, Approximation::first, d_.path);
+        return grid.has_value();
+    }
+    bool vertex(double, double, double z) override {
+        tally_.take(z);
+        return true;
+    }
+    std::optional<GridSize> grid;
+
+private:
+    Console& con_;
+    const DrawingScan& d_;
+    double pix_size_;
+    VertexTally& tally_;
+};
+
+// Pass two's sink: the final grid at the maximum Y of the header, and every
+// vertex handed to the drawer.
+class DrawingPass final : public ContourSink {
+public:
+    DrawingPass(Console& con, const DrawingScan& d, const PassTwoOptions& o) : con_(con), d_(d), o_(o) {}
+
+    bool max_y_read(const Extents& ext) override {
+        // the grid is replaced: every vertex handed over so far is drawn first
+        if (drawer_) drawer_->drain();
+        const auto size = grid_sizing(con_, ext, o_.pix_size, Approximation::second, d_.path);
+        if (!size) return false;
+        nb_lig_ = size->nb_lig;
+        nb_col_ = size->nb_col;
+        dtab_ = ElevationGrid();
+        dtab_ = grid_setup(con_, nb_lig_, nb_col_, o_.width, o_.memory);
+        if (!dtab_) return false;
+        if (drawer_)
+            drawer_->set_frame(frame(ext));
+        else
+            drawer_.emplace(dtab_, frame(ext));
+        return true;
+    }
+    bool extents_read(const Extents& ext) override {
+        // the vertices from here on are placed with the new extents
+        if (drawer_) drawer_->set_frame(frame(ext));
+        return true;
+    }
+    void polyline() override { flag = 0; }
+    bool vertex(double x, double y, double z) override {
+        if (!drawer_) {
+            // nothing is ever drawn without a grid
+            stop_line(con_, "el dibujo " + d_.path + " tiene vertices antes de $EXTMAX: no hay cuadricula");
+            return false;
+        }
+        const bool first = flag == 0;
+        flag = 1;
+        return drawer_->vertex(x, y, z, first) || changed();
+    }
+    // From here on nothing changes the grid: the caller places vertices too.
+    void share_placing() {
+        if (drawer_) drawer_->share_placing();
+    }
+    std::optional<PassTwo> finish() {
+        if (!drawer_) {
+            stop_line(con_, "el dibujo " + d_.path + " no da la Y maxima en la segunda lectura: no hay cuadricula");
+            return std::nullopt;
+        }
+        drawer_->drain();
+        const bool failed = drawer_->failed();
+        drawer_.reset();
+        if (failed) return changed(), std::nullopt;
+        return PassTwo{nb_lig_, nb_col_, std::move(dtab_)};
+    }
+
+    int flag = 0;  // 0 until the current polyline has placed a vertex
+
+private:
+    GridFrame frame(const Extents& ext) const {
+        return GridFrame{nb_lig_, nb_col_, ext.min_x, ext.min_y, o_.pix_size, o_.turn.angle, o_.turn.sentido};
+    }
+    // The cells are as wide as pass one's count of the elevations asked: an
+    // elevation more can only come from a drawing that changed since.
+    bool changed() {
+        stop_line(con_, "el dibujo " + d_.path + " ha cambiado entre la primera y la segunda lectura");
+        return false;
+    }
+
+    Console& con_;
+    const DrawingScan& d_;
+    const PassTwoOptions& o_;
+    int nb_lig_ = 0;
+    int nb_col_ = 0;
+    ElevationGrid dtab_;
+    std::optional<ContourDrawer> drawer_;  // after dtab_: it draws into it
+};
+
+}  // namespace
+
+DrawingScan::DrawingScan(std::FILE* drawing, std::string drawing_path, int reg)
+    : f(drawing), path(std::move(drawing_path)), rd(drawing) {
+    st.reg = reg;
+}
+
+void DrawingScan::rewind() {
+    rd.rewind();
+    st.segm = 0;
+}
+
+std::optional<PassOne> pass_one(Console& con, DrawingScan& d, const PassOneOptions& o) {
+    PassOne one{GridSize{0, 0}, VertexTally{{kMinDynStart, kMaxDynStart}, {}}, VertexLog(o.log_bound)};
+    MeasuringPass sink(con, d, o.pix_size, one.tally);
+    ScanAhead ahead(d.path, d.f, d.st.reg, o.ahead_min_bytes, o.log_bound);
+    d.st.segm = 0;
+    PassEnd end = scan_until(d.rd, d.st, d.ext, sink, con.out, ahead.split_offset(), &one.log);
+    if (end == PassEnd::paused) {
+        one.split = d.rd.consumed() == ahead.split_offset() && ahead.join(d.st, one.tally, con.out, &one.log);
+        if (one.split) {
+            end = PassEnd::end_of_file;
+        } else {
+            ahead.cancel();
+            end = scan_until(d.rd, d.st, d.ext, sink, con.out, SIZE_MAX, &one.log);
+        }
+    }
+    if (!pass_ended(con, d, end)) return std::nullopt;
+    if (!sink.grid) {
+        stop_line(con, "el dibujo " + d.path + " no da la Y maxima (codigo 20 de $EXTMAX): no hay cuadricula");
+        return std::nullopt;
+    }
+    one.grid = *sink.grid;
+    return one;
+}
+
+std::optional<PassTwo> pass_two(Console& con, DrawingScan& d, const PassTwoOptions& o, VertexLog&& log) {
+    const VertexLog used = std::move(log);  // freed when the pass ends
+    DrawingPass sink(con, d, o);
+    // the header is read again; the polylines, when pass one could write
+    // them down, are replayed from its log
+    PassEnd end = scan_until(d.rd, d.st, d.ext, sink, con.out, used.usable() ? used.start() : SIZE_MAX);
+    if (end == PassEnd::paused && d.rd.consumed() == used.start()) {
+        sink.share_placing();
+        end = used.replay(sink, d.st.segm, con.out);
+    } else if (end == PassEnd::paused) {
+        end = scan_until(d.rd, d.st, d.ext, sink, con.out, SIZE_MAX);
+    }
+    if (!pass_ended(con, d, end)) return std::nullopt;
+    return sink.finish();
+}
+
+}  // namespace zorvel

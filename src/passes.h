@@ -1,0 +1,75 @@
+// The two passes over the drawing, side by side: pass one measures it (the
+// extents, a first grid, the polylines, the range and the number of distinct
+// elevations), pass two draws it into the elevation grid. Both read it
+// through the word scanner; pass two takes its vertices from pass one's log
+// where it can.
+#ifndef ZORVEL_PASSES_H
+#define ZORVEL_PASSES_H
+
+#include <cstddef>
+#include <cstdio>
+#include <optional>
+#include <string>
+
+#include "console.h"
+#include "drawing_reader.h"
+#include "dxf_scanner.h"
+#include "elevation_grid.h"
+#include "extents.h"
+#include "grid_geometry.h"
+#include "scan_ahead.h"
+#include "vertex_log.h"
+
+namespace zorvel {
+
+// The drawing as both passes read it: one reader, one scanner state, the
+// extents its header gives.
+struct DrawingScan {
+    DrawingScan(std::FILE* drawing, std::string drawing_path, int reg);
+    // Back to the start for pass two; the scanner state carries on.
+    void rewind();
+
+    std::FILE* f;
+    std::string path;
+    DrawingReader rd;
+    ScanState st;
+    Extents ext;
+};
+
+struct PassOneOptions {
+    double pix_size;              // as typed
+    std::size_t ahead_min_bytes;  // drawings of this many bytes or more are read by two threads
+    std::size_t log_bound;        // the most memory the vertex log may take
+};
+
+struct PassOne {
+    GridSize grid;      // the first approximation
+    VertexTally tally;  // the range and the distinct elevations of the vertices
+    VertexLog log;
+    bool split = false;  // a second thread read the second half
+};
+
+// Pass one; nullopt, after a stop line, when the drawing cannot be read or
+// gives no grid.
+std::optional<PassOne> pass_one(Console& con, DrawingScan& d, const PassOneOptions& o);
+
+struct PassTwoOptions {
+    double pix_size;  // the rotated one
+    RotationChoice turn;
+    int width;                  // bytes per elevation cell, from pass one's count
+    unsigned long long memory;  // the most memory the grids may take; 0: the machine's
+};
+
+struct PassTwo {
+    int nb_lig;
+    int nb_col;
+    ElevationGrid dtab;
+};
+
+// Pass two, replaying log (which it uses up) where the drawing allows;
+// nullopt, after a stop line, when the run stops.
+std::optional<PassTwo> pass_two(Console& con, DrawingScan& d, const PassTwoOptions& o, VertexLog&& log);
+
+}  // namespace zorvel
+
+#endif
