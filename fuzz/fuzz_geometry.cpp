@@ -40,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     auto g = Grid<double>::make(cols + 2, rows + 2);
     const DrawTarget<double> view{g.rows(), rows + 2, cols + 2};
     // the same walks into a grid of codes, which must hold the same elevations
-    auto coded = ElevationGrid::make(cols + 2, rows + 2);
+    auto coded = ElevationGrid::make(cols + 2, rows + 2, 2);
     for (int i = 0; i < rows + 2; ++i)
         for (int j = 0; j < cols + 2; ++j) g[i][j] = (i == rows + 1 || j == cols + 1) ? 0.0 : kNoElevation;
     int segments = 0;
@@ -53,7 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // the distance to the centre is kept wherever it is finite
         const Cell cell{round_half_up_exact(t.id2), round_half_up_exact(t.jd2)};
         if (have_deb) {
-            // enough elevations to widen the codes past one byte
+            // more elevations than one byte codes
             const double alti = 1.0 + (segments++ % 300);
             trace_segment(view, deb, cell, alti);
             if (!coded.draw(deb, cell, alti)) std::abort();

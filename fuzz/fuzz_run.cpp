@@ -71,9 +71,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         int status = 0;
         {
             RunState rs;
-            rs.grid_memory_limit = 4u << 20;
-            rs.ahead_min_bytes = k == 0 ? 0 : SIZE_MAX;
-            rs.vertex_log_bytes = k == 0 ? std::size_t{1} << 20 : 0;
+            rs.limits.grid_memory = 4u << 20;
+            rs.limits.ahead_min_bytes = k == 0 ? 0 : SIZE_MAX;
+            rs.limits.vertex_log_bytes = k == 0 ? std::size_t{1} << 20 : 0;
             status = run(con, rs, root);
             if (status != 0 && status != 1) std::abort();
         }

@@ -26,20 +26,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         ScanState st;
         st.reg = reg;
         Extents ext;
-        long vertices = 0;
-        PassHooks hooks;
-        hooks.at_max_y = [](const Extents&) { return true; };
-        hooks.at_vertex = [&](ScanState& s) {
-            ++vertices;
-            s.flag = 1;
-            return true;
-        };
+        struct Count final : ContourSink {
+            long vertices = 0;
+            bool vertex(double, double, double) override { return ++vertices, true; }
+        } count;
         for (int pass = 0; pass < 2; ++pass) {
-            if (scan_pass(rd, st, ext, hooks, out) != PassEnd::end_of_file) break;
+            if (scan_pass(rd, st, ext, count, out) != PassEnd::end_of_file) break;
             rd.rewind();
         }
         // every vertex record starts at a keyword of at least six characters
-        if (vertices > static_cast<long>(2 * (size / 6 + 1))) std::abort();
+        if (count.vertices > static_cast<long>(2 * (size / 6 + 1))) std::abort();
     }
     std::fclose(out);
     std::fclose(f);

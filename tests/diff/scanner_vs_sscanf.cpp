@@ -20,93 +20,66 @@ enum class Conv { word, integer, real };
 
 struct Step {
     bool ok = false;
-    std::string text;   // %s: the token as stored
-    int i = 0;          // %d
-    double d = 0.0;     // %lf
+    std::string text;  // %s: the token as stored
+    int i = 0;         // %d
+    double d = 0.0;    // %lf
     long consumed = 0;
     bool eof = false;
+    bool operator==(const Step& o) const {
+        return ok == o.ok && consumed == o.consumed && eof == o.eof && text == o.text && i == o.i &&
+               std::memcmp(&d, &o.d, sizeof d) == 0;
+    }
 };
 
-std::string describe(Conv c) { return c == Conv::word ? "%s" : c == Conv::integer ? "%d" : "%lf"; }
-
-std::string hex(double d) {
-    char b[64];
-    std::snprintf(b, sizeof b, "%a", d);
-    return b;
-}
-
-// The C library on a memory stream: the reference.
-std::vector<Step> reference(const std::string& bytes, const std::vector<Conv>& convs) {
+// Every read of convs from `bytes`: the C library's on a memory stream (the
+// reference, chunk 0), or ours through a buffer of `chunk` characters.
+std::vector<Step> read_all(std::string bytes, const std::vector<Conv>& convs, std::size_t chunk) {
     std::vector<Step> steps;
-    std::string copy = bytes;
-    FILE* f = copy.empty() ? fmemopen(nullptr, 1, "r") : fmemopen(copy.data(), copy.size(), "r");
+    FILE* f = bytes.empty() ? fmemopen(nullptr, 1, "r") : fmemopen(bytes.data(), bytes.size(), "r");
+    DrawingReader rd(f, chunk == 0 ? 2 : chunk);
     for (Conv c : convs) {
         Step s;
-        if (c == Conv::word) {
+        if (chunk == 0) {
             char* w = nullptr;
-            s.ok = std::fscanf(f, "%ms", &w) == 1;
-            if (s.ok) s.text.assign(w, strnlen(w, kTokenMax));
+            s.ok = c == Conv::word ? std::fscanf(f, "%ms", &w) == 1
+                   : c == Conv::integer ? std::fscanf(f, "%d", &s.i) == 1 : std::fscanf(f, "%lf", &s.d) == 1;
+            if (w != nullptr) s.text.assign(w, strnlen(w, kTokenMax));
             std::free(w);
-        } else if (c == Conv::integer) {
-            s.ok = std::fscanf(f, "%d", &s.i) == 1;
+            s.consumed = std::ftell(f);
+            s.eof = std::feof(f) != 0;
         } else {
-            s.ok = std::fscanf(f, "%lf", &s.d) == 1;
+            Token t;
+            s.ok = c == Conv::word ? rd.read_word(t) : c == Conv::integer ? rd.read_int(s.i) : rd.read_double(s.d);
+            if (s.ok && c == Conv::word) s.text.assign(t.text, strnlen(t.text, kTokenMax));
+            EXPECT_FALSE(rd.error()) << rd.error_text();
+            s.consumed = static_cast<long>(rd.consumed());
+            s.eof = rd.eof();
         }
-        s.consumed = std::ftell(f);
-        s.eof = std::feof(f) != 0;
+        if (!s.ok) s = Step{false, "", 0, 0.0, s.consumed, s.eof};  // a failed read's value means nothing
         steps.push_back(s);
     }
     std::fclose(f);
     return steps;
 }
 
-// Our reader on the same bytes, through a buffer of `chunk` characters.
-std::vector<Step> ours(const std::string& bytes, const std::vector<Conv>& convs, std::size_t chunk) {
-    std::vector<Step> steps;
-    std::string copy = bytes;
-    FILE* f = copy.empty() ? fmemopen(nullptr, 1, "r") : fmemopen(copy.data(), copy.size(), "r");
-    DrawingReader rd(f, chunk);
-    for (Conv c : convs) {
-        Step s;
-        if (c == Conv::word) {
-            Token t;
-            s.ok = rd.read_word(t);
-            if (s.ok) s.text.assign(t.text, strnlen(t.text, kTokenMax));
-        } else if (c == Conv::integer) {
-            s.ok = rd.read_int(s.i);
-        } else {
-            s.ok = rd.read_double(s.d);
-        }
-        EXPECT_FALSE(rd.error()) << rd.error_text();
-        s.consumed = static_cast<long>(rd.consumed());
-        s.eof = rd.eof();
-        steps.push_back(s);
-    }
-    std::fclose(f);
-    return steps;
+std::string shown(const Step& s) {
+    char d[64];
+    std::snprintf(d, sizeof d, "%a", s.d);
+    return "ok=" + std::to_string(s.ok) + " value=" + std::to_string(s.i) + "/" + d + "/" + s.text +
+           " consumed=" + std::to_string(s.consumed) + " eof=" + std::to_string(s.eof);
 }
 
 // Compares the two read by read; the message names the input on a failure.
 ::testing::AssertionResult agree(const std::string& bytes, const std::vector<Conv>& convs, std::size_t chunk) {
-    const auto want = reference(bytes, convs);
-    const auto got = ours(bytes, convs, chunk);
+    const auto want = read_all(bytes, convs, 0);
+    const auto got = read_all(bytes, convs, chunk);
     for (std::size_t k = 0; k < convs.size(); ++k) {
-        const Step& w = want[k];
-        const Step& g = got[k];
-        bool same = w.ok == g.ok && w.consumed == g.consumed && w.eof == g.eof;
-        if (same && w.ok) {
-            if (convs[k] == Conv::word) same = w.text == g.text;
-            if (convs[k] == Conv::integer) same = w.i == g.i;
-            if (convs[k] == Conv::real) same = std::memcmp(&w.d, &g.d, sizeof(double)) == 0;
-        }
-        if (!same) {
-            std::string shown = bytes.size() > 200 ? bytes.substr(0, 200) + "..." : bytes;
-            return ::testing::AssertionFailure()
-                   << "read " << k << " (" << describe(convs[k]) << ") of \"" << shown << "\" (chunk " << chunk
-                   << "): C library ok=" << w.ok << " value=" << w.i << "/" << hex(w.d) << "/" << w.text
-                   << " consumed=" << w.consumed << " eof=" << w.eof << "; ours ok=" << g.ok << " value=" << g.i
-                   << "/" << hex(g.d) << "/" << g.text << " consumed=" << g.consumed << " eof=" << g.eof;
-        }
+        if (want[k] == got[k]) continue;
+        const char* conv = convs[k] == Conv::word ? "%s" : convs[k] == Conv::integer ? "%d" : "%lf";
+        return ::testing::AssertionFailure() << "read " << k << " (" << conv << ") of \""
+                                             << (bytes.size() > 200 ? bytes.substr(0, 200) + "..." : bytes)
+                                             << "\" (chunk " << chunk << "): C library " << shown(want[k])
+                                             << "; ours " << shown(got[k]);
     }
     return ::testing::AssertionSuccess();
 }

@@ -3,23 +3,20 @@
 #define ZORVEL_TEST_SUPPORT_H
 
 #include <cstdio>
-#include <memory>
+#include <cstdlib>
+#include <filesystem>
 #include <string>
 
-#include "dialogue.h"
+#include "console.h"
 #include "elevation_grid.h"
+#include "files.h"
 #include "grid.h"
 
 namespace zorvel::test {
 
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
-
 // A stream holding `text`, read from its start.
-inline File stream_of(const std::string& text) {
-    File f(std::tmpfile());
+inline FileHandle stream_of(const std::string& text) {
+    FileHandle f(std::tmpfile());
     std::fwrite(text.data(), 1, text.size(), f.get());
     std::rewind(f.get());
     return f;
@@ -31,22 +28,18 @@ inline std::string contents(std::FILE* f) {
     const long at = std::ftell(f);
     std::rewind(f);
     std::string s;
-    int c;
-    while ((c = std::getc(f)) != EOF) s.push_back(static_cast<char>(c));
+    for (int c; (c = std::getc(f)) != EOF;) s.push_back(static_cast<char>(c));
     std::fseek(f, at, SEEK_SET);
     return s;
 }
 
 // A console whose answers are `answers` and whose output and errors are kept.
 struct ScriptedConsole {
-    File in, out, err;
+    FileHandle in, out, err;
     Console con;
     explicit ScriptedConsole(const std::string& answers)
         : in(stream_of(answers)), out(std::tmpfile()), err(std::tmpfile()) {
-        con.in = in.get();
-        con.out = out.get();
-        con.err = err.get();
-        con.interactive = false;
+        con = Console{in.get(), out.get(), err.get(), false};
     }
     std::string output() const { return contents(out.get()); }
     std::string errors() const { return contents(err.get()); }
@@ -80,23 +73,13 @@ inline std::string picture(const ElevationGrid& g, int rows, int cols, double al
 // A class grid from a picture: '.' empty, a digit its class number.
 inline Grid<unsigned char> class_grid(const std::string& pic, int rows, int cols) {
     Grid<unsigned char> g = Grid<unsigned char>::make(cols, rows);
-    std::size_t k = 0;
-    for (int i = 0; i < rows; ++i) {
-        for (int j = 0; j < cols; ++j, ++k)
-            g[i][j] = pic[k] == '.' ? kEmptyCell : static_cast<unsigned char>(pic[k] - '0');
-        ++k;  // line end
-    }
+    for (int i = 0; i < rows; ++i)
+        for (int j = 0; j < cols; ++j) {
+            const char c = pic[static_cast<std::size_t>(i * (cols + 1) + j)];
+            g[i][j] = c == '.' ? kEmptyCell : static_cast<unsigned char>(c - '0');
+        }
     return g;
 }
-
-}  // namespace zorvel::test
-
-#endif
-
-#include <cstdlib>
-#include <filesystem>
-
-namespace zorvel::test {
 
 // A fresh folder under the system's temporary folder, removed at the end.
 struct TempDir {
@@ -114,3 +97,5 @@ struct TempDir {
 };
 
 }  // namespace zorvel::test
+
+#endif

@@ -8,15 +8,11 @@
 namespace zorvel {
 namespace {
 
-using test::stream_of;
-
 TEST(DrawingReader, RewindStartsAgainWithIndicatorsCleared) {
-    auto f = stream_of("1 2");
+    auto f = test::stream_of("1 2");
     DrawingReader rd(f.get(), 2);
     int v = 0;
-    ASSERT_TRUE(rd.read_int(v));
-    ASSERT_TRUE(rd.read_int(v));
-    EXPECT_EQ(v, 2);
+    ASSERT_TRUE(rd.read_int(v) && rd.read_int(v));
     EXPECT_TRUE(rd.eof());
     rd.rewind();
     EXPECT_FALSE(rd.eof());
@@ -27,31 +23,22 @@ TEST(DrawingReader, RewindStartsAgainWithIndicatorsCleared) {
 
 TEST(DrawingReader, NumberLongerThanTheBoundIsAnErrorButAWordIsNot) {
     const std::string digits(kWordMax + 10, '7');
-    {
-        auto f = stream_of(digits + " 5");
-        DrawingReader rd(f.get());
-        int v = 0;
-        EXPECT_FALSE(rd.read_int(v));
-        EXPECT_TRUE(rd.error());
-    }
-    {
-        auto f = stream_of(digits + " 5");
-        DrawingReader rd(f.get());
-        Token t;
-        ASSERT_TRUE(rd.read_word(t));
-        int v = 0;
-        ASSERT_TRUE(rd.read_int(v));
-        EXPECT_EQ(v, 5);
-    }
-    {
-        // a long word that stops being a number early is read as the C library reads it
-        auto f = stream_of("12" + std::string(kWordMax + 10, 'x'));
-        DrawingReader rd(f.get());
-        int v = 0;
-        ASSERT_TRUE(rd.read_int(v));
-        EXPECT_EQ(v, 12);
-        EXPECT_FALSE(rd.error());
-    }
+    int v = 0;
+    auto number = test::stream_of(digits + " 5");
+    DrawingReader a(number.get());
+    EXPECT_FALSE(a.read_int(v));
+    EXPECT_TRUE(a.error());
+    auto word = test::stream_of(digits + " 5");
+    DrawingReader b(word.get());
+    Token t;
+    ASSERT_TRUE(b.read_word(t) && b.read_int(v));
+    EXPECT_EQ(v, 5);
+    // a long word that stops being a number early is read as the C library reads it
+    auto early = test::stream_of("12" + std::string(kWordMax + 10, 'x'));
+    DrawingReader c(early.get());
+    ASSERT_TRUE(c.read_int(v));
+    EXPECT_EQ(v, 12);
+    EXPECT_FALSE(c.error());
 }
 
 }  // namespace

@@ -1,0 +1,102 @@
+// The two passes, with and without their shortcuts: pass one split between
+// two threads against one thread, pass two replayed from the log against
+// reading the drawing again. Every result is compared bit for bit.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <random>
+#include <string>
+
+#include "drawings.h"
+#include "passes.h"
+#include "test_support.h"
+
+namespace zorvel {
+namespace {
+
+using test::Twist;
+
+std::string bits(double v) { return std::to_string(bits_of(v)); }
+
+// Both passes over the drawing at path, as the run takes them: pass one read
+// by two threads from `ahead` bytes on, its log bounded by log_bound; angle
+// 17 between them. Everything they leave is written down.
+struct BothPasses {
+    bool split = false, usable_log = false;
+    std::string seen;
+};
+
+BothPasses both_passes(const std::string& path, int reg, std::size_t ahead, std::size_t log_bound) {
+    BothPasses r;
+    FileHandle f(std::fopen(path.c_str(), "r"));
+    test::ScriptedConsole sc("");
+    DrawingScan d(f.get(), path, reg);
+    auto one = pass_one(sc.con, d, PassOneOptions{2.5, ahead, log_bound});
+    if (one) {
+        r.split = one->split;
+        r.usable_log = one->log.usable();
+        r.seen = "segm " + std::to_string(d.st.segm) + " range " + bits(one->tally.range.min_dyn) + " " +
+                 bits(one->tally.range.max_dyn) + " width " + std::to_string(one->tally.count.width()) + " texte " +
+                 d.st.texte.text + " val " + std::to_string(d.st.val) + " v " + bits(d.st.dval1) + " " +
+                 bits(d.st.dval2) + " " + bits(d.st.dval3) + "\n";
+        d.rewind();
+        auto two = pass_two(sc.con, d, PassTwoOptions{2.5, RotationChoice{17, 0}, one->tally.count.width(), 0},
+                            std::move(one->log));
+        for (int i = 0; two && i < two->nb_lig; ++i)
+            for (int j = 0; j < two->nb_col; ++j) r.seen += bits(two->dtab.at(i, j)) + (j + 1 < two->nb_col ? "," : "\n");
+    }
+    r.seen += sc.output() + "|" + sc.errors();
+    return r;
+}
+
+TEST(Passes, ShortcutsGiveWhatThePlainWayGives) {
+    test::TempDir dir;
+    const std::string path = dir.root() + "d.dxf";
+    std::mt19937 rng(11);
+    int split = 0, replayed = 0, cases = 0;
+    for (Twist twist : test::kAllTwists) {
+        for (int polylines : {1, 40, 300}) {
+            for (int reg : {4, 0}) {
+                SCOPED_TRACE(testing::Message() << "twist " << static_cast<int>(twist) << ", " << polylines
+                                                << " polylines, skip " << reg);
+                std::ofstream(path, std::ios::binary) << test::drawing(polylines, twist, rng);
+                const BothPasses plain = both_passes(path, reg, SIZE_MAX, 0);
+                const BothPasses fast = both_passes(path, reg, 0, std::size_t{1} << 24);
+                EXPECT_FALSE(plain.split || plain.usable_log);
+                EXPECT_EQ(fast.seen, plain.seen);
+                split += fast.split;
+                replayed += fast.usable_log;
+                ++cases;
+                // a regular drawing read with its own skip count takes both
+                // shortcuts; extents in the second half take neither
+                const bool regular = twist == Twist::none || twist == Twist::nan_and_signed_zero ||
+                                     twist == Twist::no_final_newline || twist == Twist::full_precision;
+                if (regular && reg == 4 && polylines >= 40) {
+                    EXPECT_TRUE(fast.split && fast.usable_log);
+                }
+                if (twist == Twist::second_extmax && polylines >= 40) {
+                    EXPECT_FALSE(fast.split || fast.usable_log);
+                }
+            }
+        }
+    }
+    EXPECT_GT(split, 0);
+    EXPECT_LT(replayed, cases);
+}
+
+TEST(Passes, LogPastItsBoundIsGivenUp) {
+    test::TempDir dir;
+    const std::string path = dir.root() + "d.dxf";
+    std::mt19937 rng(8);
+    std::ofstream(path, std::ios::binary) << test::drawing(300, Twist::full_precision, rng);
+    const BothPasses plain = both_passes(path, 4, SIZE_MAX, 0);
+    for (std::size_t bound : {std::size_t{100}, std::size_t{5000}}) {
+        const BothPasses small = both_passes(path, 4, 0, bound);
+        EXPECT_FALSE(small.usable_log);
+        EXPECT_EQ(small.seen, plain.seen);
+    }
+}
+
+}  // namespace
+}  // namespace zorvel
