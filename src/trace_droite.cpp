@@ -105,9 +105,13 @@ std::vector<Run> coordinate_runs(double p0, double d, long long kmax) {
         const double p2 = p1 + d;
         const double p3 = p2 + d;
         const Spacing s = spacing_of(p1);
+        const double q2 = p2 / s.u;
+        const double q3 = p3 / s.u;
+        // beyond the binade either way: not worth a run
+        if (!(std::fabs(q2) <= kDeepHigh && std::fabs(q3) <= kDeepHigh)) continue;
         // multiples of u no larger than 2^53 u: the quotients are exact
-        const auto m2 = static_cast<std::int64_t>(p2 / s.u);
-        const auto m3 = static_cast<std::int64_t>(p3 / s.u);
+        const auto m2 = static_cast<std::int64_t>(q2);
+        const auto m3 = static_cast<std::int64_t>(q3);
         const bool positive = p1 > 0;
         // both deep inside: neither p1 + d nor p2 + d left the binade
         if (!deep(m2, s, positive) || !deep(m3, s, positive)) continue;
