@@ -1,9 +1,13 @@
 #include "console.h"
 
+#include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <type_traits>
 
 #include "drawing_reader.h"
+#include "interrupts.h"
 
 #ifdef _WIN32
 #include <conio.h>
@@ -17,18 +21,16 @@ namespace zorvel {
 
 namespace {
 
+// Why a word is no answer to a number question.
+constexpr const char* kNotANumber = "\n respuesta no valida: se espera un numero ";
+constexpr const char* kComma = "\n respuesta no valida: escriba los decimales con punto (10.5, no 10,5) ";
+constexpr const char* kNotWhole = "\n respuesta no valida: se espera un numero entero ";
+constexpr const char* kOutOfRange = "\n respuesta no valida: numero fuera de rango ";
+
 bool blank(int c) { return c != EOF && is_blank(static_cast<unsigned char>(c)); }
 
 void end_of_input(Console& con, const char* what) {
     stop_line(con, std::string("fin de la entrada: falta ") + what);
-}
-
-// The rest of a word that a number conversion refused, without going past it.
-void drop_rest_of_word(std::FILE* in) {
-    int c;
-    while ((c = std::getc(in)) != EOF && !blank(c)) {
-    }
-    if (c != EOF) std::ungetc(c, in);
 }
 
 void show_prompt(Console& con, const char* prompt) {
@@ -37,23 +39,71 @@ void show_prompt(Console& con, const char* prompt) {
     std::fflush(con.out);
 }
 
+// One word ("%s" with no length limit: paths of any length are held);
+// nullopt at end of input.
+std::optional<std::string> read_word(std::FILE* in) {
+    int c;
+    while (blank(c = std::getc(in))) {
+    }
+    if (c == EOF) return std::nullopt;
+    std::string word;
+    do {
+        word.push_back(static_cast<char>(c));
+    } while ((c = std::getc(in)) != EOF && !blank(c));
+    if (c != EOF) std::ungetc(c, in);
+    return word;
+}
+
+// The word as a number when the C library reads all of it as one, or why not.
 template <typename T>
-std::optional<T> ask_number(Console& con, const char* prompt, const char* what, const char* format,
-                            const Check<T>& check) {
+std::optional<T> whole_number(const std::string& word, const char*& why) {
+    const char* w = word.c_str();
+    char* end = nullptr;
+    errno = 0;
+    const double d = std::strtod(w, &end);
+    const bool number = end != w && *end == '\0';
+    if constexpr (std::is_same_v<T, double>) {
+        if (number) return d;
+    } else {
+        char* int_end = nullptr;
+        errno = 0;
+        const long n = std::strtol(w, &int_end, 10);
+        if (int_end != w && *int_end == '\0') {
+            if (errno != ERANGE && n >= INT_MIN && n <= INT_MAX) return static_cast<int>(n);
+            why = kOutOfRange;
+            return std::nullopt;
+        }
+        if (number) {
+            why = kNotWhole;
+            return std::nullopt;
+        }
+    }
+    // 10,5: the decimal comma of a Spanish keyboard
+    std::string dotted = word;
+    for (char& c : dotted)
+        if (c == ',') c = '.';
+    (void)std::strtod(dotted.c_str(), &end);
+    why = dotted != word && end != dotted.c_str() && *end == '\0' ? kComma : kNotANumber;
+    return std::nullopt;
+}
+
+template <typename T>
+std::optional<T> ask_number(Console& con, const char* prompt, const char* what, const Check<T>& check) {
     for (;;) {
         show_prompt(con, prompt);
-        T v{};
-        const int got = std::fscanf(con.in, format, &v);
-        if (got == EOF) {
+        const auto word = read_word(con.in);
+        if (!word) {
             end_of_input(con, what);
             return std::nullopt;
         }
-        if (got != 1) {
-            drop_rest_of_word(con.in);
-            std::fputs("\n respuesta no valida: se espera un numero ", con.out);
+        // the whole word, or nothing: "10abc" is no 10
+        const char* why = nullptr;
+        const auto v = whole_number<T>(*word, why);
+        if (!v) {
+            std::fputs(why, con.out);
             continue;
         }
-        const Verdict verdict = check ? check(v) : Verdict::accept();
+        const Verdict verdict = check ? check(*v) : Verdict::accept();
         if (verdict.accepted) return v;
         if (verdict.refusal != nullptr) std::fputs(verdict.refusal, con.out);
     }
@@ -73,28 +123,17 @@ Console standard_console() {
 
 std::optional<std::string> ask_word(Console& con, const char* prompt, const char* what) {
     show_prompt(con, prompt);
-    // "%s" with no length limit: paths of any length are held
-    int c;
-    while (blank(c = std::getc(con.in))) {
-    }
-    if (c == EOF) {
-        end_of_input(con, what);
-        return std::nullopt;
-    }
-    std::string word;
-    do {
-        word.push_back(static_cast<char>(c));
-    } while ((c = std::getc(con.in)) != EOF && !blank(c));
-    if (c != EOF) std::ungetc(c, con.in);
+    auto word = read_word(con.in);
+    if (!word) end_of_input(con, what);
     return word;
 }
 
 std::optional<int> ask_int(Console& con, const char* prompt, const char* what, const Check<int>& check) {
-    return ask_number<int>(con, prompt, what, "%d", check);
+    return ask_number<int>(con, prompt, what, check);
 }
 
 std::optional<double> ask_double(Console& con, const char* prompt, const char* what, const Check<double>& check) {
-    return ask_number<double>(con, prompt, what, "%lf", check);
+    return ask_number<double>(con, prompt, what, check);
 }
 
 void stop_line(Console& con, const std::string& text) {
@@ -102,6 +141,8 @@ void stop_line(Console& con, const std::string& text) {
     std::fprintf(con.err, "zorvel_raster: %s\n", text.c_str());
     std::fflush(con.err);
 }
+
+void warn_line(Console& con, const std::string& text) { stop_line(con, "aviso: " + text); }
 
 void stop_no_memory(Console& con, const char* what, int nb_lig, int nb_col) {
     stop_line(con, std::string("sin memoria para ") + what + " de " + std::to_string(nb_lig) + " lineas y " +
@@ -111,20 +152,38 @@ void stop_no_memory(Console& con, const char* what, int nb_lig, int nb_col) {
 void wait_key(Console& con) {
     std::fflush(con.out);
     if (!con.interactive) return;
+    // without a word, a program that waits looks like one that hangs
+    const auto say = [&] {
+        std::fputs("zorvel_raster: pulse una tecla para terminar\n", con.err);
+        std::fflush(con.err);
+    };
 #ifdef _WIN32
+    say();
     (void)_getch();
 #else
     const int fd = fileno(con.in);
     termios saved{};
     if (tcgetattr(fd, &saved) != 0) return;
+    // Ctrl-C and SIGTERM during the wait put the terminal back too
+    restore_on_interrupt(fd, &saved);
     termios raw = saved;
     raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
     raw.c_cc[VMIN] = 1;
     raw.c_cc[VTIME] = 0;
     tcsetattr(fd, TCSANOW, &raw);
-    char key = 0;
-    [[maybe_unused]] const ssize_t got = read(fd, &key, 1);
+    say();
+    unsigned char key[64];
+    if (read(fd, key, 1) == 1) {
+        // a key that sends several bytes (an arrow, F5) sends them at once:
+        // what follows within a tenth of a second belongs to it
+        raw.c_cc[VMIN] = 0;
+        raw.c_cc[VTIME] = 1;
+        tcsetattr(fd, TCSANOW, &raw);
+        while (read(fd, key, sizeof key) > 0) {
+        }
+    }
     tcsetattr(fd, TCSANOW, &saved);
+    restore_on_interrupt(fd, nullptr);
 #endif
 }
 

@@ -42,6 +42,8 @@ std::optional<double> ask_double(Console& con, const char* prompt, const char* w
 
 // Prints the one line on standard error that ends a run.
 void stop_line(Console& con, const std::string& text);
+// Prints a warning line on standard error; the run goes on.
+void warn_line(Console& con, const std::string& text);
 // The stop line of an allocation that failed: what it was for, and the grid's size.
 void stop_no_memory(Console& con, const char* what, int nb_lig, int nb_col);
 // Waits for one key press, unechoed, when the answers come from a terminal.

@@ -36,12 +36,6 @@ void print_banner(Console& con) {
     for (const std::string& r : rows) std::fprintf(con.out, "\n\t%s", r.c_str());
 }
 
-FileHandle open_output(Console& con, const std::string& path, const char* mode) {
-    FileHandle f(std::fopen(path.c_str(), mode));
-    if (!f) stop_line(con, "no se puede crear " + path + ": " + std::strerror(errno));
-    return f;
-}
-
 }  // namespace
 
 std::string data_root() {
@@ -86,9 +80,11 @@ std::optional<RunFiles> opening(Console& con, const std::string& root) {
     rf.nomim2 = base + "_zorvl.raw";
     rf.nomdescr2 = base + "_zorvl.txt";
     rf.nomdescr3 = base + "_zorvl_tab.txt";
-    if (!(rf.f2 = open_output(con, rf.nomim2, "wb"))) return std::nullopt;
-    if (!(rf.f2d = open_output(con, rf.nomdescr2, "w"))) return std::nullopt;
-    if (!(rf.f3d = open_output(con, rf.nomdescr3, "w"))) return std::nullopt;
+    // created here, under temporary names, so that an output that cannot
+    // be created stops the run before the pixel size
+    if (!rf.pending.create(con, rf.nomim2, "wb", rf.f2) || !rf.pending.create(con, rf.nomdescr2, "w", rf.f2d) ||
+        !rf.pending.create(con, rf.nomdescr3, "w", rf.f3d))
+        return std::nullopt;
     return rf;
 }
 

@@ -57,9 +57,20 @@ bool group_loop(DrawingReader& rd, ScanState& st, double& x, double& y, double& 
 
 void segment_line(std::FILE* out, int segm) { std::fprintf(out, "\tsegment %d            \r        ", segm); }
 
+int fitting_skip_count(DrawingReader& rd, std::size_t at) {
+    Token t;
+    if (!rd.seek(at) || !rd.read_word(t) || std::strcmp(t.text, "VERTEX") != 0) return -1;
+    for (int k = 0; k < kSkipLookAhead && rd.read_word(t); ++k)
+        if (std::strcmp(t.text, "10") == 0) return k;
+    return -1;
+}
+
 PassEnd scan_pass(DrawingReader& rd, ScanState& st, Extents& ext, ContourSink& sink, std::FILE* out,
                   ScanRecorder* recorder) {
     st.segm = 0;
+    st.vertices = 0;
+    st.misplaced = 0;
+    st.first_vertex = SIZE_MAX;
     return scan_until(rd, st, ext, sink, out, SIZE_MAX, recorder);
 }
 
@@ -97,13 +108,17 @@ PassEnd scan_until(DrawingReader& rd, ScanState& st, Extents& ext, ContourSink& 
                 for (int k2 = 0; k2 < st.reg && !rd.eof() && !rd.error(); ++k2) (void)rd.read_word(st.texte);
                 // X, Y and elevation are taken by position, whatever the codes
                 // say; a failed read keeps the previous vertex's value
-                (void)rd.read_int(st.val);
-                (void)rd.read_double(st.dval1);
-                (void)rd.read_int(st.val);
-                (void)rd.read_double(st.dval2);
-                (void)rd.read_int(st.val);
-                (void)rd.read_double(st.dval3);
-                (void)rd.read_int(st.val);
+                {
+                    bool fits = rd.read_int(st.val) && st.val == 10;
+                    (void)rd.read_double(st.dval1);
+                    fits = rd.read_int(st.val) && st.val == 20 && fits;
+                    (void)rd.read_double(st.dval2);
+                    fits = rd.read_int(st.val) && st.val == 30 && fits;
+                    (void)rd.read_double(st.dval3);
+                    (void)rd.read_int(st.val);
+                    if (st.vertices++ == 0) st.first_vertex = top;
+                    st.misplaced += fits ? 0 : 1;
+                }
                 if (rd.error()) return PassEnd::read_error;
                 if (recorder != nullptr)
                     recorder->vertex(top, st.dval1, st.dval2, st.dval3, failed_top, rd.failed_reads());

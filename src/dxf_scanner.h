@@ -5,6 +5,7 @@
 #define ZORVEL_DXF_SCANNER_H
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 
 #include "contour_sink.h"
@@ -23,6 +24,12 @@ struct ScanState {
     double dval2 = 0.0;   // Y of the vertex read last
     double dval3 = 0.0;   // elevation of the vertex read last
     int segm = 0;         // POLYLINE keywords met in this pass
+    // how the vertex records of this pass fitted the skip count: the records,
+    // those without the codes 10, 20 and 30 where it puts them, and the
+    // offset of the first one's keyword
+    long vertices = 0;
+    long misplaced = 0;
+    std::size_t first_vertex = SIZE_MAX;
 };
 
 // What the scanner tells the one writing the drawing down (the vertex log),
@@ -49,8 +56,15 @@ enum class PassEnd {
 // The progress line of the polyline numbered segm.
 void segment_line(std::FILE* out, int segm);
 
+// The number of words between the keyword VERTEX at offset `at` of the
+// drawing and the first word "10" after it: the skip count that fits that
+// record; -1 when no "10" follows within kSkipLookAhead words.
+constexpr int kSkipLookAhead = 64;
+int fitting_skip_count(DrawingReader& rd, std::size_t at);
+
 // One pass from the reader's position to the end of the drawing; it counts
-// the polylines from 0 and writes a progress line for each to out.
+// the polylines and the vertices from 0 and writes a progress line for each
+// polyline to out.
 PassEnd scan_pass(DrawingReader& rd, ScanState& st, Extents& ext, ContourSink& sink, std::FILE* out,
                   ScanRecorder* recorder = nullptr);
 

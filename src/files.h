@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "console.h"
 
@@ -15,8 +17,35 @@ struct FileCloser {
 };
 using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 
+// The outputs of a run are written under temporary names beside their own
+// and take their names only when the run completes: a run that stops
+// leaves the files of an earlier run as they were, and no file of its own.
+class PendingOutputs {
+public:
+    PendingOutputs() = default;
+    PendingOutputs(PendingOutputs&& o) noexcept : files_(std::move(o.files_)) { o.files_.clear(); }
+    PendingOutputs& operator=(PendingOutputs&& o) noexcept;
+    ~PendingOutputs();  // removes the files not committed
+
+    // Opens a new temporary file beside `path` with `mode`; false, after a
+    // stop line naming path (the message of an output that cannot be
+    // created), when it cannot.
+    bool create(Console& con, const std::string& path, const char* mode, FileHandle& f);
+    // Gives every file its name; false, after a stop line, when one cannot take it.
+    bool commit(Console& con);
+
+private:
+    struct Pending {
+        std::string temp;
+        std::string path;
+    };
+    void remove_all();
+    std::vector<Pending> files_;
+};
+
 // The four files and their paths, opened by the dialogue.
 struct RunFiles {
+    PendingOutputs pending;  // first: destroyed last, once the outputs are closed
     FileHandle f1;   // input drawing, read
     FileHandle f2;   // raw image, written in binary
     FileHandle f2d;  // descriptor text

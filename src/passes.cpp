@@ -20,6 +20,20 @@ bool pass_ended(Console& con, const DrawingScan& d, PassEnd end) {
     return end == PassEnd::end_of_file;
 }
 
+// A wrong skip count reads no error: warn of the usual signs of one, on
+// standard error, and name the skip count the first vertex record asks.
+void warn_of_skip_count(Console& con, DrawingScan& d, const VertexTally& tally) {
+    if (d.st.vertices > 0 && d.st.misplaced * 2 > d.st.vertices) {
+        const int fits = fitting_skip_count(d.rd, d.st.first_vertex);
+        warn_line(con, "en " + d.path + " los codigos 10, 20 y 30 de los vertices no estan donde los pone el "
+                           "numero de registros anteriores en Vertex (" + std::to_string(d.st.reg) + "); " +
+                           (fits >= 0 ? "el primer vertice pide " + std::to_string(fits)
+                                      : std::string("no se encuentra el codigo 10 tras VERTEX")));
+    }
+    if (d.st.vertices > 0 && tally.nonzero == 0)
+        warn_line(con, "todas las elevaciones leidas en " + d.path + " son 0");
+}
+
 // Pass one's sink: the first grid, and the tally of the vertices.
 class MeasuringPass final : public ContourSink {
 public:
@@ -146,6 +160,7 @@ std::optional<PassOne> pass_one(Console& con, DrawingScan& d, const PassOneOptio
         }
     }
     if (!pass_ended(con, d, end)) return std::nullopt;
+    warn_of_skip_count(con, d, one.tally);
     if (!sink.grid) {
         stop_line(con, "el dibujo " + d.path + " no da la Y maxima (codigo 20 de $EXTMAX): no hay cuadricula");
         return std::nullopt;

@@ -38,6 +38,8 @@ int run(Console& con, RunState& rs, const std::string& root) {
     if (!treatment(con, rs)) return 1;
     if (!crop_and_describe(con, rs)) return 1;
     if (!save(con, rs.image, rs.files.f2, rs.files.nomim2)) return 1;
+    // the outputs replace those of an earlier run only now, all three written
+    if (!rs.files.pending.commit(con)) return 1;
     // the console is the last output: a failure to write it is a failure of the run
     return std::fflush(con.out) == 0 ? 0 : 1;
 }

@@ -133,6 +133,10 @@ bool ScanAhead::join(ScanState& st, VertexTally& tally, std::FILE* out, VertexLo
     if (tally.range.min_dyn > tally_.range.min_dyn) tally.range.min_dyn = tally_.range.min_dyn;
     if (tally.range.max_dyn < tally_.range.max_dyn) tally.range.max_dyn = tally_.range.max_dyn;
     tally.count.add(tally_.count);
+    tally.nonzero += tally_.nonzero;
+    if (st.vertices == 0) st.first_vertex = st_.first_vertex;
+    st.vertices += st_.vertices;
+    st.misplaced += st_.misplaced;
     if (log != nullptr) log->append(std::move(log_));
     return true;
 }

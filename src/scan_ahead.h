@@ -38,9 +38,11 @@ struct ElevationRange {
 struct VertexTally {
     ElevationRange range;
     ElevationCount count;  // the distinct elevations
+    long nonzero = 0;      // vertices whose elevation is not 0
     void take(double alti) {
         range.take(alti);
         count.take(alti);
+        nonzero += alti != 0.0;
     }
 };
 

@@ -4,10 +4,11 @@
 #
 # The case folder holds answers.txt (one answer per line: the first two are
 # the folder and the drawing name), drawing.dxf (left out for a missing
-# drawing) and expected/: status (the exit status), stdout.txt and
-# stderr.txt (where given; @ROOT@ stands for the data root), the output files
-# by name (large ones packed in outputs.tar.gz), and absent.txt listing
-# outputs that must not exist.
+# drawing), before/ (files of an earlier run, put in the folder first, when
+# given) and expected/: status (the exit status), stdout.txt and stderr.txt
+# (where given; @ROOT@ stands for the data root), the output files by name
+# (large ones packed in outputs.tar.gz), absent.txt listing outputs that must
+# not exist, and folder.txt listing every file the folder must hold.
 
 foreach(var BIN CASE_DIR WORK_DIR)
   if(NOT DEFINED ${var})
@@ -24,6 +25,10 @@ set(data_dir "${root}${folder}")
 file(MAKE_DIRECTORY "${data_dir}")
 if(EXISTS "${CASE_DIR}/drawing.dxf")
   configure_file("${CASE_DIR}/drawing.dxf" "${data_dir}/${drawing}.dxf" COPYONLY)
+endif()
+if(IS_DIRECTORY "${CASE_DIR}/before")
+  file(GLOB earlier "${CASE_DIR}/before/*")
+  file(COPY ${earlier} DESTINATION "${data_dir}")
 endif()
 
 execute_process(
@@ -85,7 +90,7 @@ endforeach()
 
 file(GLOB outputs RELATIVE "${CASE_DIR}/expected" "${CASE_DIR}/expected/*")
 foreach(name ${outputs})
-  if(NOT name MATCHES "^(status|stdout.txt|stderr.txt|absent.txt|outputs.tar.gz)$")
+  if(NOT name MATCHES "^(status|stdout.txt|stderr.txt|absent.txt|folder.txt|outputs.tar.gz)$")
     compare_files("${name}" "${CASE_DIR}/expected/${name}" "${data_dir}/${name}")
   endif()
 endforeach()
@@ -106,6 +111,17 @@ if(EXISTS "${CASE_DIR}/expected/absent.txt")
       set(failures 1)
     endif()
   endforeach()
+endif()
+
+if(EXISTS "${CASE_DIR}/expected/folder.txt")
+  file(STRINGS "${CASE_DIR}/expected/folder.txt" want_files)
+  file(GLOB held RELATIVE "${data_dir}" "${data_dir}/*")
+  list(SORT held)
+  list(SORT want_files)
+  if(NOT held STREQUAL want_files)
+    message(SEND_ERROR "the folder holds ${held}, expected ${want_files}")
+    set(failures 1)
+  endif()
 endif()
 
 file(READ "${CASE_DIR}/expected/status" want_status)

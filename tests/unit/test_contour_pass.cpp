@@ -114,13 +114,15 @@ TEST(ContourPass, DrawerOnASecondThreadDrawsWhatOneThreadDraws) {
     EXPECT_EQ(run(3), one);
 }
 
-TEST(ContourPass, GridLargerThanTheMemoryIsRefusedBeforeAllocation) {
-    // one byte a cell and the row pointers: 1002 x 1002 fits in 1.1 MB, not in 1 MB
+TEST(ContourPass, MemoryCheckCountsTheBytesACellTakes) {
+    // 6,000 x 10,000 cells of one byte (which become the class grid) and
+    // their row pointers fit in 64 MiB; of eight bytes, and a class grid more, they do not
     test::ScriptedConsole sc("");
-    EXPECT_TRUE(grid_setup(sc.con, 1000, 1000, 1, 1100000));
-    EXPECT_FALSE(grid_setup(sc.con, 1000, 1000, 1, 1000000));
+    EXPECT_TRUE(grid_setup(sc.con, 6000, 10000, 1, 64 << 20));
+    EXPECT_FALSE(grid_setup(sc.con, 6000, 10000, 8, 64 << 20));
     EXPECT_FALSE(grid_setup(sc.con, 2000000000, 2000000000, 1, 0));
-    EXPECT_NE(sc.errors().find("la cuadricula de 1000 lineas y 1000 columnas necesita 1 MiB"), std::string::npos)
+    EXPECT_EQ(sc.errors().substr(0, 107),
+              "zorvel_raster: la cuadricula de 6000 lineas y 10000 columnas necesita 515 MiB de memoria y solo hay 64 MiB\n")
         << sc.errors();
 }
 
