@@ -17,10 +17,12 @@ constexpr int kProgressRows = 200;  // rows between two progress lines
 }  // namespace
 
 Grid<unsigned char> class_assignment(std::FILE* out, ElevationGrid& dtab, int nb_lig, int nb_col,
-                                     const ClassTable& ct) {
+                                     const ClassTable& ct, const ProgressPart& part) {
     std::fputs("\n\n Guardando  \n\n", out);
     const auto progress = [&](int i) {
-        if ((i + 1) % kProgressRows == 0) std::fprintf(out, "\tlinea %d        \r       ", i + 1);
+        if ((i + 1) % kProgressRows != 0) return;
+        std::fprintf(out, "\tlinea %d        \r       ", i + 1);
+        part.at(static_cast<double>(i + 1) / nb_lig);
     };
     return dtab.visit([&](auto& c) {
         using Cells = std::decay_t<decltype(c)>;

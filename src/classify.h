@@ -7,6 +7,7 @@
 #include "classes.h"
 #include "elevation_grid.h"
 #include "grid.h"
+#include "progress.h"
 
 namespace zorvel {
 
@@ -15,7 +16,7 @@ namespace zorvel {
 // line every 200 rows. A grid of one-byte codes becomes tab in place and is
 // taken from dtab; tab is empty when it cannot be had.
 Grid<unsigned char> class_assignment(std::FILE* out, ElevationGrid& dtab, int nb_lig, int nb_col,
-                                     const ClassTable& ct);
+                                     const ClassTable& ct, const ProgressPart& progress = {});
 
 // Empties every interior cell whose only neighbours of its class are two
 // orthogonal ones at a right angle (masks 10, 40, 160 and 130).

@@ -1,11 +1,16 @@
 #include "passes.h"
 
+#include <cmath>
 #include <cstdint>
 #include <optional>
 #include <utility>
 
 #include "contour_drawer.h"
 #include "contour_pass.h"
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 namespace zorvel {
 
@@ -34,14 +39,42 @@ void warn_of_skip_count(Console& con, DrawingScan& d, const VertexTally& tally) 
         warn_line(con, "todas las elevaciones leidas en " + d.path + " son 0");
 }
 
+// Whether the header gave extents of 1e20 or more, the values some writers
+// leave when they have none.
+bool placeholder(const Extents& e) {
+    for (double v : {e.min_x, e.min_y, e.max_x, e.max_y})
+        if (!(std::fabs(v) < 1e20)) return true;
+    return false;
+}
+
+// The grid's extents: the fixed ones, or the header's when usable; nullptr,
+// after a stop line, when they are not.
+const Extents* grid_extents(Console& con, const DrawingScan& d, const PassSetting& s, const Extents& header) {
+    if (s.fixed_extents != nullptr) return s.fixed_extents;
+    if (s.refuse_placeholder_extents && placeholder(header)) {
+        stop_line(con, "el dibujo " + d.path + " no da extensiones utilizables ($EXTMIN, $EXTMAX)" + s.extents_hint);
+        return nullptr;
+    }
+    return &header;
+}
+
 // Pass one's sink: the first grid, and the tally of the vertices.
 class MeasuringPass final : public ContourSink {
 public:
-    MeasuringPass(Console& con, const DrawingScan& d, double pix_size, VertexTally& tally)
-        : con_(con), d_(d), pix_size_(pix_size), tally_(tally) {}
+    MeasuringPass(Console& con, const DrawingScan& d, const PassOneOptions& o, VertexTally& tally)
+        : con_(con), d_(d), o_(o), tally_(tally) {}
     bool max_y_read(const Extents& ext) override {
-        grid = grid_sizing(con_, ext, pix_size_, Approximation::first, d_.path);
+        if (o_.setting.fixed_extents != nullptr) return true;
+        return size(ext);
+    }
+    bool size(const Extents& ext) {
+        const Extents* e = grid_extents(con_, d_, o_.setting, ext);
+        if (e == nullptr) return false;
+        grid = grid_sizing(con_, *e, o_.pix_size, Approximation::first, d_.path);
         return grid.has_value();
+    }
+    void polyline() override {
+        if (d_.size > 0) o_.progress.at(static_cast<double>(d_.rd.consumed()) / static_cast<double>(d_.size));
     }
     bool vertex(double, double, double z) override {
         tally_.take(z);
@@ -52,7 +85,7 @@ public:
 private:
     Console& con_;
     const DrawingScan& d_;
-    double pix_size_;
+    const PassOneOptions& o_;
     VertexTally& tally_;
 };
 
@@ -63,8 +96,16 @@ public:
     DrawingPass(Console& con, const DrawingScan& d, const PassTwoOptions& o) : con_(con), d_(d), o_(o) {}
 
     bool max_y_read(const Extents& ext) override {
+        if (o_.setting.fixed_extents != nullptr) return true;
+        return set_up(ext);
+    }
+    // The final grid for the extents, and the drawer's frame.
+    bool set_up(const Extents& header) {
         // the grid is replaced: every vertex handed over so far is drawn first
         if (drawer_) drawer_->drain();
+        const Extents* e = grid_extents(con_, d_, o_.setting, header);
+        if (e == nullptr) return false;
+        const Extents& ext = *e;
         const auto size = grid_sizing(con_, ext, o_.pix_size, Approximation::second, d_.path);
         if (!size) return false;
         nb_lig_ = size->nb_lig;
@@ -80,10 +121,13 @@ public:
     }
     bool extents_read(const Extents& ext) override {
         // the vertices from here on are placed with the new extents
-        if (drawer_) drawer_->set_frame(frame(ext));
+        if (drawer_ && o_.setting.fixed_extents == nullptr) drawer_->set_frame(frame(ext));
         return true;
     }
-    void polyline() override { flag = 0; }
+    void polyline() override {
+        flag = 0;
+        if (o_.vertices > 0) o_.progress.at(static_cast<double>(handed_) / static_cast<double>(o_.vertices));
+    }
     bool vertex(double x, double y, double z) override {
         if (!drawer_) {
             // nothing is ever drawn without a grid
@@ -92,6 +136,7 @@ public:
         }
         const bool first = flag == 0;
         flag = 1;
+        ++handed_;
         return drawer_->vertex(x, y, z, first) || changed();
     }
     // From here on nothing changes the grid: the caller places vertices too.
@@ -100,7 +145,8 @@ public:
     }
     std::optional<PassTwo> finish() {
         if (!drawer_) {
-            stop_line(con_, "el dibujo " + d_.path + " no da la Y maxima en la segunda lectura: no hay cuadricula");
+            stop_line(con_, "el dibujo " + d_.path + " no da la Y maxima en la segunda lectura: no hay cuadricula" +
+                                o_.setting.extents_hint);
             return std::nullopt;
         }
         drawer_->drain();
@@ -128,6 +174,7 @@ private:
     const PassTwoOptions& o_;
     int nb_lig_ = 0;
     int nb_col_ = 0;
+    long handed_ = 0;  // vertices handed to the drawer
     ElevationGrid dtab_;
     std::optional<ContourDrawer> drawer_;  // after dtab_: it draws into it
 };
@@ -137,6 +184,11 @@ private:
 DrawingScan::DrawingScan(std::FILE* drawing, std::string drawing_path, int reg)
     : f(drawing), path(std::move(drawing_path)), rd(drawing) {
     st.reg = reg;
+#ifndef _WIN32
+    struct stat s {};
+    if (drawing != nullptr && fstat(fileno(drawing), &s) == 0 && S_ISREG(s.st_mode))
+        size = static_cast<std::size_t>(s.st_size);
+#endif
 }
 
 void DrawingScan::rewind() {
@@ -146,7 +198,8 @@ void DrawingScan::rewind() {
 
 std::optional<PassOne> pass_one(Console& con, DrawingScan& d, const PassOneOptions& o) {
     PassOne one{GridSize{0, 0}, VertexTally{{kMinDynStart, kMaxDynStart}, {}}, VertexLog(o.log_bound)};
-    MeasuringPass sink(con, d, o.pix_size, one.tally);
+    MeasuringPass sink(con, d, o, one.tally);
+    if (o.setting.fixed_extents != nullptr && !sink.size(*o.setting.fixed_extents)) return std::nullopt;
     ScanAhead ahead(d.path, d.f, d.st.reg, o.ahead_min_bytes, o.log_bound);
     d.st.segm = 0;
     PassEnd end = scan_until(d.rd, d.st, d.ext, sink, con.out, ahead.split_offset(), &one.log);
@@ -162,9 +215,11 @@ std::optional<PassOne> pass_one(Console& con, DrawingScan& d, const PassOneOptio
     if (!pass_ended(con, d, end)) return std::nullopt;
     warn_of_skip_count(con, d, one.tally);
     if (!sink.grid) {
-        stop_line(con, "el dibujo " + d.path + " no da la Y maxima (codigo 20 de $EXTMAX): no hay cuadricula");
+        stop_line(con, "el dibujo " + d.path + " no da la Y maxima (codigo 20 de $EXTMAX): no hay cuadricula" +
+                           o.setting.extents_hint);
         return std::nullopt;
     }
+    o.progress.at(1.0);
     one.grid = *sink.grid;
     return one;
 }
@@ -172,6 +227,7 @@ std::optional<PassOne> pass_one(Console& con, DrawingScan& d, const PassOneOptio
 std::optional<PassTwo> pass_two(Console& con, DrawingScan& d, const PassTwoOptions& o, VertexLog&& log) {
     const VertexLog used = std::move(log);  // freed when the pass ends
     DrawingPass sink(con, d, o);
+    if (o.setting.fixed_extents != nullptr && !sink.set_up(*o.setting.fixed_extents)) return std::nullopt;
     // the header is read again; the polylines, when pass one could write
     // them down, are replayed from its log
     PassEnd end = scan_until(d.rd, d.st, d.ext, sink, con.out, used.usable() ? used.start() : SIZE_MAX);
@@ -182,6 +238,7 @@ std::optional<PassTwo> pass_two(Console& con, DrawingScan& d, const PassTwoOptio
         end = scan_until(d.rd, d.st, d.ext, sink, con.out, SIZE_MAX);
     }
     if (!pass_ended(con, d, end)) return std::nullopt;
+    o.progress.at(1.0);
     return sink.finish();
 }
 

@@ -17,6 +17,7 @@
 #include "elevation_grid.h"
 #include "extents.h"
 #include "grid_geometry.h"
+#include "progress.h"
 #include "scan_ahead.h"
 #include "vertex_log.h"
 
@@ -34,12 +35,25 @@ struct DrawingScan {
     DrawingReader rd;
     ScanState st;
     Extents ext;
+    std::size_t size = 0;  // bytes, where the file says
+};
+
+// What a command line changes in the passes.
+struct PassSetting {
+    // the extents of the grid whatever the header says (-te), when given
+    const Extents* fixed_extents = nullptr;
+    // header extents of 1e20 or more (left by writers that had none) refused
+    bool refuse_placeholder_extents = false;
+    // added to the stop lines of a drawing that gives no grid
+    std::string extents_hint;
 };
 
 struct PassOneOptions {
     double pix_size;              // as typed
     std::size_t ahead_min_bytes;  // drawings of this many bytes or more are read by two threads
     std::size_t log_bound;        // the most memory the vertex log may take
+    PassSetting setting;
+    ProgressPart progress;
 };
 
 struct PassOne {
@@ -58,6 +72,9 @@ struct PassTwoOptions {
     RotationChoice turn;
     int width;                  // bytes per elevation cell, from pass one's count
     unsigned long long memory;  // the most memory the grids may take; 0: the machine's
+    PassSetting setting;
+    ProgressPart progress;
+    long vertices = 0;  // pass one's count, for the progress
 };
 
 struct PassTwo {

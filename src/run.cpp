@@ -35,7 +35,8 @@ bool crop_and_describe(Console& con, RunState& rs) {
 int run(Console& con, RunState& rs, const std::string& root) {
     if (!open_run(con, rs, root)) return 1;
     if (!pixel_size(con, rs)) return 1;
-    if (!treatment(con, rs)) return 1;
+    DialogueSettings settings(con);
+    if (!treatment(con, rs, settings)) return 1;
     if (!crop_and_describe(con, rs)) return 1;
     if (!save(con, rs.image, rs.files.f2, rs.files.nomim2)) return 1;
     // the outputs replace those of an earlier run only now, all three written

@@ -6,9 +6,11 @@
 
 #include <cstddef>
 
+#include "classes.h"
 #include "extents.h"
 #include "files.h"
 #include "grid.h"
+#include "grid_geometry.h"
 #include "output.h"
 
 namespace zorvel {
@@ -38,6 +40,8 @@ struct RunState {
 
     int val_minimo = 0;  // correspondence table minimum
     int val_maximo = 0;  // correspondence table maximum
+    ClassTable classes;  // the class values
+    RotationChoice turn{0.0, 0};
 
     CroppedImage image;  // nb_lig3, nb_col3 and tab3, a window on tab (declared after it)
 };

@@ -2,52 +2,97 @@
 
 #include <cmath>
 
-#include "classes.h"
 #include "classify.h"
-#include "grid_geometry.h"
-#include "passes.h"
 #include "vertex_log.h"
 
 namespace zorvel {
 
-bool treatment(Console& con, RunState& rs) {
-    std::fputs("\n treatment\n", con.out);
-    const auto reg = ask_int(con, "\n numero de registros anteriores en Vertex ? ", "el numero de registros");
+namespace {
+
+// The lowest and highest whole elevation in rows 0..nb_lig-1 and columns
+// 0..nb_col-1 of dtab, empty cells and values without one left out.
+DrawnRange drawn_range(const ElevationGrid& dtab, int nb_lig, int nb_col) {
+    DrawnRange r{false, 0, 0};
+    const auto take = [&](double alt) {
+        const std::int64_t w = whole_elevation(alt);
+        if (w == -999 || w == kNotWhole) return;
+        r.lowest = r.any ? std::min(r.lowest, static_cast<int>(w)) : static_cast<int>(w);
+        r.highest = r.any ? std::max(r.highest, static_cast<int>(w)) : static_cast<int>(w);
+        r.any = true;
+    };
+    dtab.visit([&](const auto& c) {
+        if constexpr (std::is_same_v<std::decay_t<decltype(c)>, PlainCells>) {
+            for (int i = 0; i < nb_lig; ++i)
+                for (int j = 0; j < nb_col; ++j) take(c.cells[i][j]);
+        } else {
+            // the codes the cells hold, then their elevations
+            std::vector<bool> held(c.values.size());
+            for (int i = 0; i < nb_lig; ++i)
+                for (int j = 0; j < nb_col; ++j) held[c.cells[i][j]] = true;
+            for (std::size_t k = 0; k < held.size(); ++k)
+                if (held[k]) take(c.values[k]);
+        }
+    });
+    return r;
+}
+
+}  // namespace
+
+std::optional<int> DialogueSettings::skip_count(std::FILE*) {
+    std::fputs("\n treatment\n", con_.out);
+    return ask_int(con_, "\n numero de registros anteriores en Vertex ? ", "el numero de registros");
+}
+
+std::optional<RotationChoice> DialogueSettings::rotation() { return rotation_dialogue(con_); }
+
+std::optional<ClassChoice> DialogueSettings::classes(int suggested, const DrawnRange&) {
+    return class_dialogue(con_, suggested);
+}
+
+bool treatment(Console& con, RunState& rs, RunSettings& settings) {
+    const auto reg = settings.skip_count(rs.files.f1.get());
     if (!reg) return false;
     DrawingScan d(rs.files.f1.get(), rs.files.nomim1, *reg);
     const std::size_t log_bound = rs.limits.vertex_log_bytes == RunLimits::kLogBoundOfDrawing
                                       ? vertex_log_bound(rs.files.f1.get())
                                       : rs.limits.vertex_log_bytes;
-    auto one = pass_one(con, d, PassOneOptions{rs.pix_size, rs.limits.ahead_min_bytes, log_bound});
+    const PassSetting setting = settings.pass_setting();
+    Progress* progress = settings.progress();
+    auto one = pass_one(con, d, PassOneOptions{rs.pix_size, rs.limits.ahead_min_bytes, log_bound, setting,
+                                               ProgressPart{progress, 0.0, 0.45}});
     if (!one) return false;
 
     // between the passes
-    const auto turn = rotation_dialogue(con);
+    const auto turn = settings.rotation();
     if (!turn) return false;
     const double pix_size_def = rotated_pixel_size(rs.pix_size, one->grid.nb_col, turn->angle);
     report_pass_one(con.out, d.st.segm, one->tally.range.min_dyn, one->tally.range.max_dyn, d.ext);
+    const long vertices = d.st.vertices;
     d.rewind();
     rs.pix_size = pix_size_def;
+    rs.turn = *turn;
     if (!(pix_size_def > 0.0) || !std::isfinite(pix_size_def)) {
         stop_line(con, "el angulo de rotacion no da un tamano de pixel utilizable");
         return false;
     }
 
-    const PassTwoOptions two_options{rs.pix_size, *turn, one->tally.count.width(), rs.limits.grid_memory};
+    const PassTwoOptions two_options{rs.pix_size, *turn, one->tally.count.width(), rs.limits.grid_memory, setting,
+                                     ProgressPart{progress, 0.45, 0.9}, vertices};
     auto two = pass_two(con, d, two_options, std::move(one->log));
     if (!two) return false;
     rs.nb_lig = two->nb_lig;
     rs.nb_col = two->nb_col;
-    rs.ext = d.ext;
+    rs.ext = setting.fixed_extents != nullptr ? *setting.fixed_extents : d.ext;
 
     // classification
     const int suggested = suggested_interval(distinct_elevations(two->dtab, rs.nb_lig, rs.nb_col));
-    const auto choice = class_dialogue(con, suggested);
+    const auto choice = settings.classes(suggested, drawn_range(two->dtab, rs.nb_lig, rs.nb_col));
     if (!choice) return false;
     rs.val_minimo = choice->val_minimo;
     rs.val_maximo = choice->val_maximo;
+    rs.classes = choice->ct;
     if (!write_table(con, rs.files.f3d, rs.files.nomdescr3, choice->ct)) return false;
-    rs.tab = class_assignment(con.out, two->dtab, rs.nb_lig, rs.nb_col, choice->ct);
+    rs.tab = class_assignment(con.out, two->dtab, rs.nb_lig, rs.nb_col, choice->ct, ProgressPart{progress, 0.9, 1.0});
     if (!rs.tab) {
         stop_no_memory(con, "las clases de la cuadricula", rs.nb_lig, rs.nb_col);
         return false;

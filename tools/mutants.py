@@ -15,6 +15,7 @@ import argparse
 import os
 import random
 import re
+import resource
 import subprocess
 import sys
 import time
@@ -98,10 +99,15 @@ def apply(site):
     return text, before.strip(), lines[n].strip()
 
 
-def run(cmd, timeout):
+def limit_memory():
+    # a mutant that loops while it allocates must not take the machine with it
+    resource.setrlimit(resource.RLIMIT_AS, (8 << 30, 8 << 30))
+
+
+def run(cmd, timeout, limited=False):
     try:
         return subprocess.run(cmd, cwd=ROOT, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                              timeout=timeout).returncode
+                              timeout=timeout, preexec_fn=limit_memory if limited else None).returncode
     except subprocess.TimeoutExpired:
         return -1
 
@@ -136,7 +142,8 @@ def main():
             if run(["cmake", "--build", args.build, "-j", jobs], 1800) != 0:
                 continue  # does not compile: left out
             built += 1
-            status = run(["ctest", "--test-dir", args.build, "-j", jobs, "--stop-on-failure", "--timeout", "120"], 1800)
+            status = run(["ctest", "--test-dir", args.build, "-j", jobs, "--stop-on-failure", "--timeout", "120"], 1800,
+                         limited=True)
             where = f"{site[0]}:{site[1] + 1}: {was}  =>  {now}"
             if status != 0:
                 killed += 1
