@@ -121,6 +121,20 @@ Console standard_console() {
     return con;
 }
 
+std::optional<double> whole_double(const std::string& word, const char** why) {
+    const char* reason = nullptr;
+    auto v = whole_number<double>(word, reason);
+    if (why != nullptr) *why = reason;
+    return v;
+}
+
+std::optional<int> whole_int(const std::string& word, const char** why) {
+    const char* reason = nullptr;
+    auto v = whole_number<int>(word, reason);
+    if (why != nullptr) *why = reason;
+    return v;
+}
+
 std::optional<std::string> ask_word(Console& con, const char* prompt, const char* what) {
     show_prompt(con, prompt);
     auto word = read_word(con.in);

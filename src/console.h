@@ -40,6 +40,12 @@ std::optional<int> ask_int(Console& con, const char* prompt, const char* what, c
 std::optional<double> ask_double(Console& con, const char* prompt, const char* what,
                                  const Check<double>& check = {});
 
+// A whole word as a number, as the answers are taken: nullopt, and why
+// (a refusal of the dialogue), when the C library does not read all of it
+// as one, or an int does not hold it.
+std::optional<double> whole_double(const std::string& word, const char** why = nullptr);
+std::optional<int> whole_int(const std::string& word, const char** why = nullptr);
+
 // Prints the one line on standard error that ends a run.
 void stop_line(Console& con, const std::string& text);
 // Prints a warning line on standard error; the run goes on.

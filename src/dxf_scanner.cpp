@@ -65,6 +65,19 @@ int fitting_skip_count(DrawingReader& rd, std::size_t at) {
     return -1;
 }
 
+int first_fitting_skip_count(DrawingReader& rd) {
+    Token t;
+    bool after_zero = false;
+    while (rd.read_word(t)) {
+        if (after_zero && std::strcmp(t.text, "VERTEX") == 0) {
+            for (int k = 0; k < kSkipLookAhead && rd.read_word(t); ++k)
+                if (std::strcmp(t.text, "10") == 0) return k;
+        }
+        after_zero = std::strcmp(t.text, "0") == 0;
+    }
+    return -1;
+}
+
 PassEnd scan_pass(DrawingReader& rd, ScanState& st, Extents& ext, ContourSink& sink, std::FILE* out,
                   ScanRecorder* recorder) {
     st.segm = 0;

@@ -62,6 +62,11 @@ void segment_line(std::FILE* out, int segm);
 constexpr int kSkipLookAhead = 64;
 int fitting_skip_count(DrawingReader& rd, std::size_t at);
 
+// The skip count of the drawing, from its first vertex record (a word
+// VERTEX after a word 0) that has a "10" within kSkipLookAhead words; -1
+// when none has. Reads from the reader's position.
+int first_fitting_skip_count(DrawingReader& rd);
+
 // One pass from the reader's position to the end of the drawing; it counts
 // the polylines and the vertices from 0 and writes a progress line for each
 // polyline to out.

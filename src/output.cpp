@@ -49,6 +49,8 @@ std::optional<CroppedImage> extraction(Console& con, const Grid<unsigned char>& 
     } else {
         image.nb_lig3 = c.max_i - c.min_i + 1;
         image.nb_col3 = c.max_j - c.min_j + 1;
+        image.min_i = c.min_i;
+        image.min_j = c.min_j;
         // the crop is a window on tab: its cells are not copied
         image.tab3 = Grid<unsigned char>::window(tab, c.min_i, c.min_j, image.nb_lig3, image.nb_col3);
         if (!image.tab3) {

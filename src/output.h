@@ -30,10 +30,13 @@ struct DescriptorValues {
     Extents ext;      // as the header gives them
 };
 
-// The cropped class grid: nb_lig3 rows by nb_col3 columns, a window on tab.
+// The cropped class grid: nb_lig3 rows by nb_col3 columns from row min_i and
+// column min_j of tab, a window on it.
 struct CroppedImage {
     int nb_lig3 = 0;
     int nb_col3 = 0;
+    int min_i = 0;
+    int min_j = 0;
     Grid<unsigned char> tab3;
 };
 
