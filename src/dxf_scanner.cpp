@@ -70,8 +70,11 @@ int first_fitting_skip_count(DrawingReader& rd) {
     bool after_zero = false;
     while (rd.read_word(t)) {
         if (after_zero && std::strcmp(t.text, "VERTEX") == 0) {
-            for (int k = 0; k < kSkipLookAhead && rd.read_word(t); ++k)
+            // a record without a 10 gives way to the next one
+            for (int k = 0; k < kSkipLookAhead && rd.read_word(t); ++k) {
                 if (std::strcmp(t.text, "10") == 0) return k;
+                if (std::strcmp(t.text, "VERTEX") == 0) k = -1;
+            }
         }
         after_zero = std::strcmp(t.text, "0") == 0;
     }

@@ -62,9 +62,10 @@ void segment_line(std::FILE* out, int segm);
 constexpr int kSkipLookAhead = 64;
 int fitting_skip_count(DrawingReader& rd, std::size_t at);
 
-// The skip count of the drawing, from its first vertex record (a word
-// VERTEX after a word 0) that has a "10" within kSkipLookAhead words; -1
-// when none has. Reads from the reader's position.
+// The skip count of the drawing: the words between the keyword of its first
+// vertex record (a word VERTEX after a word 0) and the first "10" after it,
+// before the next VERTEX and within kSkipLookAhead words; -1 when no record
+// has one. Reads from the reader's position.
 int first_fitting_skip_count(DrawingReader& rd);
 
 // One pass from the reader's position to the end of the drawing; it counts
