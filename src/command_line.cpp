@@ -1,6 +1,7 @@
 #include "command_line.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdint>
@@ -94,7 +95,7 @@ public:
         : con_(con), cl_(cl), progress_(progress) {}
 
     std::optional<int> skip_count(std::FILE* drawing) override {
-        if (cl_.reg) return cl_.reg;
+        if (cl_.reg || source_ != nullptr) return cl_.reg.value_or(0);
         DrawingReader rd(drawing);
         const int found = first_fitting_skip_count(rd);
         std::rewind(drawing);
@@ -106,9 +107,16 @@ public:
         return found;
     }
     std::optional<RotationChoice> rotation() override { return RotationChoice{cl_.rot, cl_.sense}; }
+    std::optional<PassOne> first_pass(Console& con, DrawingScan& d, const PassOneOptions& o) override {
+        if (source_ == nullptr) return pass_one(con, d, o);
+        return pass_one_of(con, d, o, [&](ContourSink& sink) { return source_->read(con, sink); });
+    }
+    // Reads through OGR: the source's extents unless -te gives them.
+    void use(OgrSource* source) { source_ = source; }
     std::optional<ClassChoice> classes(int suggested, const DrawnRange& drawn) override;
     PassSetting pass_setting() const override {
-        return PassSetting{cl_.te ? &*cl_.te : nullptr, !cl_.te.has_value(), kExtentsHint};
+        const Extents* fixed = cl_.te ? &*cl_.te : source_ != nullptr ? &source_->extents() : nullptr;
+        return PassSetting{fixed, fixed == nullptr, kExtentsHint};
     }
     Progress* progress() override { return progress_; }
 
@@ -116,6 +124,7 @@ private:
     Console& con_;
     const CommandLine& cl_;
     Progress* progress_;
+    OgrSource* source_ = nullptr;
 };
 
 std::int64_t floor_div(std::int64_t a, std::int64_t b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
@@ -179,6 +188,21 @@ private:
     int shown_ = 0;
     bool done_ = false;
 };
+
+// A drawing the word scanner reads: a .dxf whose vertex records the skip
+// count finds (given, or a record with a code 10 after its VERTEX).
+bool old_style_dxf(const CommandLine& cl, std::FILE* f) {
+    if (f == nullptr) return false;
+    const std::string& p = cl.drawing;
+    std::string ext = p.size() >= 4 ? p.substr(p.size() - 4) : "";
+    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (ext != ".dxf") return false;
+    if (cl.reg || !ogr_available()) return true;
+    DrawingReader rd(f);
+    const bool found = first_fitting_skip_count(rd) >= 0;
+    std::rewind(f);
+    return found;
+}
 
 bool exists(const std::string& path) {
     std::error_code ec;
@@ -261,6 +285,17 @@ std::optional<CommandLine> parse_command_line(const std::vector<std::string>& ar
             }
             if (ok && !(e.min_x < e.max_x && e.min_y < e.max_y)) a.fail("-te: XMIN debe ser menor que XMAX e YMIN que YMAX");
             if (ok) cl.te = e;
+        } else if (arg == "-ogr") {
+            cl.ogr = true;
+        } else if (arg == "-l" || arg == "-where" || arg == "-a" || arg == "-a_srs") {
+            if (a.done()) {
+                a.fail(arg + ": falta su valor");
+            } else {
+                std::string& to = arg == "-l" ? cl.layer : arg == "-where" ? cl.where : arg == "-a" ? cl.field : cl.a_srs;
+                to = a.next();
+            }
+        } else if (arg == "-3d") {
+            cl.z = true;
         } else if (arg == "-q" || arg == "-quiet" || arg == "--quiet") {
             cl.quiet = true;
         } else if (arg == "--overwrite" || arg == "-overwrite") {
@@ -277,6 +312,10 @@ std::optional<CommandLine> parse_command_line(const std::vector<std::string>& ar
     if (cl.tr == 0.0) return a.fail("-tr: falta el tamano del pixel, que es obligatorio");
     if (cl.minimum && cl.maximum && static_cast<std::int64_t>(*cl.maximum) - *cl.minimum > INT32_MAX)
         return a.fail("-min, -max: su diferencia sale del rango de los enteros");
+    if (!cl.field.empty() && cl.z) return a.fail("-a y -3d: la elevacion sale de un campo o de la Z, no de ambos");
+    const bool ogr_options = cl.ogr || !cl.layer.empty() || !cl.where.empty() || !cl.field.empty() || cl.z;
+    if (ogr_options && !ogr_available())
+        return a.fail("-ogr, -l, -where, -a, -3d: esta version se compilo sin GDAL y solo lee dibujos DXF con POLYLINE y VERTEX");
     cl.drawing = positional[0];
     cl.output = positional[1];
     return cl;
@@ -305,6 +344,16 @@ Opciones:
   -te XMIN YMIN XMAX YMAX
                         extensiones de la cuadricula (por defecto las de la
                         cabecera, $EXTMIN y $EXTMAX)
+Fuentes que no son DXF con POLYLINE y VERTEX (un DXF moderno, GeoPackage,
+Shapefile, GeoJSON ...), leidas con GDAL/OGR:
+  -ogr                  lee con OGR aunque sea un DXF antiguo
+  -l CAPA               la capa (por defecto la primera)
+  -where EXPRESION      solo las entidades que la cumplen
+  -a CAMPO              la elevacion de un campo numerico
+  -3d                   la elevacion de la Z de los vertices (por defecto
+                        cuando las geometrias la tienen)
+  -a_srs SRS            sistema de coordenadas para la cabecera (EPSG:25830 ...),
+                        donde la fuente no da el suyo
   -q                    sin resumen ni progreso
   --overwrite           reemplaza las salidas que ya existan
   --help                esta ayuda
@@ -342,12 +391,29 @@ int run_command_line(const std::vector<std::string>& args, Console& con) {
                 return kUsageError;
             }
 
+    std::string wkt;
+    if (!cl->a_srs.empty()) {
+        std::string why;
+        wkt = srs_wkt(cl->a_srs, why);
+        if (wkt.empty()) {
+            stop_line(con, "-a_srs: " + why);
+            return kUsageError;
+        }
+    }
     RunState rs;
     rs.files.nomim1 = cl->drawing;
     rs.files.f1.reset(std::fopen(cl->drawing.c_str(), "r"));
-    if (!rs.files.f1) {
+    if (!rs.files.f1 && (!ogr_available() || errno == ENOENT)) {
         stop_line(con, "no se puede abrir el dibujo " + cl->drawing + ": " + std::strerror(errno));
         return 1;
+    }
+    // old-style DXF on the program's own reader; anything else through OGR
+    std::unique_ptr<OgrSource> source;
+    if (cl->ogr || !old_style_dxf(*cl, rs.files.f1.get())) {
+        source = OgrSource::open(con, cl->drawing, OgrOptions{cl->layer, cl->where, cl->field, cl->z});
+        if (!source) return 1;
+        rs.files.f1.reset();
+        if (wkt.empty()) wkt = source->wkt();
     }
     rs.files.nomim2 = paths[0];
     rs.files.nomdescr2 = paths[1];
@@ -367,6 +433,7 @@ int run_command_line(const std::vector<std::string>& args, Console& con) {
     const bool show = !cl->quiet && is_terminal(con.err);
     if (show) bar.start();
     CommandLineSettings settings(core, *cl, show ? &bar : nullptr);
+    settings.use(source.get());
     if (!treatment(core, rs, settings)) return 1;
     const DescriptorValues dv{rs.val_minimo, rs.val_maximo, rs.size_pix, rs.ext};
     auto image = extraction(core, rs.tab, rs.nb_lig, rs.nb_col, dv, rs.files.f2d, rs.files.nomdescr2);
@@ -375,7 +442,7 @@ int run_command_line(const std::vector<std::string>& args, Console& con) {
     if (!save(core, rs.image, rs.files.f2, rs.files.nomim2)) return 1;
     const ImagePlace place{rs.image.nb_lig3, rs.image.nb_col3, rs.image.min_i, rs.image.min_j, rs.nb_lig,
                            rs.nb_col, rs.pix_size, rs.ext.min_x, rs.ext.min_y, rs.turn};
-    if (!write_envi_header(core, header, paths[3], place, rs.classes, cl->drawing, "")) return 1;
+    if (!write_envi_header(core, header, paths[3], place, rs.classes, cl->drawing, wkt)) return 1;
     if (!rs.files.pending.commit(core)) return 1;
     if (!cl->quiet) summary(con.out, *cl, rs, paths);
     return std::fflush(con.out) == 0 ? 0 : 1;

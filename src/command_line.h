@@ -10,6 +10,7 @@
 
 #include "console.h"
 #include "extents.h"
+#include "ogr_source.h"
 
 namespace zorvel {
 
@@ -31,6 +32,13 @@ struct CommandLine {
     std::optional<Extents> te;  // -te: the grid's extents
     bool quiet = false;
     bool overwrite = false;
+    // sources read through GDAL/OGR
+    bool ogr = false;         // -ogr: whatever the source
+    std::string layer;        // -l
+    std::string where;        // -where
+    std::string field;        // -a: the elevation from an attribute
+    bool z = false;           // -3d: from the vertices' Z
+    std::string a_srs;        // -a_srs: the coordinate system where the source has none
 };
 
 // The options, checked before anything is read; on a usage error, the one

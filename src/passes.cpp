@@ -192,7 +192,7 @@ DrawingScan::DrawingScan(std::FILE* drawing, std::string drawing_path, int reg)
 }
 
 void DrawingScan::rewind() {
-    rd.rewind();
+    if (f != nullptr) rd.rewind();
     st.segm = 0;
 }
 
@@ -224,13 +224,46 @@ std::optional<PassOne> pass_one(Console& con, DrawingScan& d, const PassOneOptio
     return one;
 }
 
+std::optional<PassOne> pass_one_of(Console& con, DrawingScan& d, const PassOneOptions& o,
+                                   const std::function<bool(ContourSink&)>& read) {
+    PassOne one{GridSize{0, 0}, VertexTally{{kMinDynStart, kMaxDynStart}, {}}, VertexLog(o.log_bound)};
+    MeasuringPass measure(con, d, o, one.tally);
+    if (o.setting.fixed_extents == nullptr || !measure.size(*o.setting.fixed_extents)) return std::nullopt;
+    // what the scanner would count and write down, for a source it does not read
+    struct Recording final : ContourSink {
+        MeasuringPass& measure;
+        VertexLog& log;
+        ScanState& st;
+        Recording(MeasuringPass& m, VertexLog& l, ScanState& s) : measure(m), log(l), st(s) {}
+        void polyline() override {
+            ++st.segm;
+            log.polyline(0);
+        }
+        bool vertex(double x, double y, double z) override {
+            ++st.vertices;
+            log.vertex(0, x, y, z, 0, 0);
+            return measure.vertex(x, y, z);
+        }
+    } recording(measure, one.log, d.st);
+    if (!read(recording)) return std::nullopt;
+    if (one.log.start() != SIZE_MAX && !one.log.usable()) {
+        stop_line(con, "sin memoria para los vertices de " + d.path);
+        return std::nullopt;
+    }
+    o.progress.at(1.0);
+    one.grid = *measure.grid;
+    return one;
+}
+
 std::optional<PassTwo> pass_two(Console& con, DrawingScan& d, const PassTwoOptions& o, VertexLog&& log) {
     const VertexLog used = std::move(log);  // freed when the pass ends
     DrawingPass sink(con, d, o);
     if (o.setting.fixed_extents != nullptr && !sink.set_up(*o.setting.fixed_extents)) return std::nullopt;
     // the header is read again; the polylines, when pass one could write
-    // them down, are replayed from its log
-    PassEnd end = scan_until(d.rd, d.st, d.ext, sink, con.out, used.usable() ? used.start() : SIZE_MAX);
+    // them down, are replayed from its log (a source without a drawing file
+    // has nothing but its log)
+    PassEnd end = d.f == nullptr ? (used.usable() ? PassEnd::paused : PassEnd::end_of_file)
+                                 : scan_until(d.rd, d.st, d.ext, sink, con.out, used.usable() ? used.start() : SIZE_MAX);
     if (end == PassEnd::paused && d.rd.consumed() == used.start()) {
         sink.share_placing();
         end = used.replay(sink, d.st.segm, con.out);

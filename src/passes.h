@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -66,6 +67,12 @@ struct PassOne {
 // Pass one; nullopt, after a stop line, when the drawing cannot be read or
 // gives no grid.
 std::optional<PassOne> pass_one(Console& con, DrawingScan& d, const PassOneOptions& o);
+
+// Pass one over a source the word scanner does not read (d without a file):
+// `read` tells its sink every polyline and vertex, which the log keeps for
+// pass two. The grid's extents are o's fixed ones.
+std::optional<PassOne> pass_one_of(Console& con, DrawingScan& d, const PassOneOptions& o,
+                                   const std::function<bool(ContourSink&)>& read);
 
 struct PassTwoOptions {
     double pix_size;  // the rotated one

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "classify.h"
+#include "memory.h"
 #include "vertex_log.h"
 
 namespace zorvel {
@@ -53,13 +54,15 @@ bool treatment(Console& con, RunState& rs, RunSettings& settings) {
     const auto reg = settings.skip_count(rs.files.f1.get());
     if (!reg) return false;
     DrawingScan d(rs.files.f1.get(), rs.files.nomim1, *reg);
-    const std::size_t log_bound = rs.limits.vertex_log_bytes == RunLimits::kLogBoundOfDrawing
+    // a source without a drawing file has its log for pass two and nothing else
+    const std::size_t log_bound = rs.files.f1 == nullptr ? static_cast<std::size_t>(machine_memory() / 2)
+                                  : rs.limits.vertex_log_bytes == RunLimits::kLogBoundOfDrawing
                                       ? vertex_log_bound(rs.files.f1.get())
                                       : rs.limits.vertex_log_bytes;
     const PassSetting setting = settings.pass_setting();
     Progress* progress = settings.progress();
-    auto one = pass_one(con, d, PassOneOptions{rs.pix_size, rs.limits.ahead_min_bytes, log_bound, setting,
-                                               ProgressPart{progress, 0.0, 0.45}});
+    auto one = settings.first_pass(
+        con, d, PassOneOptions{rs.pix_size, rs.limits.ahead_min_bytes, log_bound, setting, ProgressPart{progress, 0.0, 0.45}});
     if (!one) return false;
 
     // between the passes

@@ -32,6 +32,11 @@ public:
     virtual std::optional<RotationChoice> rotation() = 0;
     // The interval and the table limits, once the grid is drawn.
     virtual std::optional<ClassChoice> classes(int suggested, const DrawnRange& drawn) = 0;
+    // Pass one: the word scanner's over the drawing, unless the source is
+    // read otherwise.
+    virtual std::optional<PassOne> first_pass(Console& con, DrawingScan& d, const PassOneOptions& o) {
+        return pass_one(con, d, o);
+    }
     // What the command line changes in the passes.
     virtual PassSetting pass_setting() const { return {}; }
     virtual Progress* progress() { return nullptr; }

@@ -25,6 +25,8 @@ TEST(Classes, DistinctWholeElevationsInOrderOfFirstAppearance) {
     EXPECT_EQ(distinct_elevations(g, 3, 4), (std::vector<int>{102, -10, 50, 7}));
     // only the rows and columns of the grid proper are looked at
     EXPECT_EQ(distinct_elevations(g, 1, 2), (std::vector<int>{102}));
+    EXPECT_EQ(distinct_elevations(g, 1, 1), (std::vector<int>{}));
+    EXPECT_EQ(distinct_elevations(g, 2, 3), (std::vector<int>{102}));
     EXPECT_EQ(distinct_elevations(g, 3, 4, 2), (std::vector<int>{102, -10}));
 }
 

@@ -91,6 +91,8 @@ TEST(CommandLine, ExistingOutputsNeedOverwriteAndStayUntouched) {
     EXPECT_NE(done.out.find("clases: 1, de 100 a 100 cada 10"), std::string::npos) << done.out;
 }
 
+constexpr const char* kNoVertexAtAll = "/nonexistent/none.dxf";
+
 TEST(CommandLine, RunStopsExitOne) {
     test::TempDir tmp;
     const std::string o = tmp.root() + "o";
@@ -104,9 +106,13 @@ TEST(CommandLine, RunStopsExitOne) {
     const Ran ph = run({"-tr", "10", "-reg", "2", placeholder, o});
     EXPECT_EQ(ph.status, 1);
     EXPECT_NE(ph.err.find("no da extensiones utilizables ($EXTMIN, $EXTMAX): indique -te"), std::string::npos) << ph.err;
+    // without GDAL nothing else is read; with it, an old-style skip count must be given
     const Ran nr = run({"-tr", "10", none, o});
     EXPECT_EQ(nr.status, 1);
-    EXPECT_NE(nr.err.find("no tiene registros VERTEX con el codigo 10 de X: indique -reg"), std::string::npos);
+    EXPECT_NE(nr.err.find(ogr_available() ? "GDAL no puede abrir" : "se compilo sin GDAL: solo lee dibujos DXF"),
+              std::string::npos) << nr.err;
+    const Ran forced = run({"-tr", "10", "-reg", "auto", "-ogr", kNoVertexAtAll, o});
+    EXPECT_EQ(forced.status, ogr_available() ? 1 : 2);
     EXPECT_EQ(std::distance(fs::directory_iterator(tmp.path), fs::directory_iterator()), 2);
 }
 

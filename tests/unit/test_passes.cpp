@@ -85,6 +85,17 @@ TEST(Passes, ShortcutsGiveWhatThePlainWayGives) {
     EXPECT_LT(replayed, cases);
 }
 
+TEST(Passes, LogOfManyChunksReplaysWhatReadingGives) {
+    // 24,000 vertices: a log longer than its first chunk
+    test::TempDir dir;
+    const std::string path = dir.root() + "d.dxf";
+    std::mt19937 rng(5);
+    std::ofstream(path, std::ios::binary) << test::drawing(4000, Twist::full_precision, rng);
+    const BothPasses fast = both_passes(path, 4, SIZE_MAX, std::size_t{1} << 26);
+    EXPECT_TRUE(fast.usable_log);
+    EXPECT_EQ(fast.seen, both_passes(path, 4, SIZE_MAX, 0).seen);
+}
+
 TEST(Passes, LogPastItsBoundIsGivenUp) {
     test::TempDir dir;
     const std::string path = dir.root() + "d.dxf";

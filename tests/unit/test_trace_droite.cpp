@@ -85,6 +85,8 @@ TEST(TraceDroite, RoundingAgreesWithExtendedPrecision) {
         ASSERT_EQ(round_half_up_exact(x), want) << std::hexfloat << x;
     }
     EXPECT_EQ(round_half_up_exact(2.4999999999999996), 2.0);  // 3.0 in plain double
+    EXPECT_EQ(round_half_up_exact(std::nextafter(0.5, 0.0)), 0.0);
+    EXPECT_EQ(round_half_up_exact(std::nextafter(-0.5, -1.0)), 0.0);
     EXPECT_EQ(round_half_up_exact(-1.2), 0.0);
     EXPECT_EQ(round_half_up_exact(-1.7), -1.0);
     EXPECT_EQ(round_half_up_exact(4503599627370497.0), 4503599627370497.0);
