@@ -16,14 +16,14 @@ using namespace zorvel;
 namespace {
 
 // contours: a ring pattern in which about one cell in eight holds one of 20 elevations
-void draw_rings(RunState& rs, int n) {
-    rs.dtab = ElevationGrid::make(n + 2, n + 2);
-    rs.tab = Grid<unsigned char>();
-    for (int i = 0; i < n + 2 && rs.dtab; ++i)
+ElevationGrid draw_rings(int n) {
+    ElevationGrid dtab = ElevationGrid::make(n + 2, n + 2);
+    for (int i = 0; i < n + 2 && dtab; ++i)
         for (int j = 0; j < n + 2; ++j) {
             const double r = std::hypot(i - n / 2.0, j - n / 2.0);
-            if (static_cast<int>(r) % 8 == 0) rs.dtab.set(i, j, 100.0 + 10.0 * (static_cast<int>(r) / 8 % 20) + 0.25);
+            if (static_cast<int>(r) % 8 == 0) dtab.set(i, j, 100.0 + 10.0 * (static_cast<int>(r) / 8 % 20) + 0.25);
         }
+    return dtab;
 }
 
 }  // namespace
@@ -31,9 +31,7 @@ void draw_rings(RunState& rs, int n) {
 int main(int argc, char** argv) {
     const int n = argc > 1 ? std::atoi(argv[1]) : 10000;
     const int rounds = argc > 2 ? std::atoi(argv[2]) : 7;
-    RunState rs;
-    rs.nb_lig = n;
-    rs.nb_col = n;
+    Grid<unsigned char> tab;
     const ClassTable ct = class_values(100, 300, 10);
     std::FILE* sink = std::fopen("/dev/null", "w");
     // the plain pass: every cell of a byte grid read, and a byte written for it
@@ -48,18 +46,20 @@ int main(int argc, char** argv) {
     std::uint64_t classified = 0;
     std::uint64_t drawn = 0;
     for (int k = 0; k < rounds; ++k) {
-        draw_rings(rs, n);
-        if (!rs.dtab) {
+        tab = Grid<unsigned char>();
+        ElevationGrid dtab = draw_rings(n);
+        if (!dtab) {
             std::fprintf(stderr, "no memory for a %d x %d grid\n", n, n);
             return 1;
         }
         drawn = 0;
         for (int i = 0; i < n; ++i)
-            for (int j = 0; j < n; ++j) drawn += rs.dtab.at(i, j) != kNoElevation;
+            for (int j = 0; j < n; ++j) drawn += dtab.at(i, j) != kNoElevation;
         assign.push_back(bench::seconds([&] {
-            if (!class_assignment(sink, rs, ct)) std::abort();
+            tab = class_assignment(sink, dtab, n, n, ct);
+            if (!tab) std::abort();
         }));
-        cleanup.push_back(bench::seconds([&] { corner_cleanup(rs.tab, n, n); }));
+        cleanup.push_back(bench::seconds([&] { corner_cleanup(tab, n, n); }));
         plain.push_back(bench::seconds([&] {
             for (int i = 0; i < n; ++i) {
                 const unsigned char* a = plain_in[i];
@@ -70,7 +70,7 @@ int main(int argc, char** argv) {
     }
     std::fclose(sink);
     for (int i = 0; i < n; ++i)
-        for (int j = 0; j < n; ++j) classified += rs.tab[i][j] != kEmptyCell;
+        for (int j = 0; j < n; ++j) classified += tab[i][j] != kEmptyCell;
     // the cleanup only removes cells, so the classified count cannot pass the drawn one
     if (classified == 0 || classified > drawn) {
         std::fprintf(stderr, "inconsistent results: %llu classified of %llu drawn\n",

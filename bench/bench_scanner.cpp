@@ -29,17 +29,21 @@ Sums scan_twice(const char* path, int reg) {
     ScanState st;
     st.reg = reg;
     Extents ext;
-    PassHooks hooks;
-    hooks.at_max_y = [](const Extents&) { return true; };
-    for (int pass = 0; pass < 2; ++pass) {
-        hooks.at_vertex = [&, pass](ScanState& v) {
-            if (pass == 1) {
-                s.xy += v.dval1 + v.dval2;
+    struct Summing final : ContourSink {
+        Sums& s;
+        bool second = false;
+        explicit Summing(Sums& sums) : s(sums) {}
+        bool vertex(double x, double y, double) override {
+            if (second) {
+                s.xy += x + y;
                 ++s.vertices;
             }
             return true;
-        };
-        if (scan_pass(rd, st, ext, hooks, out) != PassEnd::end_of_file) std::abort();
+        }
+    } sink(s);
+    for (int pass = 0; pass < 2; ++pass) {
+        sink.second = pass == 1;
+        if (scan_pass(rd, st, ext, sink, out) != PassEnd::end_of_file) std::abort();
         rd.rewind();
     }
     std::fclose(out);

@@ -7,14 +7,16 @@
 #   (d) gdal_rasterize burning the same contours' elevations into a grid of
 #       the same extents and pixel size, when it is installed.
 # Prints the medians, the ratios and the program's peak memory, and appends
-# them to bench/RESULTS.md.
+# them to bench/RESULTS.md. The style "gpkg" is the roundtrip drawing's
+# contours in a GeoPackage (made by ogr2ogr): (a) is then the command line
+# reading it through OGR, against (d) gdal_rasterize on the same GeoPackage.
 #
-#   bench/run_bench.sh [megabytes=500] [rounds=7] [styles="roundtrip 16 3"]
+#   bench/run_bench.sh [megabytes=500] [rounds=7] [styles="roundtrip 16 3 gpkg"]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 mb=${1:-500}
 rounds=${2:-7}
-styles=${3:-roundtrip 16 3}
+styles=${3:-roundtrip 16 3 gpkg}
 build=build-bench
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DZORVEL_BENCH=ON -DZORVEL_TESTS=OFF >/dev/null
 cmake --build "$build" -j"$(nproc)" >/dev/null
@@ -32,7 +34,42 @@ median() { printf '%s\n' "$@" | sort -g | awk '{a[NR]=$1} END {print a[int((NR+1
 minimum() { printf '%s\n' "$@" | sort -g | head -1; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.1f", a / b}'; }
 
+gpkg_round() {  # the GeoPackage route: the command line and gdal_rasterize, paired
+  local source="$root/bench/contours_roundtrip_${mb}.dxf" gpkg="$root/bench/contours_roundtrip_${mb}.gpkg"
+  [ -f "$source" ] || "$build/bench/make_drawing" --digits roundtrip "$source" "$mb" 1 >/dev/null
+  [ -f "$gpkg" ] || ogr2ogr -q -f GPKG "$gpkg" "$source"
+  local ta=() td=() peak=0 s m
+  local options=(-q --overwrite -tr 5 -te 500000 4100000 540000 4140000 -interval 10 -min 200 -max 900)
+  for ((k = 0; k < rounds; ++k)); do
+    read -r s m < <(timed "$build/zorvel_raster" "${options[@]}" "$gpkg" "$build/gpkg_out"); ta+=("$s")
+    ((m > peak)) && peak=$m
+    read -r s _ < <(timed gdal_rasterize -q -3d -te 500000 4100000 540000 4140000 -tr 5 5 -ot Float64 \
+      -init -999 -of GTiff "$gpkg" "$build/gdal_out.tif"); td+=("$s")
+    rm -f "$build/gdal_out.tif"
+  done
+  # the same contours from the DXF on the program's own reader give the same image
+  "$build/zorvel_raster" "${options[@]}" -reg 4 "$source" "$build/dxf_out"
+  cmp -s "$build/gpkg_out_zorvl.raw" "$build/dxf_out_zorvl.raw" ||
+    { echo "the GeoPackage and the DXF route disagree" >&2; exit 1; }
+  local ma md
+  ma=$(median "${ta[@]}"); md=$(median "${td[@]}")
+  report=$(cat <<EOT
+### $(date -u +%Y-%m-%d) — $(git rev-parse --short HEAD), the roundtrip contours from a GeoPackage of $(($(stat -c %s "$gpkg") / 1000000)) MB, grid 8000 x 8000
+
+- machine: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | xargs), $(nproc) cores; $(g++ --version | head -1); Release (-O3); $(gdalinfo --version)
+- medians of $rounds alternating runs: (a) command line through OGR ${ma} s, (d) gdal_rasterize ${md} s; minima (a) $(minimum "${ta[@]}") s, (d) $(minimum "${td[@]}") s
+- (d)/(a) $(ratio "$md" "$ma")x; peak resident memory of (a): $((peak / 1024)) MB; the image is the same as from the DXF on the program's own reader
+EOT
+)
+  echo "$report"
+  printf '\n%s\n' "$report" >>bench/RESULTS.md
+}
+
 for style in $styles; do
+  if [ "$style" = gpkg ]; then
+    ((have_gdal)) && command -v ogr2ogr >/dev/null && gpkg_round
+    continue
+  fi
   name="contours_${style}_${mb}"
   drawing="$root/bench/$name.dxf"
   [ -f "$drawing" ] || "$build/bench/make_drawing" --digits "$style" "$drawing" "$mb" 1 >/dev/null
