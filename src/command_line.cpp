@@ -113,7 +113,7 @@ public:
     }
     // Reads through OGR: the source's extents unless -te gives them.
     void use(OgrSource* source) { source_ = source; }
-    std::optional<ClassChoice> classes(int suggested, const DrawnRange& drawn) override;
+    std::optional<ClassChoice> classes(int suggested, const DrawnRangeOf& drawn_range) override;
     PassSetting pass_setting() const override {
         const Extents* fixed = cl_.te ? &*cl_.te : source_ != nullptr ? &source_->extents() : nullptr;
         return PassSetting{fixed, fixed == nullptr, kExtentsHint};
@@ -129,14 +129,16 @@ private:
 
 std::int64_t floor_div(std::int64_t a, std::int64_t b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
 
-std::optional<ClassChoice> CommandLineSettings::classes(int suggested, const DrawnRange& drawn) {
+std::optional<ClassChoice> CommandLineSettings::classes(int suggested, const DrawnRangeOf& drawn_range) {
     const int intervalo = cl_.interval ? *cl_.interval : suggested;
     if (intervalo == 0) {
         stop_line(con_, "no se puede sugerir un intervalo (la cuadricula tiene menos de diez elevaciones "
                         "distintas): indique -interval");
         return std::nullopt;
     }
-    if ((!cl_.minimum || !cl_.maximum) && !drawn.any) {
+    // the limits not given come from the grid's elevations
+    const DrawnRange drawn = (!cl_.minimum || !cl_.maximum) ? drawn_range() : DrawnRange{true, 0, 0};
+    if (!drawn.any) {
         stop_line(con_, "ninguna celda de la cuadricula tiene elevacion: indique -min y -max");
         return std::nullopt;
     }
@@ -442,7 +444,8 @@ int run_command_line(const std::vector<std::string>& args, Console& con) {
     if (!save(core, rs.image, rs.files.f2, rs.files.nomim2)) return 1;
     const ImagePlace place{rs.image.nb_lig3, rs.image.nb_col3, rs.image.min_i, rs.image.min_j, rs.nb_lig,
                            rs.nb_col, rs.pix_size, rs.ext.min_x, rs.ext.min_y, rs.turn};
-    if (!write_envi_header(core, header, paths[3], place, rs.classes, cl->drawing, wkt)) return 1;
+    const std::string name = std::filesystem::path(cl->drawing).filename().string();
+    if (!write_envi_header(core, header, paths[3], place, rs.classes, name, wkt)) return 1;
     if (!rs.files.pending.commit(core)) return 1;
     if (!cl->quiet) summary(con.out, *cl, rs, paths);
     return std::fflush(con.out) == 0 ? 0 : 1;

@@ -12,7 +12,7 @@ constexpr std::size_t kMaxBatches = 8;  // batches waiting at most: the queue is
 }  // namespace
 
 ContourDrawer::ContourDrawer(ElevationGrid& dtab, const GridFrame& fr)
-    : dtab_(dtab), frame_(fr), drawn_frame_(fr) {
+    : frame_(fr), dtab_(dtab), drawn_frame_(fr) {
     current_.reserve(kBatch);
     try {
         worker_ = std::thread([this] { work(); });

@@ -64,23 +64,30 @@ private:
     void work();
     bool draw_batch(const std::vector<Vertex>& batch);
 
-    ElevationGrid& dtab_;
-    alignas(kLine) std::vector<Vertex> current_;  // the batch the caller fills
+    // Each group on cache lines of its own: a line that one thread writes
+    // for every vertex and the other reads for every vertex would cross
+    // between the cores at every vertex.
+    // the caller's: the batch it fills, read and written for every vertex
+    alignas(kLine) std::vector<Vertex> current_;
     GridFrame frame_;           // the caller's copy
+    bool threaded_ = false;     // set once, before the thread starts
     bool seen_failed_ = false;  // failed(), as the caller last looked at it
     bool share_ = false;
     std::size_t backlog_ = 0;  // batches waiting after the last submit
     std::size_t behind_ = 0;
+    // the hand-over, under the mutex
     alignas(kLine) std::mutex m_;
     std::condition_variable cv_;
     std::deque<std::vector<Vertex>> full_;  // batches waiting to be drawn
     std::vector<std::vector<Vertex>> spare_;
+    bool busy_ = false;  // the thread is drawing a batch
+    bool done_ = false;
+    // written by the thread when a step fails, read by the caller once a batch
     alignas(kLine) std::atomic<bool> failed_{false};
+    // the thread's: written for every vertex
+    alignas(kLine) ElevationGrid& dtab_;
     GridFrame drawn_frame_;  // the thread's copy
     Cell deb_{0, 0};         // the cell of the previous vertex drawn
-    bool busy_ = false;      // the thread is drawing a batch
-    bool done_ = false;
-    bool threaded_ = false;
     std::thread worker_;
 };
 

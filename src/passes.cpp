@@ -175,7 +175,9 @@ private:
     int nb_lig_ = 0;
     int nb_col_ = 0;
     long handed_ = 0;  // vertices handed to the drawer
-    ElevationGrid dtab_;
+    // the drawer's thread reads the grid at every segment: not on a cache
+    // line that this thread writes at every vertex
+    alignas(64) ElevationGrid dtab_;
     std::optional<ContourDrawer> drawer_;  // after dtab_: it draws into it
 };
 

@@ -27,7 +27,7 @@ DrawnRange drawn_range(const ElevationGrid& dtab, int nb_lig, int nb_col) {
                 for (int j = 0; j < nb_col; ++j) take(c.cells[i][j]);
         } else {
             // the codes the cells hold, then their elevations
-            std::vector<bool> held(c.values.size());
+            std::vector<unsigned char> held(c.values.size());
             for (int i = 0; i < nb_lig; ++i)
                 for (int j = 0; j < nb_col; ++j) held[c.cells[i][j]] = true;
             for (std::size_t k = 0; k < held.size(); ++k)
@@ -46,7 +46,7 @@ std::optional<int> DialogueSettings::skip_count(std::FILE*) {
 
 std::optional<RotationChoice> DialogueSettings::rotation() { return rotation_dialogue(con_); }
 
-std::optional<ClassChoice> DialogueSettings::classes(int suggested, const DrawnRange&) {
+std::optional<ClassChoice> DialogueSettings::classes(int suggested, const DrawnRangeOf&) {
     return class_dialogue(con_, suggested);
 }
 
@@ -89,7 +89,8 @@ bool treatment(Console& con, RunState& rs, RunSettings& settings) {
 
     // classification
     const int suggested = suggested_interval(distinct_elevations(two->dtab, rs.nb_lig, rs.nb_col));
-    const auto choice = settings.classes(suggested, drawn_range(two->dtab, rs.nb_lig, rs.nb_col));
+    const auto choice =
+        settings.classes(suggested, [&] { return drawn_range(two->dtab, rs.nb_lig, rs.nb_col); });
     if (!choice) return false;
     rs.val_minimo = choice->val_minimo;
     rs.val_maximo = choice->val_maximo;

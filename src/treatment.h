@@ -3,6 +3,7 @@
 #ifndef ZORVEL_TREATMENT_H
 #define ZORVEL_TREATMENT_H
 
+#include <functional>
 #include <optional>
 
 #include "classes.h"
@@ -20,6 +21,8 @@ struct DrawnRange {
     int lowest;
     int highest;
 };
+// Finds them, for whoever needs them: a sweep over every cell.
+using DrawnRangeOf = std::function<DrawnRange()>;
 
 // Where a run's settings come from: the dialogue asks them as the run goes
 // (the program's own questions), the command line has them from the start.
@@ -31,7 +34,7 @@ public:
     // The angle and the sense, between the passes.
     virtual std::optional<RotationChoice> rotation() = 0;
     // The interval and the table limits, once the grid is drawn.
-    virtual std::optional<ClassChoice> classes(int suggested, const DrawnRange& drawn) = 0;
+    virtual std::optional<ClassChoice> classes(int suggested, const DrawnRangeOf& drawn) = 0;
     // Pass one: the word scanner's over the drawing, unless the source is
     // read otherwise.
     virtual std::optional<PassOne> first_pass(Console& con, DrawingScan& d, const PassOneOptions& o) {
@@ -48,7 +51,7 @@ public:
     explicit DialogueSettings(Console& con) : con_(con) {}
     std::optional<int> skip_count(std::FILE* drawing) override;
     std::optional<RotationChoice> rotation() override;
-    std::optional<ClassChoice> classes(int suggested, const DrawnRange& drawn) override;
+    std::optional<ClassChoice> classes(int suggested, const DrawnRangeOf& drawn) override;
 
 private:
     Console& con_;

@@ -18,9 +18,23 @@ endforeach()
 
 file(REMOVE_RECURSE "${WORK_DIR}")
 set(root "${WORK_DIR}/root/")
-file(STRINGS "${CASE_DIR}/answers.txt" answers)
-list(GET answers 0 folder)
-list(GET answers 1 drawing)
+# a dialogue case answers its questions; a command-line case (args.txt, one
+# argument a line, @DIR@ standing for its folder) gives options instead
+set(answers "obra;curvas")
+if(EXISTS "${CASE_DIR}/answers.txt")
+  file(STRINGS "${CASE_DIR}/answers.txt" answers)
+endif()
+# answers that end before the names are given: the drawing stays where
+# those names would put it
+set(folder obra)
+set(drawing curvas)
+list(LENGTH answers given)
+if(given GREATER 0)
+  list(GET answers 0 folder)
+endif()
+if(given GREATER 1)
+  list(GET answers 1 drawing)
+endif()
 set(data_dir "${root}${folder}")
 file(MAKE_DIRECTORY "${data_dir}")
 if(EXISTS "${CASE_DIR}/drawing.dxf")
@@ -31,12 +45,24 @@ if(IS_DIRECTORY "${CASE_DIR}/before")
   file(COPY ${earlier} DESTINATION "${data_dir}")
 endif()
 
-execute_process(
-  COMMAND ${CMAKE_COMMAND} -E env "ZORVEL_RASTER_ROOT=${root}" "${BIN}"
-  INPUT_FILE "${CASE_DIR}/answers.txt"
-  OUTPUT_FILE "${WORK_DIR}/stdout.txt"
-  ERROR_FILE "${WORK_DIR}/stderr.txt"
-  RESULT_VARIABLE status)
+if(EXISTS "${CASE_DIR}/args.txt")
+  file(STRINGS "${CASE_DIR}/args.txt" arguments)
+  string(REPLACE "@DIR@" "${data_dir}" arguments "${arguments}")
+  execute_process(
+    COMMAND "${BIN}" ${arguments}
+    INPUT_FILE /dev/null
+    OUTPUT_FILE "${WORK_DIR}/stdout.txt"
+    ERROR_FILE "${WORK_DIR}/stderr.txt"
+    RESULT_VARIABLE status)
+  set(answers "")
+else()
+  execute_process(
+    COMMAND ${CMAKE_COMMAND} -E env "ZORVEL_RASTER_ROOT=${root}" "${BIN}"
+    INPUT_FILE "${CASE_DIR}/answers.txt"
+    OUTPUT_FILE "${WORK_DIR}/stdout.txt"
+    ERROR_FILE "${WORK_DIR}/stderr.txt"
+    RESULT_VARIABLE status)
+endif()
 
 set(failures 0)
 
@@ -78,11 +104,13 @@ function(compare_files name expected actual)
   set(failures 1 PARENT_SCOPE)
 endfunction()
 
-# Standard output and error, with @ROOT@ standing for the data root.
+# Standard output and error, with @ROOT@ standing for the data root and
+# @DIR@ for the folder.
 foreach(stream stdout stderr)
   if(EXISTS "${CASE_DIR}/expected/${stream}.txt")
     file(READ "${CASE_DIR}/expected/${stream}.txt" text)
     string(REPLACE "@ROOT@" "${root}" text "${text}")
+    string(REPLACE "@DIR@" "${data_dir}" text "${text}")
     file(WRITE "${WORK_DIR}/expected_${stream}.txt" "${text}")
     compare_files("${stream}" "${WORK_DIR}/expected_${stream}.txt" "${WORK_DIR}/${stream}.txt")
   endif()

@@ -93,18 +93,6 @@ Outcome run_with(const std::string& drawing, const std::string& answers,
     return o;
 }
 
-TEST(Run, EndOfInputAtEveryQuestionStops) {
-    for (std::size_t k = 0; k < kTypicalAnswers.size(); ++k) {
-        SCOPED_TRACE(testing::Message() << k << " answers");
-        const std::vector<std::string> given(kTypicalAnswers.begin(), kTypicalAnswers.begin() + static_cast<long>(k));
-        const Outcome o = run_with(typical_drawing(), join(given));
-        EXPECT_EQ(o.status, 1);
-        EXPECT_EQ(o.err.rfind("zorvel_raster: fin de la entrada: falta ", 0), 0u) << o.err;
-        EXPECT_EQ(o.raw, "");
-        EXPECT_EQ(o.table, "");
-    }
-}
-
 TEST(Run, LongWordsAndLargeGrids) {
     // one contour: no suggestion, so the interval is typed
     const std::string one = join({"obra", "curvas", "mapa", "10", "2", "0", "0", "1", "10", "100", "200"});
