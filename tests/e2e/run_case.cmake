@@ -2,8 +2,8 @@
 #
 #   cmake -DBIN=<zorvel_raster> -DCASE_DIR=<case> -DWORK_DIR=<scratch> -P run_case.cmake
 #
-# The case folder holds answers.txt (one answer per line: the first two are
-# the folder and the drawing name), drawing.dxf (left out for a missing
+# The case folder holds answers.txt (the answers, words apart: the first two
+# are the folder and the drawing name), drawing.dxf (left out for a missing
 # drawing), before/ (files of an earlier run, put in the folder first, when
 # given) and expected/: status (the exit status), stdout.txt and stderr.txt
 # (where given; @ROOT@ stands for the data root), the output files by name
@@ -23,6 +23,8 @@ set(root "${WORK_DIR}/root/")
 set(answers "obra;curvas")
 if(EXISTS "${CASE_DIR}/answers.txt")
   file(STRINGS "${CASE_DIR}/answers.txt" answers)
+  # a line may hold several answers, as the program reads word by word
+  string(REGEX REPLACE "[ \t]+" ";" answers "${answers}")
 endif()
 # answers that end before the names are given: the drawing stays where
 # those names would put it

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "console.h"
@@ -70,15 +72,11 @@ inline std::string picture(const ElevationGrid& g, int rows, int cols, double al
     return s;
 }
 
-// A class grid from a picture: '.' empty, a digit its class number.
-inline Grid<unsigned char> class_grid(const std::string& pic, int rows, int cols) {
-    Grid<unsigned char> g = Grid<unsigned char>::make(cols, rows);
-    for (int i = 0; i < rows; ++i)
-        for (int j = 0; j < cols; ++j) {
-            const char c = pic[static_cast<std::size_t>(i * (cols + 1) + j)];
-            g[i][j] = c == '.' ? kEmptyCell : static_cast<unsigned char>(c - '0');
-        }
-    return g;
+// A file's bytes; nothing for a missing file or for anything but a file.
+inline std::string slurp(const std::filesystem::path& p) {
+    if (!std::filesystem::is_regular_file(p)) return "";
+    std::ifstream f(p, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(f), {});
 }
 
 // A fresh folder under the system's temporary folder, removed at the end.

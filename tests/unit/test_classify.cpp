@@ -9,32 +9,7 @@
 namespace zorvel {
 namespace {
 
-using test::class_grid;
 using test::picture;
-
-TEST(Classify, OnlyTheFourRightAngleMasksClear) {
-    struct Case {
-        const char* name;
-        std::string before, after;
-    };
-    const Case cases[] = {
-        {"above and right", ".1..\n.11.\n....\n", ".1..\n..1.\n....\n"},
-        {"right and below", "....\n.11.\n.1..\n", "....\n..1.\n.1..\n"},
-        {"below and left", "....\n11..\n.1..\n", "....\n1...\n.1..\n"},
-        {"above and left", ".1..\n11..\n....\n", ".1..\n1...\n....\n"},
-        {"lone cell, end of a line, straight run", ".1..\n.1.1\n.1..\n", ".1..\n.1.1\n.1..\n"},
-        {"corner with a diagonal of its class", "1...\n11..\n.1..\n", "1...\n11..\n.1..\n"},
-        {"corner of another class beside", ".1..\n.12.\n....\n", ".1..\n.12.\n....\n"},
-        {"two by two block", "....\n.11.\n.11.\n", "....\n.11.\n.11.\n"},
-        {"corner on the edge", "11..\n1...\n....\n", "11..\n1...\n....\n"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        auto tab = class_grid(c.before, 3, 4);
-        corner_cleanup(tab, 3, 4);
-        EXPECT_EQ(picture(tab, 3, 4), c.after);
-    }
-}
 
 TEST(Classify, CleanupMatchesTheMaskRuleOnRandomGrids) {
     // the rule cell by cell, in place, with the neighbour weights 1..128

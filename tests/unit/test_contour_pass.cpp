@@ -31,19 +31,6 @@ struct Pass {
     std::string picture(double alti) const { return test::picture(dtab, fr.nb_lig + 2, fr.nb_col + 2, alti); }
 };
 
-TEST(ContourPass, SetUpFillsAllButTheLastRowAndColumn) {
-    for (int width : {1, 2, 8}) {
-        test::ScriptedConsole sc("");
-        const ElevationGrid g = grid_setup(sc.con, 5, 10, width, 0);
-        ASSERT_EQ(g.nb_rows(), 7);
-        ASSERT_EQ(g.nb_cols(), 12);
-        EXPECT_EQ(test::picture(g, 7, 12, kNoElevation),
-                  "###########.\n###########.\n###########.\n###########.\n###########.\n###########.\n............\n");
-        EXPECT_EQ(test::picture(g, 7, 12, 0.0),
-                  "...........#\n...........#\n...........#\n...........#\n...........#\n...........#\n############\n");
-    }
-}
-
 TEST(ContourPass, VerticesPlaceAndJoinAsThePolylineSays) {
     Pass p;
     p.polyline({{10, 40, 100}, {40, 10, 100}, {70, 10, 100}});
@@ -63,17 +50,6 @@ TEST(ContourPass, VerticesPlaceAndJoinAsThePolylineSays) {
     EXPECT_EQ(r.dtab.at(3, 3), 3.0);
     EXPECT_EQ(r.dtab.at(2, 2), kNoElevation);
     EXPECT_EQ(r.picture(7.0), "............\n............\n............\n............\n............\n###.........\n............\n");
-}
-
-TEST(ContourPass, QuarterTurnMovesTheContourAboutTheCentre) {
-    // a 10 x 10 grid with its centre at (5, 5); a horizontal run on row 2, columns 3..6
-    Pass left(90, 0, 10, 10), right(90, 1, 10, 10);
-    left.polyline({{30, 80, 10}, {60, 80, 10}});
-    right.polyline({{30, 80, 10}, {60, 80, 10}});
-    EXPECT_EQ(test::picture(left.dtab, 10, 10, 10.0),
-              "..........\n..........\n..........\n..........\n..#.......\n..#.......\n..#.......\n..#.......\n..........\n..........\n");
-    EXPECT_EQ(test::picture(right.dtab, 10, 10, 10.0),
-              "..........\n..........\n..........\n........#.\n........#.\n........#.\n........#.\n..........\n..........\n..........\n");
 }
 
 TEST(ContourPass, DrawerOnASecondThreadDrawsWhatOneThreadDraws) {

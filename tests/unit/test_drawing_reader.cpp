@@ -8,19 +8,6 @@
 namespace zorvel {
 namespace {
 
-TEST(DrawingReader, RewindStartsAgainWithIndicatorsCleared) {
-    auto f = test::stream_of("1 2");
-    DrawingReader rd(f.get(), 2);
-    int v = 0;
-    ASSERT_TRUE(rd.read_int(v) && rd.read_int(v));
-    EXPECT_TRUE(rd.eof());
-    rd.rewind();
-    EXPECT_FALSE(rd.eof());
-    ASSERT_TRUE(rd.read_int(v));
-    EXPECT_EQ(v, 1);
-    EXPECT_EQ(rd.consumed(), 1u);
-}
-
 TEST(DrawingReader, NumberLongerThanTheBoundIsAnErrorButAWordIsNot) {
     const std::string digits(kWordMax + 10, '7');
     int v = 0;

@@ -45,25 +45,6 @@ Scan scan(const std::string& drawing, int reg, std::size_t chunk = kReadChunk, i
     return s;
 }
 
-TEST(Scanner, TypicalDrawingReadsExtentsPolylineAndVertices) {
-    const std::string drawing =
-        "0\nSECTION\n2\nHEADER\n9\n$EXTMIN\n10\n0.0\n20\n0.0\n30\n0.0\n9\n$EXTMAX\n10\n100.0\n20\n50.0\n30\n0.0\n"
-        "9\n$LIMMIN\n10\n0.0\n20\n0.0\n0\nENDSEC\n0\nSECTION\n2\nENTITIES\n0\nPOLYLINE\n8\nCURVAS\n66\n1\n"
-        "0\nVERTEX\n8\nCURVAS\n10\n10.0\n20\n40.0\n30\n100.0\n0\nVERTEX\n8\nCURVAS\n10\n40.0\n20\n10.0\n30\n100.0\n"
-        "0\nSEQEND\n0\nENDSEC\n0\nEOF\n";
-    for (std::size_t chunk : {std::size_t{5}, kReadChunk}) {
-        const Scan s = scan(drawing, 2, chunk);
-        EXPECT_EQ(s.end, PassEnd::end_of_file);
-        EXPECT_EQ(s.st.segm, 1);
-        EXPECT_EQ(s.out, "\tsegment 1            \r        ");
-        // the sizing runs once max_y is known, before max_alt
-        ASSERT_EQ(s.seen.sizings.size(), 1u);
-        EXPECT_EQ(s.seen.sizings[0].max_x, 100.0);
-        EXPECT_EQ(s.seen.sizings[0].max_y, 50.0);
-        EXPECT_EQ(s.seen.vertices, (std::vector<std::vector<double>>{{10, 40, 100}, {40, 10, 100}}));
-    }
-}
-
 TEST(Scanner, KeywordsAndSkipCounts) {
     struct Case {
         const char* name;
@@ -130,18 +111,11 @@ TEST(Scanner, GroupLoopTakesCodesInAnyOrderAndEndsOnAnyOtherCode) {
     }
 }
 
-TEST(Scanner, SinkStopsThePassAndReadErrorsEndIt) {
+TEST(Scanner, SinkStopsThePass) {
     const Scan s = scan("VERTEX 10 1 20 1 30 1 0 POLYLINE VERTEX 10 2 20 2 30 2 0 VERTEX 10 3 20 3 30 3 0", 0,
                         kReadChunk, 2);
     EXPECT_EQ(s.end, PassEnd::stopped);
     EXPECT_EQ(s.seen.vertices.size(), 2u);
-    FileHandle dir(std::fopen("/", "r"));
-    ASSERT_NE(dir, nullptr);
-    DrawingReader rd(dir.get());
-    ScanState st;
-    Extents ext;
-    Seen seen;
-    EXPECT_EQ(scan_pass(rd, st, ext, seen, nullptr), PassEnd::read_error);
 }
 
 }  // namespace

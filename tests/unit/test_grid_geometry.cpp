@@ -54,16 +54,5 @@ TEST(GridGeometry, RotatedPixelSizeTable) {
     EXPECT_EQ(rotated_pixel_size(10, 10, 90), 10.0);
 }
 
-TEST(GridGeometry, GridWithoutCellsOrOutOfRangeStopsTheRun) {
-    for (const Extents& e : {extents(0, 0, 4, 50), extents(0, 0, 100, 0), extents(100, 50, 0, 0)}) {
-        test::ScriptedConsole sc("");
-        EXPECT_FALSE(grid_sizing(sc.con, e, 10, Approximation::first, "d.dxf"));
-        EXPECT_EQ(sc.errors().rfind("zorvel_raster: la cuadricula no tiene celdas", 0), 0u) << sc.errors();
-    }
-    test::ScriptedConsole sc("");
-    EXPECT_FALSE(grid_sizing(sc.con, extents(0, 0, 1e300, 1), 1, Approximation::second, "d.dxf"));
-    EXPECT_NE(sc.errors().find("fuera de rango en d.dxf"), std::string::npos);
-}
-
 }  // namespace
 }  // namespace zorvel

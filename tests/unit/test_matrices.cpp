@@ -7,11 +7,13 @@
 
 namespace {
 
-// 5 columns by 4 rows: a swap of the counts would run off the row array
-template <typename T, typename Alloc, typename Release>
-void expect_zeroed_matrix(Alloc alloc, Release release) {
+// 5 columns by 4 rows: a swap of the counts would run off the row array;
+// and a vector of 6
+template <typename T, typename Alloc, typename Release, typename AllocV, typename ReleaseV>
+void expect_zeroed(Alloc alloc, Release release, AllocV alloc_v, ReleaseV release_v) {
     T** m = alloc(5, 4);
-    ASSERT_NE(m, nullptr);
+    auto* v = alloc_v(6);
+    ASSERT_TRUE(m != nullptr && v != nullptr);
     for (int i = 0; i < 4; ++i)
         for (int j = 0; j < 5; ++j) {
             EXPECT_EQ(m[i][j], T{0});
@@ -20,30 +22,19 @@ void expect_zeroed_matrix(Alloc alloc, Release release) {
     m[3][4] = T{1};
     EXPECT_EQ(m[3][3] + m[2][4], T{0});
     release(m, 4);
-}
-
-template <typename T, typename Alloc, typename Release>
-void expect_zeroed_vector(Alloc alloc, Release release) {
-    T* v = alloc(6);
-    ASSERT_NE(v, nullptr);
-    for (int j = 0; j < 6; ++j) EXPECT_EQ(v[j], T{0});
-    release(v);
+    for (int j = 0; j < 6; ++j) EXPECT_EQ(v[j], 0);
+    release_v(v);
 }
 
 TEST(Matrices, EveryTypeIsZeroFilledColumnsFirst) {
-    expect_zeroed_matrix<float>(fmatrice, frfmatrice);
-    expect_zeroed_matrix<unsigned char>(ucmatrice, frucmatrice);
-    expect_zeroed_matrix<unsigned short>(usmatrice, frusmatrice);
-    expect_zeroed_matrix<short>(smatrice, frsmatrice);
-    expect_zeroed_matrix<int>(imatrice, frimatrice);
-    expect_zeroed_matrix<double>(dmatrice, frdmatrice);
-    expect_zeroed_matrix<long double>(ldmatrice, frldmatrice);
-    expect_zeroed_vector<float>(fvecteur, frfvecteur);
-    expect_zeroed_vector<unsigned char>(ucvecteur, frucvecteur);
-    expect_zeroed_vector<unsigned short>(usvecteur, frusvecteur);
-    expect_zeroed_vector<short>(svecteur, frsvecteur);
-    expect_zeroed_vector<int>(ivecteur, frivecteur);
-    expect_zeroed_vector<double>(dvecteur, frdvecteur);
+    expect_zeroed<float>(fmatrice, frfmatrice, fvecteur, frfvecteur);
+    expect_zeroed<unsigned char>(ucmatrice, frucmatrice, ucvecteur, frucvecteur);
+    expect_zeroed<unsigned short>(usmatrice, frusmatrice, usvecteur, frusvecteur);
+    expect_zeroed<short>(smatrice, frsmatrice, svecteur, frsvecteur);
+    expect_zeroed<int>(imatrice, frimatrice, ivecteur, frivecteur);
+    expect_zeroed<double>(dmatrice, frdmatrice, dvecteur, frdvecteur);
+    // (there is no vector of long double)
+    expect_zeroed<long double>(ldmatrice, frldmatrice, dvecteur, frdvecteur);
 }
 
 TEST(Matrices, CountsOfZeroOrLessGiveNullAndReleaseTakesTheRowsItIsGiven) {

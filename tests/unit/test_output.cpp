@@ -33,19 +33,5 @@ TEST(Output, BoundsOfRandomGridsAreTheOccupiedCellsExtremes) {
     }
 }
 
-TEST(Output, CropIsAWindowOnTheClassGrid) {
-    auto g = Grid<unsigned char>::make(4, 5);
-    auto w = Grid<unsigned char>::window(g, 1, 2, 3, 2);
-    ASSERT_TRUE(w);
-    EXPECT_EQ(w.nb_rows(), 3);
-    EXPECT_EQ(w.nb_cols(), 2);
-    EXPECT_EQ(&w[0][0], &g[1][2]);
-    EXPECT_EQ(&w[2][1], &g[3][3]);
-    // rectangles that leave the grid are refused
-    EXPECT_FALSE((Grid<unsigned char>::window(g, 3, 0, 3, 4)));
-    EXPECT_FALSE((Grid<unsigned char>::window(g, 0, 1, 1, 4)));
-    EXPECT_FALSE((Grid<unsigned char>::window(g, -1, 0, 1, 1)));
-}
-
 }  // namespace
 }  // namespace zorvel

@@ -63,17 +63,6 @@ TEST(TraceDroite, WalkTable) {
     }
 }
 
-TEST(TraceDroite, LaterSegmentOverwritesAndEndCellIsWrittenLast) {
-    CanvasOf<double> cv(6, 6);
-    trace_droite(cv.view(), 0, 0, 0, 5, 10.0);
-    trace_droite(cv.view(), 0, 3, 4, 3, 20.0);
-    EXPECT_EQ(cv.g[0][3], 20.0);
-    EXPECT_EQ(cv.g[0][2], 10.0);
-    // a segment ending where it began writes the end cell once more, last
-    trace_droite(cv.view(), 2, 2, 2, 2, 30.0);
-    EXPECT_EQ(cv.g[2][2], 30.0);
-}
-
 TEST(TraceDroite, RoundingAgreesWithExtendedPrecision) {
     // x + 0.5 truncated: the double two-sum gives what the x87 unit gives
     std::mt19937_64 rng(11);
