@@ -109,7 +109,7 @@ public:
     std::optional<RotationChoice> rotation() override { return RotationChoice{cl_.rot, cl_.sense}; }
     std::optional<PassOne> first_pass(Console& con, DrawingScan& d, const PassOneOptions& o) override {
         if (source_ == nullptr) return pass_one(con, d, o);
-        return pass_one_of(con, d, o, [&](ContourSink& sink) { return source_->read(con, sink); });
+        return pass_one_of(con, d, o, [&](ContourSink& sink) { return source_->read(sink); });
     }
     // Reads through OGR: the source's extents unless -te gives them.
     void use(OgrSource* source) { source_ = source; }
@@ -199,11 +199,12 @@ bool old_style_dxf(const CommandLine& cl, std::FILE* f) {
     std::string ext = p.size() >= 4 ? p.substr(p.size() - 4) : "";
     for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     if (ext != ".dxf") return false;
-    if (cl.reg || !ogr_available()) return true;
+    if (cl.reg) return true;
     DrawingReader rd(f);
     const bool found = first_fitting_skip_count(rd) >= 0;
     std::rewind(f);
-    return found;
+    // without OGR, the scanner is the only reader there is
+    return found || !ogr_available();
 }
 
 bool exists(const std::string& path) {
@@ -317,7 +318,7 @@ std::optional<CommandLine> parse_command_line(const std::vector<std::string>& ar
     if (!cl.field.empty() && cl.z) return a.fail("-a y -3d: la elevacion sale de un campo o de la Z, no de ambos");
     const bool ogr_options = cl.ogr || !cl.layer.empty() || !cl.where.empty() || !cl.field.empty() || cl.z;
     if (ogr_options && !ogr_available())
-        return a.fail("-ogr, -l, -where, -a, -3d: esta version se compilo sin GDAL y solo lee dibujos DXF con POLYLINE y VERTEX");
+        return a.fail("-ogr, -l, -where, -a, -3d: " + ogr_unavailable_why() + ": solo lee dibujos DXF con POLYLINE y VERTEX");
     cl.drawing = positional[0];
     cl.output = positional[1];
     return cl;

@@ -1,181 +1,136 @@
 #include "ogr_source.h"
 
 #ifdef ZORVEL_HAVE_GDAL
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <dlfcn.h>
+#endif
+#endif
 
-#include <cpl_error.h>
-#include <gdal.h>
-#include <ogr_api.h>
-#include <ogr_spatialref.h>
-#include <ogrsf_frmts.h>
-
-#include <functional>
+#include <cstdlib>
+#include <filesystem>
+#include <vector>
 
 namespace zorvel {
 
 namespace {
 
-struct DatasetCloser {
-    void operator()(GDALDataset* d) const { GDALClose(d); }
+struct Loaded {
+    const OgrModule* module = nullptr;
+    std::string why;  // when there is none
 };
 
-// GDAL's last error, for a stop line.
-std::string gdal_error() {
-    const char* e = CPLGetLastErrorMsg();
-    return (e != nullptr && *e != '\0') ? std::string(": ") + e : std::string();
+#ifdef ZORVEL_HAVE_GDAL
+
+#ifdef _WIN32
+constexpr const char* kModuleName = "zorvel_raster_ogr.dll";
+#else
+constexpr const char* kModuleName = "zorvel_raster_ogr.so";
+#endif
+
+// Where the module may be: ZORVEL_RASTER_OGR when set (the path of the
+// module itself); else beside the program, as in a build folder, then where
+// the install put it, relative to the program (an install moved elsewhere)
+// and as installed.
+std::vector<std::string> module_places() {
+    if (const char* env = std::getenv("ZORVEL_RASTER_OGR"); env != nullptr && *env != '\0') return {env};
+    std::vector<std::string> places;
+#ifndef _WIN32
+    std::error_code ec;
+    const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (!ec) {
+        places.push_back((exe.parent_path() / kModuleName).string());
+#ifdef ZORVEL_OGR_MODULE_FROM_BIN
+        places.push_back((exe.parent_path() / ZORVEL_OGR_MODULE_FROM_BIN / kModuleName).string());
+#endif
+    }
+#endif
+#ifdef ZORVEL_OGR_MODULE_DIR
+    places.push_back(std::string(ZORVEL_OGR_MODULE_DIR) + "/" + kModuleName);
+#endif
+    return places;
 }
 
-class OgrLayerSource final : public OgrSource {
-public:
-    OgrLayerSource(std::unique_ptr<GDALDataset, DatasetCloser> ds, OGRLayer* layer, int field)
-        : ds_(std::move(ds)), layer_(layer), field_(field) {}
+// The module's entry in the library at path; nullptr, with why, when it
+// cannot be loaded. A loaded module stays loaded: its sources live on.
+using Entry = const OgrModule* (*)();
+Entry entry_of(const std::string& path, std::string& why) {
+#ifdef _WIN32
+    HMODULE h = LoadLibraryA(path.c_str());
+    if (h == nullptr) {
+        why = "no se puede cargar " + path;
+        return nullptr;
+    }
+    return reinterpret_cast<Entry>(reinterpret_cast<void*>(GetProcAddress(h, kOgrModuleEntry)));
+#else
+    void* h = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (h == nullptr) {
+        const char* e = dlerror();
+        why = e != nullptr ? e : "no se puede cargar " + path;
+        return nullptr;
+    }
+    return reinterpret_cast<Entry>(dlsym(h, kOgrModuleEntry));
+#endif
+}
 
-    const Extents& extents() const override { return ext_; }
-    const std::string& wkt() const override { return wkt_; }
-    bool read(Console& con, ContourSink& sink) override;
-
-    Extents ext_;
-    std::string wkt_;
-
-private:
-    // The line strings of g in order: multi-parts and polygon rings too.
-    bool lines(const OGRGeometry* g, const OGRFeature& f, ContourSink& sink);
-
-    std::unique_ptr<GDALDataset, DatasetCloser> ds_;
-    OGRLayer* layer_;
-    int field_;  // the elevation's attribute, or -1 for Z
-};
-
-bool OgrLayerSource::lines(const OGRGeometry* g, const OGRFeature& f, ContourSink& sink) {
-    if (g == nullptr || g->IsEmpty()) return true;
-    const OGRwkbGeometryType type = wkbFlatten(g->getGeometryType());
-    if (OGR_GT_IsSubClassOf(type, wkbGeometryCollection) || type == wkbPolygon || type == wkbCurvePolygon) {
-        if (type == wkbPolygon || type == wkbCurvePolygon) {
-            for (const OGRCurve* ring : *g->toCurvePolygon())
-                if (!lines(ring, f, sink)) return false;
-            return true;
+Loaded load() {
+    Loaded l;
+    for (const std::string& path : module_places()) {
+        std::error_code ec;
+        if (!std::filesystem::exists(path, ec)) continue;
+        const Entry entry = entry_of(path, l.why);
+        if (entry == nullptr) {
+            if (l.why.empty()) l.why = path + " no es el modulo de GDAL de zorvel_raster";
+            continue;
         }
-        for (const OGRGeometry* part : *g->toGeometryCollection())
-            if (!lines(part, f, sink)) return false;
-        return true;
+        const OgrModule* m = entry();
+        if (m != nullptr && std::string(m->version) == ZORVEL_VERSION) {
+            l.module = m;
+            l.why.clear();
+            return l;
+        }
+        l.why = path + " es de otra version de zorvel_raster";
     }
-    if (!OGR_GT_IsCurve(type)) return true;  // points and the like are no contour
-    std::unique_ptr<OGRLineString> curved;
-    const OGRSimpleCurve* line = nullptr;
-    if (type == wkbLineString || type == wkbLinearRing) {
-        line = g->toSimpleCurve();
-    } else {
-        curved.reset(g->toCurve()->CurveToLine());
-        line = curved.get();
-    }
-    const double attribute = field_ >= 0 ? f.GetFieldAsDouble(field_) : 0.0;
-    sink.polyline();
-    for (int k = 0; k < line->getNumPoints(); ++k)
-        if (!sink.vertex(line->getX(k), line->getY(k), field_ >= 0 ? attribute : line->getZ(k))) return false;
-    return true;
+    if (l.why.empty()) l.why = std::string("no se encuentra el modulo de GDAL ") + kModuleName;
+    return l;
 }
 
-bool OgrLayerSource::read(Console&, ContourSink& sink) {
-    layer_->ResetReading();
-    for (auto& feature : *layer_)
-        if (!lines(feature->GetGeometryRef(), *feature, sink)) return false;
-    return true;
+#else
+
+Loaded load() { return Loaded{nullptr, "esta version se compilo sin GDAL"}; }
+
+#endif
+
+// Loaded on first use, once, whatever the thread.
+const Loaded& loaded() {
+    static const Loaded l = load();
+    return l;
 }
 
 }  // namespace
 
-bool ogr_available() { return true; }
+bool ogr_available() { return loaded().module != nullptr; }
+
+const std::string& ogr_unavailable_why() { return loaded().why; }
 
 std::string srs_wkt(const std::string& user, std::string& why) {
-    OGRSpatialReference srs;
-    CPLErrorReset();
-    if (srs.SetFromUserInput(user.c_str()) != OGRERR_NONE) {
-        why = "GDAL no conoce el sistema de coordenadas '" + user + "'" + gdal_error();
+    if (!ogr_available()) {
+        why = ogr_unavailable_why() + ": no conoce sistemas de coordenadas";
         return "";
     }
-    char* wkt = nullptr;
-    srs.exportToWkt(&wkt);
-    std::string s = wkt != nullptr ? wkt : "";
-    CPLFree(wkt);
-    return s;
+    return loaded().module->srs_wkt(user, why);
 }
 
 std::unique_ptr<OgrSource> OgrSource::open(Console& con, const std::string& path, const OgrOptions& o) {
-    GDALAllRegister();
-    CPLErrorReset();
-    // GDAL's own messages would come out in its own words: ours say it all
-    CPLPushErrorHandler(CPLQuietErrorHandler);
-    struct PopHandler {
-        ~PopHandler() { CPLPopErrorHandler(); }
-    } pop;
-    const auto refuse = [&](const std::string& why) {
-        stop_line(con, why);
+    if (!ogr_available()) {
+        stop_line(con, ogr_unavailable_why() + ": solo lee dibujos DXF con POLYLINE y VERTEX, no " + path);
         return nullptr;
-    };
-    std::unique_ptr<GDALDataset, DatasetCloser> ds(
-        GDALDataset::Open(path.c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY, nullptr, nullptr, nullptr));
-    if (!ds) return refuse("GDAL no puede abrir " + path + " como fuente de vectores" + gdal_error());
-    OGRLayer* layer = o.layer.empty() ? ds->GetLayer(0) : ds->GetLayerByName(o.layer.c_str());
-    if (layer == nullptr)
-        return refuse(o.layer.empty() ? path + " no tiene ninguna capa" : "la capa '" + o.layer + "' no esta en " + path);
-    const std::string name = "la capa " + std::string(layer->GetName()) + " de " + path;
-    if (!o.where.empty() && layer->SetAttributeFilter(o.where.c_str()) != OGRERR_NONE)
-        return refuse("-where no se entiende en " + name + ": " + o.where + gdal_error());
-    int field = -1;
-    if (!o.field.empty()) {
-        OGRFeatureDefn* defn = layer->GetLayerDefn();
-        field = defn->GetFieldIndex(o.field.c_str());
-        if (field < 0) return refuse("el campo '" + o.field + "' no esta en " + name);
-        const OGRFieldType t = defn->GetFieldDefn(field)->GetType();
-        if (t != OFTInteger && t != OFTInteger64 && t != OFTReal)
-            return refuse("el campo '" + o.field + "' de " + name + " no es numerico");
     }
-    // the first feature tells whether the geometries have a Z to take
-    layer->ResetReading();
-    std::unique_ptr<OGRFeature> first(layer->GetNextFeature());
-    while (first && (first->GetGeometryRef() == nullptr || first->GetGeometryRef()->IsEmpty()))
-        first.reset(layer->GetNextFeature());
-    if (!first && CPLGetLastErrorType() >= CE_Failure && !o.where.empty())
-        return refuse("-where no se entiende en " + name + ": " + o.where + gdal_error());
-    if (!first) return refuse(name + " no tiene ninguna geometria" + (o.where.empty() ? "" : " que cumpla -where"));
-    if (field < 0 && !o.z && !first->GetGeometryRef()->Is3D())
-        return refuse("las geometrias de " + name + " no tienen Z: indique -a CAMPO con la elevacion");
-    auto source = std::make_unique<OgrLayerSource>(std::move(ds), layer, field);
-    OGREnvelope env;
-    if (layer->GetExtent(&env, TRUE) != OGRERR_NONE) return refuse(name + " no da su extension: indique -te");
-    source->ext_.min_x = env.MinX;
-    source->ext_.min_y = env.MinY;
-    source->ext_.max_x = env.MaxX;
-    source->ext_.max_y = env.MaxY;
-    // a GeoPackage's "Undefined ... SRS" says no more than a source without one
-    const OGRSpatialReference* srs = layer->GetSpatialRef();
-    const char* srs_name = srs != nullptr ? srs->GetName() : nullptr;
-    if (srs != nullptr && !(srs_name != nullptr && std::string(srs_name).rfind("Undefined", 0) == 0)) {
-        char* wkt = nullptr;
-        srs->exportToWkt(&wkt);
-        source->wkt_ = wkt != nullptr ? wkt : "";
-        CPLFree(wkt);
-    }
+    std::string why;
+    auto source = loaded().module->open(path, o, why);
+    if (!source) stop_line(con, why);
     return source;
 }
 
 }  // namespace zorvel
-
-#else
-
-namespace zorvel {
-
-bool ogr_available() { return false; }
-
-std::string srs_wkt(const std::string&, std::string& why) {
-    why = "esta version se compilo sin GDAL: no conoce sistemas de coordenadas";
-    return "";
-}
-
-std::unique_ptr<OgrSource> OgrSource::open(Console& con, const std::string& path, const OgrOptions&) {
-    stop_line(con, "esta version se compilo sin GDAL: solo lee dibujos DXF con POLYLINE y VERTEX, no " + path);
-    return nullptr;
-}
-
-}  // namespace zorvel
-
-#endif

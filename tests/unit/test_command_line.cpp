@@ -32,7 +32,7 @@ TEST(CommandLine, SourcesTheBuildCannotReadStopInOneLine) {
     std::ofstream(none) << "0\nLWPOLYLINE\n38\n100\n10\n1\n20\n2\n0\nEOF\n";
     const Ran nr = run({"-tr", "10", none, tmp.root() + "o"});
     EXPECT_EQ(nr.status, 1);
-    EXPECT_NE(nr.err.find(ogr_available() ? "GDAL no puede abrir" : "se compilo sin GDAL: solo lee dibujos DXF"),
+    EXPECT_NE(nr.err.find(ogr_available() ? "GDAL no puede abrir" : ogr_unavailable_why() + ": solo lee dibujos DXF"),
               std::string::npos)
         << nr.err;
     EXPECT_EQ(std::count(nr.err.begin(), nr.err.end(), '\n'), 1);
