@@ -203,8 +203,7 @@ bool old_style_dxf(const CommandLine& cl, std::FILE* f) {
     DrawingReader rd(f);
     const bool found = first_fitting_skip_count(rd) >= 0;
     std::rewind(f);
-    // without OGR, the scanner is the only reader there is
-    return found || !ogr_available();
+    return found;
 }
 
 bool exists(const std::string& path) {

@@ -58,9 +58,11 @@ bool write_envi_header(Console& con, FileHandle& f, const std::string& path, con
     }
     // the corner of the first pixel, the cell size and the turn (a map
     // rotation of the grid's own turn taken back)
+    // in the units of the coordinate system: degrees for a geographic one
     const double rotation = -std::atan2(-t[2], t[1]) / degree_factor();
-    std::fprintf(h, "}\nmap info = {Arbitrary, 1, 1, %.17g, %.17g, %.17g, %.17g, units=Meters", t[0], t[3],
-                 p.pix_size, p.pix_size);
+    const bool geographic = wkt.rfind("GEOGCS", 0) == 0 || wkt.rfind("GEOGCRS", 0) == 0;
+    std::fprintf(h, "}\nmap info = {Arbitrary, 1, 1, %.17g, %.17g, %.17g, %.17g, units=%s", t[0], t[3],
+                 p.pix_size, p.pix_size, geographic ? "Degrees" : "Meters");
     if (t[2] != 0.0 || t[4] != 0.0) std::fprintf(h, ", rotation=%.17g", rotation);
     std::fputs("}\n", h);
     if (!wkt.empty()) std::fprintf(h, "coordinate system string = {%s}\n", wkt.c_str());

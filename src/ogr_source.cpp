@@ -92,7 +92,10 @@ Loaded load() {
         }
         l.why = path + " es de otra version de zorvel_raster";
     }
-    if (l.why.empty()) l.why = std::string("no se encuentra el modulo de GDAL ") + kModuleName;
+    if (l.why.empty()) {
+        const char* env = std::getenv("ZORVEL_RASTER_OGR");
+        l.why = std::string("no se encuentra el modulo de GDAL ") + (env != nullptr && *env != '\0' ? env : kModuleName);
+    }
     return l;
 }
 

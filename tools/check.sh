@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the program three times and runs the tests in each build: plain
-# (every test), with the thread sanitizer (the tests that run two threads)
-# and with the address and undefined-behaviour sanitizers (every test);
+# (every test), with the thread sanitizer and without GDAL (the tests that
+# run two threads, and the command line's) and with the address and
+# undefined-behaviour sanitizers (every test);
 # between them, fuzzes each target briefly when clang is installed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -33,10 +34,13 @@ if [ "$fuzz_seconds" -gt 0 ] && command -v clang++ >/dev/null; then
 fi
 
 # the tests that run two threads (pass one's second half, the drawer, whole
-# runs) under the thread sanitizer
-cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZORVEL_TSAN=ON -DZORVEL_TESTS=ON
-cmake --build build-tsan -j"$jobs" --target zorvel_raster thread_tests replay_run
-TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 ctest --test-dir build-tsan -L threads --output-on-failure -j"$jobs"
+# runs) under the thread sanitizer; this build leaves GDAL out, so the
+# command line's tests also check the program as built without it
+cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZORVEL_TSAN=ON -DZORVEL_TESTS=ON -DZORVEL_GDAL=OFF
+cmake --build build-tsan -j"$jobs" --target zorvel_raster thread_tests replay_run unit_tests
+TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+  ctest --test-dir build-tsan -L threads --output-on-failure -j"$jobs"
+ctest --test-dir build-tsan -R "^CommandLine" --output-on-failure -j"$jobs"
 
 # the address and undefined-behaviour sanitizer build last: its summary closes the output
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DZORVEL_SANITIZE=ON -DZORVEL_TESTS=ON

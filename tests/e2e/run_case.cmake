@@ -19,7 +19,8 @@ endforeach()
 file(REMOVE_RECURSE "${WORK_DIR}")
 set(root "${WORK_DIR}/root/")
 # a dialogue case answers its questions; a command-line case (args.txt, one
-# argument a line, @DIR@ standing for its folder) gives options instead
+# argument a line, @DIR@ standing for its folder, and env.txt, NAME=VALUE
+# lines for its environment) gives options instead
 set(answers "obra;curvas")
 if(EXISTS "${CASE_DIR}/answers.txt")
   file(STRINGS "${CASE_DIR}/answers.txt" answers)
@@ -50,8 +51,13 @@ endif()
 if(EXISTS "${CASE_DIR}/args.txt")
   file(STRINGS "${CASE_DIR}/args.txt" arguments)
   string(REPLACE "@DIR@" "${data_dir}" arguments "${arguments}")
+  set(environment "")
+  if(EXISTS "${CASE_DIR}/env.txt")
+    file(STRINGS "${CASE_DIR}/env.txt" environment)
+    string(REPLACE "@DIR@" "${data_dir}" environment "${environment}")
+  endif()
   execute_process(
-    COMMAND "${BIN}" ${arguments}
+    COMMAND ${CMAKE_COMMAND} -E env ${environment} "${BIN}" ${arguments}
     INPUT_FILE /dev/null
     OUTPUT_FILE "${WORK_DIR}/stdout.txt"
     ERROR_FILE "${WORK_DIR}/stderr.txt"
