@@ -37,6 +37,14 @@ DrawnRange drawn_range(const ElevationGrid& dtab, int nb_lig, int nb_col) {
     return r;
 }
 
+// How long pass one's log of the vertices may grow: a source without a
+// drawing file has its log for pass two and nothing else.
+std::size_t vertex_log_bound_of(const RunState& rs) {
+    if (rs.files.f1 == nullptr) return static_cast<std::size_t>(machine_memory() / 2);
+    return rs.limits.vertex_log_bytes == RunLimits::kLogBoundOfDrawing ? vertex_log_bound(rs.files.f1.get())
+                                                                        : rs.limits.vertex_log_bytes;
+}
+
 }  // namespace
 
 std::optional<int> DialogueSettings::skip_count(std::FILE*) {
@@ -54,11 +62,7 @@ bool treatment(Console& con, RunState& rs, RunSettings& settings) {
     const auto reg = settings.skip_count(rs.files.f1.get());
     if (!reg) return false;
     DrawingScan d(rs.files.f1.get(), rs.files.nomim1, *reg);
-    // a source without a drawing file has its log for pass two and nothing else
-    const std::size_t log_bound = rs.files.f1 == nullptr ? static_cast<std::size_t>(machine_memory() / 2)
-                                  : rs.limits.vertex_log_bytes == RunLimits::kLogBoundOfDrawing
-                                      ? vertex_log_bound(rs.files.f1.get())
-                                      : rs.limits.vertex_log_bytes;
+    const std::size_t log_bound = vertex_log_bound_of(rs);
     const PassSetting setting = settings.pass_setting();
     Progress* progress = settings.progress();
     auto one = settings.first_pass(

@@ -6,12 +6,14 @@ mutants of src/ and lib/, each built on its own and run against the tests.
 
 A mutant changes one place: a relational or equality operator flipped, &&
 and || swapped, + and - swapped, 0 and 1 swapped, true and false swapped, or
-a call statement deleted. A mutant that does not compile is left out; one
+a call statement deleted. A mutant that does not compile, or that compiles
+to the same code and data as the program, is left out; one
 that makes a test fail (or run past its time) is killed; the others
 survive and are listed, to be looked at one by one. The tree is restored
 after every mutant, also when the script is interrupted.
 """
 import argparse
+import hashlib
 import os
 import random
 import re
@@ -112,6 +114,26 @@ def run(cmd, timeout, limited=False):
         return -1
 
 
+def artifacts(build):
+    """The code and data of every program and module the build makes, as
+    one fingerprint: a mutant that leaves them as they were (code another
+    platform compiles, a change the compiler folds away) cannot be told
+    from the program, and is left out like one that does not compile."""
+    h = hashlib.sha256()
+    for top, dirs, files in os.walk(os.path.join(ROOT, build)):
+        dirs[:] = sorted(d for d in dirs if d != "CMakeFiles")
+        for name in sorted(files):
+            path = os.path.join(top, name)
+            with open(path, "rb") as f:
+                if f.read(4) != b"\x7fELF":
+                    continue
+            for section in (".text", ".rodata", ".data", ".data.rel.ro"):
+                out = subprocess.run(["objcopy", "-O", "binary", "--only-section=" + section, path, "/dev/stdout"],
+                                     stdout=subprocess.PIPE, stderr=subprocess.DEVNULL).stdout
+                h.update(name.encode() + section.encode() + out)
+    return h.hexdigest()
+
+
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--count", type=int, default=80)
@@ -132,7 +154,8 @@ def main():
     if run(["cmake", "--build", args.build, "-j", jobs], 3600) != 0 or \
             run(["ctest", "--test-dir", args.build, "-j", jobs], 3600) != 0:
         sys.exit("the unmutated tree does not build or pass its tests")
-    killed, survived, built = 0, [], 0
+    plain = artifacts(args.build)
+    killed, survived, built, same = 0, [], 0, 0
     start = time.time()
     for site in order:
         if built == args.count:
@@ -141,6 +164,10 @@ def main():
         try:
             if run(["cmake", "--build", args.build, "-j", jobs], 1800) != 0:
                 continue  # does not compile: left out
+            if artifacts(args.build) == plain:
+                same += 1
+                print(f"same     {site[0]}:{site[1] + 1}: {was}  =>  {now}", flush=True)
+                continue  # compiles to the same program: left out
             built += 1
             status = run(["ctest", "--test-dir", args.build, "-j", jobs, "--stop-on-failure", "--timeout", "120"], 1800,
                          limited=True)
@@ -156,7 +183,7 @@ def main():
                 f.write(original)
     run(["cmake", "--build", args.build, "-j", jobs], 3600)
     print(f"\n{killed} of {built} mutants killed ({100.0 * killed / max(built, 1):.1f}%), seed {args.seed}, "
-          f"{len(all_sites)} sites, {time.time() - start:.0f} s")
+          f"{len(all_sites)} sites, {same} left out as the same program, {time.time() - start:.0f} s")
     for s in survived:
         print(f"  survived: {s}")
     return 0

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "drawing_reader.h"
+#include "test_support.h"
 
 namespace zorvel {
 namespace {
@@ -205,17 +206,7 @@ void random_run(std::uint64_t seed, int words) {
     }
 }
 
-#ifdef ZORVEL_SLOW_RUN
-constexpr int kRandomWords = 10'000'000;
-#else
-constexpr int kRandomWords = 1'000'000;
-#endif
-
-TEST(ScannerVsCLibrary, SeededRandomWords) {
-    const char* env = std::getenv("ZORVEL_DIFF_SEED");
-    const std::uint64_t seed = env != nullptr ? std::strtoull(env, nullptr, 10) : 20261206;
-    random_run(seed, kRandomWords);
-}
+TEST(ScannerVsCLibrary, SeededRandomWords) { random_run(test::diff_seed(20261206), test::kRandomCases); }
 
 }  // namespace
 }  // namespace zorvel

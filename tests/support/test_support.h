@@ -2,6 +2,7 @@
 #ifndef ZORVEL_TEST_SUPPORT_H
 #define ZORVEL_TEST_SUPPORT_H
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -15,6 +16,18 @@
 #include "grid.h"
 
 namespace zorvel::test {
+
+// The long random runs: a million cases, ten million in the slow build;
+// ZORVEL_DIFF_SEED replays another seed than the usual one.
+#ifdef ZORVEL_SLOW_RUN
+inline constexpr int kRandomCases = 10'000'000;
+#else
+inline constexpr int kRandomCases = 1'000'000;
+#endif
+inline std::uint64_t diff_seed(std::uint64_t usual) {
+    const char* env = std::getenv("ZORVEL_DIFF_SEED");
+    return env != nullptr ? std::strtoull(env, nullptr, 10) : usual;
+}
 
 // A stream holding `text`, read from its start.
 inline FileHandle stream_of(const std::string& text) {

@@ -176,16 +176,7 @@ void compare_walks(std::uint64_t seed, int walks) {
     }
 }
 
-#ifdef ZORVEL_SLOW_RUN
-constexpr int kWalks = 10'000'000;
-#else
-constexpr int kWalks = 1'000'000;
-#endif
-
-TEST(TraceDroite, BoundedWalkDrawsWhatThePlainWalkDraws) {
-    const char* env = std::getenv("ZORVEL_DIFF_SEED");
-    compare_walks(env != nullptr ? std::strtoull(env, nullptr, 10) : 20261207, kWalks);
-}
+TEST(TraceDroite, BoundedWalkDrawsWhatThePlainWalkDraws) { compare_walks(test::diff_seed(20261207), test::kRandomCases); }
 
 }  // namespace
 }  // namespace zorvel
