@@ -38,8 +38,7 @@ public:
     // A small grid comes from the matrices library, a block per row. A large
     // one is the most memory a run touches, and on first touch the system
     // hands memory out a page at a time: its rows are cut from one mapping
-    // that is given huge pages and populated in one call, which makes the
-    // first filling of an 8000 x 8000 elevation grid several times cheaper.
+    // that is populated in one call, cheaper than a fault for every page.
     static Grid make(int nb_col, int nb_lig) {
         Grid g;
         if (nb_col <= 0 || nb_lig <= 0) return g;

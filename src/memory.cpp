@@ -22,8 +22,9 @@ void* map_zeroed(std::size_t bytes) {
 #if defined(__linux__)
     void* base = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
     if (base == MAP_FAILED) return nullptr;
-    // both are hints: without them the block is the same, only slower to touch
-    (void)madvise(base, bytes, MADV_HUGEPAGE);
+    // a hint: without it the block is the same, only slower to touch. No
+    // huge pages: where memory is fragmented (after any large job) the
+    // kernel compacts it on the first touch, which took a third of a run
 #ifdef MADV_POPULATE_WRITE
     (void)madvise(base, bytes, MADV_POPULATE_WRITE);
 #endif

@@ -14,9 +14,9 @@ unsigned long long machine_memory();
 // Blocks of at least this many bytes are worth a mapping of their own.
 constexpr std::size_t kMappedBytes = std::size_t{8} << 20;
 
-// One anonymous mapping of `bytes`, zero-filled, advised as huge pages and
-// populated up front: the system hands fresh memory out a page at a time on
-// first touch, and a large block costs several times less this way.
+// One anonymous mapping of `bytes`, zero-filled and populated up front: the
+// system hands fresh memory out a page at a time on first touch, and a large
+// block costs less in one call.
 // nullptr where the system offers no such thing.
 void* map_zeroed(std::size_t bytes);
 void unmap(void* base, std::size_t bytes);
