@@ -57,8 +57,8 @@ bool write_envi_header(Console& con, FileHandle& f, const std::string& path, con
         std::fprintf(h, ", %d, %d, %d", rgb[0], rgb[1], rgb[2]);
     }
     // the corner of the first pixel, the cell size and the turn (a map
-    // rotation of the grid's own turn taken back)
-    // in the units of the coordinate system: degrees for a geographic one
+    // rotation of the grid's own turn taken back), in the units of the
+    // coordinate system: degrees for a geographic one, metres otherwise
     const double rotation = -std::atan2(-t[2], t[1]) / degree_factor();
     const bool geographic = wkt.rfind("GEOGCS", 0) == 0 || wkt.rfind("GEOGCRS", 0) == 0;
     std::fprintf(h, "}\nmap info = {Arbitrary, 1, 1, %.17g, %.17g, %.17g, %.17g, units=%s", t[0], t[3],
