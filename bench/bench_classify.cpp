@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "bench_support.h"
-#include "classes.h"
-#include "classify.h"
+#include "classes/classes.h"
+#include "classes/classify.h"
 
 using namespace zorvel;
 

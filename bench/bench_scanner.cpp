@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "bench_support.h"
-#include "dxf_scanner.h"
+#include "reading/dxf_scanner.h"
 
 using namespace zorvel;
 

@@ -7,11 +7,11 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "elevation_grid.h"
-#include "grid.h"
-#include "numeric.h"
-#include "rotation.h"
-#include "trace_droite.h"
+#include "geometry/elevation_grid.h"
+#include "base/grid.h"
+#include "base/numeric.h"
+#include "geometry/rotation.h"
+#include "geometry/trace_droite.h"
 
 using namespace zorvel;
 

@@ -14,7 +14,7 @@
 #include <filesystem>
 #include <string>
 
-#include "run.h"
+#include "app/run.h"
 
 using namespace zorvel;
 

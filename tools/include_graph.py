@@ -1,31 +1,45 @@
 #!/usr/bin/env python3
-"""Checks the layering of src/: no two modules include each other, even by
-way of others, and only the run itself (run, treatment, the main source)
-sees the run state. A module is a header with its source.
+"""Checks the layering of src/: every folder is a layer that includes only
+itself and the layers below it, no two modules include each other, even by
+way of others, and only the run itself sees the run state. A module is a
+header with its source, named by its folder: base/console.
 
-    tools/include_graph.py [--dot]
+    tools/include_graph.py [--dot] [--plant FROM:TO]
+
+--plant adds an include of module TO to module FROM before checking, so that
+a test can show that the check catches it.
 """
 import os
 import re
 import sys
 
 SRC = os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "src")
-RUN_LEVEL = {"run", "treatment", "zorvel_raster", "run_state"}
+# the layers from the bottom up: a module may include modules of its own
+# layer and of those before it
+LAYERS = ["base", "reading", "geometry", "passes", "classes", "output", "app"]
+RUN_LEVEL = {"app/run", "app/treatment", "app/zorvel_raster", "app/run_state", "app/ending"}
+INCLUDE = re.compile(r'\s*#\s*include\s+"([\w/]+)\.h"')
 
 
 def graph():
-    edges = {}
-    for name in os.listdir(SRC):
-        module, ext = os.path.splitext(name)
-        if ext not in (".h", ".cpp"):
-            continue
-        with open(os.path.join(SRC, name)) as f:
-            for line in f:
-                m = re.match(r'\s*#\s*include\s+"([\w.]+)\.h"', line)
-                if m and m.group(1) != module and os.path.exists(os.path.join(SRC, m.group(1) + ".h")):
-                    edges.setdefault(module, set()).add(m.group(1))
-        edges.setdefault(module, set())
-    return edges
+    edges, strays = {}, []
+    for top, _, files in os.walk(SRC):
+        layer = os.path.relpath(top, SRC)
+        for name in sorted(files):
+            stem, ext = os.path.splitext(name)
+            if ext not in (".h", ".cpp"):
+                continue
+            if layer not in LAYERS:
+                strays.append(os.path.join(layer, name))
+                continue
+            module = f"{layer}/{stem}"
+            edges.setdefault(module, set())
+            with open(os.path.join(top, name)) as f:
+                for line in f:
+                    m = INCLUDE.match(line)
+                    if m and m.group(1) != module and os.path.exists(os.path.join(SRC, m.group(1) + ".h")):
+                        edges[module].add(m.group(1))
+    return edges, strays
 
 
 def cycles(edges):
@@ -48,8 +62,27 @@ def cycles(edges):
     return found
 
 
+def rank(module):
+    return LAYERS.index(module.split("/")[0])
+
+
+def faults_of(edges, strays):
+    faults = [f"{s}: a file outside the layers {', '.join(LAYERS)}" for s in strays]
+    faults += [" -> ".join(c) for c in cycles(edges)]
+    for m, ns in sorted(edges.items()):
+        for n in sorted(ns):
+            if rank(n) > rank(m):
+                faults.append(f"{m} includes {n}: a lower layer includes a higher one")
+            if n == "app/run_state" and m not in RUN_LEVEL:
+                faults.append(f"{m} includes the run state")
+    return faults
+
+
 def main():
-    edges = graph()
+    edges, strays = graph()
+    if "--plant" in sys.argv:
+        src, dst = sys.argv[sys.argv.index("--plant") + 1].split(":")
+        edges.setdefault(src, set()).add(dst)
     if "--dot" in sys.argv:
         print("digraph src {")
         for m, ns in sorted(edges.items()):
@@ -57,11 +90,11 @@ def main():
                 print(f'  "{m}" -> "{n}";')
         print("}")
         return 0
-    faults = [" -> ".join(c) for c in cycles(edges)]
-    faults += [f"{m} includes run_state.h" for m, ns in sorted(edges.items()) if "run_state" in ns and m not in RUN_LEVEL]
+    faults = faults_of(edges, strays)
     for f in faults:
         print(f)
-    print(f"{len(edges)} modules, {sum(len(n) for n in edges.values())} includes, {len(faults)} faults")
+    print(f"{len(edges)} modules in {len(LAYERS)} layers, {sum(len(n) for n in edges.values())} includes, "
+          f"{len(faults)} faults")
     return 1 if faults else 0
 
 

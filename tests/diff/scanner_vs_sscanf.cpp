@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "drawing_reader.h"
+#include "reading/drawing_reader.h"
 #include "test_support.h"
 
 namespace zorvel {

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "command_line.h"
+#include "app/command_line.h"
 #include "test_support.h"
 
 namespace zorvel {

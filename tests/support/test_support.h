@@ -10,10 +10,10 @@
 #include <iterator>
 #include <string>
 
-#include "console.h"
-#include "elevation_grid.h"
-#include "files.h"
-#include "grid.h"
+#include "base/console.h"
+#include "geometry/elevation_grid.h"
+#include "base/files.h"
+#include "base/grid.h"
 
 namespace zorvel::test {
 

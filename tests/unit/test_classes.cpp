@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "classes.h"
+#include "classes/classes.h"
 #include "test_support.h"
 
 namespace zorvel {
@@ -68,7 +68,7 @@ TEST(Classes, ClassValuesAndTheClassOfAWholeElevation) {
         for (std::int64_t base : {std::int64_t{c.minimo}, std::int64_t{c.maximo}, std::int64_t{-999}})
             for (std::int64_t w = std::max<std::int64_t>(base - 30, INT_MIN); w <= std::min<std::int64_t>(base + 30, INT_MAX); ++w)
                 EXPECT_EQ(ct.class_of(w), computed.class_of(w)) << w;
-        EXPECT_EQ(ct.class_of(kNotWhole), kEmptyCell);
+        EXPECT_EQ(ct.class_of(kNoWholeElevation), kEmptyCell);
     }
     EXPECT_EQ(class_values(100, 75, 10).num_segment, -2);
     // a span too wide for a table is computed

@@ -4,7 +4,8 @@
 #include <string>
 #include <tuple>
 
-#include "classify.h"
+#include "app/dialogue.h"
+#include "classes/classify.h"
 #include "test_support.h"
 
 namespace zorvel {
@@ -58,7 +59,8 @@ TEST(Classify, ClassesComeFromWholeElevationsWhateverTheCells) {
         for (int i = 0; i < kSize; ++i)
             for (int j = 0; j < kSize; ++j) ASSERT_TRUE(dtab.set(i, j, alt(i, j)));
         FileHandle out(std::tmpfile());
-        const Grid<unsigned char> tab = class_assignment(out.get(), dtab, kSize, kSize, ct);
+        DialogueReport report(out.get());
+        const Grid<unsigned char> tab = class_assignment(report, dtab, kSize, kSize, ct);
         ASSERT_TRUE(tab);
         EXPECT_EQ(tab.nb_rows(), kSize);
         EXPECT_EQ(tab.nb_cols(), kSize);

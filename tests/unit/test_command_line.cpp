@@ -5,8 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "command_line.h"
-#include "dxf_scanner.h"
+#include "app/command_line.h"
+#include "reading/ogr_source.h"
+#include "reading/dxf_scanner.h"
 #include "test_support.h"
 
 namespace zorvel {

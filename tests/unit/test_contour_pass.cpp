@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "contour_drawer.h"
-#include "contour_pass.h"
+#include "passes/contour_drawer.h"
+#include "geometry/contour_pass.h"
 #include "test_support.h"
 
 namespace zorvel {

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "drawing_reader.h"
+#include "reading/drawing_reader.h"
 #include "test_support.h"
 
 namespace zorvel {

@@ -3,7 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "dxf_scanner.h"
+#include "app/dialogue.h"
+#include "reading/dxf_scanner.h"
 #include "test_support.h"
 
 namespace zorvel {
@@ -40,7 +41,8 @@ Scan scan(const std::string& drawing, int reg, std::size_t chunk = kReadChunk, i
     FileHandle out(std::tmpfile());
     DrawingReader rd(f.get(), chunk);
     s.st.reg = reg;
-    s.end = scan_pass(rd, s.st, s.ext, s.seen, out.get());
+    DialogueReport report(out.get());
+    s.end = scan_pass(rd, s.st, s.ext, s.seen, report);
     s.out = test::contents(out.get());
     return s;
 }

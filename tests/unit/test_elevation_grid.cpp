@@ -2,7 +2,7 @@
 
 #include <limits>
 
-#include "elevation_grid.h"
+#include "geometry/elevation_grid.h"
 
 namespace zorvel {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "grid_geometry.h"
+#include "geometry/grid_geometry.h"
 #include "test_support.h"
 
 namespace zorvel {

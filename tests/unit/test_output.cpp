@@ -6,7 +6,7 @@
 #include <tuple>
 #include <vector>
 
-#include "output.h"
+#include "output/output.h"
 #include "test_support.h"
 
 namespace zorvel {

@@ -9,7 +9,8 @@
 #include <string>
 
 #include "drawings.h"
-#include "passes.h"
+#include "app/dialogue.h"
+#include "passes/passes.h"
 #include "test_support.h"
 
 namespace zorvel {
@@ -31,8 +32,9 @@ BothPasses both_passes(const std::string& path, int reg, std::size_t ahead, std:
     BothPasses r;
     FileHandle f(std::fopen(path.c_str(), "r"));
     test::ScriptedConsole sc("");
+    DialogueReport report(sc.con.out);
     DrawingScan d(f.get(), path, reg);
-    auto one = pass_one(sc.con, d, PassOneOptions{2.5, ahead, log_bound, {}, {}});
+    auto one = pass_one(sc.con, report, d, PassOneOptions{2.5, ahead, log_bound, {}, {}});
     if (one) {
         r.split = one->split;
         r.usable_log = one->log.usable();
@@ -41,7 +43,7 @@ BothPasses both_passes(const std::string& path, int reg, std::size_t ahead, std:
                  d.st.texte.text + " val " + std::to_string(d.st.val) + " v " + bits(d.st.dval1) + " " +
                  bits(d.st.dval2) + " " + bits(d.st.dval3) + "\n";
         d.rewind();
-        auto two = pass_two(sc.con, d, PassTwoOptions{2.5, RotationChoice{17, 0}, one->tally.count.width(), 0, {}, {}, 0},
+        auto two = pass_two(sc.con, report, d, PassTwoOptions{2.5, RotationChoice{17, 0}, one->tally.count.width(), 0, {}, {}, 0},
                             std::move(one->log));
         for (int i = 0; two && i < two->nb_lig; ++i)
             for (int j = 0; j < two->nb_col; ++j) r.seen += bits(two->dtab.at(i, j)) + (j + 1 < two->nb_col ? "," : "\n");

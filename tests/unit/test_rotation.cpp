@@ -2,8 +2,8 @@
 
 #include <cmath>
 
-#include "numeric.h"
-#include "rotation.h"
+#include "base/numeric.h"
+#include "geometry/rotation.h"
 
 namespace zorvel {
 namespace {

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "run.h"
+#include "app/run.h"
 #include "test_support.h"
 
 namespace zorvel {

@@ -11,9 +11,9 @@
 #include <utility>
 #include <vector>
 
-#include "numeric.h"
+#include "base/numeric.h"
 #include "test_support.h"
-#include "trace_droite.h"
+#include "geometry/trace_droite.h"
 
 namespace zorvel {
 namespace {

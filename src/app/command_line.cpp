@@ -1,0 +1,211 @@
+#include "app/command_line.h"
+
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+
+#include "app/ending.h"
+#include "app/treatment.h"
+#include "base/progress.h"
+#include "output/envi_header.h"
+#include "reading/dxf_scanner.h"
+
+#ifndef ZORVEL_VERSION
+#define ZORVEL_VERSION "0"
+#endif
+
+namespace zorvel {
+
+namespace {
+
+constexpr const char* kExtentsHint = ": indique -te XMIN YMIN XMAX YMAX";
+
+std::int64_t floor_div(std::int64_t a, std::int64_t b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
+
+// The settings of the command line: all known before the run, the skip
+// count found in the drawing and the table limits from the grid when not given.
+class CommandLineSettings final : public RunSettings {
+public:
+    CommandLineSettings(Console& con, const CommandLine& cl, Progress* progress)
+        : con_(con), cl_(cl), progress_(progress) {}
+
+    std::optional<int> skip_count(std::FILE* drawing) override {
+        if (cl_.reg) return *cl_.reg;
+        DrawingReader rd(drawing);
+        const int found = first_fitting_skip_count(rd);
+        std::rewind(drawing);
+        if (found < 0) {
+            stop_line(con_, "el dibujo " + cl_.drawing +
+                                " no tiene registros VERTEX con el codigo 10 de X: indique -reg");
+            return std::nullopt;
+        }
+        return found;
+    }
+    std::optional<RotationChoice> rotation() override { return RotationChoice{cl_.rot, cl_.sense}; }
+    std::optional<ClassChoice> classes(int suggested, const DrawnRangeOf& drawn_range) override;
+    // -te fixes the extents; the header's placeholder extents are refused
+    ExtentsPolicy extents_policy() const override {
+        return ExtentsPolicy{cl_.te ? &*cl_.te : nullptr, true, kExtentsHint};
+    }
+    Progress* progress() override { return progress_; }
+
+private:
+    Console& con_;
+    const CommandLine& cl_;
+    Progress* progress_;
+};
+
+std::optional<ClassChoice> CommandLineSettings::classes(int suggested, const DrawnRangeOf& drawn_range) {
+    const int intervalo = cl_.interval ? *cl_.interval : suggested;
+    if (intervalo == 0) {
+        stop_line(con_, "no se puede sugerir un intervalo (la cuadricula tiene menos de diez elevaciones "
+                        "distintas): indique -interval");
+        return std::nullopt;
+    }
+    // the limits not given come from the grid's elevations
+    const DrawnRange drawn = (!cl_.minimum || !cl_.maximum) ? drawn_range() : DrawnRange{true, 0, 0};
+    if (!drawn.any) {
+        stop_line(con_, "ninguna celda de la cuadricula tiene elevacion: indique -min y -max");
+        return std::nullopt;
+    }
+    // the limits a multiple of the interval at or below the lowest elevation,
+    // and strictly above the highest, so that the top contour has a class too
+    const std::int64_t minimo = cl_.minimum ? *cl_.minimum : floor_div(drawn.lowest, intervalo) * intervalo;
+    const std::int64_t maximo = cl_.maximum ? *cl_.maximum : (floor_div(drawn.highest, intervalo) + 1) * intervalo;
+    if (minimo < INT32_MIN || maximo > INT32_MAX || maximo - minimo > INT32_MAX || maximo - minimo < INT32_MIN) {
+        stop_line(con_, "los limites de la tabla salen del rango de los enteros: indique -min y -max");
+        return std::nullopt;
+    }
+    const std::int64_t num_segment = (maximo - minimo) / intervalo;
+    if (num_segment > kMaxSegments) {
+        stop_line(con_, "el numero total de intervalos (" + std::to_string(num_segment + 1) +
+                            ") es demasiado grande: indique otro -interval, -min o -max");
+        return std::nullopt;
+    }
+    const int lo = static_cast<int>(minimo), hi = static_cast<int>(maximo);
+    return ClassChoice{lo, hi, class_values(lo, hi, intervalo)};
+}
+
+bool exists(const std::string& path) {
+    std::error_code ec;
+    return std::filesystem::exists(std::filesystem::symlink_status(path, ec));
+}
+
+void summary(std::FILE* out, const CommandLine& cl, const RunState& rs, const std::vector<std::string>& paths) {
+    std::fprintf(out, "zorvel_raster: %s -> %s\n", cl.drawing.c_str(), paths[0].c_str());
+    std::fprintf(out, "  cuadricula: %d lineas x %d columnas, pixel %.17g (girado %.17g grados a la %s)\n", rs.nb_lig,
+                 rs.nb_col, rs.pix_size, rs.turn.angle, rs.turn.sentido == 0 ? "izquierda" : "derecha");
+    if (rs.image.nb_lig3 == 0)
+        std::fputs("  imagen: ninguna celda clasificada, imagen vacia\n", out);
+    else
+        std::fprintf(out, "  imagen: %d lineas x %d columnas desde la linea %d, columna %d de la cuadricula\n",
+                     rs.image.nb_lig3, rs.image.nb_col3, rs.image.min_i, rs.image.min_j);
+    const ClassTable& ct = rs.classes;
+    if (ct.num_segment >= 1)
+        std::fprintf(out, "  clases: %lld, de %d a %d cada %d (%d en la tabla, sin celdas)\n", ct.num_segment,
+                     ct.tabord[1], ct.tabord[static_cast<std::size_t>(ct.num_segment)], ct.intervalo,
+                     ct.tabord.back());
+    else
+        std::fputs("  clases: ninguna\n", out);
+    std::fputs("  archivos:", out);
+    for (const std::string& p : paths) std::fprintf(out, " %s", p.c_str());
+    std::fputs("\n", out);
+}
+
+// The coordinate system -a_srs names, as WKT ("" without it); nullopt,
+// after its usage line, when GDAL does not know it.
+std::optional<std::string> given_srs(Console& con, const CommandLine& cl) {
+    if (cl.a_srs.empty()) return std::string();
+    std::string why;
+    std::string wkt = srs_wkt(cl.a_srs, why);
+    if (wkt.empty()) {
+        stop_line(con, "-a_srs: " + why);
+        return std::nullopt;
+    }
+    return wkt;
+}
+
+// The drawing opened for the word scanner, or the source opened through OGR
+// when the scanner does not read it; false, after a stop line, when neither can.
+bool open_source(Console& con, const CommandLine& cl, RunState& rs, std::unique_ptr<OgrSource>& ogr) {
+    rs.files.nomim1 = cl.drawing;
+    rs.files.f1.reset(std::fopen(cl.drawing.c_str(), "r"));
+    if (!rs.files.f1 && (!ogr_available() || errno == ENOENT)) {
+        stop_line(con, "no se puede abrir el dibujo " + cl.drawing + ": " + std::strerror(errno));
+        return false;
+    }
+    if (!cl.ogr && old_style_dxf(cl.drawing, rs.files.f1.get(), cl.reg.has_value())) return true;
+    ogr = OgrSource::open(con, cl.drawing, OgrOptions{cl.layer, cl.where, cl.field, cl.z});
+    rs.files.f1.reset();
+    return ogr != nullptr;
+}
+
+// The command line's run, once its options are known to be usable.
+int run_with(const CommandLine& cl, Console& con) {
+    const std::vector<std::string> paths = output_paths(cl.output);
+    if (!cl.overwrite)
+        for (const std::string& p : paths)
+            if (exists(p)) {
+                stop_line(con, "ya existe " + p + ": use --overwrite para reemplazarlo");
+                return kUsageError;
+            }
+    auto wkt = given_srs(con, cl);
+    if (!wkt) return kUsageError;
+    RunState rs;
+    std::unique_ptr<OgrSource> ogr;
+    if (!open_source(con, cl, rs, ogr)) return 1;
+    if (ogr != nullptr && wkt->empty()) *wkt = ogr->wkt();
+    rs.files.nomim2 = paths[0];
+    rs.files.nomdescr2 = paths[1];
+    rs.files.nomdescr3 = paths[2];
+    FileHandle header;
+    if (!rs.files.pending.create(con, paths[0], "wb", rs.files.f2) ||
+        !rs.files.pending.create(con, paths[1], "w", rs.files.f2d) ||
+        !rs.files.pending.create(con, paths[2], "w", rs.files.f3d) || !rs.files.pending.create(con, paths[3], "w", header))
+        return 1;
+    rs.pix_size = rs.size_pix = cl.tr;
+
+    TerminalProgress bar(con.err);
+    const bool show = !cl.quiet && is_terminal(con.err);
+    if (show) bar.start();
+    CommandLineSettings settings(con, cl, show ? &bar : nullptr);
+    Report quiet;  // the dialogue's report is not this mode's
+    if (!treatment(con, quiet, rs, settings, ContourSource{ogr.get()})) return 1;
+    RunEnding ending;
+    ending.more_outputs = [&](const RunState& done) {
+        const ImagePlace place{done.image.nb_lig3, done.image.nb_col3, done.image.min_i, done.image.min_j, done.nb_lig,
+                               done.nb_col, done.pix_size, done.ext.min_x, done.ext.min_y, done.turn};
+        const std::string name = std::filesystem::path(cl.drawing).filename().string();
+        return write_envi_header(con, header, paths[3], place, done.classes, name, *wkt);
+    };
+    if (!cl.quiet) ending.summary = [&](const RunState& done) { summary(con.out, cl, done, paths); };
+    return end_run(con, quiet, rs, ending);
+}
+
+}  // namespace
+
+std::vector<std::string> output_paths(const std::string& output) {
+    return {output + "_zorvl.raw", output + "_zorvl.txt", output + "_zorvl_tab.txt", output + "_zorvl.hdr"};
+}
+
+int run_command_line(const std::vector<std::string>& args, Console& con) {
+    std::string error;
+    const auto cl = parse_command_line(args, error);
+    if (!cl) {
+        stop_line(con, error);
+        return kUsageError;
+    }
+    if (cl->action == CommandLine::Action::help) {
+        std::fputs(usage_text().c_str(), con.out);
+        return 0;
+    }
+    if (cl->action == CommandLine::Action::version) {
+        std::fprintf(con.out, "zorvel_raster %s\n", ZORVEL_VERSION);
+        return 0;
+    }
+    return run_with(*cl, con);
+}
+
+}  // namespace zorvel

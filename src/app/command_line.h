@@ -1,0 +1,26 @@
+// The program as a command-line tool: every setting given as an option, no
+// question asked, in the manner of the field's tools (gdal_rasterize's
+// option names), and a georeferenced header beside the raw image.
+#ifndef ZORVEL_COMMAND_LINE_H
+#define ZORVEL_COMMAND_LINE_H
+
+#include <string>
+#include <vector>
+
+#include "app/options.h"
+#include "base/console.h"
+
+namespace zorvel {
+
+// The outputs the command line writes for OUTPUT: the raw image, the
+// descriptor, the table and the header.
+std::vector<std::string> output_paths(const std::string& output);
+
+// Runs the program with these arguments (argv without the program's name);
+// the exit status: 0 after a complete run, 1 when the run stops, 2 for a
+// command line that cannot be used.
+int run_command_line(const std::vector<std::string>& args, Console& con);
+
+}  // namespace zorvel
+
+#endif

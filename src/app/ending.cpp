@@ -1,0 +1,23 @@
+#include "app/ending.h"
+
+#include <utility>
+
+#include "output/output.h"
+
+namespace zorvel {
+
+int end_run(Console& con, Report& report, RunState& rs, const RunEnding& ending) {
+    const DescriptorValues dv{rs.val_minimo, rs.val_maximo, rs.size_pix, rs.ext};
+    auto image = extraction(con, report, rs.tab, rs.nb_lig, rs.nb_col, dv, rs.files.f2d, rs.files.nomdescr2);
+    if (!image) return 1;
+    rs.image = std::move(*image);
+    if (!save(con, rs.image, rs.files.f2, rs.files.nomim2)) return 1;
+    if (ending.more_outputs && !ending.more_outputs(rs)) return 1;
+    // the outputs replace those of an earlier run only now, all written
+    if (!rs.files.pending.commit(con)) return 1;
+    if (ending.summary) ending.summary(rs);
+    // the console is the last output: a failure to write it is a failure of the run
+    return std::fflush(con.out) == 0 ? 0 : 1;
+}
+
+}  // namespace zorvel

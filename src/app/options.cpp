@@ -1,0 +1,289 @@
+#include "app/options.h"
+
+#include <cmath>
+#include <cstdint>
+#include <map>
+#include <type_traits>
+
+#include "reading/answers.h"
+#include "reading/ogr_source.h"
+
+namespace zorvel {
+
+// The arguments one after the other, each option's values taken with it.
+class Arguments {
+public:
+    Arguments(const std::vector<std::string>& args, std::string& error) : args_(args), error_(error) {}
+    bool done() const { return at_ >= args_.size(); }
+    const std::string& next() { return args_[at_++]; }
+    bool peek_number() const { return !done() && whole_double(args_[at_]).has_value(); }
+    bool peek_is(const char* word) const { return !done() && args_[at_] == word; }
+    // The value of `option`, a number that passes `check` (described by `what`).
+    template <typename T>
+    std::optional<T> number(const std::string& option, const char* what, const std::function<bool(T)>& check) {
+        if (done()) return fail(option + ": falta " + what);
+        const std::string& word = next();
+        std::optional<T> v;
+        if constexpr (std::is_same_v<T, int>)
+            v = whole_int(word);
+        else
+            v = whole_double(word);
+        if (!v || !check(*v)) return fail(option + ": se espera " + what + ", no '" + word + "'");
+        return v;
+    }
+    // A word value of `option`.
+    std::optional<std::string> word(const std::string& option) {
+        if (done()) return fail(option + ": falta su valor");
+        return next();
+    }
+    std::nullopt_t fail(const std::string& why) {
+        if (error_.empty()) error_ = why;
+        return std::nullopt;
+    }
+
+private:
+    const std::vector<std::string>& args_;
+    std::string& error_;
+    std::size_t at_ = 0;
+};
+
+namespace {
+
+// Marks a text for translation: it is looked up where it is shown.
+constexpr const char* N_(const char* text) { return text; }
+
+constexpr std::size_t kOptionColumn = 22;  // --help: where the help texts start, after two blanks
+
+bool positive(double v) { return v > 0.0 && std::isfinite(v); }
+bool finite(double v) { return std::isfinite(v); }
+
+// -tr's value: one size, or gdal_rasterize's two when they are the same
+bool take_pixel_size(Arguments& a, CommandLine& cl) {
+    const auto tr = a.number<double>("-tr", "un tamano de pixel mayor que 0", positive);
+    if (tr && a.peek_number()) {
+        const auto second = a.number<double>("-tr", "un tamano de pixel mayor que 0", positive);
+        if (second && *second != *tr) return a.fail("-tr: los pixeles son cuadrados: un solo tamano"), false;
+    }
+    if (tr) cl.tr = *tr;
+    return tr.has_value();
+}
+
+bool take_skip_count(Arguments& a, CommandLine& cl) {
+    if (a.peek_is("auto")) {
+        a.next();
+        cl.reg.reset();
+        return true;
+    }
+    cl.reg = a.number<int>("-reg", "un numero de registros (0 o mas) o auto", [](int v) { return v >= 0; });
+    return cl.reg.has_value();
+}
+
+bool take_sense(Arguments& a, CommandLine& cl) {
+    static const std::map<std::string, int> senses = {{"left", 0},    {"right", 1}, {"izquierdo", 0},
+                                                      {"derecho", 1}, {"0", 0},     {"1", 1}};
+    const std::string w = a.done() ? "" : a.next();
+    const auto s = senses.find(w);
+    if (s == senses.end())
+        return a.fail(w.empty() ? std::string("-sense: falta left o right") : "-sense: se espera left o right, no '" + w + "'"),
+               false;
+    cl.sense = s->second;
+    return true;
+}
+
+bool take_extents(Arguments& a, CommandLine& cl) {
+    Extents e;
+    double* v[] = {&e.min_x, &e.min_y, &e.max_x, &e.max_y};
+    bool ok = true;
+    for (double* d : v) {
+        const auto x = a.number<double>("-te", "XMIN YMIN XMAX YMAX", finite);
+        ok = ok && x.has_value();
+        if (x) *d = *x;
+    }
+    if (!ok) return false;
+    if (!(e.min_x < e.max_x && e.min_y < e.max_y)) return a.fail("-te: XMIN debe ser menor que XMAX e YMIN que YMAX"), false;
+    cl.te = e;
+    return true;
+}
+
+// An option whose value is a word, kept in `to`.
+std::function<bool(Arguments&, CommandLine&)> word_into(const char* option, std::string CommandLine::*to) {
+    return [option, to](Arguments& a, CommandLine& cl) {
+        const auto w = a.word(option);
+        if (w) cl.*to = *w;
+        return w.has_value();
+    };
+}
+
+// An option without a value, setting `to`.
+std::function<bool(Arguments&, CommandLine&)> flag(bool CommandLine::*to) {
+    return [to](Arguments&, CommandLine& cl) {
+        cl.*to = true;
+        return true;
+    };
+}
+
+// An option whose value is a whole number that passes check, kept in `to`.
+std::function<bool(Arguments&, CommandLine&)> whole_into(const char* option, const char* what, bool (*check)(int),
+                                                         std::optional<int> CommandLine::*to) {
+    return [=](Arguments& a, CommandLine& cl) {
+        cl.*to = a.number<int>(option, what, check);
+        return (cl.*to).has_value();
+    };
+}
+
+std::vector<std::string> spellings(const char* names) {
+    std::vector<std::string> out;
+    std::string n = names;
+    for (std::size_t at = 0;;) {
+        const std::size_t bar = n.find('|', at);
+        out.push_back(n.substr(at, bar - at));
+        if (bar == std::string::npos) return out;
+        at = bar + 1;
+    }
+}
+
+const OptionSpec* find_option(const std::string& arg) {
+    for (const OptionSpec& o : option_table())
+        if (o.names != nullptr)
+            for (const std::string& n : spellings(o.names))
+                if (n == arg) return &o;
+    return nullptr;
+}
+
+// The checks that take more than one option, once all are read.
+std::optional<CommandLine> check_together(Arguments& a, CommandLine& cl, const std::vector<std::string>& positional) {
+    if (positional.size() < 2) return a.fail("faltan el dibujo y la salida: zorvel_raster [opciones] DIBUJO.dxf SALIDA");
+    if (positional.size() > 2) return a.fail("argumento de mas: " + positional[2]);
+    if (cl.tr == 0.0) return a.fail("-tr: falta el tamano del pixel, que es obligatorio");
+    if (cl.minimum && cl.maximum && static_cast<std::int64_t>(*cl.maximum) - *cl.minimum > INT32_MAX)
+        return a.fail("-min, -max: su diferencia sale del rango de los enteros");
+    if (!cl.field.empty() && cl.z) return a.fail("-a y -3d: la elevacion sale de un campo o de la Z, no de ambos");
+    const bool ogr_options = cl.ogr || !cl.layer.empty() || !cl.where.empty() || !cl.field.empty() || cl.z;
+    if (ogr_options && !ogr_available())
+        return a.fail("-ogr, -l, -where, -a, -3d: " + ogr_unavailable_why() + ": solo lee dibujos DXF con POLYLINE y VERTEX");
+    cl.drawing = positional[0];
+    cl.output = positional[1];
+    return cl;
+}
+
+}  // namespace
+
+const std::vector<OptionSpec>& option_table() {
+    const auto action = [](CommandLine::Action act) {
+        return [act](Arguments&, CommandLine& cl) {
+            cl.action = act;
+            return true;
+        };
+    };
+    static const std::vector<OptionSpec> table = {
+        {nullptr, "", N_("Opciones:"), nullptr},
+        {"-tr", "TAMANO", N_("tamano del pixel, en unidades del dibujo (obligatorio)"), take_pixel_size},
+        {"-reg", "N|auto",
+         N_("palabras entre VERTEX y el codigo 10 de X (auto: las\n"
+            "del primer registro VERTEX del dibujo; por defecto)"),
+         take_skip_count},
+        {"-rot", "GRADOS", N_("angulo de rotacion (0 por defecto)"),
+         [](Arguments& a, CommandLine& cl) {
+             const auto r = a.number<double>("-rot", "un angulo en grados", finite);
+             if (r) cl.rot = *r;
+             return r.has_value();
+         }},
+        {"-sense", "left|right", N_("sentido de la rotacion (left por defecto)"), take_sense},
+        {"-interval", "N", N_("intervalo entre clases (por defecto el sugerido)"),
+         whole_into("-interval", "un intervalo entero mayor que 0", [](int v) { return v > 0; }, &CommandLine::interval)},
+        {"-min", "N", N_("limites de la tabla (por defecto: el multiplo del\n"
+                         "intervalo en o bajo la menor elevacion, y el primero\n"
+                         "por encima de la mayor)"),
+         whole_into("-min", "un valor entero", [](int) { return true; }, &CommandLine::minimum)},
+        {"-max", "N", nullptr, whole_into("-max", "un valor entero", [](int) { return true; }, &CommandLine::maximum)},
+        {"-te", "XMIN YMIN XMAX YMAX",
+         N_("extensiones de la cuadricula (por defecto las de la\n"
+            "cabecera, $EXTMIN y $EXTMAX)"),
+         take_extents},
+        {nullptr, "",
+         N_("Fuentes que no son DXF con POLYLINE y VERTEX (un DXF moderno, GeoPackage,\n"
+            "Shapefile, GeoJSON ...), leidas con GDAL/OGR:"),
+         nullptr},
+        {"-ogr", "", N_("lee con OGR aunque sea un DXF antiguo"), flag(&CommandLine::ogr)},
+        {"-l", "CAPA", N_("la capa (por defecto la primera)"), word_into("-l", &CommandLine::layer)},
+        {"-where", "EXPRESION", N_("solo las entidades que la cumplen"), word_into("-where", &CommandLine::where)},
+        {"-a", "CAMPO", N_("la elevacion de un campo numerico"), word_into("-a", &CommandLine::field)},
+        {"-3d", "",
+         N_("la elevacion de la Z de los vertices (por defecto\n"
+            "cuando las geometrias la tienen)"),
+         flag(&CommandLine::z)},
+        {"-a_srs", "SRS",
+         N_("sistema de coordenadas para la cabecera (EPSG:25830 ...),\n"
+            "donde la fuente no da el suyo"),
+         word_into("-a_srs", &CommandLine::a_srs)},
+        {"-q|-quiet|--quiet", "", N_("sin resumen ni progreso"), flag(&CommandLine::quiet)},
+        {"--overwrite|-overwrite", "", N_("reemplaza las salidas que ya existan"), flag(&CommandLine::overwrite)},
+        {"--help|-h", "", N_("esta ayuda"), action(CommandLine::Action::help)},
+        {"--version", "", N_("la version"), action(CommandLine::Action::version)},
+    };
+    return table;
+}
+
+std::vector<std::string> option_names() {
+    std::vector<std::string> names;
+    for (const OptionSpec& o : option_table())
+        if (o.names != nullptr)
+            for (const std::string& n : spellings(o.names)) names.push_back(n);
+    return names;
+}
+
+std::optional<CommandLine> parse_command_line(const std::vector<std::string>& args, std::string& error) {
+    CommandLine cl;
+    Arguments a(args, error);
+    std::vector<std::string> positional;
+    while (!a.done() && error.empty()) {
+        const std::string& arg = a.next();
+        if (const OptionSpec* o = find_option(arg)) {
+            o->take(a, cl);
+            // --help and --version answer whatever follows
+            if (cl.action != CommandLine::Action::run) return cl;
+        } else if (arg.size() > 1 && arg[0] == '-' && !whole_double(arg)) {
+            a.fail("opcion desconocida: " + arg + " (--help las muestra)");
+        } else {
+            positional.push_back(arg);
+        }
+    }
+    if (!error.empty()) return std::nullopt;
+    return check_together(a, cl, positional);
+}
+
+std::string usage_text() {
+    std::string text = N_("Uso: zorvel_raster [opciones] DIBUJO.dxf SALIDA\n"
+                          "       zorvel_raster                  (sin argumentos: el dialogo de preguntas)\n"
+                          "\n"
+                          "Convierte las curvas de nivel de un dibujo DXF (entidades POLYLINE y VERTEX)\n"
+                          "en una imagen clasificada: SALIDA_zorvl.raw (un byte por celda: la clase, o\n"
+                          "255 sin curva), SALIDA_zorvl.txt (descriptor), SALIDA_zorvl_tab.txt (clase y\n"
+                          "elevacion) y SALIDA_zorvl.hdr (cabecera ENVI que GDAL y QGIS abren, con la\n"
+                          "posicion en el mapa).\n"
+                          "\n");
+    const std::vector<OptionSpec>& table = option_table();
+    for (std::size_t k = 0; k < table.size(); ++k) {
+        const OptionSpec& o = table[k];
+        if (o.names == nullptr) {
+            text += std::string(o.help) + "\n";
+            continue;
+        }
+        if (o.help == nullptr) continue;  // on the row before
+        // the option as it is written, with its values, and those shown on its row
+        std::string shown = spellings(o.names).front() + (*o.values != '\0' ? std::string(" ") + o.values : "");
+        for (std::size_t n = k + 1; n < table.size() && table[n].names != nullptr && table[n].help == nullptr; ++n)
+            shown += ", " + spellings(table[n].names).front() + (*table[n].values != '\0' ? std::string(" ") + table[n].values : "");
+        const std::string indent(2 + kOptionColumn, ' ');
+        text += "  " + shown;
+        text += shown.size() < kOptionColumn ? std::string(kOptionColumn - shown.size(), ' ') : "\n" + indent;
+        for (const char* c = o.help; *c != '\0'; ++c) text += *c == '\n' ? "\n" + indent : std::string(1, *c);
+        text += "\n";
+    }
+    text += N_("\n"
+               "Estado de salida: 0 al terminar, 1 si la ejecucion se detiene, 2 si la linea\n"
+               "de ordenes no sirve.\n");
+    return text;
+}
+
+}  // namespace zorvel

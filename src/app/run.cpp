@@ -1,0 +1,36 @@
+#include "app/run.h"
+
+#include "app/dialogue.h"
+#include "app/ending.h"
+#include "app/treatment.h"
+
+namespace zorvel {
+
+namespace {
+
+bool open_run(Console& con, RunState& rs, const std::string& root) {
+    auto files = opening(con, root);
+    if (!files) return false;
+    rs.files = std::move(*files);
+    return true;
+}
+
+bool pixel_size(Console& con, RunState& rs) {
+    const auto pix = ask_pixel_size(con);
+    if (!pix) return false;
+    rs.pix_size = rs.size_pix = *pix;
+    return true;
+}
+
+}  // namespace
+
+int run(Console& con, RunState& rs, const std::string& root) {
+    if (!open_run(con, rs, root)) return 1;
+    if (!pixel_size(con, rs)) return 1;
+    DialogueSettings settings(con);
+    DialogueReport report(con.out);
+    if (!treatment(con, report, rs, settings, ContourSource{})) return 1;
+    return end_run(con, report, rs);
+}
+
+}  // namespace zorvel

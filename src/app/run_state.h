@@ -1,0 +1,51 @@
+// The values a run carries from one phase to the next, under the names the
+// program has always used for them. Only the run itself sees them: every
+// phase takes what it reads and gives back what it makes.
+#ifndef ZORVEL_RUN_STATE_H
+#define ZORVEL_RUN_STATE_H
+
+#include <cstddef>
+
+#include "classes/classes.h"
+#include "base/extents.h"
+#include "base/files.h"
+#include "base/grid.h"
+#include "geometry/grid_geometry.h"
+#include "output/output.h"
+
+namespace zorvel {
+
+// The limits of a run, for the tests and the fuzzer to change.
+struct RunLimits {
+    // the most memory the grids may take, in bytes; 0 for the machine's memory
+    unsigned long long grid_memory = 0;
+    // drawings of this many bytes or more have pass one read by two threads
+    std::size_t ahead_min_bytes = std::size_t{8} << 20;
+    // the most memory the vertex log may take; kLogBoundOfDrawing: see vertex_log_bound
+    std::size_t vertex_log_bytes = kLogBoundOfDrawing;
+    static constexpr std::size_t kLogBoundOfDrawing = SIZE_MAX;
+};
+
+struct RunState {
+    RunLimits limits;
+    RunFiles files;  // f1, f2, f2d, f3d and their paths
+
+    double pix_size = 0.0;  // the pixel size of the grid: typed, then the rotated one
+    double size_pix = 0.0;  // the pixel size as typed, for the descriptor
+    Extents ext;
+
+    int nb_lig = 0;           // grid rows
+    int nb_col = 0;           // grid columns
+    Grid<unsigned char> tab;  // class numbers, nb_lig rows by nb_col columns
+
+    int val_minimo = 0;  // correspondence table minimum
+    int val_maximo = 0;  // correspondence table maximum
+    ClassTable classes;  // the class values
+    RotationChoice turn{0.0, 0};
+
+    CroppedImage image;  // nb_lig3, nb_col3 and tab3, a window on tab (declared after it)
+};
+
+}  // namespace zorvel
+
+#endif

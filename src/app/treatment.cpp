@@ -1,0 +1,115 @@
+#include "app/treatment.h"
+
+#include <cmath>
+
+#include "classes/classify.h"
+#include "output/output.h"
+#include "base/memory.h"
+#include "passes/vertex_log.h"
+
+namespace zorvel {
+
+namespace {
+
+// The lowest and highest whole elevation in rows 0..nb_lig-1 and columns
+// 0..nb_col-1 of dtab, empty cells and values without one left out.
+DrawnRange drawn_range(const ElevationGrid& dtab, int nb_lig, int nb_col) {
+    DrawnRange r{false, 0, 0};
+    const auto take = [&](double alt) {
+        const std::int64_t w = whole_elevation(alt);
+        if (w == -999 || w == kNoWholeElevation) return;
+        r.lowest = r.any ? std::min(r.lowest, static_cast<int>(w)) : static_cast<int>(w);
+        r.highest = r.any ? std::max(r.highest, static_cast<int>(w)) : static_cast<int>(w);
+        r.any = true;
+    };
+    dtab.visit([&](const auto& c) {
+        if constexpr (std::is_same_v<std::decay_t<decltype(c)>, PlainCells>) {
+            for (int i = 0; i < nb_lig; ++i)
+                for (int j = 0; j < nb_col; ++j) take(c.cells[i][j]);
+        } else {
+            // the codes the cells hold, then their elevations
+            std::vector<unsigned char> held(c.values.size());
+            for (int i = 0; i < nb_lig; ++i)
+                for (int j = 0; j < nb_col; ++j) held[c.cells[i][j]] = true;
+            for (std::size_t k = 0; k < held.size(); ++k)
+                if (held[k]) take(c.values[k]);
+        }
+    });
+    return r;
+}
+
+// How long pass one's log of the vertices may grow: a source without a
+// drawing file has its log for pass two and nothing else.
+std::size_t vertex_log_bound_of(const RunState& rs) {
+    if (rs.files.f1 == nullptr) return static_cast<std::size_t>(machine_memory() / 2);
+    return rs.limits.vertex_log_bytes == RunLimits::kLogBoundOfDrawing ? vertex_log_bound(rs.files.f1.get())
+                                                                        : rs.limits.vertex_log_bytes;
+}
+
+// Pass one, through the word scanner or from the OGR source.
+std::optional<PassOne> first_pass(Console& con, Report& report, DrawingScan& d, const PassOneOptions& o,
+                                  const ContourSource& source) {
+    if (source.ogr == nullptr) return pass_one(con, report, d, o);
+    const Extents& extents = o.extents.fixed_extents != nullptr ? *o.extents.fixed_extents : source.ogr->extents();
+    return pass_one_of(con, report, d, o, extents, [&](ContourSink& sink) { return source.ogr->read(sink); });
+}
+
+}  // namespace
+
+bool treatment(Console& con, Report& report, RunState& rs, RunSettings& settings, const ContourSource& source) {
+    std::optional<int> reg = 0;
+    if (source.ogr == nullptr) reg = settings.skip_count(rs.files.f1.get());
+    if (!reg) return false;
+    DrawingScan d(rs.files.f1.get(), rs.files.nomim1, *reg);
+    const std::size_t log_bound = vertex_log_bound_of(rs);
+    ExtentsPolicy policy = settings.extents_policy();
+    // a source read through OGR has its layer's extents, unless others are fixed
+    if (source.ogr != nullptr && policy.fixed_extents == nullptr) policy.fixed_extents = &source.ogr->extents();
+    Progress* progress = settings.progress();
+    auto one = first_pass(con, report, d,
+                          PassOneOptions{rs.pix_size, rs.limits.ahead_min_bytes, log_bound, policy,
+                                         ProgressPart{progress, 0.0, 0.45}},
+                          source);
+    if (!one) return false;
+
+    // between the passes
+    const auto turn = settings.rotation();
+    if (!turn) return false;
+    const double pix_size_def = rotated_pixel_size(rs.pix_size, one->grid.nb_col, turn->angle);
+    report.pass_one(d.st.segm, one->tally.range.min_dyn, one->tally.range.max_dyn, d.ext);
+    const long vertices = d.st.vertices;
+    d.rewind();
+    rs.pix_size = pix_size_def;
+    rs.turn = *turn;
+    if (!(pix_size_def > 0.0) || !std::isfinite(pix_size_def)) {
+        stop_line(con, "el angulo de rotacion no da un tamano de pixel utilizable");
+        return false;
+    }
+
+    const PassTwoOptions two_options{rs.pix_size, *turn, one->tally.count.width(), rs.limits.grid_memory, policy,
+                                     ProgressPart{progress, 0.45, 0.9}, vertices};
+    auto two = pass_two(con, report, d, two_options, std::move(one->log));
+    if (!two) return false;
+    rs.nb_lig = two->nb_lig;
+    rs.nb_col = two->nb_col;
+    rs.ext = policy.fixed_extents != nullptr ? *policy.fixed_extents : d.ext;
+
+    // classification
+    const int suggested = suggested_interval(distinct_elevations(two->dtab, rs.nb_lig, rs.nb_col));
+    const auto choice =
+        settings.classes(suggested, [&] { return drawn_range(two->dtab, rs.nb_lig, rs.nb_col); });
+    if (!choice) return false;
+    rs.val_minimo = choice->val_minimo;
+    rs.val_maximo = choice->val_maximo;
+    rs.classes = choice->ct;
+    if (!write_table(con, rs.files.f3d, rs.files.nomdescr3, choice->ct)) return false;
+    rs.tab = class_assignment(report, two->dtab, rs.nb_lig, rs.nb_col, choice->ct, ProgressPart{progress, 0.9, 1.0});
+    if (!rs.tab) {
+        stop_no_memory(con, "las clases de la cuadricula", rs.nb_lig, rs.nb_col);
+        return false;
+    }
+    corner_cleanup(rs.tab, rs.nb_lig, rs.nb_col);
+    return true;
+}
+
+}  // namespace zorvel

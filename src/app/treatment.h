@@ -1,0 +1,62 @@
+// The heart of the run: the two passes over the contours, their drawing
+// into the elevation grid and their classification.
+#ifndef ZORVEL_TREATMENT_H
+#define ZORVEL_TREATMENT_H
+
+#include <cstdio>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "app/run_state.h"
+#include "base/console.h"
+#include "base/progress.h"
+#include "base/report.h"
+#include "classes/classes.h"
+#include "geometry/grid_geometry.h"
+#include "passes/passes.h"
+#include "reading/ogr_source.h"
+
+namespace zorvel {
+
+// The whole elevations the drawn grid holds, its empty cells left out.
+struct DrawnRange {
+    bool any;  // no cell holds a whole elevation when false
+    int lowest;
+    int highest;
+};
+// Finds them, for whoever needs them: a sweep over every cell.
+using DrawnRangeOf = std::function<DrawnRange()>;
+
+// Where a run's settings come from: the dialogue asks them as the run goes
+// (the program's own questions), the command line has them from the start.
+class RunSettings {
+public:
+    virtual ~RunSettings() = default;
+    // The skip count of a drawing the word scanner reads, before pass one;
+    // nullopt stops the run.
+    virtual std::optional<int> skip_count(std::FILE* drawing) = 0;
+    // The angle and the sense, between the passes.
+    virtual std::optional<RotationChoice> rotation() = 0;
+    // The interval and the table limits, once the grid is drawn.
+    virtual std::optional<ClassChoice> classes(int suggested, const DrawnRangeOf& drawn) = 0;
+    // Where the grid's extents come from: the drawing's header by default.
+    virtual ExtentsPolicy extents_policy() const { return {}; }
+    virtual Progress* progress() { return nullptr; }
+};
+
+// Where the contours come from: the drawing file that the word scanner
+// reads (the run's f1), or a source read through OGR, whose grid has the
+// layer's extents unless the settings fix others.
+struct ContourSource {
+    OgrSource* ogr = nullptr;  // nullptr: the drawing file
+};
+
+// Skip count, pass one, rotation, pass two, classes and cleanup; false,
+// after its message, when the run stops. What the run tells as it goes
+// goes to report.
+bool treatment(Console& con, Report& report, RunState& rs, RunSettings& settings, const ContourSource& source);
+
+}  // namespace zorvel
+
+#endif

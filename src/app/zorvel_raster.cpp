@@ -1,0 +1,17 @@
+// zorvel_raster: a DXF drawing of contour lines in, a classified raster image out.
+#include <string>
+#include <vector>
+
+#include "app/command_line.h"
+#include "app/dialogue.h"
+#include "base/interrupts.h"
+#include "app/run.h"
+
+int main(int argc, char** argv) {
+    zorvel::install_interrupt_handlers();
+    zorvel::Console con = zorvel::standard_console();
+    // with arguments a command-line tool; without, the program's own dialogue
+    if (argc > 1) return zorvel::run_command_line(std::vector<std::string>(argv + 1, argv + argc), con);
+    zorvel::RunState rs;
+    return zorvel::run(con, rs, zorvel::data_root());
+}

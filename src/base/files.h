@@ -1,0 +1,74 @@
+// The files of a run: the drawing read, the three outputs written.
+#ifndef ZORVEL_FILES_H
+#define ZORVEL_FILES_H
+
+#include <cstdio>
+#include <cstddef>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "base/console.h"
+
+namespace zorvel {
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
+
+// The outputs of a run are written under temporary names beside their own
+// and take their names only when the run completes: a run that stops
+// leaves the files of an earlier run as they were, and no file of its own.
+class PendingOutputs {
+public:
+    PendingOutputs() = default;
+    PendingOutputs(PendingOutputs&& o) noexcept : files_(std::move(o.files_)) { o.files_.clear(); }
+    PendingOutputs& operator=(PendingOutputs&& o) noexcept;
+    ~PendingOutputs();  // removes the files not committed
+
+    // Opens a new temporary file beside `path` with `mode`; false, after a
+    // stop line naming path (the message of an output that cannot be
+    // created), when it cannot.
+    bool create(Console& con, const std::string& path, const char* mode, FileHandle& f);
+    // Gives every file its name; false, after a stop line, when one cannot take it.
+    bool commit(Console& con);
+
+private:
+    struct Pending {
+        std::string temp;
+        std::string path;
+    };
+    void remove_all();
+    std::vector<Pending> files_;
+};
+
+// The four files and their paths, opened by the dialogue.
+struct RunFiles {
+    PendingOutputs pending;  // first: destroyed last, once the outputs are closed
+    FileHandle f1;   // input drawing, read
+    FileHandle f2;   // raw image, written in binary
+    FileHandle f2d;  // descriptor text
+    FileHandle f3d;  // correspondence table text
+    std::string nomim1;     // drawing path
+    std::string nomim2;     // raw image path
+    std::string nomdescr2;  // descriptor path
+    std::string nomdescr3;  // correspondence table path
+};
+
+// The size in bytes of the file f reads, when it is a regular file; nullopt
+// for anything else (a pipe, a terminal) or no file.
+std::optional<std::size_t> regular_file_size(std::FILE* f);
+
+// Whether a and b read the very same file (device and inode).
+bool same_file(std::FILE* a, std::FILE* b);
+
+// Flushes and closes an output; false, after a stop line naming path, when
+// a write or the close failed.
+bool close_output(Console& con, FileHandle& f, const std::string& path);
+
+}  // namespace zorvel
+
+#endif

@@ -1,0 +1,68 @@
+#include "classes/classes.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <utility>
+
+#include "base/numeric.h"
+
+namespace zorvel {
+
+std::vector<int> distinct_elevations(const ElevationGrid& dtab, int nb_lig, int nb_col, std::size_t keep) {
+    std::vector<int> tabval;
+    dtab.visit([&](const auto& cells) {
+        for (int i = 0; i < nb_lig && tabval.size() < keep; ++i) {
+            for (int j = 0; j < nb_col && tabval.size() < keep; ++j) {
+                const std::int64_t val = whole_elevation(cells.at(i, j));
+                // -999 marks the empty cells, and whatever contour truncates to it
+                if (val == -999 || val == kNoWholeElevation) continue;
+                bool seen = false;
+                for (int v : tabval) seen = seen || v == val;
+                if (!seen) tabval.push_back(static_cast<int>(val));
+            }
+        }
+    });
+    return tabval;
+}
+
+int suggested_interval(const std::vector<int>& tabval) {
+    const auto at = [&](std::size_t pos) -> std::int64_t { return pos <= tabval.size() ? tabval[pos - 1] : 0; };
+    std::int64_t d = at(10) - at(9);
+    if (d < 0) d = -d;
+    return d > INT_MAX ? 0 : static_cast<int>(d);
+}
+
+ClassTable class_values(int val_minimo, int val_maximo, int intervalo) {
+    ClassTable ct;
+    ct.intervalo = intervalo;
+    // int division truncates toward zero: -25 / 10 gives -2
+    ct.num_segment = (static_cast<std::int64_t>(val_maximo) - val_minimo) / intervalo;
+    ct.tabord.assign(1, 0);
+    std::int64_t val_deb = static_cast<std::int64_t>(val_minimo) - intervalo;
+    for (long long k = 1; k <= ct.num_segment + 1; ++k) {
+        val_deb += intervalo;
+        // between val_minimo and val_maximo, so always an int
+        ct.tabord.push_back(static_cast<int>(val_deb));
+    }
+    if (ct.num_segment >= 1) {
+        // the classes given to cells, 1..num_segment, span this many whole elevations
+        const std::int64_t first = ct.tabord[1];
+        const std::int64_t last = ct.tabord[static_cast<std::size_t>(ct.num_segment)];
+        const std::int64_t low = std::min(first, last);
+        if (std::max(first, last) - low < kLookupSpan) {
+            // one entry more than the span, kept empty, for every elevation outside it
+            std::vector<unsigned char> lookup(static_cast<std::size_t>(std::max(first, last) - low + 2), kEmptyCell);
+            for (long long k = 1; k <= ct.num_segment; ++k)
+                lookup[static_cast<std::size_t>(ct.tabord[static_cast<std::size_t>(k)] - low)] =
+                    static_cast<unsigned char>(k);
+            ct.lookup = std::move(lookup);
+            ct.lookup_low = low;
+        }
+    }
+    return ct;
+}
+
+}  // namespace zorvel

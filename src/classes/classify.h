@@ -1,0 +1,26 @@
+// Class numbers into the class grid, and the corner cells of right-angle turns taken out.
+#ifndef ZORVEL_CLASSIFY_H
+#define ZORVEL_CLASSIFY_H
+
+#include "classes/classes.h"
+#include "geometry/elevation_grid.h"
+#include "base/grid.h"
+#include "base/progress.h"
+#include "base/report.h"
+
+namespace zorvel {
+
+// The class grid tab of nb_lig rows and nb_col columns: every cell gets the
+// class whose value is the whole elevation of its dtab cell, reported every
+// 200 rows. A grid of one-byte codes becomes tab in place and is taken from
+// dtab; tab is empty when it cannot be had.
+Grid<unsigned char> class_assignment(Report& report, ElevationGrid& dtab, int nb_lig, int nb_col,
+                                     const ClassTable& ct, const ProgressPart& progress = {});
+
+// Empties every interior cell whose only neighbours of its class are two
+// orthogonal ones at a right angle (masks 10, 40, 160 and 130).
+void corner_cleanup(Grid<unsigned char>& tab, int nb_lig, int nb_col);
+
+}  // namespace zorvel
+
+#endif

@@ -1,0 +1,73 @@
+#include "output/envi_header.h"
+
+#include <cmath>
+#include <cstdio>
+
+namespace zorvel {
+
+namespace {
+
+// A colour for class k of n: green lowlands through brown to white tops.
+std::array<int, 3> class_colour(std::size_t k, std::size_t n) {
+    static constexpr int kStops[][3] = {{36, 110, 56}, {120, 160, 70}, {214, 196, 110}, {150, 100, 60}, {245, 245, 245}};
+    const double t = n > 1 ? static_cast<double>(k - 1) / static_cast<double>(n - 1) : 0.0;
+    const double at = t * 4.0;
+    const auto s = static_cast<std::size_t>(std::min(3.0, std::floor(at)));
+    const double f = at - static_cast<double>(s);
+    std::array<int, 3> c{};
+    for (int m = 0; m < 3; ++m)
+        c[static_cast<std::size_t>(m)] = static_cast<int>(std::lround(kStops[s][m] + f * (kStops[s + 1][m] - kStops[s][m])));
+    return c;
+}
+
+}  // namespace
+
+std::array<double, 6> image_geotransform(const ImagePlace& p) {
+    // in the grid as displayed (u to the right, w up, about the centre) the
+    // vertices were turned by theta, counter-clockwise for sense 0: turning
+    // back by theta gives the position before the turn, and that the map point
+    const double theta = (p.turn.sentido == 0 ? 1.0 : -1.0) * p.turn.angle * degree_factor();
+    const double c = std::cos(theta), s = std::sin(theta);
+    const double uc = p.nb_col * 0.5, wc = -p.nb_lig * 0.5;
+    // the corner of the first pixel: half a cell before the first row and column
+    const double du = (p.min_j - 0.5) - uc;
+    const double dw = (0.5 - p.min_i) - wc;
+    const double u0 = uc + c * du + s * dw;
+    const double w0 = wc - s * du + c * dw;
+    const double x0 = p.min_x + u0 * p.pix_size;
+    const double y0 = p.min_y + (p.nb_lig + w0) * p.pix_size;
+    return {x0, p.pix_size * c, -p.pix_size * s, y0, -p.pix_size * s, -p.pix_size * c};
+}
+
+bool write_envi_header(Console& con, FileHandle& f, const std::string& path, const ImagePlace& p,
+                       const ClassTable& ct, const std::string& drawing, const std::string& wkt) {
+    std::FILE* h = f.get();
+    const std::array<double, 6> t = image_geotransform(p);
+    std::fprintf(h, "ENVI\ndescription = {zorvel_raster: %s, clases de curvas de nivel}\n", drawing.c_str());
+    std::fprintf(h, "samples = %d\nlines = %d\nbands = 1\nheader offset = 0\nfile type = ENVI Classification\n",
+                 p.nb_col3, p.nb_lig3);
+    std::fprintf(h, "data type = 1\ninterleave = bsq\nbyte order = 0\ndata ignore value = 255\n");
+    // the classes of the correspondence table, named by their elevations; 0 is no class
+    const std::size_t n = ct.tabord.size() > 1 ? ct.tabord.size() - 1 : 0;
+    std::fprintf(h, "classes = %zu\nclass names = {sin clase", n + 1);
+    for (std::size_t k = 1; k <= n; ++k) std::fprintf(h, ", %d", ct.tabord[k]);
+    std::fprintf(h, "}\nclass lookup = {0, 0, 0");
+    for (std::size_t k = 1; k <= n; ++k) {
+        const auto rgb = class_colour(k, n);
+        std::fprintf(h, ", %d, %d, %d", rgb[0], rgb[1], rgb[2]);
+    }
+    // the corner of the first pixel, the cell size and the turn (a map
+    // rotation of the grid's own turn taken back), in the units of the
+    // coordinate system: degrees for a geographic one, metres otherwise
+    const double rotation = -std::atan2(-t[2], t[1]) / degree_factor();
+    const bool geographic = wkt.rfind("GEOGCS", 0) == 0 || wkt.rfind("GEOGCRS", 0) == 0;
+    std::fprintf(h, "}\nmap info = {Arbitrary, 1, 1, %.17g, %.17g, %.17g, %.17g, units=%s", t[0], t[3],
+                 p.pix_size, p.pix_size, geographic ? "Degrees" : "Meters");
+    if (t[2] != 0.0 || t[4] != 0.0) std::fprintf(h, ", rotation=%.17g", rotation);
+    std::fputs("}\n", h);
+    if (!wkt.empty()) std::fprintf(h, "coordinate system string = {%s}\n", wkt.c_str());
+    std::fputs("band names = {clase}\n", h);
+    return close_output(con, f, path);
+}
+
+}  // namespace zorvel

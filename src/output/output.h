@@ -1,0 +1,63 @@
+// The correspondence table, the crop of the class grid, the descriptor text
+// and the raw image.
+#ifndef ZORVEL_OUTPUT_H
+#define ZORVEL_OUTPUT_H
+
+#include <optional>
+#include <string>
+
+#include "base/console.h"
+#include "base/extents.h"
+#include "base/files.h"
+#include "base/grid.h"
+#include "base/report.h"
+#include "classes/classes.h"
+
+namespace zorvel {
+
+// Writes " k value " lines to f3d and closes it; false, after a stop line
+// naming path, on a write error.
+bool write_table(Console& con, FileHandle& f3d, const std::string& path, const ClassTable& ct);
+
+// The rows and columns kept by the crop.
+struct Crop {
+    bool empty;  // no occupied cell at all
+    int min_i, max_i, min_j, max_j;
+};
+
+// The occupied rectangle of tab; the bounds start at 10000 and 0, so a grid
+// whose first occupied row or column lies beyond 10000 keeps the empty ones from 10000 on.
+Crop bounding_box(const Grid<unsigned char>& tab, int nb_lig, int nb_col);
+
+// What the descriptor tells besides the image's size.
+struct DescriptorValues {
+    int val_minimo;
+    int val_maximo;
+    double size_pix;  // as typed
+    Extents ext;      // as the header gives them
+};
+
+// The cropped class grid: nb_lig3 rows by nb_col3 columns from row min_i and
+// column min_j of tab, a window on it.
+struct CroppedImage {
+    int nb_lig3 = 0;
+    int nb_col3 = 0;
+    int min_i = 0;
+    int min_j = 0;
+    Grid<unsigned char> tab3;
+};
+
+// Crops tab (nb_lig rows by nb_col columns), reports an empty image, and
+// writes the descriptor to f2d, which it closes; nullopt, after a stop line
+// naming path, on failure.
+std::optional<CroppedImage> extraction(Console& con, Report& report, const Grid<unsigned char>& tab, int nb_lig,
+                                       int nb_col, const DescriptorValues& dv, FileHandle& f2d,
+                                       const std::string& path);
+
+// Writes tab3 as the raw image to f2, one row after the other, and closes
+// it; false, after a stop line naming path, on failure.
+bool save(Console& con, const CroppedImage& image, FileHandle& f2, const std::string& path);
+
+}  // namespace zorvel
+
+#endif

@@ -1,0 +1,119 @@
+#include "passes/contour_drawer.h"
+
+#include <system_error>
+
+namespace zorvel {
+
+namespace {
+
+constexpr std::size_t kBatch = 8192;    // vertices handed over at a time
+constexpr std::size_t kMaxBatches = 8;  // batches waiting at most: the queue is bounded
+
+}  // namespace
+
+ContourDrawer::ContourDrawer(ElevationGrid& dtab, const GridFrame& fr)
+    : frame_(fr), dtab_(dtab), drawn_frame_(fr) {
+    current_.reserve(kBatch);
+    try {
+        worker_ = std::thread([this] { work(); });
+        threaded_ = true;
+    } catch (const std::system_error&) {
+        threaded_ = false;  // one thread does it all
+    }
+}
+
+ContourDrawer::~ContourDrawer() {
+    if (!threaded_) return;
+    drain();
+    {
+        std::lock_guard<std::mutex> lock(m_);
+        done_ = true;
+    }
+    cv_.notify_all();
+    worker_.join();
+}
+
+bool ContourDrawer::vertex(double x, double y, double alti, bool first) {
+    current_.push_back(Vertex{x, y, alti, first, false});
+    if (!threaded_) {
+        if (!draw_batch(current_)) failed_ = true;
+        current_.clear();
+        return !failed_;
+    }
+    if (current_.size() == kBatch) {
+        // placed here while the thread is behind, so that the two threads
+        // share the placing as their loads allow
+        if (share_ && backlog_ >= behind_) {
+            for (Vertex& v : current_) {
+                const Cell c = vertex_cell(frame_, v.x, v.y);
+                v.x = c.i;
+                v.y = c.j;
+                v.placed = true;
+            }
+        }
+        submit();
+        // looked at once a batch: the thread writes next to it all the time
+        seen_failed_ = failed();
+    }
+    return !seen_failed_;
+}
+
+void ContourDrawer::submit() {
+    std::unique_lock<std::mutex> lock(m_);
+    cv_.wait(lock, [this] { return full_.size() < kMaxBatches; });
+    full_.push_back(std::move(current_));
+    backlog_ = full_.size();
+    if (spare_.empty()) {
+        current_ = std::vector<Vertex>();
+        current_.reserve(kBatch);
+    } else {
+        current_ = std::move(spare_.back());
+        spare_.pop_back();
+    }
+    cv_.notify_all();
+}
+
+void ContourDrawer::drain() {
+    if (!threaded_) return;
+    if (!current_.empty()) submit();
+    std::unique_lock<std::mutex> lock(m_);
+    cv_.wait(lock, [this] { return full_.empty() && !busy_; });
+}
+
+void ContourDrawer::set_frame(const GridFrame& fr) {
+    drain();
+    frame_ = fr;
+    drawn_frame_ = fr;
+}
+
+bool ContourDrawer::draw_batch(const std::vector<Vertex>& batch) {
+    // a copy: read through this, the frame would share a cache line with
+    // the fields the caller writes
+    const GridFrame fr = drawn_frame_;
+    bool ok = true;
+    for (const Vertex& v : batch) {
+        const Cell cell = v.placed ? Cell{v.x, v.y} : vertex_cell(fr, v.x, v.y);
+        ok = draw_step(dtab_, deb_, v.first, cell, v.alti) && ok;
+    }
+    return ok;
+}
+
+void ContourDrawer::work() {
+    std::unique_lock<std::mutex> lock(m_);
+    for (;;) {
+        cv_.wait(lock, [this] { return !full_.empty() || done_; });
+        if (full_.empty()) return;
+        std::vector<Vertex> batch = std::move(full_.front());
+        full_.pop_front();
+        busy_ = true;
+        lock.unlock();
+        if (!draw_batch(batch)) failed_ = true;
+        batch.clear();
+        lock.lock();
+        spare_.push_back(std::move(batch));
+        busy_ = false;
+        cv_.notify_all();
+    }
+}
+
+}  // namespace zorvel

@@ -1,0 +1,277 @@
+#include "passes/passes.h"
+
+#include <cmath>
+#include <cstdint>
+#include <optional>
+#include <utility>
+
+#include "passes/contour_drawer.h"
+#include "geometry/contour_pass.h"
+
+
+namespace zorvel {
+
+namespace {
+
+// The elevation range starts at these values, not at the extremes of a double.
+constexpr double kMinDynStart = 10000.0;
+constexpr double kMaxDynStart = 0.0;
+
+bool pass_ended(Console& con, const DrawingScan& d, PassEnd end) {
+    if (end == PassEnd::read_error) stop_line(con, "no se puede leer " + d.path + ": " + d.rd.error_text());
+    return end == PassEnd::end_of_file;
+}
+
+// A wrong skip count reads no error: warn of the usual signs of one, on
+// standard error, and name the skip count the first vertex record asks.
+void warn_of_skip_count(Console& con, DrawingScan& d, const VertexTally& tally) {
+    if (d.st.vertices > 0 && d.st.misplaced * 2 > d.st.vertices) {
+        const int fits = fitting_skip_count(d.rd, d.st.first_vertex);
+        warn_line(con, "en " + d.path + " los codigos 10, 20 y 30 de los vertices no estan donde los pone el "
+                           "numero de registros anteriores en Vertex (" + std::to_string(d.st.reg) + "); " +
+                           (fits >= 0 ? "el primer vertice pide " + std::to_string(fits)
+                                      : std::string("no se encuentra el codigo 10 tras VERTEX")));
+    }
+    if (d.st.vertices > 0 && tally.nonzero == 0)
+        warn_line(con, "todas las elevaciones leidas en " + d.path + " son 0");
+}
+
+// Whether the header gave extents of 1e20 or more, the values some writers
+// leave when they have none.
+bool placeholder(const Extents& e) {
+    for (double v : {e.min_x, e.min_y, e.max_x, e.max_y})
+        if (!(std::fabs(v) < 1e20)) return true;
+    return false;
+}
+
+// The grid's extents: the fixed ones, or the header's when usable; nullptr,
+// after a stop line, when they are not.
+const Extents* grid_extents(Console& con, const DrawingScan& d, const ExtentsPolicy& s, const Extents& header) {
+    if (s.fixed_extents != nullptr) return s.fixed_extents;
+    if (s.refuse_placeholder_extents && placeholder(header)) {
+        stop_line(con, "el dibujo " + d.path + " no da extensiones utilizables ($EXTMIN, $EXTMAX)" + s.extents_hint);
+        return nullptr;
+    }
+    return &header;
+}
+
+// Pass one's sink: the first grid, and the tally of the vertices.
+class MeasuringPass final : public ContourSink {
+public:
+    MeasuringPass(Console& con, Report& report, const DrawingScan& d, const PassOneOptions& o, VertexTally& tally)
+        : con_(con), report_(report), d_(d), o_(o), tally_(tally) {}
+    bool max_y_read(const Extents& ext) override {
+        if (o_.extents.fixed_extents != nullptr) return true;
+        return size(ext);
+    }
+    bool size(const Extents& ext) {
+        const Extents* e = grid_extents(con_, d_, o_.extents, ext);
+        if (e == nullptr) return false;
+        grid = grid_sizing(con_, report_, *e, o_.pix_size, Approximation::first, d_.path);
+        return grid.has_value();
+    }
+    void polyline() override {
+        if (d_.size > 0) o_.progress.at(static_cast<double>(d_.rd.consumed()) / static_cast<double>(d_.size));
+    }
+    bool vertex(double, double, double z) override {
+        tally_.take(z);
+        return true;
+    }
+    std::optional<GridSize> grid;
+
+private:
+    Console& con_;
+    Report& report_;
+    const DrawingScan& d_;
+    const PassOneOptions& o_;
+    VertexTally& tally_;
+};
+
+// Pass two's sink: the final grid at the maximum Y of the header, and every
+// vertex handed to the drawer.
+class DrawingPass final : public ContourSink {
+public:
+    DrawingPass(Console& con, Report& report, const DrawingScan& d, const PassTwoOptions& o)
+        : con_(con), report_(report), d_(d), o_(o) {}
+
+    bool max_y_read(const Extents& ext) override {
+        if (o_.extents.fixed_extents != nullptr) return true;
+        return set_up(ext);
+    }
+    // The final grid for the extents, and the drawer's frame.
+    bool set_up(const Extents& header) {
+        // the grid is replaced: every vertex handed over so far is drawn first
+        if (drawer_) drawer_->drain();
+        const Extents* e = grid_extents(con_, d_, o_.extents, header);
+        if (e == nullptr) return false;
+        const Extents& ext = *e;
+        const auto size = grid_sizing(con_, report_, ext, o_.pix_size, Approximation::second, d_.path);
+        if (!size) return false;
+        nb_lig_ = size->nb_lig;
+        nb_col_ = size->nb_col;
+        dtab_ = ElevationGrid();
+        dtab_ = grid_setup(con_, nb_lig_, nb_col_, o_.width, o_.memory);
+        if (!dtab_) return false;
+        if (drawer_)
+            drawer_->set_frame(frame(ext));
+        else
+            drawer_.emplace(dtab_, frame(ext));
+        return true;
+    }
+    bool extents_read(const Extents& ext) override {
+        // the vertices from here on are placed with the new extents
+        if (drawer_ && o_.extents.fixed_extents == nullptr) drawer_->set_frame(frame(ext));
+        return true;
+    }
+    void polyline() override {
+        flag = 0;
+        if (o_.vertices > 0) o_.progress.at(static_cast<double>(handed_) / static_cast<double>(o_.vertices));
+    }
+    bool vertex(double x, double y, double z) override {
+        if (!drawer_) {
+            // nothing is ever drawn without a grid
+            stop_line(con_, "el dibujo " + d_.path + " tiene vertices antes de $EXTMAX: no hay cuadricula");
+            return false;
+        }
+        const bool first = flag == 0;
+        flag = 1;
+        ++handed_;
+        return drawer_->vertex(x, y, z, first) || changed();
+    }
+    // From here on nothing changes the grid: the caller places vertices too.
+    void share_placing() {
+        if (drawer_) drawer_->share_placing();
+    }
+    std::optional<PassTwo> finish() {
+        if (!drawer_) {
+            stop_line(con_, "el dibujo " + d_.path + " no da la Y maxima en la segunda lectura: no hay cuadricula" +
+                                o_.extents.extents_hint);
+            return std::nullopt;
+        }
+        drawer_->drain();
+        const bool failed = drawer_->failed();
+        drawer_.reset();
+        if (failed) return changed(), std::nullopt;
+        return PassTwo{nb_lig_, nb_col_, std::move(dtab_)};
+    }
+
+    int flag = 0;  // 0 until the current polyline has placed a vertex
+
+private:
+    GridFrame frame(const Extents& ext) const {
+        return GridFrame{nb_lig_, nb_col_, ext.min_x, ext.min_y, o_.pix_size, o_.turn.angle, o_.turn.sentido};
+    }
+    // The cells are as wide as pass one's count of the elevations asked: an
+    // elevation more can only come from a drawing that changed since.
+    bool changed() {
+        stop_line(con_, "el dibujo " + d_.path + " ha cambiado entre la primera y la segunda lectura");
+        return false;
+    }
+
+    Console& con_;
+    Report& report_;
+    const DrawingScan& d_;
+    const PassTwoOptions& o_;
+    int nb_lig_ = 0;
+    int nb_col_ = 0;
+    long handed_ = 0;  // vertices handed to the drawer
+    // the drawer's thread reads the grid at every segment: not on a cache
+    // line that this thread writes at every vertex
+    alignas(64) ElevationGrid dtab_;
+    std::optional<ContourDrawer> drawer_;  // after dtab_: it draws into it
+};
+
+}  // namespace
+
+DrawingScan::DrawingScan(std::FILE* drawing, std::string drawing_path, int reg)
+    : f(drawing), path(std::move(drawing_path)), rd(drawing) {
+    st.reg = reg;
+    size = regular_file_size(drawing).value_or(0);
+}
+
+void DrawingScan::rewind() {
+    if (f != nullptr) rd.rewind();
+    st.segm = 0;
+}
+
+std::optional<PassOne> pass_one(Console& con, Report& report, DrawingScan& d, const PassOneOptions& o) {
+    PassOne one{GridSize{0, 0}, VertexTally{{kMinDynStart, kMaxDynStart}, {}}, VertexLog(o.log_bound)};
+    MeasuringPass sink(con, report, d, o, one.tally);
+    if (o.extents.fixed_extents != nullptr && !sink.size(*o.extents.fixed_extents)) return std::nullopt;
+    SecondHalfScan ahead(d.path, d.f, d.st.reg, o.ahead_min_bytes, o.log_bound);
+    d.st.segm = 0;
+    PassEnd end = scan_until(d.rd, d.st, d.ext, sink, report, ahead.split_offset(), &one.log);
+    if (end == PassEnd::paused) {
+        one.split = d.rd.consumed() == ahead.split_offset() && ahead.join(d.st, one.tally, report, &one.log);
+        if (one.split) {
+            end = PassEnd::end_of_file;
+        } else {
+            ahead.cancel();
+            end = scan_until(d.rd, d.st, d.ext, sink, report, SIZE_MAX, &one.log);
+        }
+    }
+    if (!pass_ended(con, d, end)) return std::nullopt;
+    warn_of_skip_count(con, d, one.tally);
+    if (!sink.grid) {
+        stop_line(con, "el dibujo " + d.path + " no da la Y maxima (codigo 20 de $EXTMAX): no hay cuadricula" +
+                           o.extents.extents_hint);
+        return std::nullopt;
+    }
+    o.progress.at(1.0);
+    one.grid = *sink.grid;
+    return one;
+}
+
+std::optional<PassOne> pass_one_of(Console& con, Report& report, DrawingScan& d, const PassOneOptions& o,
+                                   const Extents& extents, const std::function<bool(ContourSink&)>& read) {
+    PassOne one{GridSize{0, 0}, VertexTally{{kMinDynStart, kMaxDynStart}, {}}, VertexLog(o.log_bound)};
+    MeasuringPass measure(con, report, d, o, one.tally);
+    if (!measure.size(extents)) return std::nullopt;
+    // what the word scanner would count and write down, for a source it does not read
+    struct SourceRecorder final : ContourSink {
+        MeasuringPass& measure;
+        VertexLog& log;
+        ScanState& st;
+        SourceRecorder(MeasuringPass& m, VertexLog& l, ScanState& s) : measure(m), log(l), st(s) {}
+        void polyline() override {
+            ++st.segm;
+            log.source_polyline();
+        }
+        bool vertex(double x, double y, double z) override {
+            ++st.vertices;
+            log.source_vertex(x, y, z);
+            return measure.vertex(x, y, z);
+        }
+    } recorder(measure, one.log, d.st);
+    if (!read(recorder)) return std::nullopt;
+    if (one.log.start() != SIZE_MAX && !one.log.usable()) {
+        stop_line(con, "sin memoria para los vertices de " + d.path);
+        return std::nullopt;
+    }
+    o.progress.at(1.0);
+    one.grid = *measure.grid;
+    return one;
+}
+
+std::optional<PassTwo> pass_two(Console& con, Report& report, DrawingScan& d, const PassTwoOptions& o,
+                                VertexLog&& log) {
+    const VertexLog used = std::move(log);  // freed when the pass ends
+    DrawingPass sink(con, report, d, o);
+    if (o.extents.fixed_extents != nullptr && !sink.set_up(*o.extents.fixed_extents)) return std::nullopt;
+    // the header is read again; the polylines, when pass one could write
+    // them down, are replayed from its log (a source without a drawing file
+    // has nothing but its log)
+    PassEnd end = d.f == nullptr ? (used.usable() ? PassEnd::paused : PassEnd::end_of_file)
+                                 : scan_until(d.rd, d.st, d.ext, sink, report, used.usable() ? used.start() : SIZE_MAX);
+    if (end == PassEnd::paused && d.rd.consumed() == used.start()) {
+        sink.share_placing();
+        end = used.replay(sink, d.st.segm, report);
+    } else if (end == PassEnd::paused) {
+        end = scan_until(d.rd, d.st, d.ext, sink, report, SIZE_MAX);
+    }
+    if (!pass_ended(con, d, end)) return std::nullopt;
+    o.progress.at(1.0);
+    return sink.finish();
+}
+
+}  // namespace zorvel

@@ -1,0 +1,103 @@
+// The two passes over the drawing, side by side: pass one measures it (the
+// extents, a first grid, the polylines, the range and the number of distinct
+// elevations), pass two draws it into the elevation grid. Both read it
+// through the word scanner; pass two takes its vertices from pass one's log
+// where it can.
+#ifndef ZORVEL_PASSES_H
+#define ZORVEL_PASSES_H
+
+#include <cstddef>
+#include <cstdio>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "base/console.h"
+#include "reading/drawing_reader.h"
+#include "reading/dxf_scanner.h"
+#include "geometry/elevation_grid.h"
+#include "base/extents.h"
+#include "geometry/grid_geometry.h"
+#include "base/progress.h"
+#include "base/report.h"
+#include "passes/second_half.h"
+#include "passes/vertex_log.h"
+
+namespace zorvel {
+
+// The drawing as both passes read it: one reader, one scanner state, the
+// extents its header gives.
+struct DrawingScan {
+    DrawingScan(std::FILE* drawing, std::string drawing_path, int reg);
+    // Back to the start for pass two; the scanner state carries on.
+    void rewind();
+
+    std::FILE* f;
+    std::string path;
+    DrawingReader rd;
+    ScanState st;
+    Extents ext;
+    std::size_t size = 0;  // bytes, where the file says
+};
+
+// Where the grid's extents come from: the header by default; the command
+// line may fix them, and refuses placeholder ones.
+struct ExtentsPolicy {
+    // the extents of the grid whatever the header says (-te), when given
+    const Extents* fixed_extents = nullptr;
+    // header extents of 1e20 or more (left by writers that had none) refused
+    bool refuse_placeholder_extents = false;
+    // added to the stop lines of a drawing that gives no grid
+    std::string extents_hint;
+};
+
+struct PassOneOptions {
+    double pix_size;              // as typed
+    std::size_t ahead_min_bytes;  // drawings of this many bytes or more are read by two threads
+    std::size_t log_bound;        // the most memory the vertex log may take
+    ExtentsPolicy extents;
+    ProgressPart progress;
+};
+
+struct PassOne {
+    GridSize grid;      // the first approximation
+    VertexTally tally;  // the range and the distinct elevations of the vertices
+    VertexLog log;
+    bool split = false;  // a second thread read the second half
+};
+
+// Pass one; nullopt, after a stop line, when the drawing cannot be read or
+// gives no grid.
+std::optional<PassOne> pass_one(Console& con, Report& report, DrawingScan& d, const PassOneOptions& o);
+
+// Pass one over a source the word scanner does not read (d without a file),
+// whose grid has the given extents: `read` tells its sink every polyline and
+// vertex, which the log keeps for pass two; false, after its stop line,
+// when the source cannot be read.
+std::optional<PassOne> pass_one_of(Console& con, Report& report, DrawingScan& d, const PassOneOptions& o,
+                                   const Extents& extents, const std::function<bool(ContourSink&)>& read);
+
+struct PassTwoOptions {
+    double pix_size;  // the rotated one
+    RotationChoice turn;
+    int width;                  // bytes per elevation cell, from pass one's count
+    unsigned long long memory;  // the most memory the grids may take; 0: the machine's
+    ExtentsPolicy extents;
+    ProgressPart progress;
+    long vertices = 0;  // pass one's count, for the progress
+};
+
+struct PassTwo {
+    int nb_lig;
+    int nb_col;
+    ElevationGrid dtab;
+};
+
+// Pass two, replaying log (which it uses up) where the drawing allows;
+// nullopt, after a stop line, when the run stops.
+std::optional<PassTwo> pass_two(Console& con, Report& report, DrawingScan& d, const PassTwoOptions& o,
+                                VertexLog&& log);
+
+}  // namespace zorvel
+
+#endif

@@ -1,0 +1,142 @@
+// The C library's rules for scanning words and numbers ("%s", "%d", "%lf"
+// in the "C" locale): what is blank, the plain shapes that a fast path can
+// convert at once, and the C library's own way for every other shape,
+// quirks included.
+#ifndef ZORVEL_C_SCANNING_H
+#define ZORVEL_C_SCANNING_H
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+namespace zorvel {
+
+// Whether c is white space to the C library's formatted input in the "C"
+// locale, which the program never leaves.
+constexpr bool is_blank(unsigned char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// Plain decimals of up to this many digits after the point, whose integer of
+// digits is at most 2^53, are converted by one division (see decimal_value).
+constexpr int kExactFracMax = 22;
+constexpr std::uint64_t kExactDigitsMax = std::uint64_t{1} << 53;
+
+// The value of the plain decimal m / 10^frac (m <= 2^53, frac <= 22), with
+// its sign: both m and 10^frac are exact doubles, so one division gives the
+// correctly rounded value, the one the C library's conversion gives.
+inline double decimal_value(std::uint64_t m, int frac, bool neg);
+
+namespace detail {
+
+// Character classes: the blanks, and the NUL that follows the buffered data.
+constexpr unsigned char kBlank = 1;
+constexpr unsigned char kStop = 2;
+
+constexpr std::array<unsigned char, 256> make_classes() {
+    std::array<unsigned char, 256> c{};
+    for (int k = 0; k < 256; ++k) c[static_cast<std::size_t>(k)] = is_blank(static_cast<unsigned char>(k)) ? kBlank : 0;
+    c[0] = kStop;
+    return c;
+}
+inline constexpr std::array<unsigned char, 256> kClasses = make_classes();
+
+inline constexpr double kPow10[kExactFracMax + 1] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                                     1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                                     1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+inline const unsigned char* skip_blanks(const unsigned char* p) {
+    while (kClasses[*p] == kBlank) ++p;
+    return p;
+}
+
+// An optional sign: neg tells whether it was a minus.
+inline const unsigned char* take_sign(const unsigned char* p, bool& neg) {
+    neg = *p == '-';
+    return (*p == '-' || *p == '+') ? p + 1 : p;
+}
+
+// A run of digits, appended to acc (modulo 2^64: callers check the count).
+inline const unsigned char* take_digits(const unsigned char* p, std::uint64_t& acc) {
+    while (static_cast<unsigned>(*p - '0') < 10) acc = acc * 10 + static_cast<unsigned>(*p++ - '0');
+    return p;
+}
+
+// A plain number [+-]digits of 1 to 18 digits from w on, the shape of group
+// codes; p is where it stops. The C library converts it to long and stores
+// it in an int, keeping the low 32 bits: "99999999999" reads as 1215752191.
+inline bool plain_int(const unsigned char* w, const unsigned char*& p, int& v) {
+    bool neg = false;
+    const unsigned char* digits = take_sign(w, neg);
+    std::uint64_t n = 0;
+    p = take_digits(digits, n);
+    const auto count = p - digits;
+    if (count == 0 || count > 18) return false;
+    v = static_cast<int>(neg ? -static_cast<long long>(n) : static_cast<long long>(n));
+    return true;
+}
+
+// The shapes of a number word the fast path knows.
+enum class Decimal {
+    exact,       // [+-]digits[.digits], at most 19 digits, integer of digits at most 2^53
+    long_form,   // the same shape with more digits (see long_decimal)
+    other,
+};
+
+// A plain decimal from w on; p is where it stops. An exact one is converted
+// into v.
+inline Decimal plain_double(const unsigned char* w, const unsigned char*& p, double& v) {
+    bool neg = false;
+    const unsigned char* whole = take_sign(w, neg);
+    std::uint64_t m = 0;
+    p = take_digits(whole, m);
+    const auto whole_digits = p - whole;
+    long frac = 0;
+    if (*p == '.') {
+        const unsigned char* f = p + 1;
+        p = take_digits(f, m);
+        frac = p - f;
+    }
+    const long digits = whole_digits + frac;
+    if (digits == 0) return Decimal::other;
+    if (digits > 19 || frac > kExactFracMax || m > kExactDigitsMax) return Decimal::long_form;
+    v = decimal_value(m, static_cast<int>(frac), neg);
+    return Decimal::exact;
+}
+
+// A plain decimal of any length, w to end, converted to the correctly
+// rounded double (as the C library converts it); false where its value
+// leaves the range of doubles.
+bool long_decimal(const unsigned char* w, const unsigned char* end, double& v);
+
+}  // namespace detail
+
+// A whole word [+-]digits[.digits][(e|E)[+-]digits] of len characters,
+// converted as the C library converts it; false for any other word, and
+// where the value leaves the range of doubles.
+bool decimal_word(const char* w, std::size_t len, double& v);
+
+// What the C library's "%d" or "%lf" did with the characters it was handed
+// (a word and the blank after it, as a stream that ends there): whether it
+// gave a value, how many characters it took, and whether it ran into the end.
+struct CScan {
+    bool ok;
+    std::size_t consumed;
+    bool hit_end;
+};
+// "%d" on text[0..n), quirks included.
+CScan c_scan_int(const char* text, std::size_t n, int& v);
+// "%lf" on text[0..n), quirks included.
+CScan c_scan_double(const char* text, std::size_t n, double& v);
+
+// 10^frac, exact, for frac <= kExactFracMax.
+inline double exact_pow10(int frac) { return detail::kPow10[frac]; }
+
+inline double decimal_value(std::uint64_t m, int frac, bool neg) {
+    const double q = static_cast<double>(m) / detail::kPow10[frac];
+    return neg ? -q : q;
+}
+
+}  // namespace zorvel
+
+#endif

@@ -1,0 +1,205 @@
+#include "reading/drawing_reader.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <system_error>
+#include <type_traits>
+
+#include "base/files.h"
+
+namespace zorvel {
+
+namespace {
+
+// The buffer for a file of this many bytes: no larger than the file needs
+// (a small drawing costs no megabyte), never under 2.
+std::size_t buffer_for(std::FILE* f, std::size_t chunk) {
+    std::size_t cap = chunk < 2 ? 2 : chunk;
+    const auto size = regular_file_size(f);
+    if (size && *size < cap - 1) cap = std::max<std::size_t>(2, *size + 1);
+    return cap;
+}
+
+}  // namespace
+
+DrawingReader::DrawingReader(std::FILE* f, std::size_t chunk)
+    : f_(f), cap_(buffer_for(f, chunk)), buf_(cap_ + 1 + kPad) {
+    buf_[0] = '\0';
+}
+
+void DrawingReader::rewind() {
+    std::rewind(f_);  // also clears the stream's own indicators
+    base_ = pos_ = end_ = 0;
+    buf_[0] = '\0';
+    source_done_ = false;
+    eof_flag_ = false;
+    error_text_.clear();
+}
+
+bool DrawingReader::seek(std::size_t offset) {
+    if (offset > static_cast<std::size_t>(INT64_MAX)) return false;
+#ifdef _WIN32
+    if (_fseeki64(f_, static_cast<__int64>(offset), SEEK_SET) != 0) return false;
+#else
+    if (fseeko(f_, static_cast<off_t>(offset), SEEK_SET) != 0) return false;
+#endif
+    base_ = offset;
+    pos_ = end_ = 0;
+    buf_[0] = '\0';
+    source_done_ = false;
+    eof_flag_ = false;
+    error_text_.clear();
+    return true;
+}
+
+// Reads more of the file behind what is buffered; false when nothing came.
+bool DrawingReader::fill() {
+    if (source_done_) return false;
+    if (pos_ > 0) {
+        base_ += pos_;
+        std::memmove(buf_.data(), buf_.data() + pos_, end_ - pos_);
+        end_ -= pos_;
+        pos_ = 0;
+    }
+    if (end_ == cap_) return false;
+    errno = 0;
+    const std::size_t got = std::fread(buf_.data() + end_, 1, cap_ - end_, f_);
+    end_ += got;
+    buf_[end_] = '\0';
+    if (got == 0) {
+        source_done_ = true;
+        if (std::ferror(f_)) {
+            error_text_ = errno != 0 ? std::strerror(errno) : "error de lectura";
+            return false;
+        }
+    }
+    return got > 0;
+}
+
+// White space before a conversion; running into the end sets the indicator.
+bool DrawingReader::skip_space() {
+    for (;;) {
+        while (pos_ < end_ && is_blank(static_cast<unsigned char>(buf_[pos_]))) ++pos_;
+        if (pos_ < end_) return true;
+        if (!fill()) {
+            if (!error()) eof_flag_ = true;
+            return false;
+        }
+    }
+}
+
+// The word at pos_, whole in the buffer: len characters, followed by white
+// space or by the end of the file. too_long when it does not fit the buffer.
+DrawingReader::Span DrawingReader::word_span(std::size_t& len, bool& ends_at_eof) {
+    if (!skip_space()) return Span::none;
+    std::size_t j = pos_;
+    for (;;) {
+        while (j < end_ && !is_blank(static_cast<unsigned char>(buf_[j]))) ++j;
+        if (j < end_) {
+            len = j - pos_;
+            ends_at_eof = false;
+            return Span::word;
+        }
+        const std::size_t scanned = j - pos_;
+        if (pos_ == 0 && end_ == cap_) {
+            // the word fills the buffer: make room for it, up to a bound
+            if (cap_ >= kWordMax) {
+                len = scanned;
+                return Span::too_long;
+            }
+            cap_ = std::min(cap_ * 2, kWordMax);
+            buf_.resize(cap_ + 1 + kPad);
+        }
+        if (!fill()) {
+            if (error()) return Span::none;
+            len = end_ - pos_;
+            ends_at_eof = true;
+            return Span::word;
+        }
+        j = pos_ + scanned;
+    }
+}
+
+// The long ways: words at the end of the buffered data, and every shape the
+// fast paths of the header leave to them.
+
+bool DrawingReader::read_word_slow(Token& t) {
+    std::size_t len = 0;
+    bool ends_at_eof = false;
+    const Span span = word_span(len, ends_at_eof);
+    if (span == Span::none) return false;
+    const std::size_t kept = len < static_cast<std::size_t>(kTokenMax) ? len : kTokenMax;
+    std::memcpy(t.text, buf_.data() + pos_, kept);
+    t.text[kept] = '\0';
+    if (span == Span::word) {
+        pos_ += len;
+        if (ends_at_eof) eof_flag_ = true;
+        return true;
+    }
+    // a word longer than the buffer: the rest of it is consumed, never a token
+    pos_ = end_;
+    for (;;) {
+        if (pos_ == end_ && !fill()) {
+            if (!error()) eof_flag_ = true;
+            return true;
+        }
+        while (pos_ < end_ && !is_blank(static_cast<unsigned char>(buf_[pos_]))) ++pos_;
+        if (pos_ < end_) return true;
+    }
+}
+
+// Any other shape is converted as the C library's formatted input converts
+// it, quirks included: the characters it takes, those it gives back, and the
+// conversion of what it took (strtol or strtod). The word and the blank
+// after it are handed over as a stream that ends there.
+template <typename T, typename Scan>
+bool DrawingReader::convert_slow(Scan scan, T& v, std::size_t len, bool ends_at_eof, bool complete) {
+    const bool blank_follows = complete && !ends_at_eof;
+    const CScan got = scan(buf_.data() + pos_, len + (blank_follows ? 1 : 0), v);
+    if (!complete && got.consumed >= len) {
+        error_text_ = "palabra demasiado larga donde se espera un numero";
+        return false;
+    }
+    if (ends_at_eof && got.hit_end) eof_flag_ = true;
+    pos_ += got.consumed;
+    return got.ok;
+}
+
+// The long way for a number: a word whole in the buffer in the common shape
+// is taken at once, any other goes to the C library's way of scanning.
+template <typename T>
+bool DrawingReader::read_number_slow(T& v) {
+    std::size_t len = 0;
+    bool ends_at_eof = false;
+    const Span span = word_span(len, ends_at_eof);
+    if (span == Span::none) return false;
+    const char* w = buf_.data() + pos_;
+    T got{};
+    bool whole = false;
+    if constexpr (std::is_same_v<T, int>) {
+        const auto* u = reinterpret_cast<const unsigned char*>(w);
+        const unsigned char* p = nullptr;
+        whole = detail::plain_int(u, p, got) && p == u + len;
+    } else {
+        whole = decimal_word(w, len, got);
+    }
+    if (span == Span::word && whole) {
+        v = got;
+        pos_ += len;
+        if (ends_at_eof) eof_flag_ = true;
+        return true;
+    }
+    if constexpr (std::is_same_v<T, int>)
+        return convert_slow(c_scan_int, v, len, ends_at_eof, span == Span::word);
+    else
+        return convert_slow(c_scan_double, v, len, ends_at_eof, span == Span::word);
+}
+
+template bool DrawingReader::read_number_slow(int&);
+template bool DrawingReader::read_number_slow(double&);
+
+}  // namespace zorvel

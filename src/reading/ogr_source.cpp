@@ -1,0 +1,139 @@
+#include "reading/ogr_source.h"
+
+#ifdef ZORVEL_HAVE_GDAL
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <dlfcn.h>
+#endif
+#endif
+
+#include <cstdlib>
+#include <filesystem>
+#include <vector>
+
+namespace zorvel {
+
+namespace {
+
+struct Loaded {
+    const OgrModule* module = nullptr;
+    std::string why;  // when there is none
+};
+
+#ifdef ZORVEL_HAVE_GDAL
+
+#ifdef _WIN32
+constexpr const char* kModuleName = "zorvel_raster_ogr.dll";
+#else
+constexpr const char* kModuleName = "zorvel_raster_ogr.so";
+#endif
+
+// Where the module may be: ZORVEL_RASTER_OGR when set (the path of the
+// module itself); else beside the program, as in a build folder, then where
+// the install put it, relative to the program (an install moved elsewhere)
+// and as installed.
+std::vector<std::string> module_places() {
+    if (const char* env = std::getenv("ZORVEL_RASTER_OGR"); env != nullptr && *env != '\0') return {env};
+    std::vector<std::string> places;
+#ifndef _WIN32
+    std::error_code ec;
+    const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (!ec) {
+        places.push_back((exe.parent_path() / kModuleName).string());
+#ifdef ZORVEL_OGR_MODULE_FROM_BIN
+        places.push_back((exe.parent_path() / ZORVEL_OGR_MODULE_FROM_BIN / kModuleName).string());
+#endif
+    }
+#endif
+#ifdef ZORVEL_OGR_MODULE_DIR
+    places.push_back(std::string(ZORVEL_OGR_MODULE_DIR) + "/" + kModuleName);
+#endif
+    return places;
+}
+
+// The module's entry in the library at path; nullptr, with why, when it
+// cannot be loaded. A loaded module stays loaded: its sources live on.
+using Entry = const OgrModule* (*)();
+Entry entry_of(const std::string& path, std::string& why) {
+#ifdef _WIN32
+    HMODULE h = LoadLibraryA(path.c_str());
+    if (h == nullptr) {
+        why = "no se puede cargar " + path;
+        return nullptr;
+    }
+    return reinterpret_cast<Entry>(reinterpret_cast<void*>(GetProcAddress(h, kOgrModuleEntry)));
+#else
+    void* h = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (h == nullptr) {
+        const char* e = dlerror();
+        why = e != nullptr ? e : "no se puede cargar " + path;
+        return nullptr;
+    }
+    return reinterpret_cast<Entry>(dlsym(h, kOgrModuleEntry));
+#endif
+}
+
+Loaded load() {
+    Loaded l;
+    for (const std::string& path : module_places()) {
+        std::error_code ec;
+        if (!std::filesystem::exists(path, ec)) continue;
+        const Entry entry = entry_of(path, l.why);
+        if (entry == nullptr) {
+            if (l.why.empty()) l.why = path + " no es el modulo de GDAL de zorvel_raster";
+            continue;
+        }
+        const OgrModule* m = entry();
+        if (m != nullptr && std::string(m->version) == ZORVEL_VERSION) {
+            l.module = m;
+            l.why.clear();
+            return l;
+        }
+        l.why = path + " es de otra version de zorvel_raster";
+    }
+    if (l.why.empty()) {
+        const char* env = std::getenv("ZORVEL_RASTER_OGR");
+        l.why = std::string("no se encuentra el modulo de GDAL ") + (env != nullptr && *env != '\0' ? env : kModuleName);
+    }
+    return l;
+}
+
+#else
+
+Loaded load() { return Loaded{nullptr, "esta version se compilo sin GDAL"}; }
+
+#endif
+
+// Loaded on first use, once, whatever the thread.
+const Loaded& loaded() {
+    static const Loaded l = load();
+    return l;
+}
+
+}  // namespace
+
+bool ogr_available() { return loaded().module != nullptr; }
+
+const std::string& ogr_unavailable_why() { return loaded().why; }
+
+std::string srs_wkt(const std::string& user, std::string& why) {
+    if (!ogr_available()) {
+        why = ogr_unavailable_why() + ": no conoce sistemas de coordenadas";
+        return "";
+    }
+    return loaded().module->srs_wkt(user, why);
+}
+
+std::unique_ptr<OgrSource> OgrSource::open(Console& con, const std::string& path, const OgrOptions& o) {
+    if (!ogr_available()) {
+        stop_line(con, ogr_unavailable_why() + ": solo lee dibujos DXF con POLYLINE y VERTEX, no " + path);
+        return nullptr;
+    }
+    std::string why;
+    auto source = loaded().module->open(path, o, why);
+    if (!source) stop_line(con, why);
+    return source;
+}
+
+}  // namespace zorvel

@@ -1,0 +1,67 @@
+// Contour lines from any vector source GDAL/OGR reads (a modern DXF, a
+// GeoPackage, a Shapefile, GeoJSON): every line string becomes a polyline
+// of the drawing pass, each vertex with the elevation its Z or an attribute
+// gives. The reading lives in a module of its own (zorvel_raster_ogr), built
+// only with GDAL and loaded only when a source needs it: the old-style DXF
+// and the dialogue never pay GDAL's start-up, and the program runs where
+// GDAL is not installed.
+#ifndef ZORVEL_OGR_SOURCE_H
+#define ZORVEL_OGR_SOURCE_H
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "base/console.h"
+#include "reading/contour_sink.h"
+#include "base/extents.h"
+
+namespace zorvel {
+
+struct OgrOptions {
+    std::string layer;  // -l: empty for the first layer
+    std::string where;  // -where: an attribute filter
+    std::string field;  // -a: the elevation from this attribute; empty: from Z
+    bool z = false;     // -3d: from Z (the default when the geometries have it)
+};
+
+// Whether sources are read through GDAL/OGR here: the module is built and
+// loads. The first call loads it.
+bool ogr_available();
+// Why not, in a few words ("esta version se compilo sin GDAL", or what
+// the loader said); empty when it is.
+const std::string& ogr_unavailable_why();
+
+// The coordinate system a user names (EPSG:25830, a WKT, a PROJ string) as
+// WKT; empty, with why, when GDAL does not know it.
+std::string srs_wkt(const std::string& user, std::string& why);
+
+class OgrSource {
+public:
+    // Opens the source's layer with its filter; nullptr, after a stop line
+    // naming what is wrong, when it cannot be read as contours.
+    static std::unique_ptr<OgrSource> open(Console& con, const std::string& path, const OgrOptions& o);
+    virtual ~OgrSource() = default;
+
+    // The layer's extents, and its coordinate system as WKT (empty when it has none).
+    virtual const Extents& extents() const = 0;
+    virtual const std::string& wkt() const = 0;
+    // Tells the sink every line string of the layer as a polyline with its
+    // vertices, in order; false when the sink stopped it.
+    virtual bool read(ContourSink& sink) = 0;
+};
+
+// What the module gives the program, through the one function it exports.
+// Both sides come from the same build: a module of another version is
+// refused, so the C++ types may cross.
+struct OgrModule {
+    const char* version;
+    std::string (*srs_wkt)(const std::string& user, std::string& why);
+    // nullptr, with why, when the source cannot be read as contours
+    std::unique_ptr<OgrSource> (*open)(const std::string& path, const OgrOptions& o, std::string& why);
+};
+inline constexpr const char* kOgrModuleEntry = "zorvel_ogr_module";
+
+}  // namespace zorvel
+
+#endif
