@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "app/dialogue.h"
 #include "bench_support.h"
 #include "classes/classes.h"
 #include "classes/classify.h"
@@ -34,6 +35,7 @@ int main(int argc, char** argv) {
     Grid<unsigned char> tab;
     const ClassTable ct = class_values(100, 300, 10);
     std::FILE* sink = std::fopen("/dev/null", "w");
+    DialogueReport report(sink);  // the progress lines a dialogue run writes
     // the plain pass: every cell of a byte grid read, and a byte written for it
     Grid<unsigned char> plain_in = Grid<unsigned char>::make(n, n);
     Grid<unsigned char> plain_out = Grid<unsigned char>::make(n, n);
@@ -56,7 +58,7 @@ int main(int argc, char** argv) {
         for (int i = 0; i < n; ++i)
             for (int j = 0; j < n; ++j) drawn += dtab.at(i, j) != kNoElevation;
         assign.push_back(bench::seconds([&] {
-            tab = class_assignment(sink, dtab, n, n, ct);
+            tab = class_assignment(report, dtab, n, n, ct);
             if (!tab) std::abort();
         }));
         cleanup.push_back(bench::seconds([&] { corner_cleanup(tab, n, n); }));

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "bench_support.h"
+#include "app/dialogue.h"
 #include "reading/dxf_scanner.h"
 
 using namespace zorvel;
@@ -25,6 +26,7 @@ Sums scan_twice(const char* path, int reg) {
     Sums s;
     std::FILE* f = std::fopen(path, "r");
     std::FILE* out = std::fopen("/dev/null", "w");
+    DialogueReport report(out);  // the progress lines a dialogue run writes
     DrawingReader rd(f);
     ScanState st;
     st.reg = reg;
@@ -43,7 +45,7 @@ Sums scan_twice(const char* path, int reg) {
     } sink(s);
     for (int pass = 0; pass < 2; ++pass) {
         sink.second = pass == 1;
-        if (scan_pass(rd, st, ext, sink, out) != PassEnd::end_of_file) std::abort();
+        if (scan_pass(rd, st, ext, sink, report) != PassEnd::end_of_file) std::abort();
         rd.rewind();
     }
     std::fclose(out);

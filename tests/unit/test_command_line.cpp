@@ -1,14 +1,23 @@
+// The command line run in-process: the option table, usage errors, the
+// defaults it takes from the drawing, its summary and its outputs.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "app/command_line.h"
-#include "reading/ogr_source.h"
+#include "base/progress.h"
 #include "reading/dxf_scanner.h"
+#include "reading/ogr_source.h"
 #include "test_support.h"
+
+#ifndef ZORVEL_SOURCE_DIR
+#define ZORVEL_SOURCE_DIR "."
+#endif
 
 namespace zorvel {
 namespace {
@@ -26,6 +35,192 @@ Ran run(const std::vector<std::string>& args) {
     return Ran{status, sc.output(), sc.errors()};
 }
 
+// Vertical contours at x = 12, 32, 52 ... from y = 44 to 6 with the given
+// elevations, over extents 0..100 by 0..50 (at pixel size 10: columns 1, 3,
+// 5 ... from row 1 to row 4); each vertex record holds only its codes (skip
+// count 0).
+std::string vertical_contours(const std::vector<int>& elevations) {
+    std::string s = "0\nSECTION\n9\n$EXTMIN\n10\n0\n20\n0\n30\n0\n9\n$EXTMAX\n10\n100\n20\n50\n30\n0\n0\nENDSEC\n";
+    int x = 12;
+    for (int z : elevations) {
+        s += "0\nPOLYLINE\n66\n1\n";
+        for (int y : {44, 6}) s += "0\nVERTEX\n10\n" + std::to_string(x) + "\n20\n" + std::to_string(y) + "\n30\n" +
+                                   std::to_string(z) + "\n";
+        s += "0\nSEQEND\n";
+        x += 20;
+    }
+    return s + "0\nEOF\n";
+}
+
+TEST(CommandLine, UsageErrorsAreOneLineExitTwoAndTouchNothing) {
+    struct Case {
+        std::vector<std::string> args;  // @ stands for the folder
+        const char* line;
+    };
+    const Case cases[] = {
+        {{"-tr", "5", "-rot", "inf", "@c.dxf", "@o"}, "-rot: se espera un angulo en grados, no 'inf'"},
+        {{"-tr", "5", "-te", "10", "0", "0", "50", "@c.dxf", "@o"}, "-te: XMIN debe ser menor que XMAX e YMIN que YMAX"},
+        {{"-tr", "5", "-te", "0", "0", "100", "@c.dxf", "@o"}, "-te: se espera XMIN YMIN XMAX YMAX, no '@c.dxf'"},
+        {{"-tr", "5", "@c.dxf", "@o", "extra"}, "argumento de mas: extra"},
+        {{"-tr", "5", "-a", "cota", "-3d", "@c.dxf", "@o"}, "-a y -3d: la elevacion sale de un campo o de la Z, no de ambos"},
+        {{"-tr", "5", "-interval", "2.5", "@c.dxf", "@o"}, "-interval: se espera un intervalo entero mayor que 0, no '2.5'"},
+        {{"-tr", "5", "-interval", "0", "@c.dxf", "@o"}, "-interval: se espera un intervalo entero mayor que 0, no '0'"},
+        {{"-tr", "5", "-max", "@c.dxf", "@o"}, "-max: se espera un valor entero, no '@c.dxf'"},
+        {{"-tr", "5", "-min", "x", "@c.dxf", "@o"}, "-min: se espera un valor entero, no 'x'"},
+        {{"-tr", "5", "-min", "-2147483648", "-max", "2147483647", "@c.dxf", "@o"},
+         "-min, -max: su diferencia sale del rango de los enteros"},
+        {{"@c.dxf", "@o"}, "-tr: falta el tamano del pixel, que es obligatorio"},
+        {{"-tr", "5", "@c.dxf"}, "faltan el dibujo y la salida: zorvel_raster [opciones] DIBUJO.dxf SALIDA"},
+        {{"-tr", "10,5", "@c.dxf", "@o"}, "-tr: se espera un tamano de pixel mayor que 0, no '10,5'"},
+        {{"-tr"}, "-tr: falta un tamano de pixel mayor que 0"},
+        {{"-tr", "-5", "@c.dxf", "@o"}, "-tr: se espera un tamano de pixel mayor que 0, no '-5'"},
+        {{"-tr", "abc", "@c.dxf", "@o"}, "-tr: se espera un tamano de pixel mayor que 0, no 'abc'"},
+        {{"-tr", "5", "6", "@c.dxf", "@o"}, "-tr: los pixeles son cuadrados: un solo tamano"},
+        {{"-tr", "0", "@c.dxf", "@o"}, "-tr: se espera un tamano de pixel mayor que 0, no '0'"},
+        {{"-tr", "5", "-sense", "up", "@c.dxf", "@o"}, "-sense: se espera left o right, no 'up'"},
+        {{"-tr", "5", "-sense"}, "-sense: falta left o right"},
+        {{"-tr", "5", "-reg", "-1", "@c.dxf", "@o"}, "-reg: se espera un numero de registros (0 o mas) o auto, no '-1'"},
+        {{"-tr", "5", "-reg", "x", "@c.dxf", "@o"}, "-reg: se espera un numero de registros (0 o mas) o auto, no 'x'"},
+        {{"-tr", "5", "-x", "@c.dxf", "@o"}, "opcion desconocida: -x (--help las muestra)"},
+        {{"-tr", "5", "-l"}, "-l: falta su valor"},
+        {{"-tr", "5", "-where"}, "-where: falta su valor"},
+        {{"-tr", "5", "-a_srs"}, "-a_srs: falta su valor"},
+    };
+    test::TempDir tmp;
+    std::ofstream(tmp.root() + "c.dxf") << vertical_contours({100, 110});
+    for (const Case& c : cases) {
+        std::vector<std::string> args;
+        for (const std::string& a : c.args) args.push_back(a[0] == '@' ? tmp.root() + a.substr(1) : a);
+        std::string line = c.line;
+        for (std::size_t at; (at = line.find("@")) != std::string::npos;) line.replace(at, 1, tmp.root());
+        SCOPED_TRACE(line);
+        const Ran r = run(args);
+        EXPECT_EQ(r.status, kUsageError);
+        EXPECT_EQ(r.err, "zorvel_raster: " + line + "\n");
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(std::distance(fs::directory_iterator(tmp.path), fs::directory_iterator()), 1);
+    }
+}
+
+TEST(CommandLine, OptionsAfterTheNamesAndEverySpellingOfTheTableAreTaken) {
+    std::string error;
+    const auto cl = parse_command_line({"in.gpkg", "-quiet", "out", "-tr", "2", "2", "-reg", "3", "-reg", "auto",
+                                        "-sense", "derecho", "-overwrite", "-l", "c", "-where", "z>0", "-a", "h",
+                                        "-a_srs", "EPSG:25830", "-te", "0", "1", "2", "3", "-min", "-5", "-max", "7"},
+                                       error);
+    ASSERT_TRUE(cl) << error;
+    EXPECT_EQ(cl->drawing, "in.gpkg");
+    EXPECT_EQ(cl->output, "out");
+    EXPECT_TRUE(cl->quiet && cl->overwrite && !cl->reg && cl->sense == 1 && cl->tr == 2.0);
+    EXPECT_EQ(cl->layer + "|" + cl->where + "|" + cl->field + "|" + cl->a_srs, "c|z>0|h|EPSG:25830");
+    EXPECT_EQ(*cl->minimum + *cl->maximum, 2);
+    EXPECT_EQ(cl->te->max_y, 3.0);
+    // a lone "-" and a negative number are names, not options
+    const auto names = parse_command_line({"-tr", "1", "-", "-5"}, error);
+    ASSERT_TRUE(names) << error;
+    EXPECT_EQ(names->drawing + " " + names->output, "- -5");
+    // --help answers whatever follows, a bad option included
+    EXPECT_EQ(parse_command_line({"-tr", "1", "-h", "-x"}, error)->action, CommandLine::Action::help);
+}
+
+TEST(CommandLine, HelpAndManPageShowEveryOptionOfTheTable) {
+    const std::string help = usage_text();
+    std::ifstream man_file(std::string(ZORVEL_SOURCE_DIR) + "/doc/zorvel_raster.1");
+    ASSERT_TRUE(man_file) << "the man page is not at " << ZORVEL_SOURCE_DIR << "/doc";
+    std::stringstream man;
+    man << man_file.rdbuf();
+    // the words of the man page's .B, .BI and .BR lines, which name the options
+    std::vector<std::string> named;
+    for (std::string line; std::getline(man, line);) {
+        if (line.rfind(".B", 0) != 0) continue;
+        std::istringstream words(line);
+        for (std::string w; words >> w;) named.push_back(w);
+    }
+    for (const OptionSpec& o : option_table()) {
+        if (o.names == nullptr) continue;
+        const std::string name = std::string(o.names).substr(0, std::string(o.names).find('|'));
+        // in roff a minus is written \-
+        std::string roff;
+        for (char c : name) roff += c == '-' ? std::string("\\-") : std::string(1, c);
+        EXPECT_NE(std::find(named.begin(), named.end(), roff), named.end()) << name << " is not in the man page";
+        const std::string row = (o.help != nullptr ? "  " : ", ") + name + (*o.values != '\0' ? std::string(" ") + o.values : "");
+        EXPECT_NE(help.find(row), std::string::npos) << name << " is not in --help";
+    }
+    // the help's rows: two blanks, the option padded to its column, the text
+    EXPECT_NE(help.find("\n  -tr TAMANO            tamano del pixel, en unidades del dibujo (obligatorio)\n"),
+              std::string::npos);
+    EXPECT_NE(help.find("\n  -min N, -max N        limites de la tabla"), std::string::npos);
+    EXPECT_NE(help.find("\n  -te XMIN YMIN XMAX YMAX\n                        extensiones"), std::string::npos);
+}
+
+// The defaults the command line takes from the drawing: the skip count of its
+// first vertex record, limits that hold every drawn elevation, negative
+// ones included; and what its summary says of them.
+TEST(CommandLine, DefaultsFromTheDrawingAndTheSummary) {
+    test::TempDir tmp;
+    const std::string in = tmp.root() + "c.dxf", out = tmp.root() + "o";
+    std::ofstream(in) << vertical_contours({-30, -10, 10});
+    const Ran r = run({"-tr", "10", "-interval", "10", in, out});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.out, "zorvel_raster: " + in + " -> " + out + "_zorvl.raw\n"
+                     "  cuadricula: 5 lineas x 10 columnas, pixel 10 (girado 0 grados a la izquierda)\n"
+                     "  imagen: 4 lineas x 5 columnas desde la linea 1, columna 1 de la cuadricula\n"
+                     "  clases: 5, de -30 a 10 cada 10 (20 en la tabla, sin celdas)\n"
+                     "  archivos: " + out + "_zorvl.raw " + out + "_zorvl.txt " + out + "_zorvl_tab.txt " + out +
+                     "_zorvl.hdr\n");
+    EXPECT_EQ(test::slurp(out + "_zorvl_tab.txt"), " 1 -30 \n 2 -20 \n 3 -10 \n 4 0 \n 5 10 \n 6 20 \n");
+    EXPECT_EQ(test::slurp(out + "_zorvl.txt"),
+              "4\n5\n1\n-30\n20\n10.000000\n\n\n\n\n Coordenadas UTM :\n\tX min : 0.000000 Y min : 0.000000 "
+              "\n\tX max : 100.000000 Y max : 50.000000 \n\n\t\t\t\tzorvel_raster: curvas de nivel en imagen clasificada");
+    // the image: the contours of classes 1, 3 and 5 two cells apart
+    EXPECT_EQ(test::slurp(out + "_zorvl.raw"), std::string("\1\377\3\377\5", 5) + std::string("\1\377\3\377\5", 5) +
+                                                  std::string("\1\377\3\377\5", 5) + std::string("\1\377\3\377\5", 5));
+
+    // one limit given: the other still comes from the grid
+    const Ran low = run({"-q", "--overwrite", "-tr", "10", "-interval", "10", "-max", "0", in, out});
+    ASSERT_EQ(low.status, 0) << low.err;
+    EXPECT_EQ(low.out, "");
+    EXPECT_EQ(test::slurp(out + "_zorvl_tab.txt"), " 1 -30 \n 2 -20 \n 3 -10 \n 4 0 \n");
+    // the lowest elevation no multiple of the interval: the multiple below it
+    std::ofstream(in) << vertical_contours({-25, 5});
+    ASSERT_EQ(run({"-q", "--overwrite", "-tr", "10", "-interval", "10", in, out}).status, 0);
+    EXPECT_EQ(test::slurp(out + "_zorvl_tab.txt"), " 1 -30 \n 2 -20 \n 3 -10 \n 4 0 \n 5 10 \n");
+
+    // an interval that gives a single class value: no class, and says so
+    const Ran none = run({"--overwrite", "-tr", "10", "-interval", "100", "-min", "0", "-max", "10", in, out});
+    ASSERT_EQ(none.status, 0) << none.err;
+    EXPECT_NE(none.out.find("\n  imagen: ninguna celda clasificada, imagen vacia\n  clases: ninguna\n"),
+              std::string::npos)
+        << none.out;
+}
+
+TEST(CommandLine, StopsOfTheRunAreOneLineAndLeaveNoFile) {
+    test::TempDir tmp;
+    const std::string in = tmp.root() + "c.dxf", out = tmp.root() + "o";
+    std::ofstream(in) << vertical_contours({100, 110});
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        std::string line;
+    };
+    const Case cases[] = {
+        {{"-tr", "10", in, out},
+         1, "no se puede sugerir un intervalo (la cuadricula tiene menos de diez elevaciones distintas): indique -interval"},
+        {{"-tr", "10", "-interval", "1", "-min", "0", "-max", "1000", in, out},
+         1, "el numero total de intervalos (1001) es demasiado grande: indique otro -interval, -min o -max"},
+        {{"-tr", "10", "-interval", "10", tmp.root() + "none.dxf", out},
+         1, "no se puede abrir el dibujo " + tmp.root() + "none.dxf: No such file or directory"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        const Ran r = run(c.args);
+        EXPECT_EQ(r.status, c.status);
+        EXPECT_EQ(r.err, "zorvel_raster: " + c.line + "\n");
+        EXPECT_EQ(std::distance(fs::directory_iterator(tmp.path), fs::directory_iterator()), 1);
+    }
+}
+
 // What depends on the build: without GDAL only old-style DXF is read.
 TEST(CommandLine, SourcesTheBuildCannotReadStopInOneLine) {
     test::TempDir tmp;
@@ -37,7 +232,15 @@ TEST(CommandLine, SourcesTheBuildCannotReadStopInOneLine) {
               std::string::npos)
         << nr.err;
     EXPECT_EQ(std::count(nr.err.begin(), nr.err.end(), '\n'), 1);
-    EXPECT_EQ(run({"-tr", "10", "-ogr", tmp.root() + "nada.dxf", tmp.root() + "o"}).status, ogr_available() ? 1 : 2);
+    // every option that only the GDAL reader takes is refused where it is missing
+    for (const char* option : {"-ogr", "-3d"}) {
+        const Ran r = run({"-tr", "10", option, tmp.root() + "nada.dxf", tmp.root() + "o"});
+        EXPECT_EQ(r.status, ogr_available() ? 1 : 2) << option;
+    }
+    for (const char* option : {"-l", "-where", "-a"}) {
+        const Ran r = run({"-tr", "10", option, "x", tmp.root() + "nada.dxf", tmp.root() + "o"});
+        EXPECT_EQ(r.status, ogr_available() ? 1 : 2) << option;
+    }
     EXPECT_EQ(std::distance(fs::directory_iterator(tmp.path), fs::directory_iterator()), 1);
 }
 
@@ -47,13 +250,27 @@ TEST(CommandLine, SkipCountFromTheFirstVertexRecord) {
         // a layer named VERTEX in the polyline record is no vertex record
         {"0 POLYLINE 8 VERTEX 66 1 0 VERTEX 8 CURVAS DE NIVEL 10 1", 4},
         {"0 VERTEX 8 L 42 1 0 VERTEX 5 A 10 1", 2},
+        {"0 VERTEX 10 1", 0},
         {"0 LWPOLYLINE 10 1 20 2", -1},
     };
     for (const auto& [drawing, reg] : cases) {
         FileHandle f = test::stream_of(drawing);
         DrawingReader rd(f.get());
         EXPECT_EQ(first_fitting_skip_count(rd), reg) << drawing;
+        std::rewind(f.get());
+        // the word scanner reads a .dxf whose records it finds, or whose skip count is given
+        EXPECT_EQ(old_style_dxf("a.DXF", f.get(), false), reg >= 0) << drawing;
+        EXPECT_TRUE(old_style_dxf("a.dxf", f.get(), true));
+        EXPECT_FALSE(old_style_dxf("a.gpkg", f.get(), true));
     }
+}
+
+TEST(CommandLine, TerminalProgressEndsWithDoneOnce) {
+    test::ScriptedConsole sc("");
+    TerminalProgress bar(sc.con.err);
+    bar.start();
+    for (double f : {0.0, 0.1, 0.26, 0.26, 0.5, 1.0, 1.2}) bar.at(f);
+    EXPECT_EQ(sc.errors(), "0...10...20...30...40...50...60...70...80...90...100 - done.\n");
 }
 
 }  // namespace
