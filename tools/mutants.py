@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Measures how many faults the tests catch: a seeded random sample of
-mutants of src/ and lib/, each built on its own and run against the tests.
+mutants of src/ (every folder) and lib/, each built on its own and run against the tests.
 
     tools/mutants.py [--count 80] [--seed 1] [--build build-mutants] [--list]
 
@@ -61,30 +61,31 @@ def code_part(line):
 
 def sites():
     found = []
+    paths = []
     for top in ("src", "lib"):
-        for name in sorted(os.listdir(os.path.join(ROOT, top))):
-            if not name.endswith((".cpp", ".h")):
+        for folder, dirs, files in os.walk(os.path.join(ROOT, top)):
+            dirs.sort()
+            paths += [os.path.relpath(os.path.join(folder, n), ROOT) for n in sorted(files) if n.endswith((".cpp", ".h"))]
+    for path in paths:
+        with open(os.path.join(ROOT, path)) as f:
+            lines = f.read().split("\n")
+        in_block = False
+        for n, line in enumerate(lines):
+            stripped = line.strip()
+            if in_block:
+                in_block = "*/" not in stripped
                 continue
-            path = os.path.join(top, name)
-            with open(os.path.join(ROOT, path)) as f:
-                lines = f.read().split("\n")
-            in_block = False
-            for n, line in enumerate(lines):
-                stripped = line.strip()
-                if in_block:
-                    in_block = "*/" not in stripped
-                    continue
-                if stripped.startswith("/*"):
-                    in_block = "*/" not in stripped
-                    continue
-                if stripped.startswith("#") or "template <" in line or "static_assert" in line:
-                    continue
-                code = code_part(line)
-                for pattern, repl in SWAPS:
-                    for m in re.finditer(pattern, code):
-                        found.append((path, n, m.start(), m.end(), repl))
-                if CALL.match(code) and not NOT_CALL.search(code):
-                    found.append((path, n, 0, len(line), None))
+            if stripped.startswith("/*"):
+                in_block = "*/" not in stripped
+                continue
+            if stripped.startswith("#") or "template <" in line or "static_assert" in line:
+                continue
+            code = code_part(line)
+            for pattern, repl in SWAPS:
+                for m in re.finditer(pattern, code):
+                    found.append((path, n, m.start(), m.end(), repl))
+            if CALL.match(code) and not NOT_CALL.search(code):
+                found.append((path, n, 0, len(line), None))
     return found
 
 
