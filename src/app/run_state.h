@@ -1,6 +1,7 @@
-// The values a run carries from one phase to the next, under the names the
-// program has always used for them. Only the run itself sees them: every
-// phase takes what it reads and gives back what it makes.
+// The values a run carries from one phase to the next, under the short
+// French and Spanish names the program gives them everywhere (its texts,
+// its files), kept whole so that one search finds them all. Only the run itself sees them: every phase takes what it reads and
+// gives back what it makes.
 #ifndef ZORVEL_RUN_STATE_H
 #define ZORVEL_RUN_STATE_H
 

@@ -180,7 +180,9 @@ struct Walk {
     double a, b, rmax;
 };
 
-// The differences and the number of steps, as the walk has always taken them.
+// The differences of column and row, and the number of steps: the larger
+// of the two, so that one coordinate moves by exactly one cell a step. Both
+// walks take them from here, so that they draw the same cells.
 Walk walk_of(Cell deb, Cell fin) {
     const double a = fin.j - deb.j;
     const double b = fin.i - deb.i;

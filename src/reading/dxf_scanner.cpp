@@ -19,8 +19,9 @@ bool is_word(const Token& t, const char (&w)[N]) {
     return std::memcmp(t.text, w, N) == 0;
 }
 
-// Whole-word, case-sensitive comparison, in the order the loop has always
-// tried them; a token holding a NUL compares as the part before it.
+// Whole-word, case-sensitive comparison: "polyline" or "VERTEX2" is no
+// keyword. A token holding a NUL compares as the part before it; a word is
+// one keyword at most, so the order of the comparisons does not matter.
 Keyword keyword_of(const Token& t) {
     switch (t.text[0]) {
         case '$':

@@ -3,7 +3,8 @@
 #   cmake -DBIN=<zorvel_raster> -DCASE_DIR=<case> -DWORK_DIR=<scratch> -P run_case.cmake
 #
 # The case folder holds answers.txt (the answers, words apart: the first two
-# are the folder and the drawing name), drawing.dxf (left out for a missing
+# are the folder and the drawing name), drawing.dxf or drawing.txt (the name
+# of a drawing that several cases share, in drawings/; neither for a missing
 # drawing), before/ (files of an earlier run, put in the folder first, when
 # given) and expected/: status (the exit status), stdout.txt and stderr.txt
 # (where given; @ROOT@ stands for the data root), the output files by name
@@ -40,8 +41,16 @@ if(given GREATER 1)
 endif()
 set(data_dir "${root}${folder}")
 file(MAKE_DIRECTORY "${data_dir}")
-if(EXISTS "${CASE_DIR}/drawing.dxf")
-  configure_file("${CASE_DIR}/drawing.dxf" "${data_dir}/${drawing}.dxf" COPYONLY)
+set(drawing_file "${CASE_DIR}/drawing.dxf")
+if(EXISTS "${CASE_DIR}/drawing.txt")
+  file(STRINGS "${CASE_DIR}/drawing.txt" shared)
+  set(drawing_file "${CMAKE_CURRENT_LIST_DIR}/drawings/${shared}.dxf")
+  if(NOT EXISTS "${drawing_file}")
+    message(FATAL_ERROR "${CASE_DIR}/drawing.txt names ${shared}, which is not in drawings/")
+  endif()
+endif()
+if(EXISTS "${drawing_file}")
+  configure_file("${drawing_file}" "${data_dir}/${drawing}.dxf" COPYONLY)
 endif()
 if(IS_DIRECTORY "${CASE_DIR}/before")
   file(GLOB earlier "${CASE_DIR}/before/*")
