@@ -11,9 +11,10 @@ constexpr std::size_t kMaxBatches = 8;  // batches waiting at most: the queue is
 
 }  // namespace
 
-ContourDrawer::ContourDrawer(ElevationGrid& dtab, const GridFrame& fr)
+ContourDrawer::ContourDrawer(ElevationGrid& dtab, const GridFrame& fr, Threads threads)
     : frame_(fr), dtab_(dtab), drawn_frame_(fr) {
     current_.reserve(kBatch);
+    if (threads == Threads::one) return;
     try {
         worker_ = std::thread([this] { work(); });
         threaded_ = true;

@@ -26,8 +26,10 @@ namespace zorvel {
 class ContourDrawer {
 public:
     static constexpr std::size_t kBehind = 2;  // see share_placing
-    // Draws into dtab, placing the vertices in fr.
-    ContourDrawer(ElevationGrid& dtab, const GridFrame& fr);
+    // Draws into dtab, placing the vertices in fr: on a thread of its own,
+    // or, when asked or when no thread can be had, on the caller's.
+    enum class Threads { two, one };
+    ContourDrawer(ElevationGrid& dtab, const GridFrame& fr, Threads threads = Threads::two);
     ~ContourDrawer();  // drains, then ends the thread
     ContourDrawer(const ContourDrawer&) = delete;
     ContourDrawer& operator=(const ContourDrawer&) = delete;

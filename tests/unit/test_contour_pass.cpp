@@ -92,6 +92,26 @@ TEST(ContourPass, DrawerOnASecondThreadDrawsWhatOneThreadDraws) {
     EXPECT_EQ(run(3), one);
 }
 
+TEST(ContourPass, AnElevationTheCellsCannotHoldIsAFailureOnEitherThread) {
+    // a grid of one-byte codes holds 254 elevations: the 255th is a drawing
+    // that changed since pass one counted them
+    for (const auto threads : {ContourDrawer::Threads::one, ContourDrawer::Threads::two}) {
+        test::ScriptedConsole sc("");
+        ElevationGrid dtab = grid_setup(sc.con, 20, 20, 1, 0);
+        ContourDrawer drawer(dtab, GridFrame{20, 20, 0, 0, 1, 0, 0}, threads);
+        bool ok = true;
+        for (int z = 0; z < 255; ++z) ok = drawer.vertex(1, 1, z, false) && ok;
+        EXPECT_TRUE(ok);
+        drawer.drain();
+        EXPECT_FALSE(drawer.failed());
+        // on one thread the caller hears of it at once; on two, once the thread has drawn it
+        const bool taken = drawer.vertex(2, 2, 300, false);
+        if (threads == ContourDrawer::Threads::one) EXPECT_FALSE(taken);
+        drawer.drain();
+        EXPECT_TRUE(drawer.failed());
+    }
+}
+
 TEST(ContourPass, MemoryCheckCountsTheBytesACellTakes) {
     // 6,000 x 10,000 cells of one byte (which become the class grid) and
     // their row pointers fit in 64 MiB; of eight bytes, and a class grid more, they do not
