@@ -106,7 +106,9 @@ TEST(ContourPass, AnElevationTheCellsCannotHoldIsAFailureOnEitherThread) {
         EXPECT_FALSE(drawer.failed());
         // on one thread the caller hears of it at once; on two, once the thread has drawn it
         const bool taken = drawer.vertex(2, 2, 300, false);
-        if (threads == ContourDrawer::Threads::one) EXPECT_FALSE(taken);
+        if (threads == ContourDrawer::Threads::one) {
+            EXPECT_FALSE(taken);
+        }
         drawer.drain();
         EXPECT_TRUE(drawer.failed());
     }
