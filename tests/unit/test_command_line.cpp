@@ -105,16 +105,25 @@ TEST(CommandLine, UsageErrorsAreOneLineExitTwoAndTouchNothing) {
 TEST(CommandLine, OptionsAfterTheNamesAndEverySpellingOfTheTableAreTaken) {
     std::string error;
     const auto cl = parse_command_line({"in.gpkg", "-quiet", "out", "-tr", "2", "2", "-reg", "3", "-reg", "auto",
-                                        "-sense", "derecho", "-overwrite", "-l", "c", "-where", "z>0", "-a", "h",
-                                        "-a_srs", "EPSG:25830", "-te", "0", "1", "2", "3", "-min", "-5", "-max", "7"},
+                                        "-sense", "derecho", "-overwrite", "-te", "0", "1", "2", "3", "-min", "-5",
+                                        "-max", "7"},
                                        error);
     ASSERT_TRUE(cl) << error;
     EXPECT_EQ(cl->drawing, "in.gpkg");
     EXPECT_EQ(cl->output, "out");
     EXPECT_TRUE(cl->quiet && cl->overwrite && !cl->reg && cl->sense == 1 && cl->tr == 2.0);
-    EXPECT_EQ(cl->layer + "|" + cl->where + "|" + cl->field + "|" + cl->a_srs, "c|z>0|h|EPSG:25830");
     EXPECT_EQ(*cl->minimum + *cl->maximum, 2);
     EXPECT_EQ(cl->te->max_y, 3.0);
+    // the options of the GDAL reader, where it is there
+    const auto ogr = parse_command_line({"-tr", "1", "-l", "c", "-where", "z>0", "-a", "h", "-a_srs", "EPSG:25830", "i", "o"},
+                                        error);
+    if (ogr_available()) {
+        ASSERT_TRUE(ogr) << error;
+        EXPECT_EQ(ogr->layer + "|" + ogr->where + "|" + ogr->field + "|" + ogr->a_srs, "c|z>0|h|EPSG:25830");
+    } else {
+        EXPECT_FALSE(ogr);
+    }
+    error.clear();
     // a lone "-" and a negative number are names, not options
     const auto names = parse_command_line({"-tr", "1", "-", "-5"}, error);
     ASSERT_TRUE(names) << error;
