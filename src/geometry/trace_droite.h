@@ -40,10 +40,6 @@ struct WalkSpan {
 // outside it; its cost follows the grid's size, not the segment's length.
 WalkSpan grid_span(Cell deb, Cell fin, int nb_rows, int nb_cols);
 
-// The running position of one coordinate after k steps of d from p0, each
-// rounded to double as the walk rounds it, without taking the steps.
-double walk_position(double p0, double d, long long k);
-
 // Writes alti into every cell of the walk from (ideb, jdeb) to (ifin, jfin),
 // both included, the end cell last; cells outside the grid are not written.
 template <typename T>

@@ -13,6 +13,7 @@
 
 #include "base/numeric.h"
 #include "test_support.h"
+#include "geometry/step_runs.h"
 #include "geometry/trace_droite.h"
 
 namespace zorvel {
