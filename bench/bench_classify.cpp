@@ -58,7 +58,7 @@ int main(int argc, char** argv) {
         for (int i = 0; i < n; ++i)
             for (int j = 0; j < n; ++j) drawn += dtab.at(i, j) != kNoElevation;
         assign.push_back(bench::seconds([&] {
-            tab = class_assignment(report, dtab, n, n, ct);
+            tab = class_assignment(report, dtab, n, n, ct).tab;
             if (!tab) std::abort();
         }));
         cleanup.push_back(bench::seconds([&] { corner_cleanup(tab, n, n); }));

@@ -47,7 +47,9 @@ public:
     std::optional<ClassChoice> classes(int suggested, const DrawnRangeOf& drawn_range) override;
     // -te fixes the extents; the header's placeholder extents are refused
     ExtentsPolicy extents_policy() const override {
-        return ExtentsPolicy{cl_.te ? &*cl_.te : nullptr, true, kExtentsHint};
+        ExtentsPolicy policy{cl_.te ? &*cl_.te : nullptr, true, kExtentsHint};
+        if (cl_.te) policy.extents_name = "las extensiones de -te";
+        return policy;
     }
     Progress* progress() override { return progress_; }
 
@@ -128,18 +130,25 @@ std::optional<std::string> given_srs(Console& con, const CommandLine& cl) {
 }
 
 // The drawing opened for the word scanner, or the source opened through OGR
-// when the scanner does not read it; false, after a stop line, when neither can.
-bool open_source(Console& con, const CommandLine& cl, RunState& rs, std::unique_ptr<OgrSource>& ogr) {
+// when the scanner does not read it; the exit status of a source that cannot
+// be read (1, after its stop line) or of options it cannot honour (2), or 0.
+int open_source(Console& con, const CommandLine& cl, RunState& rs, std::unique_ptr<OgrSource>& ogr) {
     rs.files.nomim1 = cl.drawing;
     rs.files.f1.reset(std::fopen(cl.drawing.c_str(), "r"));
     if (!rs.files.f1 && (!ogr_available() || errno == ENOENT)) {
         stop_line(con, "no se puede abrir el dibujo " + cl.drawing + ": " + std::strerror(errno));
-        return false;
+        return 1;
     }
-    if (!cl.ogr && old_style_dxf(cl.drawing, rs.files.f1.get(), cl.reg.has_value())) return true;
+    if (!cl.ogr && old_style_dxf(cl.drawing, rs.files.f1.get(), cl.reg.has_value())) {
+        // what only the GDAL reader honours would be dropped without a word
+        if (cl.layer.empty() && cl.where.empty() && cl.field.empty() && !cl.z) return 0;
+        stop_line(con, "-l, -where, -a y -3d solo valen para las fuentes leidas con GDAL, y " + cl.drawing +
+                           " es un DXF antiguo que lee el programa: anada -ogr para leerlo con GDAL");
+        return kUsageError;
+    }
     ogr = OgrSource::open(con, cl.drawing, OgrOptions{cl.layer, cl.where, cl.field, cl.z});
     rs.files.f1.reset();
-    return ogr != nullptr;
+    return ogr != nullptr ? 0 : 1;
 }
 
 // The command line's run, once its options are known to be usable.
@@ -155,7 +164,7 @@ int run_with(const CommandLine& cl, Console& con) {
     if (!wkt) return kUsageError;
     RunState rs;
     std::unique_ptr<OgrSource> ogr;
-    if (!open_source(con, cl, rs, ogr)) return 1;
+    if (const int status = open_source(con, cl, rs, ogr); status != 0) return status;
     if (ogr != nullptr && wkt->empty()) *wkt = ogr->wkt();
     rs.files.nomim2 = paths[0];
     rs.files.nomdescr2 = paths[1];

@@ -1,6 +1,8 @@
 #include "app/treatment.h"
 
 #include <cmath>
+#include <cstdio>
+#include <string>
 
 #include "classes/classify.h"
 #include "output/output.h"
@@ -46,12 +48,56 @@ std::size_t vertex_log_bound_of(const RunState& rs) {
                                                                         : rs.limits.vertex_log_bytes;
 }
 
+// Tells, on standard error, of what the grid drawn and classified does not
+// hold: vertices outside it or without a position, and drawn cells whose
+// elevation is no class value.
+void warn_of_losses(Console& con, const PassTwo& two, const ExtentsPolicy& policy, const RotationChoice& turn,
+                    const ClassTable& ct, long long unclassified) {
+    const std::string of = " de " + std::to_string(two.vertices) + " vertices ";
+    if (two.misses.outside > 0) {
+        // the vertices beyond the extents, then what the grid loses of the sheet itself
+        std::string cause;
+        if (two.beyond > 0)
+            cause = std::to_string(two.beyond) + (two.beyond == 1 ? " esta" : " estan") + " fuera de " +
+                    policy.extents_name;
+        if (two.misses.outside > two.beyond) {
+            char angle[64];
+            std::snprintf(angle, sizeof angle, "%.17g", turn.angle);
+            cause += (cause.empty() ? "" : "; ") +
+                     (turn.angle != 0.0 ? std::string("el giro de ") + angle +
+                                              " grados deja fuera las esquinas de la hoja, que la cuadricula del "
+                                              "tamano de " + policy.extents_name + " sin girar no cubre"
+                                        : "los de la X maxima o la Y minima de " + policy.extents_name +
+                                              " caen en la columna o la linea que sigue a la ultima");
+        }
+        warn_line(con, std::to_string(two.misses.outside) + of + "caen fuera de la cuadricula de " +
+                           std::to_string(two.nb_lig) + " lineas y " + std::to_string(two.nb_col) + " columnas: " +
+                           cause);
+    }
+    if (two.misses.without_cell > 0)
+        warn_line(con, std::to_string(two.misses.without_cell) + of +
+                           "no tienen posicion (coordenadas NaN o infinitas): sus segmentos no se dibujan");
+    if (unclassified > 0) {
+        const std::string values = ct.num_segment >= 1 ? " (de " + std::to_string(ct.tabord[1]) + " cada " +
+                                                             std::to_string(ct.intervalo) + ")"
+                                                       : " (ninguno)";
+        warn_line(con, std::to_string(unclassified) +
+                           " celdas con curva quedan sin clase: su elevacion entera no es ningun valor de clase" +
+                           values);
+    }
+}
+
 // Pass one, through the word scanner or from the OGR source.
 std::optional<PassOne> first_pass(Console& con, Report& report, DrawingScan& d, const PassOneOptions& o,
                                   const ContourSource& source) {
     if (source.ogr == nullptr) return pass_one(con, report, d, o);
     const Extents& extents = o.extents.fixed_extents != nullptr ? *o.extents.fixed_extents : source.ogr->extents();
-    return pass_one_of(con, report, d, o, extents, [&](ContourSink& sink) { return source.ogr->read(sink); });
+    return pass_one_of(con, report, d, o, extents, [&](ContourSink& sink) {
+        std::string why;
+        if (source.ogr->read(sink, why)) return true;
+        if (!why.empty()) stop_line(con, why);
+        return false;
+    });
 }
 
 }  // namespace
@@ -64,7 +110,10 @@ bool treatment(Console& con, Report& report, RunState& rs, RunSettings& settings
     const std::size_t log_bound = vertex_log_bound_of(rs);
     ExtentsPolicy policy = settings.extents_policy();
     // a source read through OGR has its layer's extents, unless others are fixed
-    if (source.ogr != nullptr && policy.fixed_extents == nullptr) policy.fixed_extents = &source.ogr->extents();
+    if (source.ogr != nullptr && policy.fixed_extents == nullptr) {
+        policy.fixed_extents = &source.ogr->extents();
+        policy.extents_name = "la extension de la capa";
+    }
     Progress* progress = settings.progress();
     auto one = first_pass(con, report, d,
                           PassOneOptions{rs.pix_size, rs.limits.ahead_min_bytes, log_bound, policy,
@@ -103,11 +152,14 @@ bool treatment(Console& con, Report& report, RunState& rs, RunSettings& settings
     rs.val_maximo = choice->val_maximo;
     rs.classes = choice->ct;
     if (!write_table(con, rs.files.f3d, rs.files.nomdescr3, choice->ct)) return false;
-    rs.tab = class_assignment(report, two->dtab, rs.nb_lig, rs.nb_col, choice->ct, ProgressPart{progress, 0.9, 1.0});
+    Classified classified =
+        class_assignment(report, two->dtab, rs.nb_lig, rs.nb_col, choice->ct, ProgressPart{progress, 0.9, 1.0});
+    rs.tab = std::move(classified.tab);
     if (!rs.tab) {
         stop_no_memory(con, "las clases de la cuadricula", rs.nb_lig, rs.nb_col);
         return false;
     }
+    warn_of_losses(con, *two, policy, *turn, choice->ct, classified.unclassified);
     corner_cleanup(rs.tab, rs.nb_lig, rs.nb_col);
     return true;
 }

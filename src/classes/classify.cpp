@@ -16,20 +16,25 @@ constexpr int kProgressRows = 200;  // rows between two progress lines
 
 }  // namespace
 
-Grid<unsigned char> class_assignment(Report& report, ElevationGrid& dtab, int nb_lig, int nb_col,
-                                     const ClassTable& ct, const ProgressPart& part) {
+Classified class_assignment(Report& report, ElevationGrid& dtab, int nb_lig, int nb_col, const ClassTable& ct,
+                            const ProgressPart& part) {
     report.classifying();
     const auto progress = [&](int i) {
         if ((i + 1) % kProgressRows != 0) return;
         report.classified_rows(i + 1);
         part.at(static_cast<double>(i + 1) / nb_lig);
     };
+    // a drawn elevation without a class is a loss, but for the last class value
+    const std::int64_t top = ct.tabord.size() > 1 ? ct.tabord.back() : kNoWholeElevation;
+    const auto lost = [&](double alt, unsigned char cls) {
+        return cls == kEmptyCell && alt != kNoElevation && whole_elevation(alt) != top;
+    };
     return dtab.visit([&](auto& c) {
         using Cells = std::decay_t<decltype(c)>;
-        Grid<unsigned char> tab;
+        Classified out;
         if constexpr (std::is_same_v<Cells, PlainCells>) {
-            tab = Grid<unsigned char>::make(nb_col, nb_lig);
-            if (!tab) return tab;
+            out.tab = Grid<unsigned char>::make(nb_col, nb_lig);
+            if (!out.tab) return out;
             // one load per cell from the table, no branch on the cell's content;
             // the table is held in locals, since a byte store could otherwise
             // change it as far as the compiler knows
@@ -39,20 +44,27 @@ Grid<unsigned char> class_assignment(Report& report, ElevationGrid& dtab, int nb
             for (int i = 0; i < nb_lig; ++i) {
                 progress(i);
                 const double* alt = c.cells[i];
-                unsigned char* cls = tab[i];
+                unsigned char* cls = out.tab[i];
                 if (lookup != nullptr) {
                     for (int j = 0; j < nb_col; ++j)
                         cls[j] = lookup[std::min(static_cast<std::uint64_t>(whole_elevation(alt[j])) - low, last)];
                 } else {
                     for (int j = 0; j < nb_col; ++j) cls[j] = ct.class_of(whole_elevation(alt[j]));
                 }
+                for (int j = 0; j < nb_col; ++j) out.unclassified += lost(alt[j], cls[j]);
             }
         } else {
             // a class for every code, found once; the empty cells are code 0 and
             // are looked up like the others: -999 may be a class value
-            unsigned char code_class[1 << (8 * sizeof(c.cells[0][0]))];
+            constexpr std::size_t kCodes = std::size_t{1} << (8 * sizeof(c.cells[0][0]));
+            unsigned char code_class[kCodes];
+            unsigned char code_lost[kCodes] = {};
             std::memset(code_class, kEmptyCell, sizeof code_class);
-            for (std::size_t k = 0; k < c.values.size(); ++k) code_class[k] = ct.class_of(whole_elevation(c.values[k]));
+            for (std::size_t k = 0; k < c.values.size(); ++k) {
+                code_class[k] = ct.class_of(whole_elevation(c.values[k]));
+                code_lost[k] = lost(c.values[k], code_class[k]);
+            }
+            long long unclassified = 0;
             if constexpr (sizeof(c.cells[0][0]) == 1) {
                 // a class takes the place of its code, in the same byte
                 const unsigned char empty = code_class[0];
@@ -67,23 +79,33 @@ Grid<unsigned char> class_assignment(Report& report, ElevationGrid& dtab, int nb
                             std::memset(row + j, empty, 8);  // eight empty cells
                             continue;
                         }
-                        for (int k = j; k < j + 8; ++k) row[k] = code_class[row[k]];
+                        for (int k = j; k < j + 8; ++k) {
+                            unclassified += code_lost[row[k]];
+                            row[k] = code_class[row[k]];
+                        }
                     }
-                    for (; j < nb_col; ++j) row[j] = code_class[row[j]];
+                    for (; j < nb_col; ++j) {
+                        unclassified += code_lost[row[j]];
+                        row[j] = code_class[row[j]];
+                    }
                 }
-                tab = std::move(c.cells).narrowed(nb_col, nb_lig);
+                out.tab = std::move(c.cells).narrowed(nb_col, nb_lig);
             } else {
-                tab = Grid<unsigned char>::make(nb_col, nb_lig);
-                if (!tab) return tab;
+                out.tab = Grid<unsigned char>::make(nb_col, nb_lig);
+                if (!out.tab) return out;
                 for (int i = 0; i < nb_lig; ++i) {
                     progress(i);
                     const auto* codes = c.cells[i];
-                    unsigned char* cls = tab[i];
-                    for (int j = 0; j < nb_col; ++j) cls[j] = code_class[codes[j]];
+                    unsigned char* cls = out.tab[i];
+                    for (int j = 0; j < nb_col; ++j) {
+                        cls[j] = code_class[codes[j]];
+                        unclassified += code_lost[codes[j]];
+                    }
                 }
             }
+            out.unclassified = unclassified;
         }
-        return tab;
+        return out;
     });
 }
 

@@ -10,12 +10,20 @@
 
 namespace zorvel {
 
+// The class grid, and the drawn cells it leaves without a class although
+// they hold an elevation: their whole elevation is no class value (the last
+// class value, which the table lists and no cell takes, is no loss).
+struct Classified {
+    Grid<unsigned char> tab;
+    long long unclassified = 0;
+};
+
 // The class grid tab of nb_lig rows and nb_col columns: every cell gets the
 // class whose value is the whole elevation of its dtab cell, reported every
 // 200 rows. A grid of one-byte codes becomes tab in place and is taken from
 // dtab; tab is empty when it cannot be had.
-Grid<unsigned char> class_assignment(Report& report, ElevationGrid& dtab, int nb_lig, int nb_col,
-                                     const ClassTable& ct, const ProgressPart& progress = {});
+Classified class_assignment(Report& report, ElevationGrid& dtab, int nb_lig, int nb_col, const ClassTable& ct,
+                            const ProgressPart& progress = {});
 
 // Empties every interior cell whose only neighbours of its class are two
 // orthogonal ones at a right angle (masks 10, 40, 160 and 130).

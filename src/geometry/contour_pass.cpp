@@ -9,7 +9,8 @@
 
 namespace zorvel {
 
-ElevationGrid grid_setup(Console& con, int nb_lig, int nb_col, int width, unsigned long long memory) {
+ElevationGrid grid_setup(Console& con, int nb_lig, int nb_col, int width, unsigned long long memory,
+                         const std::string& hint) {
     // the cells and the row pointers, counted in extended precision: the
     // product passes 64 bits long before the int counts overflow; a grid of
     // one-byte codes becomes the class grid in place, any other needs one more
@@ -22,7 +23,7 @@ ElevationGrid grid_setup(Console& con, int nb_lig, int nb_col, int width, unsign
         char text[200];
         std::snprintf(text, sizeof text, "la cuadricula de %d lineas y %d columnas necesita %.0Lf MiB de memoria y solo hay %.0Lf MiB",
                       nb_lig, nb_col, need / (1 << 20), have / (1 << 20));
-        stop_line(con, text);
+        stop_line(con, text + hint);
         return ElevationGrid();
     }
     ElevationGrid dtab = ElevationGrid::make(nb_col + 2, nb_lig + 2, width);

@@ -4,6 +4,8 @@
 #ifndef ZORVEL_CONTOUR_PASS_H
 #define ZORVEL_CONTOUR_PASS_H
 
+#include <string>
+
 #include "base/console.h"
 #include "geometry/elevation_grid.h"
 #include "base/extents.h"
@@ -14,9 +16,10 @@ namespace zorvel {
 // Creates dtab of nb_lig + 2 rows by nb_col + 2 columns with cells of
 // `width` bytes (-999.0 over rows 0..nb_lig and columns 0..nb_col, 0.0 in
 // the last row and column), after checking that it and the class grid fit
-// in `memory` bytes (0: the machine's memory); empty, after a stop line,
-// when they cannot be had.
-ElevationGrid grid_setup(Console& con, int nb_lig, int nb_col, int width, unsigned long long memory);
+// in `memory` bytes (0: the machine's memory); empty, after a stop line
+// (with hint at its end), when they cannot be had.
+ElevationGrid grid_setup(Console& con, int nb_lig, int nb_col, int width, unsigned long long memory,
+                         const std::string& hint = "");
 
 // What placing a vertex reads: the grid size, the extents' minimum, the pixel
 // size and the rotation.

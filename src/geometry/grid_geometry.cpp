@@ -22,11 +22,10 @@ std::optional<GridSize> size_grid(const Extents& ext, double pix_size) {
 }
 
 std::optional<GridSize> grid_sizing(Console& con, Report& report, const Extents& ext, double pix_size,
-                                    Approximation which, const std::string& drawing) {
+                                    Approximation which, const std::string& drawing, const std::string& extents_name) {
     const auto size = size_grid(ext, pix_size);
     if (!size) {
-        stop_line(con, "las extensiones del dibujo ($EXTMIN, $EXTMAX) con el tamano del pixel dan "
-                       "una cuadricula fuera de rango en " + drawing);
+        stop_line(con, extents_name + " con el tamano del pixel dan una cuadricula fuera de rango en " + drawing);
         return std::nullopt;
     }
     if (which == Approximation::first)
@@ -36,7 +35,7 @@ std::optional<GridSize> grid_sizing(Console& con, Report& report, const Extents&
     if (size->nb_lig <= 0 || size->nb_col <= 0) {
         stop_line(con, "la cuadricula no tiene celdas (lineas = " + std::to_string(size->nb_lig) +
                            ", columnas = " + std::to_string(size->nb_col) +
-                           "): revise $EXTMIN, $EXTMAX y el tamano del pixel de " + drawing);
+                           "): revise " + extents_name + " y el tamano del pixel de " + drawing);
         return std::nullopt;
     }
     return size;

@@ -27,10 +27,10 @@ double degree_factor();
 std::optional<GridSize> size_grid(const Extents& ext, double pix_size);
 
 // The sizing at code 20 of $EXTMAX: reports the approximation with nb_lig
-// and nb_col; nullopt, after a stop line naming the drawing, when the grid
-// has no cells or leaves the int range.
+// and nb_col; nullopt, after a stop line naming the drawing and what its
+// extents are called, when the grid has no cells or leaves the int range.
 std::optional<GridSize> grid_sizing(Console& con, Report& report, const Extents& ext, double pix_size,
-                                    Approximation which, const std::string& drawing);
+                                    Approximation which, const std::string& drawing, const std::string& extents_name);
 
 // The angle and the sense chosen between the passes.
 struct RotationChoice {

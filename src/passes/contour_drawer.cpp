@@ -1,5 +1,6 @@
 #include "passes/contour_drawer.h"
 
+#include <cmath>
 #include <system_error>
 
 namespace zorvel {
@@ -91,11 +92,21 @@ bool ContourDrawer::draw_batch(const std::vector<Vertex>& batch) {
     // a copy: read through this, the frame would share a cache line with
     // the fields the caller writes
     const GridFrame fr = drawn_frame_;
+    const double rows = fr.nb_lig, cols = fr.nb_col;
     bool ok = true;
+    Misses m = misses_;
     for (const Vertex& v : batch) {
         const Cell cell = v.placed ? Cell{v.x, v.y} : vertex_cell(fr, v.x, v.y);
+        // NaN fails every comparison: a cell without a position is no cell of the grid
+        const bool inside = cell.i >= 0 && cell.i < rows && cell.j >= 0 && cell.j < cols;
+        if (!inside) {
+            const bool placed = std::isfinite(cell.i) && std::isfinite(cell.j);
+            m.outside += placed;
+            m.without_cell += !placed;
+        }
         ok = draw_step(dtab_, deb_, v.first, cell, v.alti) && ok;
     }
+    misses_ = m;
     return ok;
 }
 

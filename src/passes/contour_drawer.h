@@ -50,6 +50,14 @@ public:
     }
     // Whether a vertex step has failed (see draw_step); nothing after it counts.
     bool failed() const { return failed_.load(std::memory_order_relaxed); }
+    // The vertices drawn so far whose cell lies outside the grid's rows
+    // 0..nb_lig-1 and columns 0..nb_col-1, and those that have no cell (NaN
+    // or infinite); read after a drain.
+    struct Misses {
+        long long outside = 0;
+        long long without_cell = 0;
+    };
+    const Misses& misses() const { return misses_; }
 
 private:
     // The caller's fields come first, away from those the thread writes.
@@ -90,6 +98,7 @@ private:
     alignas(kLine) ElevationGrid& dtab_;
     GridFrame drawn_frame_;  // the thread's copy
     Cell deb_{0, 0};         // the cell of the previous vertex drawn
+    Misses misses_;
     std::thread worker_;
 };
 

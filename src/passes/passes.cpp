@@ -67,7 +67,7 @@ public:
     bool size(const Extents& ext) {
         const Extents* e = grid_extents(con_, d_, o_.extents, ext);
         if (e == nullptr) return false;
-        grid = grid_sizing(con_, report_, *e, o_.pix_size, Approximation::first, d_.path);
+        grid = grid_sizing(con_, report_, *e, o_.pix_size, Approximation::first, d_.path, o_.extents.extents_name);
         return grid.has_value();
     }
     void polyline() override {
@@ -105,13 +105,15 @@ public:
         const Extents* e = grid_extents(con_, d_, o_.extents, header);
         if (e == nullptr) return false;
         const Extents& ext = *e;
-        const auto size = grid_sizing(con_, report_, ext, o_.pix_size, Approximation::second, d_.path);
+        const auto size =
+            grid_sizing(con_, report_, ext, o_.pix_size, Approximation::second, d_.path, o_.extents.extents_name);
         if (!size) return false;
         nb_lig_ = size->nb_lig;
         nb_col_ = size->nb_col;
         dtab_ = ElevationGrid();
-        dtab_ = grid_setup(con_, nb_lig_, nb_col_, o_.width, o_.memory);
+        dtab_ = grid_setup(con_, nb_lig_, nb_col_, o_.width, o_.memory, memory_hint(ext));
         if (!dtab_) return false;
+        placed_in_ = ext;
         if (drawer_)
             drawer_->set_frame(frame(ext));
         else
@@ -120,7 +122,10 @@ public:
     }
     bool extents_read(const Extents& ext) override {
         // the vertices from here on are placed with the new extents
-        if (drawer_ && o_.extents.fixed_extents == nullptr) drawer_->set_frame(frame(ext));
+        if (drawer_ && o_.extents.fixed_extents == nullptr) {
+            placed_in_ = ext;
+            drawer_->set_frame(frame(ext));
+        }
         return true;
     }
     void polyline() override {
@@ -136,6 +141,9 @@ public:
         const bool first = flag == 0;
         flag = 1;
         ++handed_;
+        const Extents& e = placed_in_;
+        const bool within = x >= e.min_x && x <= e.max_x && y >= e.min_y && y <= e.max_y;
+        beyond_ += !within && std::isfinite(x) && std::isfinite(y);
         return drawer_->vertex(x, y, z, first) || changed();
     }
     // From here on nothing changes the grid: the caller places vertices too.
@@ -150,14 +158,24 @@ public:
         }
         drawer_->drain();
         const bool failed = drawer_->failed();
+        const ContourDrawer::Misses misses = drawer_->misses();
         drawer_.reset();
         if (failed) return changed(), std::nullopt;
-        return PassTwo{nb_lig_, nb_col_, std::move(dtab_)};
+        return PassTwo{nb_lig_, nb_col_, std::move(dtab_), handed_, beyond_, misses};
     }
 
     int flag = 0;  // 0 until the current polyline has placed a vertex
 
 private:
+    // Where the command line can say what to change: the extents that asked
+    // for the grid, and -te.
+    std::string memory_hint(const Extents& ext) const {
+        if (o_.extents.extents_hint.empty()) return "";
+        char text[240];
+        std::snprintf(text, sizeof text, " para X de %.17g a %.17g e Y de %.17g a %.17g con pixel %.17g", ext.min_x,
+                      ext.max_x, ext.min_y, ext.max_y, o_.pix_size);
+        return "; " + o_.extents.extents_name + text + "; indique -te XMIN YMIN XMAX YMAX o un pixel mayor";
+    }
     GridFrame frame(const Extents& ext) const {
         return GridFrame{nb_lig_, nb_col_, ext.min_x, ext.min_y, o_.pix_size, o_.turn.angle, o_.turn.sentido};
     }
@@ -174,7 +192,9 @@ private:
     const PassTwoOptions& o_;
     int nb_lig_ = 0;
     int nb_col_ = 0;
-    long handed_ = 0;  // vertices handed to the drawer
+    long handed_ = 0;      // vertices handed to the drawer
+    long long beyond_ = 0;  // of those, with a position beyond the extents they are placed in
+    Extents placed_in_;
     // the drawer's thread reads the grid at every segment: not on a cache
     // line that this thread writes at every vertex
     alignas(64) ElevationGrid dtab_;

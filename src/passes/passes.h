@@ -20,6 +20,7 @@
 #include "geometry/grid_geometry.h"
 #include "base/progress.h"
 #include "base/report.h"
+#include "passes/contour_drawer.h"
 #include "passes/second_half.h"
 #include "passes/vertex_log.h"
 
@@ -49,6 +50,8 @@ struct ExtentsPolicy {
     bool refuse_placeholder_extents = false;
     // added to the stop lines of a drawing that gives no grid
     std::string extents_hint;
+    // what the extents are called in the stop lines
+    std::string extents_name = "las extensiones del dibujo ($EXTMIN, $EXTMAX)";
 };
 
 struct PassOneOptions {
@@ -91,6 +94,9 @@ struct PassTwo {
     int nb_lig;
     int nb_col;
     ElevationGrid dtab;
+    long long vertices;  // handed to the drawer
+    long long beyond;    // of those, the ones beyond the grid's extents
+    ContourDrawer::Misses misses;  // of those, the ones outside the grid or without a cell
 };
 
 // Pass two, replaying log (which it uses up) where the drawing allows;

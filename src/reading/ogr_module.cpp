@@ -9,6 +9,9 @@
 #include <ogrsf_frmts.h>
 
 #include <functional>
+#include <limits>
+#include <optional>
+#include <vector>
 
 namespace zorvel {
 
@@ -24,38 +27,91 @@ std::string gdal_error() {
     return (e != nullptr && *e != '\0') ? std::string(": ") + e : std::string();
 }
 
+// GDAL's own messages while it works for us: none printed (our stop line
+// carries GDAL's reason once), the first failure kept. A failure that GDAL
+// only reports, going on as if the data had ended or the feature had no
+// geometry, is a failure of the run all the same.
+class GdalErrors {
+public:
+    GdalErrors() { CPLPushErrorHandlerEx(record, this); }
+    ~GdalErrors() { CPLPopErrorHandler(); }
+    GdalErrors(const GdalErrors&) = delete;
+    GdalErrors& operator=(const GdalErrors&) = delete;
+    bool failed() const { return !first_.empty(); }
+    const std::string& first() const { return first_; }
+
+private:
+    static void CPL_STDCALL record(CPLErr kind, CPLErrorNum, const char* text) {
+        auto* self = static_cast<GdalErrors*>(CPLGetErrorHandlerUserData());
+        if (kind >= CE_Failure && self != nullptr && self->first_.empty())
+            self->first_ = text != nullptr && *text != '\0' ? text : "error de GDAL sin mensaje";
+    }
+    std::string first_;
+};
+
+// The names a list holds, for a line that says what exists.
+std::string listed(const std::vector<std::string>& names) {
+    if (names.empty()) return "ninguno";
+    std::string s;
+    for (const std::string& n : names) s += (s.empty() ? "" : ", ") + n;
+    return s;
+}
+
 class OgrLayerSource final : public OgrSource {
 public:
-    OgrLayerSource(std::unique_ptr<GDALDataset, DatasetCloser> ds, OGRLayer* layer, int field)
-        : ds_(std::move(ds)), layer_(layer), field_(field) {}
+    OgrLayerSource(std::unique_ptr<GDALDataset, DatasetCloser> ds, OGRLayer* layer, int field, std::string name,
+                   std::string field_name)
+        : ds_(std::move(ds)), layer_(layer), field_(field), name_(std::move(name)), field_name_(std::move(field_name)) {}
 
     const Extents& extents() const override { return ext_; }
     const std::string& wkt() const override { return wkt_; }
-    bool read(ContourSink& sink) override;
+    bool read(ContourSink& sink, std::string& why) override;
 
     Extents ext_;
     std::string wkt_;
 
 private:
     // The line strings of g in order: multi-parts and polygon rings too.
-    bool lines(const OGRGeometry* g, const OGRFeature& f, ContourSink& sink);
+    bool lines(const OGRGeometry* g, double elevation, ContourSink& sink);
+    // The feature's elevation, from its attribute or its Z; nullopt, with
+    // why, when it has none: a missing elevation is no elevation 0.
+    std::optional<double> elevation_of(const OGRFeature& f, const OGRGeometry* g, std::string& why) const;
 
     std::unique_ptr<GDALDataset, DatasetCloser> ds_;
     OGRLayer* layer_;
     int field_;  // the elevation's attribute, or -1 for Z
+    std::string name_;        // "la capa ... de ...", for the stop lines
+    std::string field_name_;  // -a
 };
 
-bool OgrLayerSource::lines(const OGRGeometry* g, const OGRFeature& f, ContourSink& sink) {
+// An elevation from Z: NaN in the vertices themselves, a marker that
+// lines() replaces by each vertex's Z.
+constexpr double kFromZ = std::numeric_limits<double>::quiet_NaN();
+
+std::optional<double> OgrLayerSource::elevation_of(const OGRFeature& f, const OGRGeometry* g,
+                                                   std::string& why) const {
+    const std::string feature = "la entidad " + std::to_string(f.GetFID()) + " de " + name_;
+    if (field_ >= 0) {
+        if (f.IsFieldSetAndNotNull(field_)) return f.GetFieldAsDouble(field_);
+        why = feature + " no tiene elevacion en el campo '" + field_name_ + "': dejela fuera con -where";
+        return std::nullopt;
+    }
+    if (g == nullptr || g->IsEmpty() || g->Is3D()) return kFromZ;
+    why = feature + " no tiene Z: dejela fuera con -where, o tome la elevacion de un campo con -a";
+    return std::nullopt;
+}
+
+bool OgrLayerSource::lines(const OGRGeometry* g, double elevation, ContourSink& sink) {
     if (g == nullptr || g->IsEmpty()) return true;
     const OGRwkbGeometryType type = wkbFlatten(g->getGeometryType());
     if (OGR_GT_IsSubClassOf(type, wkbGeometryCollection) || type == wkbPolygon || type == wkbCurvePolygon) {
         if (type == wkbPolygon || type == wkbCurvePolygon) {
             for (const OGRCurve* ring : *g->toCurvePolygon())
-                if (!lines(ring, f, sink)) return false;
+                if (!lines(ring, elevation, sink)) return false;
             return true;
         }
         for (const OGRGeometry* part : *g->toGeometryCollection())
-            if (!lines(part, f, sink)) return false;
+            if (!lines(part, elevation, sink)) return false;
         return true;
     }
     if (!OGR_GT_IsCurve(type)) return true;  // points and the like are no contour
@@ -67,31 +123,49 @@ bool OgrLayerSource::lines(const OGRGeometry* g, const OGRFeature& f, ContourSin
         curved.reset(g->toCurve()->CurveToLine());
         line = curved.get();
     }
-    const double attribute = field_ >= 0 ? f.GetFieldAsDouble(field_) : 0.0;
+    const bool from_z = field_ < 0;
     sink.polyline();
     for (int k = 0; k < line->getNumPoints(); ++k)
-        if (!sink.vertex(line->getX(k), line->getY(k), field_ >= 0 ? attribute : line->getZ(k))) return false;
+        if (!sink.vertex(line->getX(k), line->getY(k), from_z ? line->getZ(k) : elevation)) return false;
     return true;
 }
 
-bool OgrLayerSource::read(ContourSink& sink) {
+bool OgrLayerSource::read(ContourSink& sink, std::string& why) {
+    GdalErrors errors;
     layer_->ResetReading();
-    for (auto& feature : *layer_)
-        if (!lines(feature->GetGeometryRef(), *feature, sink)) return false;
+    const auto gdal_failed = [&] {
+        why = "GDAL no puede leer " + name_ + ": " + errors.first();
+        return false;
+    };
+    for (auto& feature : *layer_) {
+        if (errors.failed()) return gdal_failed();
+        const OGRGeometry* g = feature->GetGeometryRef();
+        const auto elevation = elevation_of(*feature, g, why);
+        if (!elevation) return false;
+        if (!lines(g, *elevation, sink)) return false;
+    }
+    // a read that fails ends the loop as the end of the data would
+    if (errors.failed()) return gdal_failed();
     return true;
 }
 
 std::string wkt_of(const std::string& user, std::string& why) {
     OGRSpatialReference srs;
-    CPLErrorReset();
+    GdalErrors errors;
     if (srs.SetFromUserInput(user.c_str()) != OGRERR_NONE) {
-        why = "GDAL no conoce el sistema de coordenadas '" + user + "'" + gdal_error();
+        why = "GDAL no conoce el sistema de coordenadas '" + user + "'" +
+              (errors.failed() ? ": " + errors.first() : std::string());
         return "";
     }
     char* wkt = nullptr;
     srs.exportToWkt(&wkt);
     std::string s = wkt != nullptr ? wkt : "";
     CPLFree(wkt);
+    // the header holds the system between braces, with no way to escape one
+    if (s.find_first_of("{}") != std::string::npos) {
+        why = "el sistema de coordenadas '" + user + "' lleva llaves ({ o }), que la cabecera no puede guardar";
+        return "";
+    }
     return s;
 }
 
@@ -111,8 +185,12 @@ std::unique_ptr<OgrSource> open_source(const std::string& path, const OgrOptions
         GDALDataset::Open(path.c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY, nullptr, nullptr, nullptr));
     if (!ds) return refuse("GDAL no puede abrir " + path + " como fuente de vectores" + gdal_error());
     OGRLayer* layer = o.layer.empty() ? ds->GetLayer(0) : ds->GetLayerByName(o.layer.c_str());
-    if (layer == nullptr)
-        return refuse(o.layer.empty() ? path + " no tiene ninguna capa" : "la capa '" + o.layer + "' no esta en " + path);
+    if (layer == nullptr) {
+        std::vector<std::string> names;
+        for (int k = 0; k < ds->GetLayerCount(); ++k) names.push_back(ds->GetLayer(k)->GetName());
+        return refuse(o.layer.empty() ? path + " no tiene ninguna capa"
+                                      : "la capa '" + o.layer + "' no esta en " + path + " (capas: " + listed(names) + ")");
+    }
     const std::string name = "la capa " + std::string(layer->GetName()) + " de " + path;
     if (!o.where.empty() && layer->SetAttributeFilter(o.where.c_str()) != OGRERR_NONE)
         return refuse("-where no se entiende en " + name + ": " + o.where + gdal_error());
@@ -120,7 +198,11 @@ std::unique_ptr<OgrSource> open_source(const std::string& path, const OgrOptions
     if (!o.field.empty()) {
         OGRFeatureDefn* defn = layer->GetLayerDefn();
         field = defn->GetFieldIndex(o.field.c_str());
-        if (field < 0) return refuse("el campo '" + o.field + "' no esta en " + name);
+        if (field < 0) {
+            std::vector<std::string> names;
+            for (int k = 0; k < defn->GetFieldCount(); ++k) names.push_back(defn->GetFieldDefn(k)->GetNameRef());
+            return refuse("el campo '" + o.field + "' no esta en " + name + " (campos: " + listed(names) + ")");
+        }
         const OGRFieldType t = defn->GetFieldDefn(field)->GetType();
         if (t != OFTInteger && t != OFTInteger64 && t != OFTReal)
             return refuse("el campo '" + o.field + "' de " + name + " no es numerico");
@@ -133,9 +215,10 @@ std::unique_ptr<OgrSource> open_source(const std::string& path, const OgrOptions
     if (!first && CPLGetLastErrorType() >= CE_Failure && !o.where.empty())
         return refuse("-where no se entiende en " + name + ": " + o.where + gdal_error());
     if (!first) return refuse(name + " no tiene ninguna geometria" + (o.where.empty() ? "" : " que cumpla -where"));
-    if (field < 0 && !o.z && !first->GetGeometryRef()->Is3D())
-        return refuse("las geometrias de " + name + " no tienen Z: indique -a CAMPO con la elevacion");
-    auto source = std::make_unique<OgrLayerSource>(std::move(ds), layer, field);
+    if (field < 0 && !first->GetGeometryRef()->Is3D())
+        return refuse(std::string(o.z ? "-3d: " : "") + "las geometrias de " + name +
+                      " no tienen Z: indique -a CAMPO con la elevacion");
+    auto source = std::make_unique<OgrLayerSource>(std::move(ds), layer, field, name, o.field);
     OGREnvelope env;
     if (layer->GetExtent(&env, TRUE) != OGRERR_NONE) return refuse(name + " no da su extension: indique -te");
     source->ext_.min_x = env.MinX;

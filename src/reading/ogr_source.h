@@ -47,8 +47,10 @@ public:
     virtual const Extents& extents() const = 0;
     virtual const std::string& wkt() const = 0;
     // Tells the sink every line string of the layer as a polyline with its
-    // vertices, in order; false when the sink stopped it.
-    virtual bool read(ContourSink& sink) = 0;
+    // vertices, in order; false when the sink stopped it (why left empty:
+    // the sink said why) or when the source cannot be read whole (why:
+    // GDAL's reason, or the feature without an elevation).
+    virtual bool read(ContourSink& sink, std::string& why) = 0;
 };
 
 // What the module gives the program, through the one function it exports.

@@ -60,17 +60,23 @@ TEST(Classify, ClassesComeFromWholeElevationsWhateverTheCells) {
             for (int j = 0; j < kSize; ++j) ASSERT_TRUE(dtab.set(i, j, alt(i, j)));
         FileHandle out(std::tmpfile());
         DialogueReport report(out.get());
-        const Grid<unsigned char> tab = class_assignment(report, dtab, kSize, kSize, ct);
+        const Classified got = class_assignment(report, dtab, kSize, kSize, ct);
+        const Grid<unsigned char>& tab = got.tab;
         ASSERT_TRUE(tab);
         EXPECT_EQ(tab.nb_rows(), kSize);
         EXPECT_EQ(tab.nb_cols(), kSize);
         int classified = 0;
+        long long lost = 0;  // drawn, without a class, not the last class value
         for (int i = 0; i < kSize; ++i)
             for (int j = 0; j < kSize; ++j) {
                 ASSERT_EQ(tab[i][j], ct.class_of(whole_elevation(alt(i, j)))) << i << "," << j;
                 classified += tab[i][j] != kEmptyCell;
+                lost += tab[i][j] == kEmptyCell && alt(i, j) != kNoElevation &&
+                        whole_elevation(alt(i, j)) != ct.tabord.back();
             }
         EXPECT_GT(classified, wide ? -1 : kSize * kSize / 20);  // wide classes: only exact values have one
+        EXPECT_EQ(got.unclassified, lost);
+        EXPECT_GT(lost, 0);
         EXPECT_EQ(test::contents(out.get()), "\n\n Guardando  \n\n\tlinea 200        \r       ");
     }
 }
