@@ -94,9 +94,10 @@ std::optional<PassOne> first_pass(Console& con, Report& report, DrawingScan& d, 
     const Extents& extents = o.extents.fixed_extents != nullptr ? *o.extents.fixed_extents : source.ogr->extents();
     return pass_one_of(con, report, d, o, extents, [&](ContourSink& sink) {
         std::string why;
-        if (source.ogr->read(sink, why)) return true;
-        if (!why.empty()) stop_line(con, why);
-        return false;
+        const bool read = source.ogr->read(sink, why);
+        if (!read && !why.empty()) stop_line(con, why);
+        if (read && !source.ogr->doubt().empty()) warn_line(con, source.ogr->doubt());
+        return read;
     });
 }
 

@@ -66,6 +66,11 @@ public:
     const Extents& extents() const override { return ext_; }
     const std::string& wkt() const override { return wkt_; }
     bool read(ContourSink& sink, std::string& why) override;
+    std::string doubt() const override {
+        if (zero_z_ == 0) return "";
+        return std::to_string(zero_z_) + " vertices de " + name_ +
+               " tienen Z 0 en lineas cuyos otros vertices tienen otra: puede que no tengan Z, y se dibujan a 0";
+    }
 
     Extents ext_;
     std::string wkt_;
@@ -82,6 +87,7 @@ private:
     int field_;  // the elevation's attribute, or -1 for Z
     std::string name_;        // "la capa ... de ...", for the stop lines
     std::string field_name_;  // -a
+    long long zero_z_ = 0;    // vertices at Z 0 in lines whose other vertices are not
 };
 
 // An elevation from Z: NaN in the vertices themselves, a marker that
@@ -124,6 +130,11 @@ bool OgrLayerSource::lines(const OGRGeometry* g, double elevation, ContourSink& 
         line = curved.get();
     }
     const bool from_z = field_ < 0;
+    if (from_z) {
+        int zeros = 0;
+        for (int k = 0; k < line->getNumPoints(); ++k) zeros += line->getZ(k) == 0.0;
+        if (zeros > 0 && zeros < line->getNumPoints()) zero_z_ += zeros;
+    }
     sink.polyline();
     for (int k = 0; k < line->getNumPoints(); ++k)
         if (!sink.vertex(line->getX(k), line->getY(k), from_z ? line->getZ(k) : elevation)) return false;
@@ -132,6 +143,7 @@ bool OgrLayerSource::lines(const OGRGeometry* g, double elevation, ContourSink& 
 
 bool OgrLayerSource::read(ContourSink& sink, std::string& why) {
     GdalErrors errors;
+    zero_z_ = 0;
     layer_->ResetReading();
     const auto gdal_failed = [&] {
         why = "GDAL no puede leer " + name_ + ": " + errors.first();

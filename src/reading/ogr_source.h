@@ -51,6 +51,10 @@ public:
     // the sink said why) or when the source cannot be read whole (why:
     // GDAL's reason, or the feature without an elevation).
     virtual bool read(ContourSink& sink, std::string& why) = 0;
+    // After a read, what it could not tell for sure, for a warning; empty
+    // when nothing: vertices whose Z is 0 in a line whose other vertices
+    // have another (a vertex without Z reads as 0 in a line with Z).
+    virtual std::string doubt() const = 0;
 };
 
 // What the module gives the program, through the one function it exports.

@@ -163,14 +163,15 @@ TEST(Sources, BadSourcesAreOneLineAndExitOne) {
     const std::string flat = write_source(tmp.root() + "flat", Route::gpkg_field, rings());
     const std::string empty = write_source(tmp.root() + "empty", Route::gpkg_z, rings(0));
     std::ofstream(tmp.root() + "text.gpkg") << "no es un GeoPackage";
-    const std::pair<std::vector<std::string>, const char*> cases[] = {
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
         {{tmp.root() + "nada.gpkg"}, "no se puede abrir el dibujo"},
         {{tmp.root() + "text.gpkg"}, "GDAL no puede abrir"},
-        {{"-l", "otra", z}, "la capa 'otra' no esta en"},
+        {{"-l", "otra", z}, "la capa 'otra' no esta en " + z + " (capas: curvas)"},
         {{"-where", "cota >>> 3", flat}, "-where no se entiende"},
-        {{"-a", "altura", flat}, "el campo 'altura' no esta en"},
+        {{"-a", "altura", flat}, "el campo 'altura' no esta en la capa curvas de " + flat + " (campos: cota, nombre)"},
         {{"-a", "nombre", flat}, "el campo 'nombre' de la capa curvas"},
         {{flat}, "no tienen Z: indique -a CAMPO"},
+        {{"-3d", flat}, "-3d: las geometrias de la capa curvas de " + flat + " no tienen Z"},
         {{empty}, "no tiene ninguna geometria"},
     };
     for (const auto& [source, said] : cases) {
@@ -183,6 +184,61 @@ TEST(Sources, BadSourcesAreOneLineAndExitOne) {
         EXPECT_NE(err.find(said), std::string::npos) << err;
         EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
     }
+}
+
+// What GDAL reads only in part, or without an elevation, stops the run in
+// one line; the files of an earlier run stay as they were.
+TEST(Sources, WhatCannotBeReadWholeStopsTheRunAndKeepsEarlierOutputs) {
+    GDALAllRegister();
+    test::TempDir tmp;
+    const std::string z = write_source(tmp.root() + "z", Route::gpkg_z, rings(12));
+    const auto geojson = [&](const std::string& name, const std::string& features) {
+        std::ofstream(tmp.root() + name) << R"({"type":"FeatureCollection","features":[)" << features << "]}";
+        return tmp.root() + name;
+    };
+    const std::string line3d = R"({"type":"Feature","properties":{"cota":100},"geometry":{"type":"LineString",)"
+                               R"("coordinates":[[0,0,100],[100,50,100]]}})";
+    const std::string mixed = geojson("mixed.geojson", line3d + R"(,{"type":"Feature","properties":{"cota":110},)"
+                                                                R"("geometry":{"type":"LineString","coordinates":[[0,10],[100,60]]}})");
+    const std::string misspelt = geojson("misspelt.geojson", line3d + R"(,{"type":"Feature","properties":{"cota":110},)"
+                                                                      R"("geometry":{"type":"LineString","coordinatez":[[0,10,1],[9,9,1]]}})");
+    const std::string null = geojson("null.geojson", line3d + R"(,{"type":"Feature","properties":{"cota":null},)"
+                                                              R"("geometry":{"type":"LineString","coordinates":[[0,10],[100,60]]}})");
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{"-where", "CASE WHEN fid > 5 THEN abs(-9223372036854775808) ELSE 1 END", z},
+         "GDAL no puede leer la capa curvas de " + z + ": In GetNextRawFeature(): sqlite3_step() : integer overflow"},
+        {{mixed}, "la entidad 1 de la capa mixed de " + mixed +
+                      " no tiene Z: dejela fuera con -where, o tome la elevacion de un campo con -a"},
+        {{misspelt}, "GDAL no puede leer la capa misspelt de " + misspelt +
+                         ": Invalid LineString object. Missing 'coordinates' member."},
+        {{"-a", "cota", null}, "la entidad 1 de la capa null de " + null +
+                                   " no tiene elevacion en el campo 'cota': dejela fuera con -where"},
+    };
+    const std::string out = tmp.root() + "out";
+    for (const auto& [source, said] : cases) {
+        SCOPED_TRACE(said);
+        for (const char* suffix : {"_zorvl.raw", "_zorvl.txt", "_zorvl_tab.txt", "_zorvl.hdr"}) std::ofstream(out + suffix) << "before";
+        std::vector<std::string> args = {"--overwrite", "-tr", "4", "-interval", "10"};
+        args.insert(args.end(), source.begin(), source.end());
+        args.push_back(out);
+        std::string err;
+        EXPECT_EQ(cli(args, &err), 1);
+        EXPECT_EQ(err, "zorvel_raster: " + said + "\n");
+        for (const char* suffix : {"_zorvl.raw", "_zorvl.txt", "_zorvl_tab.txt", "_zorvl.hdr"})
+            EXPECT_EQ(test::slurp(out + suffix), "before") << suffix;
+    }
+    // a vertex without Z in a line with Z reads as 0: said, with the count
+    const std::string half = geojson("half.geojson", R"({"type":"Feature","properties":{},"geometry":{"type":"LineString",)"
+                                                     R"("coordinates":[[0,0,100],[50,25],[100,50,100]]}})");
+    std::string err;
+    EXPECT_EQ(cli({"-q", "--overwrite", "-tr", "4", "-interval", "10", "-min", "0", "-max", "200", half, out}, &err), 0);
+    EXPECT_NE(err.find("zorvel_raster: aviso: 1 vertices de la capa half de " + half + " tienen Z 0 en lineas"),
+              std::string::npos)
+        << err;
+    // a system the header cannot hold, or GDAL does not know: one line of ours
+    EXPECT_EQ(cli({"--overwrite", "-tr", "4", "-a_srs", "EPSG:99999", z, out}, &err), 2);
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+    EXPECT_EQ(err.rfind("zorvel_raster: -a_srs: GDAL no conoce el sistema de coordenadas 'EPSG:99999'", 0), 0u) << err;
 }
 
 }  // namespace

@@ -250,7 +250,21 @@ TEST(CommandLine, SourcesTheBuildCannotReadStopInOneLine) {
         const Ran r = run({"-tr", "10", option, "x", tmp.root() + "nada.dxf", tmp.root() + "o"});
         EXPECT_EQ(r.status, ogr_available() ? 1 : 2) << option;
     }
-    EXPECT_EQ(std::distance(fs::directory_iterator(tmp.path), fs::directory_iterator()), 1);
+    // an old-style DXF is read by the program, which would drop what only GDAL honours
+    const std::string old = tmp.root() + "c.dxf";
+    std::ofstream(old) << vertical_contours({100, 110});
+    for (const std::vector<std::string>& option : {std::vector<std::string>{"-where", "cota > 0"}, {"-l", "x"}, {"-a", "h"}, {"-3d"}}) {
+        std::vector<std::string> args = {"-tr", "10", "-interval", "10"};
+        args.insert(args.end(), option.begin(), option.end());
+        args.insert(args.end(), {old, tmp.root() + "o"});
+        const Ran r = run(args);
+        EXPECT_EQ(r.status, kUsageError) << option[0];
+        if (ogr_available()) {
+            EXPECT_EQ(r.err, "zorvel_raster: -l, -where, -a y -3d solo valen para las fuentes leidas con GDAL, y " + old +
+                                 " es un DXF antiguo que lee el programa: anada -ogr para leerlo con GDAL\n");
+        }
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(tmp.path), fs::directory_iterator()), 2);
 }
 
 TEST(CommandLine, SkipCountFromTheFirstVertexRecord) {
