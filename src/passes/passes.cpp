@@ -264,6 +264,7 @@ std::optional<PassOne> pass_one_of(Console& con, Report& report, DrawingScan& d,
         }
     } recorder(measure, one.log, d.st);
     if (!read(recorder)) return std::nullopt;
+    if (d.st.vertices > 0 && one.tally.nonzero == 0) warn_line(con, "todas las elevaciones leidas en " + d.path + " son 0");
     if (one.log.start() != SIZE_MAX && !one.log.usable()) {
         stop_line(con, "sin memoria para los vertices de " + d.path);
         return std::nullopt;

@@ -235,7 +235,22 @@ TEST(Sources, WhatCannotBeReadWholeStopsTheRunAndKeepsEarlierOutputs) {
     EXPECT_NE(err.find("zorvel_raster: aviso: 1 vertices de la capa half de " + half + " tienen Z 0 en lineas"),
               std::string::npos)
         << err;
+    // a layer in degrees at a pixel size in metres: a grid without cells, and its extents named
+    const std::string degrees = geojson("degrees.geojson", R"({"type":"Feature","properties":{},"geometry":{"type":"LineString",)"
+                                                           R"("coordinates":[[-3.7,40.4,9],[-3.6,40.5,9]]}})");
+    EXPECT_EQ(cli({"--overwrite", "-tr", "4", "-interval", "10", degrees, out}, &err), 1);
+    EXPECT_EQ(err, "zorvel_raster: la cuadricula no tiene celdas (lineas = 0, columnas = 0): revise la extension de la "
+                   "capa y el tamano del pixel de " + degrees + "\n");
+    // every elevation 0, as the old-style reader says too
+    const std::string zero = geojson("zero.geojson", R"({"type":"Feature","properties":{"cota":0},"geometry":{"type":"LineString",)"
+                                                     R"("coordinates":[[0,0],[100,50]]}})");
+    EXPECT_EQ(cli({"-q", "--overwrite", "-tr", "4", "-interval", "10", "-min", "0", "-max", "10", "-a", "cota", zero, out},
+                  &err), 0);
+    EXPECT_EQ(err.rfind("zorvel_raster: aviso: todas las elevaciones leidas en " + zero + " son 0\n", 0), 0u) << err;
     // a system the header cannot hold, or GDAL does not know: one line of ours
+    EXPECT_EQ(cli({"--overwrite", "-tr", "4", "-a_srs", R"(LOCAL_CS["a}b"])", z, out}, &err), 2);
+    EXPECT_EQ(err, "zorvel_raster: -a_srs: el sistema de coordenadas 'LOCAL_CS[\"a}b\"]' lleva llaves ({ o }), que la "
+                   "cabecera no puede guardar\n");
     EXPECT_EQ(cli({"--overwrite", "-tr", "4", "-a_srs", "EPSG:99999", z, out}, &err), 2);
     EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
     EXPECT_EQ(err.rfind("zorvel_raster: -a_srs: GDAL no conoce el sistema de coordenadas 'EPSG:99999'", 0), 0u) << err;

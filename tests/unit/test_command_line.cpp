@@ -228,6 +228,18 @@ TEST(CommandLine, StopsOfTheRunAreOneLineAndLeaveNoFile) {
         EXPECT_EQ(r.err, "zorvel_raster: " + c.line + "\n");
         EXPECT_EQ(std::distance(fs::directory_iterator(tmp.path), fs::directory_iterator()), 1);
     }
+    // extents far larger than the contours (a title block far away): the refusal says which and what to do
+    const std::string far = tmp.root() + "far.dxf";
+    std::string drawing = vertical_contours({100, 110});
+    const std::string max_x = "$EXTMAX\n10\n100\n";
+    drawing.replace(drawing.find(max_x), max_x.size(), "$EXTMAX\n10\n9000000\n");
+    std::ofstream(far) << drawing;
+    const Ran r = run({"-tr", "0.01", "-interval", "10", far, out});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find(" MiB; las extensiones del dibujo ($EXTMIN, $EXTMAX) para X de 0 a 9000000 e Y de 0 a 50 con pixel "
+                         "0.01; indique -te XMIN YMIN XMAX YMAX o un pixel mayor\n"),
+              std::string::npos)
+        << r.err;
 }
 
 // What depends on the build: without GDAL only old-style DXF is read.
