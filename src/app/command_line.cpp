@@ -8,6 +8,7 @@
 
 #include "app/ending.h"
 #include "app/treatment.h"
+#include "base/interrupts.h"
 #include "base/progress.h"
 #include "output/envi_header.h"
 #include "reading/dxf_scanner.h"
@@ -154,6 +155,9 @@ int open_source(Console& con, const CommandLine& cl, RunState& rs, std::unique_p
 // The command line's run, once its options are known to be usable.
 int run_with(const CommandLine& cl, Console& con) {
     const std::vector<std::string> paths = output_paths(cl.output);
+    RunState rs;
+    // held from here to the last rename: another run cannot slip its outputs in between
+    if (!rs.files.pending.lock(con, cl.output, paths[0])) return 1;
     if (!cl.overwrite)
         for (const std::string& p : paths)
             if (exists(p)) {
@@ -162,7 +166,6 @@ int run_with(const CommandLine& cl, Console& con) {
             }
     auto wkt = given_srs(con, cl);
     if (!wkt) return kUsageError;
-    RunState rs;
     std::unique_ptr<OgrSource> ogr;
     if (const int status = open_source(con, cl, rs, ogr); status != 0) return status;
     if (ogr != nullptr && wkt->empty()) *wkt = ogr->wkt();
@@ -174,6 +177,7 @@ int run_with(const CommandLine& cl, Console& con) {
         !rs.files.pending.create(con, paths[1], "w", rs.files.f2d) ||
         !rs.files.pending.create(con, paths[2], "w", rs.files.f3d) || !rs.files.pending.create(con, paths[3], "w", header))
         return 1;
+    test_point("created");
     rs.pix_size = rs.size_pix = cl.tr;
 
     TerminalProgress bar(con.err);

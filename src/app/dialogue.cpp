@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/interrupts.h"
 #include "reading/answers.h"
 
 namespace zorvel {
@@ -86,9 +87,10 @@ std::optional<RunFiles> opening(Console& con, const std::string& root) {
     rf.nomdescr3 = base + "_zorvl_tab.txt";
     // created here, under temporary names, so that an output that cannot
     // be created stops the run before the pixel size
-    if (!rf.pending.create(con, rf.nomim2, "wb", rf.f2) || !rf.pending.create(con, rf.nomdescr2, "w", rf.f2d) ||
-        !rf.pending.create(con, rf.nomdescr3, "w", rf.f3d))
+    if (!rf.pending.lock(con, base, rf.nomim2) || !rf.pending.create(con, rf.nomim2, "wb", rf.f2) ||
+        !rf.pending.create(con, rf.nomdescr2, "w", rf.f2d) || !rf.pending.create(con, rf.nomdescr3, "w", rf.f3d))
         return std::nullopt;
+    test_point("created");
     return rf;
 }
 

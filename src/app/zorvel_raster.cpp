@@ -8,6 +8,7 @@
 #include "app/run.h"
 
 int main(int argc, char** argv) {
+    zorvel::open_missing_standard_descriptors();
     zorvel::install_interrupt_handlers();
     zorvel::Console con = zorvel::standard_console();
     // with arguments a command-line tool; without, the program's own dialogue

@@ -7,6 +7,8 @@
 #include "base/interrupts.h"
 
 #ifndef _WIN32
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -45,16 +47,31 @@ bool close_output(Console& con, FileHandle& f, const std::string& path) {
     return false;
 }
 
+PendingOutputs::PendingOutputs(PendingOutputs&& o) noexcept
+    : files_(std::move(o.files_)), lock_path_(std::move(o.lock_path_)), lock_fd_(o.lock_fd_) {
+    o.files_.clear();
+    o.lock_path_.clear();
+    o.lock_fd_ = -1;
+}
+
 PendingOutputs& PendingOutputs::operator=(PendingOutputs&& o) noexcept {
     if (this != &o) {
         remove_all();
+        unlock();
         files_ = std::move(o.files_);
+        lock_path_ = std::move(o.lock_path_);
+        lock_fd_ = o.lock_fd_;
         o.files_.clear();
+        o.lock_path_.clear();
+        o.lock_fd_ = -1;
     }
     return *this;
 }
 
-PendingOutputs::~PendingOutputs() { remove_all(); }
+PendingOutputs::~PendingOutputs() {
+    remove_all();
+    unlock();
+}
 
 void PendingOutputs::remove_all() {
     for (const Pending& p : files_) {
@@ -62,6 +79,52 @@ void PendingOutputs::remove_all() {
         keep_on_interrupt(p.temp);
     }
     files_.clear();
+}
+
+void PendingOutputs::unlock() {
+#ifndef _WIN32
+    if (lock_fd_ < 0) return;
+    // removed while still held: whoever waits on it then finds it gone, and takes a new one
+    unlink(lock_path_.c_str());
+    keep_on_interrupt(lock_path_);
+    close(lock_fd_);
+    lock_fd_ = -1;
+#endif
+}
+
+bool PendingOutputs::lock(Console& con, const std::string& base, const std::string& first) {
+#ifndef _WIN32
+    const std::string path = base + "_zorvl.lock";
+    bool told = false;
+    for (;;) {
+        const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+        if (fd < 0) {
+            stop_line(con, "no se puede crear " + first + ": " + std::strerror(errno));
+            return false;
+        }
+        if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            if (!told) warn_line(con, "otra ejecucion escribe " + base + ": espero a que termine");
+            told = true;
+            while (flock(fd, LOCK_EX) != 0 && errno == EINTR) {
+            }
+        }
+        // a lock file that its holder removed in the meantime locks nothing
+        struct stat held {}, named {};
+        if (fstat(fd, &held) == 0 && stat(path.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
+            held.st_ino == named.st_ino) {
+            lock_fd_ = fd;
+            lock_path_ = path;
+            remove_on_interrupt(path);
+            return true;
+        }
+        close(fd);
+    }
+#else
+    (void)con;
+    (void)base;
+    (void)first;
+    return true;
+#endif
 }
 
 bool PendingOutputs::create(Console& con, const std::string& path, const char* mode, FileHandle& f) {
@@ -100,16 +163,44 @@ bool PendingOutputs::create(Console& con, const std::string& path, const char* m
 }
 
 bool PendingOutputs::commit(Console& con) {
-    for (const Pending& p : files_) {
+    test_point("commit");
+    // no signal between two renames: the set is the old one or the new one
+    const SignalsHeld held;
+    // the earlier files, kept under a second name until every new one has its own
+    std::vector<std::string> earlier(files_.size());
+#ifndef _WIN32
+    for (std::size_t k = 0; k < files_.size(); ++k) {
+        const std::string keep = files_[k].temp + ".old";
+        if (link(files_[k].path.c_str(), keep.c_str()) == 0) earlier[k] = keep;
+    }
+#endif
+    for (std::size_t k = 0; k < files_.size(); ++k) {
+        const Pending& p = files_[k];
 #ifdef _WIN32
         std::remove(p.path.c_str());  // rename does not replace there
 #endif
         if (std::rename(p.temp.c_str(), p.path.c_str()) != 0) {
-            stop_line(con, "no se puede escribir " + p.path + ": " + std::strerror(errno));
+            const int err = errno;
+            // the files renamed so far go back to what they were
+            std::string lost;
+            for (std::size_t b = 0; b < k; ++b) {
+                const bool back = earlier[b].empty() ? std::remove(files_[b].path.c_str()) == 0
+                                                     : std::rename(earlier[b].c_str(), files_[b].path.c_str()) == 0;
+                if (!back) lost += " " + files_[b].path;
+            }
+            for (std::size_t b = k; b < files_.size(); ++b)
+                if (!earlier[b].empty()) std::remove(earlier[b].c_str());
+            files_.erase(files_.begin(), files_.begin() + static_cast<std::ptrdiff_t>(k));
+            stop_line(con, "no se puede escribir " + p.path + ": " + std::strerror(err) +
+                               (lost.empty() ? ": las salidas anteriores quedan como estaban"
+                                             : ": no se pudieron devolver a su estado anterior:" + lost));
             return false;
         }
         keep_on_interrupt(p.temp);
+        if (k == 0) test_point("renamed");
     }
+    for (const std::string& e : earlier)
+        if (!e.empty()) std::remove(e.c_str());
     files_.clear();
     return true;
 }

@@ -22,18 +22,28 @@ using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 // The outputs of a run are written under temporary names beside their own
 // and take their names only when the run completes: a run that stops
 // leaves the files of an earlier run as they were, and no file of its own.
+// The set is replaced whole: one run at a time holds the lock of its base
+// name, from before it looks at what exists to its last rename; the renames
+// are not interrupted by a signal, and a rename that fails puts back the
+// files renamed before it.
 class PendingOutputs {
 public:
     PendingOutputs() = default;
-    PendingOutputs(PendingOutputs&& o) noexcept : files_(std::move(o.files_)) { o.files_.clear(); }
+    PendingOutputs(PendingOutputs&& o) noexcept;
     PendingOutputs& operator=(PendingOutputs&& o) noexcept;
-    ~PendingOutputs();  // removes the files not committed
+    ~PendingOutputs();  // removes the files not committed, and the lock
 
+    // Takes the lock of the outputs of base (base_zorvl.lock, beside them,
+    // removed when the run ends), waiting for another run that holds it;
+    // false, after a stop line naming `first` (the first output, which
+    // could not be created either), when the lock cannot be made.
+    bool lock(Console& con, const std::string& base, const std::string& first);
     // Opens a new temporary file beside `path` with `mode`; false, after a
     // stop line naming path (the message of an output that cannot be
     // created), when it cannot.
     bool create(Console& con, const std::string& path, const char* mode, FileHandle& f);
-    // Gives every file its name; false, after a stop line, when one cannot take it.
+    // Gives every file its name; false, after a stop line, when one cannot
+    // take it: the files renamed before it get their earlier contents back.
     bool commit(Console& con);
 
 private:
@@ -42,7 +52,10 @@ private:
         std::string path;
     };
     void remove_all();
+    void unlock();
     std::vector<Pending> files_;
+    std::string lock_path_;
+    int lock_fd_ = -1;
 };
 
 // The four files and their paths, opened by the dialogue.

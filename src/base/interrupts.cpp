@@ -1,10 +1,13 @@
 #include "base/interrupts.h"
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #ifndef _WIN32
+#include <fcntl.h>
 #include <termios.h>
 #include <unistd.h>
 #endif
@@ -13,7 +16,10 @@ namespace zorvel {
 
 namespace {
 
-constexpr int kMaxRemovals = 8;
+constexpr int kMaxRemovals = 16;  // outputs, their backups and the lock
+#ifndef _WIN32
+constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE, SIGQUIT};
+#endif
 constexpr std::size_t kPathMax = 4096;
 
 // Written by the main thread before it publishes them (a slot's path, then
@@ -50,13 +56,52 @@ void install_interrupt_handlers() {
     sa.sa_handler = on_interrupt;
     sigemptyset(&sa.sa_mask);
     // one handler at a time: a second signal waits for the first to be undone
-    sigaddset(&sa.sa_mask, SIGINT);
-    sigaddset(&sa.sa_mask, SIGTERM);
-    sigaction(SIGINT, &sa, nullptr);
-    sigaction(SIGTERM, &sa, nullptr);
+    for (int sig : kSignals) sigaddset(&sa.sa_mask, sig);
+    for (int sig : kSignals) {
+        struct sigaction was {};
+        if (sigaction(sig, nullptr, &was) == 0 && was.sa_handler == SIG_IGN) continue;
+        sigaction(sig, &sa, nullptr);
+    }
 #else
     std::signal(SIGINT, on_interrupt);
     std::signal(SIGTERM, on_interrupt);
+#endif
+}
+
+void open_missing_standard_descriptors() {
+#ifndef _WIN32
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+        // the lowest free number is fd itself
+        const int got = open("/dev/null", fd == 2 ? O_WRONLY : O_RDONLY);
+        if (got != fd && got >= 0) close(got);
+    }
+#endif
+}
+
+SignalsHeld::SignalsHeld() {
+#ifndef _WIN32
+    static_assert(sizeof saved_ >= sizeof(sigset_t));
+    sigset_t hold;
+    sigemptyset(&hold);
+    for (int sig : kSignals) sigaddset(&hold, sig);
+    sigprocmask(SIG_BLOCK, &hold, reinterpret_cast<sigset_t*>(saved_));
+#endif
+}
+
+SignalsHeld::~SignalsHeld() {
+#ifndef _WIN32
+    sigprocmask(SIG_SETMASK, reinterpret_cast<const sigset_t*>(saved_), nullptr);
+#endif
+}
+
+void test_point(const char* step) {
+#ifdef ZORVEL_TEST_HOOKS
+    const char* ask = std::getenv("ZORVEL_RASTER_TEST_SIGNAL");
+    const std::size_t n = std::strlen(step);
+    if (ask != nullptr && std::strncmp(ask, step, n) == 0 && ask[n] == ':') std::raise(std::atoi(ask + n + 1));
+#else
+    (void)step;
 #endif
 }
 

@@ -1,6 +1,7 @@
-// What an interrupt (SIGINT, SIGTERM) must undo before the process ends: the
-// temporary outputs it would leave behind, a terminal left without echo. The
-// one program-wide state of the program: a signal handler can reach nothing else.
+// What a signal that ends the process (SIGINT, SIGTERM, SIGHUP, SIGPIPE,
+// SIGQUIT) must undo first: the temporary outputs it would leave behind, a
+// terminal left without echo. The one program-wide state of the program: a
+// signal handler can reach nothing else.
 #ifndef ZORVEL_INTERRUPTS_H
 #define ZORVEL_INTERRUPTS_H
 
@@ -8,9 +9,17 @@
 
 namespace zorvel {
 
-// Installs the handlers, once; they undo what is registered, then end the
-// process as the signal would have.
+// Installs the handlers, once, for the signals that are not ignored: a
+// signal the process was started with ignored (a background job's SIGINT)
+// stays ignored. They undo what is registered, then end the process as the
+// signal would have.
 void install_interrupt_handlers();
+
+// Standard input, output and error that the process was started without
+// are opened on /dev/null, so that no file the run opens takes their
+// number: output written there goes nowhere. A closed standard output is
+// opened for reading only, so that writing to it still fails.
+void open_missing_standard_descriptors();
 
 // A file to remove should the run be interrupted (at most kMaxRemovals).
 void remove_on_interrupt(const std::string& path);
@@ -20,6 +29,23 @@ void keep_on_interrupt(const std::string& path);
 // The terminal on fd, whose settings the handler puts back as `saved`
 // (a struct termios) should the run be interrupted; nullptr forgets it.
 void restore_on_interrupt(int fd, const void* saved);
+
+// While one lives, the signals above wait: what it guards (the outputs
+// taking their names one after the other) is done whole or not begun.
+class SignalsHeld {
+public:
+    SignalsHeld();
+    ~SignalsHeld();
+    SignalsHeld(const SignalsHeld&) = delete;
+    SignalsHeld& operator=(const SignalsHeld&) = delete;
+
+private:
+    unsigned long long saved_[16];  // the mask before, as a sigset_t
+};
+
+// A named step of the run where the test builds raise the signal that
+// $ZORVEL_RASTER_TEST_SIGNAL asks for ("step:number"); nothing in others.
+void test_point(const char* step);
 
 }  // namespace zorvel
 
