@@ -1,5 +1,7 @@
 #include "app/command_line.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -91,6 +93,16 @@ std::optional<ClassChoice> CommandLineSettings::classes(int suggested, const Dra
     return ClassChoice{lo, hi, class_values(lo, hi, intervalo)};
 }
 
+// Whether the source is named as only GDAL names one: a virtual path
+// (/vsizip/, /vsicurl/ ...) or a connection string (PG:, WFS: ...).
+bool gdal_name(const std::string& name) {
+    if (name.rfind("/vsi", 0) == 0) return true;
+    const std::size_t colon = name.find(':');
+    if (colon == std::string::npos || colon < 2) return false;  // C:\ is a drive
+    return std::all_of(name.begin(), name.begin() + static_cast<std::ptrdiff_t>(colon),
+                       [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; });
+}
+
 bool exists(const std::string& path) {
     std::error_code ec;
     return std::filesystem::exists(std::filesystem::symlink_status(path, ec));
@@ -135,8 +147,30 @@ std::optional<std::string> given_srs(Console& con, const CommandLine& cl) {
 // be read (1, after its stop line) or of options it cannot honour (2), or 0.
 int open_source(Console& con, const CommandLine& cl, RunState& rs, std::unique_ptr<OgrSource>& ogr) {
     rs.files.nomim1 = cl.drawing;
+    const auto through_ogr = [&] {
+        ogr = OgrSource::open(con, cl.drawing, OgrOptions{cl.layer, cl.where, cl.field, cl.z});
+        rs.files.f1.reset();
+        return ogr != nullptr ? 0 : 1;
+    };
+    // a name only GDAL knows (/vsizip/..., PG:...): GDAL's to open
+    if (gdal_name(cl.drawing) && ogr_available()) return through_ogr();
+    std::error_code ec;
+    const auto kind = std::filesystem::status(cl.drawing, ec).type();
+    if (ec) {
+        stop_line(con, "no se puede abrir el dibujo " + cl.drawing + ": " + ec.message());
+        return 1;
+    }
+    // a folder is a source for GDAL (a folder of Shapefiles); anything else
+    // but a file cannot be read twice, and reading it once would empty it
+    if (kind == std::filesystem::file_type::directory) return through_ogr();
+    if (kind != std::filesystem::file_type::regular) {
+        stop_line(con, "no se puede leer " + cl.drawing +
+                           ": no es un archivo (una tuberia, un dispositivo), y el dibujo se lee dos veces: "
+                           "copielo a un archivo");
+        return 1;
+    }
     rs.files.f1.reset(std::fopen(cl.drawing.c_str(), "r"));
-    if (!rs.files.f1 && (!ogr_available() || errno == ENOENT)) {
+    if (!rs.files.f1) {
         stop_line(con, "no se puede abrir el dibujo " + cl.drawing + ": " + std::strerror(errno));
         return 1;
     }
@@ -147,9 +181,7 @@ int open_source(Console& con, const CommandLine& cl, RunState& rs, std::unique_p
                            " es un DXF antiguo que lee el programa: anada -ogr para leerlo con GDAL");
         return kUsageError;
     }
-    ogr = OgrSource::open(con, cl.drawing, OgrOptions{cl.layer, cl.where, cl.field, cl.z});
-    rs.files.f1.reset();
-    return ogr != nullptr ? 0 : 1;
+    return through_ogr();
 }
 
 // The command line's run, once its options are known to be usable.

@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 #include "base/interrupts.h"
 #include "reading/answers.h"
@@ -71,9 +73,19 @@ std::optional<RunFiles> opening(Console& con, const std::string& root) {
     const auto drawing = ask_word(con, "\n\n Nombre de la Fila .dxf (sin extension .dxf) ? ", "el nombre del dibujo");
     if (!drawing) return std::nullopt;
     rf.nomim1 = folder + *drawing + ".dxf";
+    // a pipe or a device cannot be read twice, and opening a pipe would wait for a writer
+    std::error_code ec;
+    const auto kind = std::filesystem::status(rf.nomim1, ec).type();
+    if (!ec && kind != std::filesystem::file_type::regular && kind != std::filesystem::file_type::directory) {
+        stop_line(con, "no se puede leer " + rf.nomim1 +
+                           ": no es un archivo (una tuberia, un dispositivo), y el dibujo se lee dos veces");
+        return std::nullopt;
+    }
     rf.f1.reset(std::fopen(rf.nomim1.c_str(), "r"));
     if (!rf.f1) {
+        const int err = errno;
         std::fprintf(con.out, "\n No hay Fila %s \n", rf.nomim1.c_str());
+        stop_line(con, "no se puede abrir " + rf.nomim1 + ": " + std::strerror(err));
         wait_key(con);
         return std::nullopt;
     }

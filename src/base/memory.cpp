@@ -1,7 +1,14 @@
 #include "base/memory.h"
 
+#include <algorithm>
+#include <climits>
+#include <fstream>
+#include <limits>
+#include <string>
+
 #if defined(__linux__)
 #include <sys/mman.h>
+#include <sys/resource.h>
 #endif
 #ifndef _WIN32
 #include <unistd.h>
@@ -16,6 +23,73 @@ unsigned long long machine_memory() {
     if (pages > 0 && page > 0) return static_cast<unsigned long long>(pages) * static_cast<unsigned long long>(page);
 #endif
     return kFallbackMemory;
+}
+
+namespace {
+
+// The first number in the file at path, or 0 where it has none ("max").
+unsigned long long number_in(const std::string& path) {
+    std::ifstream f(path);
+    unsigned long long v = 0;
+    return (f >> v) ? v : 0;
+}
+
+// What a cgroup's memory limit leaves, where the process is in one that has
+// a limit: v2 (memory.max, memory.current) or v1 (limit_in_bytes, usage_in_bytes).
+unsigned long long cgroup_room() {
+    std::ifstream groups("/proc/self/cgroup");
+    unsigned long long room = ULLONG_MAX;
+    for (std::string line; std::getline(groups, line);) {
+        const std::size_t first = line.find(':'), second = line.find(':', first + 1);
+        if (first == std::string::npos || second == std::string::npos) continue;
+        const std::string controllers = line.substr(first + 1, second - first - 1);
+        const std::string path = line.substr(second + 1);
+        std::string limit, usage;
+        if (controllers.empty()) {
+            limit = "/sys/fs/cgroup" + path + "/memory.max";
+            usage = "/sys/fs/cgroup" + path + "/memory.current";
+        } else if (controllers == "memory") {
+            limit = "/sys/fs/cgroup/memory" + path + "/memory.limit_in_bytes";
+            usage = "/sys/fs/cgroup/memory" + path + "/memory.usage_in_bytes";
+        } else {
+            continue;
+        }
+        const unsigned long long max = number_in(limit);
+        if (max == 0) continue;  // no such file, or no limit
+        const unsigned long long used = number_in(usage);
+        room = std::min(room, max > used ? max - used : 0);
+    }
+    return room;
+}
+
+}  // namespace
+
+unsigned long long usable_memory() {
+    unsigned long long room = machine_memory();
+#if defined(__linux__)
+    // the memory the system can give without swapping
+    std::ifstream info("/proc/meminfo");
+    for (std::string key; info >> key;) {
+        unsigned long long kib = 0;
+        info >> kib;
+        if (key == "MemAvailable:") {
+            room = std::min(room, kib * 1024);
+            break;
+        }
+        info.ignore(std::numeric_limits<std::streamsize>::max(), '\n');
+    }
+    room = std::min(room, cgroup_room());
+    // the address space the process may still take
+    rlimit as{};
+    if (getrlimit(RLIMIT_AS, &as) == 0 && as.rlim_cur != RLIM_INFINITY) {
+        std::ifstream statm("/proc/self/statm");
+        unsigned long long pages = 0;
+        statm >> pages;
+        const unsigned long long taken = pages * static_cast<unsigned long long>(sysconf(_SC_PAGESIZE));
+        room = std::min<unsigned long long>(room, as.rlim_cur > taken ? as.rlim_cur - taken : 0);
+    }
+#endif
+    return room;
 }
 
 void* map_zeroed(std::size_t bytes) {

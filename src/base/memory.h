@@ -10,6 +10,10 @@ namespace zorvel {
 // The machine's physical memory in bytes; kFallbackMemory where it does not say.
 constexpr unsigned long long kFallbackMemory = 1ULL << 40;
 unsigned long long machine_memory();
+// The memory the process can really have now: the smallest of what the
+// system has available, what its cgroup's limit leaves and what its
+// address-space limit leaves.
+unsigned long long usable_memory();
 
 // Blocks of at least this many bytes are worth a mapping of their own.
 constexpr std::size_t kMappedBytes = std::size_t{8} << 20;

@@ -18,7 +18,7 @@ ElevationGrid grid_setup(Console& con, int nb_lig, int nb_col, int width, unsign
     const long double cols = static_cast<long double>(nb_col) + 2;
     const long double per_cell = width + (width == 1 ? 0 : 1);
     const long double need = rows * cols * per_cell + rows * 2 * sizeof(void*);
-    const long double have = static_cast<long double>(memory != 0 ? memory : machine_memory());
+    const long double have = static_cast<long double>(memory != 0 ? memory : usable_memory());
     if (nb_lig > INT32_MAX - 2 || nb_col > INT32_MAX - 2 || need > have) {
         char text[200];
         std::snprintf(text, sizeof text, "la cuadricula de %d lineas y %d columnas necesita %.0Lf MiB de memoria y solo hay %.0Lf MiB",

@@ -17,6 +17,8 @@ constexpr const char* kNotANumber = "\n respuesta no valida: se espera un numero
 constexpr const char* kComma = "\n respuesta no valida: escriba los decimales con punto (10.5, no 10,5) ";
 constexpr const char* kNotAWholeNumber = "\n respuesta no valida: se espera un numero entero ";
 constexpr const char* kOutOfRange = "\n respuesta no valida: numero fuera de rango ";
+constexpr const char* kTooLong = "\n respuesta no valida: demasiado larga ";
+constexpr const char* kNul = "\n respuesta no valida: lleva un caracter nulo ";
 
 bool blank(int c) { return c != EOF && is_blank(static_cast<unsigned char>(c)); }
 
@@ -30,19 +32,29 @@ void show_prompt(Console& con, const char* prompt) {
     std::fflush(con.out);
 }
 
-// One word ("%s" with no length limit: paths of any length are held);
-// nullopt at end of input.
-std::optional<std::string> read_word(std::FILE* in) {
+// One word ("%s"), or why it is no answer: longer than kAnswerMax (the rest
+// of it is consumed), or holding a NUL, which would cut it short where it is
+// used; nullopt at end of input.
+struct Answer {
+    std::string word;
+    const char* refusal = nullptr;
+};
+std::optional<Answer> read_word(std::FILE* in) {
     int c;
     while (blank(c = std::getc(in))) {
     }
     if (c == EOF) return std::nullopt;
-    std::string word;
+    Answer a;
+    std::size_t length = 0;
     do {
-        word.push_back(static_cast<char>(c));
+        if (length++ < kAnswerMax) a.word.push_back(static_cast<char>(c));
     } while ((c = std::getc(in)) != EOF && !blank(c));
     if (c != EOF) std::ungetc(c, in);
-    return word;
+    if (length > kAnswerMax)
+        a.refusal = kTooLong;
+    else if (a.word.find('\0') != std::string::npos)
+        a.refusal = kNul;
+    return a;
 }
 
 // The word as a number when the C library reads all of it as one, or why not.
@@ -78,15 +90,26 @@ std::optional<T> whole_number(const std::string& word, const char*& why) {
     return std::nullopt;
 }
 
-template <typename T>
-std::optional<T> ask_number(Console& con, const char* prompt, const char* what, const Check<T>& check) {
+// The next word that can be an answer, each other one refused on the
+// console; nullopt, after a stop line, at end of input.
+std::optional<std::string> next_answer(Console& con, const char* prompt, const char* what) {
     for (;;) {
         show_prompt(con, prompt);
-        const auto word = read_word(con.in);
-        if (!word) {
+        const auto a = read_word(con.in);
+        if (!a) {
             end_of_input(con, what);
             return std::nullopt;
         }
+        if (a->refusal == nullptr) return a->word;
+        std::fputs(a->refusal, con.out);
+    }
+}
+
+template <typename T>
+std::optional<T> ask_number(Console& con, const char* prompt, const char* what, const Check<T>& check) {
+    for (;;) {
+        const auto word = next_answer(con, prompt, what);
+        if (!word) return std::nullopt;
         // the whole word, or nothing: "10abc" is no 10
         const char* why = nullptr;
         const auto v = whole_number<T>(*word, why);
@@ -117,10 +140,7 @@ std::optional<int> whole_int(const std::string& word, const char** why) {
 }
 
 std::optional<std::string> ask_word(Console& con, const char* prompt, const char* what) {
-    show_prompt(con, prompt);
-    auto word = read_word(con.in);
-    if (!word) end_of_input(con, what);
-    return word;
+    return next_answer(con, prompt, what);
 }
 
 std::optional<int> ask_int(Console& con, const char* prompt, const char* what, const Check<int>& check) {

@@ -4,6 +4,7 @@
 #ifndef ZORVEL_ANSWERS_H
 #define ZORVEL_ANSWERS_H
 
+#include <cstddef>
 #include <functional>
 #include <optional>
 #include <string>
@@ -23,7 +24,12 @@ struct Verdict {
 template <typename T>
 using Check = std::function<Verdict(T)>;
 
-// Asks the prompt and reads one word ("%s"); nullopt, after a stop line, at end of input.
+// The longest answer taken: a longer word is refused, and consumed whole.
+constexpr std::size_t kAnswerMax = 4096;
+
+// Asks the prompt and reads one word ("%s") until one can be an answer (a
+// word over kAnswerMax characters, or holding a NUL, is refused); nullopt,
+// after a stop line, at end of input.
 std::optional<std::string> ask_word(Console& con, const char* prompt, const char* what);
 // Asks the prompt and reads an int ("%d") until one passes the check; nullopt at end of input.
 std::optional<int> ask_int(Console& con, const char* prompt, const char* what, const Check<int>& check = {});
