@@ -3,6 +3,7 @@
 #include <random>
 #include <string>
 #include <tuple>
+#include <vector>
 
 #include "app/dialogue.h"
 #include "classes/classify.h"
@@ -60,7 +61,13 @@ TEST(Classify, ClassesComeFromWholeElevationsWhateverTheCells) {
             for (int j = 0; j < kSize; ++j) ASSERT_TRUE(dtab.set(i, j, alt(i, j)));
         FileHandle out(std::tmpfile());
         DialogueReport report(out.get());
-        const Classified got = class_assignment(report, dtab, kSize, kSize, ct);
+        struct Seen final : Progress {
+            std::vector<double> at_;
+            void at(double f) override { at_.push_back(f); }
+        } seen;
+        const Classified got = class_assignment(report, dtab, kSize, kSize, ct, ProgressPart{&seen, 0.5, 1.0});
+        // row 200 of 260 is told, as 0.5 + 0.5 * 200 / 260 of the whole
+        EXPECT_EQ(seen.at_, std::vector<double>{0.5 + 0.5 * (200.0 / kSize)});
         const Grid<unsigned char>& tab = got.tab;
         ASSERT_TRUE(tab);
         EXPECT_EQ(tab.nb_rows(), kSize);

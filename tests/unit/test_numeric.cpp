@@ -7,6 +7,7 @@
 #include <random>
 
 #include "base/numeric.h"
+#include "reading/answers.h"
 
 namespace zorvel {
 namespace {
@@ -32,6 +33,22 @@ TEST(Numeric, TruncationAndRoundingStayInTheIntRange) {
     EXPECT_EQ(whole_elevation(-2147483649.0), kNoWholeElevation);
     EXPECT_EQ(whole_elevation(std::nan("")), kNoWholeElevation);
     EXPECT_EQ(whole_elevation(-std::numeric_limits<double>::infinity()), kNoWholeElevation);
+}
+
+TEST(Numeric, AnswersAreWholeNumbersInTheirRange) {
+    EXPECT_EQ(whole_int("2147483647"), INT_MAX);
+    EXPECT_EQ(whole_int("-2147483648"), INT_MIN);
+    for (const char* word : {"2147483648", "-2147483649", "99999999999", "99999999999999999999"}) {
+        const char* why = nullptr;
+        EXPECT_FALSE(whole_int(word, &why)) << word;
+        EXPECT_STREQ(why, "\n respuesta no valida: numero fuera de rango ") << word;
+    }
+    const char* why = nullptr;
+    EXPECT_FALSE(whole_int("10.5", &why));
+    EXPECT_STREQ(why, "\n respuesta no valida: se espera un numero entero ");
+    EXPECT_FALSE(whole_double("10,5", &why));
+    EXPECT_STREQ(why, "\n respuesta no valida: escriba los decimales con punto (10.5, no 10,5) ");
+    EXPECT_EQ(whole_double("-1e3"), -1000.0);
 }
 
 TEST(Numeric, RoundHalfUpExactAgreesWithExtendedPrecision) {

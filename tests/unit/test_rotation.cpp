@@ -54,6 +54,13 @@ TEST(Rotation, FarPointsAndTheCentre) {
     const Turned n = rotation(90, 0, 5.0, 9.0, 10, 16);
     EXPECT_NEAR(n.id2, 4.0, 1e-12);
     EXPECT_NEAR(n.jd2, 8.0, 1e-12);
+    // a point on the centre's row, to its right, has the polar angle 0, not a
+    // whole turn: not turned, it stays exactly where it was, in both senses
+    for (int sens : {0, 1}) {
+        const Turned r = rotation(0, sens, 5.0, 12.0, 10, 16);
+        EXPECT_EQ(r.id2, 5.0) << sens;
+        EXPECT_EQ(r.jd2, 12.0) << sens;
+    }
 }
 
 }  // namespace

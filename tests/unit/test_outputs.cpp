@@ -1,0 +1,255 @@
+// The output set of the program run as a process: whole after a signal at
+// every named step and after runs that race for one output, never taken by a
+// standard descriptor the process started without; and the drawings and
+// answers it refuses rather than lose what they hold.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "app/run.h"
+#include "test_support.h"
+
+namespace zorvel {
+namespace {
+
+namespace fs = std::filesystem;
+
+const char* const kSuffixes[] = {"_zorvl.raw", "_zorvl.txt", "_zorvl_tab.txt", "_zorvl.hdr"};
+
+// Ten vertical contours 100 to 190 over extents 0..100 by 0..50, the last on
+// the extents' maximum X.
+std::string ten_contours() {
+    std::string s = "0\nSECTION\n9\n$EXTMIN\n10\n0\n20\n0\n30\n0\n9\n$EXTMAX\n10\n100\n20\n50\n30\n0\n0\nENDSEC\n";
+    for (int k = 0; k < 10; ++k) {
+        const std::string x = std::to_string(10 + 10 * k), z = std::to_string(100 + 10 * k);
+        s += "0\nPOLYLINE\n0\nVERTEX\n10\n" + x + "\n20\n44\n30\n" + z + "\n0\nVERTEX\n10\n" + x + "\n20\n6\n30\n" + z +
+             "\n0\nSEQEND\n";
+    }
+    return s + "0\nEOF\n";
+}
+
+struct Exit {
+    int status = -1;  // the wait status
+    std::string err;
+};
+
+// Runs the program with args; `in_child` prepares the child before the exec.
+pid_t start(const std::vector<std::string>& args, const std::string& err_file,
+            const std::function<void()>& in_child = {}) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const int err = open(err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(err, 2);
+        close(err);
+        const int null = open("/dev/null", O_RDWR);
+        dup2(null, 0);
+        dup2(null, 1);
+        close(null);
+        rlimit no_core{0, 0};
+        setrlimit(RLIMIT_CORE, &no_core);
+        if (in_child) in_child();
+        std::vector<char*> argv{const_cast<char*>("zorvel_raster")};
+        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        execv(ZORVEL_BINARY, argv.data());
+        _exit(127);
+    }
+    return pid;
+}
+
+Exit finish(pid_t pid, const std::string& err_file) {
+    Exit e;
+    waitpid(pid, &e.status, 0);
+    e.err = test::slurp(err_file);
+    return e;
+}
+
+Exit run_program(const std::vector<std::string>& args, const std::string& err_file,
+                 const std::function<void()>& in_child = {}) {
+    return finish(start(args, err_file, in_child), err_file);
+}
+
+// The four outputs of base, as one text.
+std::string output_set(const std::string& base) {
+    std::string all;
+    for (const char* suffix : kSuffixes) all += test::slurp(base + suffix) + '\x1e';
+    return all;
+}
+
+std::set<std::string> folder(const fs::path& dir) {
+    std::set<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir)) names.insert(e.path().filename().string());
+    return names;
+}
+
+struct Sheet {
+    test::TempDir tmp;
+    fs::path dir = tmp.path / "out";
+    std::string drawing = tmp.root() + "c.dxf";
+    std::string out = (dir / "o").string();
+    std::string errors = tmp.root() + "err.txt";
+    std::string old_set, new_set;
+    std::set<std::string> outputs = {"o_zorvl.raw", "o_zorvl.txt", "o_zorvl_tab.txt", "o_zorvl.hdr"};
+    Sheet() {
+        fs::create_directory(dir);
+        std::ofstream(drawing) << ten_contours();
+        // the two sets, told apart by their interval
+        EXPECT_EQ(run_program(args(10), errors).status, 0);
+        new_set = output_set(out);
+        EXPECT_EQ(run_program(args(20), errors).status, 0);
+        old_set = output_set(out);
+        EXPECT_NE(old_set, new_set);
+    }
+    std::vector<std::string> args(int interval, bool overwrite = true) const {
+        std::vector<std::string> a = {"-q", "-tr", "10", "-interval", std::to_string(interval), drawing, out};
+        if (overwrite) a.insert(a.begin(), "--overwrite");
+        return a;
+    }
+    void put_back_old() const {
+        EXPECT_EQ(run_program(args(20), errors).status, 0);
+        EXPECT_EQ(output_set(out), old_set);
+    }
+};
+
+TEST(Outputs, ASignalAtEveryStepLeavesAWholeSetAndNoOtherFile) {
+    Sheet sheet;
+    for (const char* step : {"created", "commit", "renamed"}) {
+        for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGPIPE, SIGQUIT}) {
+            SCOPED_TRACE(testing::Message() << step << " " << strsignal(sig));
+            sheet.put_back_old();
+            const std::string ask = std::string(step) + ":" + std::to_string(sig);
+            const Exit e = run_program(sheet.args(10), sheet.errors,
+                                       [&] { setenv("ZORVEL_RASTER_TEST_SIGNAL", ask.c_str(), 1); });
+            ASSERT_TRUE(WIFSIGNALED(e.status)) << e.status << " " << e.err;
+            EXPECT_EQ(WTERMSIG(e.status), sig);
+            EXPECT_EQ(folder(sheet.dir), sheet.outputs);
+            // the renames are not interrupted: once begun, the new set is whole
+            EXPECT_EQ(output_set(sheet.out), std::string(step) == "renamed" ? sheet.new_set : sheet.old_set);
+        }
+    }
+    // a signal the process was started with ignored (a background job's) stays ignored
+    sheet.put_back_old();
+    const std::string ask = "created:" + std::to_string(SIGINT);
+    const Exit e = run_program(sheet.args(10), sheet.errors, [&] {
+        setenv("ZORVEL_RASTER_TEST_SIGNAL", ask.c_str(), 1);
+        std::signal(SIGINT, SIG_IGN);
+    });
+    EXPECT_TRUE(WIFEXITED(e.status) && WEXITSTATUS(e.status) == 0) << e.status;
+    EXPECT_EQ(output_set(sheet.out), sheet.new_set);
+}
+
+TEST(Outputs, RunsRacingForOneOutputLeaveOneWholeSet) {
+    Sheet sheet;
+    constexpr int kPairs = 40;
+    int waited = 0;
+    for (bool overwrite : {true, false}) {
+        for (int k = 0; k < kPairs; ++k) {
+            SCOPED_TRACE(testing::Message() << (overwrite ? "--overwrite " : "") << k);
+            if (!overwrite)
+                for (const char* suffix : kSuffixes) fs::remove(sheet.out + suffix);
+            const std::string err_a = sheet.errors + "a", err_b = sheet.errors + "b";
+            const pid_t a = start(sheet.args(10, overwrite), err_a);
+            const pid_t b = start(sheet.args(20, overwrite), err_b);
+            const Exit ea = finish(a, err_a), eb = finish(b, err_b);
+            waited += ea.err.find("espero") != std::string::npos || eb.err.find("espero") != std::string::npos;
+            const std::string set = output_set(sheet.out);
+            EXPECT_TRUE(set == sheet.new_set || set == sheet.old_set);
+            EXPECT_EQ(folder(sheet.dir), sheet.outputs);
+            const int sa = WEXITSTATUS(ea.status), sb = WEXITSTATUS(eb.status);
+            if (overwrite) {
+                EXPECT_EQ(sa + sb, 0) << ea.err << eb.err;
+            } else {
+                // the later one finds the earlier one's outputs, and leaves them
+                EXPECT_EQ(sa + sb, 2) << ea.err << eb.err;
+                EXPECT_EQ(set, sa == 0 ? sheet.new_set : sheet.old_set);
+            }
+        }
+    }
+    std::printf("%d of %d pairs waited for the other run\n", waited, 2 * kPairs);
+}
+
+TEST(Outputs, DescriptorsTheProcessStartsWithoutTakeNoOutput) {
+    Sheet sheet;  // its last run wrote the warning of the contour on the maximum X to its errors
+    ASSERT_NE(test::slurp(sheet.errors).find("aviso"), std::string::npos);
+    // without standard error, its warning goes nowhere, not into the image
+    const Exit e = run_program(sheet.args(10), sheet.errors, [] { close(2); });
+    EXPECT_TRUE(WIFEXITED(e.status) && WEXITSTATUS(e.status) == 0);
+    EXPECT_EQ(output_set(sheet.out), sheet.new_set);
+    // without standard input either, and without standard output: the
+    // summary cannot be written, which is a failure as it always was
+    const auto drop_all = [] {
+        close(0);
+        close(1);
+        close(2);
+    };
+    std::vector<std::string> loud = sheet.args(20);
+    loud.erase(std::find(loud.begin(), loud.end(), "-q"));
+    const Exit closed = run_program(loud, sheet.errors, drop_all);
+    EXPECT_TRUE(WIFEXITED(closed.status) && WEXITSTATUS(closed.status) == 1) << closed.status;
+    EXPECT_EQ(output_set(sheet.out), sheet.old_set);
+}
+
+TEST(Outputs, DrawingsThatCannotBeReadTwiceAreRefusedAtTheStart) {
+    test::TempDir tmp;
+    const std::string pipe = tmp.root() + "pipe.dxf", loop = tmp.root() + "loop.dxf";
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0644), 0);
+    fs::create_symlink(loop, loop);
+    const std::string errors = tmp.root() + "err.txt";
+    Exit e = run_program({"-tr", "10", pipe, tmp.root() + "o"}, errors);
+    EXPECT_EQ(WEXITSTATUS(e.status), 1);
+    EXPECT_EQ(e.err, "zorvel_raster: no se puede leer " + pipe +
+                         ": no es un archivo (una tuberia, un dispositivo), y el dibujo se lee dos veces: copielo a "
+                         "un archivo\n");
+    e = run_program({"-tr", "10", loop, tmp.root() + "o"}, errors);
+    EXPECT_EQ(WEXITSTATUS(e.status), 1);
+    EXPECT_EQ(e.err, "zorvel_raster: no se puede abrir el dibujo " + loop + ": Too many levels of symbolic links\n");
+    // the dialogue: the same refusal, before any output is made
+    fs::create_directory(tmp.path / "obra");
+    ASSERT_EQ(mkfifo((tmp.path / "obra" / "curvas.dxf").c_str(), 0644), 0);
+    test::ScriptedConsole sc("obra curvas mapa 10\n");
+    RunState rs;
+    EXPECT_EQ(run(sc.con, rs, tmp.root()), 1);
+    EXPECT_EQ(sc.errors(), "zorvel_raster: no se puede leer " + tmp.root() +
+                               "obra/curvas.dxf: no es un archivo (una tuberia, un dispositivo), y el dibujo se lee "
+                               "dos veces\n");
+    EXPECT_EQ(folder(tmp.path / "obra"), std::set<std::string>{"curvas.dxf"});
+}
+
+TEST(Outputs, AnswersTooLongOrWithANulAreRefusedAndAskedAgain) {
+    test::TempDir tmp;
+    fs::create_directory(tmp.path / "obra");
+    // a folder name of 5000 characters, then the real one; a pixel size "10\0x", then 10
+    const std::string answers = std::string(5000, 'a') + " obra curvas mapa " + std::string("10\0x", 4) + " 10\n";
+    test::ScriptedConsole sc(answers);
+    RunState rs;
+    EXPECT_EQ(run(sc.con, rs, tmp.root()), 1);  // no drawing: the run stops there
+    const std::string out = sc.output();
+    EXPECT_NE(out.find("Nombre del archivo : \n respuesta no valida: demasiado larga \n\n Nombre del archivo : "),
+              std::string::npos)
+        << out;
+    EXPECT_NE(out.find("No hay Fila " + tmp.root() + "obra/curvas.dxf"), std::string::npos) << out;
+    std::ofstream((tmp.path / "obra" / "curvas.dxf").string()) << ten_contours();
+    test::ScriptedConsole nul(std::string("obra curvas mapa 10\0x 10\n", 25));
+    RunState rs2;
+    EXPECT_EQ(run(nul.con, rs2, tmp.root()), 1);  // end of input after the pixel size
+    EXPECT_NE(nul.output().find("tamano del pixel ? \n respuesta no valida: lleva un caracter nulo \n\n tamano del pixel ? "),
+              std::string::npos)
+        << nul.output();
+    EXPECT_EQ(nul.errors(), "zorvel_raster: fin de la entrada: falta el numero de registros\n");
+}
+
+}  // namespace
+}  // namespace zorvel
