@@ -12,6 +12,7 @@
 #include "app/treatment.h"
 #include "base/interrupts.h"
 #include "base/progress.h"
+#include "geometry/grid_layout.h"
 #include "output/envi_header.h"
 #include "reading/dxf_scanner.h"
 
@@ -47,38 +48,111 @@ public:
         return found;
     }
     std::optional<RotationChoice> rotation() override { return RotationChoice{cl_.rot, cl_.sense}; }
-    std::optional<ClassChoice> classes(int suggested, const DrawnRangeOf& drawn_range) override;
-    // -te fixes the extents; the header's placeholder extents are refused
+    std::optional<ClassChoice> classes(const ClassHints& hints) override;
+    // -te fixes the extents; the header's placeholder extents are refused;
+    // the grid is laid over them as asked, or as the dialogue lays it
     ExtentsPolicy extents_policy() const override {
-        ExtentsPolicy policy{cl_.te ? &*cl_.te : nullptr, true, kExtentsHint};
+        ExtentsPolicy policy;
+        policy.fixed_extents = cl_.te ? &*cl_.te : nullptr;
+        policy.refuse_placeholder_extents = true;
+        policy.extents_hint = kExtentsHint;
         if (cl_.te) policy.extents_name = "las extensiones de -te";
+        if (!cl_.dialogue_grid) {
+            const GridAsk ask{cl_.tr, cl_.ts, cl_.te.has_value(), cl_.tap, cl_.rot};
+            policy.layout = [ask](const Extents& e, std::string& why) { return user_grid(e, ask, why); };
+        }
         return policy;
     }
+    bool derived_pixel_size() const override { return cl_.dialogue_grid; }
     Progress* progress() override { return progress_; }
+    // Which interval the classes took, and why.
+    const std::string& interval_why() const { return interval_why_; }
 
 private:
+    // The interval of the contours, or the smallest multiple of it whose
+    // classes fit a byte (said on standard error); 0 after a stop line.
+    int data_interval(const ClassHints& hints);
+
     Console& con_;
     const CommandLine& cl_;
     Progress* progress_;
+    std::string interval_why_;
 };
 
-std::optional<ClassChoice> CommandLineSettings::classes(int suggested, const DrawnRangeOf& drawn_range) {
-    const int intervalo = cl_.interval ? *cl_.interval : suggested;
-    if (intervalo == 0) {
-        stop_line(con_, "no se puede sugerir un intervalo (la cuadricula tiene menos de diez elevaciones "
-                        "distintas): indique -interval");
-        return std::nullopt;
+// The table limits for an interval: at or below the lowest elevation, and
+// the first class value strictly above the highest, so that the top contour
+// has a class too. An interval of the user's runs from its multiples; the
+// contours' own interval runs from the lowest contour, which need not be one
+// (contours at 105, 115 ... every 10).
+std::pair<std::int64_t, std::int64_t> limits_for(int intervalo, const DrawnRange& drawn, bool from_contours) {
+    if (from_contours)
+        return {drawn.lowest, drawn.lowest + ((static_cast<std::int64_t>(drawn.highest) - drawn.lowest) / intervalo + 1) *
+                                                 intervalo};
+    return {floor_div(drawn.lowest, intervalo) * intervalo, (floor_div(drawn.highest, intervalo) + 1) * intervalo};
+}
+
+int CommandLineSettings::data_interval(const ClassHints& hints) {
+    const ContourInterval& c = hints.contours;
+    if (c.distinct < 2) {
+        interval_why_ = "1: una sola elevacion entera en las curvas";
+        return 1;
+    }
+    if (c.interval == 0) {
+        stop_line(con_, "la equidistancia de las curvas sale del rango de los enteros: indique -interval");
+        return 0;
+    }
+    interval_why_ = std::to_string(c.interval) + ": la equidistancia de las curvas (el maximo comun divisor de las "
+                    "diferencias entre sus " + std::to_string(c.distinct) + " elevaciones enteras)";
+    const DrawnRange drawn = hints.drawn();
+    if (!drawn.any || (cl_.minimum && cl_.maximum)) return c.interval;
+    // the smallest multiple of the contour interval whose classes fit a byte
+    for (std::int64_t k = 1;; ++k) {
+        const std::int64_t iv = k * c.interval;
+        if (iv > INT32_MAX) return c.interval;  // the too-many-intervals stop says the rest
+        const auto [lo, hi] = limits_for(static_cast<int>(iv), drawn, true);
+        const std::int64_t low = cl_.minimum ? *cl_.minimum : lo, high = cl_.maximum ? *cl_.maximum : hi;
+        if ((high - low) / iv > kMaxSegments) continue;
+        if (k > 1) {
+            warn_line(con_, "la equidistancia de las curvas, " + std::to_string(c.interval) + ", da mas de " +
+                                std::to_string(kMaxSegments) + " clases: se toma el menor multiplo que cabe, " +
+                                std::to_string(iv) + " (indique otro con -interval)");
+            interval_why_ = std::to_string(iv) + ": el menor multiplo de la equidistancia de las curvas (" +
+                            std::to_string(c.interval) + ") cuyas clases caben en " + std::to_string(kMaxSegments);
+        }
+        return static_cast<int>(iv);
+    }
+}
+
+std::optional<ClassChoice> CommandLineSettings::classes(const ClassHints& hints) {
+    int intervalo = 0;
+    bool from_contours = false;
+    if (cl_.interval) {
+        intervalo = *cl_.interval;
+        interval_why_ = std::to_string(intervalo) + ": dado con -interval";
+    } else if (cl_.dialogue_grid) {
+        intervalo = hints.suggested;
+        interval_why_ = std::to_string(intervalo) + ": el que sugiere el dialogo";
+        if (intervalo == 0) {
+            stop_line(con_, "no se puede sugerir un intervalo (la cuadricula tiene menos de diez elevaciones "
+                            "distintas): indique -interval");
+            return std::nullopt;
+        }
+    } else {
+        intervalo = data_interval(hints);
+        if (intervalo == 0) return std::nullopt;
+        from_contours = true;
     }
     // the limits not given come from the grid's elevations
-    const DrawnRange drawn = (!cl_.minimum || !cl_.maximum) ? drawn_range() : DrawnRange{true, 0, 0};
+    const DrawnRange drawn = (!cl_.minimum || !cl_.maximum) ? hints.drawn() : DrawnRange{true, 0, 0};
     if (!drawn.any) {
         stop_line(con_, "ninguna celda de la cuadricula tiene elevacion: indique -min y -max");
         return std::nullopt;
     }
     // the limits a multiple of the interval at or below the lowest elevation,
     // and strictly above the highest, so that the top contour has a class too
-    const std::int64_t minimo = cl_.minimum ? *cl_.minimum : floor_div(drawn.lowest, intervalo) * intervalo;
-    const std::int64_t maximo = cl_.maximum ? *cl_.maximum : (floor_div(drawn.highest, intervalo) + 1) * intervalo;
+    const auto [floor_limit, ceiling_limit] = limits_for(intervalo, drawn, from_contours);
+    const std::int64_t minimo = cl_.minimum ? *cl_.minimum : floor_limit;
+    const std::int64_t maximo = cl_.maximum ? *cl_.maximum : ceiling_limit;
     if (minimo < INT32_MIN || maximo > INT32_MAX || maximo - minimo > INT32_MAX || maximo - minimo < INT32_MIN) {
         stop_line(con_, "los limites de la tabla salen del rango de los enteros: indique -min y -max");
         return std::nullopt;
@@ -108,7 +182,8 @@ bool exists(const std::string& path) {
     return std::filesystem::exists(std::filesystem::symlink_status(path, ec));
 }
 
-void summary(std::FILE* out, const CommandLine& cl, const RunState& rs, const std::vector<std::string>& paths) {
+void summary(std::FILE* out, const CommandLine& cl, const RunState& rs, const std::vector<std::string>& paths,
+             const std::string& interval_why) {
     std::fprintf(out, "zorvel_raster: %s -> %s\n", cl.drawing.c_str(), paths[0].c_str());
     std::fprintf(out, "  cuadricula: %d lineas x %d columnas, pixel %.17g (girado %.17g grados a la %s)\n", rs.nb_lig,
                  rs.nb_col, rs.pix_size, rs.turn.angle, rs.turn.sentido == 0 ? "izquierda" : "derecha");
@@ -124,6 +199,7 @@ void summary(std::FILE* out, const CommandLine& cl, const RunState& rs, const st
                      ct.tabord.back());
     else
         std::fputs("  clases: ninguna\n", out);
+    std::fprintf(out, "  intervalo: %s\n", interval_why.c_str());
     std::fputs("  archivos:", out);
     for (const std::string& p : paths) std::fprintf(out, " %s", p.c_str());
     std::fputs("\n", out);
@@ -219,13 +295,15 @@ int run_with(const CommandLine& cl, Console& con) {
     Report quiet;  // the dialogue's report is not this mode's
     if (!treatment(con, quiet, rs, settings, ContourSource{ogr.get()})) return 1;
     RunEnding ending;
+    ending.crop = cl.dialogue_grid;
     ending.more_outputs = [&](const RunState& done) {
         const ImagePlace place{done.image.nb_lig3, done.image.nb_col3, done.image.min_i, done.image.min_j, done.nb_lig,
-                               done.nb_col, done.pix_size, done.ext.min_x, done.ext.min_y, done.turn};
+                               done.nb_col, done.pix_size, done.frame.min_x, done.frame.min_y, done.turn};
         const std::string name = std::filesystem::path(cl.drawing).filename().string();
         return write_envi_header(con, header, paths[3], place, done.classes, name, *wkt);
     };
-    if (!cl.quiet) ending.summary = [&](const RunState& done) { summary(con.out, cl, done, paths); };
+    if (!cl.quiet)
+        ending.summary = [&](const RunState& done) { summary(con.out, cl, done, paths, settings.interval_why()); };
     return end_run(con, quiet, rs, ending);
 }
 

@@ -38,8 +38,8 @@ public:
     explicit DialogueSettings(Console& con) : con_(con) {}
     std::optional<int> skip_count(std::FILE* drawing) override;
     std::optional<RotationChoice> rotation() override { return rotation_dialogue(con_); }
-    std::optional<ClassChoice> classes(int suggested, const DrawnRangeOf&) override {
-        return class_dialogue(con_, suggested);
+    std::optional<ClassChoice> classes(const ClassHints& hints) override {
+        return class_dialogue(con_, hints.suggested);
     }
 
 private:

@@ -8,7 +8,8 @@ namespace zorvel {
 
 int end_run(Console& con, Report& report, RunState& rs, const RunEnding& ending) {
     const DescriptorValues dv{rs.val_minimo, rs.val_maximo, rs.size_pix, rs.ext};
-    auto image = extraction(con, report, rs.tab, rs.nb_lig, rs.nb_col, dv, rs.files.f2d, rs.files.nomdescr2);
+    auto image =
+        extraction(con, report, rs.tab, rs.nb_lig, rs.nb_col, dv, rs.files.f2d, rs.files.nomdescr2, ending.crop);
     if (!image) return 1;
     rs.image = std::move(*image);
     if (!save(con, rs.image, rs.files.f2, rs.files.nomim2)) return 1;

@@ -13,6 +13,8 @@
 namespace zorvel {
 
 struct RunEnding {
+    // the image cut down to the cells with a class (the dialogue's), or the whole grid
+    bool crop = true;
     // outputs written after the raw image, before any output takes its name;
     // false, after its stop line, when one cannot be written
     std::function<bool(const RunState&)> more_outputs;

@@ -90,6 +90,15 @@ bool take_sense(Arguments& a, CommandLine& cl) {
     return true;
 }
 
+bool take_size(Arguments& a, CommandLine& cl) {
+    const auto cols = a.number<int>("-ts", "ANCHO ALTO en celdas, mayores que 0", [](int v) { return v > 0; });
+    const auto rows = cols ? a.number<int>("-ts", "ANCHO ALTO en celdas, mayores que 0", [](int v) { return v > 0; })
+                           : std::nullopt;
+    if (!rows) return false;
+    cl.ts = std::pair{*cols, *rows};
+    return true;
+}
+
 bool take_extents(Arguments& a, CommandLine& cl) {
     Extents e;
     double* v[] = {&e.min_x, &e.min_y, &e.max_x, &e.max_y};
@@ -154,7 +163,13 @@ const OptionSpec* find_option(const std::string& arg) {
 std::optional<CommandLine> check_together(Arguments& a, CommandLine& cl, const std::vector<std::string>& positional) {
     if (positional.size() < 2) return a.fail("faltan el dibujo y la salida: zorvel_raster [opciones] DIBUJO.dxf SALIDA");
     if (positional.size() > 2) return a.fail("argumento de mas: " + positional[2]);
-    if (cl.tr == 0.0) return a.fail("-tr: falta el tamano del pixel, que es obligatorio");
+    if (cl.tr == 0.0 && !cl.ts) return a.fail("-tr: falta el tamano del pixel, que es obligatorio");
+    if (cl.tr != 0.0 && cl.ts) return a.fail("-tr y -ts: el tamano de la celda o el numero de celdas, no ambos");
+    if (cl.tap && cl.tr == 0.0) return a.fail("-tap: alinea a multiplos de -tr, que falta");
+    if (cl.dialogue_grid && (cl.ts || cl.tap))
+        return a.fail("-dialogue_grid: la cuadricula del dialogo sale de las extensiones y de -tr, sin -ts ni -tap");
+    if ((cl.ts || cl.tap) && cl.rot != 0.0)
+        return a.fail(std::string(cl.ts ? "-ts" : "-tap") + " y -rot: una cuadricula girada no se alinea ni se cuenta por celdas de la hoja");
     if (cl.minimum && cl.maximum && static_cast<std::int64_t>(*cl.maximum) - *cl.minimum > INT32_MAX)
         return a.fail("-min, -max: su diferencia sale del rango de los enteros");
     if (!cl.field.empty() && cl.z) return a.fail("-a y -3d: la elevacion sale de un campo o de la Z, no de ambos");
@@ -177,7 +192,14 @@ const std::vector<OptionSpec>& option_table() {
     };
     static const std::vector<OptionSpec> table = {
         {nullptr, "", N_("Opciones:"), nullptr},
-        {"-tr", "TAMANO", N_("tamano del pixel, en unidades del dibujo (obligatorio)"), take_pixel_size},
+        {"-tr", "TAMANO", N_("tamano de la celda, en unidades del dibujo (o -ts)"), take_pixel_size},
+        {"-ts", "ANCHO ALTO", N_("columnas y filas de la cuadricula, en lugar de -tr"), take_size},
+        {"-tap", "", N_("alinea las extensiones a multiplos de -tr"), flag(&CommandLine::tap)},
+        {"-dialogue_grid", "",
+         N_("la cuadricula y los archivos del dialogo: el pixel\n"
+            "derivado del giro, las extensiones sin girar, la imagen\n"
+            "recortada a los datos y el intervalo sugerido"),
+         flag(&CommandLine::dialogue_grid)},
         {"-reg", "N|auto",
          N_("palabras entre VERTEX y el codigo 10 de X (auto: las\n"
             "del primer registro VERTEX del dibujo; por defecto)"),
@@ -189,7 +211,8 @@ const std::vector<OptionSpec>& option_table() {
              return r.has_value();
          }},
         {"-sense", "left|right", N_("sentido de la rotacion (left por defecto)"), take_sense},
-        {"-interval", "N", N_("intervalo entre clases (por defecto el sugerido)"),
+        {"-interval", "N", N_("intervalo entre clases (por defecto la equidistancia\n"
+                              "de las curvas)"),
          whole_into("-interval", "un intervalo entero mayor que 0", [](int v) { return v > 0; }, &CommandLine::interval)},
         {"-min", "N", N_("limites de la tabla (por defecto: el multiplo del\n"
                          "intervalo en o bajo la menor elevacion, y el primero\n"
@@ -197,8 +220,8 @@ const std::vector<OptionSpec>& option_table() {
          whole_into("-min", "un valor entero", [](int) { return true; }, &CommandLine::minimum)},
         {"-max", "N", nullptr, whole_into("-max", "un valor entero", [](int) { return true; }, &CommandLine::maximum)},
         {"-te", "XMIN YMIN XMAX YMAX",
-         N_("extensiones de la cuadricula (por defecto las de la\n"
-            "cabecera, $EXTMIN y $EXTMAX)"),
+         N_("extensiones de la cuadricula, tal cual (por defecto la\n"
+            "hoja entera, la cabecera o la capa, girada si se gira)"),
          take_extents},
         {nullptr, "",
          N_("Fuentes que no son DXF con POLYLINE y VERTEX (un DXF moderno, GeoPackage,\n"

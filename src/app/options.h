@@ -6,6 +6,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/extents.h"
@@ -21,6 +22,9 @@ struct CommandLine {
     std::string drawing;       // the drawing, any path
     std::string output;        // the base of the outputs
     double tr = 0.0;           // -tr: the pixel size
+    std::optional<std::pair<int, int>> ts;  // -ts: columns and rows instead of -tr
+    bool tap = false;          // -tap: the extents aligned to multiples of -tr
+    bool dialogue_grid = false;  // -dialogue_grid: the dialogue's grid and files
     std::optional<int> reg;    // -reg: the skip count; nullopt: from the drawing
     double rot = 0.0;          // -rot: degrees
     int sense = 0;             // -sense: 0 left, 1 right

@@ -33,7 +33,8 @@ struct RunState {
 
     double pix_size = 0.0;  // the pixel size of the grid: typed, then the rotated one
     double size_pix = 0.0;  // the pixel size as typed, for the descriptor
-    Extents ext;
+    Extents ext;            // the extents of the sheet (or -te's), for the descriptor
+    Extents frame;          // where the vertices were placed: the grid's own rectangle
 
     int nb_lig = 0;           // grid rows
     int nb_col = 0;           // grid columns

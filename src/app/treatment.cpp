@@ -1,6 +1,8 @@
 #include "app/treatment.h"
 
+#include <bit>
 #include <cmath>
+#include <unordered_set>
 #include <cstdio>
 #include <string>
 
@@ -38,6 +40,20 @@ DrawnRange drawn_range(const ElevationGrid& dtab, int nb_lig, int nb_col) {
         }
     });
     return r;
+}
+
+// The contour interval of the whole source, from the elevations pass one
+// counted; from the drawn grid where they were too many to keep.
+ContourInterval source_interval(const ElevationCount& count, const ElevationGrid& dtab, int nb_lig, int nb_col) {
+    if (count.all_counted()) return contour_interval(count.values());
+    std::unordered_set<std::uint64_t> seen;
+    dtab.visit([&](const auto& c) {
+        for (int i = 0; i < nb_lig; ++i)
+            for (int j = 0; j < nb_col; ++j) seen.insert(bits_of(c.at(i, j)));
+    });
+    std::vector<double> drawn;
+    for (std::uint64_t bits : seen) drawn.push_back(std::bit_cast<double>(bits));
+    return contour_interval(drawn);
 }
 
 // How long pass one's log of the vertices may grow: a source without a
@@ -125,7 +141,9 @@ bool treatment(Console& con, Report& report, RunState& rs, RunSettings& settings
     // between the passes
     const auto turn = settings.rotation();
     if (!turn) return false;
-    const double pix_size_def = rotated_pixel_size(rs.pix_size, one->grid.nb_col, turn->angle);
+    const double pix_size_def = settings.derived_pixel_size()
+                                    ? rotated_pixel_size(rs.pix_size, one->grid.nb_col, turn->angle)
+                                    : one->layout.pix_size;
     report.pass_one(d.st.segm, one->tally.range.min_dyn, one->tally.range.max_dyn, d.ext);
     const long vertices = d.st.vertices;
     d.rewind();
@@ -143,11 +161,14 @@ bool treatment(Console& con, Report& report, RunState& rs, RunSettings& settings
     rs.nb_lig = two->nb_lig;
     rs.nb_col = two->nb_col;
     rs.ext = policy.fixed_extents != nullptr ? *policy.fixed_extents : d.ext;
+    rs.frame = two->layout.frame;
+    rs.pix_size = two->layout.pix_size;
 
     // classification
-    const int suggested = suggested_interval(distinct_elevations(two->dtab, rs.nb_lig, rs.nb_col));
-    const auto choice =
-        settings.classes(suggested, [&] { return drawn_range(two->dtab, rs.nb_lig, rs.nb_col); });
+    const ClassHints hints{suggested_interval(distinct_elevations(two->dtab, rs.nb_lig, rs.nb_col)),
+                           source_interval(one->tally.count, two->dtab, rs.nb_lig, rs.nb_col),
+                           [&] { return drawn_range(two->dtab, rs.nb_lig, rs.nb_col); }};
+    const auto choice = settings.classes(hints);
     if (!choice) return false;
     rs.val_minimo = choice->val_minimo;
     rs.val_maximo = choice->val_maximo;
@@ -162,6 +183,8 @@ bool treatment(Console& con, Report& report, RunState& rs, RunSettings& settings
     }
     warn_of_losses(con, *two, policy, *turn, choice->ct, classified.unclassified);
     corner_cleanup(rs.tab, rs.nb_lig, rs.nb_col);
+    // the progress ends whole before anything else is said
+    ProgressPart{progress, 0.0, 1.0}.at(1.0);
     return true;
 }
 

@@ -28,6 +28,13 @@ struct DrawnRange {
 // Finds them, for whoever needs them: a sweep over every cell.
 using DrawnRangeOf = std::function<DrawnRange()>;
 
+// What the classes can be chosen from once the grid is drawn.
+struct ClassHints {
+    int suggested;              // the dialogue's: the gap of the ninth and tenth distinct elevations
+    ContourInterval contours;   // the contour interval of the whole source
+    DrawnRangeOf drawn;         // the whole elevations of the grid
+};
+
 // Where a run's settings come from: the dialogue asks them as the run goes
 // (the program's own questions), the command line has them from the start.
 class RunSettings {
@@ -39,7 +46,10 @@ public:
     // The angle and the sense, between the passes.
     virtual std::optional<RotationChoice> rotation() = 0;
     // The interval and the table limits, once the grid is drawn.
-    virtual std::optional<ClassChoice> classes(int suggested, const DrawnRangeOf& drawn) = 0;
+    virtual std::optional<ClassChoice> classes(const ClassHints& hints) = 0;
+    // The pixel size of pass two: the one derived from the turn (the
+    // dialogue's), or the one given.
+    virtual bool derived_pixel_size() const { return true; }
     // Where the grid's extents come from: the drawing's header by default.
     virtual ExtentsPolicy extents_policy() const { return {}; }
     virtual Progress* progress() { return nullptr; }

@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <numeric>
 #include <string>
 #include <utility>
 
@@ -33,6 +34,21 @@ int suggested_interval(const std::vector<int>& tabval) {
     std::int64_t d = at(10) - at(9);
     if (d < 0) d = -d;
     return d > INT_MAX ? 0 : static_cast<int>(d);
+}
+
+ContourInterval contour_interval(const std::vector<double>& elevations) {
+    std::vector<std::int64_t> whole;
+    for (double e : elevations) {
+        const std::int64_t w = whole_elevation(e);
+        // -999 is the mark of an empty cell, never a contour of the grid
+        if (w != kNoWholeElevation && w != -999) whole.push_back(w);
+    }
+    std::sort(whole.begin(), whole.end());
+    whole.erase(std::unique(whole.begin(), whole.end()), whole.end());
+    // sorted, the differences between neighbours have the divisor of them all
+    std::int64_t g = 0;
+    for (std::size_t k = 1; k < whole.size(); ++k) g = std::gcd(g, whole[k] - whole[k - 1]);
+    return ContourInterval{g > INT_MAX ? 0 : static_cast<int>(g), whole.size()};
 }
 
 ClassTable class_values(int val_minimo, int val_maximo, int intervalo) {

@@ -29,6 +29,15 @@ std::vector<int> distinct_elevations(const ElevationGrid& dtab, int nb_lig, int 
 // 0 when the difference does not fit an int.
 int suggested_interval(const std::vector<int>& tabval);
 
+// The contour interval of a set of elevations: the greatest common divisor
+// of the differences between their distinct whole elevations (those without
+// one left out), and how many there are; an interval of 0 when fewer than two.
+struct ContourInterval {
+    int interval = 0;
+    std::size_t distinct = 0;
+};
+ContourInterval contour_interval(const std::vector<double>& elevations);
+
 // Widest span of whole elevations looked up in a table rather than computed.
 constexpr std::int64_t kLookupSpan = std::int64_t{1} << 22;
 

@@ -40,6 +40,7 @@ GridPoint grid_position(const GridFrame& fr, double x, double y) {
 
 Cell vertex_cell(const GridFrame& fr, double x, double y) {
     const GridPoint p = grid_position(fr, x, y);
+    if (!fr.polar && fr.angle == 0.0) return Cell{round_half_up_exact(p.i), round_half_up_exact(p.j)};
     // turned even at angle 0: the rounding of the round trip is part of the result
     const Turned t = rotation(fr.angle, fr.sentido, p.i, p.j, fr.nb_lig, fr.nb_col);
     return Cell{round_half_up_exact(t.id2), round_half_up_exact(t.jd2)};

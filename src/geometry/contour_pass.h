@@ -31,6 +31,10 @@ struct GridFrame {
     double pix_size;
     double angle;  // degrees, from the rotation dialogue
     int sentido;   // 0 left, 1 right
+    // turned by the polar form even at angle 0, whose round trip rounds the
+    // positions (the dialogue's placement); false: at angle 0 a position is
+    // not turned, and a point on a cell's edge falls in the cell after it
+    bool polar = true;
 };
 
 // The fractional grid position of a map point, before the rotation.

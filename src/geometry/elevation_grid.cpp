@@ -1,5 +1,7 @@
 #include "geometry/elevation_grid.h"
 
+#include <bit>
+
 #include <type_traits>
 
 namespace zorvel {
@@ -32,6 +34,13 @@ void ElevationCount::add(const ElevationCount& o) {
         if (many_) break;
         note(bits);
     }
+}
+
+std::vector<double> ElevationCount::values() const {
+    std::vector<double> v;
+    v.reserve(seen_.size());
+    for (std::uint64_t bits : seen_) v.push_back(std::bit_cast<double>(bits));
+    return v;
 }
 
 int ElevationCount::width() const {

@@ -35,6 +35,10 @@ public:
     void add(const ElevationCount& o);
     // Bytes per cell of a grid that codes them all besides -999 and 0.0: 1, 2 or 8.
     int width() const;
+    // The distinct elevations counted, when there were no more than 65,536
+    // (all_counted); past that count they are not kept.
+    bool all_counted() const { return !many_; }
+    std::vector<double> values() const;
 
 private:
     static constexpr std::size_t kMany = 65536;

@@ -47,12 +47,13 @@ struct CroppedImage {
     Grid<unsigned char> tab3;
 };
 
-// Crops tab (nb_lig rows by nb_col columns), reports an empty image, and
-// writes the descriptor to f2d, which it closes; nullopt, after a stop line
-// naming path, on failure.
+// Crops tab (nb_lig rows by nb_col columns) to the cells with a class, or
+// keeps it whole (crop false), reports an empty image, and writes the
+// descriptor to f2d, which it closes; nullopt, after a stop line naming
+// path, on failure.
 std::optional<CroppedImage> extraction(Console& con, Report& report, const Grid<unsigned char>& tab, int nb_lig,
                                        int nb_col, const DescriptorValues& dv, FileHandle& f2d,
-                                       const std::string& path);
+                                       const std::string& path, bool crop = true);
 
 // Writes tab3 as the raw image to f2, one row after the other, and closes
 // it; false, after a stop line naming path, on failure.

@@ -55,6 +55,16 @@ const Extents* grid_extents(Console& con, const DrawingScan& d, const ExtentsPol
     return &header;
 }
 
+// The grid laid over the extents e: the policy's layout, or the extents
+// themselves with the pass's pixel size; nullopt after a stop line.
+std::optional<GridLayout> laid(Console& con, const ExtentsPolicy& p, const Extents& e, double pix_size) {
+    if (!p.layout) return GridLayout{e, pix_size};
+    std::string why;
+    auto l = p.layout(e, why);
+    if (!l) stop_line(con, why);
+    return l;
+}
+
 // Pass one's sink: the first grid, and the tally of the vertices.
 class MeasuringPass final : public ContourSink {
 public:
@@ -67,7 +77,11 @@ public:
     bool size(const Extents& ext) {
         const Extents* e = grid_extents(con_, d_, o_.extents, ext);
         if (e == nullptr) return false;
-        grid = grid_sizing(con_, report_, *e, o_.pix_size, Approximation::first, d_.path, o_.extents.extents_name);
+        const auto l = laid(con_, o_.extents, *e, o_.pix_size);
+        if (!l) return false;
+        layout = *l;
+        grid = grid_sizing(con_, report_, l->frame, l->pix_size, Approximation::first, d_.path,
+                           o_.extents.extents_name);
         return grid.has_value();
     }
     void polyline() override {
@@ -78,6 +92,7 @@ public:
         return true;
     }
     std::optional<GridSize> grid;
+    GridLayout layout{};
 
 private:
     Console& con_;
@@ -105,26 +120,32 @@ public:
         const Extents* e = grid_extents(con_, d_, o_.extents, header);
         if (e == nullptr) return false;
         const Extents& ext = *e;
-        const auto size =
-            grid_sizing(con_, report_, ext, o_.pix_size, Approximation::second, d_.path, o_.extents.extents_name);
+        const auto l = laid(con_, o_.extents, ext, o_.pix_size);
+        if (!l) return false;
+        const auto size = grid_sizing(con_, report_, l->frame, l->pix_size, Approximation::second, d_.path,
+                                      o_.extents.extents_name);
         if (!size) return false;
         nb_lig_ = size->nb_lig;
         nb_col_ = size->nb_col;
         dtab_ = ElevationGrid();
-        dtab_ = grid_setup(con_, nb_lig_, nb_col_, o_.width, o_.memory, memory_hint(ext));
+        dtab_ = grid_setup(con_, nb_lig_, nb_col_, o_.width, o_.memory, memory_hint(ext, l->pix_size));
         if (!dtab_) return false;
         placed_in_ = ext;
+        layout_ = *l;
         if (drawer_)
-            drawer_->set_frame(frame(ext));
+            drawer_->set_frame(frame());
         else
-            drawer_.emplace(dtab_, frame(ext));
+            drawer_.emplace(dtab_, frame());
         return true;
     }
     bool extents_read(const Extents& ext) override {
         // the vertices from here on are placed with the new extents
         if (drawer_ && o_.extents.fixed_extents == nullptr) {
+            const auto l = laid(con_, o_.extents, ext, o_.pix_size);
+            if (!l) return false;
             placed_in_ = ext;
-            drawer_->set_frame(frame(ext));
+            layout_ = *l;
+            drawer_->set_frame(frame());
         }
         return true;
     }
@@ -161,7 +182,7 @@ public:
         const ContourDrawer::Misses misses = drawer_->misses();
         drawer_.reset();
         if (failed) return changed(), std::nullopt;
-        return PassTwo{nb_lig_, nb_col_, std::move(dtab_), handed_, beyond_, misses};
+        return PassTwo{nb_lig_, nb_col_, std::move(dtab_), layout_, handed_, beyond_, misses};
     }
 
     int flag = 0;  // 0 until the current polyline has placed a vertex
@@ -169,15 +190,17 @@ public:
 private:
     // Where the command line can say what to change: the extents that asked
     // for the grid, and -te.
-    std::string memory_hint(const Extents& ext) const {
+    std::string memory_hint(const Extents& ext, double pix_size) const {
         if (o_.extents.extents_hint.empty()) return "";
         char text[240];
         std::snprintf(text, sizeof text, " para X de %.17g a %.17g e Y de %.17g a %.17g con pixel %.17g", ext.min_x,
-                      ext.max_x, ext.min_y, ext.max_y, o_.pix_size);
+                      ext.max_x, ext.min_y, ext.max_y, pix_size);
         return "; " + o_.extents.extents_name + text + "; indique -te XMIN YMIN XMAX YMAX o un pixel mayor";
     }
-    GridFrame frame(const Extents& ext) const {
-        return GridFrame{nb_lig_, nb_col_, ext.min_x, ext.min_y, o_.pix_size, o_.turn.angle, o_.turn.sentido};
+    GridFrame frame() const {
+        // a grid laid out as asked places the vertices as it is laid out
+        return GridFrame{nb_lig_,       nb_col_,         layout_.frame.min_x, layout_.frame.min_y, layout_.pix_size,
+                         o_.turn.angle, o_.turn.sentido, !o_.extents.layout};
     }
     // The cells are as wide as pass one's count of the elevations asked: an
     // elevation more can only come from a drawing that changed since.
@@ -194,7 +217,8 @@ private:
     int nb_col_ = 0;
     long handed_ = 0;      // vertices handed to the drawer
     long long beyond_ = 0;  // of those, with a position beyond the extents they are placed in
-    Extents placed_in_;
+    Extents placed_in_;    // the extents the grid is laid over
+    GridLayout layout_{};  // and the grid laid over them
     // the drawer's thread reads the grid at every segment: not on a cache
     // line that this thread writes at every vertex
     alignas(64) ElevationGrid dtab_;
@@ -215,7 +239,7 @@ void DrawingScan::rewind() {
 }
 
 std::optional<PassOne> pass_one(Console& con, Report& report, DrawingScan& d, const PassOneOptions& o) {
-    PassOne one{GridSize{0, 0}, VertexTally{{kMinDynStart, kMaxDynStart}, {}}, VertexLog(o.log_bound)};
+    PassOne one{GridSize{0, 0}, GridLayout{}, VertexTally{{kMinDynStart, kMaxDynStart}, {}}, VertexLog(o.log_bound)};
     MeasuringPass sink(con, report, d, o, one.tally);
     if (o.extents.fixed_extents != nullptr && !sink.size(*o.extents.fixed_extents)) return std::nullopt;
     SecondHalfScan ahead(d.path, d.f, d.st.reg, o.ahead_min_bytes, o.log_bound);
@@ -239,12 +263,13 @@ std::optional<PassOne> pass_one(Console& con, Report& report, DrawingScan& d, co
     }
     o.progress.at(1.0);
     one.grid = *sink.grid;
+    one.layout = sink.layout;
     return one;
 }
 
 std::optional<PassOne> pass_one_of(Console& con, Report& report, DrawingScan& d, const PassOneOptions& o,
                                    const Extents& extents, const std::function<bool(ContourSink&)>& read) {
-    PassOne one{GridSize{0, 0}, VertexTally{{kMinDynStart, kMaxDynStart}, {}}, VertexLog(o.log_bound)};
+    PassOne one{GridSize{0, 0}, GridLayout{}, VertexTally{{kMinDynStart, kMaxDynStart}, {}}, VertexLog(o.log_bound)};
     MeasuringPass measure(con, report, d, o, one.tally);
     if (!measure.size(extents)) return std::nullopt;
     // what the word scanner would count and write down, for a source it does not read
@@ -271,6 +296,7 @@ std::optional<PassOne> pass_one_of(Console& con, Report& report, DrawingScan& d,
     }
     o.progress.at(1.0);
     one.grid = *measure.grid;
+    one.layout = measure.layout;
     return one;
 }
 

@@ -18,6 +18,7 @@
 #include "geometry/elevation_grid.h"
 #include "base/extents.h"
 #include "geometry/grid_geometry.h"
+#include "geometry/grid_layout.h"
 #include "base/progress.h"
 #include "base/report.h"
 #include "passes/contour_drawer.h"
@@ -52,6 +53,10 @@ struct ExtentsPolicy {
     std::string extents_hint;
     // what the extents are called in the stop lines
     std::string extents_name = "las extensiones del dibujo ($EXTMIN, $EXTMAX)";
+    // lays the grid over the extents (nullopt, with why, when it cannot);
+    // without it the grid is the extents themselves with the pass's pixel
+    // size, the dialogue's grid
+    std::function<std::optional<GridLayout>(const Extents&, std::string& why)> layout;
 };
 
 struct PassOneOptions {
@@ -64,6 +69,7 @@ struct PassOneOptions {
 
 struct PassOne {
     GridSize grid;      // the first approximation
+    GridLayout layout;  // where it lies
     VertexTally tally;  // the range and the distinct elevations of the vertices
     VertexLog log;
     bool split = false;  // a second thread read the second half
@@ -94,6 +100,7 @@ struct PassTwo {
     int nb_lig;
     int nb_col;
     ElevationGrid dtab;
+    GridLayout layout;   // where the grid lies: the vertices were placed in its frame
     long long vertices;  // handed to the drawer
     long long beyond;    // of those, the ones beyond the grid's extents
     ContourDrawer::Misses misses;  // of those, the ones outside the grid or without a cell

@@ -170,7 +170,8 @@ if(EXISTS "${CASE_DIR}/expected/folder.txt")
 endif()
 
 # A complete run answered with plain numbers is run again from the command
-# line with the same settings: it must write the same three files.
+# line with the same settings and the dialogue's grid: it must write the same
+# three files.
 list(LENGTH answers count)
 set(numbers "")
 if(count GREATER 3)
@@ -204,7 +205,7 @@ if(cli_status STREQUAL "0" AND plain_numbers AND (count EQUAL 10 OR count EQUAL 
   set(cli_dir "${WORK_DIR}/cli")
   file(MAKE_DIRECTORY "${cli_dir}")
   execute_process(
-    COMMAND "${BIN}" -q -tr ${pixel} -reg ${reg} -rot ${angle} -sense ${sense_word} ${interval_option}
+    COMMAND "${BIN}" -q -dialogue_grid -tr ${pixel} -reg ${reg} -rot ${angle} -sense ${sense_word} ${interval_option}
             -min ${minimum} -max ${maximum} "${data_dir}/${drawing}.dxf" "${cli_dir}/${image}"
     OUTPUT_VARIABLE cli_out ERROR_VARIABLE cli_err RESULT_VARIABLE cli_result)
   if(NOT cli_result STREQUAL "0" OR NOT cli_out STREQUAL "")

@@ -156,37 +156,45 @@ TEST(CommandLine, HelpAndManPageShowEveryOptionOfTheTable) {
         EXPECT_NE(help.find(row), std::string::npos) << name << " is not in --help";
     }
     // the help's rows: two blanks, the option padded to its column, the text
-    EXPECT_NE(help.find("\n  -tr TAMANO            tamano del pixel, en unidades del dibujo (obligatorio)\n"),
+    EXPECT_NE(help.find("\n  -tr TAMANO            tamano de la celda, en unidades del dibujo (o -ts)\n"),
               std::string::npos);
     EXPECT_NE(help.find("\n  -min N, -max N        limites de la tabla"), std::string::npos);
     EXPECT_NE(help.find("\n  -te XMIN YMIN XMAX YMAX\n                        extensiones"), std::string::npos);
 }
 
 // The defaults the command line takes from the drawing: the skip count of its
-// first vertex record, limits that hold every drawn elevation, negative
-// ones included; and what its summary says of them.
+// first vertex record, the grid of the whole sheet, the contours' own
+// interval and limits that hold every drawn elevation, negative ones
+// included; and what its summary says of them.
 TEST(CommandLine, DefaultsFromTheDrawingAndTheSummary) {
     test::TempDir tmp;
     const std::string in = tmp.root() + "c.dxf", out = tmp.root() + "o";
     std::ofstream(in) << vertical_contours({-30, -10, 10});
-    const Ran r = run({"-tr", "10", "-interval", "10", in, out});
+    const Ran r = run({"-tr", "10", in, out});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err, "");
+    // 100 by 50 at 10: eleven columns and six rows, so that the maximum X and the minimum Y are in
     EXPECT_EQ(r.out, "zorvel_raster: " + in + " -> " + out + "_zorvl.raw\n"
-                     "  cuadricula: 5 lineas x 10 columnas, pixel 10 (girado 0 grados a la izquierda)\n"
-                     "  imagen: 4 lineas x 5 columnas desde la linea 1, columna 1 de la cuadricula\n"
-                     "  clases: 5, de -30 a 10 cada 10 (20 en la tabla, sin celdas)\n"
+                     "  cuadricula: 6 lineas x 11 columnas, pixel 10 (girado 0 grados a la izquierda)\n"
+                     "  imagen: 6 lineas x 11 columnas desde la linea 0, columna 0 de la cuadricula\n"
+                     "  clases: 3, de -30 a 10 cada 20 (30 en la tabla, sin celdas)\n"
+                     "  intervalo: 20: la equidistancia de las curvas (el maximo comun divisor de las diferencias "
+                     "entre sus 3 elevaciones enteras)\n"
                      "  archivos: " + out + "_zorvl.raw " + out + "_zorvl.txt " + out + "_zorvl_tab.txt " + out +
                      "_zorvl.hdr\n");
-    EXPECT_EQ(test::slurp(out + "_zorvl_tab.txt"), " 1 -30 \n 2 -20 \n 3 -10 \n 4 0 \n 5 10 \n 6 20 \n");
+    // contours 20 apart from -30: the classes start at the lowest contour, not at a multiple of 20
+    EXPECT_EQ(test::slurp(out + "_zorvl_tab.txt"), " 1 -30 \n 2 -10 \n 3 10 \n 4 30 \n");
     EXPECT_EQ(test::slurp(out + "_zorvl.txt"),
-              "4\n5\n1\n-30\n20\n10.000000\n\n\n\n\n Coordenadas UTM :\n\tX min : 0.000000 Y min : 0.000000 "
+              "6\n11\n1\n-30\n30\n10.000000\n\n\n\n\n Coordenadas UTM :\n\tX min : 0.000000 Y min : 0.000000 "
               "\n\tX max : 100.000000 Y max : 50.000000 \n\n\t\t\t\tzorvel_raster: curvas de nivel en imagen clasificada");
-    // the image: the contours of classes 1, 3 and 5 two cells apart
-    EXPECT_EQ(test::slurp(out + "_zorvl.raw"), std::string("\1\377\3\377\5", 5) + std::string("\1\377\3\377\5", 5) +
-                                                  std::string("\1\377\3\377\5", 5) + std::string("\1\377\3\377\5", 5));
+    // the image, whole: the contours at X 12, 32 and 52 in columns 1, 3 and 5, from Y 44 to 6 in rows 0 to 4
+    const std::string line = std::string("\377\1\377\2\377\3\377\377\377\377\377", 11);
+    EXPECT_EQ(test::slurp(out + "_zorvl.raw"), line + line + line + line + line + std::string(11, '\377'));
+    EXPECT_NE(test::slurp(out + "_zorvl.hdr").find("map info = {Arbitrary, 1, 1, 0, 50, 10, 10, units=Meters}"),
+              std::string::npos);
 
-    // one limit given: the other still comes from the grid
+    // an interval of the user's: classes from its multiples; one limit
+    // given, the other still from the grid
     const Ran low = run({"-q", "--overwrite", "-tr", "10", "-interval", "10", "-max", "0", in, out});
     ASSERT_EQ(low.status, 0) << low.err;
     EXPECT_EQ(low.out, "");
@@ -199,9 +207,17 @@ TEST(CommandLine, DefaultsFromTheDrawingAndTheSummary) {
     // an interval that gives a single class value: no class, and says so
     const Ran none = run({"--overwrite", "-tr", "10", "-interval", "100", "-min", "0", "-max", "10", in, out});
     ASSERT_EQ(none.status, 0) << none.err;
-    EXPECT_NE(none.out.find("\n  imagen: ninguna celda clasificada, imagen vacia\n  clases: ninguna\n"),
-              std::string::npos)
-        << none.out;
+    EXPECT_NE(none.out.find("\n  clases: ninguna\n  intervalo: 100: dado con -interval\n"), std::string::npos) << none.out;
+
+    // contours 1 apart over 300: more classes than a byte holds, so the
+    // smallest multiple that fits, said on standard error
+    std::ofstream(in) << vertical_contours({0, 1, 300});
+    const Ran many = run({"-q", "--overwrite", "-tr", "10", in, out});
+    ASSERT_EQ(many.status, 0) << many.err;
+    EXPECT_EQ(many.err, "zorvel_raster: aviso: la equidistancia de las curvas, 1, da mas de 253 clases: se toma "
+                        "el menor multiplo que cabe, 2 (indique otro con -interval)\n"
+                        "zorvel_raster: aviso: 5 celdas con curva quedan sin clase: su elevacion entera no es ningun "
+                        "valor de clase (de 0 cada 2)\n");
 }
 
 TEST(CommandLine, StopsOfTheRunAreOneLineAndLeaveNoFile) {
@@ -214,7 +230,7 @@ TEST(CommandLine, StopsOfTheRunAreOneLineAndLeaveNoFile) {
         std::string line;
     };
     const Case cases[] = {
-        {{"-tr", "10", in, out},
+        {{"-dialogue_grid", "-tr", "10", in, out},
          1, "no se puede sugerir un intervalo (la cuadricula tiene menos de diez elevaciones distintas): indique -interval"},
         {{"-tr", "10", "-interval", "1", "-min", "0", "-max", "1000", in, out},
          1, "el numero total de intervalos (1001) es demasiado grande: indique otro -interval, -min o -max"},

@@ -23,7 +23,7 @@ TEST(MemoryLimit, TheGridIsCheckedAgainstWhatTheProcessMayTake) {
     std::ofstream(drawing) << "0\nSECTION\n9\n$EXTMIN\n10\n0\n20\n0\n9\n$EXTMAX\n10\n100\n20\n50\n0\nENDSEC\n"
                               "0\nPOLYLINE\n0\nVERTEX\n10\n10\n20\n10\n30\n100\n0\nVERTEX\n10\n90\n20\n40\n30\n100\n"
                               "0\nSEQEND\n0\nEOF\n";
-    // 20,000 x 40,000 cells of one byte: 763 MiB, more than the 512 MiB the process may take
+    // 20,001 x 40,001 cells of one byte: 763 MiB, more than the 512 MiB the process may take
     const pid_t pid = fork();
     if (pid == 0) {
         const int err = open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -38,7 +38,7 @@ TEST(MemoryLimit, TheGridIsCheckedAgainstWhatTheProcessMayTake) {
     waitpid(pid, &status, 0);
     const std::string err = test::slurp(errors);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status << " " << err;
-    EXPECT_EQ(err.rfind("zorvel_raster: la cuadricula de 20000 lineas y 40000 columnas necesita 763 MiB de memoria y "
+    EXPECT_EQ(err.rfind("zorvel_raster: la cuadricula de 20001 lineas y 40001 columnas necesita 763 MiB de memoria y "
                         "solo hay ",
                         0),
               0u)

@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "test_support.h"
 
@@ -27,8 +28,9 @@ struct Terminal {
     termios before{};
     std::string seen;
 
-    // Starts the program with the data root `root` on a new terminal.
-    explicit Terminal(const std::string& root) {
+    // Starts the program with the data root `root` on a new terminal, with
+    // these arguments (none: the dialogue).
+    explicit Terminal(const std::string& root, const std::vector<std::string>& args = {}) {
         EXPECT_EQ(openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
         tcgetattr(slave, &before);
         pid = fork();
@@ -37,7 +39,10 @@ struct Terminal {
             ioctl(slave, TIOCSCTTY, 0);
             for (int fd = 0; fd < 3; ++fd) dup2(slave, fd);
             setenv("ZORVEL_RASTER_ROOT", root.c_str(), 1);
-            execl(ZORVEL_BINARY, "zorvel_raster", nullptr);
+            std::vector<char*> argv{const_cast<char*>("zorvel_raster")};
+            for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+            argv.push_back(nullptr);
+            execv(ZORVEL_BINARY, argv.data());
             _exit(127);
         }
     }
@@ -120,6 +125,21 @@ TEST(Terminal, KeysAndInterruptsPutTheTerminalBackAndLeaveNoFile) {
         EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), std::filesystem::directory_iterator()),
                   1);  // the drawing alone
     }
+}
+
+TEST(Terminal, TheCommandLinesProgressEndsBeforeItsSummary) {
+    test::TempDir tmp;
+    const std::string drawing = tmp.root() + "c.dxf";
+    std::ofstream(drawing) << "0\nSECTION\n9\n$EXTMIN\n10\n0\n20\n0\n9\n$EXTMAX\n10\n100\n20\n50\n0\nENDSEC\n"
+                              "0\nPOLYLINE\n0\nVERTEX\n10\n10\n20\n10\n30\n100\n0\nVERTEX\n10\n90\n20\n40\n30\n100\n"
+                              "0\nSEQEND\n0\nEOF\n";
+    // 51 rows: the classification's last report is not at the last row
+    Terminal t(tmp.root(), {"-tr", "1", drawing, tmp.root() + "o"});
+    ASSERT_TRUE(t.shows("archivos:")) << t.seen;
+    EXPECT_EQ(t.wait(), 0);
+    EXPECT_NE(t.seen.find("0...10...20...30...40...50...60...70...80...90...100 - done.\r\nzorvel_raster: "),
+              std::string::npos)
+        << t.seen;
 }
 
 }  // namespace
