@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include <unistd.h>
 
 #include <algorithm>
@@ -74,6 +76,30 @@ TEST(Classes, ClassValuesAndTheClassOfAWholeElevation) {
     // a span too wide for a table is computed
     EXPECT_TRUE(class_values(-2000000000, 2000000000, 20000000).lookup.empty());
     EXPECT_EQ(class_values(-2000000000, 2000000000, 20000000).class_of(-1980000000), 2);
+}
+
+TEST(Classes, ContourIntervalIsTheDivisorOfTheDifferencesOfTheWholeElevations) {
+    struct Case {
+        std::vector<double> elevations;
+        int interval;
+        std::size_t distinct;
+    };
+    const double nan = std::nan("");
+    const Case cases[] = {
+        {{105.5, 115.2, 135.9, 115.0}, 10, 3},             // whole elevations, repeated ones once
+        {{-30, -10, 10, 50}, 20, 4},                       // not multiples of the interval
+        {{100, 105, 110, 102}, 1, 4},                      // an odd contour takes the interval down
+        {{100, nan, -999, 1e300, 130}, 30, 2},             // no whole elevation, or the empty cells' mark
+        {{7}, 0, 1},
+        {{}, 0, 0},
+        {{0, 2147483647}, 2147483647, 2},                  // the widest that fits an int
+        {{-2147483648.0, 2147483647}, 0, 2},               // wider: no interval
+    };
+    for (const Case& c : cases) {
+        const ContourInterval got = contour_interval(c.elevations);
+        EXPECT_EQ(got.interval, c.interval) << ::testing::PrintToString(c.elevations);
+        EXPECT_EQ(got.distinct, c.distinct) << ::testing::PrintToString(c.elevations);
+    }
 }
 
 }  // namespace

@@ -115,9 +115,13 @@ TEST(Run, WriteFailureNamesTheFileAndLeavesNoFile) {
         const char* pixel;  // 1: an image of 31 x 91 bytes
         rlim_t limit;
     };
-    const Case cases[] = {{"mapa_zorvl_tab.txt", "10", 50}, {"mapa_zorvl.txt", "10", 150}, {"mapa_zorvl.raw", "1", 1000}};
+    // 0.05: an image of 601 x 1801 bytes, more than the megabyte written at a time
+    const Case cases[] = {{"mapa_zorvl_tab.txt", "10", 50},
+                          {"mapa_zorvl.txt", "10", 150},
+                          {"mapa_zorvl.raw", "1", 1000},
+                          {"mapa_zorvl.raw", "0.05", 1000}};
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(testing::Message() << c.name << " " << c.pixel);
         std::vector<std::string> answers = kTypicalAnswers;
         answers[3] = c.pixel;
         rlimit saved{};
