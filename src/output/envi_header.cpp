@@ -7,6 +7,8 @@ namespace zorvel {
 
 namespace {
 
+constexpr int kClassValues = 256;  // the values a byte holds
+
 // A colour for class k of n: green lowlands through brown to white tops.
 std::array<int, 3> class_colour(std::size_t k, std::size_t n) {
     static constexpr int kStops[][3] = {{36, 110, 56}, {120, 160, 70}, {214, 196, 110}, {150, 100, 60}, {245, 245, 245}};
@@ -47,13 +49,23 @@ bool write_envi_header(Console& con, FileHandle& f, const std::string& path, con
     std::fprintf(h, "samples = %d\nlines = %d\nbands = 1\nheader offset = 0\nfile type = ENVI Classification\n",
                  p.nb_col3, p.nb_lig3);
     std::fprintf(h, "data type = 1\ninterleave = bsq\nbyte order = 0\ndata ignore value = 255\n");
-    // the classes of the correspondence table, named by their elevations; 0 is no class
+    // every value a byte of the image can hold has a class, so that any
+    // converter finds them all: the classes of the correspondence table,
+    // named by their elevations (0 is no class), the values no cell takes,
+    // and 255, the cells without a contour
     const std::size_t n = ct.tabord.size() > 1 ? ct.tabord.size() - 1 : 0;
-    std::fprintf(h, "classes = %zu\nclass names = {sin clase", n + 1);
-    for (std::size_t k = 1; k <= n; ++k) std::fprintf(h, ", %d", ct.tabord[k]);
+    std::fprintf(h, "classes = %d\nclass names = {sin clase", kClassValues);
+    for (std::size_t k = 1; k < kClassValues; ++k) {
+        if (k == kEmptyCell)
+            std::fputs(", sin curva", h);
+        else if (k <= n)
+            std::fprintf(h, ", %d", ct.tabord[k]);
+        else
+            std::fputs(", -", h);
+    }
     std::fprintf(h, "}\nclass lookup = {0, 0, 0");
-    for (std::size_t k = 1; k <= n; ++k) {
-        const auto rgb = class_colour(k, n);
+    for (std::size_t k = 1; k < kClassValues; ++k) {
+        const auto rgb = k <= n && k != kEmptyCell ? class_colour(k, n) : std::array<int, 3>{0, 0, 0};
         std::fprintf(h, ", %d, %d, %d", rgb[0], rgb[1], rgb[2]);
     }
     // the corner of the first pixel, the cell size and the turn (a map

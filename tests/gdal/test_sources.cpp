@@ -6,6 +6,8 @@
 
 #include <gdal.h>
 #include <gdal_alg.h>
+#include <cpl_string.h>
+#include <gdal_utils.h>
 #include <ogr_api.h>
 #include <ogr_srs_api.h>
 
@@ -126,6 +128,18 @@ TEST(Sources, EveryRouteGivesTheSameFilesAndEveryVertexACellOfItsClass) {
             EXPECT_EQ(GDALGetRasterNoDataValue(band, &has_nodata), 255.0);
             EXPECT_TRUE(has_nodata && GDALGetRasterDataType(band) == GDT_Byte);
             EXPECT_STREQ(GDALGetRasterCategoryNames(band)[6], "150");
+            // every value a byte holds has its class: converters that need one (PNG's palette) take the image
+            EXPECT_EQ(CSLCount(GDALGetRasterCategoryNames(band)), 256);
+            EXPECT_STREQ(GDALGetRasterCategoryNames(band)[255], "sin curva");
+            if (!te && std::string(angle) == "0") {
+                const char* png_args[] = {"-of", "PNG", nullptr};
+                GDALTranslateOptions* to = GDALTranslateOptionsNew(const_cast<char**>(png_args), nullptr);
+                int usage_error = 0;
+                GDALDatasetH png = GDALTranslate((out + ".png").c_str(), ds, to, &usage_error);
+                GDALTranslateOptionsFree(to);
+                EXPECT_NE(png, nullptr) << CPLGetLastErrorMsg();
+                if (png != nullptr) GDALClose(png);
+            }
             // the GeoPackages' coordinate system is in the header
             const bool utm = std::string(GDALGetProjectionRef(ds)).find("UTM zone 30N") != std::string::npos;
             EXPECT_EQ(utm, route == Route::gpkg_z || route == Route::gpkg_field);
