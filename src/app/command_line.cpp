@@ -64,6 +64,7 @@ public:
         return policy;
     }
     bool derived_pixel_size() const override { return cl_.dialogue_grid; }
+    bool keep_elevations() const override { return cl_.ot != "Byte"; }
     Progress* progress() override { return progress_; }
     // Which interval the classes took, and why.
     const std::string& interval_why() const { return interval_why_; }
@@ -201,7 +202,8 @@ void summary(std::FILE* out, const CommandLine& cl, const RunState& rs, const st
         std::fputs("  clases: ninguna\n", out);
     std::fprintf(out, "  intervalo: %s\n", interval_why.c_str());
     std::fputs("  archivos:", out);
-    for (const std::string& p : paths) std::fprintf(out, " %s", p.c_str());
+    for (const std::string& p : paths)
+        if (exists(p)) std::fprintf(out, " %s", p.c_str());
     std::fputs("\n", out);
 }
 
@@ -261,8 +263,55 @@ int open_source(Console& con, const CommandLine& cl, RunState& rs, std::unique_p
 }
 
 // The command line's run, once its options are known to be usable.
+// The raster format the command line writes through GDAL: -of's, or the one
+// OUTPUT's extension asks for; empty for ENVI's four files.
+std::string raster_format(const CommandLine& cl) {
+    if (cl.of == "ENVI") return "";
+    if (!cl.of.empty()) return cl.of;
+    return raster_driver_for(cl.output);
+}
+
+// The raster GDAL writes: the image's cells, place, classes or elevations.
+RasterOut raster_of(const CommandLine& cl, const RunState& done, const std::string& driver, const std::string& temp,
+                    const std::string& wkt, const ImagePlace& place) {
+    RasterOut r;
+    r.path = temp;
+    r.driver = driver;
+    r.options = cl.co;
+    r.type = cl.ot;
+    r.width = done.image.nb_col3;
+    r.height = done.image.nb_lig3;
+    const auto t = image_geotransform(place);
+    std::copy(t.begin(), t.end(), r.geotransform);
+    r.wkt = wkt;
+    r.nodata = cl.ot == "Byte" ? kEmptyCell : cl.nodata.value_or(kElevationNodata);
+    for (int i = 0; i < r.height; ++i) {
+        if (cl.ot == "Byte")
+            r.byte_rows.push_back(done.image.tab3[i]);
+        else
+            r.value_rows.push_back(done.alti.data() + static_cast<std::size_t>(done.image.min_i + i) *
+                                                          static_cast<std::size_t>(done.nb_col) +
+                                   done.image.min_j);
+    }
+    if (cl.ot == "Byte") {
+        r.names = class_names(done.classes);
+        r.colours = class_colours(done.classes);
+        for (std::size_t k = 1; k < done.classes.tabord.size(); ++k)
+            r.metadata.push_back("CLASS_" + std::to_string(k) + "=" + std::to_string(done.classes.tabord[k]));
+    }
+    r.metadata.push_back("SOURCE=" + std::filesystem::path(cl.drawing).filename().string());
+    return r;
+}
+
 int run_with(const CommandLine& cl, Console& con) {
-    const std::vector<std::string> paths = output_paths(cl.output);
+    const std::string format = raster_format(cl);
+    if (!format.empty() && !raster_driver_writes(format)) {
+        stop_line(con, "-of " + format + ": GDAL no escribe rasters en ese formato");
+        return kUsageError;
+    }
+    // ENVI's four files, or the raster and the sidecar GDAL may write beside it
+    const std::vector<std::string> paths =
+        format.empty() ? output_paths(cl.output) : std::vector<std::string>{cl.output, cl.output + ".aux.xml"};
     RunState rs;
     // held from here to the last rename: another run cannot slip its outputs in between
     if (!rs.files.pending.lock(con, cl.output, paths[0])) return 1;
@@ -277,14 +326,19 @@ int run_with(const CommandLine& cl, Console& con) {
     std::unique_ptr<OgrSource> ogr;
     if (const int status = open_source(con, cl, rs, ogr); status != 0) return status;
     if (ogr != nullptr && wkt->empty()) *wkt = ogr->wkt();
-    rs.files.nomim2 = paths[0];
-    rs.files.nomdescr2 = paths[1];
-    rs.files.nomdescr3 = paths[2];
-    FileHandle header;
-    if (!rs.files.pending.create(con, paths[0], "wb", rs.files.f2) ||
-        !rs.files.pending.create(con, paths[1], "w", rs.files.f2d) ||
-        !rs.files.pending.create(con, paths[2], "w", rs.files.f3d) || !rs.files.pending.create(con, paths[3], "w", header))
+    FileHandle header, raster;
+    if (format.empty()) {
+        rs.files.nomim2 = paths[0];
+        rs.files.nomdescr2 = paths[1];
+        rs.files.nomdescr3 = paths[2];
+        if (!rs.files.pending.create(con, paths[0], "wb", rs.files.f2) ||
+            !rs.files.pending.create(con, paths[1], "w", rs.files.f2d) ||
+            !rs.files.pending.create(con, paths[2], "w", rs.files.f3d) ||
+            !rs.files.pending.create(con, paths[3], "w", header))
+            return 1;
+    } else if (!rs.files.pending.create(con, paths[0], "wb", raster)) {
         return 1;
+    }
     test_point("created");
     rs.pix_size = rs.size_pix = cl.tr;
 
@@ -296,11 +350,25 @@ int run_with(const CommandLine& cl, Console& con) {
     if (!treatment(con, quiet, rs, settings, ContourSource{ogr.get()})) return 1;
     RunEnding ending;
     ending.crop = cl.dialogue_grid;
+    if (cl.ot != "Byte") ending.values = ValueImage{cl.ot, cl.nodata.value_or(kElevationNodata)};
     ending.more_outputs = [&](const RunState& done) {
         const ImagePlace place{done.image.nb_lig3, done.image.nb_col3, done.image.min_i, done.image.min_j, done.nb_lig,
                                done.nb_col, done.pix_size, done.frame.min_x, done.frame.min_y, done.turn};
         const std::string name = std::filesystem::path(cl.drawing).filename().string();
-        return write_envi_header(con, header, paths[3], place, done.classes, name, *wkt);
+        if (format.empty())
+            return write_envi_header(con, header, paths[3], place, done.classes, name, *wkt, ending.values);
+        // GDAL writes the file itself: the temporary one is only a name it takes
+        raster.reset();
+        if (ending.values)
+            for (double& a : rs.alti)
+                if (a == kNoElevation) a = ending.values->nodata;
+        const std::string temp = rs.files.pending.temp_of(paths[0]);
+        std::string why;
+        if (!write_raster(raster_of(cl, done, format, temp, *wkt, place), why)) {
+            stop_line(con, why);
+            return false;
+        }
+        return rs.files.pending.adopt_sidecar(temp + ".aux.xml", paths[1]);
     };
     if (!cl.quiet)
         ending.summary = [&](const RunState& done) { summary(con.out, cl, done, paths, settings.interval_why()); };

@@ -2,7 +2,6 @@
 
 #include <utility>
 
-#include "output/output.h"
 
 namespace zorvel {
 
@@ -12,7 +11,13 @@ int end_run(Console& con, Report& report, RunState& rs, const RunEnding& ending)
         extraction(con, report, rs.tab, rs.nb_lig, rs.nb_col, dv, rs.files.f2d, rs.files.nomdescr2, ending.crop);
     if (!image) return 1;
     rs.image = std::move(*image);
-    if (!save(con, rs.image, rs.files.f2, rs.files.nomim2)) return 1;
+    // the raw image where the outputs are the dialogue's files (not a raster GDAL writes)
+    if (rs.files.f2) {
+        const bool saved = ending.values ? save_values(con, rs.image, rs.alti, rs.nb_col, *ending.values, rs.files.f2,
+                                                       rs.files.nomim2)
+                                         : save(con, rs.image, rs.files.f2, rs.files.nomim2);
+        if (!saved) return 1;
+    }
     if (ending.more_outputs && !ending.more_outputs(rs)) return 1;
     // the outputs replace those of an earlier run only now, all written
     if (!rs.files.pending.commit(con)) return 1;

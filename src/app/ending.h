@@ -5,16 +5,20 @@
 #define ZORVEL_ENDING_H
 
 #include <functional>
+#include <optional>
 
 #include "app/run_state.h"
 #include "base/console.h"
 #include "base/report.h"
+#include "output/output.h"
 
 namespace zorvel {
 
 struct RunEnding {
     // the image cut down to the cells with a class (the dialogue's), or the whole grid
     bool crop = true;
+    // an image of the drawn elevations (the run's alti) instead of the classes
+    std::optional<ValueImage> values;
     // outputs written after the raw image, before any output takes its name;
     // false, after its stop line, when one cannot be written
     std::function<bool(const RunState&)> more_outputs;

@@ -166,6 +166,11 @@ std::optional<CommandLine> check_together(Arguments& a, CommandLine& cl, const s
     if (cl.tr == 0.0 && !cl.ts) return a.fail("-tr: falta el tamano del pixel, que es obligatorio");
     if (cl.tr != 0.0 && cl.ts) return a.fail("-tr y -ts: el tamano de la celda o el numero de celdas, no ambos");
     if (cl.tap && cl.tr == 0.0) return a.fail("-tap: alinea a multiplos de -tr, que falta");
+    if (cl.nodata && cl.ot == "Byte") return a.fail("-a_nodata: las clases (-ot Byte) dejan 255 en las celdas sin curva");
+    if (!cl.of.empty() && cl.of != "ENVI" && !ogr_available())
+        return a.fail("-of: " + ogr_unavailable_why() + ": solo escribe ENVI (los cuatro archivos de SALIDA)");
+    if (!cl.co.empty() && (cl.of.empty() || cl.of == "ENVI") && !ogr_available())
+        return a.fail("-co: " + ogr_unavailable_why() + ": solo escribe ENVI, sin opciones de creacion");
     if (cl.dialogue_grid && (cl.ts || cl.tap))
         return a.fail("-dialogue_grid: la cuadricula del dialogo sale de las extensiones y de -tr, sin -ts ni -tap");
     if ((cl.ts || cl.tap) && cl.rot != 0.0)
@@ -200,6 +205,31 @@ const std::vector<OptionSpec>& option_table() {
             "derivado del giro, las extensiones sin girar, la imagen\n"
             "recortada a los datos y el intervalo sugerido"),
          flag(&CommandLine::dialogue_grid)},
+        {"-of", "FORMATO", N_("formato de GDAL de la salida (GTiff, COG, PNG ...); por\n"
+                               "defecto el que pide la extension de SALIDA, o ENVI"),
+         word_into("-of", &CommandLine::of)},
+        {"-co", "NOMBRE=VALOR", N_("opcion de creacion del formato (se repite)"),
+         [](Arguments& a, CommandLine& cl) {
+             const auto w = a.word("-co");
+             if (w && w->find('=') == std::string::npos) return a.fail("-co: se espera NOMBRE=VALOR, no '" + *w + "'"), false;
+             if (w) cl.co.push_back(*w);
+             return w.has_value();
+         }},
+        {"-ot", "TIPO", N_("Byte: las clases (por defecto); Float32 o Float64: las\n"
+                           "elevaciones de las curvas"),
+         [](Arguments& a, CommandLine& cl) {
+             const auto w = a.word("-ot");
+             if (w && *w != "Byte" && *w != "Float32" && *w != "Float64")
+                 return a.fail("-ot: se espera Byte, Float32 o Float64, no '" + *w + "'"), false;
+             if (w) cl.ot = *w;
+             return w.has_value();
+         }},
+        {"-a_nodata", "VALOR", N_("valor de las celdas sin elevacion con -ot Float32 o\n"
+                                  "Float64 (-9999 por defecto)"),
+         [](Arguments& a, CommandLine& cl) {
+             cl.nodata = a.number<double>("-a_nodata", "un numero", [](double) { return true; });
+             return cl.nodata.has_value();
+         }},
         {"-reg", "N|auto",
          N_("palabras entre VERTEX y el codigo 10 de X (auto: las\n"
             "del primer registro VERTEX del dibujo; por defecto)"),

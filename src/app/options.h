@@ -25,6 +25,10 @@ struct CommandLine {
     std::optional<std::pair<int, int>> ts;  // -ts: columns and rows instead of -tr
     bool tap = false;          // -tap: the extents aligned to multiples of -tr
     bool dialogue_grid = false;  // -dialogue_grid: the dialogue's grid and files
+    std::string of;            // -of: a GDAL raster format; empty: ENVI, or OUTPUT's extension
+    std::vector<std::string> co;  // -co NAME=VALUE
+    std::string ot = "Byte";   // -ot: classes (Byte) or the drawn elevations (Float32, Float64)
+    std::optional<double> nodata;  // -a_nodata: the value of cells without an elevation
     std::optional<int> reg;    // -reg: the skip count; nullopt: from the drawing
     double rot = 0.0;          // -rot: degrees
     int sense = 0;             // -sense: 0 left, 1 right

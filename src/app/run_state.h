@@ -6,6 +6,7 @@
 #define ZORVEL_RUN_STATE_H
 
 #include <cstddef>
+#include <vector>
 
 #include "classes/classes.h"
 #include "base/extents.h"
@@ -39,6 +40,7 @@ struct RunState {
     int nb_lig = 0;           // grid rows
     int nb_col = 0;           // grid columns
     Grid<unsigned char> tab;  // class numbers, nb_lig rows by nb_col columns
+    std::vector<double> alti;  // the drawn elevations, row after row, when the image is of them
 
     int val_minimo = 0;  // correspondence table minimum
     int val_maximo = 0;  // correspondence table maximum

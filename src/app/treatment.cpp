@@ -56,6 +56,17 @@ ContourInterval source_interval(const ElevationCount& count, const ElevationGrid
     return contour_interval(drawn);
 }
 
+// The elevations of rows 0..nb_lig-1 and columns 0..nb_col-1, row after row.
+std::vector<double> elevations_of(const ElevationGrid& dtab, int nb_lig, int nb_col) {
+    std::vector<double> alti(static_cast<std::size_t>(nb_lig) * static_cast<std::size_t>(nb_col));
+    dtab.visit([&](const auto& c) {
+        double* out = alti.data();
+        for (int i = 0; i < nb_lig; ++i)
+            for (int j = 0; j < nb_col; ++j) *out++ = c.at(i, j);
+    });
+    return alti;
+}
+
 // How long pass one's log of the vertices may grow: a source without a
 // drawing file has its log for pass two and nothing else.
 std::size_t vertex_log_bound_of(const RunState& rs) {
@@ -164,6 +175,9 @@ bool treatment(Console& con, Report& report, RunState& rs, RunSettings& settings
     rs.frame = two->layout.frame;
     rs.pix_size = two->layout.pix_size;
 
+    // the elevations, before the classes take the place of their codes
+    if (settings.keep_elevations()) rs.alti = elevations_of(two->dtab, rs.nb_lig, rs.nb_col);
+
     // classification
     const ClassHints hints{suggested_interval(distinct_elevations(two->dtab, rs.nb_lig, rs.nb_col)),
                            source_interval(one->tally.count, two->dtab, rs.nb_lig, rs.nb_col),
@@ -173,7 +187,7 @@ bool treatment(Console& con, Report& report, RunState& rs, RunSettings& settings
     rs.val_minimo = choice->val_minimo;
     rs.val_maximo = choice->val_maximo;
     rs.classes = choice->ct;
-    if (!write_table(con, rs.files.f3d, rs.files.nomdescr3, choice->ct)) return false;
+    if (rs.files.f3d && !write_table(con, rs.files.f3d, rs.files.nomdescr3, choice->ct)) return false;
     Classified classified =
         class_assignment(report, two->dtab, rs.nb_lig, rs.nb_col, choice->ct, ProgressPart{progress, 0.9, 1.0});
     rs.tab = std::move(classified.tab);

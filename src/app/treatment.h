@@ -50,6 +50,8 @@ public:
     // The pixel size of pass two: the one derived from the turn (the
     // dialogue's), or the one given.
     virtual bool derived_pixel_size() const { return true; }
+    // Whether the drawn elevations are kept for the image (the run's alti).
+    virtual bool keep_elevations() const { return false; }
     // Where the grid's extents come from: the drawing's header by default.
     virtual ExtentsPolicy extents_policy() const { return {}; }
     virtual Progress* progress() { return nullptr; }

@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 #include "base/interrupts.h"
 
@@ -162,6 +164,23 @@ bool PendingOutputs::create(Console& con, const std::string& path, const char* m
 #endif
 }
 
+std::string PendingOutputs::temp_of(const std::string& path) const {
+    for (const Pending& p : files_)
+        if (p.path == path) return p.temp;
+    return "";
+}
+
+bool PendingOutputs::adopt_sidecar(const std::string& temp, const std::string& path) {
+    std::error_code ec;
+    if (std::filesystem::exists(temp, ec)) {
+        remove_on_interrupt(temp);
+        files_.push_back(Pending{temp, path});
+    } else if (std::filesystem::exists(path, ec)) {
+        files_.push_back(Pending{"", path});  // removed, not replaced
+    }
+    return true;
+}
+
 bool PendingOutputs::commit(Console& con) {
     test_point("commit");
     // no signal between two renames: the set is the old one or the new one
@@ -170,7 +189,7 @@ bool PendingOutputs::commit(Console& con) {
     std::vector<std::string> earlier(files_.size());
 #ifndef _WIN32
     for (std::size_t k = 0; k < files_.size(); ++k) {
-        const std::string keep = files_[k].temp + ".old";
+        const std::string keep = (files_[k].temp.empty() ? files_[k].path : files_[k].temp) + ".old";
         if (link(files_[k].path.c_str(), keep.c_str()) == 0) earlier[k] = keep;
     }
 #endif
@@ -179,7 +198,8 @@ bool PendingOutputs::commit(Console& con) {
 #ifdef _WIN32
         std::remove(p.path.c_str());  // rename does not replace there
 #endif
-        if (std::rename(p.temp.c_str(), p.path.c_str()) != 0) {
+        const bool done = p.temp.empty() ? std::remove(p.path.c_str()) == 0 : std::rename(p.temp.c_str(), p.path.c_str()) == 0;
+        if (!done) {
             const int err = errno;
             // the files renamed so far go back to what they were
             std::string lost;

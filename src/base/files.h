@@ -42,6 +42,13 @@ public:
     // stop line naming path (the message of an output that cannot be
     // created), when it cannot.
     bool create(Console& con, const std::string& path, const char* mode, FileHandle& f);
+    // The temporary name of the output path.
+    std::string temp_of(const std::string& path) const;
+    // A file another writer made beside a temporary one (GDAL's sidecar),
+    // to take the name `path` with the others; when there is none, an
+    // earlier file of that name is removed with the others' renames, since
+    // it would describe the new files wrongly.
+    bool adopt_sidecar(const std::string& temp, const std::string& path);
     // Gives every file its name; false, after a stop line, when one cannot
     // take it: the files renamed before it get their earlier contents back.
     bool commit(Console& con);

@@ -41,44 +41,67 @@ std::array<double, 6> image_geotransform(const ImagePlace& p) {
     return {x0, p.pix_size * c, -p.pix_size * s, y0, -p.pix_size * s, -p.pix_size * c};
 }
 
+std::vector<std::string> class_names(const ClassTable& ct) {
+    const std::size_t n = ct.tabord.size() > 1 ? ct.tabord.size() - 1 : 0;
+    std::vector<std::string> names{"sin clase"};
+    for (std::size_t k = 1; k < kClassValues; ++k)
+        names.push_back(k == kEmptyCell ? "sin curva" : k <= n ? std::to_string(ct.tabord[k]) : "-");
+    return names;
+}
+
+std::vector<std::array<int, 4>> class_colours(const ClassTable& ct) {
+    const std::size_t n = ct.tabord.size() > 1 ? ct.tabord.size() - 1 : 0;
+    // the values of no class are transparent
+    std::vector<std::array<int, 4>> colours{{0, 0, 0, 0}};
+    for (std::size_t k = 1; k < kClassValues; ++k) {
+        if (k <= n && k != kEmptyCell) {
+            const auto rgb = class_colour(k, n);
+            colours.push_back({rgb[0], rgb[1], rgb[2], 255});
+        } else {
+            colours.push_back({0, 0, 0, 0});
+        }
+    }
+    return colours;
+}
+
 bool write_envi_header(Console& con, FileHandle& f, const std::string& path, const ImagePlace& p,
-                       const ClassTable& ct, const std::string& drawing, const std::string& wkt) {
+                       const ClassTable& ct, const std::string& drawing, const std::string& wkt,
+                       const std::optional<ValueImage>& values) {
     std::FILE* h = f.get();
     const std::array<double, 6> t = image_geotransform(p);
-    std::fprintf(h, "ENVI\ndescription = {zorvel_raster: %s, clases de curvas de nivel}\n", drawing.c_str());
-    std::fprintf(h, "samples = %d\nlines = %d\nbands = 1\nheader offset = 0\nfile type = ENVI Classification\n",
-                 p.nb_col3, p.nb_lig3);
-    std::fprintf(h, "data type = 1\ninterleave = bsq\nbyte order = 0\ndata ignore value = 255\n");
-    // every value a byte of the image can hold has a class, so that any
-    // converter finds them all: the classes of the correspondence table,
-    // named by their elevations (0 is no class), the values no cell takes,
-    // and 255, the cells without a contour
-    const std::size_t n = ct.tabord.size() > 1 ? ct.tabord.size() - 1 : 0;
-    std::fprintf(h, "classes = %d\nclass names = {sin clase", kClassValues);
-    for (std::size_t k = 1; k < kClassValues; ++k) {
-        if (k == kEmptyCell)
-            std::fputs(", sin curva", h);
-        else if (k <= n)
-            std::fprintf(h, ", %d", ct.tabord[k]);
-        else
-            std::fputs(", -", h);
-    }
-    std::fprintf(h, "}\nclass lookup = {0, 0, 0");
-    for (std::size_t k = 1; k < kClassValues; ++k) {
-        const auto rgb = k <= n && k != kEmptyCell ? class_colour(k, n) : std::array<int, 3>{0, 0, 0};
-        std::fprintf(h, ", %d, %d, %d", rgb[0], rgb[1], rgb[2]);
+    if (values) {
+        std::fprintf(h, "ENVI\ndescription = {zorvel_raster: %s, elevaciones de curvas de nivel}\n", drawing.c_str());
+        std::fprintf(h, "samples = %d\nlines = %d\nbands = 1\nheader offset = 0\nfile type = ENVI Standard\n",
+                     p.nb_col3, p.nb_lig3);
+        std::fprintf(h, "data type = %d\ninterleave = bsq\nbyte order = 0\ndata ignore value = %.17g\n",
+                     values->type == "Float32" ? 4 : 5, values->nodata);
+    } else {
+        std::fprintf(h, "ENVI\ndescription = {zorvel_raster: %s, clases de curvas de nivel}\n", drawing.c_str());
+        std::fprintf(h, "samples = %d\nlines = %d\nbands = 1\nheader offset = 0\nfile type = ENVI Classification\n",
+                     p.nb_col3, p.nb_lig3);
+        std::fprintf(h, "data type = 1\ninterleave = bsq\nbyte order = 0\ndata ignore value = 255\n");
+        // every value a byte of the image can hold has a class, so that any
+        // converter finds them all
+        const std::vector<std::string> names = class_names(ct);
+        std::fprintf(h, "classes = %zu\nclass names = {%s", names.size(), names[0].c_str());
+        for (std::size_t k = 1; k < names.size(); ++k) std::fprintf(h, ", %s", names[k].c_str());
+        std::fputs("}\nclass lookup = {", h);
+        const auto colours = class_colours(ct);
+        for (std::size_t k = 0; k < colours.size(); ++k)
+            std::fprintf(h, "%s%d, %d, %d", k == 0 ? "" : ", ", colours[k][0], colours[k][1], colours[k][2]);
+        std::fputs("}\n", h);
     }
     // the corner of the first pixel, the cell size and the turn (a map
     // rotation of the grid's own turn taken back), in the units of the
     // coordinate system: degrees for a geographic one, metres otherwise
     const double rotation = -std::atan2(-t[2], t[1]) / degree_factor();
     const bool geographic = wkt.rfind("GEOGCS", 0) == 0 || wkt.rfind("GEOGCRS", 0) == 0;
-    std::fprintf(h, "}\nmap info = {Arbitrary, 1, 1, %.17g, %.17g, %.17g, %.17g, units=%s", t[0], t[3],
+    std::fprintf(h, "map info = {Arbitrary, 1, 1, %.17g, %.17g, %.17g, %.17g, units=%s", t[0], t[3],
                  p.pix_size, p.pix_size, geographic ? "Degrees" : "Meters");
     if (t[2] != 0.0 || t[4] != 0.0) std::fprintf(h, ", rotation=%.17g", rotation);
     std::fputs("}\n", h);
     if (!wkt.empty()) std::fprintf(h, "coordinate system string = {%s}\n", wkt.c_str());
-    std::fputs("band names = {clase}\n", h);
+    std::fputs(values ? "band names = {elevacion}\n" : "band names = {clase}\n", h);
     return close_output(con, f, path);
 }
 

@@ -5,13 +5,16 @@
 #define ZORVEL_ENVI_HEADER_H
 
 #include <array>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "classes/classes.h"
 #include "base/console.h"
 #include "base/extents.h"
 #include "base/files.h"
 #include "geometry/grid_geometry.h"
+#include "output/output.h"
 
 namespace zorvel {
 
@@ -31,11 +34,19 @@ struct ImagePlace {
 // centre as the vertices are, rounds to it.
 std::array<double, 6> image_geotransform(const ImagePlace& p);
 
+// The name and the colour (red, green, blue, alpha) of every value a byte of
+// a class image can hold: the classes of the table named by their
+// elevations, 0 and the values no cell takes, 255 for no contour.
+std::vector<std::string> class_names(const ClassTable& ct);
+std::vector<std::array<int, 4>> class_colours(const ClassTable& ct);
+
 // Writes the header to f and closes it; false, after a stop line naming
 // path, on failure. drawing names the source in the description; wkt, when
-// not empty, is the coordinate system.
+// not empty, is the coordinate system; values, when given, makes it the
+// header of an image of elevations.
 bool write_envi_header(Console& con, FileHandle& f, const std::string& path, const ImagePlace& p,
-                       const ClassTable& ct, const std::string& drawing, const std::string& wkt);
+                       const ClassTable& ct, const std::string& drawing, const std::string& wkt,
+                       const std::optional<ValueImage>& values = std::nullopt);
 
 }  // namespace zorvel
 

@@ -1,10 +1,13 @@
 #include "output/output.h"
 
+#include <bit>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
+
+#include "base/numeric.h"
 
 namespace zorvel {
 
@@ -65,6 +68,7 @@ std::optional<CroppedImage> extraction(Console& con, Report& report, const Grid<
             return std::nullopt;
         }
     }
+    if (!f2d) return image;
     std::FILE* f = f2d.get();
     std::fprintf(f, "%d\n%d\n%d\n%d\n%d\n%lf\n\n", image.nb_lig3, image.nb_col3, 1, dv.val_minimo, dv.val_maximo,
                  dv.size_pix);
@@ -91,6 +95,31 @@ bool save(Console& con, const CroppedImage& image, FileHandle& f2, const std::st
         return false;
     }
     // closed here, while the buffer is still ours
+    return close_output(con, f2, path);
+}
+
+bool save_values(Console& con, const CroppedImage& image, const std::vector<double>& alti, int nb_col,
+                 const ValueImage& v, FileHandle& f2, const std::string& path) {
+    const bool single = v.type == "Float32";
+    std::vector<unsigned char> row;
+    bool written = true;
+    for (int i = 0; i < image.nb_lig3 && written; ++i) {
+        row.clear();
+        const double* cells = alti.data() + static_cast<std::size_t>(image.min_i + i) * static_cast<std::size_t>(nb_col) +
+                              image.min_j;
+        for (int j = 0; j < image.nb_col3; ++j) {
+            const double a = cells[j] == kNoElevation ? v.nodata : cells[j];
+            // the bytes of the value, least significant first, whatever the machine
+            const std::uint64_t bits = single ? std::bit_cast<std::uint32_t>(static_cast<float>(a)) : bits_of(a);
+            for (int b = 0; b < (single ? 4 : 8); ++b) row.push_back(static_cast<unsigned char>(bits >> (8 * b)));
+        }
+        written = std::fwrite(row.data(), 1, row.size(), f2.get()) == row.size();
+    }
+    if (!written) {
+        stop_line(con, "no se puede escribir " + path + ": " + std::strerror(errno));
+        std::fclose(f2.release());
+        return false;
+    }
     return close_output(con, f2, path);
 }
 

@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "base/console.h"
 #include "base/extents.h"
@@ -14,6 +15,16 @@
 #include "classes/classes.h"
 
 namespace zorvel {
+
+// The value of the cells without an elevation in an image of elevations.
+constexpr double kElevationNodata = -9999.0;
+
+// An image of elevations: the type its cells are written as (Float32 or
+// Float64) and the value of the cells without one.
+struct ValueImage {
+    std::string type;
+    double nodata;
+};
 
 // Writes " k value " lines to f3d and closes it; false, after a stop line
 // naming path, on a write error.
@@ -49,8 +60,8 @@ struct CroppedImage {
 
 // Crops tab (nb_lig rows by nb_col columns) to the cells with a class, or
 // keeps it whole (crop false), reports an empty image, and writes the
-// descriptor to f2d, which it closes; nullopt, after a stop line naming
-// path, on failure.
+// descriptor to f2d, when open, which it closes; nullopt, after a stop line
+// naming path, on failure.
 std::optional<CroppedImage> extraction(Console& con, Report& report, const Grid<unsigned char>& tab, int nb_lig,
                                        int nb_col, const DescriptorValues& dv, FileHandle& f2d,
                                        const std::string& path, bool crop = true);
@@ -58,6 +69,12 @@ std::optional<CroppedImage> extraction(Console& con, Report& report, const Grid<
 // Writes tab3 as the raw image to f2, one row after the other, and closes
 // it; false, after a stop line naming path, on failure.
 bool save(Console& con, const CroppedImage& image, FileHandle& f2, const std::string& path);
+
+// Writes the elevations of the image's cells, taken from alti (the grid's
+// nb_col cells a row, -999 where none), as the raw image in the type asked,
+// little-endian, the cells without one as its nodata value; closes f2.
+bool save_values(Console& con, const CroppedImage& image, const std::vector<double>& alti, int nb_col,
+                 const ValueImage& v, FileHandle& f2, const std::string& path);
 
 }  // namespace zorvel
 

@@ -125,6 +125,22 @@ std::string srs_wkt(const std::string& user, std::string& why) {
     return loaded().module->srs_wkt(user, why);
 }
 
+std::string raster_driver_for(const std::string& path) {
+    return ogr_available() ? loaded().module->raster_driver_for(path) : std::string();
+}
+
+bool raster_driver_writes(const std::string& driver) {
+    return ogr_available() && loaded().module->raster_driver_writes(driver);
+}
+
+bool write_raster(const RasterOut& r, std::string& why) {
+    if (!ogr_available()) {
+        why = ogr_unavailable_why() + ": solo escribe el formato ENVI";
+        return false;
+    }
+    return loaded().module->write_raster(r, why);
+}
+
 std::unique_ptr<OgrSource> OgrSource::open(Console& con, const std::string& path, const OgrOptions& o) {
     if (!ogr_available()) {
         stop_line(con, ogr_unavailable_why() + ": solo lee dibujos DXF con POLYLINE y VERTEX, no " + path);

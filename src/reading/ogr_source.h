@@ -8,9 +8,11 @@
 #ifndef ZORVEL_OGR_SOURCE_H
 #define ZORVEL_OGR_SOURCE_H
 
+#include <array>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "base/console.h"
 #include "reading/contour_sink.h"
@@ -57,6 +59,33 @@ public:
     virtual std::string doubt() const = 0;
 };
 
+// A raster for GDAL to write, as the output layer hands it over: rows of
+// bytes (classes) or of doubles (elevations, written as the type asked).
+struct RasterOut {
+    std::string path;                 // where to write it
+    std::string driver;               // GDAL's short name of the format
+    std::vector<std::string> options;  // creation options, NAME=VALUE
+    std::string type;                 // Byte, Float32 or Float64
+    int width = 0, height = 0;
+    std::vector<const unsigned char*> byte_rows;  // Byte: each row's cells
+    std::vector<const double*> value_rows;        // Float32 and Float64
+    double geotransform[6] = {0, 1, 0, 0, 0, 1};
+    std::string wkt;
+    double nodata = 0.0;
+    std::vector<std::array<int, 4>> colours;  // Byte: a colour (red, green, blue, alpha) for every value
+    std::vector<std::string> names;             // Byte: a category name for every value
+    std::vector<std::string> metadata;          // NAME=VALUE
+};
+
+// The raster formats GDAL writes here: the driver that takes a file name
+// by its extension (.tif, .png ...), empty when none; whether a format is
+// one GDAL can write.
+std::string raster_driver_for(const std::string& path);
+bool raster_driver_writes(const std::string& driver);
+// Writes the raster; false, with why, when GDAL cannot (the file may be
+// left: the caller removes it).
+bool write_raster(const RasterOut& r, std::string& why);
+
 // What the module gives the program, through the one function it exports.
 // Both sides come from the same build: a module of another version is
 // refused, so the C++ types may cross.
@@ -65,6 +94,9 @@ struct OgrModule {
     std::string (*srs_wkt)(const std::string& user, std::string& why);
     // nullptr, with why, when the source cannot be read as contours
     std::unique_ptr<OgrSource> (*open)(const std::string& path, const OgrOptions& o, std::string& why);
+    std::string (*raster_driver_for)(const std::string& path);
+    bool (*raster_driver_writes)(const std::string& driver);
+    bool (*write_raster)(const RasterOut& r, std::string& why);
 };
 inline constexpr const char* kOgrModuleEntry = "zorvel_ogr_module";
 
