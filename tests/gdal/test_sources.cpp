@@ -12,6 +12,8 @@
 #include <ogr_srs_api.h>
 
 #include <cmath>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <string>
@@ -22,6 +24,8 @@
 
 namespace zorvel {
 namespace {
+
+namespace fs = std::filesystem;
 
 struct Vertex {
     double x, y, z;
@@ -298,6 +302,90 @@ TEST(Sources, WhatCannotBeReadWholeStopsTheRunAndKeepsEarlierOutputs) {
     EXPECT_EQ(cli({"--overwrite", "-tr", "4", "-a_srs", "EPSG:99999", z, out}, &err), 2);
     EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
     EXPECT_EQ(err.rfind("zorvel_raster: -a_srs: GDAL no conoce el sistema de coordenadas 'EPSG:99999'", 0), 0u) << err;
+}
+
+// Rasters GDAL writes: a GeoTIFF that carries its place, system, nodata,
+// colours and class names; a COG GDAL's own script holds valid; elevations
+// on the cells of their vertices at every angle, from a DXF and a GeoPackage.
+TEST(Sources, RastersOfClassesAndOfElevations) {
+    GDALAllRegister();
+    test::TempDir tmp;
+    const Rings all = rings();
+    const std::string dxf = write_source(tmp.root() + "d", Route::old_dxf, all);
+    const std::string gpkg = write_source(tmp.root() + "g", Route::gpkg_z, all);
+    std::string err;
+    // a GeoTIFF, by OUTPUT's extension
+    const std::string tif = tmp.root() + "c.tif";
+    ASSERT_EQ(cli({"-q", "-tr", "4", "-te", "4800", "6800", "5200", "7200", gpkg, tif}, &err), 0) << err;
+    GDALDatasetH ds = GDALOpen(tif.c_str(), GA_ReadOnly);
+    ASSERT_NE(ds, nullptr);
+    EXPECT_STREQ(GDALGetDriverShortName(GDALGetDatasetDriver(ds)), "GTiff");
+    EXPECT_EQ(GDALGetRasterXSize(ds), 100);
+    double gt[6];
+    ASSERT_EQ(GDALGetGeoTransform(ds, gt), CE_None);
+    EXPECT_EQ(std::vector<double>(gt, gt + 6), (std::vector<double>{4800, 4, 0, 7200, 0, -4}));
+    EXPECT_NE(std::string(GDALGetProjectionRef(ds)).find("UTM zone 30N"), std::string::npos);
+    GDALRasterBandH band = GDALGetRasterBand(ds, 1);
+    int has = 0;
+    EXPECT_EQ(GDALGetRasterNoDataValue(band, &has), 255.0);
+    EXPECT_TRUE(has);
+    ASSERT_NE(GDALGetRasterColorTable(band), nullptr);
+    EXPECT_EQ(GDALGetColorEntryCount(GDALGetRasterColorTable(band)), 256);
+    EXPECT_STREQ(GDALGetRasterCategoryNames(band)[3], "120");
+    EXPECT_STREQ(GDALGetMetadataItem(ds, "CLASS_3", nullptr), "120");
+    GDALClose(ds);
+    // its sidecar is one of its outputs: an earlier one alone is refused without --overwrite
+    fs::remove(tif);
+    std::ofstream(tif + ".aux.xml") << "<PAMDataset/>";
+    EXPECT_EQ(cli({"-q", "-tr", "4", gpkg, tif}, &err), 2);
+    EXPECT_EQ(err, "zorvel_raster: ya existe " + tif + ".aux.xml: use --overwrite para reemplazarlo\n");
+    // a COG, valid to GDAL's own script where the system has it
+    const std::string cog = tmp.root() + "cog.tif";
+    ASSERT_EQ(cli({"-q", "-tr", "4", "-of", "COG", "-co", "COMPRESS=DEFLATE", dxf, cog}, &err), 0) << err;
+    const char* script = "/usr/lib/python3/dist-packages/osgeo_utils/samples/validate_cloud_optimized_geotiff.py";
+    if (fs::exists(script)) {
+        EXPECT_EQ(std::system(("/usr/bin/python3 " + std::string(script) + " -q " + cog).c_str()), 0);
+    }
+    // elevations: every vertex on a cell that holds its elevation, or beside it
+    for (const std::string& source : {dxf, gpkg})
+        for (const auto& [angle, sense] : {std::pair{"0", "left"}, std::pair{"30", "left"}, std::pair{"30", "right"},
+                                           std::pair{"90", "left"}, std::pair{"90", "right"}}) {
+            SCOPED_TRACE(testing::Message() << source << " " << angle << " " << sense);
+            const std::string out = source + angle + sense + ".tif";
+            ASSERT_EQ(cli({"-q", "-tr", "4", "-rot", angle, "-sense", sense, "-ot", "Float32", source, out}, &err), 0)
+                << err;
+            GDALDatasetH e = GDALOpen(out.c_str(), GA_ReadOnly);
+            ASSERT_NE(e, nullptr);
+            GDALRasterBandH b = GDALGetRasterBand(e, 1);
+            EXPECT_EQ(GDALGetRasterDataType(b), GDT_Float32);
+            EXPECT_EQ(GDALGetRasterNoDataValue(b, &has), -9999.0);
+            double t[6], inv[6];
+            ASSERT_EQ(GDALGetGeoTransform(e, t), CE_None);
+            ASSERT_TRUE(GDALInvGeoTransform(t, inv));
+            const int w = GDALGetRasterXSize(e), h = GDALGetRasterYSize(e);
+            const auto value = [&](int c, int r) {
+                float v = -1;
+                if (c >= 0 && r >= 0 && c < w && r < h) {
+                    EXPECT_EQ(GDALRasterIO(b, GF_Read, c, r, 1, 1, &v, 1, 1, GDT_Float32, 0, 0), CE_None);
+                }
+                return v;
+            };
+            int own = 0, near = 0;
+            for (const auto& ring : all)
+                for (const Vertex& v : ring) {
+                    double c = 0, r = 0;
+                    GDALApplyGeoTransform(inv, v.x, v.y, &c, &r);
+                    const int ci = static_cast<int>(std::floor(c)), ri = static_cast<int>(std::floor(r));
+                    bool found = value(ci, ri) == static_cast<float>(v.z);
+                    own += found;
+                    for (int dr = -1; dr <= 1; ++dr)
+                        for (int dc = -1; dc <= 1; ++dc) found = found || value(ci + dc, ri + dr) == static_cast<float>(v.z);
+                    near += found;
+                    EXPECT_TRUE(found) << v.x << " " << v.y;
+                }
+            EXPECT_GT(own, near * 9 / 10);
+            GDALClose(e);
+        }
 }
 
 // The contours gdal_contour draws every 5 over a smooth hill: the command

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -39,10 +40,10 @@ Ran run(const std::vector<std::string>& args) {
 // elevations, over extents 0..100 by 0..50 (at pixel size 10: columns 1, 3,
 // 5 ... from row 1 to row 4); each vertex record holds only its codes (skip
 // count 0).
-std::string vertical_contours(const std::vector<int>& elevations) {
+std::string vertical_contours(const std::vector<double>& elevations) {
     std::string s = "0\nSECTION\n9\n$EXTMIN\n10\n0\n20\n0\n30\n0\n9\n$EXTMAX\n10\n100\n20\n50\n30\n0\n0\nENDSEC\n";
     int x = 12;
-    for (int z : elevations) {
+    for (double z : elevations) {
         s += "0\nPOLYLINE\n66\n1\n";
         for (int y : {44, 6}) s += "0\nVERTEX\n10\n" + std::to_string(x) + "\n20\n" + std::to_string(y) + "\n30\n" +
                                    std::to_string(z) + "\n";
@@ -218,6 +219,47 @@ TEST(CommandLine, DefaultsFromTheDrawingAndTheSummary) {
                         "el menor multiplo que cabe, 2 (indique otro con -interval)\n"
                         "zorvel_raster: aviso: 5 celdas con curva quedan sin clase: su elevacion entera no es ningun "
                         "valor de clase (de 0 cada 2)\n");
+}
+
+// Elevations instead of classes: the raw image holds the drawn elevations as
+// doubles (or floats), little-endian, the cells without one as -a_nodata.
+TEST(CommandLine, AnImageOfElevations) {
+    test::TempDir tmp;
+    const std::string in = tmp.root() + "c.dxf", out = tmp.root() + "o";
+    std::ofstream(in) << vertical_contours({-30.5, 12.25});
+    ASSERT_EQ(run({"-q", "-of", "ENVI", "-tr", "10", "-ot", "Float64", "-a_nodata", "-1", in, out}).status, 0);
+    const std::string raw = test::slurp(out + "_zorvl.raw");
+    ASSERT_EQ(raw.size(), 6u * 11 * 8);
+    const auto cell = [&](int i, int j) {
+        double v = 0;
+        std::memcpy(&v, raw.data() + (i * 11 + j) * 8, 8);
+        return v;
+    };
+    EXPECT_EQ(cell(2, 1), -30.5);
+    EXPECT_EQ(cell(2, 3), 12.25);
+    EXPECT_EQ(cell(2, 2), -1.0);
+    EXPECT_EQ(cell(5, 1), -1.0);
+    const std::string header = test::slurp(out + "_zorvl.hdr");
+    EXPECT_NE(header.find("data type = 5\ninterleave = bsq\nbyte order = 0\ndata ignore value = -1\n"),
+              std::string::npos)
+        << header;
+    EXPECT_EQ(header.find("classes"), std::string::npos);
+    ASSERT_EQ(run({"-q", "--overwrite", "-tr", "10", "-ot", "Float32", in, out}).status, 0);
+    EXPECT_EQ(test::slurp(out + "_zorvl.raw").size(), 6u * 11 * 4);
+    EXPECT_NE(test::slurp(out + "_zorvl.hdr").find("data ignore value = -9999\n"), std::string::npos);
+    // what the options refuse
+    EXPECT_EQ(run({"-tr", "10", "-ot", "Int16", in, out}).err, "zorvel_raster: -ot: se espera Byte, Float32 o Float64, no 'Int16'\n");
+    EXPECT_EQ(run({"-tr", "10", "-a_nodata", "0", in, out}).err,
+              "zorvel_raster: -a_nodata: las clases (-ot Byte) dejan 255 en las celdas sin curva\n");
+    EXPECT_EQ(run({"-tr", "10", "-co", "TILED", in, out}).status, kUsageError);
+    // GDAL's formats, where the build has it; ENVI's files alone where not
+    const Ran tif = run({"-q", "--overwrite", "-tr", "10", "-of", "GTiff", in, out + ".tif"});
+    EXPECT_EQ(tif.status, ogr_available() ? 0 : kUsageError) << tif.err;
+    if (!ogr_available()) {
+        EXPECT_EQ(tif.err.rfind("zorvel_raster: -of: ", 0), 0u) << tif.err;
+        ASSERT_EQ(run({"-q", "-tr", "10", in, out + ".tif"}).status, 0);
+        EXPECT_TRUE(fs::exists(out + ".tif_zorvl.raw"));
+    }
 }
 
 TEST(CommandLine, StopsOfTheRunAreOneLineAndLeaveNoFile) {
