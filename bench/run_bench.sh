@@ -10,13 +10,15 @@
 # them to bench/RESULTS.md. The style "gpkg" is the roundtrip drawing's
 # contours in a GeoPackage (made by ogr2ogr): (a) is then the command line
 # reading it through OGR, against (d) gdal_rasterize on the same GeoPackage.
+# The style "tif" pairs the command line writing a GeoTIFF itself with the
+# command line writing ENVI's files followed by gdal_translate to GeoTIFF.
 #
-#   bench/run_bench.sh [megabytes=500] [rounds=7] [styles="roundtrip 16 3 gpkg"]
+#   bench/run_bench.sh [megabytes=500] [rounds=7] [styles="roundtrip 16 3 gpkg tif"]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 mb=${1:-500}
 rounds=${2:-7}
-styles=${3:-roundtrip 16 3 gpkg}
+styles=${3:-roundtrip 16 3 gpkg tif}
 build=build-bench
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DZORVEL_BENCH=ON -DZORVEL_TESTS=OFF >/dev/null
 cmake --build "$build" -j"$(nproc)" >/dev/null
@@ -65,7 +67,39 @@ EOT
   printf '\n%s\n' "$report" >>bench/RESULTS.md
 }
 
+tif_round() {  # a GeoTIFF written by the program, against ENVI's files and gdal_translate
+  local source="$root/bench/contours_roundtrip_${mb}.dxf"
+  [ -f "$source" ] || "$build/bench/make_drawing" --digits roundtrip "$source" "$mb" 1 >/dev/null
+  local options=(-q --overwrite -tr 5 -te 500000 4100000 540000 4140000 -reg 4 -interval 10 -min 200 -max 900)
+  local tt=() te=() s start
+  for ((k = 0; k < rounds; ++k)); do
+    read -r s _ < <(timed "$build/zorvel_raster" "${options[@]}" "$source" "$build/direct.tif"); tt+=("$s")
+    start=$(date +%s.%N)
+    "$build/zorvel_raster" "${options[@]}" "$source" "$build/envi_out" &&
+      gdal_translate -q -of GTiff "$build/envi_out_zorvl.raw" "$build/translated.tif"
+    te+=("$(awk -v a="$start" -v b="$(date +%s.%N)" 'BEGIN {printf "%.2f", b - a}')")
+  done
+  # the two GeoTIFFs hold the same cells
+  gdal_translate -q -of ENVI "$build/direct.tif" "$build/direct.raw"
+  cmp -s "$build/direct.raw" "$build/envi_out_zorvl.raw" || { echo "the two GeoTIFFs disagree" >&2; exit 1; }
+  local mt me
+  mt=$(median "${tt[@]}"); me=$(median "${te[@]}")
+  report=$(cat <<EOT
+### $(date -u +%Y-%m-%d) — $(git rev-parse --short HEAD), a GeoTIFF of the roundtrip contours of $mb MB, grid 8000 x 8000
+
+- machine: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | xargs), $(nproc) cores; $(g++ --version | head -1); Release (-O3); $(gdalinfo --version)
+- medians of $rounds alternating runs: the program writing the GeoTIFF ${mt} s, the program writing ENVI then gdal_translate ${me} s; minima $(minimum "${tt[@]}") s and $(minimum "${te[@]}") s
+EOT
+)
+  echo "$report"
+  printf '\n%s\n' "$report" >>bench/RESULTS.md
+}
+
 for style in $styles; do
+  if [ "$style" = tif ]; then
+    ((have_gdal)) && command -v gdal_translate >/dev/null && tif_round
+    continue
+  fi
   if [ "$style" = gpkg ]; then
     ((have_gdal)) && command -v ogr2ogr >/dev/null && gpkg_round
     continue
