@@ -221,6 +221,30 @@ TEST(CommandLine, DefaultsFromTheDrawingAndTheSummary) {
                         "valor de clase (de 0 cada 2)\n");
 }
 
+// -ts gives the grid in cells over the extent, which must come out square;
+// -tap aligns the extent to multiples of -tr.
+TEST(CommandLine, GridInCellsAndAligned) {
+    test::TempDir tmp;
+    const std::string in = tmp.root() + "c.dxf", out = tmp.root() + "o";
+    std::ofstream(in) << vertical_contours({100, 110});
+    Ran r = run({"-tr", "1", "-ts", "20", "10", in, out});
+    EXPECT_EQ(r.err, "zorvel_raster: -tr y -ts: el tamano de la celda o el numero de celdas, no ambos\n");
+    r = run({"-ts", "20", "10", "-interval", "10", in, out});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("  cuadricula: 10 lineas x 20 columnas, pixel 5 "), std::string::npos) << r.out;
+    EXPECT_NE(test::slurp(out + "_zorvl.hdr").find("map info = {Arbitrary, 1, 1, 0, 50, 5, 5, "), std::string::npos);
+    r = run({"--overwrite", "-ts", "20", "20", in, out});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "zorvel_raster: -ts 20 20: las celdas de 5 por 2.5 no son cuadradas\n");
+    r = run({"-q", "--overwrite", "-tr", "7", "-tap", "-interval", "10", in, out});
+    ASSERT_EQ(r.status, 0) << r.err;
+    // 0..100 by 0..50 at 7: from X 0 to 105 and Y 56 down to -7, so that Y 0 is inside
+    EXPECT_NE(test::slurp(out + "_zorvl.hdr").find("map info = {Arbitrary, 1, 1, 0, 56, 7, 7, "), std::string::npos)
+        << test::slurp(out + "_zorvl.hdr");
+    EXPECT_EQ(test::slurp(out + "_zorvl.raw").size(), 9u * 15);
+    EXPECT_EQ(run({"-tr", "7", "-tap", "-rot", "30", in, out}).status, kUsageError);
+}
+
 // Elevations instead of classes: the raw image holds the drawn elevations as
 // doubles (or floats), little-endian, the cells without one as -a_nodata.
 TEST(CommandLine, AnImageOfElevations) {
