@@ -325,7 +325,8 @@ int run_with(const CommandLine& cl, Console& con) {
                 if (a == kNoElevation) a = ending.values->nodata;
         const std::string temp = rs.files.pending.temp_of(paths[0]);
         std::string why;
-        if (!write_raster(raster_of(cl, done, format, temp, *wkt, place), why)) {
+        const ImageCells cells{done.image, done.alti, done.nb_col, done.classes};
+        if (!write_raster(raster_of(cl, cells, format, temp, *wkt, place), why)) {
             stop_line(con, why);
             return false;
         }

@@ -4,10 +4,12 @@
 #define ZORVEL_RASTER_OUTPUT_H
 
 #include <string>
+#include <vector>
 
 #include "app/options.h"
-#include "app/run_state.h"
+#include "classes/classes.h"
 #include "output/envi_header.h"
+#include "output/output.h"
 #include "reading/ogr_source.h"
 
 namespace zorvel {
@@ -16,9 +18,18 @@ namespace zorvel {
 // OUTPUT's extension asks for; empty for ENVI's four files.
 std::string raster_format(const CommandLine& cl);
 
+// What the image holds: its cells (classes), the grid's elevations (nb_col
+// a row) where it is of them, and the classes' table.
+struct ImageCells {
+    const CroppedImage& image;
+    const std::vector<double>& alti;
+    int nb_col;
+    const ClassTable& classes;
+};
+
 // The raster GDAL writes to temp in the format driver: the image's cells,
 // place, classes or elevations.
-RasterOut raster_of(const CommandLine& cl, const RunState& done, const std::string& driver, const std::string& temp,
+RasterOut raster_of(const CommandLine& cl, const ImageCells& cells, const std::string& driver, const std::string& temp,
                     const std::string& wkt, const ImagePlace& place);
 
 }  // namespace zorvel
