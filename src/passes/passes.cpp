@@ -22,6 +22,11 @@ bool pass_ended(Console& con, const DrawingScan& d, PassEnd end) {
     return end == PassEnd::end_of_file;
 }
 
+// Elevations that all read 0 are most likely elevations that are not there.
+void warn_of_all_zero(Console& con, const DrawingScan& d, const VertexTally& tally) {
+    if (d.st.vertices > 0 && tally.nonzero == 0) warn_line(con, "todas las elevaciones leidas en " + d.path + " son 0");
+}
+
 // A wrong skip count reads no error: warn of the usual signs of one, on
 // standard error, and name the skip count the first vertex record asks.
 void warn_of_skip_count(Console& con, DrawingScan& d, const VertexTally& tally) {
@@ -32,8 +37,7 @@ void warn_of_skip_count(Console& con, DrawingScan& d, const VertexTally& tally) 
                            (fits >= 0 ? "el primer vertice pide " + std::to_string(fits)
                                       : std::string("no se encuentra el codigo 10 tras VERTEX")));
     }
-    if (d.st.vertices > 0 && tally.nonzero == 0)
-        warn_line(con, "todas las elevaciones leidas en " + d.path + " son 0");
+    warn_of_all_zero(con, d, tally);
 }
 
 // Whether the header gave extents of 1e20 or more, the values some writers
@@ -225,6 +229,14 @@ private:
     std::optional<ContourDrawer> drawer_;  // after dtab_: it draws into it
 };
 
+// Pass one's result once its sink has sized the grid.
+PassOne measured(PassOne one, const MeasuringPass& sink, const PassOneOptions& o) {
+    o.progress.at(1.0);
+    one.grid = *sink.grid;
+    one.layout = sink.layout;
+    return one;
+}
+
 }  // namespace
 
 DrawingScan::DrawingScan(std::FILE* drawing, std::string drawing_path, int reg)
@@ -261,10 +273,7 @@ std::optional<PassOne> pass_one(Console& con, Report& report, DrawingScan& d, co
                            o.extents.extents_hint);
         return std::nullopt;
     }
-    o.progress.at(1.0);
-    one.grid = *sink.grid;
-    one.layout = sink.layout;
-    return one;
+    return measured(std::move(one), sink, o);
 }
 
 std::optional<PassOne> pass_one_of(Console& con, Report& report, DrawingScan& d, const PassOneOptions& o,
@@ -289,15 +298,12 @@ std::optional<PassOne> pass_one_of(Console& con, Report& report, DrawingScan& d,
         }
     } recorder(measure, one.log, d.st);
     if (!read(recorder)) return std::nullopt;
-    if (d.st.vertices > 0 && one.tally.nonzero == 0) warn_line(con, "todas las elevaciones leidas en " + d.path + " son 0");
+    warn_of_all_zero(con, d, one.tally);
     if (one.log.start() != SIZE_MAX && !one.log.usable()) {
         stop_line(con, "sin memoria para los vertices de " + d.path);
         return std::nullopt;
     }
-    o.progress.at(1.0);
-    one.grid = *measure.grid;
-    one.layout = measure.layout;
-    return one;
+    return measured(std::move(one), measure, o);
 }
 
 std::optional<PassTwo> pass_two(Console& con, Report& report, DrawingScan& d, const PassTwoOptions& o,

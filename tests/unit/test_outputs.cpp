@@ -4,7 +4,6 @@
 // answers it refuses rather than lose what they hold.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -20,12 +19,17 @@
 #include <vector>
 
 #include "app/run.h"
+#include "process.h"
 #include "test_support.h"
 
 namespace zorvel {
 namespace {
 
 namespace fs = std::filesystem;
+using test::Exit;
+using test::finish;
+using test::run_program;
+using test::start;
 
 const char* const kSuffixes[] = {"_zorvl.raw", "_zorvl.txt", "_zorvl_tab.txt", "_zorvl.hdr"};
 
@@ -39,47 +43,6 @@ std::string ten_contours() {
              "\n0\nSEQEND\n";
     }
     return s + "0\nEOF\n";
-}
-
-struct Exit {
-    int status = -1;  // the wait status
-    std::string err;
-};
-
-// Runs the program with args; `in_child` prepares the child before the exec.
-pid_t start(const std::vector<std::string>& args, const std::string& err_file,
-            const std::function<void()>& in_child = {}) {
-    const pid_t pid = fork();
-    if (pid == 0) {
-        const int err = open(err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        dup2(err, 2);
-        close(err);
-        const int null = open("/dev/null", O_RDWR);
-        dup2(null, 0);
-        dup2(null, 1);
-        close(null);
-        rlimit no_core{0, 0};
-        setrlimit(RLIMIT_CORE, &no_core);
-        if (in_child) in_child();
-        std::vector<char*> argv{const_cast<char*>("zorvel_raster")};
-        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        execv(ZORVEL_BINARY, argv.data());
-        _exit(127);
-    }
-    return pid;
-}
-
-Exit finish(pid_t pid, const std::string& err_file) {
-    Exit e;
-    waitpid(pid, &e.status, 0);
-    e.err = test::slurp(err_file);
-    return e;
-}
-
-Exit run_program(const std::vector<std::string>& args, const std::string& err_file,
-                 const std::function<void()>& in_child = {}) {
-    return finish(start(args, err_file, in_child), err_file);
 }
 
 // The four outputs of base, as one text.
