@@ -94,7 +94,7 @@ std::pair<std::int64_t, std::int64_t> limits_for(int intervalo, const DrawnRange
 }
 
 int CommandLineSettings::data_interval(const ClassHints& hints) {
-    const ContourInterval& c = hints.contours;
+    const ContourInterval c = hints.contours();
     if (c.distinct < 2) {
         interval_why_ = "1: una sola elevacion entera en las curvas";
         return 1;

@@ -180,7 +180,7 @@ bool treatment(Console& con, Report& report, RunState& rs, RunSettings& settings
 
     // classification
     const ClassHints hints{suggested_interval(distinct_elevations(two->dtab, rs.nb_lig, rs.nb_col)),
-                           source_interval(one->tally.count, two->dtab, rs.nb_lig, rs.nb_col),
+                           [&] { return source_interval(one->tally.count, two->dtab, rs.nb_lig, rs.nb_col); },
                            [&] { return drawn_range(two->dtab, rs.nb_lig, rs.nb_col); }};
     const auto choice = settings.classes(hints);
     if (!choice) return false;

@@ -31,7 +31,9 @@ using DrawnRangeOf = std::function<DrawnRange()>;
 // What the classes can be chosen from once the grid is drawn.
 struct ClassHints {
     int suggested;              // the dialogue's: the gap of the ninth and tenth distinct elevations
-    ContourInterval contours;   // the contour interval of the whole source
+    // the contour interval of the whole source, found for whoever needs it
+    // (with very many elevations, a sweep over every cell)
+    std::function<ContourInterval()> contours;
     DrawnRangeOf drawn;         // the whole elevations of the grid
 };
 
