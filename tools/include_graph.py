@@ -16,7 +16,7 @@ import sys
 SRC = os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "src")
 # the layers from the bottom up: a module may include modules of its own
 # layer and of those before it
-LAYERS = ["base", "reading", "geometry", "passes", "classes", "output", "app"]
+LAYERS = ["base", "reading", "geometry", "passes", "classes", "surface", "output", "app"]
 RUN_LEVEL = {"app/run", "app/treatment", "app/zorvel_raster", "app/run_state", "app/ending"}
 INCLUDE = re.compile(r'\s*#\s*include\s+"([\w/]+)\.h"')
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
@@ -66,6 +67,7 @@ public:
     }
     bool derived_pixel_size() const override { return cl_.dialogue_grid; }
     bool keep_elevations() const override { return cl_.ot != "Byte"; }
+    bool fill() const override { return cl_.fill; }
     Progress* progress() override { return progress_; }
     // Which interval the classes took, and why.
     const std::string& interval_why() const { return interval_why_; }
@@ -153,8 +155,18 @@ std::optional<ClassChoice> CommandLineSettings::classes(const ClassHints& hints)
     // the limits a multiple of the interval at or below the lowest elevation,
     // and strictly above the highest, so that the top contour has a class too
     const auto [floor_limit, ceiling_limit] = limits_for(intervalo, drawn, from_contours);
-    const std::int64_t minimo = cl_.minimum ? *cl_.minimum : floor_limit;
-    const std::int64_t maximo = cl_.maximum ? *cl_.maximum : ceiling_limit;
+    std::int64_t minimo = cl_.minimum ? *cl_.minimum : floor_limit;
+    std::int64_t maximo = cl_.maximum ? *cl_.maximum : ceiling_limit;
+    // a filled grid rises above its top contour and sinks below its lowest:
+    // the limits not given take whole intervals more, to give those cells a band
+    if (hints.filled) {
+        const auto [lowest, highest] = *hints.filled;
+        if (!cl_.minimum && lowest < static_cast<double>(minimo))
+            minimo -= static_cast<std::int64_t>(std::ceil((static_cast<double>(minimo) - lowest) / intervalo)) * intervalo;
+        if (!cl_.maximum && highest >= static_cast<double>(maximo))
+            maximo += (static_cast<std::int64_t>(std::floor((highest - static_cast<double>(maximo)) / intervalo)) + 1) *
+                      intervalo;
+    }
     if (minimo < INT32_MIN || maximo > INT32_MAX || maximo - minimo > INT32_MAX || maximo - minimo < INT32_MIN) {
         stop_line(con_, "los limites de la tabla salen del rango de los enteros: indique -min y -max");
         return std::nullopt;
@@ -202,6 +214,9 @@ void summary(std::FILE* out, const CommandLine& cl, const RunState& rs, const st
     else
         std::fputs("  clases: ninguna\n", out);
     std::fprintf(out, "  intervalo: %s\n", interval_why.c_str());
+    if (rs.fill)
+        std::fprintf(out, "  relleno: %lld celdas entre dos curvas, %lld en cimas y hondonadas (media equidistancia: %.17g), %lld planas, %lld sin elevacion\n",
+                     rs.fill->between, rs.fill->domed, rs.fill->step / 2, rs.fill->flat, rs.fill->unreached);
     std::fputs("  archivos:", out);
     for (const std::string& p : paths)
         if (exists(p)) std::fprintf(out, " %s", p.c_str());

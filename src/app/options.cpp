@@ -224,6 +224,11 @@ const std::vector<OptionSpec>& option_table() {
              if (w) cl.ot = *w;
              return w.has_value();
          }},
+        {"-fill", "",
+         N_("rellena las celdas entre las curvas: cada una toma una\n"
+            "elevacion entre las de las dos curvas mas cercanas, y\n"
+            "con -ot Byte la clase de la banda en que cae"),
+         flag(&CommandLine::fill)},
         {"-a_nodata", "VALOR", N_("valor de las celdas sin elevacion con -ot Float32 o\n"
                                   "Float64 (-9999 por defecto)"),
          [](Arguments& a, CommandLine& cl) {

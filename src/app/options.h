@@ -25,6 +25,7 @@ struct CommandLine {
     std::optional<std::pair<int, int>> ts;  // -ts: columns and rows instead of -tr
     bool tap = false;          // -tap: the extents aligned to multiples of -tr
     bool dialogue_grid = false;  // -dialogue_grid: the dialogue's grid and files
+    bool fill = false;         // -fill: the cells between the contours get an elevation
     std::string of;            // -of: a GDAL raster format; empty: ENVI, or OUTPUT's extension
     std::vector<std::string> co;  // -co NAME=VALUE
     std::string ot = "Byte";   // -ot: classes (Byte) or the drawn elevations (Float32, Float64)

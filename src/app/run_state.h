@@ -6,6 +6,7 @@
 #define ZORVEL_RUN_STATE_H
 
 #include <cstddef>
+#include <optional>
 #include <vector>
 
 #include "classes/classes.h"
@@ -14,6 +15,7 @@
 #include "base/grid.h"
 #include "geometry/grid_geometry.h"
 #include "output/output.h"
+#include "surface/surface_fill.h"
 
 namespace zorvel {
 
@@ -41,6 +43,7 @@ struct RunState {
     int nb_col = 0;           // grid columns
     Grid<unsigned char> tab;  // class numbers, nb_lig rows by nb_col columns
     std::vector<double> alti;  // the drawn elevations, row after row, when the image is of them
+    std::optional<SurfaceFill> fill;  // what the fill between the contours gave, when asked
 
     int val_minimo = 0;  // correspondence table minimum
     int val_maximo = 0;  // correspondence table maximum

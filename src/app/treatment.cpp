@@ -7,6 +7,7 @@
 #include <string>
 
 #include "classes/classify.h"
+#include "surface/surface_fill.h"
 #include "output/output.h"
 #include "base/memory.h"
 #include "passes/vertex_log.h"
@@ -114,6 +115,29 @@ void warn_of_losses(Console& con, const PassTwo& two, const ExtentsPolicy& polic
     }
 }
 
+// Fills the run's alti between the contours; the lowest and highest
+// elevation of the filled grid (0, 0 when no cell has one); nullopt after a
+// stop line.
+std::optional<std::pair<double, double>> fill_between_contours(Console& con, RunState& rs) {
+    const auto fill = fill_surface(rs.alti, rs.nb_lig, rs.nb_col);
+    if (!fill) {
+        stop_no_memory(con, "el relleno entre las curvas", rs.nb_lig, rs.nb_col);
+        return std::nullopt;
+    }
+    rs.fill = *fill;
+    if (fill->unreached > 0)
+        warn_line(con, std::to_string(fill->unreached) +
+                           " celdas quedan sin elevacion: no les llega ninguna curva (la cuadricula no tiene ninguna)");
+    std::pair<double, double> range{0.0, 0.0};
+    bool any = false;
+    for (const double z : rs.alti) {
+        if (z == kNoElevation) continue;
+        range = any ? std::pair{std::min(range.first, z), std::max(range.second, z)} : std::pair{z, z};
+        any = true;
+    }
+    return range;
+}
+
 // Pass one, through the word scanner or from the OGR source.
 std::optional<PassOne> first_pass(Console& con, Report& report, DrawingScan& d, const PassOneOptions& o,
                                   const ContourSource& source) {
@@ -176,12 +200,14 @@ bool treatment(Console& con, Report& report, RunState& rs, RunSettings& settings
     rs.pix_size = two->layout.pix_size;
 
     // the elevations, before the classes take the place of their codes
-    if (settings.keep_elevations()) rs.alti = elevations_of(two->dtab, rs.nb_lig, rs.nb_col);
+    if (settings.keep_elevations() || settings.fill()) rs.alti = elevations_of(two->dtab, rs.nb_lig, rs.nb_col);
+    std::optional<std::pair<double, double>> filled;
+    if (settings.fill() && !(filled = fill_between_contours(con, rs))) return false;
 
     // classification
     const ClassHints hints{suggested_interval(distinct_elevations(two->dtab, rs.nb_lig, rs.nb_col)),
                            [&] { return source_interval(one->tally.count, two->dtab, rs.nb_lig, rs.nb_col); },
-                           [&] { return drawn_range(two->dtab, rs.nb_lig, rs.nb_col); }};
+                           [&] { return drawn_range(two->dtab, rs.nb_lig, rs.nb_col); }, filled};
     const auto choice = settings.classes(hints);
     if (!choice) return false;
     rs.val_minimo = choice->val_minimo;
@@ -189,14 +215,24 @@ bool treatment(Console& con, Report& report, RunState& rs, RunSettings& settings
     rs.classes = choice->ct;
     if (rs.files.f3d && !write_table(con, rs.files.f3d, rs.files.nomdescr3, choice->ct)) return false;
     Classified classified =
-        class_assignment(report, two->dtab, rs.nb_lig, rs.nb_col, choice->ct, ProgressPart{progress, 0.9, 1.0});
+        settings.fill()
+            ? band_assignment(rs.alti, rs.nb_lig, rs.nb_col, choice->ct)
+            : class_assignment(report, two->dtab, rs.nb_lig, rs.nb_col, choice->ct, ProgressPart{progress, 0.9, 1.0});
     rs.tab = std::move(classified.tab);
     if (!rs.tab) {
         stop_no_memory(con, "las clases de la cuadricula", rs.nb_lig, rs.nb_col);
         return false;
     }
-    warn_of_losses(con, *two, policy, *turn, choice->ct, classified.unclassified);
-    corner_cleanup(rs.tab, rs.nb_lig, rs.nb_col);
+    warn_of_losses(con, *two, policy, *turn, choice->ct, settings.fill() ? 0 : classified.unclassified);
+    if (settings.fill()) {
+        // bands cover the map: there are no lines whose corners to clear
+        if (classified.unclassified > 0)
+            warn_line(con, std::to_string(classified.unclassified) +
+                               " celdas con elevacion quedan sin clase: caen fuera de las bandas de la tabla (de " +
+                               std::to_string(choice->val_minimo) + " a " + std::to_string(choice->val_maximo) + ")");
+    } else {
+        corner_cleanup(rs.tab, rs.nb_lig, rs.nb_col);
+    }
     // the progress ends whole before anything else is said
     ProgressPart{progress, 0.0, 1.0}.at(1.0);
     return true;

@@ -7,6 +7,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "app/run_state.h"
 #include "base/console.h"
@@ -35,6 +36,8 @@ struct ClassHints {
     // (with very many elevations, a sweep over every cell)
     std::function<ContourInterval()> contours;
     DrawnRangeOf drawn;         // the whole elevations of the grid
+    // the lowest and highest elevation of the filled grid, when it is filled
+    std::optional<std::pair<double, double>> filled;
 };
 
 // Where a run's settings come from: the dialogue asks them as the run goes
@@ -54,6 +57,9 @@ public:
     virtual bool derived_pixel_size() const { return true; }
     // Whether the drawn elevations are kept for the image (the run's alti).
     virtual bool keep_elevations() const { return false; }
+    // Whether the cells between the contours get an elevation from them
+    // (kept in the run's alti), and their class from it.
+    virtual bool fill() const { return false; }
     // Where the grid's extents come from: the drawing's header by default.
     virtual ExtentsPolicy extents_policy() const { return {}; }
     virtual Progress* progress() { return nullptr; }

@@ -1,6 +1,7 @@
 #include "classes/classify.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <type_traits>
@@ -107,6 +108,34 @@ Classified class_assignment(Report& report, ElevationGrid& dtab, int nb_lig, int
         }
         return out;
     });
+}
+
+Classified band_assignment(const std::vector<double>& alti, int nb_lig, int nb_col, const ClassTable& ct) {
+    Classified out;
+    out.tab = Grid<unsigned char>::make(nb_col, nb_lig);
+    if (!out.tab) return out;
+    const double first = ct.num_segment >= 1 ? ct.tabord[1] : 0.0;
+    const double interval = ct.intervalo;
+    const double bands = static_cast<double>(std::max(ct.num_segment, 0LL));
+    const double* z = alti.data();
+    for (int i = 0; i < nb_lig; ++i) {
+        unsigned char* cls = out.tab[i];
+        for (int j = 0; j < nb_col; ++j, ++z) {
+            cls[j] = kEmptyCell;
+            if (*z == kNoElevation) continue;
+            if (bands == 0.0) {
+                ++out.unclassified;
+                continue;
+            }
+            // the band below the first class value and those past the last are none
+            const double k = std::floor((*z - first) / interval);
+            if (k >= 0.0 && k < bands)
+                cls[j] = static_cast<unsigned char>(k + 1.0);
+            else
+                ++out.unclassified;
+        }
+    }
+    return out;
 }
 
 void corner_cleanup(Grid<unsigned char>& tab, int nb_lig, int nb_col) {

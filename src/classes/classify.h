@@ -2,6 +2,8 @@
 #ifndef ZORVEL_CLASSIFY_H
 #define ZORVEL_CLASSIFY_H
 
+#include <vector>
+
 #include "classes/classes.h"
 #include "geometry/elevation_grid.h"
 #include "base/grid.h"
@@ -24,6 +26,12 @@ struct Classified {
 // dtab; tab is empty when it cannot be had.
 Classified class_assignment(Report& report, ElevationGrid& dtab, int nb_lig, int nb_col, const ClassTable& ct,
                             const ProgressPart& progress = {});
+
+// The class grid of a filled surface (alti: nb_lig rows by nb_col columns,
+// row after row): a cell takes the class of the band its elevation falls
+// in, class k from its value tabord[k] up to the next; cells without an
+// elevation, and those beyond the bands (counted as unclassified), stay empty.
+Classified band_assignment(const std::vector<double>& alti, int nb_lig, int nb_col, const ClassTable& ct);
 
 // Empties every interior cell whose only neighbours of its class are two
 // orthogonal ones at a right angle (masks 10, 40, 160 and 130).

@@ -297,6 +297,43 @@ TEST(CommandLine, AnImageOfElevations) {
     }
 }
 
+TEST(CommandLine, AFilledSurfaceAndItsBands) {
+    test::TempDir tmp;
+    const std::string in = tmp.root() + "c.dxf", out = tmp.root() + "o";
+    std::ofstream(in) << vertical_contours({100, 110, 120});
+    const Ran values = run({"-fill", "-of", "ENVI", "-tr", "10", "-ot", "Float64", in, out});
+    ASSERT_EQ(values.status, 0) << values.err;
+    const std::string raw = test::slurp(out + "_zorvl.raw");
+    ASSERT_EQ(raw.size(), 6u * 11 * 8);
+    const auto cell = [&](int i, int j) {
+        double v = 0;
+        std::memcpy(&v, raw.data() + (i * 11 + j) * 8, 8);
+        return v;
+    };
+    // halfway between the contours of columns 1, 3 and 5; every cell filled
+    EXPECT_EQ(cell(2, 1), 100);
+    EXPECT_EQ(cell(2, 2), 105);
+    EXPECT_EQ(cell(3, 4), 115);
+    for (int i = 0; i < 6; ++i)
+        for (int j = 0; j < 11; ++j) EXPECT_NE(cell(i, j), -9999.0) << i << "," << j;
+    EXPECT_NE(values.out.find("\n  relleno: "), std::string::npos) << values.out;
+    // the classes of the bands: 100 up to 110 is class 1, and so on
+    ASSERT_EQ(run({"-q", "-fill", "--overwrite", "-of", "ENVI", "-tr", "10", in, out}).status, 0);
+    const std::string bands = test::slurp(out + "_zorvl.raw");
+    ASSERT_EQ(bands.size(), 6u * 11);
+    EXPECT_EQ(bands[2 * 11 + 1], 1);
+    EXPECT_EQ(bands[2 * 11 + 2], 1);
+    EXPECT_EQ(bands[3 * 11 + 4], 2);
+    EXPECT_EQ(bands[3 * 11 + 5], 3);
+    EXPECT_EQ(bands.find(static_cast<char>(kEmptyCell)), std::string::npos);
+    // a top class below the filled cells: those beyond the bands are counted
+    const Ran capped = run({"-fill", "-q", "--overwrite", "-of", "ENVI", "-tr", "10", "-max", "110", in, out});
+    ASSERT_EQ(capped.status, 0);
+    EXPECT_NE(capped.err.find(" celdas con elevacion quedan sin clase: caen fuera de las bandas de la tabla (de 100 a 110)"),
+              std::string::npos)
+        << capped.err;
+}
+
 TEST(CommandLine, StopsOfTheRunAreOneLineAndLeaveNoFile) {
     test::TempDir tmp;
     const std::string in = tmp.root() + "c.dxf", out = tmp.root() + "o";
