@@ -116,8 +116,7 @@ void warn_of_losses(Console& con, const PassTwo& two, const ExtentsPolicy& polic
 }
 
 // Fills the run's alti between the contours; the lowest and highest
-// elevation of the filled grid (0, 0 when no cell has one); nullopt after a
-// stop line.
+// elevation of the filled grid; nullopt after a stop line.
 std::optional<std::pair<double, double>> fill_between_contours(Console& con, RunState& rs) {
     const auto fill = fill_surface(rs.alti, rs.nb_lig, rs.nb_col);
     if (!fill) {
@@ -128,14 +127,7 @@ std::optional<std::pair<double, double>> fill_between_contours(Console& con, Run
     if (fill->unreached > 0)
         warn_line(con, std::to_string(fill->unreached) +
                            " celdas quedan sin elevacion: no les llega ninguna curva (la cuadricula no tiene ninguna)");
-    std::pair<double, double> range{0.0, 0.0};
-    bool any = false;
-    for (const double z : rs.alti) {
-        if (z == kNoElevation) continue;
-        range = any ? std::pair{std::min(range.first, z), std::max(range.second, z)} : std::pair{z, z};
-        any = true;
-    }
-    return range;
+    return std::pair{fill->lowest, fill->highest};
 }
 
 // Pass one, through the word scanner or from the OGR source.

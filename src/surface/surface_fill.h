@@ -40,6 +40,9 @@ struct SurfaceFill {
     long long flat = 0;       // at the one level that bounds them
     long long unreached = 0;  // no contour reaches them: left without an elevation
     double step = 0.0;        // I: the smallest step between two levels
+    // the lowest and the highest elevation of the filled grid (0 when none)
+    double lowest = 0.0;
+    double highest = 0.0;
 };
 
 // Fills alti (nb_lig rows by nb_col columns, row after row, kNoElevation

@@ -290,6 +290,32 @@ TEST(SurfaceFill, ARingRisesToADomeAndTheGroundAroundSinks) {
     EXPECT_EQ(none.at(1, 1), kE);
 }
 
+TEST(SurfaceFill, ManyLevelsAndLongPathsTakeWiderKeys) {
+    // more levels than narrow keys code: a lone level in every other cell
+    std::mt19937 rng(9);
+    Cells many = empty_cells(36, 36);
+    for (int i = 0; i < 36; ++i)
+        for (int j = (i % 2); j < 36; j += 2) many.at(i, j) = 1000.0 + static_cast<double>(rng() % 5000) / 4;
+    const std::vector<double> expected = reference_fill(many);
+    ASSERT_TRUE(fill_surface(many.v, 36, 36));
+    ASSERT_EQ(many.v, expected);
+    // a corridor that winds between walls at 100 over the whole grid to one
+    // cell at 110: its far end is farther along it than narrow keys count
+    const int n = 1000;
+    Cells maze = empty_cells(n, n);
+    for (int i = 1; i < n; i += 2)
+        for (int j = 0; j < n; ++j)
+            if (j != (i % 4 == 1 ? n - 1 : 0)) maze.at(i, j) = 100;
+    maze.at(n - 1, n - 1) = 110;
+    long long free_cells = 0;
+    for (double v : maze.v) free_cells += v == kE;
+    const auto r = fill_surface(maze.v, n, n);
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->between, free_cells);
+    EXPECT_GT(maze.at(0, 0), 100);
+    EXPECT_LT(maze.at(0, 0), 100.0001);
+}
+
 TEST(SurfaceFill, TwoThreadsFillAsOne) {
     std::mt19937 rng(5);
     for (int k = 0; k < 3; ++k) {
