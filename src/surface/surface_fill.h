@@ -47,7 +47,8 @@ struct SurfaceFill {
 
 // Fills alti (nb_lig rows by nb_col columns, row after row, kNoElevation
 // where no contour was drawn) in place, on two threads when it is worth it;
-// nullopt when its working memory, 16 bytes a cell, cannot be had.
+// nullopt when its working memory, 8 bytes a cell (16 with more than 1,022
+// levels or paths too long for 8), cannot be had.
 std::optional<SurfaceFill> fill_surface(std::vector<double>& alti, int nb_lig, int nb_col, bool two_threads = true);
 
 }  // namespace zorvel

@@ -1,0 +1,97 @@
+#!/usr/bin/python3
+# Helpers of fill_bench.sh (Debian's python3 with python3-gdal and numpy):
+#
+#   fill_bench.py synthetic OUT.tif [seed]   a seeded DEM of smooth hills and
+#                                            pits, 1600 x 1600 cells of 5 m
+#   fill_bench.py jacksboro OUT.tif          matplotlib's sample DEM (3 arc
+#                                            seconds), in geographic coordinates
+#   fill_bench.py grid DEM.tif               "xmin ymin xmax ymax cell" of a DEM
+#   fill_bench.py error DEM.tif SURFACE.tif  RMS, 99th percentile and maximum of
+#                                            |SURFACE - DEM| over the DEM's cells
+#                                            both have, by map position
+import sys
+
+import numpy as np
+from osgeo import gdal, osr
+
+gdal.UseExceptions()
+
+
+def write(path, z, transform, epsg):
+    ds = gdal.GetDriverByName("GTiff").Create(path, z.shape[1], z.shape[0], 1, gdal.GDT_Float32)
+    ds.SetGeoTransform(transform)
+    srs = osr.SpatialReference()
+    srs.ImportFromEPSG(epsg)
+    ds.SetProjection(srs.ExportToWkt())
+    ds.GetRasterBand(1).WriteArray(z.astype(np.float32))
+    ds = None
+
+
+def synthetic(path, seed):
+    rng = np.random.default_rng(seed)
+    n, cell = 1600, 5.0
+    y, x = np.mgrid[0:n, 0:n] * cell
+    z = np.full((n, n), 300.0)
+    side = n * cell
+    for _ in range(40):  # hills and pits of 20 to 150 m, 300 to 1500 m wide
+        cx, cy = rng.uniform(0, side, 2)
+        height = rng.uniform(20, 150) * (1 if rng.uniform() < 0.7 else -1)
+        spread = rng.uniform(300, 1500)
+        z += height * np.exp(-((x - cx) ** 2 + (y - cy) ** 2) / (2 * spread ** 2))
+    # a gentle tilt, so that the ground beyond the outer contours is not flat
+    z += 0.004 * x - 0.002 * y
+    write(path, z, (500000.0, cell, 0.0, 4200000.0, 0.0, -cell), 32630)
+
+
+def jacksboro(path):
+    d = np.load("/usr/share/matplotlib/mpl-data/sample_data/jacksboro_fault_dem.npz")
+    z = d["elevation"].astype(np.float64)
+    # the file's "ymin" is the northern edge: row 0 is the north
+    write(path, z, (float(d["xmin"]), float(d["dx"]), 0.0, float(d["ymin"]), 0.0, -float(d["dy"])), 4326)
+
+
+def grid(path):
+    ds = gdal.Open(path)
+    t = ds.GetGeoTransform()
+    print(f"{t[0]!r} {t[3] + t[5] * ds.RasterYSize!r} {t[0] + t[1] * ds.RasterXSize!r} {t[3]!r} {t[1]!r}")
+
+
+def error(dem_path, surface_path):
+    dem, surf = gdal.Open(dem_path), gdal.Open(surface_path)
+    td, ts = dem.GetGeoTransform(), surf.GetGeoTransform()
+    if abs(td[1] - ts[1]) > 1e-9 * abs(td[1]) or abs(td[5] - ts[5]) > 1e-9 * abs(td[5]):
+        sys.exit("the two grids have different cells")
+    # the surface's cell offset from the DEM's, a whole number of cells
+    dj, di = (ts[0] - td[0]) / td[1], (ts[3] - td[3]) / td[5]
+    if abs(dj - round(dj)) > 1e-6 or abs(di - round(di)) > 1e-6:
+        sys.exit(f"the grids are not aligned (offset {dj}, {di} cells)")
+    dj, di = int(round(dj)), int(round(di))
+    a = dem.GetRasterBand(1).ReadAsArray().astype(np.float64)
+    b = surf.GetRasterBand(1).ReadAsArray().astype(np.float64)
+    nodata = surf.GetRasterBand(1).GetNoDataValue()
+    # overlap: DEM rows i, surface rows i - di
+    i0, j0 = max(0, di), max(0, dj)
+    i1, j1 = min(a.shape[0], di + b.shape[0]), min(a.shape[1], dj + b.shape[1])
+    a = a[i0:i1, j0:j1]
+    b = b[i0 - di:i1 - di, j0 - dj:j1 - dj]
+    dem_nodata = dem.GetRasterBand(1).GetNoDataValue()
+    ok = np.isfinite(b) & (b != nodata if nodata is not None else True)
+    if dem_nodata is not None:
+        ok &= a != dem_nodata
+    e = np.abs(b[ok] - a[ok])
+    cells = a.size if dem_nodata is None else int((a != dem_nodata).sum())
+    print(f"{np.sqrt(np.mean(e ** 2)):.3f} {np.percentile(e, 99):.3f} {e.max():.3f} {ok.sum()} {cells}")
+
+
+if __name__ == "__main__":
+    what = sys.argv[1]
+    if what == "synthetic":
+        synthetic(sys.argv[2], int(sys.argv[3]) if len(sys.argv) > 3 else 1)
+    elif what == "jacksboro":
+        jacksboro(sys.argv[2])
+    elif what == "grid":
+        grid(sys.argv[2])
+    elif what == "error":
+        error(sys.argv[2], sys.argv[3])
+    else:
+        sys.exit("unknown command " + what)
