@@ -141,9 +141,10 @@ def main():
     ap.add_argument("--seed", type=int, default=1)
     ap.add_argument("--build", default="build-mutants")
     ap.add_argument("--list", action="store_true", help="only list the sampled mutants")
+    ap.add_argument("--under", default="", help="sample only the files under this path (src/surface)")
     args = ap.parse_args()
     jobs = str(os.cpu_count() or 2)
-    all_sites = sites()
+    all_sites = [s for s in sites() if s[0].startswith(args.under)]
     rng = random.Random(args.seed)
     order = rng.sample(all_sites, len(all_sites))
     if args.list:
