@@ -1,4 +1,5 @@
 #include "app/command_line.h"
+#include "base/messages.h"
 
 #include <algorithm>
 #include <cctype>
@@ -26,7 +27,7 @@ namespace zorvel {
 
 namespace {
 
-constexpr const char* kExtentsHint = ": indique -te XMIN YMIN XMAX YMAX";
+constexpr const char* kExtentsHint = N_(": indique -te XMIN YMIN XMAX YMAX");
 
 std::int64_t floor_div(std::int64_t a, std::int64_t b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
 
@@ -43,8 +44,8 @@ public:
         const int found = first_fitting_skip_count(rd);
         std::rewind(drawing);
         if (found < 0) {
-            stop_line(con_, "el dibujo " + cl_.drawing +
-                                " no tiene registros VERTEX con el codigo 10 de X: indique -reg");
+            stop_line(con_, T_("el dibujo ") + cl_.drawing +
+                                T_(" no tiene registros VERTEX con el codigo 10 de X: indique -reg"));
             return std::nullopt;
         }
         return found;
@@ -58,7 +59,7 @@ public:
         policy.fixed_extents = cl_.te ? &*cl_.te : nullptr;
         policy.refuse_placeholder_extents = true;
         policy.extents_hint = kExtentsHint;
-        if (cl_.te) policy.extents_name = "las extensiones de -te";
+        if (cl_.te) policy.extents_name = T_("las extensiones de -te");
         if (!cl_.dialogue_grid) {
             const GridAsk ask{cl_.tr, cl_.ts, cl_.te.has_value(), cl_.tap, cl_.rot};
             policy.layout = [ask](const Extents& e, std::string& why) { return user_grid(e, ask, why); };
@@ -98,15 +99,15 @@ std::pair<std::int64_t, std::int64_t> limits_for(int intervalo, const DrawnRange
 int CommandLineSettings::data_interval(const ClassHints& hints) {
     const ContourInterval c = hints.contours();
     if (c.distinct < 2) {
-        interval_why_ = "1: una sola elevacion entera en las curvas";
+        interval_why_ = T_("1: una sola elevacion entera en las curvas");
         return 1;
     }
     if (c.interval == 0) {
-        stop_line(con_, "la equidistancia de las curvas sale del rango de los enteros: indique -interval");
+        stop_line(con_, T_("la equidistancia de las curvas sale del rango de los enteros: indique -interval"));
         return 0;
     }
-    interval_why_ = std::to_string(c.interval) + ": la equidistancia de las curvas (el maximo comun divisor de las "
-                    "diferencias entre sus " + std::to_string(c.distinct) + " elevaciones enteras)";
+    interval_why_ = std::to_string(c.interval) + T_(": la equidistancia de las curvas (el maximo comun divisor de las "
+                    "diferencias entre sus ") + std::to_string(c.distinct) + T_(" elevaciones enteras)");
     const DrawnRange drawn = hints.drawn();
     if (!drawn.any || (cl_.minimum && cl_.maximum)) return c.interval;
     // the smallest multiple of the contour interval whose classes fit a byte
@@ -117,11 +118,11 @@ int CommandLineSettings::data_interval(const ClassHints& hints) {
         const std::int64_t low = cl_.minimum ? *cl_.minimum : lo, high = cl_.maximum ? *cl_.maximum : hi;
         if ((high - low) / iv > kMaxSegments) continue;
         if (k > 1) {
-            warn_line(con_, "la equidistancia de las curvas, " + std::to_string(c.interval) + ", da mas de " +
-                                std::to_string(kMaxSegments) + " clases: se toma el menor multiplo que cabe, " +
-                                std::to_string(iv) + " (indique otro con -interval)");
-            interval_why_ = std::to_string(iv) + ": el menor multiplo de la equidistancia de las curvas (" +
-                            std::to_string(c.interval) + ") cuyas clases caben en " + std::to_string(kMaxSegments);
+            warn_line(con_, T_("la equidistancia de las curvas, ") + std::to_string(c.interval) + T_(", da mas de ") +
+                                std::to_string(kMaxSegments) + T_(" clases: se toma el menor multiplo que cabe, ") +
+                                std::to_string(iv) + T_(" (indique otro con -interval)"));
+            interval_why_ = std::to_string(iv) + T_(": el menor multiplo de la equidistancia de las curvas (") +
+                            std::to_string(c.interval) + T_(") cuyas clases caben en ") + std::to_string(kMaxSegments);
         }
         return static_cast<int>(iv);
     }
@@ -132,13 +133,13 @@ std::optional<ClassChoice> CommandLineSettings::classes(const ClassHints& hints)
     bool from_contours = false;
     if (cl_.interval) {
         intervalo = *cl_.interval;
-        interval_why_ = std::to_string(intervalo) + ": dado con -interval";
+        interval_why_ = std::to_string(intervalo) + T_(": dado con -interval");
     } else if (cl_.dialogue_grid) {
         intervalo = hints.suggested;
-        interval_why_ = std::to_string(intervalo) + ": el que sugiere el dialogo";
+        interval_why_ = std::to_string(intervalo) + T_(": el que sugiere el dialogo");
         if (intervalo == 0) {
-            stop_line(con_, "no se puede sugerir un intervalo (la cuadricula tiene menos de diez elevaciones "
-                            "distintas): indique -interval");
+            stop_line(con_, T_("no se puede sugerir un intervalo (la cuadricula tiene menos de diez elevaciones "
+                            "distintas): indique -interval"));
             return std::nullopt;
         }
     } else {
@@ -149,7 +150,7 @@ std::optional<ClassChoice> CommandLineSettings::classes(const ClassHints& hints)
     // the limits not given come from the grid's elevations
     const DrawnRange drawn = (!cl_.minimum || !cl_.maximum) ? hints.drawn() : DrawnRange{true, 0, 0};
     if (!drawn.any) {
-        stop_line(con_, "ninguna celda de la cuadricula tiene elevacion: indique -min y -max");
+        stop_line(con_, T_("ninguna celda de la cuadricula tiene elevacion: indique -min y -max"));
         return std::nullopt;
     }
     // the limits a multiple of the interval at or below the lowest elevation,
@@ -168,13 +169,13 @@ std::optional<ClassChoice> CommandLineSettings::classes(const ClassHints& hints)
                       intervalo;
     }
     if (minimo < INT32_MIN || maximo > INT32_MAX || maximo - minimo > INT32_MAX || maximo - minimo < INT32_MIN) {
-        stop_line(con_, "los limites de la tabla salen del rango de los enteros: indique -min y -max");
+        stop_line(con_, T_("los limites de la tabla salen del rango de los enteros: indique -min y -max"));
         return std::nullopt;
     }
     const std::int64_t num_segment = (maximo - minimo) / intervalo;
     if (num_segment > kMaxSegments) {
-        stop_line(con_, "el numero total de intervalos (" + std::to_string(num_segment + 1) +
-                            ") es demasiado grande: indique otro -interval, -min o -max");
+        stop_line(con_, T_("el numero total de intervalos (") + std::to_string(num_segment + 1) +
+                            T_(") es demasiado grande: indique otro -interval, -min o -max"));
         return std::nullopt;
     }
     const int lo = static_cast<int>(minimo), hi = static_cast<int>(maximo);
@@ -198,26 +199,26 @@ bool exists(const std::string& path) {
 
 void summary(std::FILE* out, const CommandLine& cl, const RunState& rs, const std::vector<std::string>& paths,
              const std::string& interval_why) {
-    std::fprintf(out, "zorvel_raster: %s -> %s\n", cl.drawing.c_str(), paths[0].c_str());
-    std::fprintf(out, "  cuadricula: %d lineas x %d columnas, pixel %.17g (girado %.17g grados a la %s)\n", rs.nb_lig,
-                 rs.nb_col, rs.pix_size, rs.turn.angle, rs.turn.sentido == 0 ? "izquierda" : "derecha");
+    std::fprintf(out, T_("zorvel_raster: %s -> %s\n"), cl.drawing.c_str(), paths[0].c_str());
+    std::fprintf(out, T_("  cuadricula: %d lineas x %d columnas, pixel %.17g (girado %.17g grados a la %s)\n"), rs.nb_lig,
+                 rs.nb_col, rs.pix_size, rs.turn.angle, rs.turn.sentido == 0 ? T_("izquierda") : T_("derecha"));
     if (rs.image.nb_lig3 == 0)
-        std::fputs("  imagen: ninguna celda clasificada, imagen vacia\n", out);
+        std::fputs(T_("  imagen: ninguna celda clasificada, imagen vacia\n"), out);
     else
-        std::fprintf(out, "  imagen: %d lineas x %d columnas desde la linea %d, columna %d de la cuadricula\n",
+        std::fprintf(out, T_("  imagen: %d lineas x %d columnas desde la linea %d, columna %d de la cuadricula\n"),
                      rs.image.nb_lig3, rs.image.nb_col3, rs.image.min_i, rs.image.min_j);
     const ClassTable& ct = rs.classes;
     if (ct.num_segment >= 1)
-        std::fprintf(out, "  clases: %lld, de %d a %d cada %d (%d en la tabla, sin celdas)\n", ct.num_segment,
+        std::fprintf(out, T_("  clases: %lld, de %d a %d cada %d (%d en la tabla, sin celdas)\n"), ct.num_segment,
                      ct.tabord[1], ct.tabord[static_cast<std::size_t>(ct.num_segment)], ct.intervalo,
                      ct.tabord.back());
     else
-        std::fputs("  clases: ninguna\n", out);
-    std::fprintf(out, "  intervalo: %s\n", interval_why.c_str());
+        std::fputs(T_("  clases: ninguna\n"), out);
+    std::fprintf(out, T_("  intervalo: %s\n"), interval_why.c_str());
     if (rs.fill)
-        std::fprintf(out, "  relleno: %lld celdas entre dos curvas, %lld en cimas y hondonadas (media equidistancia: %.17g), %lld planas, %lld sin elevacion\n",
+        std::fprintf(out, T_("  relleno: %lld celdas entre dos curvas, %lld en cimas y hondonadas (media equidistancia: %.17g), %lld planas, %lld sin elevacion\n"),
                      rs.fill->between, rs.fill->domed, rs.fill->step / 2, rs.fill->flat, rs.fill->unreached);
-    std::fputs("  archivos:", out);
+    std::fputs(T_("  archivos:"), out);
     for (const std::string& p : paths)
         if (exists(p)) std::fprintf(out, " %s", p.c_str());
     std::fputs("\n", out);
@@ -230,7 +231,7 @@ std::optional<std::string> given_srs(Console& con, const CommandLine& cl) {
     std::string why;
     std::string wkt = srs_wkt(cl.a_srs, why);
     if (wkt.empty()) {
-        stop_line(con, "-a_srs: " + why);
+        stop_line(con, T_("-a_srs: ") + why);
         return std::nullopt;
     }
     return wkt;
@@ -251,28 +252,28 @@ int open_source(Console& con, const CommandLine& cl, RunState& rs, std::unique_p
     std::error_code ec;
     const auto kind = std::filesystem::status(cl.drawing, ec).type();
     if (ec) {
-        stop_line(con, "no se puede abrir el dibujo " + cl.drawing + ": " + ec.message());
+        stop_line(con, T_("no se puede abrir el dibujo ") + cl.drawing + ": " + ec.message());
         return 1;
     }
     // a folder is a source for GDAL (a folder of Shapefiles); anything else
     // but a file cannot be read twice, and reading it once would empty it
     if (kind == std::filesystem::file_type::directory) return through_ogr();
     if (kind != std::filesystem::file_type::regular) {
-        stop_line(con, "no se puede leer " + cl.drawing +
-                           ": no es un archivo (una tuberia, un dispositivo), y el dibujo se lee dos veces: "
-                           "copielo a un archivo");
+        stop_line(con, T_("no se puede leer ") + cl.drawing +
+                           T_(": no es un archivo (una tuberia, un dispositivo), y el dibujo se lee dos veces: "
+                           "copielo a un archivo"));
         return 1;
     }
     rs.files.f1.reset(std::fopen(cl.drawing.c_str(), "r"));
     if (!rs.files.f1) {
-        stop_line(con, "no se puede abrir el dibujo " + cl.drawing + ": " + std::strerror(errno));
+        stop_line(con, T_("no se puede abrir el dibujo ") + cl.drawing + ": " + std::strerror(errno));
         return 1;
     }
     if (!cl.ogr && old_style_dxf(cl.drawing, rs.files.f1.get(), cl.reg.has_value())) {
         // what only the GDAL reader honours would be dropped without a word
         if (cl.layer.empty() && cl.where.empty() && cl.field.empty() && !cl.z) return 0;
-        stop_line(con, "-l, -where, -a y -3d solo valen para las fuentes leidas con GDAL, y " + cl.drawing +
-                           " es un DXF antiguo que lee el programa: anada -ogr para leerlo con GDAL");
+        stop_line(con, T_("-l, -where, -a y -3d solo valen para las fuentes leidas con GDAL, y ") + cl.drawing +
+                           T_(" es un DXF antiguo que lee el programa: anada -ogr para leerlo con GDAL"));
         return kUsageError;
     }
     return through_ogr();
@@ -282,7 +283,7 @@ int open_source(Console& con, const CommandLine& cl, RunState& rs, std::unique_p
 int run_with(const CommandLine& cl, Console& con) {
     const std::string format = raster_format(cl);
     if (!format.empty() && !raster_driver_writes(format)) {
-        stop_line(con, "-of " + format + ": GDAL no escribe rasters en ese formato");
+        stop_line(con, T_("-of ") + format + T_(": GDAL no escribe rasters en ese formato"));
         return kUsageError;
     }
     // ENVI's four files, or the raster and the sidecar GDAL may write beside it
@@ -294,7 +295,7 @@ int run_with(const CommandLine& cl, Console& con) {
     if (!cl.overwrite)
         for (const std::string& p : paths)
             if (exists(p)) {
-                stop_line(con, "ya existe " + p + ": use --overwrite para reemplazarlo");
+                stop_line(con, T_("ya existe ") + p + T_(": use --overwrite para reemplazarlo"));
                 return kUsageError;
             }
     auto wkt = given_srs(con, cl);

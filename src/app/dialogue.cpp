@@ -1,4 +1,5 @@
 #include "app/dialogue.h"
+#include "base/messages.h"
 
 #include <cerrno>
 #include <climits>
@@ -66,32 +67,32 @@ std::optional<RunFiles> opening(Console& con, const std::string& root) {
     print_banner(con);
     RunFiles rf;
 
-    const auto nomdir = ask_word(con, "\n\n Nombre del archivo : ", "el nombre del archivo");
+    const auto nomdir = ask_word(con, "\n\n Nombre del archivo : ", N_("el nombre del archivo"));
     if (!nomdir) return std::nullopt;
     const std::string folder = root + *nomdir + path_separator();
 
-    const auto drawing = ask_word(con, "\n\n Nombre de la Fila .dxf (sin extension .dxf) ? ", "el nombre del dibujo");
+    const auto drawing = ask_word(con, "\n\n Nombre de la Fila .dxf (sin extension .dxf) ? ", N_("el nombre del dibujo"));
     if (!drawing) return std::nullopt;
     rf.nomim1 = folder + *drawing + ".dxf";
     // a pipe or a device cannot be read twice, and opening a pipe would wait for a writer
     std::error_code ec;
     const auto kind = std::filesystem::status(rf.nomim1, ec).type();
     if (!ec && kind != std::filesystem::file_type::regular && kind != std::filesystem::file_type::directory) {
-        stop_line(con, "no se puede leer " + rf.nomim1 +
-                           ": no es un archivo (una tuberia, un dispositivo), y el dibujo se lee dos veces");
+        stop_line(con, T_("no se puede leer ") + rf.nomim1 +
+                           T_(": no es un archivo (una tuberia, un dispositivo), y el dibujo se lee dos veces"));
         return std::nullopt;
     }
     rf.f1.reset(std::fopen(rf.nomim1.c_str(), "r"));
     if (!rf.f1) {
         const int err = errno;
         std::fprintf(con.out, "\n No hay Fila %s \n", rf.nomim1.c_str());
-        stop_line(con, "no se puede abrir " + rf.nomim1 + ": " + std::strerror(err));
+        stop_line(con, T_("no se puede abrir ") + rf.nomim1 + ": " + std::strerror(err));
         wait_key(con);
         return std::nullopt;
     }
 
     const auto image = ask_word(con, "\n\n Nombre de la imagen resultante (sin extension _zorvl.raw) ? ",
-                                "el nombre de la imagen");
+                                N_("el nombre de la imagen"));
     if (!image) return std::nullopt;
     const std::string base = folder + *image;
     rf.nomim2 = base + "_zorvl.raw";
@@ -107,7 +108,7 @@ std::optional<RunFiles> opening(Console& con, const std::string& root) {
 }
 
 std::optional<double> ask_pixel_size(Console& con) {
-    return ask_double(con, "\n\n tamano del pixel ? ", "el tamano del pixel", [](double v) {
+    return ask_double(con, "\n\n tamano del pixel ? ", N_("el tamano del pixel"), [](double v) {
         return (v > 0.0 && std::isfinite(v)) ? Verdict::accept()
                                              : Verdict::refuse("\n el tamano del pixel debe ser un numero mayor que 0 ");
     });
@@ -119,7 +120,7 @@ std::optional<int> DialogueSettings::skip_count(std::FILE*) {
 }
 
 std::optional<RotationChoice> rotation_dialogue(Console& con) {
-    const auto angle = ask_double(con, "\n\n angulo de rotacion (decimal) ? ", "el angulo de rotacion",
+    const auto angle = ask_double(con, "\n\n angulo de rotacion (decimal) ? ", N_("el angulo de rotacion"),
                                   [](double a) {
                                       return std::isfinite(a) ? Verdict::accept()
                                                               : Verdict::refuse("\n el angulo debe ser un numero finito ");
@@ -127,7 +128,7 @@ std::optional<RotationChoice> rotation_dialogue(Console& con) {
     if (!angle) return std::nullopt;
     const auto sentido =
         ask_int(con, "\n rotacion: sentido :\n\t0 ====> izquierdo\n\t1 ====> derecho\n\t",
-                "el sentido de rotacion", [](int s) { return (s == 0 || s == 1) ? Verdict::accept() : Verdict::ask_again(); });
+                N_("el sentido de rotacion"), [](int s) { return (s == 0 || s == 1) ? Verdict::accept() : Verdict::ask_again(); });
     if (!sentido) return std::nullopt;
     return RotationChoice{*angle, *sentido};
 }
@@ -135,13 +136,13 @@ std::optional<RotationChoice> rotation_dialogue(Console& con) {
 std::optional<ClassChoice> class_dialogue(Console& con, int suggested) {
     std::fprintf(con.out, "\n\n Intervalo altimetrico = %d ", suggested);
     const auto rep = ask_int(con, "\n\n 0 ====> tomar en cuenta este intervalo\n 1 ====> elegir otro\n ",
-                             "la eleccion del intervalo",
+                             N_("la eleccion del intervalo"),
                              [](int r) { return (r == 0 || r == 1) ? Verdict::accept() : Verdict::ask_again(); });
     if (!rep) return std::nullopt;
     int intervalo = suggested;
     if (*rep == 0 && intervalo == 0) std::fputs("\n un intervalo de 0 no sirve: elija otro ", con.out);
     if (*rep == 1 || intervalo == 0) {
-        const auto typed = ask_int(con, "\n valor del intervalo ? ", "el valor del intervalo", [](int v) {
+        const auto typed = ask_int(con, "\n valor del intervalo ? ", N_("el valor del intervalo"), [](int v) {
             return v != 0 ? Verdict::accept() : Verdict::refuse("\n un intervalo de 0 no sirve: elija otro ");
         });
         if (!typed) return std::nullopt;
@@ -149,9 +150,9 @@ std::optional<ClassChoice> class_dialogue(Console& con, int suggested) {
     }
     std::fputs("\n\n Definicion de los valores de la tabla de correspondencia :", con.out);
     for (;;) {
-        const auto minimo = ask_int(con, "\n\n\tValor minimo ? ", "el valor minimo");
+        const auto minimo = ask_int(con, "\n\n\tValor minimo ? ", N_("el valor minimo"));
         if (!minimo) return std::nullopt;
-        const auto maximo = ask_int(con, "\n\tValor maximo ? ", "el valor maximo");
+        const auto maximo = ask_int(con, "\n\tValor maximo ? ", N_("el valor maximo"));
         if (!maximo) return std::nullopt;
         const std::int64_t range = static_cast<std::int64_t>(*maximo) - *minimo;
         if (range < INT_MIN || range > INT_MAX) {

@@ -5,6 +5,7 @@
 #include <map>
 #include <type_traits>
 
+#include "base/messages.h"
 #include "reading/answers.h"
 #include "reading/ogr_source.h"
 
@@ -21,19 +22,19 @@ public:
     // The value of `option`, a number that passes `check` (described by `what`).
     template <typename T>
     std::optional<T> number(const std::string& option, const char* what, const std::function<bool(T)>& check) {
-        if (done()) return fail(option + ": falta " + what);
+        if (done()) return fail(option + T_(": falta ") + T_(what));
         const std::string& word = next();
         std::optional<T> v;
         if constexpr (std::is_same_v<T, int>)
             v = whole_int(word);
         else
             v = whole_double(word);
-        if (!v || !check(*v)) return fail(option + ": se espera " + what + ", no '" + word + "'");
+        if (!v || !check(*v)) return fail(option + T_(": se espera ") + T_(what) + T_(", no '") + word + "'");
         return v;
     }
     // A word value of `option`.
     std::optional<std::string> word(const std::string& option) {
-        if (done()) return fail(option + ": falta su valor");
+        if (done()) return fail(option + T_(": falta su valor"));
         return next();
     }
     std::nullopt_t fail(const std::string& why) {
@@ -49,9 +50,6 @@ private:
 
 namespace {
 
-// Marks a text for translation: it is looked up where it is shown.
-constexpr const char* N_(const char* text) { return text; }
-
 constexpr std::size_t kOptionColumn = 22;  // --help: where the help texts start, after two blanks
 
 bool positive(double v) { return v > 0.0 && std::isfinite(v); }
@@ -59,10 +57,10 @@ bool finite(double v) { return std::isfinite(v); }
 
 // -tr's value: one size, or gdal_rasterize's two when they are the same
 bool take_pixel_size(Arguments& a, CommandLine& cl) {
-    const auto tr = a.number<double>("-tr", "un tamano de pixel mayor que 0", positive);
+    const auto tr = a.number<double>("-tr", N_("un tamano de pixel mayor que 0"), positive);
     if (tr && a.peek_number()) {
-        const auto second = a.number<double>("-tr", "un tamano de pixel mayor que 0", positive);
-        if (second && *second != *tr) return a.fail("-tr: los pixeles son cuadrados: un solo tamano"), false;
+        const auto second = a.number<double>("-tr", N_("un tamano de pixel mayor que 0"), positive);
+        if (second && *second != *tr) return a.fail(T_("-tr: los pixeles son cuadrados: un solo tamano")), false;
     }
     if (tr) cl.tr = *tr;
     return tr.has_value();
@@ -74,7 +72,7 @@ bool take_skip_count(Arguments& a, CommandLine& cl) {
         cl.reg.reset();
         return true;
     }
-    cl.reg = a.number<int>("-reg", "un numero de registros (0 o mas) o auto", [](int v) { return v >= 0; });
+    cl.reg = a.number<int>("-reg", N_("un numero de registros (0 o mas) o auto"), [](int v) { return v >= 0; });
     return cl.reg.has_value();
 }
 
@@ -84,15 +82,15 @@ bool take_sense(Arguments& a, CommandLine& cl) {
     const std::string w = a.done() ? "" : a.next();
     const auto s = senses.find(w);
     if (s == senses.end())
-        return a.fail(w.empty() ? std::string("-sense: falta left o right") : "-sense: se espera left o right, no '" + w + "'"),
+        return a.fail(w.empty() ? std::string(T_("-sense: falta left o right")) : T_("-sense: se espera left o right, no '") + w + "'"),
                false;
     cl.sense = s->second;
     return true;
 }
 
 bool take_size(Arguments& a, CommandLine& cl) {
-    const auto cols = a.number<int>("-ts", "ANCHO ALTO en celdas, mayores que 0", [](int v) { return v > 0; });
-    const auto rows = cols ? a.number<int>("-ts", "ANCHO ALTO en celdas, mayores que 0", [](int v) { return v > 0; })
+    const auto cols = a.number<int>("-ts", N_("ANCHO ALTO en celdas, mayores que 0"), [](int v) { return v > 0; });
+    const auto rows = cols ? a.number<int>("-ts", N_("ANCHO ALTO en celdas, mayores que 0"), [](int v) { return v > 0; })
                            : std::nullopt;
     if (!rows) return false;
     cl.ts = std::pair{*cols, *rows};
@@ -104,12 +102,12 @@ bool take_extents(Arguments& a, CommandLine& cl) {
     double* v[] = {&e.min_x, &e.min_y, &e.max_x, &e.max_y};
     bool ok = true;
     for (double* d : v) {
-        const auto x = a.number<double>("-te", "XMIN YMIN XMAX YMAX", finite);
+        const auto x = a.number<double>("-te", N_("XMIN YMIN XMAX YMAX"), finite);
         ok = ok && x.has_value();
         if (x) *d = *x;
     }
     if (!ok) return false;
-    if (!(e.min_x < e.max_x && e.min_y < e.max_y)) return a.fail("-te: XMIN debe ser menor que XMAX e YMIN que YMAX"), false;
+    if (!(e.min_x < e.max_x && e.min_y < e.max_y)) return a.fail(T_("-te: XMIN debe ser menor que XMAX e YMIN que YMAX")), false;
     cl.te = e;
     return true;
 }
@@ -161,26 +159,26 @@ const OptionSpec* find_option(const std::string& arg) {
 
 // The checks that take more than one option, once all are read.
 std::optional<CommandLine> check_together(Arguments& a, CommandLine& cl, const std::vector<std::string>& positional) {
-    if (positional.size() < 2) return a.fail("faltan el dibujo y la salida: zorvel_raster [opciones] DIBUJO.dxf SALIDA");
-    if (positional.size() > 2) return a.fail("argumento de mas: " + positional[2]);
-    if (cl.tr == 0.0 && !cl.ts) return a.fail("-tr: falta el tamano del pixel, que es obligatorio");
-    if (cl.tr != 0.0 && cl.ts) return a.fail("-tr y -ts: el tamano de la celda o el numero de celdas, no ambos");
-    if (cl.tap && cl.tr == 0.0) return a.fail("-tap: alinea a multiplos de -tr, que falta");
-    if (cl.nodata && cl.ot == "Byte") return a.fail("-a_nodata: las clases (-ot Byte) dejan 255 en las celdas sin curva");
+    if (positional.size() < 2) return a.fail(T_("faltan el dibujo y la salida: zorvel_raster [opciones] DIBUJO.dxf SALIDA"));
+    if (positional.size() > 2) return a.fail(T_("argumento de mas: ") + positional[2]);
+    if (cl.tr == 0.0 && !cl.ts) return a.fail(T_("-tr: falta el tamano del pixel, que es obligatorio"));
+    if (cl.tr != 0.0 && cl.ts) return a.fail(T_("-tr y -ts: el tamano de la celda o el numero de celdas, no ambos"));
+    if (cl.tap && cl.tr == 0.0) return a.fail(T_("-tap: alinea a multiplos de -tr, que falta"));
+    if (cl.nodata && cl.ot == "Byte") return a.fail(T_("-a_nodata: las clases (-ot Byte) dejan 255 en las celdas sin curva"));
     if (!cl.of.empty() && cl.of != "ENVI" && !ogr_available())
-        return a.fail("-of: " + ogr_unavailable_why() + ": solo escribe ENVI (los cuatro archivos de SALIDA)");
+        return a.fail(T_("-of: ") + ogr_unavailable_why() + T_(": solo escribe ENVI (los cuatro archivos de SALIDA)"));
     if (!cl.co.empty() && (cl.of.empty() || cl.of == "ENVI") && !ogr_available())
-        return a.fail("-co: " + ogr_unavailable_why() + ": solo escribe ENVI, sin opciones de creacion");
+        return a.fail(T_("-co: ") + ogr_unavailable_why() + T_(": solo escribe ENVI, sin opciones de creacion"));
     if (cl.dialogue_grid && (cl.ts || cl.tap))
-        return a.fail("-dialogue_grid: la cuadricula del dialogo sale de las extensiones y de -tr, sin -ts ni -tap");
+        return a.fail(T_("-dialogue_grid: la cuadricula del dialogo sale de las extensiones y de -tr, sin -ts ni -tap"));
     if ((cl.ts || cl.tap) && cl.rot != 0.0)
-        return a.fail(std::string(cl.ts ? "-ts" : "-tap") + " y -rot: una cuadricula girada no se alinea ni se cuenta por celdas de la hoja");
+        return a.fail(std::string(cl.ts ? "-ts" : "-tap") + T_(" y -rot: una cuadricula girada no se alinea ni se cuenta por celdas de la hoja"));
     if (cl.minimum && cl.maximum && static_cast<std::int64_t>(*cl.maximum) - *cl.minimum > INT32_MAX)
-        return a.fail("-min, -max: su diferencia sale del rango de los enteros");
-    if (!cl.field.empty() && cl.z) return a.fail("-a y -3d: la elevacion sale de un campo o de la Z, no de ambos");
+        return a.fail(T_("-min, -max: su diferencia sale del rango de los enteros"));
+    if (!cl.field.empty() && cl.z) return a.fail(T_("-a y -3d: la elevacion sale de un campo o de la Z, no de ambos"));
     const bool ogr_options = cl.ogr || !cl.layer.empty() || !cl.where.empty() || !cl.field.empty() || cl.z;
     if (ogr_options && !ogr_available())
-        return a.fail("-ogr, -l, -where, -a, -3d: " + ogr_unavailable_why() + ": solo lee dibujos DXF con POLYLINE y VERTEX");
+        return a.fail(T_("-ogr, -l, -where, -a, -3d: ") + ogr_unavailable_why() + T_(": solo lee dibujos DXF con POLYLINE y VERTEX"));
     cl.drawing = positional[0];
     cl.output = positional[1];
     return cl;
@@ -197,30 +195,30 @@ const std::vector<OptionSpec>& option_table() {
     };
     static const std::vector<OptionSpec> table = {
         {nullptr, "", N_("Opciones:"), nullptr},
-        {"-tr", "TAMANO", N_("tamano de la celda, en unidades del dibujo (o -ts)"), take_pixel_size},
-        {"-ts", "ANCHO ALTO", N_("columnas y filas de la cuadricula, en lugar de -tr"), take_size},
+        {"-tr", N_("TAMANO"), N_("tamano de la celda, en unidades del dibujo (o -ts)"), take_pixel_size},
+        {"-ts", N_("ANCHO ALTO"), N_("columnas y filas de la cuadricula, en lugar de -tr"), take_size},
         {"-tap", "", N_("alinea las extensiones a multiplos de -tr"), flag(&CommandLine::tap)},
         {"-dialogue_grid", "",
          N_("la cuadricula y los archivos del dialogo: el pixel\n"
             "derivado del giro, las extensiones sin girar, la imagen\n"
             "recortada a los datos y el intervalo sugerido"),
          flag(&CommandLine::dialogue_grid)},
-        {"-of", "FORMATO", N_("formato de GDAL de la salida (GTiff, COG, PNG ...); por\n"
+        {"-of", N_("FORMATO"), N_("formato de GDAL de la salida (GTiff, COG, PNG ...); por\n"
                                "defecto el que pide la extension de SALIDA, o ENVI"),
          word_into("-of", &CommandLine::of)},
-        {"-co", "NOMBRE=VALOR", N_("opcion de creacion del formato (se repite)"),
+        {"-co", N_("NOMBRE=VALOR"), N_("opcion de creacion del formato (se repite)"),
          [](Arguments& a, CommandLine& cl) {
              const auto w = a.word("-co");
-             if (w && w->find('=') == std::string::npos) return a.fail("-co: se espera NOMBRE=VALOR, no '" + *w + "'"), false;
+             if (w && w->find('=') == std::string::npos) return a.fail(T_("-co: se espera NOMBRE=VALOR, no '") + *w + "'"), false;
              if (w) cl.co.push_back(*w);
              return w.has_value();
          }},
-        {"-ot", "TIPO", N_("Byte: las clases (por defecto); Float32 o Float64: las\n"
+        {"-ot", N_("TIPO"), N_("Byte: las clases (por defecto); Float32 o Float64: las\n"
                            "elevaciones de las curvas"),
          [](Arguments& a, CommandLine& cl) {
              const auto w = a.word("-ot");
              if (w && *w != "Byte" && *w != "Float32" && *w != "Float64")
-                 return a.fail("-ot: se espera Byte, Float32 o Float64, no '" + *w + "'"), false;
+                 return a.fail(T_("-ot: se espera Byte, Float32 o Float64, no '") + *w + "'"), false;
              if (w) cl.ot = *w;
              return w.has_value();
          }},
@@ -229,31 +227,31 @@ const std::vector<OptionSpec>& option_table() {
             "elevacion entre las de las dos curvas mas cercanas, y\n"
             "con -ot Byte la clase de la banda en que cae"),
          flag(&CommandLine::fill)},
-        {"-a_nodata", "VALOR", N_("valor de las celdas sin elevacion con -ot Float32 o\n"
+        {"-a_nodata", N_("VALOR"), N_("valor de las celdas sin elevacion con -ot Float32 o\n"
                                   "Float64 (-9999 por defecto)"),
          [](Arguments& a, CommandLine& cl) {
-             cl.nodata = a.number<double>("-a_nodata", "un numero", [](double) { return true; });
+             cl.nodata = a.number<double>("-a_nodata", N_("un numero"), [](double) { return true; });
              return cl.nodata.has_value();
          }},
         {"-reg", "N|auto",
          N_("palabras entre VERTEX y el codigo 10 de X (auto: las\n"
             "del primer registro VERTEX del dibujo; por defecto)"),
          take_skip_count},
-        {"-rot", "GRADOS", N_("angulo de rotacion (0 por defecto)"),
+        {"-rot", N_("GRADOS"), N_("angulo de rotacion (0 por defecto)"),
          [](Arguments& a, CommandLine& cl) {
-             const auto r = a.number<double>("-rot", "un angulo en grados", finite);
+             const auto r = a.number<double>("-rot", N_("un angulo en grados"), finite);
              if (r) cl.rot = *r;
              return r.has_value();
          }},
         {"-sense", "left|right", N_("sentido de la rotacion (left por defecto)"), take_sense},
         {"-interval", "N", N_("intervalo entre clases (por defecto la equidistancia\n"
                               "de las curvas)"),
-         whole_into("-interval", "un intervalo entero mayor que 0", [](int v) { return v > 0; }, &CommandLine::interval)},
+         whole_into("-interval", N_("un intervalo entero mayor que 0"), [](int v) { return v > 0; }, &CommandLine::interval)},
         {"-min", "N", N_("limites de la tabla (por defecto: el multiplo del\n"
                          "intervalo en o bajo la menor elevacion, y el primero\n"
                          "por encima de la mayor)"),
-         whole_into("-min", "un valor entero", [](int) { return true; }, &CommandLine::minimum)},
-        {"-max", "N", nullptr, whole_into("-max", "un valor entero", [](int) { return true; }, &CommandLine::maximum)},
+         whole_into("-min", N_("un valor entero"), [](int) { return true; }, &CommandLine::minimum)},
+        {"-max", "N", nullptr, whole_into("-max", N_("un valor entero"), [](int) { return true; }, &CommandLine::maximum)},
         {"-te", "XMIN YMIN XMAX YMAX",
          N_("extensiones de la cuadricula, tal cual (por defecto la\n"
             "hoja entera, la cabecera o la capa, girada si se gira)"),
@@ -263,9 +261,9 @@ const std::vector<OptionSpec>& option_table() {
             "Shapefile, GeoJSON ...), leidas con GDAL/OGR:"),
          nullptr},
         {"-ogr", "", N_("lee con OGR aunque sea un DXF antiguo"), flag(&CommandLine::ogr)},
-        {"-l", "CAPA", N_("la capa (por defecto la primera)"), word_into("-l", &CommandLine::layer)},
-        {"-where", "EXPRESION", N_("solo las entidades que la cumplen"), word_into("-where", &CommandLine::where)},
-        {"-a", "CAMPO", N_("la elevacion de un campo numerico"), word_into("-a", &CommandLine::field)},
+        {"-l", N_("CAPA"), N_("la capa (por defecto la primera)"), word_into("-l", &CommandLine::layer)},
+        {"-where", N_("EXPRESION"), N_("solo las entidades que la cumplen"), word_into("-where", &CommandLine::where)},
+        {"-a", N_("CAMPO"), N_("la elevacion de un campo numerico"), word_into("-a", &CommandLine::field)},
         {"-3d", "",
          N_("la elevacion de la Z de los vertices (por defecto\n"
             "cuando las geometrias la tienen)"),
@@ -301,7 +299,7 @@ std::optional<CommandLine> parse_command_line(const std::vector<std::string>& ar
             // --help and --version answer whatever follows
             if (cl.action != CommandLine::Action::run) return cl;
         } else if (arg.size() > 1 && arg[0] == '-' && !whole_double(arg)) {
-            a.fail("opcion desconocida: " + arg + " (--help las muestra)");
+            a.fail(T_("opcion desconocida: ") + arg + T_(" (--help las muestra)"));
         } else {
             positional.push_back(arg);
         }
@@ -311,7 +309,7 @@ std::optional<CommandLine> parse_command_line(const std::vector<std::string>& ar
 }
 
 std::string usage_text() {
-    std::string text = N_("Uso: zorvel_raster [opciones] DIBUJO.dxf SALIDA\n"
+    std::string text = T_("Uso: zorvel_raster [opciones] DIBUJO.dxf SALIDA\n"
                           "       zorvel_raster                  (sin argumentos: el dialogo de preguntas)\n"
                           "\n"
                           "Convierte las curvas de nivel de un dibujo DXF (entidades POLYLINE y VERTEX)\n"
@@ -324,21 +322,21 @@ std::string usage_text() {
     for (std::size_t k = 0; k < table.size(); ++k) {
         const OptionSpec& o = table[k];
         if (o.names == nullptr) {
-            text += std::string(o.help) + "\n";
+            text += std::string(T_(o.help)) + "\n";
             continue;
         }
         if (o.help == nullptr) continue;  // on the row before
         // the option as it is written, with its values, and those shown on its row
-        std::string shown = spellings(o.names).front() + (*o.values != '\0' ? std::string(" ") + o.values : "");
+        std::string shown = spellings(o.names).front() + (*o.values != '\0' ? std::string(" ") + T_(o.values) : "");
         for (std::size_t n = k + 1; n < table.size() && table[n].names != nullptr && table[n].help == nullptr; ++n)
-            shown += ", " + spellings(table[n].names).front() + (*table[n].values != '\0' ? std::string(" ") + table[n].values : "");
+            shown += ", " + spellings(table[n].names).front() + (*table[n].values != '\0' ? std::string(" ") + T_(table[n].values) : "");
         const std::string indent(2 + kOptionColumn, ' ');
         text += "  " + shown;
         text += shown.size() < kOptionColumn ? std::string(kOptionColumn - shown.size(), ' ') : "\n" + indent;
-        for (const char* c = o.help; *c != '\0'; ++c) text += *c == '\n' ? "\n" + indent : std::string(1, *c);
+        for (const char* c = T_(o.help); *c != '\0'; ++c) text += *c == '\n' ? "\n" + indent : std::string(1, *c);
         text += "\n";
     }
-    text += N_("\n"
+    text += T_("\n"
                "Estado de salida: 0 al terminar, 1 si la ejecucion se detiene, 2 si la linea\n"
                "de ordenes no sirve.\n");
     return text;

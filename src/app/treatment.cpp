@@ -1,4 +1,5 @@
 #include "app/treatment.h"
+#include "base/messages.h"
 
 #include <bit>
 #include <cmath>
@@ -81,36 +82,37 @@ std::size_t vertex_log_bound_of(const RunState& rs) {
 // elevation is no class value.
 void warn_of_losses(Console& con, const PassTwo& two, const ExtentsPolicy& policy, const RotationChoice& turn,
                     const ClassTable& ct, long long unclassified) {
-    const std::string of = " de " + std::to_string(two.vertices) + " vertices ";
+    const std::string extents_name = T_(policy.extents_name.c_str());
+    const std::string of = T_(" de ") + std::to_string(two.vertices) + T_(" vertices ");
     if (two.misses.outside > 0) {
         // the vertices beyond the extents, then what the grid loses of the sheet itself
         std::string cause;
         if (two.beyond > 0)
-            cause = std::to_string(two.beyond) + (two.beyond == 1 ? " esta" : " estan") + " fuera de " +
-                    policy.extents_name;
+            cause = std::to_string(two.beyond) + (two.beyond == 1 ? T_(" esta") : T_(" estan")) + T_(" fuera de ") +
+                    extents_name;
         if (two.misses.outside > two.beyond) {
             char angle[64];
             std::snprintf(angle, sizeof angle, "%.17g", turn.angle);
             cause += (cause.empty() ? "" : "; ") +
-                     (turn.angle != 0.0 ? std::string("el giro de ") + angle +
-                                              " grados deja fuera las esquinas de la hoja, que la cuadricula del "
-                                              "tamano de " + policy.extents_name + " sin girar no cubre"
-                                        : "los de la X maxima o la Y minima de " + policy.extents_name +
-                                              " caen en la columna o la linea que sigue a la ultima");
+                     (turn.angle != 0.0 ? std::string(T_("el giro de ")) + angle +
+                                              T_(" grados deja fuera las esquinas de la hoja, que la cuadricula del "
+                                              "tamano de ") + extents_name + T_(" sin girar no cubre")
+                                        : T_("los de la X maxima o la Y minima de ") + extents_name +
+                                              T_(" caen en la columna o la linea que sigue a la ultima"));
         }
-        warn_line(con, std::to_string(two.misses.outside) + of + "caen fuera de la cuadricula de " +
-                           std::to_string(two.nb_lig) + " lineas y " + std::to_string(two.nb_col) + " columnas: " +
+        warn_line(con, std::to_string(two.misses.outside) + of + T_("caen fuera de la cuadricula de ") +
+                           std::to_string(two.nb_lig) + T_(" lineas y ") + std::to_string(two.nb_col) + T_(" columnas: ") +
                            cause);
     }
     if (two.misses.without_cell > 0)
         warn_line(con, std::to_string(two.misses.without_cell) + of +
-                           "no tienen posicion (coordenadas NaN o infinitas): sus segmentos no se dibujan");
+                           T_("no tienen posicion (coordenadas NaN o infinitas): sus segmentos no se dibujan"));
     if (unclassified > 0) {
-        const std::string values = ct.num_segment >= 1 ? " (de " + std::to_string(ct.tabord[1]) + " cada " +
+        const std::string values = ct.num_segment >= 1 ? T_(" (de ") + std::to_string(ct.tabord[1]) + T_(" cada ") +
                                                              std::to_string(ct.intervalo) + ")"
-                                                       : " (ninguno)";
+                                                       : T_(" (ninguno)");
         warn_line(con, std::to_string(unclassified) +
-                           " celdas con curva quedan sin clase: su elevacion entera no es ningun valor de clase" +
+                           T_(" celdas con curva quedan sin clase: su elevacion entera no es ningun valor de clase") +
                            values);
     }
 }
@@ -120,13 +122,13 @@ void warn_of_losses(Console& con, const PassTwo& two, const ExtentsPolicy& polic
 std::optional<std::pair<double, double>> fill_between_contours(Console& con, RunState& rs) {
     const auto fill = fill_surface(rs.alti, rs.nb_lig, rs.nb_col);
     if (!fill) {
-        stop_no_memory(con, "el relleno entre las curvas", rs.nb_lig, rs.nb_col);
+        stop_no_memory(con, T_("el relleno entre las curvas"), rs.nb_lig, rs.nb_col);
         return std::nullopt;
     }
     rs.fill = *fill;
     if (fill->unreached > 0)
         warn_line(con, std::to_string(fill->unreached) +
-                           " celdas quedan sin elevacion: no les llega ninguna curva (la cuadricula no tiene ninguna)");
+                           T_(" celdas quedan sin elevacion: no les llega ninguna curva (la cuadricula no tiene ninguna)"));
     return std::pair{fill->lowest, fill->highest};
 }
 
@@ -156,7 +158,7 @@ bool treatment(Console& con, Report& report, RunState& rs, RunSettings& settings
     // a source read through OGR has its layer's extents, unless others are fixed
     if (source.ogr != nullptr && policy.fixed_extents == nullptr) {
         policy.fixed_extents = &source.ogr->extents();
-        policy.extents_name = "la extension de la capa";
+        policy.extents_name = T_("la extension de la capa");
     }
     Progress* progress = settings.progress();
     auto one = first_pass(con, report, d,
@@ -177,7 +179,7 @@ bool treatment(Console& con, Report& report, RunState& rs, RunSettings& settings
     rs.pix_size = pix_size_def;
     rs.turn = *turn;
     if (!(pix_size_def > 0.0) || !std::isfinite(pix_size_def)) {
-        stop_line(con, "el angulo de rotacion no da un tamano de pixel utilizable");
+        stop_line(con, T_("el angulo de rotacion no da un tamano de pixel utilizable"));
         return false;
     }
 
@@ -212,7 +214,7 @@ bool treatment(Console& con, Report& report, RunState& rs, RunSettings& settings
             : class_assignment(report, two->dtab, rs.nb_lig, rs.nb_col, choice->ct, ProgressPart{progress, 0.9, 1.0});
     rs.tab = std::move(classified.tab);
     if (!rs.tab) {
-        stop_no_memory(con, "las clases de la cuadricula", rs.nb_lig, rs.nb_col);
+        stop_no_memory(con, T_("las clases de la cuadricula"), rs.nb_lig, rs.nb_col);
         return false;
     }
     warn_of_losses(con, *two, policy, *turn, choice->ct, settings.fill() ? 0 : classified.unclassified);
@@ -220,8 +222,8 @@ bool treatment(Console& con, Report& report, RunState& rs, RunSettings& settings
         // bands cover the map: there are no lines whose corners to clear
         if (classified.unclassified > 0)
             warn_line(con, std::to_string(classified.unclassified) +
-                               " celdas con elevacion quedan sin clase: caen fuera de las bandas de la tabla (de " +
-                               std::to_string(choice->val_minimo) + " a " + std::to_string(choice->val_maximo) + ")");
+                               T_(" celdas con elevacion quedan sin clase: caen fuera de las bandas de la tabla (de ") +
+                               std::to_string(choice->val_minimo) + T_(" a ") + std::to_string(choice->val_maximo) + ")");
     } else {
         corner_cleanup(rs.tab, rs.nb_lig, rs.nb_col);
     }

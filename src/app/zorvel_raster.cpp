@@ -5,11 +5,13 @@
 #include "app/command_line.h"
 #include "app/dialogue.h"
 #include "base/interrupts.h"
+#include "base/messages.h"
 #include "app/run.h"
 
 int main(int argc, char** argv) {
     zorvel::open_missing_standard_descriptors();
     zorvel::install_interrupt_handlers();
+    zorvel::use_message_catalogs();
     zorvel::Console con = zorvel::standard_console();
     // with arguments a command-line tool; without, the program's own dialogue
     if (argc > 1) return zorvel::run_command_line(std::vector<std::string>(argv + 1, argv + argc), con);

@@ -1,4 +1,5 @@
 #include "base/console.h"
+#include "base/messages.h"
 
 #include <string>
 
@@ -30,11 +31,11 @@ void stop_line(Console& con, const std::string& text) {
     std::fflush(con.err);
 }
 
-void warn_line(Console& con, const std::string& text) { stop_line(con, "aviso: " + text); }
+void warn_line(Console& con, const std::string& text) { stop_line(con, T_("aviso: ") + text); }
 
 void stop_no_memory(Console& con, const char* what, int nb_lig, int nb_col) {
-    stop_line(con, std::string("sin memoria para ") + what + " de " + std::to_string(nb_lig) + " lineas y " +
-                       std::to_string(nb_col) + " columnas");
+    stop_line(con, std::string(T_("sin memoria para ")) + what + T_(" de ") + std::to_string(nb_lig) + T_(" lineas y ") +
+                       std::to_string(nb_col) + T_(" columnas"));
 }
 
 void wait_key(Console& con) {
@@ -42,7 +43,7 @@ void wait_key(Console& con) {
     if (!con.interactive) return;
     // without a word, a program that waits looks like one that hangs
     const auto say = [&] {
-        std::fputs("zorvel_raster: pulse una tecla para terminar\n", con.err);
+        std::fputs(T_("zorvel_raster: pulse una tecla para terminar\n"), con.err);
         std::fflush(con.err);
     };
 #ifdef _WIN32

@@ -1,4 +1,5 @@
 #include "base/files.h"
+#include "base/messages.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -45,7 +46,7 @@ bool close_output(Console& con, FileHandle& f, const std::string& path) {
     const int saved = errno;
     const bool closed = std::fclose(f.release()) == 0;
     if (written && closed) return true;
-    stop_line(con, "no se puede escribir " + path + ": " + std::strerror(written ? errno : saved));
+    stop_line(con, T_("no se puede escribir ") + path + ": " + std::strerror(written ? errno : saved));
     return false;
 }
 
@@ -101,11 +102,11 @@ bool PendingOutputs::lock(Console& con, const std::string& base, const std::stri
     for (;;) {
         const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
         if (fd < 0) {
-            stop_line(con, "no se puede crear " + first + ": " + std::strerror(errno));
+            stop_line(con, T_("no se puede crear ") + first + ": " + std::strerror(errno));
             return false;
         }
         if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-            if (!told) warn_line(con, "otra ejecucion escribe " + base + ": espero a que termine");
+            if (!told) warn_line(con, T_("otra ejecucion escribe ") + base + T_(": espero a que termine"));
             told = true;
             while (flock(fd, LOCK_EX) != 0 && errno == EINTR) {
             }
@@ -131,7 +132,7 @@ bool PendingOutputs::lock(Console& con, const std::string& base, const std::stri
 
 bool PendingOutputs::create(Console& con, const std::string& path, const char* mode, FileHandle& f) {
     const auto refuse = [&](int err) {
-        stop_line(con, "no se puede crear " + path + ": " + std::strerror(err));
+        stop_line(con, T_("no se puede crear ") + path + ": " + std::strerror(err));
         return false;
     };
 #ifndef _WIN32
@@ -211,9 +212,9 @@ bool PendingOutputs::commit(Console& con) {
             for (std::size_t b = k; b < files_.size(); ++b)
                 if (!earlier[b].empty()) std::remove(earlier[b].c_str());
             files_.erase(files_.begin(), files_.begin() + static_cast<std::ptrdiff_t>(k));
-            stop_line(con, "no se puede escribir " + p.path + ": " + std::strerror(err) +
-                               (lost.empty() ? ": las salidas anteriores quedan como estaban"
-                                             : ": no se pudieron devolver a su estado anterior:" + lost));
+            stop_line(con, T_("no se puede escribir ") + p.path + ": " + std::strerror(err) +
+                               (lost.empty() ? T_(": las salidas anteriores quedan como estaban")
+                                             : T_(": no se pudieron devolver a su estado anterior:") + lost));
             return false;
         }
         keep_on_interrupt(p.temp);

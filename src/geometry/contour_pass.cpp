@@ -1,4 +1,5 @@
 #include "geometry/contour_pass.h"
+#include "base/messages.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -27,7 +28,7 @@ ElevationGrid grid_setup(Console& con, int nb_lig, int nb_col, int width, unsign
         return ElevationGrid();
     }
     ElevationGrid dtab = ElevationGrid::make(nb_col + 2, nb_lig + 2, width);
-    if (!dtab) stop_no_memory(con, "la cuadricula", nb_lig, nb_col);
+    if (!dtab) stop_no_memory(con, T_("la cuadricula"), nb_lig, nb_col);
     return dtab;
 }
 

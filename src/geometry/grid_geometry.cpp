@@ -1,4 +1,5 @@
 #include "geometry/grid_geometry.h"
+#include "base/messages.h"
 
 #include <cmath>
 #include <string>
@@ -25,7 +26,7 @@ std::optional<GridSize> grid_sizing(Console& con, Report& report, const Extents&
                                     Approximation which, const std::string& drawing, const std::string& extents_name) {
     const auto size = size_grid(ext, pix_size);
     if (!size) {
-        stop_line(con, extents_name + " con el tamano del pixel dan una cuadricula fuera de rango en " + drawing);
+        stop_line(con, T_(extents_name.c_str()) + std::string(T_(" con el tamano del pixel dan una cuadricula fuera de rango en ")) + drawing);
         return std::nullopt;
     }
     if (which == Approximation::first)
@@ -33,9 +34,9 @@ std::optional<GridSize> grid_sizing(Console& con, Report& report, const Extents&
     else
         report.second_approximation(pix_size, size->nb_lig, size->nb_col);
     if (size->nb_lig <= 0 || size->nb_col <= 0) {
-        stop_line(con, "la cuadricula no tiene celdas (lineas = " + std::to_string(size->nb_lig) +
-                           ", columnas = " + std::to_string(size->nb_col) +
-                           "): revise " + extents_name + " y el tamano del pixel de " + drawing);
+        stop_line(con, T_("la cuadricula no tiene celdas (lineas = ") + std::to_string(size->nb_lig) +
+                           T_(", columnas = ") + std::to_string(size->nb_col) +
+                           T_("): revise ") + T_(extents_name.c_str()) + T_(" y el tamano del pixel de ") + drawing);
         return std::nullopt;
     }
     return size;

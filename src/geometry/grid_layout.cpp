@@ -1,4 +1,5 @@
 #include "geometry/grid_layout.h"
+#include "base/messages.h"
 
 #include <cmath>
 #include <cstdio>
@@ -42,7 +43,7 @@ std::optional<GridLayout> user_grid(const Extents& extent, const GridAsk& ask, s
     }
     const auto in_range = [&](double cells) {
         if (cells >= 1 && cells <= kMaxCells) return true;
-        why = "la cuadricula pedida no tiene celdas o sale del rango de los enteros";
+        why = T_("la cuadricula pedida no tiene celdas o sale del rango de los enteros");
         return false;
     };
     if (ask.angle != 0.0) {

@@ -1,4 +1,5 @@
 #include "output/output.h"
+#include "base/messages.h"
 
 #include <bit>
 #include <cerrno>
@@ -64,7 +65,7 @@ std::optional<CroppedImage> extraction(Console& con, Report& report, const Grid<
         // the crop is a window on tab: its cells are not copied
         image.tab3 = Grid<unsigned char>::window(tab, c.min_i, c.min_j, image.nb_lig3, image.nb_col3);
         if (!image.tab3) {
-            stop_no_memory(con, "la imagen recortada", image.nb_lig3, image.nb_col3);
+            stop_no_memory(con, T_("la imagen recortada"), image.nb_lig3, image.nb_col3);
             return std::nullopt;
         }
     }
@@ -90,7 +91,7 @@ bool save(Console& con, const CroppedImage& image, FileHandle& f2, const std::st
     for (int i = 0; i < image.nb_lig3 && written; ++i)
         written = std::fwrite(image.tab3[i], static_cast<std::size_t>(image.nb_col3), 1, f2.get()) == 1;
     if (!written) {
-        stop_line(con, "no se puede escribir " + path + ": " + std::strerror(errno));
+        stop_line(con, T_("no se puede escribir ") + path + ": " + std::strerror(errno));
         std::fclose(f2.release());
         return false;
     }
@@ -116,7 +117,7 @@ bool save_values(Console& con, const CroppedImage& image, const std::vector<doub
         written = std::fwrite(row.data(), 1, row.size(), f2.get()) == row.size();
     }
     if (!written) {
-        stop_line(con, "no se puede escribir " + path + ": " + std::strerror(errno));
+        stop_line(con, T_("no se puede escribir ") + path + ": " + std::strerror(errno));
         std::fclose(f2.release());
         return false;
     }

@@ -1,4 +1,5 @@
 #include "passes/passes.h"
+#include "base/messages.h"
 
 #include <cmath>
 #include <cstdint>
@@ -18,13 +19,13 @@ constexpr double kMinDynStart = 10000.0;
 constexpr double kMaxDynStart = 0.0;
 
 bool pass_ended(Console& con, const DrawingScan& d, PassEnd end) {
-    if (end == PassEnd::read_error) stop_line(con, "no se puede leer " + d.path + ": " + d.rd.error_text());
+    if (end == PassEnd::read_error) stop_line(con, T_("no se puede leer ") + d.path + ": " + d.rd.error_text());
     return end == PassEnd::end_of_file;
 }
 
 // Elevations that all read 0 are most likely elevations that are not there.
 void warn_of_all_zero(Console& con, const DrawingScan& d, const VertexTally& tally) {
-    if (d.st.vertices > 0 && tally.nonzero == 0) warn_line(con, "todas las elevaciones leidas en " + d.path + " son 0");
+    if (d.st.vertices > 0 && tally.nonzero == 0) warn_line(con, T_("todas las elevaciones leidas en ") + d.path + T_(" son 0"));
 }
 
 // A wrong skip count reads no error: warn of the usual signs of one, on
@@ -32,10 +33,10 @@ void warn_of_all_zero(Console& con, const DrawingScan& d, const VertexTally& tal
 void warn_of_skip_count(Console& con, DrawingScan& d, const VertexTally& tally) {
     if (d.st.vertices > 0 && d.st.misplaced * 2 > d.st.vertices) {
         const int fits = fitting_skip_count(d.rd, d.st.first_vertex);
-        warn_line(con, "en " + d.path + " los codigos 10, 20 y 30 de los vertices no estan donde los pone el "
-                           "numero de registros anteriores en Vertex (" + std::to_string(d.st.reg) + "); " +
-                           (fits >= 0 ? "el primer vertice pide " + std::to_string(fits)
-                                      : std::string("no se encuentra el codigo 10 tras VERTEX")));
+        warn_line(con, T_("en ") + d.path + T_(" los codigos 10, 20 y 30 de los vertices no estan donde los pone el "
+                           "numero de registros anteriores en Vertex (") + std::to_string(d.st.reg) + "); " +
+                           (fits >= 0 ? T_("el primer vertice pide ") + std::to_string(fits)
+                                      : std::string(T_("no se encuentra el codigo 10 tras VERTEX"))));
     }
     warn_of_all_zero(con, d, tally);
 }
@@ -53,7 +54,7 @@ bool placeholder(const Extents& e) {
 const Extents* grid_extents(Console& con, const DrawingScan& d, const ExtentsPolicy& s, const Extents& header) {
     if (s.fixed_extents != nullptr) return s.fixed_extents;
     if (s.refuse_placeholder_extents && placeholder(header)) {
-        stop_line(con, "el dibujo " + d.path + " no da extensiones utilizables ($EXTMIN, $EXTMAX)" + s.extents_hint);
+        stop_line(con, T_("el dibujo ") + d.path + T_(" no da extensiones utilizables ($EXTMIN, $EXTMAX)") + T_(s.extents_hint.c_str()));
         return nullptr;
     }
     return &header;
@@ -160,7 +161,7 @@ public:
     bool vertex(double x, double y, double z) override {
         if (!drawer_) {
             // nothing is ever drawn without a grid
-            stop_line(con_, "el dibujo " + d_.path + " tiene vertices antes de $EXTMAX: no hay cuadricula");
+            stop_line(con_, T_("el dibujo ") + d_.path + T_(" tiene vertices antes de $EXTMAX: no hay cuadricula"));
             return false;
         }
         const bool first = flag == 0;
@@ -177,8 +178,8 @@ public:
     }
     std::optional<PassTwo> finish() {
         if (!drawer_) {
-            stop_line(con_, "el dibujo " + d_.path + " no da la Y maxima en la segunda lectura: no hay cuadricula" +
-                                o_.extents.extents_hint);
+            stop_line(con_, T_("el dibujo ") + d_.path + T_(" no da la Y maxima en la segunda lectura: no hay cuadricula") +
+                                T_(o_.extents.extents_hint.c_str()));
             return std::nullopt;
         }
         drawer_->drain();
@@ -197,9 +198,9 @@ private:
     std::string memory_hint(const Extents& ext, double pix_size) const {
         if (o_.extents.extents_hint.empty()) return "";
         char text[240];
-        std::snprintf(text, sizeof text, " para X de %.17g a %.17g e Y de %.17g a %.17g con pixel %.17g", ext.min_x,
+        std::snprintf(text, sizeof text, T_(" para X de %.17g a %.17g e Y de %.17g a %.17g con pixel %.17g"), ext.min_x,
                       ext.max_x, ext.min_y, ext.max_y, pix_size);
-        return "; " + o_.extents.extents_name + text + "; indique -te XMIN YMIN XMAX YMAX o un pixel mayor";
+        return "; " + std::string(T_(o_.extents.extents_name.c_str())) + text + T_("; indique -te XMIN YMIN XMAX YMAX o un pixel mayor");
     }
     GridFrame frame() const {
         // a grid laid out as asked places the vertices as it is laid out
@@ -209,7 +210,7 @@ private:
     // The cells are as wide as pass one's count of the elevations asked: an
     // elevation more can only come from a drawing that changed since.
     bool changed() {
-        stop_line(con_, "el dibujo " + d_.path + " ha cambiado entre la primera y la segunda lectura");
+        stop_line(con_, T_("el dibujo ") + d_.path + T_(" ha cambiado entre la primera y la segunda lectura"));
         return false;
     }
 
@@ -269,8 +270,8 @@ std::optional<PassOne> pass_one(Console& con, Report& report, DrawingScan& d, co
     if (!pass_ended(con, d, end)) return std::nullopt;
     warn_of_skip_count(con, d, one.tally);
     if (!sink.grid) {
-        stop_line(con, "el dibujo " + d.path + " no da la Y maxima (codigo 20 de $EXTMAX): no hay cuadricula" +
-                           o.extents.extents_hint);
+        stop_line(con, T_("el dibujo ") + d.path + T_(" no da la Y maxima (codigo 20 de $EXTMAX): no hay cuadricula") +
+                           T_(o.extents.extents_hint.c_str()));
         return std::nullopt;
     }
     return measured(std::move(one), sink, o);
@@ -300,7 +301,7 @@ std::optional<PassOne> pass_one_of(Console& con, Report& report, DrawingScan& d,
     if (!read(recorder)) return std::nullopt;
     warn_of_all_zero(con, d, one.tally);
     if (one.log.start() != SIZE_MAX && !one.log.usable()) {
-        stop_line(con, "sin memoria para los vertices de " + d.path);
+        stop_line(con, T_("sin memoria para los vertices de ") + d.path);
         return std::nullopt;
     }
     return measured(std::move(one), measure, o);

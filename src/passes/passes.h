@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 
+#include "base/messages.h"
 #include "base/console.h"
 #include "reading/drawing_reader.h"
 #include "reading/dxf_scanner.h"
@@ -52,7 +53,7 @@ struct ExtentsPolicy {
     // added to the stop lines of a drawing that gives no grid
     std::string extents_hint;
     // what the extents are called in the stop lines
-    std::string extents_name = "las extensiones del dibujo ($EXTMIN, $EXTMAX)";
+    std::string extents_name = N_("las extensiones del dibujo ($EXTMIN, $EXTMAX)");
     // lays the grid over the extents (nullopt, with why, when it cannot);
     // without it the grid is the extents themselves with the pass's pixel
     // size, the dialogue's grid

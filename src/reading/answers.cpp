@@ -1,4 +1,5 @@
 #include "reading/answers.h"
+#include "base/messages.h"
 
 #include <cerrno>
 #include <climits>
@@ -23,7 +24,7 @@ constexpr const char* kNul = "\n respuesta no valida: lleva un caracter nulo ";
 bool blank(int c) { return c != EOF && is_blank(static_cast<unsigned char>(c)); }
 
 void end_of_input(Console& con, const char* what) {
-    stop_line(con, std::string("fin de la entrada: falta ") + what);
+    stop_line(con, std::string(T_("fin de la entrada: falta ")) + T_(what));
 }
 
 void show_prompt(Console& con, const char* prompt) {

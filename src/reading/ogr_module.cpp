@@ -1,6 +1,7 @@
 // The GDAL module: vector sources read through OGR, built as a library of
 // its own (zorvel_raster_ogr) that the program loads when it needs it.
 #include "reading/ogr_source.h"
+#include "base/messages.h"
 
 #include <cpl_error.h>
 #include <gdal.h>
@@ -46,7 +47,7 @@ private:
     static void CPL_STDCALL record(CPLErr kind, CPLErrorNum, const char* text) {
         auto* self = static_cast<GdalErrors*>(CPLGetErrorHandlerUserData());
         if (kind >= CE_Failure && self != nullptr && self->first_.empty())
-            self->first_ = text != nullptr && *text != '\0' ? text : "error de GDAL sin mensaje";
+            self->first_ = text != nullptr && *text != '\0' ? text : T_("error de GDAL sin mensaje");
     }
     std::string first_;
 };
@@ -70,8 +71,8 @@ public:
     bool read(ContourSink& sink, std::string& why) override;
     std::string doubt() const override {
         if (zero_z_ == 0) return "";
-        return std::to_string(zero_z_) + " vertices de " + name_ +
-               " tienen Z 0 en lineas cuyos otros vertices tienen otra: puede que no tengan Z, y se dibujan a 0";
+        return std::to_string(zero_z_) + T_(" vertices de ") + name_ +
+               T_(" tienen Z 0 en lineas cuyos otros vertices tienen otra: puede que no tengan Z, y se dibujan a 0");
     }
 
     Extents ext_;
@@ -98,14 +99,14 @@ constexpr double kFromZ = std::numeric_limits<double>::quiet_NaN();
 
 std::optional<double> OgrLayerSource::elevation_of(const OGRFeature& f, const OGRGeometry* g,
                                                    std::string& why) const {
-    const std::string feature = "la entidad " + std::to_string(f.GetFID()) + " de " + name_;
+    const std::string feature = T_("la entidad ") + std::to_string(f.GetFID()) + T_(" de ") + name_;
     if (field_ >= 0) {
         if (f.IsFieldSetAndNotNull(field_)) return f.GetFieldAsDouble(field_);
-        why = feature + " no tiene elevacion en el campo '" + field_name_ + "': dejela fuera con -where";
+        why = feature + T_(" no tiene elevacion en el campo '") + field_name_ + T_("': dejela fuera con -where");
         return std::nullopt;
     }
     if (g == nullptr || g->IsEmpty() || g->Is3D()) return kFromZ;
-    why = feature + " no tiene Z: dejela fuera con -where, o tome la elevacion de un campo con -a";
+    why = feature + T_(" no tiene Z: dejela fuera con -where, o tome la elevacion de un campo con -a");
     return std::nullopt;
 }
 
@@ -148,7 +149,7 @@ bool OgrLayerSource::read(ContourSink& sink, std::string& why) {
     zero_z_ = 0;
     layer_->ResetReading();
     const auto gdal_failed = [&] {
-        why = "GDAL no puede leer " + name_ + ": " + errors.first();
+        why = T_("GDAL no puede leer ") + name_ + ": " + errors.first();
         return false;
     };
     for (auto& feature : *layer_) {
@@ -167,7 +168,7 @@ std::string wkt_of(const std::string& user, std::string& why) {
     OGRSpatialReference srs;
     GdalErrors errors;
     if (srs.SetFromUserInput(user.c_str()) != OGRERR_NONE) {
-        why = "GDAL no conoce el sistema de coordenadas '" + user + "'" +
+        why = T_("GDAL no conoce el sistema de coordenadas '") + user + "'" +
               (errors.failed() ? ": " + errors.first() : std::string());
         return "";
     }
@@ -177,7 +178,7 @@ std::string wkt_of(const std::string& user, std::string& why) {
     CPLFree(wkt);
     // the header holds the system between braces, with no way to escape one
     if (s.find_first_of("{}") != std::string::npos) {
-        why = "el sistema de coordenadas '" + user + "' lleva llaves ({ o }), que la cabecera no puede guardar";
+        why = T_("el sistema de coordenadas '") + user + T_("' lleva llaves ({ o }), que la cabecera no puede guardar");
         return "";
     }
     return s;
@@ -197,17 +198,17 @@ std::unique_ptr<OgrSource> open_source(const std::string& path, const OgrOptions
     };
     std::unique_ptr<GDALDataset, DatasetCloser> ds(
         GDALDataset::Open(path.c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY, nullptr, nullptr, nullptr));
-    if (!ds) return refuse("GDAL no puede abrir " + path + " como fuente de vectores" + gdal_error());
+    if (!ds) return refuse(T_("GDAL no puede abrir ") + path + T_(" como fuente de vectores") + gdal_error());
     OGRLayer* layer = o.layer.empty() ? ds->GetLayer(0) : ds->GetLayerByName(o.layer.c_str());
     if (layer == nullptr) {
         std::vector<std::string> names;
         for (int k = 0; k < ds->GetLayerCount(); ++k) names.push_back(ds->GetLayer(k)->GetName());
-        return refuse(o.layer.empty() ? path + " no tiene ninguna capa"
-                                      : "la capa '" + o.layer + "' no esta en " + path + " (capas: " + listed(names) + ")");
+        return refuse(o.layer.empty() ? path + T_(" no tiene ninguna capa")
+                                      : T_("la capa '") + o.layer + T_("' no esta en ") + path + T_(" (capas: ") + listed(names) + ")");
     }
-    const std::string name = "la capa " + std::string(layer->GetName()) + " de " + path;
+    const std::string name = T_("la capa ") + std::string(layer->GetName()) + T_(" de ") + path;
     if (!o.where.empty() && layer->SetAttributeFilter(o.where.c_str()) != OGRERR_NONE)
-        return refuse("-where no se entiende en " + name + ": " + o.where + gdal_error());
+        return refuse(T_("-where no se entiende en ") + name + ": " + o.where + gdal_error());
     int field = -1;
     if (!o.field.empty()) {
         OGRFeatureDefn* defn = layer->GetLayerDefn();
@@ -215,11 +216,11 @@ std::unique_ptr<OgrSource> open_source(const std::string& path, const OgrOptions
         if (field < 0) {
             std::vector<std::string> names;
             for (int k = 0; k < defn->GetFieldCount(); ++k) names.push_back(defn->GetFieldDefn(k)->GetNameRef());
-            return refuse("el campo '" + o.field + "' no esta en " + name + " (campos: " + listed(names) + ")");
+            return refuse(T_("el campo '") + o.field + T_("' no esta en ") + name + T_(" (campos: ") + listed(names) + ")");
         }
         const OGRFieldType t = defn->GetFieldDefn(field)->GetType();
         if (t != OFTInteger && t != OFTInteger64 && t != OFTReal)
-            return refuse("el campo '" + o.field + "' de " + name + " no es numerico");
+            return refuse(T_("el campo '") + o.field + T_("' de ") + name + T_(" no es numerico"));
     }
     // the first feature tells whether the geometries have a Z to take
     layer->ResetReading();
@@ -227,14 +228,14 @@ std::unique_ptr<OgrSource> open_source(const std::string& path, const OgrOptions
     while (first && (first->GetGeometryRef() == nullptr || first->GetGeometryRef()->IsEmpty()))
         first.reset(layer->GetNextFeature());
     if (!first && CPLGetLastErrorType() >= CE_Failure && !o.where.empty())
-        return refuse("-where no se entiende en " + name + ": " + o.where + gdal_error());
-    if (!first) return refuse(name + " no tiene ninguna geometria" + (o.where.empty() ? "" : " que cumpla -where"));
+        return refuse(T_("-where no se entiende en ") + name + ": " + o.where + gdal_error());
+    if (!first) return refuse(name + T_(" no tiene ninguna geometria") + (o.where.empty() ? "" : T_(" que cumpla -where")));
     if (field < 0 && !first->GetGeometryRef()->Is3D())
-        return refuse(std::string(o.z ? "-3d: " : "") + "las geometrias de " + name +
-                      " no tienen Z: indique -a CAMPO con la elevacion");
+        return refuse(std::string(o.z ? T_("-3d: ") : "") + T_("las geometrias de ") + name +
+                      T_(" no tienen Z: indique -a CAMPO con la elevacion"));
     auto source = std::make_unique<OgrLayerSource>(std::move(ds), layer, field, name, o.field);
     OGREnvelope env;
-    if (layer->GetExtent(&env, TRUE) != OGRERR_NONE) return refuse(name + " no da su extension: indique -te");
+    if (layer->GetExtent(&env, TRUE) != OGRERR_NONE) return refuse(name + T_(" no da su extension: indique -te"));
     source->ext_.min_x = env.MinX;
     source->ext_.min_y = env.MinY;
     source->ext_.max_x = env.MaxX;
@@ -288,17 +289,17 @@ std::string driver_for(const std::string& path) {
 bool write(const RasterOut& r, std::string& why) {
     GdalErrors errors;
     const auto failed = [&](const std::string& what) {
-        why = "GDAL no puede escribir " + r.path + " (" + r.driver + "): " + what +
+        why = T_("GDAL no puede escribir ") + r.path + " (" + r.driver + "): " + what +
               (errors.failed() ? ": " + errors.first() : std::string());
         return false;
     };
     GDALDriver* driver = writing_driver(r.driver);
-    if (driver == nullptr) return failed("el formato no escribe rasters");
+    if (driver == nullptr) return failed(T_("el formato no escribe rasters"));
     const GDALDataType type = r.type == "Byte" ? GDT_Byte : r.type == "Float32" ? GDT_Float32 : GDT_Float64;
     // the image in memory first, then copied: every driver can copy, not every one can create
     GDALDriver* mem = GetGDALDriverManager()->GetDriverByName("MEM");
     std::unique_ptr<GDALDataset, DatasetCloser> ds(mem->Create("", r.width, r.height, 1, type, nullptr));
-    if (!ds) return failed("sin memoria para la imagen");
+    if (!ds) return failed(T_("sin memoria para la imagen"));
     GDALRasterBand* band = ds->GetRasterBand(1);
     for (int i = 0; i < r.height; ++i) {
         const CPLErr e = r.type == "Byte"
@@ -306,7 +307,7 @@ bool write(const RasterOut& r, std::string& why) {
                                               r.width, 1, GDT_Byte, 0, 0)
                              : band->RasterIO(GF_Write, 0, i, r.width, 1, const_cast<double*>(r.value_rows[i]),
                                               r.width, 1, GDT_Float64, 0, 0);
-        if (e != CE_None) return failed("no se escribe la imagen en memoria");
+        if (e != CE_None) return failed(T_("no se escribe la imagen en memoria"));
     }
     ds->SetGeoTransform(const_cast<double*>(r.geotransform));
     if (!r.wkt.empty()) ds->SetProjection(r.wkt.c_str());
@@ -333,9 +334,9 @@ bool write(const RasterOut& r, std::string& why) {
     for (const std::string& o : r.options) options.AddString(o.c_str());
     std::unique_ptr<GDALDataset, DatasetCloser> out(
         driver->CreateCopy(r.path.c_str(), ds.get(), FALSE, options.List(), nullptr, nullptr));
-    if (!out || errors.failed()) return failed("no se crea el archivo");
+    if (!out || errors.failed()) return failed(T_("no se crea el archivo"));
     out.reset();  // closed: written whole
-    if (errors.failed()) return failed("no se cierra el archivo");
+    if (errors.failed()) return failed(T_("no se cierra el archivo"));
     // a format that cannot hold a turned grid loses the turn: refused, not kept wrong
     if (r.geotransform[2] != 0.0 || r.geotransform[4] != 0.0) {
         std::unique_ptr<GDALDataset, DatasetCloser> back(
@@ -343,7 +344,7 @@ bool write(const RasterOut& r, std::string& why) {
         double gt[6] = {0, 1, 0, 0, 0, 1};
         if (!back || back->GetGeoTransform(gt) != CE_None || std::fabs(gt[2] - r.geotransform[2]) > 1e-9 * std::fabs(r.geotransform[1]) ||
             std::fabs(gt[4] - r.geotransform[4]) > 1e-9 * std::fabs(r.geotransform[1])) {
-            why = "el formato " + r.driver + " no guarda una cuadricula girada: use -of GTiff o ENVI, o -rot 0";
+            why = T_("el formato ") + r.driver + T_(" no guarda una cuadricula girada: use -of GTiff o ENVI, o -rot 0");
             return false;
         }
     }

@@ -1,4 +1,5 @@
 #include "reading/ogr_source.h"
+#include "base/messages.h"
 
 #ifdef ZORVEL_HAVE_GDAL
 #ifdef _WIN32
@@ -59,7 +60,7 @@ Entry entry_of(const std::string& path, std::string& why) {
 #ifdef _WIN32
     HMODULE h = LoadLibraryA(path.c_str());
     if (h == nullptr) {
-        why = "no se puede cargar " + path;
+        why = T_("no se puede cargar ") + path;
         return nullptr;
     }
     return reinterpret_cast<Entry>(reinterpret_cast<void*>(GetProcAddress(h, kOgrModuleEntry)));
@@ -67,7 +68,7 @@ Entry entry_of(const std::string& path, std::string& why) {
     void* h = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (h == nullptr) {
         const char* e = dlerror();
-        why = e != nullptr ? e : "no se puede cargar " + path;
+        why = e != nullptr ? e : T_("no se puede cargar ") + path;
         return nullptr;
     }
     return reinterpret_cast<Entry>(dlsym(h, kOgrModuleEntry));
@@ -81,7 +82,7 @@ Loaded load() {
         if (!std::filesystem::exists(path, ec)) continue;
         const Entry entry = entry_of(path, l.why);
         if (entry == nullptr) {
-            if (l.why.empty()) l.why = path + " no es el modulo de GDAL de zorvel_raster";
+            if (l.why.empty()) l.why = path + T_(" no es el modulo de GDAL de zorvel_raster");
             continue;
         }
         const OgrModule* m = entry();
@@ -90,11 +91,11 @@ Loaded load() {
             l.why.clear();
             return l;
         }
-        l.why = path + " es de otra version de zorvel_raster";
+        l.why = path + T_(" es de otra version de zorvel_raster");
     }
     if (l.why.empty()) {
         const char* env = std::getenv("ZORVEL_RASTER_OGR");
-        l.why = std::string("no se encuentra el modulo de GDAL ") + (env != nullptr && *env != '\0' ? env : kModuleName);
+        l.why = std::string(T_("no se encuentra el modulo de GDAL ")) + (env != nullptr && *env != '\0' ? env : kModuleName);
     }
     return l;
 }
@@ -119,7 +120,7 @@ const std::string& ogr_unavailable_why() { return loaded().why; }
 
 std::string srs_wkt(const std::string& user, std::string& why) {
     if (!ogr_available()) {
-        why = ogr_unavailable_why() + ": no conoce sistemas de coordenadas";
+        why = ogr_unavailable_why() + T_(": no conoce sistemas de coordenadas");
         return "";
     }
     return loaded().module->srs_wkt(user, why);
@@ -135,7 +136,7 @@ bool raster_driver_writes(const std::string& driver) {
 
 bool write_raster(const RasterOut& r, std::string& why) {
     if (!ogr_available()) {
-        why = ogr_unavailable_why() + ": solo escribe el formato ENVI";
+        why = ogr_unavailable_why() + T_(": solo escribe el formato ENVI");
         return false;
     }
     return loaded().module->write_raster(r, why);
@@ -143,7 +144,7 @@ bool write_raster(const RasterOut& r, std::string& why) {
 
 std::unique_ptr<OgrSource> OgrSource::open(Console& con, const std::string& path, const OgrOptions& o) {
     if (!ogr_available()) {
-        stop_line(con, ogr_unavailable_why() + ": solo lee dibujos DXF con POLYLINE y VERTEX, no " + path);
+        stop_line(con, ogr_unavailable_why() + T_(": solo lee dibujos DXF con POLYLINE y VERTEX, no ") + path);
         return nullptr;
     }
     std::string why;

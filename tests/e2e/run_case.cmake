@@ -10,6 +10,11 @@
 # (where given; @ROOT@ stands for the data root), the output files by name
 # (large ones packed in outputs.tar.gz), absent.txt listing outputs that must
 # not exist, and folder.txt listing every file the folder must hold.
+#
+# A dialogue case runs a second time with its messages asked in English
+# (-DMESSAGES=en, which the first run passes to a run of this script): the
+# dialogue writes the same standard output and files under every language,
+# its standard-error lines in the language asked.
 
 foreach(var BIN CASE_DIR WORK_DIR)
   if(NOT DEFINED ${var})
@@ -17,6 +22,14 @@ foreach(var BIN CASE_DIR WORK_DIR)
   endif()
 endforeach()
 
+if(NOT DEFINED MESSAGES)
+  set(MESSAGES "")
+endif()
+set(language "")
+if(MESSAGES)
+  # LANGUAGE is heeded on any locale but C and POSIX
+  set(language "LANGUAGE=${MESSAGES}" "LC_ALL=C.UTF-8")
+endif()
 file(REMOVE_RECURSE "${WORK_DIR}")
 set(root "${WORK_DIR}/root/")
 # a dialogue case answers its questions; a command-line case (args.txt, one
@@ -74,7 +87,7 @@ if(EXISTS "${CASE_DIR}/args.txt")
   set(answers "")
 else()
   execute_process(
-    COMMAND ${CMAKE_COMMAND} -E env "ZORVEL_RASTER_ROOT=${root}" "${BIN}"
+    COMMAND ${CMAKE_COMMAND} -E env "ZORVEL_RASTER_ROOT=${root}" ${language} "${BIN}"
     INPUT_FILE "${CASE_DIR}/answers.txt"
     OUTPUT_FILE "${WORK_DIR}/stdout.txt"
     ERROR_FILE "${WORK_DIR}/stderr.txt"
@@ -124,7 +137,7 @@ endfunction()
 # Standard output and error, with @ROOT@ standing for the data root and
 # @DIR@ for the folder.
 foreach(stream stdout stderr)
-  if(EXISTS "${CASE_DIR}/expected/${stream}.txt")
+  if(EXISTS "${CASE_DIR}/expected/${stream}.txt" AND NOT (MESSAGES AND stream STREQUAL "stderr"))
     file(READ "${CASE_DIR}/expected/${stream}.txt" text)
     string(REPLACE "@ROOT@" "${root}" text "${text}")
     string(REPLACE "@DIR@" "${data_dir}" text "${text}")
@@ -185,7 +198,7 @@ foreach(n ${numbers})
 endforeach()
 file(READ "${CASE_DIR}/expected/status" cli_status)
 string(STRIP "${cli_status}" cli_status)
-if(cli_status STREQUAL "0" AND plain_numbers AND (count EQUAL 10 OR count EQUAL 11))
+if(NOT MESSAGES AND cli_status STREQUAL "0" AND plain_numbers AND (count EQUAL 10 OR count EQUAL 11))
   list(GET answers 2 image)
   list(GET answers 3 pixel)
   list(GET answers 4 reg)
@@ -227,6 +240,17 @@ if(NOT status STREQUAL want_status)
   file(READ "${WORK_DIR}/stderr.txt" err)
   message(SEND_ERROR "exit status ${status}, expected ${want_status}; stderr: ${err}")
   set(failures 1)
+endif()
+
+if(NOT MESSAGES AND NOT EXISTS "${CASE_DIR}/args.txt")
+  execute_process(
+    COMMAND ${CMAKE_COMMAND} -DBIN=${BIN} -DCASE_DIR=${CASE_DIR} -DWORK_DIR=${WORK_DIR}/en -DMESSAGES=en
+            -P "${CMAKE_CURRENT_LIST_FILE}"
+    OUTPUT_VARIABLE en_out ERROR_VARIABLE en_err RESULT_VARIABLE en_result)
+  if(NOT en_result STREQUAL "0")
+    message(SEND_ERROR "with the messages in English: ${en_err}")
+    set(failures 1)
+  endif()
 endif()
 
 if(failures)
