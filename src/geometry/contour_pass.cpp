@@ -22,7 +22,7 @@ ElevationGrid grid_setup(Console& con, int nb_lig, int nb_col, int width, unsign
     const long double have = static_cast<long double>(memory != 0 ? memory : usable_memory());
     if (nb_lig > INT32_MAX - 2 || nb_col > INT32_MAX - 2 || need > have) {
         char text[200];
-        std::snprintf(text, sizeof text, "la cuadricula de %d lineas y %d columnas necesita %.0Lf MiB de memoria y solo hay %.0Lf MiB",
+        std::snprintf(text, sizeof text, T_("la cuadricula de %d lineas y %d columnas necesita %.0Lf MiB de memoria y solo hay %.0Lf MiB"),
                       nb_lig, nb_col, need / (1 << 20), have / (1 << 20));
         stop_line(con, text + hint);
         return ElevationGrid();

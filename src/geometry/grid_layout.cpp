@@ -34,7 +34,7 @@ std::optional<GridLayout> user_grid(const Extents& extent, const GridAsk& ask, s
         // square cells: the extent's shape must be the grid's
         if (!(std::fabs(tx - ty) <= 1e-9 * std::fmax(tx, ty))) {
             char text[200];
-            std::snprintf(text, sizeof text, "-ts %d %d: las celdas de %.17g por %.17g no son cuadradas", ask.ts->first,
+            std::snprintf(text, sizeof text, T_("-ts %d %d: las celdas de %.17g por %.17g no son cuadradas"), ask.ts->first,
                           ask.ts->second, tx, ty);
             why = text;
             return std::nullopt;

@@ -1,4 +1,5 @@
 #include "reading/drawing_reader.h"
+#include "base/messages.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -73,7 +74,7 @@ bool DrawingReader::fill() {
     if (got == 0) {
         source_done_ = true;
         if (std::ferror(f_)) {
-            error_text_ = errno != 0 ? std::strerror(errno) : "error de lectura";
+            error_text_ = errno != 0 ? std::strerror(errno) : T_("error de lectura");
             return false;
         }
     }

@@ -102,7 +102,7 @@ Loaded load() {
 
 #else
 
-Loaded load() { return Loaded{nullptr, "esta version se compilo sin GDAL"}; }
+Loaded load() { return Loaded{nullptr, T_("esta version se compilo sin GDAL")}; }
 
 #endif
 
