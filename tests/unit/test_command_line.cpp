@@ -53,6 +53,13 @@ std::string vertical_contours(const std::vector<double>& elevations) {
     return s + "0\nEOF\n";
 }
 
+// The k-th double of a little-endian raw image.
+double double_at(const std::string& raw, int k) {
+    double v = 0;
+    std::memcpy(&v, raw.data() + k * 8, 8);
+    return v;
+}
+
 TEST(CommandLine, UsageErrorsAreOneLineExitTwoAndTouchNothing) {
     struct Case {
         std::vector<std::string> args;  // @ stands for the folder
@@ -265,11 +272,7 @@ TEST(CommandLine, AnImageOfElevations) {
     ASSERT_EQ(run({"-q", "-of", "ENVI", "-tr", "10", "-ot", "Float64", "-a_nodata", "-1", in, out}).status, 0);
     const std::string raw = test::slurp(out + "_zorvl.raw");
     ASSERT_EQ(raw.size(), 6u * 11 * 8);
-    const auto cell = [&](int i, int j) {
-        double v = 0;
-        std::memcpy(&v, raw.data() + (i * 11 + j) * 8, 8);
-        return v;
-    };
+    const auto cell = [&](int i, int j) { return double_at(raw, i * 11 + j); };
     EXPECT_EQ(cell(2, 1), -30.5);
     EXPECT_EQ(cell(2, 3), 12.25);
     EXPECT_EQ(cell(2, 2), -1.0);
@@ -305,11 +308,7 @@ TEST(CommandLine, AFilledSurfaceAndItsBands) {
     ASSERT_EQ(values.status, 0) << values.err;
     const std::string raw = test::slurp(out + "_zorvl.raw");
     ASSERT_EQ(raw.size(), 6u * 11 * 8);
-    const auto cell = [&](int i, int j) {
-        double v = 0;
-        std::memcpy(&v, raw.data() + (i * 11 + j) * 8, 8);
-        return v;
-    };
+    const auto cell = [&](int i, int j) { return double_at(raw, i * 11 + j); };
     // halfway between the contours of columns 1, 3 and 5; every cell filled
     EXPECT_EQ(cell(2, 1), 100);
     EXPECT_EQ(cell(2, 2), 105);
