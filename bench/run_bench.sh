@@ -131,6 +131,9 @@ for style in $styles; do
   grep -q "Numero total de segmentos = $(echo "$base" | awk '{print $2}') " "$build/stdout.txt" ||
     { echo "the program and the baseline disagree on the polylines" >&2; exit 1; }
 
+  # the stages of one more run: where the time goes
+  stages=$(ZORVEL_RASTER_STAGES=1 ZORVEL_RASTER_ROOT="$root" "$build/zorvel_raster" <"$answers" 2>&1 >/dev/null |
+    sed -n 's/^zorvel_raster: etapas: //p')
   ma=$(median "${ta[@]}"); mbs=$(median "${tb[@]}"); mc=$(median "${tc[@]}")
   md=""; ((have_gdal)) && md=$(median "${td[@]}")
   size=$(stat -c %s "$drawing")
@@ -147,6 +150,7 @@ for style in $styles; do
 - medians of $rounds alternating runs: (a) program ${ma} s, (b) literal formatted reading ${mbs} s, (c) plain reading twice ${mc} s$( ((have_gdal)) && echo ", (d) gdal_rasterize ${md} s")
 - minima: (a) $(minimum "${ta[@]}") s, (b) $(minimum "${tb[@]}") s, (c) $(minimum "${tc[@]}") s$( ((have_gdal)) && echo ", (d) $(minimum "${td[@]}") s")
 - (a)/(c) $(ratio "$ma" "$mc")x, (b)/(a) $(ratio "$mbs" "$ma")x$( ((have_gdal)) && echo ", (d)/(a) $(ratio "$md" "$ma")x")
+- stages of one more run of (a): $stages (pass one reads and parses the drawing, pass two replays and draws it)
 - peak resident memory of (a): $((peak / 1024)) MB (the grids take ${grid_mb} MB; grids + 64 MB + a third of the drawing: ${allowed_mb} MB); the vertex log and the reader's buffers the rest
 EOT
 )

@@ -1,5 +1,7 @@
 #include "app/ending.h"
 
+#include <cstdio>
+#include <string>
 #include <utility>
 
 
@@ -21,6 +23,8 @@ int end_run(Console& con, Report& report, RunState& rs, const RunEnding& ending)
     if (ending.more_outputs && !ending.more_outputs(rs)) return 1;
     // the outputs replace those of an earlier run only now, all written
     if (!rs.files.pending.commit(con)) return 1;
+    rs.stages.mark("escritura");
+    if (const std::string told = rs.stages.told(); !told.empty()) std::fprintf(con.err, "zorvel_raster: %s\n", told.c_str());
     if (ending.summary) ending.summary(rs);
     // the console is the last output: a failure to write it is a failure of the run
     return std::fflush(con.out) == 0 ? 0 : 1;

@@ -13,6 +13,7 @@
 #include "base/extents.h"
 #include "base/files.h"
 #include "base/grid.h"
+#include "base/stages.h"
 #include "geometry/grid_geometry.h"
 #include "output/output.h"
 #include "surface/surface_fill.h"
@@ -49,6 +50,8 @@ struct RunState {
     int val_maximo = 0;  // correspondence table maximum
     ClassTable classes;  // the class values
     RotationChoice turn{0.0, 0};
+
+    StageClock stages;  // how long each stage took, for the benchmarks
 
     CroppedImage image;  // nb_lig3, nb_col3 and tab3, a window on tab (declared after it)
 };

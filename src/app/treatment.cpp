@@ -166,6 +166,7 @@ bool treatment(Console& con, Report& report, RunState& rs, RunSettings& settings
                                          ProgressPart{progress, 0.0, 0.45}},
                           source);
     if (!one) return false;
+    rs.stages.mark("pasada-1");
 
     // between the passes
     const auto turn = settings.rotation();
@@ -187,6 +188,7 @@ bool treatment(Console& con, Report& report, RunState& rs, RunSettings& settings
                                      ProgressPart{progress, 0.45, 0.9}, vertices};
     auto two = pass_two(con, report, d, two_options, std::move(one->log));
     if (!two) return false;
+    rs.stages.mark("pasada-2");
     rs.nb_lig = two->nb_lig;
     rs.nb_col = two->nb_col;
     rs.ext = policy.fixed_extents != nullptr ? *policy.fixed_extents : d.ext;
@@ -197,6 +199,7 @@ bool treatment(Console& con, Report& report, RunState& rs, RunSettings& settings
     if (settings.keep_elevations() || settings.fill()) rs.alti = elevations_of(two->dtab, rs.nb_lig, rs.nb_col);
     std::optional<std::pair<double, double>> filled;
     if (settings.fill() && !(filled = fill_between_contours(con, rs))) return false;
+    if (settings.fill()) rs.stages.mark("relleno");
 
     // classification
     const ClassHints hints{suggested_interval(distinct_elevations(two->dtab, rs.nb_lig, rs.nb_col)),
@@ -227,6 +230,7 @@ bool treatment(Console& con, Report& report, RunState& rs, RunSettings& settings
     } else {
         corner_cleanup(rs.tab, rs.nb_lig, rs.nb_col);
     }
+    rs.stages.mark("clases");
     // the progress ends whole before anything else is said
     ProgressPart{progress, 0.0, 1.0}.at(1.0);
     return true;

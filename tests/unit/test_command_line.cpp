@@ -333,6 +333,19 @@ TEST(CommandLine, AFilledSurfaceAndItsBands) {
         << capped.err;
 }
 
+TEST(CommandLine, StagesAreToldOnlyWhenAsked) {
+    test::TempDir tmp;
+    const std::string in = tmp.root() + "c.dxf", out = tmp.root() + "o";
+    std::ofstream(in) << vertical_contours({100, 110});
+    EXPECT_EQ(run({"-q", "-tr", "10", in, out}).err, "");
+    setenv("ZORVEL_RASTER_STAGES", "1", 1);
+    const Ran timed = run({"-q", "--overwrite", "-fill", "-tr", "10", in, out});
+    unsetenv("ZORVEL_RASTER_STAGES");
+    EXPECT_EQ(timed.err.rfind("zorvel_raster: etapas: pasada-1 ", 0), 0u) << timed.err;
+    for (const char* stage : {" s, pasada-2 ", " s, relleno ", " s, clases ", " s, escritura "})
+        EXPECT_NE(timed.err.find(stage), std::string::npos) << stage << timed.err;
+}
+
 TEST(CommandLine, StopsOfTheRunAreOneLineAndLeaveNoFile) {
     test::TempDir tmp;
     const std::string in = tmp.root() + "c.dxf", out = tmp.root() + "o";
