@@ -69,6 +69,7 @@ public:
     bool derived_pixel_size() const override { return cl_.dialogue_grid; }
     bool keep_elevations() const override { return cl_.ot != "Byte"; }
     bool fill() const override { return cl_.fill; }
+    std::optional<GridWindow> window() const override { return cl_.srcwin; }
     Progress* progress() override { return progress_; }
     // Which interval the classes took, and why.
     const std::string& interval_why() const { return interval_why_; }
@@ -200,13 +201,13 @@ bool exists(const std::string& path) {
 void summary(std::FILE* out, const CommandLine& cl, const RunState& rs, const std::vector<std::string>& paths,
              const std::string& interval_why) {
     std::fprintf(out, T_("zorvel_raster: %s -> %s\n"), cl.drawing.c_str(), paths[0].c_str());
-    std::fprintf(out, T_("  cuadricula: %d lineas x %d columnas, pixel %.17g (girado %.17g grados a la %s)\n"), rs.nb_lig,
-                 rs.nb_col, rs.pix_size, rs.turn.angle, rs.turn.sentido == 0 ? T_("izquierda") : T_("derecha"));
+    std::fprintf(out, T_("  cuadricula: %d lineas x %d columnas, pixel %.17g (girado %.17g grados a la %s)\n"),
+                 rs.whole.nb_lig, rs.whole.nb_col, rs.pix_size, rs.turn.angle, rs.turn.sentido == 0 ? T_("izquierda") : T_("derecha"));
     if (rs.image.nb_lig3 == 0)
         std::fputs(T_("  imagen: ninguna celda clasificada, imagen vacia\n"), out);
     else
         std::fprintf(out, T_("  imagen: %d lineas x %d columnas desde la linea %d, columna %d de la cuadricula\n"),
-                     rs.image.nb_lig3, rs.image.nb_col3, rs.image.min_i, rs.image.min_j);
+                     rs.image.nb_lig3, rs.image.nb_col3, rs.image.min_i + rs.whole.i0, rs.image.min_j + rs.whole.j0);
     const ClassTable& ct = rs.classes;
     if (ct.num_segment >= 1)
         std::fprintf(out, T_("  clases: %lld, de %d a %d cada %d (%d en la tabla, sin celdas)\n"), ct.num_segment,
@@ -327,10 +328,24 @@ int run_with(const CommandLine& cl, Console& con) {
     if (!treatment(con, quiet, rs, settings, ContourSource{ogr.get()})) return 1;
     RunEnding ending;
     ending.crop = cl.dialogue_grid;
+    if (cl.srcwin) {
+        // the window itself, without the margin drawn around it
+        const GridWindow& w = *cl.srcwin;
+        const int i = w.yoff - rs.whole.i0, j = w.xoff - rs.whole.j0;
+        ending.keep = Crop{false, i, i + w.ysize - 1, j, j + w.xsize - 1};
+    }
     if (cl.ot != "Byte") ending.values = ValueImage{cl.ot, cl.nodata.value_or(kElevationNodata)};
     ending.more_outputs = [&](const RunState& done) {
-        const ImagePlace place{done.image.nb_lig3, done.image.nb_col3, done.image.min_i, done.image.min_j, done.nb_lig,
-                               done.nb_col, done.pix_size, done.frame.min_x, done.frame.min_y, done.turn};
+        const ImagePlace place{done.image.nb_lig3,
+                               done.image.nb_col3,
+                               done.image.min_i + done.whole.i0,
+                               done.image.min_j + done.whole.j0,
+                               done.whole.nb_lig,
+                               done.whole.nb_col,
+                               done.pix_size,
+                               done.frame.min_x,
+                               done.frame.min_y,
+                               done.turn};
         const std::string name = std::filesystem::path(cl.drawing).filename().string();
         if (format.empty())
             return write_envi_header(con, header, paths[3], place, done.classes, name, *wkt, ending.values);

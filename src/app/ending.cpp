@@ -10,7 +10,8 @@ namespace zorvel {
 int end_run(Console& con, Report& report, RunState& rs, const RunEnding& ending) {
     const DescriptorValues dv{rs.val_minimo, rs.val_maximo, rs.size_pix, rs.ext};
     auto image =
-        extraction(con, report, rs.tab, rs.nb_lig, rs.nb_col, dv, rs.files.f2d, rs.files.nomdescr2, ending.crop);
+        extraction(con, report, rs.tab, rs.nb_lig, rs.nb_col, dv, rs.files.f2d, rs.files.nomdescr2, ending.crop,
+                   ending.keep ? &*ending.keep : nullptr);
     if (!image) return 1;
     rs.image = std::move(*image);
     // the raw image where the outputs are the dialogue's files (not a raster GDAL writes)

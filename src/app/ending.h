@@ -19,6 +19,8 @@ struct RunEnding {
     bool crop = true;
     // an image of the drawn elevations (the run's alti) instead of the classes
     std::optional<ValueImage> values;
+    // the rows and columns of the run's cells kept, when not all (or the crop) of them
+    std::optional<Crop> keep;
     // outputs written after the raw image, before any output takes its name;
     // false, after its stop line, when one cannot be written
     std::function<bool(const RunState&)> more_outputs;

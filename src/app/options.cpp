@@ -97,6 +97,20 @@ bool take_size(Arguments& a, CommandLine& cl) {
     return true;
 }
 
+bool take_window(Arguments& a, CommandLine& cl) {
+    int v[4] = {};
+    const char* what[4] = {N_("XOFF, la primera columna (0 o mas)"), N_("YOFF, la primera linea (0 o mas)"),
+                           N_("XSIZE, columnas (1 o mas)"), N_("YSIZE, lineas (1 o mas)")};
+    for (int k = 0; k < 4; ++k) {
+        const int least = k < 2 ? 0 : 1;
+        const auto n = a.number<int>("-srcwin", what[k], [least](int x) { return x >= least; });
+        if (!n) return false;
+        v[k] = *n;
+    }
+    cl.srcwin = GridWindow{v[0], v[1], v[2], v[3]};
+    return true;
+}
+
 bool take_extents(Arguments& a, CommandLine& cl) {
     Extents e;
     double* v[] = {&e.min_x, &e.min_y, &e.max_x, &e.max_y};
@@ -175,6 +189,10 @@ std::optional<CommandLine> check_together(Arguments& a, CommandLine& cl, const s
         return a.fail(std::string(cl.ts ? "-ts" : "-tap") + T_(" y -rot: una cuadricula girada no se alinea ni se cuenta por celdas de la hoja"));
     if (cl.minimum && cl.maximum && static_cast<std::int64_t>(*cl.maximum) - *cl.minimum > INT32_MAX)
         return a.fail(T_("-min, -max: su diferencia sale del rango de los enteros"));
+    if (cl.srcwin && (!cl.interval || !cl.minimum || !cl.maximum))
+        return a.fail(T_("-srcwin: una ventana clasifica como la cuadricula entera solo con -interval, -min y -max dados"));
+    if (cl.srcwin && cl.fill) return a.fail(T_("-srcwin y -fill: el relleno depende de la cuadricula entera"));
+    if (cl.srcwin && cl.dialogue_grid) return a.fail(T_("-srcwin y -dialogue_grid: la imagen del dialogo se recorta a los datos"));
     if (!cl.field.empty() && cl.z) return a.fail(T_("-a y -3d: la elevacion sale de un campo o de la Z, no de ambos"));
     const bool ogr_options = cl.ogr || !cl.layer.empty() || !cl.where.empty() || !cl.field.empty() || cl.z;
     if (ogr_options && !ogr_available())
@@ -198,6 +216,12 @@ const std::vector<OptionSpec>& option_table() {
         {"-tr", N_("TAMANO"), N_("tamano de la celda, en unidades del dibujo (o -ts)"), take_pixel_size},
         {"-ts", N_("ANCHO ALTO"), N_("columnas y filas de la cuadricula, en lugar de -tr"), take_size},
         {"-tap", "", N_("alinea las extensiones a multiplos de -tr"), flag(&CommandLine::tap)},
+        {"-srcwin", N_("XOFF YOFF XSIZE YSIZE"),
+         N_("solo esta ventana de la cuadricula (columna y linea de\n"
+            "su esquina, columnas y lineas), sus celdas las mismas\n"
+            "que las de la cuadricula entera; pide -interval, -min\n"
+            "y -max"),
+         take_window},
         {"-dialogue_grid", "",
          N_("la cuadricula y los archivos del dialogo: el pixel\n"
             "derivado del giro, las extensiones sin girar, la imagen\n"

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "passes/passes.h"
 #include "base/extents.h"
 
 namespace zorvel {
@@ -23,6 +24,7 @@ struct CommandLine {
     std::string output;        // the base of the outputs
     double tr = 0.0;           // -tr: the pixel size
     std::optional<std::pair<int, int>> ts;  // -ts: columns and rows instead of -tr
+    std::optional<GridWindow> srcwin;       // -srcwin: only this window of the grid
     bool tap = false;          // -tap: the extents aligned to multiples of -tr
     bool dialogue_grid = false;  // -dialogue_grid: the dialogue's grid and files
     bool fill = false;         // -fill: the cells between the contours get an elevation

@@ -185,12 +185,13 @@ bool treatment(Console& con, Report& report, RunState& rs, RunSettings& settings
     }
 
     const PassTwoOptions two_options{rs.pix_size, *turn, one->tally.count.width(), rs.limits.grid_memory, policy,
-                                     ProgressPart{progress, 0.45, 0.9}, vertices};
+                                     ProgressPart{progress, 0.45, 0.9}, vertices, settings.window()};
     auto two = pass_two(con, report, d, two_options, std::move(one->log));
     if (!two) return false;
     rs.stages.mark("pasada-2");
-    rs.nb_lig = two->nb_lig;
-    rs.nb_col = two->nb_col;
+    rs.nb_lig = two->rows;
+    rs.nb_col = two->cols;
+    rs.whole = {two->nb_lig, two->nb_col, two->i0, two->j0};
     rs.ext = policy.fixed_extents != nullptr ? *policy.fixed_extents : d.ext;
     rs.frame = two->layout.frame;
     rs.pix_size = two->layout.pix_size;

@@ -63,6 +63,8 @@ public:
     // Where the grid's extents come from: the drawing's header by default.
     virtual ExtentsPolicy extents_policy() const { return {}; }
     virtual Progress* progress() { return nullptr; }
+    // Only this window of the grid is computed (the command line's -srcwin).
+    virtual std::optional<GridWindow> window() const { return std::nullopt; }
 };
 
 // Where the contours come from: the drawing file that the word scanner

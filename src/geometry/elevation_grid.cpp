@@ -82,8 +82,8 @@ ElevationGrid ElevationGrid::make(int nb_col, int nb_lig, int width) {
         made = coded(static_cast<unsigned char>(0));
     }
     if (!made) return ElevationGrid();
-    g.lig_ = nb_lig;
-    g.col_ = nb_col;
+    g.lig_ = g.draw_lig_ = nb_lig;
+    g.col_ = g.draw_col_ = nb_col;
     return g;
 }
 
@@ -133,7 +133,8 @@ bool ElevationGrid::set(int i, int j, double alti) {
 
 bool ElevationGrid::draw(Cell deb, Cell fin, double alti) {
     return write(alti, [&](auto& cells, auto value) {
-        trace_segment(DrawTarget<std::decay_t<decltype(value)>>{cells.rows(), lig_, col_}, deb, fin, value);
+        trace_segment(DrawTarget<std::decay_t<decltype(value)>>{cells.rows(), draw_lig_, draw_col_, i0_, j0_}, deb, fin,
+                      value);
     });
 }
 

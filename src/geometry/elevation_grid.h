@@ -83,6 +83,15 @@ public:
     bool set(int i, int j, double alti);
     // The walk from deb to fin drawn with alti; false as for set.
     bool draw(Cell deb, Cell fin, double alti);
+    // Makes the grid a window on a larger one: its cells from [0][0] on are
+    // rows i0.. and columns j0.. of the grid the walks count in, nb_rows by
+    // nb_cols of them drawn (the rest, as made, left as they are).
+    void place_window(int i0, int j0, int nb_rows, int nb_cols) {
+        i0_ = i0;
+        j0_ = j0;
+        draw_lig_ = nb_rows;
+        draw_col_ = nb_cols;
+    }
 
     // Calls f with the cells: CodedCells<unsigned char>, CodedCells<unsigned
     // short> or PlainCells, whichever the grid holds. f may take them over.
@@ -108,6 +117,11 @@ private:
     std::uint32_t last_code_ = 0;
     int lig_ = 0;
     int col_ = 0;
+    // the cells walks draw into, and where they lie in the grid the walks count in
+    int draw_lig_ = 0;
+    int draw_col_ = 0;
+    int i0_ = 0;
+    int j0_ = 0;
 };
 
 }  // namespace zorvel

@@ -28,7 +28,9 @@ double short_walk(const DrawTarget<T>& g) {
 
 template <typename T>
 void put(const DrawTarget<T>& g, double i, double j, T alti) {
-    if (i >= 0 && j >= 0 && i < g.nb_rows && j < g.nb_cols) g.dtab[static_cast<int>(i)][static_cast<int>(j)] = alti;
+    // whole numbers: the window's own row and column are exact
+    const double wi = i - g.i0, wj = j - g.j0;
+    if (wi >= 0 && wj >= 0 && wi < g.nb_rows && wj < g.nb_cols) g.dtab[static_cast<int>(wi)][static_cast<int>(wj)] = alti;
 }
 
 struct Walk {
@@ -48,7 +50,7 @@ bool finite(Cell c) { return std::isfinite(c.i) && std::isfinite(c.j); }
 
 }  // namespace
 
-WalkSpan grid_span(Cell deb, Cell fin, int nb_rows, int nb_cols) {
+WalkSpan grid_span(Cell deb, Cell fin, int nb_rows, int nb_cols, int i0, int j0) {
     WalkSpan none{0, 0, 0, 0, 0};
     if (!finite(deb) || !finite(fin) || nb_rows <= 0 || nb_cols <= 0) return none;
     const Walk w = walk_of(deb, fin);
@@ -63,7 +65,9 @@ WalkSpan grid_span(Cell deb, Cell fin, int nb_rows, int nb_cols) {
     const Steps at_end = rows.cells_between(fin.i, fin.i).meet(cols.cells_between(fin.j, fin.j)).meet(walked);
     const long long last = at_end.empty() ? kmax : at_end.first;
     const Steps inside =
-        rows.cells_between(0, nb_rows - 1).meet(cols.cells_between(0, nb_cols - 1)).meet(Steps{1, last});
+        rows.cells_between(i0, static_cast<double>(i0) + nb_rows - 1)
+            .meet(cols.cells_between(j0, static_cast<double>(j0) + nb_cols - 1))
+            .meet(Steps{1, last});
     if (inside.empty()) return none;
     return WalkSpan{rows.position(inside.first), cols.position(inside.first), dinext, djnext,
                     inside.last - inside.first + 1};
@@ -95,7 +99,7 @@ template <typename T>
 void bounded_walk(const DrawTarget<T>& g, Cell deb, Cell fin, T alti) {
     if (!finite(deb) || !finite(fin)) return;
     put(g, deb.i, deb.j, alti);
-    const WalkSpan s = grid_span(deb, fin, g.nb_rows, g.nb_cols);
+    const WalkSpan s = grid_span(deb, fin, g.nb_rows, g.nb_cols, g.i0, g.j0);
     double i = s.i;
     double j = s.j;
     for (long long k = 0; k < s.steps; ++k) {

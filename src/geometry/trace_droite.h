@@ -11,13 +11,17 @@
 
 namespace zorvel {
 
-// The cells a segment is drawn into: rows 0..nb_rows-1, columns 0..nb_cols-1,
-// holding elevations (double) or codes standing for them.
+// The cells a segment is drawn into: rows i0..i0+nb_rows-1 and columns
+// j0..j0+nb_cols-1 of the grid the cells are counted in (a window on it, or
+// all of it from 0), held from dtab[0][0] on, as elevations (double) or codes
+// standing for them.
 template <typename T>
 struct DrawTarget {
     T** dtab;
     int nb_rows;
     int nb_cols;
+    int i0 = 0;
+    int j0 = 0;
 };
 
 // A cell as the vertex step computes it: whole numbers held in doubles, since
@@ -36,9 +40,10 @@ struct WalkSpan {
 };
 
 // The part of the walk from deb to fin (the start cell excluded) that lands
-// inside a grid of nb_rows by nb_cols, found without taking the steps
-// outside it; its cost follows the grid's size, not the segment's length.
-WalkSpan grid_span(Cell deb, Cell fin, int nb_rows, int nb_cols);
+// inside the rows i0..i0+nb_rows-1 and columns j0..j0+nb_cols-1, found
+// without taking the steps outside them; its cost follows the window's
+// size, not the segment's length.
+WalkSpan grid_span(Cell deb, Cell fin, int nb_rows, int nb_cols, int i0 = 0, int j0 = 0);
 
 // Writes alti into every cell of the walk from (ideb, jdeb) to (ifin, jfin),
 // both included, the end cell last; cells outside the grid are not written.

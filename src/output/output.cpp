@@ -51,8 +51,10 @@ Crop bounding_box(const Grid<unsigned char>& tab, int nb_lig, int nb_col) {
 
 std::optional<CroppedImage> extraction(Console& con, Report& report, const Grid<unsigned char>& tab, int nb_lig,
                                        int nb_col, const DescriptorValues& dv, FileHandle& f2d,
-                                       const std::string& path, bool crop) {
-    const Crop c = crop ? bounding_box(tab, nb_lig, nb_col) : Crop{nb_lig <= 0 || nb_col <= 0, 0, nb_lig - 1, 0, nb_col - 1};
+                                       const std::string& path, bool crop, const Crop* keep) {
+    const Crop c = keep != nullptr ? *keep
+                   : crop          ? bounding_box(tab, nb_lig, nb_col)
+                                   : Crop{nb_lig <= 0 || nb_col <= 0, 0, nb_lig - 1, 0, nb_col - 1};
     CroppedImage image;
     if (c.empty) {
         // an image of 0 by 0 rather than the -9999 that the bounds would give

@@ -59,12 +59,12 @@ struct CroppedImage {
 };
 
 // Crops tab (nb_lig rows by nb_col columns) to the cells with a class, or
-// keeps it whole (crop false), reports an empty image, and writes the
+// keeps it whole (crop false), or keeps the rectangle `keep` when given, reports an empty image, and writes the
 // descriptor to f2d, when open, which it closes; nullopt, after a stop line
 // naming path, on failure.
 std::optional<CroppedImage> extraction(Console& con, Report& report, const Grid<unsigned char>& tab, int nb_lig,
                                        int nb_col, const DescriptorValues& dv, FileHandle& f2d,
-                                       const std::string& path, bool crop = true);
+                                       const std::string& path, bool crop = true, const Crop* keep = nullptr);
 
 // Writes tab3 as the raw image to f2, one row after the other, and closes
 // it; false, after a stop line naming path, on failure.

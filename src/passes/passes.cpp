@@ -1,4 +1,6 @@
 #include "passes/passes.h"
+
+#include <algorithm>
 #include "base/messages.h"
 
 #include <cmath>
@@ -133,8 +135,21 @@ public:
         nb_lig_ = size->nb_lig;
         nb_col_ = size->nb_col;
         dtab_ = ElevationGrid();
-        dtab_ = grid_setup(con_, nb_lig_, nb_col_, o_.width, o_.memory, memory_hint(ext, l->pix_size));
+        drawn_ = {0, 0, nb_lig_, nb_col_};
+        if (o_.window) {
+            const GridWindow& w = *o_.window;
+            if (w.xoff < 0 || w.yoff < 0 || w.xsize < 1 || w.ysize < 1 ||
+                static_cast<long long>(w.xoff) + w.xsize > nb_col_ || static_cast<long long>(w.yoff) + w.ysize > nb_lig_) {
+                stop_line(con_, T_("-srcwin: la ventana sale de la cuadricula de ") + std::to_string(nb_lig_) +
+                                    T_(" lineas y ") + std::to_string(nb_col_) + T_(" columnas"));
+                return false;
+            }
+            const int i0 = std::max(0, w.yoff - 1), j0 = std::max(0, w.xoff - 1);
+            drawn_ = {i0, j0, std::min(nb_lig_, w.yoff + w.ysize + 1) - i0, std::min(nb_col_, w.xoff + w.xsize + 1) - j0};
+        }
+        dtab_ = grid_setup(con_, drawn_.rows, drawn_.cols, o_.width, o_.memory, memory_hint(ext, l->pix_size));
         if (!dtab_) return false;
+        if (o_.window) dtab_.place_window(drawn_.i0, drawn_.j0, drawn_.rows, drawn_.cols);
         placed_in_ = ext;
         layout_ = *l;
         if (drawer_)
@@ -187,7 +202,8 @@ public:
         const ContourDrawer::Misses misses = drawer_->misses();
         drawer_.reset();
         if (failed) return changed(), std::nullopt;
-        return PassTwo{nb_lig_, nb_col_, std::move(dtab_), layout_, handed_, beyond_, misses};
+        return PassTwo{nb_lig_,  nb_col_,  std::move(dtab_), drawn_.i0, drawn_.j0, drawn_.rows,
+                       drawn_.cols, layout_, handed_,         beyond_,   misses};
     }
 
     int flag = 0;  // 0 until the current polyline has placed a vertex
@@ -220,6 +236,9 @@ private:
     const PassTwoOptions& o_;
     int nb_lig_ = 0;
     int nb_col_ = 0;
+    struct {
+        int i0, j0, rows, cols;
+    } drawn_{0, 0, 0, 0};  // the cells dtab_ holds
     long handed_ = 0;      // vertices handed to the drawer
     long long beyond_ = 0;  // of those, with a position beyond the extents they are placed in
     Extents placed_in_;    // the extents the grid is laid over

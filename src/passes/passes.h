@@ -87,6 +87,12 @@ std::optional<PassOne> pass_one(Console& con, Report& report, DrawingScan& d, co
 std::optional<PassOne> pass_one_of(Console& con, Report& report, DrawingScan& d, const PassOneOptions& o,
                                    const Extents& extents, const std::function<bool(ContourSink&)>& read);
 
+// A window of the grid, in its cells: columns xoff..xoff+xsize-1 and rows
+// yoff..yoff+ysize-1, as gdal_translate's -srcwin gives it.
+struct GridWindow {
+    int xoff, yoff, xsize, ysize;
+};
+
 struct PassTwoOptions {
     double pix_size;  // the rotated one
     RotationChoice turn;
@@ -95,12 +101,18 @@ struct PassTwoOptions {
     ExtentsPolicy extents;
     ProgressPart progress;
     long vertices = 0;  // pass one's count, for the progress
+    // only this window of the grid is drawn, with a margin of a cell where
+    // the grid goes on (what the corner cleanup of its border reads)
+    std::optional<GridWindow> window = std::nullopt;
 };
 
 struct PassTwo {
     int nb_lig;
     int nb_col;
     ElevationGrid dtab;
+    // the cells dtab holds from [0][0]: rows i0..i0+rows-1 and columns
+    // j0..j0+cols-1 of the grid (all of it but for a window)
+    int i0 = 0, j0 = 0, rows = 0, cols = 0;
     GridLayout layout;   // where the grid lies: the vertices were placed in its frame
     long long vertices;  // handed to the drawer
     long long beyond;    // of those, the ones beyond the grid's extents

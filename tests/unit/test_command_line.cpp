@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <random>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -331,6 +332,79 @@ TEST(CommandLine, AFilledSurfaceAndItsBands) {
     EXPECT_NE(capped.err.find(" celdas con elevacion quedan sin clase: caen fuera de las bandas de la tabla (de 100 a 110)"),
               std::string::npos)
         << capped.err;
+}
+
+// A window of the grid holds exactly the whole run's cells there, the
+// corner cleanup at its border included, at every angle and sense.
+TEST(CommandLine, WindowsHoldExactlyTheWholeGridsCells) {
+    test::TempDir tmp;
+    const std::string in = tmp.root() + "w.dxf", whole = tmp.root() + "whole", part = tmp.root() + "part";
+    const auto number_after = [](const std::string& text, const std::string& key) {
+        return std::stoi(text.substr(text.find(key) + key.size()));
+    };
+    std::mt19937 rng(17);
+    const auto below = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
+    for (int k = 0; k < 200; ++k) {
+        // polylines over extents 0..200 by 0..150, some vertices far outside,
+        // and staircases, whose right-angle turns the corner cleanup takes out
+        std::string d = "0\nSECTION\n9\n$EXTMIN\n10\n0\n20\n0\n9\n$EXTMAX\n10\n200\n20\n150\n0\nENDSEC\n";
+        for (int p = 1 + below(10); p > 0; --p) {
+            d += "0\nPOLYLINE\n66\n1\n";
+            const int z = 100 + 10 * below(10);
+            const bool stairs = below(2) == 0;
+            int x = below(220) - 10, y = below(170) - 10;
+            for (int v = 2 + below(16); v > 0; --v) {
+                if (!stairs) {
+                    x = below(12) == 0 ? below(4000) - 2000 : below(220) - 10;
+                    y = below(170) - 10;
+                } else if (v % 2 == 0) {
+                    x += below(40) - 20;
+                } else {
+                    y += below(40) - 20;
+                }
+                d += "0\nVERTEX\n10\n" + std::to_string(x) + "\n20\n" + std::to_string(y) + "\n30\n" +
+                     std::to_string(z) + "\n";
+            }
+            d += "0\nSEQEND\n";
+        }
+        std::ofstream(in) << d + "0\nEOF\n";
+        const char* angles[] = {"0", "17.5", "30", "45", "90", "133"};
+        const std::vector<std::string> settings = {"-q", "--overwrite", "-tr", std::to_string(2 + below(8)),
+                                                   "-rot", angles[below(2) ? 0 : below(6)], "-sense", below(2) ? "left" : "right",
+                                                   "-interval", "10", "-min", "100", "-max", "200", "-of", "ENVI"};
+        auto args = settings;
+        args.insert(args.end(), {in, whole});
+        ASSERT_EQ(run(args).status, 0);
+        const std::string header = test::slurp(whole + "_zorvl.hdr");
+        const int cols = number_after(header, "samples = "), rows = number_after(header, "lines = ");
+        // windows of one cell to the whole grid, often on its border
+        int x = below(cols), y = below(rows);
+        int w = 1 + below(cols - x), h = 1 + below(rows - y);
+        if (k % 5 == 0) x = 0, y = 0, w = cols, h = rows;
+        if (k % 5 == 1) x = cols - w;
+        if (k % 5 == 2) y = rows - h;
+        SCOPED_TRACE(testing::Message() << k << ": " << x << " " << y << " " << w << " " << h << " of " << cols << " x "
+                                        << rows);
+        args = settings;
+        args.insert(args.end(), {"-srcwin", std::to_string(x), std::to_string(y), std::to_string(w), std::to_string(h),
+                                 in, part});
+        const Ran r = run(args);
+        ASSERT_EQ(r.status, 0) << r.err;
+        const std::string all = test::slurp(whole + "_zorvl.raw"), mine = test::slurp(part + "_zorvl.raw");
+        ASSERT_EQ(mine.size(), static_cast<std::size_t>(w) * static_cast<std::size_t>(h));
+        for (int i = 0; i < h; ++i)
+            ASSERT_EQ(mine.substr(static_cast<std::size_t>(i * w), static_cast<std::size_t>(w)),
+                      all.substr(static_cast<std::size_t>((y + i) * cols + x), static_cast<std::size_t>(w)))
+                << "row " << i;
+        if (k % 5 == 0) {
+            EXPECT_EQ(test::slurp(part + "_zorvl.hdr"), header);
+        }
+    }
+    // a window beyond the grid stops the run in one line
+    const Ran beyond = run({"-q", "--overwrite", "-tr", "10", "-interval", "10", "-min", "100", "-max", "200", "-srcwin",
+                            "0", "0", "1000", "1", in, part});
+    EXPECT_EQ(beyond.status, 1);
+    EXPECT_EQ(beyond.err.rfind("zorvel_raster: -srcwin: la ventana sale de la cuadricula de ", 0), 0u) << beyond.err;
 }
 
 TEST(CommandLine, StagesAreToldOnlyWhenAsked) {
