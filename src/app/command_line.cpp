@@ -35,8 +35,8 @@ std::int64_t floor_div(std::int64_t a, std::int64_t b) { return a / b - ((a % b 
 // count found in the drawing and the table limits from the grid when not given.
 class CommandLineSettings final : public RunSettings {
 public:
-    CommandLineSettings(Console& con, const CommandLine& cl, Progress* progress)
-        : con_(con), cl_(cl), progress_(progress) {}
+    CommandLineSettings(Console& con, const CommandLine& cl, Progress* progress, bool plan = false)
+        : con_(con), cl_(cl), progress_(progress), plan_(plan) {}
 
     std::optional<int> skip_count(std::FILE* drawing) override {
         if (cl_.reg) return *cl_.reg;
@@ -70,6 +70,7 @@ public:
     bool keep_elevations() const override { return cl_.ot != "Byte"; }
     bool fill() const override { return cl_.fill; }
     std::optional<GridWindow> window() const override { return cl_.srcwin; }
+    bool limits_from_vertices() const override { return plan_; }
     Progress* progress() override { return progress_; }
     // Which interval the classes took, and why.
     const std::string& interval_why() const { return interval_why_; }
@@ -82,6 +83,7 @@ private:
     Console& con_;
     const CommandLine& cl_;
     Progress* progress_;
+    bool plan_;
     std::string interval_why_;
 };
 
@@ -368,6 +370,145 @@ int run_with(const CommandLine& cl, Console& con) {
     return end_run(con, quiet, rs, ending);
 }
 
+// A word as the shell reads it back: quoted where it holds anything but
+// letters, digits and the few signs a path or a number needs.
+std::string shell_word(const std::string& w) {
+    const bool plain = !w.empty() && std::all_of(w.begin(), w.end(), [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) != 0 || std::strchr("_./:=+-,@%", c) != nullptr;
+    });
+    if (plain) return w;
+    std::string q = "'";
+    for (const char c : w) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+std::string xml_text(const std::string& s) {
+    std::string x;
+    for (const char c : s) {
+        switch (c) {
+            case '&': x += "&amp;"; break;
+            case '<': x += "&lt;"; break;
+            case '>': x += "&gt;"; break;
+            case '"': x += "&quot;"; break;
+            default: x += c;
+        }
+    }
+    return x;
+}
+
+std::string number_text(double v) {
+    char b[40];
+    std::snprintf(b, sizeof b, "%.17g", v);
+    return b;
+}
+
+// A window of the plan, and the image its command writes.
+struct PlannedWindow {
+    GridWindow w;
+    std::string image;   // the path the command is given as OUTPUT
+    std::string source;  // the file the mosaic reads: the raw image of ENVI's files, or the raster
+};
+
+// The VRT that mosaics the windows' images into the whole grid's: its
+// place, coordinate system, nodata, colours and class names.
+std::string mosaic_vrt(const CommandLine& cl, const RunState& rs, const std::string& wkt,
+                       const std::vector<PlannedWindow>& windows) {
+    const int rows = rs.whole.nb_lig, cols = rs.whole.nb_col;
+    const ImagePlace whole{rows, cols, 0, 0, rows, cols, rs.pix_size, rs.frame.min_x, rs.frame.min_y, rs.turn};
+    const auto gt = image_geotransform(whole);
+    std::string v = "<VRTDataset rasterXSize=\"" + std::to_string(cols) + "\" rasterYSize=\"" + std::to_string(rows) + "\">\n";
+    if (!wkt.empty()) v += "  <SRS>" + xml_text(wkt) + "</SRS>\n";
+    v += "  <GeoTransform>";
+    for (int k = 0; k < 6; ++k) v += (k > 0 ? ", " : "") + number_text(gt[static_cast<std::size_t>(k)]);
+    v += "</GeoTransform>\n";
+    const bool classes = cl.ot == "Byte";
+    v += "  <VRTRasterBand dataType=\"" + cl.ot + "\" band=\"1\">\n";
+    v += "    <NoDataValue>" + (classes ? std::string("255") : number_text(cl.nodata.value_or(kElevationNodata))) +
+         "</NoDataValue>\n";
+    if (classes) {
+        v += "    <ColorInterp>Palette</ColorInterp>\n    <ColorTable>\n";
+        for (const auto& c : class_colours(rs.classes))
+            v += "      <Entry c1=\"" + std::to_string(c[0]) + "\" c2=\"" + std::to_string(c[1]) + "\" c3=\"" +
+                 std::to_string(c[2]) + "\" c4=\"" + std::to_string(c[3]) + "\"/>\n";
+        v += "    </ColorTable>\n    <CategoryNames>\n";
+        for (const std::string& n : class_names(rs.classes)) v += "      <Category>" + xml_text(n) + "</Category>\n";
+        v += "    </CategoryNames>\n";
+    }
+    for (const PlannedWindow& p : windows) {
+        const std::string size = "xSize=\"" + std::to_string(p.w.xsize) + "\" ySize=\"" + std::to_string(p.w.ysize) + "\"/>\n";
+        v += "    <SimpleSource>\n      <SourceFilename relativeToVRT=\"1\">" +
+             xml_text(std::filesystem::path(p.source).filename().string()) + "</SourceFilename>\n";
+        v += "      <SourceBand>1</SourceBand>\n      <SrcRect xOff=\"0\" yOff=\"0\" " + size;
+        v += "      <DstRect xOff=\"" + std::to_string(p.w.xoff) + "\" yOff=\"" + std::to_string(p.w.yoff) + "\" " + size;
+        v += "    </SimpleSource>\n";
+    }
+    return v + "  </VRTRasterBand>\n</VRTDataset>\n";
+}
+
+// The plan: the whole drawing read, one cell of the grid drawn (for its
+// size), the interval and the limits of the whole drawing; a command a line
+// on standard output, for each window, and OUTPUT.vrt.
+int run_plan(const CommandLine& given, Console& con) {
+    CommandLine cl = given;
+    cl.srcwin = GridWindow{0, 0, 1, 1};
+    const std::string vrt = cl.output + ".vrt";
+    RunState rs;
+    if (!rs.files.pending.lock(con, cl.output, vrt)) return 1;
+    if (!cl.overwrite && exists(vrt)) {
+        stop_line(con, T_("ya existe ") + vrt + T_(": use --overwrite para reemplazarlo"));
+        return kUsageError;
+    }
+    auto wkt = given_srs(con, cl);
+    if (!wkt) return kUsageError;
+    std::unique_ptr<OgrSource> ogr;
+    if (const int status = open_source(con, cl, rs, ogr); status != 0) return status;
+    if (ogr != nullptr && wkt->empty()) *wkt = ogr->wkt();
+    FileHandle out;
+    if (!rs.files.pending.create(con, vrt, "w", out)) return 1;
+    rs.pix_size = rs.size_pix = cl.tr;
+    CommandLineSettings settings(con, cl, nullptr, true);
+    Report quiet;
+    if (!treatment(con, quiet, rs, settings, ContourSource{ogr.get()})) return 1;
+
+    // each window's command: the options as given, the classes of the whole drawing, the window
+    std::error_code ec;
+    std::string program = std::filesystem::read_symlink("/proc/self/exe", ec).string();
+    if (ec || program.empty()) program = "zorvel_raster";
+    const std::string format = raster_format(cl);
+    const std::filesystem::path base(cl.output);
+    std::vector<PlannedWindow> windows;
+    const auto [tile_cols, tile_rows] = *cl.plan;
+    for (int r = 0; r < rs.whole.nb_lig; r += tile_rows)
+        for (int c = 0; c < rs.whole.nb_col; c += tile_cols) {
+            const std::string suffix = "_" + std::to_string(r / tile_rows) + "_" + std::to_string(c / tile_cols);
+            PlannedWindow p{{c, r, std::min(tile_cols, rs.whole.nb_col - c), std::min(tile_rows, rs.whole.nb_lig - r)}, "", ""};
+            if (format.empty()) {
+                p.image = cl.output + suffix;
+                p.source = output_paths(p.image)[0];
+            } else {
+                p.image = (base.parent_path() / (base.stem().string() + suffix + base.extension().string())).string();
+                p.source = p.image;
+            }
+            windows.push_back(p);
+        }
+    std::string commands;
+    for (const PlannedWindow& p : windows) {
+        std::string line = shell_word(program);
+        for (const std::string& o : cl.options) line += " " + shell_word(o);
+        if (!cl.interval) line += " -interval " + std::to_string(rs.classes.intervalo);
+        if (!cl.minimum) line += " -min " + std::to_string(rs.val_minimo);
+        if (!cl.maximum) line += " -max " + std::to_string(rs.val_maximo);
+        line += " -srcwin " + std::to_string(p.w.xoff) + " " + std::to_string(p.w.yoff) + " " + std::to_string(p.w.xsize) +
+                " " + std::to_string(p.w.ysize);
+        commands += line + " " + shell_word(cl.drawing) + " " + shell_word(p.image) + "\n";
+    }
+    const std::string text = mosaic_vrt(cl, rs, *wkt, windows);
+    if (std::fputs(text.c_str(), out.get()) < 0 || !close_output(con, out, vrt)) return 1;
+    if (!rs.files.pending.commit(con)) return 1;
+    std::fputs(commands.c_str(), con.out);
+    return std::fflush(con.out) == 0 ? 0 : 1;
+}
+
 }  // namespace
 
 std::vector<std::string> output_paths(const std::string& output) {
@@ -389,7 +530,7 @@ int run_command_line(const std::vector<std::string>& args, Console& con) {
         std::fprintf(con.out, "zorvel_raster %s\n", ZORVEL_VERSION);
         return 0;
     }
-    return run_with(*cl, con);
+    return cl->plan ? run_plan(*cl, con) : run_with(*cl, con);
 }
 
 }  // namespace zorvel

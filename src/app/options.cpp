@@ -19,6 +19,7 @@ public:
     const std::string& next() { return args_[at_++]; }
     bool peek_number() const { return !done() && whole_double(args_[at_]).has_value(); }
     bool peek_is(const char* word) const { return !done() && args_[at_] == word; }
+    std::size_t at() const { return at_; }
     // The value of `option`, a number that passes `check` (described by `what`).
     template <typename T>
     std::optional<T> number(const std::string& option, const char* what, const std::function<bool(T)>& check) {
@@ -111,6 +112,15 @@ bool take_window(Arguments& a, CommandLine& cl) {
     return true;
 }
 
+bool take_plan(Arguments& a, CommandLine& cl) {
+    const auto cols = a.number<int>("-plan", N_("COLUMNAS LINEAS de cada ventana, mayores que 0"), [](int v) { return v > 0; });
+    const auto rows = cols ? a.number<int>("-plan", N_("COLUMNAS LINEAS de cada ventana, mayores que 0"), [](int v) { return v > 0; })
+                           : std::nullopt;
+    if (!rows) return false;
+    cl.plan = std::pair{*cols, *rows};
+    return true;
+}
+
 bool take_extents(Arguments& a, CommandLine& cl) {
     Extents e;
     double* v[] = {&e.min_x, &e.min_y, &e.max_x, &e.max_y};
@@ -191,6 +201,9 @@ std::optional<CommandLine> check_together(Arguments& a, CommandLine& cl, const s
         return a.fail(T_("-min, -max: su diferencia sale del rango de los enteros"));
     if (cl.srcwin && (!cl.interval || !cl.minimum || !cl.maximum))
         return a.fail(T_("-srcwin: una ventana clasifica como la cuadricula entera solo con -interval, -min y -max dados"));
+    if (cl.plan && cl.srcwin) return a.fail(T_("-plan y -srcwin: el plan da las ventanas"));
+    if (cl.plan && cl.fill) return a.fail(T_("-plan y -fill: el relleno depende de la cuadricula entera"));
+    if (cl.plan && cl.dialogue_grid) return a.fail(T_("-plan y -dialogue_grid: la imagen del dialogo se recorta a los datos"));
     if (cl.srcwin && cl.fill) return a.fail(T_("-srcwin y -fill: el relleno depende de la cuadricula entera"));
     if (cl.srcwin && cl.dialogue_grid) return a.fail(T_("-srcwin y -dialogue_grid: la imagen del dialogo se recorta a los datos"));
     if (!cl.field.empty() && cl.z) return a.fail(T_("-a y -3d: la elevacion sale de un campo o de la Z, no de ambos"));
@@ -222,6 +235,12 @@ const std::vector<OptionSpec>& option_table() {
             "que las de la cuadricula entera; pide -interval, -min\n"
             "y -max"),
          take_window},
+        {"-plan", N_("COLUMNAS LINEAS"),
+         N_("no calcula: escribe en la salida estandar una orden por\n"
+            "ventana de la cuadricula (de estas columnas y lineas,\n"
+            "con el intervalo y los limites de todo el dibujo) y\n"
+            "SALIDA.vrt, el mosaico de sus imagenes"),
+         take_plan},
         {"-dialogue_grid", "",
          N_("la cuadricula y los archivos del dialogo: el pixel\n"
             "derivado del giro, las extensiones sin girar, la imagen\n"
@@ -319,7 +338,10 @@ std::optional<CommandLine> parse_command_line(const std::vector<std::string>& ar
     while (!a.done() && error.empty()) {
         const std::string& arg = a.next();
         if (const OptionSpec* o = find_option(arg)) {
+            const std::size_t from = a.at() - 1;
             o->take(a, cl);
+            if (arg != "-plan") cl.options.insert(cl.options.end(), args.begin() + static_cast<std::ptrdiff_t>(from),
+                                                  args.begin() + static_cast<std::ptrdiff_t>(a.at()));
             // --help and --version answer whatever follows
             if (cl.action != CommandLine::Action::run) return cl;
         } else if (arg.size() > 1 && arg[0] == '-' && !whole_double(arg)) {

@@ -25,6 +25,8 @@ struct CommandLine {
     double tr = 0.0;           // -tr: the pixel size
     std::optional<std::pair<int, int>> ts;  // -ts: columns and rows instead of -tr
     std::optional<GridWindow> srcwin;       // -srcwin: only this window of the grid
+    std::optional<std::pair<int, int>> plan;  // -plan: tiles of so many columns and rows
+    std::vector<std::string> options;  // the options as given, with their values, but -plan
     bool tap = false;          // -tap: the extents aligned to multiples of -tr
     bool dialogue_grid = false;  // -dialogue_grid: the dialogue's grid and files
     bool fill = false;         // -fill: the cells between the contours get an elevation

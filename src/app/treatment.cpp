@@ -44,6 +44,26 @@ DrawnRange drawn_range(const ElevationGrid& dtab, int nb_lig, int nb_col) {
     return r;
 }
 
+// The lowest and highest whole elevation of every vertex pass one read (of
+// its range where it counted too many elevations to keep them).
+DrawnRange vertex_range(const VertexTally& tally) {
+    DrawnRange r{false, 0, 0};
+    const auto take = [&](double alt) {
+        const std::int64_t w = whole_elevation(alt);
+        if (w == -999 || w == kNoWholeElevation) return;
+        r.lowest = r.any ? std::min(r.lowest, static_cast<int>(w)) : static_cast<int>(w);
+        r.highest = r.any ? std::max(r.highest, static_cast<int>(w)) : static_cast<int>(w);
+        r.any = true;
+    };
+    if (tally.count.all_counted()) {
+        for (const double v : tally.count.values()) take(v);
+    } else {
+        take(tally.range.min_dyn);
+        take(tally.range.max_dyn);
+    }
+    return r;
+}
+
 // The contour interval of the whole source, from the elevations pass one
 // counted; from the drawn grid where they were too many to keep.
 ContourInterval source_interval(const ElevationCount& count, const ElevationGrid& dtab, int nb_lig, int nb_col) {
@@ -205,7 +225,11 @@ bool treatment(Console& con, Report& report, RunState& rs, RunSettings& settings
     // classification
     const ClassHints hints{suggested_interval(distinct_elevations(two->dtab, rs.nb_lig, rs.nb_col)),
                            [&] { return source_interval(one->tally.count, two->dtab, rs.nb_lig, rs.nb_col); },
-                           [&] { return drawn_range(two->dtab, rs.nb_lig, rs.nb_col); }, filled};
+                           [&] {
+                               return settings.limits_from_vertices() ? vertex_range(one->tally)
+                                                                      : drawn_range(two->dtab, rs.nb_lig, rs.nb_col);
+                           },
+                           filled};
     const auto choice = settings.classes(hints);
     if (!choice) return false;
     rs.val_minimo = choice->val_minimo;

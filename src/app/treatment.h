@@ -65,6 +65,10 @@ public:
     virtual Progress* progress() { return nullptr; }
     // Only this window of the grid is computed (the command line's -srcwin).
     virtual std::optional<GridWindow> window() const { return std::nullopt; }
+    // Whether the default table limits come from every vertex of the
+    // drawing rather than from the cells drawn (a plan of windows, which
+    // draws none of the grid).
+    virtual bool limits_from_vertices() const { return false; }
 };
 
 // Where the contours come from: the drawing file that the word scanner

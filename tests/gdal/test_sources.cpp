@@ -11,11 +11,14 @@
 #include <ogr_api.h>
 #include <ogr_srs_api.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iterator>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -218,6 +221,52 @@ TEST(Sources, EveryRouteGivesTheSameFilesAndEveryVertexACellOfItsClass) {
     EXPECT_EQ(GDALGetRasterXSize(tap), 100);
     GDALClose(tap);
     std::printf("%d vertices in their own cell, %d beside it\n", exact, beside);
+}
+
+// A plan of windows over a GeoPackage, each run on its own: GDAL opens their
+// mosaic, the plan's VRT, as the whole run's raster, place and system included.
+TEST(Sources, APlansMosaicOpensAsTheWholeRun) {
+    GDALAllRegister();
+    test::TempDir tmp;
+    const std::string gpkg = write_source(tmp.root() + "p", Route::gpkg_z, rings());
+    test::ScriptedConsole sc("");
+    ASSERT_EQ(run_command_line({"-q", "-tr", "4", "-rot", "30", "-plan", "40", "30", gpkg, tmp.root() + "plan"}, sc.con), 0)
+        << sc.errors();
+    std::istringstream lines(sc.output());
+    std::string line;
+    std::vector<std::string> whole;
+    while (std::getline(lines, line)) {
+        std::istringstream words(line);
+        std::vector<std::string> args{std::istream_iterator<std::string>(words), {}};
+        args.erase(args.begin());
+        ASSERT_EQ(cli(args), 0) << line;
+        if (whole.empty()) {
+            whole = args;
+            const auto at = std::find(whole.begin(), whole.end(), "-srcwin");
+            whole.erase(at, at + 5);
+            whole.back() = tmp.root() + "whole.tif";
+        }
+    }
+    ASSERT_EQ(cli(whole), 0);
+    GDALDatasetH a = GDALOpen((tmp.root() + "plan.vrt").c_str(), GA_ReadOnly);
+    GDALDatasetH b = GDALOpen((tmp.root() + "whole.tif").c_str(), GA_ReadOnly);
+    ASSERT_TRUE(a != nullptr && b != nullptr);
+    const int cols = GDALGetRasterXSize(b), rows = GDALGetRasterYSize(b);
+    ASSERT_EQ(GDALGetRasterXSize(a), cols);
+    ASSERT_EQ(GDALGetRasterYSize(a), rows);
+    double ga[6], gb[6];
+    ASSERT_EQ(GDALGetGeoTransform(a, ga), CE_None);
+    ASSERT_EQ(GDALGetGeoTransform(b, gb), CE_None);
+    for (int k = 0; k < 6; ++k) EXPECT_NEAR(ga[k], gb[k], 1e-9) << k;
+    EXPECT_NE(std::string(GDALGetProjectionRef(a)).find("UTM zone 30N"), std::string::npos);
+    std::vector<unsigned char> ca(static_cast<std::size_t>(cols) * rows), cb(ca.size());
+    GDALRasterBandH ba = GDALGetRasterBand(a, 1), bb = GDALGetRasterBand(b, 1);
+    ASSERT_EQ(GDALRasterIO(ba, GF_Read, 0, 0, cols, rows, ca.data(), cols, rows, GDT_Byte, 0, 0), CE_None);
+    ASSERT_EQ(GDALRasterIO(bb, GF_Read, 0, 0, cols, rows, cb.data(), cols, rows, GDT_Byte, 0, 0), CE_None);
+    EXPECT_TRUE(ca == cb);
+    EXPECT_STREQ(GDALGetRasterCategoryNames(ba)[6], "150");
+    GDALClose(a);
+    GDALClose(b);
 }
 
 TEST(Sources, BadSourcesAreOneLineAndExitOne) {

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <random>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -405,6 +406,59 @@ TEST(CommandLine, WindowsHoldExactlyTheWholeGridsCells) {
                             "0", "0", "1000", "1", in, part});
     EXPECT_EQ(beyond.status, 1);
     EXPECT_EQ(beyond.err.rfind("zorvel_raster: -srcwin: la ventana sale de la cuadricula de ", 0), 0u) << beyond.err;
+}
+
+// A plan: a command a line for each window, with the whole drawing's
+// interval and limits, whose images make up the whole run's, and the VRT
+// that mosaics them.
+TEST(CommandLine, APlansWindowsMakeUpTheWholeRun) {
+    test::TempDir tmp;
+    const std::string drawing = std::string(ZORVEL_SOURCE_DIR) + "/examples/colinas/colinas.dxf";
+    for (const char* angle : {"0", "30"}) {
+        SCOPED_TRACE(angle);
+        const std::string out = tmp.root() + "plan" + angle;
+        const Ran plan = run({"-q", "--overwrite", "-tr", "10", "-rot", angle, "-plan", "37", "29", drawing, out});
+        ASSERT_EQ(plan.status, 0) << plan.err;
+        std::istringstream lines(plan.out);
+        std::string line, whole_settings;
+        int windows = 0;
+        std::vector<std::pair<std::vector<int>, std::string>> images;  // x, y, w, h and the raw image
+        while (std::getline(lines, line)) {
+            std::istringstream words(line);
+            std::vector<std::string> args{std::istream_iterator<std::string>(words), {}};
+            args.erase(args.begin());  // the program
+            ASSERT_EQ(run(args).status, 0) << line;
+            const auto at = std::find(args.begin(), args.end(), "-srcwin") - args.begin();
+            std::vector<int> w;
+            for (int k = 1; k <= 4; ++k) w.push_back(std::stoi(args[static_cast<std::size_t>(at + k)]));
+            images.push_back({w, test::slurp(args.back() + "_zorvl.raw")});
+            if (whole_settings.empty()) {
+                args.erase(args.begin() + at, args.begin() + at + 5);
+                args.back() = tmp.root() + "whole";
+                ASSERT_EQ(run(args).status, 0);
+                whole_settings = line;
+            }
+            ++windows;
+        }
+        EXPECT_NE(whole_settings.find(" -interval 10 -min 100 -max 200 -srcwin 0 0 37 29 "), std::string::npos)
+            << whole_settings;
+        const std::string whole = test::slurp(tmp.root() + "whole_zorvl.raw"), header = test::slurp(tmp.root() + "whole_zorvl.hdr");
+        const int cols = std::stoi(header.substr(header.find("samples = ") + 10));
+        const int rows = std::stoi(header.substr(header.find("lines = ") + 8));
+        EXPECT_EQ(windows, ((cols + 36) / 37) * ((rows + 28) / 29));
+        std::string mosaic(whole.size(), '\0');
+        for (const auto& [w, raw] : images)
+            for (int i = 0; i < w[3]; ++i)
+                mosaic.replace(static_cast<std::size_t>((w[1] + i) * cols + w[0]), static_cast<std::size_t>(w[2]),
+                               raw.substr(static_cast<std::size_t>(i * w[2]), static_cast<std::size_t>(w[2])));
+        EXPECT_TRUE(mosaic == whole);
+        const std::string vrt = test::slurp(out + ".vrt");
+        EXPECT_EQ(vrt.rfind("<VRTDataset rasterXSize=\"" + std::to_string(cols) + "\" rasterYSize=\"" + std::to_string(rows), 0), 0u);
+        std::size_t sources = 0;
+        for (std::size_t at = vrt.find("<SimpleSource>"); at != std::string::npos; at = vrt.find("<SimpleSource>", at + 1)) ++sources;
+        EXPECT_EQ(sources, static_cast<std::size_t>(windows));
+        EXPECT_NE(vrt.find("<DstRect xOff=\"37\" yOff=\"29\" xSize=\"37\" ySize=\"29\"/>"), std::string::npos);
+    }
 }
 
 TEST(CommandLine, StagesAreToldOnlyWhenAsked) {
