@@ -282,6 +282,27 @@ int open_source(Console& con, const CommandLine& cl, RunState& rs, std::unique_p
     return through_ogr();
 }
 
+// What every command-line run does first: the lock on its outputs (held to
+// the last rename, so that another run cannot slip its own in between), the
+// refusal of outputs that exist, the coordinate system asked and the source
+// opened; the exit status of a stop, or 0.
+int begin_run(const CommandLine& cl, Console& con, RunState& rs, const std::vector<std::string>& paths,
+              std::string& wkt, std::unique_ptr<OgrSource>& ogr) {
+    if (!rs.files.pending.lock(con, cl.output, paths[0])) return 1;
+    if (!cl.overwrite)
+        for (const std::string& p : paths)
+            if (exists(p)) {
+                stop_line(con, T_("ya existe ") + p + T_(": use --overwrite para reemplazarlo"));
+                return kUsageError;
+            }
+    const auto given = given_srs(con, cl);
+    if (!given) return kUsageError;
+    wkt = *given;
+    if (const int status = open_source(con, cl, rs, ogr); status != 0) return status;
+    if (ogr != nullptr && wkt.empty()) wkt = ogr->wkt();
+    return 0;
+}
+
 // The command line's run, once its options are known to be usable.
 int run_with(const CommandLine& cl, Console& con) {
     const std::string format = raster_format(cl);
@@ -293,19 +314,9 @@ int run_with(const CommandLine& cl, Console& con) {
     const std::vector<std::string> paths =
         format.empty() ? output_paths(cl.output) : std::vector<std::string>{cl.output, cl.output + ".aux.xml"};
     RunState rs;
-    // held from here to the last rename: another run cannot slip its outputs in between
-    if (!rs.files.pending.lock(con, cl.output, paths[0])) return 1;
-    if (!cl.overwrite)
-        for (const std::string& p : paths)
-            if (exists(p)) {
-                stop_line(con, T_("ya existe ") + p + T_(": use --overwrite para reemplazarlo"));
-                return kUsageError;
-            }
-    auto wkt = given_srs(con, cl);
-    if (!wkt) return kUsageError;
+    std::string wkt;
     std::unique_ptr<OgrSource> ogr;
-    if (const int status = open_source(con, cl, rs, ogr); status != 0) return status;
-    if (ogr != nullptr && wkt->empty()) *wkt = ogr->wkt();
+    if (const int status = begin_run(cl, con, rs, paths, wkt, ogr); status != 0) return status;
     FileHandle header, raster;
     if (format.empty()) {
         rs.files.nomim2 = paths[0];
@@ -350,7 +361,7 @@ int run_with(const CommandLine& cl, Console& con) {
                                done.turn};
         const std::string name = std::filesystem::path(cl.drawing).filename().string();
         if (format.empty())
-            return write_envi_header(con, header, paths[3], place, done.classes, name, *wkt, ending.values);
+            return write_envi_header(con, header, paths[3], place, done.classes, name, wkt, ending.values);
         // GDAL writes the file itself: the temporary one is only a name it takes
         raster.reset();
         if (ending.values)
@@ -359,7 +370,7 @@ int run_with(const CommandLine& cl, Console& con) {
         const std::string temp = rs.files.pending.temp_of(paths[0]);
         std::string why;
         const ImageCells cells{done.image, done.alti, done.nb_col, done.classes};
-        if (!write_raster(raster_of(cl, cells, format, temp, *wkt, place), why)) {
+        if (!write_raster(raster_of(cl, cells, format, temp, wkt, place), why)) {
             stop_line(con, why);
             return false;
         }
@@ -453,16 +464,9 @@ int run_plan(const CommandLine& given, Console& con) {
     cl.srcwin = GridWindow{0, 0, 1, 1};
     const std::string vrt = cl.output + ".vrt";
     RunState rs;
-    if (!rs.files.pending.lock(con, cl.output, vrt)) return 1;
-    if (!cl.overwrite && exists(vrt)) {
-        stop_line(con, T_("ya existe ") + vrt + T_(": use --overwrite para reemplazarlo"));
-        return kUsageError;
-    }
-    auto wkt = given_srs(con, cl);
-    if (!wkt) return kUsageError;
+    std::string wkt;
     std::unique_ptr<OgrSource> ogr;
-    if (const int status = open_source(con, cl, rs, ogr); status != 0) return status;
-    if (ogr != nullptr && wkt->empty()) *wkt = ogr->wkt();
+    if (const int status = begin_run(cl, con, rs, {vrt}, wkt, ogr); status != 0) return status;
     FileHandle out;
     if (!rs.files.pending.create(con, vrt, "w", out)) return 1;
     rs.pix_size = rs.size_pix = cl.tr;
@@ -502,7 +506,7 @@ int run_plan(const CommandLine& given, Console& con) {
                 " " + std::to_string(p.w.ysize);
         commands += line + " " + shell_word(cl.drawing) + " " + shell_word(p.image) + "\n";
     }
-    const std::string text = mosaic_vrt(cl, rs, *wkt, windows);
+    const std::string text = mosaic_vrt(cl, rs, wkt, windows);
     if (std::fputs(text.c_str(), out.get()) < 0 || !close_output(con, out, vrt)) return 1;
     if (!rs.files.pending.commit(con)) return 1;
     std::fputs(commands.c_str(), con.out);

@@ -17,17 +17,21 @@ namespace zorvel {
 
 namespace {
 
+// Widens r to the whole elevation of alt; empty cells (-999) and values
+// without a whole elevation are left out.
+void widen(DrawnRange& r, double alt) {
+    const std::int64_t w = whole_elevation(alt);
+    if (w == -999 || w == kNoWholeElevation) return;
+    r.lowest = r.any ? std::min(r.lowest, static_cast<int>(w)) : static_cast<int>(w);
+    r.highest = r.any ? std::max(r.highest, static_cast<int>(w)) : static_cast<int>(w);
+    r.any = true;
+}
+
 // The lowest and highest whole elevation in rows 0..nb_lig-1 and columns
 // 0..nb_col-1 of dtab, empty cells and values without one left out.
 DrawnRange drawn_range(const ElevationGrid& dtab, int nb_lig, int nb_col) {
     DrawnRange r{false, 0, 0};
-    const auto take = [&](double alt) {
-        const std::int64_t w = whole_elevation(alt);
-        if (w == -999 || w == kNoWholeElevation) return;
-        r.lowest = r.any ? std::min(r.lowest, static_cast<int>(w)) : static_cast<int>(w);
-        r.highest = r.any ? std::max(r.highest, static_cast<int>(w)) : static_cast<int>(w);
-        r.any = true;
-    };
+    const auto take = [&](double alt) { widen(r, alt); };
     dtab.visit([&](const auto& c) {
         if constexpr (std::is_same_v<std::decay_t<decltype(c)>, PlainCells>) {
             for (int i = 0; i < nb_lig; ++i)
@@ -48,13 +52,7 @@ DrawnRange drawn_range(const ElevationGrid& dtab, int nb_lig, int nb_col) {
 // its range where it counted too many elevations to keep them).
 DrawnRange vertex_range(const VertexTally& tally) {
     DrawnRange r{false, 0, 0};
-    const auto take = [&](double alt) {
-        const std::int64_t w = whole_elevation(alt);
-        if (w == -999 || w == kNoWholeElevation) return;
-        r.lowest = r.any ? std::min(r.lowest, static_cast<int>(w)) : static_cast<int>(w);
-        r.highest = r.any ? std::max(r.highest, static_cast<int>(w)) : static_cast<int>(w);
-        r.any = true;
-    };
+    const auto take = [&](double alt) { widen(r, alt); };
     if (tally.count.all_counted()) {
         for (const double v : tally.count.values()) take(v);
     } else {
