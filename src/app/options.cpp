@@ -89,13 +89,17 @@ bool take_sense(Arguments& a, CommandLine& cl) {
     return true;
 }
 
+// Two whole numbers greater than 0 after `option`: columns, then rows.
+std::optional<std::pair<int, int>> two_counts(Arguments& a, const char* option, const char* what) {
+    const auto cols = a.number<int>(option, what, [](int v) { return v > 0; });
+    const auto rows = cols ? a.number<int>(option, what, [](int v) { return v > 0; }) : std::nullopt;
+    if (!rows) return std::nullopt;
+    return std::pair{*cols, *rows};
+}
+
 bool take_size(Arguments& a, CommandLine& cl) {
-    const auto cols = a.number<int>("-ts", N_("ANCHO ALTO en celdas, mayores que 0"), [](int v) { return v > 0; });
-    const auto rows = cols ? a.number<int>("-ts", N_("ANCHO ALTO en celdas, mayores que 0"), [](int v) { return v > 0; })
-                           : std::nullopt;
-    if (!rows) return false;
-    cl.ts = std::pair{*cols, *rows};
-    return true;
+    cl.ts = two_counts(a, "-ts", N_("ANCHO ALTO en celdas, mayores que 0"));
+    return cl.ts.has_value();
 }
 
 bool take_window(Arguments& a, CommandLine& cl) {
@@ -113,12 +117,8 @@ bool take_window(Arguments& a, CommandLine& cl) {
 }
 
 bool take_plan(Arguments& a, CommandLine& cl) {
-    const auto cols = a.number<int>("-plan", N_("COLUMNAS LINEAS de cada ventana, mayores que 0"), [](int v) { return v > 0; });
-    const auto rows = cols ? a.number<int>("-plan", N_("COLUMNAS LINEAS de cada ventana, mayores que 0"), [](int v) { return v > 0; })
-                           : std::nullopt;
-    if (!rows) return false;
-    cl.plan = std::pair{*cols, *rows};
-    return true;
+    cl.plan = two_counts(a, "-plan", N_("COLUMNAS LINEAS de cada ventana, mayores que 0"));
+    return cl.plan.has_value();
 }
 
 bool take_extents(Arguments& a, CommandLine& cl) {
