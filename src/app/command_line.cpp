@@ -38,13 +38,13 @@ public:
     CommandLineSettings(Console& con, const CommandLine& cl, Progress* progress, bool plan = false)
         : con_(con), cl_(cl), progress_(progress), plan_(plan) {}
 
-    std::optional<int> skip_count(std::FILE* drawing) override {
+    std::optional<int> skip_count(std::FILE* drawing, const std::string& path) override {
         if (cl_.reg) return *cl_.reg;
         DrawingReader rd(drawing);
         const int found = first_fitting_skip_count(rd);
         std::rewind(drawing);
         if (found < 0) {
-            stop_line(con_, T_("el dibujo ") + cl_.drawing +
+            stop_line(con_, T_("el dibujo ") + path +
                                 T_(" no tiene registros VERTEX con el codigo 10 de X: indique -reg"));
             return std::nullopt;
         }
@@ -202,7 +202,9 @@ bool exists(const std::string& path) {
 
 void summary(std::FILE* out, const CommandLine& cl, const RunState& rs, const std::vector<std::string>& paths,
              const std::string& interval_why) {
-    std::fprintf(out, T_("zorvel_raster: %s -> %s\n"), cl.drawing.c_str(), paths[0].c_str());
+    std::string sheets;
+    for (const std::string& d : cl.drawings) sheets += (sheets.empty() ? "" : " ") + d;
+    std::fprintf(out, T_("zorvel_raster: %s -> %s\n"), sheets.c_str(), paths[0].c_str());
     std::fprintf(out, T_("  cuadricula: %d lineas x %d columnas, pixel %.17g (girado %.17g grados a la %s)\n"),
                  rs.whole.nb_lig, rs.whole.nb_col, rs.pix_size, rs.turn.angle, rs.turn.sentido == 0 ? T_("izquierda") : T_("derecha"));
     if (rs.image.nb_lig3 == 0)
@@ -240,54 +242,93 @@ std::optional<std::string> given_srs(Console& con, const CommandLine& cl) {
     return wkt;
 }
 
-// The drawing opened for the word scanner, or the source opened through OGR
-// when the scanner does not read it; the exit status of a source that cannot
+// A sheet opened for the word scanner (file), or through OGR when the
+// scanner does not read it (ogr); the exit status of a source that cannot
 // be read (1, after its stop line) or of options it cannot honour (2), or 0.
-int open_source(Console& con, const CommandLine& cl, RunState& rs, std::unique_ptr<OgrSource>& ogr) {
-    rs.files.nomim1 = cl.drawing;
+int open_source(Console& con, const CommandLine& cl, const std::string& path, FileHandle& file,
+                std::unique_ptr<OgrSource>& ogr) {
     const auto through_ogr = [&] {
-        ogr = OgrSource::open(con, cl.drawing, OgrOptions{cl.layer, cl.where, cl.field, cl.z});
-        rs.files.f1.reset();
+        ogr = OgrSource::open(con, path, OgrOptions{cl.layer, cl.where, cl.field, cl.z});
+        file.reset();
         return ogr != nullptr ? 0 : 1;
     };
     // a name only GDAL knows (/vsizip/..., PG:...): GDAL's to open
-    if (gdal_name(cl.drawing) && ogr_available()) return through_ogr();
+    if (gdal_name(path) && ogr_available()) return through_ogr();
     std::error_code ec;
-    const auto kind = std::filesystem::status(cl.drawing, ec).type();
+    const auto kind = std::filesystem::status(path, ec).type();
     if (ec) {
-        stop_line(con, T_("no se puede abrir el dibujo ") + cl.drawing + ": " + ec.message());
+        stop_line(con, T_("no se puede abrir el dibujo ") + path + ": " + ec.message());
         return 1;
     }
     // a folder is a source for GDAL (a folder of Shapefiles); anything else
     // but a file cannot be read twice, and reading it once would empty it
     if (kind == std::filesystem::file_type::directory) return through_ogr();
     if (kind != std::filesystem::file_type::regular) {
-        stop_line(con, T_("no se puede leer ") + cl.drawing +
+        stop_line(con, T_("no se puede leer ") + path +
                            T_(": no es un archivo (una tuberia, un dispositivo), y el dibujo se lee dos veces: "
                            "copielo a un archivo"));
         return 1;
     }
-    rs.files.f1.reset(std::fopen(cl.drawing.c_str(), "r"));
-    if (!rs.files.f1) {
-        stop_line(con, T_("no se puede abrir el dibujo ") + cl.drawing + ": " + std::strerror(errno));
+    file.reset(std::fopen(path.c_str(), "r"));
+    if (!file) {
+        stop_line(con, T_("no se puede abrir el dibujo ") + path + ": " + std::strerror(errno));
         return 1;
     }
-    if (!cl.ogr && old_style_dxf(cl.drawing, rs.files.f1.get(), cl.reg.has_value())) {
+    if (!cl.ogr && old_style_dxf(path, file.get(), cl.reg.has_value())) {
         // what only the GDAL reader honours would be dropped without a word
         if (cl.layer.empty() && cl.where.empty() && cl.field.empty() && !cl.z) return 0;
-        stop_line(con, T_("-l, -where, -a y -3d solo valen para las fuentes leidas con GDAL, y ") + cl.drawing +
+        stop_line(con, T_("-l, -where, -a y -3d solo valen para las fuentes leidas con GDAL, y ") + path +
                            T_(" es un DXF antiguo que lee el programa: anada -ogr para leerlo con GDAL"));
         return kUsageError;
     }
     return through_ogr();
 }
 
+// The run's sheets, open: the first in the run's files (or `first`), the
+// others here.
+struct OpenSheets {
+    std::unique_ptr<OgrSource> first;
+    std::vector<FileHandle> files;
+    std::vector<std::unique_ptr<OgrSource>> ogr;
+    ContourSource source;
+};
+
+// Opens every sheet; the coordinate system is the first that a source read
+// through OGR gives, and sheets in different ones are refused.
+int open_sheets(Console& con, const CommandLine& cl, RunState& rs, OpenSheets& sheets, std::string& wkt) {
+    rs.files.nomim1 = cl.drawing;
+    if (const int status = open_source(con, cl, cl.drawing, rs.files.f1, sheets.first); status != 0) return status;
+    sheets.source.ogr = sheets.first.get();
+    std::string first_wkt = sheets.first ? sheets.first->wkt() : "", from = cl.drawing;
+    for (std::size_t k = 1; k < cl.drawings.size(); ++k) {
+        const std::string& path = cl.drawings[k];
+        FileHandle file;
+        std::unique_ptr<OgrSource> ogr;
+        if (const int status = open_source(con, cl, path, file, ogr); status != 0) return status;
+        if (ogr != nullptr && !ogr->wkt().empty()) {
+            if (first_wkt.empty()) {
+                first_wkt = ogr->wkt();
+                from = path;
+            } else if (ogr->wkt() != first_wkt && cl.a_srs.empty()) {
+                stop_line(con, T_("las fuentes ") + from + T_(" y ") + path +
+                                   T_(" tienen sistemas de coordenadas distintos: llevelas a uno (ogr2ogr -t_srs)"));
+                return 1;
+            }
+        }
+        sheets.source.more.push_back(MoreSource{path, file.get(), ogr.get()});
+        sheets.files.push_back(std::move(file));
+        sheets.ogr.push_back(std::move(ogr));
+    }
+    if (wkt.empty()) wkt = first_wkt;
+    return 0;
+}
+
 // What every command-line run does first: the lock on its outputs (held to
 // the last rename, so that another run cannot slip its own in between), the
-// refusal of outputs that exist, the coordinate system asked and the source
+// refusal of outputs that exist, the coordinate system asked and the sheets
 // opened; the exit status of a stop, or 0.
 int begin_run(const CommandLine& cl, Console& con, RunState& rs, const std::vector<std::string>& paths,
-              std::string& wkt, std::unique_ptr<OgrSource>& ogr) {
+              std::string& wkt, OpenSheets& sheets) {
     if (!rs.files.pending.lock(con, cl.output, paths[0])) return 1;
     if (!cl.overwrite)
         for (const std::string& p : paths)
@@ -298,9 +339,7 @@ int begin_run(const CommandLine& cl, Console& con, RunState& rs, const std::vect
     const auto given = given_srs(con, cl);
     if (!given) return kUsageError;
     wkt = *given;
-    if (const int status = open_source(con, cl, rs, ogr); status != 0) return status;
-    if (ogr != nullptr && wkt.empty()) wkt = ogr->wkt();
-    return 0;
+    return open_sheets(con, cl, rs, sheets, wkt);
 }
 
 // The command line's run, once its options are known to be usable.
@@ -315,8 +354,8 @@ int run_with(const CommandLine& cl, Console& con) {
         format.empty() ? output_paths(cl.output) : std::vector<std::string>{cl.output, cl.output + ".aux.xml"};
     RunState rs;
     std::string wkt;
-    std::unique_ptr<OgrSource> ogr;
-    if (const int status = begin_run(cl, con, rs, paths, wkt, ogr); status != 0) return status;
+    OpenSheets sheets;
+    if (const int status = begin_run(cl, con, rs, paths, wkt, sheets); status != 0) return status;
     FileHandle header, raster;
     if (format.empty()) {
         rs.files.nomim2 = paths[0];
@@ -338,7 +377,7 @@ int run_with(const CommandLine& cl, Console& con) {
     if (show) bar.start();
     CommandLineSettings settings(con, cl, show ? &bar : nullptr);
     Report quiet;  // the dialogue's report is not this mode's
-    if (!treatment(con, quiet, rs, settings, ContourSource{ogr.get()})) return 1;
+    if (!treatment(con, quiet, rs, settings, sheets.source)) return 1;
     RunEnding ending;
     ending.crop = cl.dialogue_grid;
     if (cl.srcwin) {
@@ -359,7 +398,7 @@ int run_with(const CommandLine& cl, Console& con) {
                                done.frame.min_x,
                                done.frame.min_y,
                                done.turn};
-        const std::string name = std::filesystem::path(cl.drawing).filename().string();
+        const std::string name = sheet_names(cl);
         if (format.empty())
             return write_envi_header(con, header, paths[3], place, done.classes, name, wkt, ending.values);
         // GDAL writes the file itself: the temporary one is only a name it takes
@@ -465,14 +504,14 @@ int run_plan(const CommandLine& given, Console& con) {
     const std::string vrt = cl.output + ".vrt";
     RunState rs;
     std::string wkt;
-    std::unique_ptr<OgrSource> ogr;
-    if (const int status = begin_run(cl, con, rs, {vrt}, wkt, ogr); status != 0) return status;
+    OpenSheets sheets;
+    if (const int status = begin_run(cl, con, rs, {vrt}, wkt, sheets); status != 0) return status;
     FileHandle out;
     if (!rs.files.pending.create(con, vrt, "w", out)) return 1;
     rs.pix_size = rs.size_pix = cl.tr;
     CommandLineSettings settings(con, cl, nullptr, true);
     Report quiet;
-    if (!treatment(con, quiet, rs, settings, ContourSource{ogr.get()})) return 1;
+    if (!treatment(con, quiet, rs, settings, sheets.source)) return 1;
 
     // each window's command: the options as given, the classes of the whole drawing, the window
     std::error_code ec;
@@ -504,7 +543,8 @@ int run_plan(const CommandLine& given, Console& con) {
         if (!cl.maximum) line += " -max " + std::to_string(rs.val_maximo);
         line += " -srcwin " + std::to_string(p.w.xoff) + " " + std::to_string(p.w.yoff) + " " + std::to_string(p.w.xsize) +
                 " " + std::to_string(p.w.ysize);
-        commands += line + " " + shell_word(cl.drawing) + " " + shell_word(p.image) + "\n";
+        for (const std::string& d : cl.drawings) line += " " + shell_word(d);
+        commands += line + " " + shell_word(p.image) + "\n";
     }
     const std::string text = mosaic_vrt(cl, rs, wkt, windows);
     if (std::fputs(text.c_str(), out.get()) < 0 || !close_output(con, out, vrt)) return 1;

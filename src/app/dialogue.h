@@ -36,7 +36,7 @@ std::optional<ClassChoice> class_dialogue(Console& con, int suggested);
 class DialogueSettings final : public RunSettings {
 public:
     explicit DialogueSettings(Console& con) : con_(con) {}
-    std::optional<int> skip_count(std::FILE* drawing) override;
+    std::optional<int> skip_count(std::FILE* drawing, const std::string& path) override;
     std::optional<RotationChoice> rotation() override { return rotation_dialogue(con_); }
     std::optional<ClassChoice> classes(const ClassHints& hints) override {
         return class_dialogue(con_, hints.suggested);

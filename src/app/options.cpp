@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <filesystem>
 #include <map>
 #include <type_traits>
 
@@ -183,8 +184,9 @@ const OptionSpec* find_option(const std::string& arg) {
 
 // The checks that take more than one option, once all are read.
 std::optional<CommandLine> check_together(Arguments& a, CommandLine& cl, const std::vector<std::string>& positional) {
-    if (positional.size() < 2) return a.fail(T_("faltan el dibujo y la salida: zorvel_raster [opciones] DIBUJO.dxf SALIDA"));
-    if (positional.size() > 2) return a.fail(T_("argumento de mas: ") + positional[2]);
+    if (positional.size() < 2) return a.fail(T_("faltan el dibujo y la salida: zorvel_raster [opciones] DIBUJO.dxf... SALIDA"));
+    if (positional.size() > 2 && cl.dialogue_grid)
+        return a.fail(T_("-dialogue_grid: el dialogo lee un solo dibujo, y se dan ") + std::to_string(positional.size() - 1));
     if (cl.tr == 0.0 && !cl.ts) return a.fail(T_("-tr: falta el tamano del pixel, que es obligatorio"));
     if (cl.tr != 0.0 && cl.ts) return a.fail(T_("-tr y -ts: el tamano de la celda o el numero de celdas, no ambos"));
     if (cl.tap && cl.tr == 0.0) return a.fail(T_("-tap: alinea a multiplos de -tr, que falta"));
@@ -210,8 +212,9 @@ std::optional<CommandLine> check_together(Arguments& a, CommandLine& cl, const s
     const bool ogr_options = cl.ogr || !cl.layer.empty() || !cl.where.empty() || !cl.field.empty() || cl.z;
     if (ogr_options && !ogr_available())
         return a.fail(T_("-ogr, -l, -where, -a, -3d: ") + ogr_unavailable_why() + T_(": solo lee dibujos DXF con POLYLINE y VERTEX"));
+    cl.drawings.assign(positional.begin(), positional.end() - 1);
     cl.drawing = positional[0];
-    cl.output = positional[1];
+    cl.output = positional.back();
     return cl;
 }
 
@@ -354,15 +357,23 @@ std::optional<CommandLine> parse_command_line(const std::vector<std::string>& ar
     return check_together(a, cl, positional);
 }
 
+std::string sheet_names(const CommandLine& cl) {
+    std::string names;
+    for (const std::string& d : cl.drawings)
+        names += (names.empty() ? "" : ", ") + std::filesystem::path(d).filename().string();
+    return names;
+}
+
 std::string usage_text() {
-    std::string text = T_("Uso: zorvel_raster [opciones] DIBUJO.dxf SALIDA\n"
+    std::string text = T_("Uso: zorvel_raster [opciones] DIBUJO.dxf... SALIDA\n"
                           "       zorvel_raster                  (sin argumentos: el dialogo de preguntas)\n"
                           "\n"
                           "Convierte las curvas de nivel de un dibujo DXF (entidades POLYLINE y VERTEX)\n"
                           "en una imagen clasificada: SALIDA_zorvl.raw (un byte por celda: la clase, o\n"
                           "255 sin curva), SALIDA_zorvl.txt (descriptor), SALIDA_zorvl_tab.txt (clase y\n"
                           "elevacion) y SALIDA_zorvl.hdr (cabecera ENVI que GDAL y QGIS abren, con la\n"
-                          "posicion en el mapa).\n"
+                          "posicion en el mapa). Varios dibujos (hojas contiguas) dan una sola\n"
+                          "cuadricula sobre la union de sus extensiones.\n"
                           "\n");
     const std::vector<OptionSpec>& table = option_table();
     for (std::size_t k = 0; k < table.size(); ++k) {

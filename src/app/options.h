@@ -20,7 +20,8 @@ constexpr int kUsageError = 2;
 struct CommandLine {
     enum class Action { run, help, version };
     Action action = Action::run;
-    std::string drawing;       // the drawing, any path
+    std::string drawing;       // the drawing, any path: the first of drawings
+    std::vector<std::string> drawings;  // every sheet, in order
     std::string output;        // the base of the outputs
     double tr = 0.0;           // -tr: the pixel size
     std::optional<std::pair<int, int>> ts;  // -ts: columns and rows instead of -tr
@@ -78,6 +79,9 @@ std::vector<std::string> option_names();
 // The options, checked before anything is read; on a usage error, the one
 // line that says which option and why (nullopt).
 std::optional<CommandLine> parse_command_line(const std::vector<std::string>& args, std::string& error);
+
+// The sheets' file names, a comma between them, as the outputs name their source.
+std::string sheet_names(const CommandLine& cl);
 
 // What --help prints.
 std::string usage_text();

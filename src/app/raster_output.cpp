@@ -40,7 +40,7 @@ RasterOut raster_of(const CommandLine& cl, const ImageCells& cells, const std::s
         for (std::size_t k = 1; k < cells.classes.tabord.size(); ++k)
             r.metadata.push_back("CLASS_" + std::to_string(k) + "=" + std::to_string(cells.classes.tabord[k]));
     }
-    r.metadata.push_back("SOURCE=" + std::filesystem::path(cl.drawing).filename().string());
+    r.metadata.push_back("SOURCE=" + sheet_names(cl));
     return r;
 }
 

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <unordered_set>
 #include <cstdio>
+#include <limits>
+#include <memory>
 #include <string>
 
 #include "classes/classify.h"
@@ -12,6 +14,7 @@
 #include "output/output.h"
 #include "base/memory.h"
 #include "passes/vertex_log.h"
+#include "output/envi_header.h"
 
 namespace zorvel {
 
@@ -152,38 +155,141 @@ std::optional<std::pair<double, double>> fill_between_contours(Console& con, Run
 
 // Pass one, through the word scanner or from the OGR source.
 std::optional<PassOne> first_pass(Console& con, Report& report, DrawingScan& d, const PassOneOptions& o,
-                                  const ContourSource& source) {
-    if (source.ogr == nullptr) return pass_one(con, report, d, o);
-    const Extents& extents = o.extents.fixed_extents != nullptr ? *o.extents.fixed_extents : source.ogr->extents();
+                                  OgrSource* ogr) {
+    if (ogr == nullptr) return pass_one(con, report, d, o);
+    const Extents& extents = o.extents.fixed_extents != nullptr ? *o.extents.fixed_extents : ogr->extents();
     return pass_one_of(con, report, d, o, extents, [&](ContourSink& sink) {
         std::string why;
-        const bool read = source.ogr->read(sink, why);
+        const bool read = ogr->read(sink, why);
         if (!read && !why.empty()) stop_line(con, why);
-        if (read && !source.ogr->doubt().empty()) warn_line(con, source.ogr->doubt());
+        if (read && !ogr->doubt().empty()) warn_line(con, ogr->doubt());
         return read;
     });
+}
+
+// One source of the run, as both passes read it.
+struct Sheet {
+    std::unique_ptr<DrawingScan> d;
+    OgrSource* ogr;  // nullptr: d's drawing file
+};
+
+// The run's sources with their skip counts; empty after a stop line.
+std::vector<Sheet> sheets_of(RunState& rs, RunSettings& settings, const ContourSource& source) {
+    std::vector<MoreSource> all{{rs.files.nomim1, rs.files.f1.get(), source.ogr}};
+    all.insert(all.end(), source.more.begin(), source.more.end());
+    std::vector<Sheet> sheets;
+    for (const MoreSource& m : all) {
+        std::optional<int> reg = 0;
+        if (m.ogr == nullptr) reg = settings.skip_count(m.file, m.path);
+        if (!reg) return {};
+        sheets.push_back(Sheet{std::make_unique<DrawingScan>(m.file, m.path, *reg), m.ogr});
+    }
+    return sheets;
+}
+
+// The extents that cover every sheet's (its header's or its layer's);
+// nullopt after a stop line.
+std::optional<Extents> united_extents(Console& con, std::vector<Sheet>& sheets, const ExtentsPolicy& policy) {
+    std::optional<Extents> united;
+    for (Sheet& s : sheets) {
+        const auto e = s.ogr != nullptr ? std::optional<Extents>(s.ogr->extents()) : header_extents(con, *s.d, policy);
+        if (!e) return std::nullopt;
+        if (!united) {
+            united = *e;
+            continue;
+        }
+        united->min_x = std::min(united->min_x, e->min_x);
+        united->min_y = std::min(united->min_y, e->min_y);
+        united->max_x = std::max(united->max_x, e->max_x);
+        united->max_y = std::max(united->max_y, e->max_y);
+    }
+    return united;
+}
+
+// The map rectangle from which contours can reach the window's cells and
+// their margin: the window and a few cells more (a walk strays from its
+// segment by less than two cells), turned back onto the map.
+Extents window_box(const GridLayout& l, const GridSize& g, const RotationChoice& turn, const GridWindow& w) {
+    constexpr int kReach = 5;
+    const ImagePlace place{w.ysize + 2 * kReach, w.xsize + 2 * kReach, w.yoff - kReach, w.xoff - kReach,
+                           g.nb_lig,           g.nb_col,           l.pix_size,        l.frame.min_x,
+                           l.frame.min_y,      turn};
+    const auto t = image_geotransform(place);
+    constexpr double inf = std::numeric_limits<double>::infinity();
+    Extents box{.min_x = inf, .min_y = inf, .max_x = -inf, .max_y = -inf};
+    for (const int r : {0, place.nb_lig3})
+        for (const int c : {0, place.nb_col3}) {
+            const double x = t[0] + c * t[1] + r * t[2], y = t[3] + c * t[4] + r * t[5];
+            box.min_x = std::min(box.min_x, x);
+            box.min_y = std::min(box.min_y, y);
+            box.max_x = std::max(box.max_x, x);
+            box.max_y = std::max(box.max_y, y);
+        }
+    return box;
+}
+
+// A window run reads, of the sources read through OGR, only the features
+// whose lines can reach the window: the grid is laid over the extents
+// before anything is read.
+void read_near_window(std::vector<Sheet>& sheets, RunSettings& settings, const ExtentsPolicy& policy) {
+    const auto window = settings.window();
+    if (!window || settings.limits_from_vertices() || !policy.layout) return;
+    const Extents* ext = policy.fixed_extents;
+    for (Sheet& s : sheets) {
+        if (s.ogr == nullptr) continue;
+        std::string why;
+        const auto layout = policy.layout(ext != nullptr ? *ext : s.ogr->extents(), why);
+        const auto size = layout ? size_grid(layout->frame, layout->pix_size) : std::nullopt;
+        const auto turn = settings.rotation();
+        // a grid that cannot be laid is refused by pass one, with its reason
+        if (!size || !turn) return;
+        s.ogr->read_only_within(window_box(*layout, *size, *turn, *window));
+    }
 }
 
 }  // namespace
 
 bool treatment(Console& con, Report& report, RunState& rs, RunSettings& settings, const ContourSource& source) {
-    std::optional<int> reg = 0;
-    if (source.ogr == nullptr) reg = settings.skip_count(rs.files.f1.get());
-    if (!reg) return false;
-    DrawingScan d(rs.files.f1.get(), rs.files.nomim1, *reg);
+    std::vector<Sheet> sheets = sheets_of(rs, settings, source);
+    if (sheets.empty()) return false;
+    DrawingScan& d = *sheets.front().d;
     const std::size_t log_bound = vertex_log_bound_of(rs);
     ExtentsPolicy policy = settings.extents_policy();
+    std::optional<Extents> united;
+    if (sheets.size() > 1 && policy.fixed_extents == nullptr) {
+        // one grid over every sheet
+        if (!(united = united_extents(con, sheets, policy))) return false;
+        policy.fixed_extents = &*united;
+        policy.extents_name = T_("la union de las extensiones de las fuentes");
+    }
     // a source read through OGR has its layer's extents, unless others are fixed
     if (source.ogr != nullptr && policy.fixed_extents == nullptr) {
         policy.fixed_extents = &source.ogr->extents();
         policy.extents_name = T_("la extension de la capa");
     }
+    read_near_window(sheets, settings, policy);
     Progress* progress = settings.progress();
-    auto one = first_pass(con, report, d,
-                          PassOneOptions{rs.pix_size, rs.limits.ahead_min_bytes, log_bound, policy,
-                                         ProgressPart{progress, 0.0, 0.45}},
-                          source);
-    if (!one) return false;
+    std::optional<PassOne> one;
+    std::vector<SourceLog> logs;
+    long vertices = 0;
+    int segm = 0;
+    for (Sheet& s : sheets) {
+        const std::size_t bound =
+            s.d->f == nullptr || s.d->f == rs.files.f1.get() ? log_bound : vertex_log_bound(s.d->f);
+        auto own = first_pass(con, report, *s.d,
+                              PassOneOptions{rs.pix_size, rs.limits.ahead_min_bytes, bound, policy,
+                                             ProgressPart{progress, 0.0, 0.45}},
+                              s.ogr);
+        if (!own) return false;
+        vertices += s.d->st.vertices;
+        segm += s.d->st.segm;
+        logs.push_back(SourceLog{s.d.get(), std::move(own->log)});
+        if (one)
+            one->tally.add(own->tally);
+        else
+            one = std::move(own);
+        s.d->rewind();
+    }
     rs.stages.mark("pasada-1");
 
     // between the passes
@@ -192,9 +298,7 @@ bool treatment(Console& con, Report& report, RunState& rs, RunSettings& settings
     const double pix_size_def = settings.derived_pixel_size()
                                     ? rotated_pixel_size(rs.pix_size, one->grid.nb_col, turn->angle)
                                     : one->layout.pix_size;
-    report.pass_one(d.st.segm, one->tally.range.min_dyn, one->tally.range.max_dyn, d.ext);
-    const long vertices = d.st.vertices;
-    d.rewind();
+    report.pass_one(segm, one->tally.range.min_dyn, one->tally.range.max_dyn, d.ext);
     rs.pix_size = pix_size_def;
     rs.turn = *turn;
     if (!(pix_size_def > 0.0) || !std::isfinite(pix_size_def)) {
@@ -204,7 +308,7 @@ bool treatment(Console& con, Report& report, RunState& rs, RunSettings& settings
 
     const PassTwoOptions two_options{rs.pix_size, *turn, one->tally.count.width(), rs.limits.grid_memory, policy,
                                      ProgressPart{progress, 0.45, 0.9}, vertices, settings.window()};
-    auto two = pass_two(con, report, d, two_options, std::move(one->log));
+    auto two = pass_two(con, report, logs, two_options);
     if (!two) return false;
     rs.stages.mark("pasada-2");
     rs.nb_lig = two->rows;

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "app/run_state.h"
 #include "base/console.h"
@@ -47,7 +48,7 @@ public:
     virtual ~RunSettings() = default;
     // The skip count of a drawing the word scanner reads, before pass one;
     // nullopt stops the run.
-    virtual std::optional<int> skip_count(std::FILE* drawing) = 0;
+    virtual std::optional<int> skip_count(std::FILE* drawing, const std::string& path) = 0;
     // The angle and the sense, between the passes.
     virtual std::optional<RotationChoice> rotation() = 0;
     // The interval and the table limits, once the grid is drawn.
@@ -71,11 +72,21 @@ public:
     virtual bool limits_from_vertices() const { return false; }
 };
 
+// A source after the first, in a grid drawn from several.
+struct MoreSource {
+    std::string path;
+    std::FILE* file = nullptr;  // the drawing the word scanner reads
+    OgrSource* ogr = nullptr;   // or the source read through OGR
+};
+
 // Where the contours come from: the drawing file that the word scanner
 // reads (the run's f1), or a source read through OGR, whose grid has the
-// layer's extents unless the settings fix others.
+// layer's extents unless the settings fix others. With more sources the
+// grid covers all their extents (the headers' or the layers'), and they are
+// drawn in order.
 struct ContourSource {
     OgrSource* ogr = nullptr;  // nullptr: the drawing file
+    std::vector<MoreSource> more;
 };
 
 // Skip count, pass one, rotation, pass two, classes and cleanup; false,

@@ -114,7 +114,13 @@ private:
 class DrawingPass final : public ContourSink {
 public:
     DrawingPass(Console& con, Report& report, const DrawingScan& d, const PassTwoOptions& o)
-        : con_(con), report_(report), d_(d), o_(o) {}
+        : con_(con), report_(report), d_(&d), o_(o) {}
+
+    // The next source: its polylines start afresh.
+    void reading(const DrawingScan& d) {
+        d_ = &d;
+        flag = 0;
+    }
 
     bool max_y_read(const Extents& ext) override {
         if (o_.extents.fixed_extents != nullptr) return true;
@@ -124,12 +130,12 @@ public:
     bool set_up(const Extents& header) {
         // the grid is replaced: every vertex handed over so far is drawn first
         if (drawer_) drawer_->drain();
-        const Extents* e = grid_extents(con_, d_, o_.extents, header);
+        const Extents* e = grid_extents(con_, *d_, o_.extents, header);
         if (e == nullptr) return false;
         const Extents& ext = *e;
         const auto l = laid(con_, o_.extents, ext, o_.pix_size);
         if (!l) return false;
-        const auto size = grid_sizing(con_, report_, l->frame, l->pix_size, Approximation::second, d_.path,
+        const auto size = grid_sizing(con_, report_, l->frame, l->pix_size, Approximation::second, d_->path,
                                       o_.extents.extents_name);
         if (!size) return false;
         nb_lig_ = size->nb_lig;
@@ -176,7 +182,7 @@ public:
     bool vertex(double x, double y, double z) override {
         if (!drawer_) {
             // nothing is ever drawn without a grid
-            stop_line(con_, T_("el dibujo ") + d_.path + T_(" tiene vertices antes de $EXTMAX: no hay cuadricula"));
+            stop_line(con_, T_("el dibujo ") + d_->path + T_(" tiene vertices antes de $EXTMAX: no hay cuadricula"));
             return false;
         }
         const bool first = flag == 0;
@@ -193,7 +199,7 @@ public:
     }
     std::optional<PassTwo> finish() {
         if (!drawer_) {
-            stop_line(con_, T_("el dibujo ") + d_.path + T_(" no da la Y maxima en la segunda lectura: no hay cuadricula") +
+            stop_line(con_, T_("el dibujo ") + d_->path + T_(" no da la Y maxima en la segunda lectura: no hay cuadricula") +
                                 T_(o_.extents.extents_hint.c_str()));
             return std::nullopt;
         }
@@ -226,13 +232,13 @@ private:
     // The cells are as wide as pass one's count of the elevations asked: an
     // elevation more can only come from a drawing that changed since.
     bool changed() {
-        stop_line(con_, T_("el dibujo ") + d_.path + T_(" ha cambiado entre la primera y la segunda lectura"));
+        stop_line(con_, T_("el dibujo ") + d_->path + T_(" ha cambiado entre la primera y la segunda lectura"));
         return false;
     }
 
     Console& con_;
     Report& report_;
-    const DrawingScan& d_;
+    const DrawingScan* d_;  // the source being read
     const PassTwoOptions& o_;
     int nb_lig_ = 0;
     int nb_col_ = 0;
@@ -296,6 +302,33 @@ std::optional<PassOne> pass_one(Console& con, Report& report, DrawingScan& d, co
     return measured(std::move(one), sink, o);
 }
 
+std::optional<Extents> header_extents(Console& con, DrawingScan& d, const ExtentsPolicy& policy) {
+    struct HeaderOnly final : ContourSink {
+        std::optional<Extents> ext;
+        bool max_y_read(const Extents& e) override {
+            ext = e;
+            return false;
+        }
+        bool vertex(double, double, double) override { return true; }
+    } sink;
+    const ScanState start = d.st;
+    Extents ext;
+    Report quiet;
+    const PassEnd end = scan_until(d.rd, d.st, ext, sink, quiet, SIZE_MAX);
+    d.rewind();
+    d.st = start;
+    if (end == PassEnd::read_error) return pass_ended(con, d, end), std::nullopt;
+    if (!sink.ext) {
+        stop_line(con, T_("el dibujo ") + d.path + T_(" no da la Y maxima (codigo 20 de $EXTMAX): no hay cuadricula") +
+                           T_(policy.extents_hint.c_str()));
+        return std::nullopt;
+    }
+    ExtentsPolicy own = policy;
+    own.fixed_extents = nullptr;
+    if (grid_extents(con, d, own, *sink.ext) == nullptr) return std::nullopt;
+    return sink.ext;
+}
+
 std::optional<PassOne> pass_one_of(Console& con, Report& report, DrawingScan& d, const PassOneOptions& o,
                                    const Extents& extents, const std::function<bool(ContourSink&)>& read) {
     PassOne one{GridSize{0, 0}, GridLayout{}, VertexTally{{kMinDynStart, kMaxDynStart}, {}}, VertexLog(o.log_bound)};
@@ -328,21 +361,32 @@ std::optional<PassOne> pass_one_of(Console& con, Report& report, DrawingScan& d,
 
 std::optional<PassTwo> pass_two(Console& con, Report& report, DrawingScan& d, const PassTwoOptions& o,
                                 VertexLog&& log) {
-    const VertexLog used = std::move(log);  // freed when the pass ends
-    DrawingPass sink(con, report, d, o);
+    std::vector<SourceLog> one;
+    one.push_back(SourceLog{&d, std::move(log)});
+    return pass_two(con, report, one, o);
+}
+
+std::optional<PassTwo> pass_two(Console& con, Report& report, std::vector<SourceLog>& sources,
+                                const PassTwoOptions& o) {
+    DrawingPass sink(con, report, *sources.front().d, o);
     if (o.extents.fixed_extents != nullptr && !sink.set_up(*o.extents.fixed_extents)) return std::nullopt;
-    // the header is read again; the polylines, when pass one could write
-    // them down, are replayed from its log (a source without a drawing file
-    // has nothing but its log)
-    PassEnd end = d.f == nullptr ? (used.usable() ? PassEnd::paused : PassEnd::end_of_file)
-                                 : scan_until(d.rd, d.st, d.ext, sink, report, used.usable() ? used.start() : SIZE_MAX);
-    if (end == PassEnd::paused && d.rd.consumed() == used.start()) {
-        sink.share_placing();
-        end = used.replay(sink, d.st.segm, report);
-    } else if (end == PassEnd::paused) {
-        end = scan_until(d.rd, d.st, d.ext, sink, report, SIZE_MAX);
+    for (SourceLog& source : sources) {
+        DrawingScan& d = *source.d;
+        const VertexLog used = std::move(source.log);  // freed when the source is drawn
+        sink.reading(d);
+        // the header is read again; the polylines, when pass one could write
+        // them down, are replayed from its log (a source without a drawing
+        // file has nothing but its log)
+        PassEnd end = d.f == nullptr ? (used.usable() ? PassEnd::paused : PassEnd::end_of_file)
+                                     : scan_until(d.rd, d.st, d.ext, sink, report, used.usable() ? used.start() : SIZE_MAX);
+        if (end == PassEnd::paused && d.rd.consumed() == used.start()) {
+            sink.share_placing();
+            end = used.replay(sink, d.st.segm, report);
+        } else if (end == PassEnd::paused) {
+            end = scan_until(d.rd, d.st, d.ext, sink, report, SIZE_MAX);
+        }
+        if (!pass_ended(con, d, end)) return std::nullopt;
     }
-    if (!pass_ended(con, d, end)) return std::nullopt;
     o.progress.at(1.0);
     return sink.finish();
 }

@@ -11,6 +11,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "base/messages.h"
 #include "base/console.h"
@@ -80,6 +81,11 @@ struct PassOne {
 // gives no grid.
 std::optional<PassOne> pass_one(Console& con, Report& report, DrawingScan& d, const PassOneOptions& o);
 
+// The extents the drawing's header gives, read up to $EXTMAX's maximum Y
+// and the drawing put back at its start; nullopt, after a stop line, when
+// it gives none or placeholder ones the policy refuses.
+std::optional<Extents> header_extents(Console& con, DrawingScan& d, const ExtentsPolicy& policy);
+
 // Pass one over a source the word scanner does not read (d without a file),
 // whose grid has the given extents: `read` tells its sink every polyline and
 // vertex, which the log keeps for pass two; false, after its stop line,
@@ -123,6 +129,17 @@ struct PassTwo {
 // nullopt, after a stop line, when the run stops.
 std::optional<PassTwo> pass_two(Console& con, Report& report, DrawingScan& d, const PassTwoOptions& o,
                                 VertexLog&& log);
+
+// One source of a grid drawn from several: its drawing, read again where
+// its log does not reach, and pass one's log of it.
+struct SourceLog {
+    DrawingScan* d;
+    VertexLog log;
+};
+// Pass two over the sources in order, into one grid (their extents fixed
+// in o: each header's are not the grid's), each log used up.
+std::optional<PassTwo> pass_two(Console& con, Report& report, std::vector<SourceLog>& sources,
+                                const PassTwoOptions& o);
 
 }  // namespace zorvel
 

@@ -122,12 +122,8 @@ bool SecondHalfScan::join(ScanState& st, VertexTally& tally, Report& report, Ver
         st.dval2 = st_.dval2;
         st.dval3 = st_.dval3;
     }
-    // the second half's bounds, each taken as the bound it is (a half
-    // without vertices leaves them infinite, and changes nothing)
-    if (tally.range.min_dyn > tally_.range.min_dyn) tally.range.min_dyn = tally_.range.min_dyn;
-    if (tally.range.max_dyn < tally_.range.max_dyn) tally.range.max_dyn = tally_.range.max_dyn;
-    tally.count.add(tally_.count);
-    tally.nonzero += tally_.nonzero;
+    // a half without vertices leaves its bounds infinite, and changes nothing
+    tally.add(tally_);
     if (st.vertices == 0) st.first_vertex = st_.first_vertex;
     st.vertices += st_.vertices;
     st.misplaced += st_.misplaced;

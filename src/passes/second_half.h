@@ -45,6 +45,14 @@ struct VertexTally {
         count.take(alti);
         nonzero += alti != 0.0;
     }
+    // Adds what another tally gathered: the bounds each taken as the bound
+    // it is, so that a tally without vertices changes nothing.
+    void add(const VertexTally& o) {
+        if (range.min_dyn > o.range.min_dyn) range.min_dyn = o.range.min_dyn;
+        if (range.max_dyn < o.range.max_dyn) range.max_dyn = o.range.max_dyn;
+        count.add(o.count);
+        nonzero += o.nonzero;
+    }
 };
 
 class SecondHalfScan {

@@ -9,6 +9,8 @@
 #include <ogr_spatialref.h>
 #include <ogrsf_frmts.h>
 
+#include <array>
+#include <algorithm>
 #include <cmath>
 
 #include <functional>
@@ -60,6 +62,45 @@ std::string listed(const std::vector<std::string>& names) {
     return s;
 }
 
+// The lines of a read, feature by feature, held to be told later.
+class HeldLines final : public ContourSink {
+public:
+    // The lines from here on are the feature fid's.
+    void feature(GIntBig fid) { features_.push_back({fid, starts_.size()}); }
+    void polyline() override { starts_.push_back(points_.size()); }
+    bool vertex(double x, double y, double z) override {
+        points_.push_back({x, y, z});
+        return true;
+    }
+    // Tells the sink every line held, the features in the order of their
+    // ids; false when the sink stopped it.
+    bool tell_by_id(ContourSink& sink) {
+        std::vector<std::size_t> order(features_.size());
+        for (std::size_t k = 0; k < order.size(); ++k) order[k] = k;
+        std::stable_sort(order.begin(), order.end(),
+                         [&](std::size_t a, std::size_t b) { return features_[a].fid < features_[b].fid; });
+        for (const std::size_t f : order) {
+            const std::size_t last = f + 1 < features_.size() ? features_[f + 1].first_line : starts_.size();
+            for (std::size_t k = features_[f].first_line; k < last; ++k) {
+                sink.polyline();
+                const std::size_t end = k + 1 < starts_.size() ? starts_[k + 1] : points_.size();
+                for (std::size_t v = starts_[k]; v < end; ++v)
+                    if (!sink.vertex(points_[v][0], points_[v][1], points_[v][2])) return false;
+            }
+        }
+        return true;
+    }
+
+private:
+    struct Feature {
+        GIntBig fid;
+        std::size_t first_line;
+    };
+    std::vector<Feature> features_;
+    std::vector<std::size_t> starts_;
+    std::vector<std::array<double, 3>> points_;
+};
+
 class OgrLayerSource final : public OgrSource {
 public:
     OgrLayerSource(std::unique_ptr<GDALDataset, DatasetCloser> ds, OGRLayer* layer, int field, std::string name,
@@ -69,6 +110,7 @@ public:
     const Extents& extents() const override { return ext_; }
     const std::string& wkt() const override { return wkt_; }
     bool read(ContourSink& sink, std::string& why) override;
+    void read_only_within(const Extents& box) override { box_ = box; }
     std::string doubt() const override {
         if (zero_z_ == 0) return "";
         return std::to_string(zero_z_) + T_(" vertices de ") + name_ +
@@ -84,6 +126,11 @@ private:
     // The feature's elevation, from its attribute or its Z; nullopt, with
     // why, when it has none: a missing elevation is no elevation 0.
     std::optional<double> elevation_of(const OGRFeature& f, const OGRGeometry* g, std::string& why) const;
+    // Every feature the layer gives, told to the sink, or held with its id.
+    bool read_features(ContourSink& sink, std::string& why, HeldLines* held);
+    // Whether the layer, read whole, gives its features in the order of
+    // their ids: the drivers whose ids are the features' places in the file.
+    bool read_by_id() const;
 
     std::unique_ptr<GDALDataset, DatasetCloser> ds_;
     OGRLayer* layer_;
@@ -91,7 +138,9 @@ private:
     std::string name_;        // "la capa ... de ...", for the stop lines
     std::string field_name_;  // -a
     long long zero_z_ = 0;    // vertices at Z 0 in lines whose other vertices are not
+    std::optional<Extents> box_;  // read_only_within
 };
+
 
 // An elevation from Z: NaN in the vertices themselves, a marker that
 // lines() replaces by each vertex's Z.
@@ -144,7 +193,7 @@ bool OgrLayerSource::lines(const OGRGeometry* g, double elevation, ContourSink& 
     return true;
 }
 
-bool OgrLayerSource::read(ContourSink& sink, std::string& why) {
+bool OgrLayerSource::read_features(ContourSink& sink, std::string& why, HeldLines* held) {
     GdalErrors errors;
     zero_z_ = 0;
     layer_->ResetReading();
@@ -154,14 +203,36 @@ bool OgrLayerSource::read(ContourSink& sink, std::string& why) {
     };
     for (auto& feature : *layer_) {
         if (errors.failed()) return gdal_failed();
+        if (held != nullptr) held->feature(feature->GetFID());
         const OGRGeometry* g = feature->GetGeometryRef();
         const auto elevation = elevation_of(*feature, g, why);
         if (!elevation) return false;
-        if (!lines(g, *elevation, sink)) return false;
+        if (!lines(g, *elevation, held != nullptr ? *held : sink)) return false;
     }
     // a read that fails ends the loop as the end of the data would
     if (errors.failed()) return gdal_failed();
     return true;
+}
+
+bool OgrLayerSource::read_by_id() const {
+    const std::string driver = ds_->GetDriver() != nullptr ? ds_->GetDriver()->GetDescription() : "";
+    for (const char* d : {"GPKG", "ESRI Shapefile", "FlatGeobuf", "OpenFileGDB", "SQLite"})
+        if (driver == d) return true;
+    return false;
+}
+
+bool OgrLayerSource::read(ContourSink& sink, std::string& why) {
+    // the features near the box, held and told in the order of their ids:
+    // a spatial index gives them in its own order, and overlapping contours
+    // drawn in another order than the whole layer's would change cells
+    if (box_ && read_by_id()) {
+        layer_->SetSpatialFilterRect(box_->min_x, box_->min_y, box_->max_x, box_->max_y);
+        HeldLines held;
+        const bool read = read_features(sink, why, &held);
+        layer_->SetSpatialFilter(nullptr);
+        return read && held.tell_by_id(sink);
+    }
+    return read_features(sink, why, nullptr);
 }
 
 std::string wkt_of(const std::string& user, std::string& why) {

@@ -53,6 +53,13 @@ public:
     // the sink said why) or when the source cannot be read whole (why:
     // GDAL's reason, or the feature without an elevation).
     virtual bool read(ContourSink& sink, std::string& why) = 0;
+    // From now on read tells only the features whose lines may cross the
+    // map rectangle box, in the order a whole read tells them, where the
+    // format reads its features in the order of their ids (GeoPackage,
+    // Shapefile, FlatGeobuf, FileGDB, SQLite): the source's spatial filter,
+    // its features held until the read ends and told by id. Other formats
+    // are read whole.
+    virtual void read_only_within(const Extents& box) = 0;
     // After a read, what it could not tell for sure, for a warning; empty
     // when nothing: vertices whose Z is 0 in a line whose other vertices
     // have another (a vertex without Z reads as 0 in a line with Z).

@@ -18,11 +18,13 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "app/command_line.h"
+#include "reading/ogr_source.h"
 #include "test_support.h"
 
 namespace zorvel {
@@ -267,6 +269,80 @@ TEST(Sources, APlansMosaicOpensAsTheWholeRun) {
     EXPECT_STREQ(GDALGetRasterCategoryNames(ba)[6], "150");
     GDALClose(a);
     GDALClose(b);
+}
+
+// A window reads from a GeoPackage only the features that can reach it,
+// those that only cross it included, in the layer's order: its cells are
+// the whole run's even where long contours of different elevations cross.
+TEST(Sources, AWindowReadsOnlyTheFeaturesThatCanReachIt) {
+    GDALAllRegister();
+    test::TempDir tmp;
+    std::mt19937 rng(11);
+    const auto below = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
+    Rings lines;
+    for (int k = 0; k < 80; ++k) {
+        const double z = 100.0 + 10 * below(6);
+        std::vector<Vertex> line;
+        for (int v = 2 + below(2); v > 0; --v) line.push_back({1000.0 * below(1001) / 1000, 1000.0 * below(1001) / 1000, z});
+        lines.push_back(line);
+    }
+    // across the box below without a vertex in it, and far from it
+    lines.push_back({{0, 500, 170}, {1000, 500, 170}});
+    lines.push_back({{0, 0, 170}, {100, 0, 170}});
+    const std::string gpkg = write_source(tmp.root() + "crossing", Route::gpkg_z, lines);
+
+    test::ScriptedConsole sc("");
+    auto source = OgrSource::open(sc.con, gpkg, OgrOptions{});
+    ASSERT_TRUE(source != nullptr) << sc.errors();
+    struct Told final : ContourSink {
+        std::vector<std::pair<double, double>> firsts;
+        bool starts = false;
+        void polyline() override { starts = true; }
+        bool vertex(double x, double y, double) override {
+            if (starts) firsts.push_back({x, y});
+            starts = false;
+            return true;
+        }
+    } all, near;
+    std::string why;
+    ASSERT_TRUE(source->read(all, why)) << why;
+    source->read_only_within(Extents{.min_x = 400, .min_y = 450, .max_x = 600, .max_y = 550});
+    ASSERT_TRUE(source->read(near, why)) << why;
+    EXPECT_EQ(all.firsts.size(), lines.size());
+    EXPECT_LT(near.firsts.size(), all.firsts.size() / 2);
+    EXPECT_TRUE(std::find(near.firsts.begin(), near.firsts.end(), std::pair<double, double>{0, 500}) != near.firsts.end());
+    EXPECT_TRUE(std::find(near.firsts.begin(), near.firsts.end(), std::pair<double, double>{0, 0}) == near.firsts.end());
+    // in the whole read's order
+    auto at = all.firsts.begin();
+    for (const auto& f : near.firsts) {
+        at = std::find(at, all.firsts.end(), f);
+        ASSERT_TRUE(at != all.firsts.end());
+    }
+
+    for (const char* angle : {"0", "30", "133"}) {
+        SCOPED_TRACE(angle);
+        const std::vector<std::string> settings = {"-q", "--overwrite", "-of", "ENVI", "-tr", "7", "-rot", angle,
+                                                   "-interval", "10", "-min", "100", "-max", "180"};
+        auto args = settings;
+        args.insert(args.end(), {gpkg, tmp.root() + "whole"});
+        ASSERT_EQ(cli(args), 0);
+        const std::string whole = test::slurp(tmp.root() + "whole_zorvl.raw"), header = test::slurp(tmp.root() + "whole_zorvl.hdr");
+        const int cols = std::stoi(header.substr(header.find("samples = ") + 10));
+        const int rows = std::stoi(header.substr(header.find("lines = ") + 8));
+        for (int k = 0; k < 6; ++k) {
+            const int w = 1 + below(cols / 3), h = 1 + below(rows / 3), x = below(cols - w + 1), y = below(rows - h + 1);
+            args = settings;
+            args.insert(args.end(), {"-srcwin", std::to_string(x), std::to_string(y), std::to_string(w), std::to_string(h),
+                                     gpkg, tmp.root() + "part"});
+            ASSERT_EQ(cli(args), 0);
+            const std::string part = test::slurp(tmp.root() + "part_zorvl.raw");
+            ASSERT_EQ(part.size(), static_cast<std::size_t>(w) * static_cast<std::size_t>(h));
+            for (int i = 0; i < h; ++i)
+                ASSERT_EQ(part.substr(static_cast<std::size_t>(i * w), static_cast<std::size_t>(w)),
+                          whole.substr(static_cast<std::size_t>((y + i) * cols + x), static_cast<std::size_t>(w)))
+                    << "window " << x << " " << y << " " << w << " " << h << ", row " << i;
+        }
+    }
 }
 
 TEST(Sources, BadSourcesAreOneLineAndExitOne) {

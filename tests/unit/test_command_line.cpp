@@ -71,14 +71,15 @@ TEST(CommandLine, UsageErrorsAreOneLineExitTwoAndTouchNothing) {
         {{"-tr", "5", "-rot", "inf", "@c.dxf", "@o"}, "-rot: se espera un angulo en grados, no 'inf'"},
         {{"-tr", "5", "-te", "10", "0", "0", "50", "@c.dxf", "@o"}, "-te: XMIN debe ser menor que XMAX e YMIN que YMAX"},
         {{"-tr", "5", "-te", "0", "0", "100", "@c.dxf", "@o"}, "-te: se espera XMIN YMIN XMAX YMAX, no '@c.dxf'"},
-        {{"-tr", "5", "@c.dxf", "@o", "extra"}, "argumento de mas: extra"},
+        {{"-tr", "5", "-dialogue_grid", "@c.dxf", "@c.dxf", "@o"},
+         "-dialogue_grid: el dialogo lee un solo dibujo, y se dan 2"},
         {{"-tr", "5", "-a", "cota", "-3d", "@c.dxf", "@o"}, "-a y -3d: la elevacion sale de un campo o de la Z, no de ambos"},
         {{"-tr", "5", "-interval", "0", "@c.dxf", "@o"}, "-interval: se espera un intervalo entero mayor que 0, no '0'"},
         {{"-tr", "5", "-max", "@c.dxf", "@o"}, "-max: se espera un valor entero, no '@c.dxf'"},
         {{"-tr", "5", "-min", "-2147483648", "-max", "2147483647", "@c.dxf", "@o"},
          "-min, -max: su diferencia sale del rango de los enteros"},
         {{"@c.dxf", "@o"}, "-tr: falta el tamano del pixel, que es obligatorio"},
-        {{"-tr", "5", "@c.dxf"}, "faltan el dibujo y la salida: zorvel_raster [opciones] DIBUJO.dxf SALIDA"},
+        {{"-tr", "5", "@c.dxf"}, "faltan el dibujo y la salida: zorvel_raster [opciones] DIBUJO.dxf... SALIDA"},
         {{"-tr"}, "-tr: falta un tamano de pixel mayor que 0"},
         {{"-tr", "abc", "@c.dxf", "@o"}, "-tr: se espera un tamano de pixel mayor que 0, no 'abc'"},
         {{"-tr", "5", "6", "@c.dxf", "@o"}, "-tr: los pixeles son cuadrados: un solo tamano"},
@@ -406,6 +407,57 @@ TEST(CommandLine, WindowsHoldExactlyTheWholeGridsCells) {
                             "0", "0", "1000", "1", in, part});
     EXPECT_EQ(beyond.status, 1);
     EXPECT_EQ(beyond.err.rfind("zorvel_raster: -srcwin: la ventana sale de la cuadricula de ", 0), 0u) << beyond.err;
+}
+
+// Adjacent sheets make the grid of one drawing over their united extents
+// that holds all their polylines in order: the same cells, the same
+// default interval and limits, and the same windows.
+TEST(CommandLine, SheetsOfAnArchiveMakeOneGrid) {
+    test::TempDir tmp;
+    std::mt19937 rng(5);
+    const auto below = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
+    const auto header = [](int x0, int y0, int x1, int y1) {
+        return "0\nSECTION\n9\n$EXTMIN\n10\n" + std::to_string(x0) + "\n20\n" + std::to_string(y0) +
+               "\n9\n$EXTMAX\n10\n" + std::to_string(x1) + "\n20\n" + std::to_string(y1) + "\n0\nENDSEC\n";
+    };
+    // three sheets whose extents together make 0..200 by 0..150, overlapping
+    const int sheet_extents[3][4] = {{0, 0, 120, 150}, {80, 0, 200, 90}, {100, 60, 190, 140}};
+    const std::string one = tmp.root() + "one.dxf";
+    for (int k = 0; k < 40; ++k) {
+        std::string body[3], all;
+        for (int s = 0; s < 3; ++s) {
+            const int* e = sheet_extents[s];
+            for (int p = 1 + below(4); p > 0; --p) {
+                body[s] += "0\nPOLYLINE\n66\n1\n";
+                const int z = 100 + 10 * below(8);
+                for (int v = 2 + below(8); v > 0; --v)
+                    body[s] += "0\nVERTEX\n10\n" + std::to_string(e[0] + below(e[2] - e[0] + 1)) + "\n20\n" +
+                               std::to_string(e[1] + below(e[3] - e[1] + 1)) + "\n30\n" + std::to_string(z) + "\n";
+                body[s] += "0\nSEQEND\n";
+            }
+            std::ofstream(tmp.root() + "s" + std::to_string(s) + ".dxf") << header(e[0], e[1], e[2], e[3]) + body[s] + "0\nEOF\n";
+            all += body[s];
+        }
+        std::ofstream(one) << header(0, 0, 200, 150) + all + "0\nEOF\n";
+        const char* angles[] = {"0", "0", "30", "90", "133"};
+        std::vector<std::string> settings = {"-q", "--overwrite", "-of", "ENVI", "-tr", std::to_string(2 + below(6)),
+                                             "-rot", angles[below(5)]};
+        if (k % 4 == 3) settings.insert(settings.end(), {"-interval", "10", "-min", "100", "-max", "200", "-srcwin",
+                                                         std::to_string(below(10)), std::to_string(below(10)), "7", "9"});
+        SCOPED_TRACE(testing::Message() << k << ": -tr " << settings[5] << " -rot " << settings[7]);
+        auto args = settings;
+        args.insert(args.end(), {one, tmp.root() + "one"});
+        ASSERT_EQ(run(args).status, 0);
+        args = settings;
+        args.insert(args.end(), {tmp.root() + "s0.dxf", tmp.root() + "s1.dxf", tmp.root() + "s2.dxf", tmp.root() + "three"});
+        const Ran r = run(args);
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_TRUE(test::slurp(tmp.root() + "three_zorvl.raw") == test::slurp(tmp.root() + "one_zorvl.raw"));
+        EXPECT_EQ(test::slurp(tmp.root() + "three_zorvl_tab.txt"), test::slurp(tmp.root() + "one_zorvl_tab.txt"));
+        const std::string h = test::slurp(tmp.root() + "three_zorvl.hdr"), o = test::slurp(tmp.root() + "one_zorvl.hdr");
+        EXPECT_EQ(h.substr(h.find("map info")), o.substr(o.find("map info")));
+        EXPECT_NE(h.find("{zorvel_raster: s0.dxf, s1.dxf, s2.dxf,"), std::string::npos) << h;
+    }
 }
 
 // A plan: a command a line for each window, with the whole drawing's
