@@ -501,7 +501,12 @@ std::string mosaic_vrt(const CommandLine& cl, const RunState& rs, const std::str
 int run_plan(const CommandLine& given, Console& con) {
     CommandLine cl = given;
     cl.srcwin = GridWindow{0, 0, 1, 1};
-    const std::string vrt = cl.output + ".vrt";
+    // OUTPUT.vrt; for a raster named with its extension (sheet.tif), sheet.vrt
+    const std::string format = raster_format(cl);
+    const std::filesystem::path base(cl.output);
+    const std::string vrt = format.empty() || !base.has_extension()
+                                ? cl.output + ".vrt"
+                                : std::filesystem::path(base).replace_extension(".vrt").string();
     RunState rs;
     std::string wkt;
     OpenSheets sheets;
@@ -517,8 +522,6 @@ int run_plan(const CommandLine& given, Console& con) {
     std::error_code ec;
     std::string program = std::filesystem::read_symlink("/proc/self/exe", ec).string();
     if (ec || program.empty()) program = "zorvel_raster";
-    const std::string format = raster_format(cl);
-    const std::filesystem::path base(cl.output);
     std::vector<PlannedWindow> windows;
     const auto [tile_cols, tile_rows] = *cl.plan;
     for (int r = 0; r < rs.whole.nb_lig; r += tile_rows)

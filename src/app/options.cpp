@@ -242,7 +242,8 @@ const std::vector<OptionSpec>& option_table() {
          N_("no calcula: escribe en la salida estandar una orden por\n"
             "ventana de la cuadricula (de estas columnas y lineas,\n"
             "con el intervalo y los limites de todo el dibujo) y\n"
-            "SALIDA.vrt, el mosaico de sus imagenes"),
+            "SALIDA.vrt (hoja.tif: hoja.vrt), el mosaico de sus\n"
+            "imagenes"),
          take_plan},
         {"-dialogue_grid", "",
          N_("la cuadricula y los archivos del dialogo: el pixel\n"

@@ -1,0 +1,120 @@
+#!/usr/bin/env bash
+# Windows of one grid against the whole run, on the 500 MB roundtrip sheet
+# (bench/make_drawing) and on a GeoPackage of the same contours (ogr2ogr):
+#   - the sheet at 1.6 m, a grid of 25,000 x 25,000 cells: the plan of 5 x 5
+#     windows run through xargs -P 2, each window's time and peak memory,
+#     the plan's VRT read through GDAL and compared cell by cell with the
+#     whole run at the same settings;
+#   - the reading of a window of the GeoPackage (1/25 of the grid) against
+#     the reading of the whole, from the runs' stage times;
+#   - with "huge": the sheet at 0.4 m, 100,000 x 100,000 = 10^10 cells, as
+#     5 x 5 windows written as DEFLATE GeoTIFFs through xargs -P 2; its time,
+#     the windows' peak memory, the disk it takes and a read of the mosaic
+#     through GDAL; everything removed after (the disk is shared).
+# Appends its figures to bench/RESULTS.md. Needs GDAL's tools and python3-gdal.
+#
+#   bench/windows_bench.sh [huge]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+huge=${1:-}
+build=build-bench
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DZORVEL_BENCH=ON -DZORVEL_TESTS=OFF >/dev/null
+cmake --build "$build" -j"$(nproc)" >/dev/null
+program=$(realpath "$build/zorvel_raster")
+data="$build/data/bench"
+work="$build/windows"
+mkdir -p "$data"
+rm -rf "$work"
+mkdir -p "$work"
+dxf="$data/contours_roundtrip_500.dxf" gpkg="$data/contours_roundtrip_500.gpkg"
+[ -f "$dxf" ] || "$build/bench/make_drawing" --digits roundtrip "$dxf" 500 1 >/dev/null
+[ -f "$gpkg" ] || ogr2ogr -q -f GPKG "$gpkg" "$dxf"
+python=/usr/bin/python3
+sheet=(-te 500000 4100000 540000 4140000)
+
+seconds() { date +%s.%N; }
+elapsed() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.2f", b - a}'; }
+
+# Runs the plan's commands two at a time, each timed; prints "seconds
+# slowest_window_seconds peak_kb" of the lot.
+run_windows() {  # plan_file times_file
+  local t0 t1
+  t0=$(seconds)
+  sed "s|^|/usr/bin/time -f '%e %M' -a -o $2 |" "$1" | xargs -P 2 -d '\n' -n 1 sh -c
+  t1=$(seconds)
+  echo "$(elapsed "$t0" "$t1") $(sort -g -k1 "$2" | tail -1 | cut -d' ' -f1) $(sort -g -k2 "$2" | tail -1 | cut -d' ' -f2)"
+}
+
+# The VRT's mosaic against the whole run's ENVI image, cell by cell.
+same_cells() {  # vrt raw
+  "$python" - "$1" "$2" <<'EOF'
+import sys
+import numpy as np
+from osgeo import gdal
+gdal.UseExceptions()
+mosaic = gdal.Open(sys.argv[1])
+whole = np.fromfile(sys.argv[2], dtype=np.uint8)
+band = mosaic.GetRasterBand(1)
+rows, cols = mosaic.RasterYSize, mosaic.RasterXSize
+assert whole.size == rows * cols, (whole.size, rows, cols)
+step = 2500
+for r in range(0, rows, step):
+    part = band.ReadAsArray(0, r, cols, min(step, rows - r))
+    if not np.array_equal(part.ravel(), whole[r * cols:(r + part.shape[0]) * cols]):
+        print("differ")
+        sys.exit(1)
+print("same")
+EOF
+}
+
+stage() {  # the seconds of one stage in a run's stage line
+  sed -n "s/.*$1 \([0-9.]*\) s.*/\1/p" "$2"
+}
+
+lines=()
+for route in dxf gpkg; do
+  if [ "$route" = dxf ]; then source=$dxf extra=(-reg 4); else source=$gpkg extra=(); fi
+  options=(-q --overwrite -of ENVI -tr 1.6 "${sheet[@]}" "${extra[@]}")
+  plan="$work/plan_$route.txt"
+  t0=$(seconds)
+  "$program" "${options[@]}" -plan 5000 5000 "$source" "$work/${route}" >"$plan"
+  t1=$(seconds)
+  plan_s=$(elapsed "$t0" "$t1")
+  read -r all_s slowest peak < <(run_windows "$plan" "$work/times_$route.txt")
+  # the whole run at the settings of the plan's commands, less the window
+  whole=$(head -1 "$plan" | sed -e 's/ -srcwin [0-9]* [0-9]* [0-9]* [0-9]*//' -e "s| [^ ]*_0_0\$| $work/whole_$route|")
+  read -r whole_s whole_kb < <(/usr/bin/time -f '%e %M' sh -c "$whole" 2>&1 >/dev/null | tail -1)
+  verdict=$(same_cells "$work/${route}.vrt" "$work/whole_${route}_zorvl.raw")
+  [ "$verdict" = same ] || { echo "the mosaic of the $route windows differs from the whole run" >&2; exit 1; }
+  # the reading of a window in the middle against the whole, from the stage times
+  middle=$(sed -n 13p "$plan")
+  ZORVEL_RASTER_STAGES=1 sh -c "$middle" 2>"$work/stages_window.txt"
+  ZORVEL_RASTER_STAGES=1 sh -c "$whole" 2>"$work/stages_whole.txt"
+  lines+=("- $route: plan ${plan_s} s; 25 windows of 5000 x 5000 through xargs -P 2 ${all_s} s (the slowest ${slowest} s, peak $((peak / 1024)) MB, for 25 MB of cells); whole run ${whole_s} s, $((whole_kb / 1024)) MB; the mosaic equals the whole run cell for cell; reading (pass one) of the middle window $(stage pasada-1 "$work/stages_window.txt") s against $(stage pasada-1 "$work/stages_whole.txt") s for the whole, its pass two $(stage pasada-2 "$work/stages_window.txt") s against $(stage pasada-2 "$work/stages_whole.txt") s")
+  rm -f "$work"/*_zorvl.raw
+done
+
+if [ "$huge" = huge ]; then
+  options=(-q -tr 0.4 "${sheet[@]}" -reg 4 -co COMPRESS=DEFLATE -co TILED=YES)
+  plan="$work/plan_huge.txt"
+  "$program" "${options[@]}" -plan 20000 20000 "$dxf" "$work/huge.tif" >"$plan"
+  read -r all_s slowest peak < <(run_windows "$plan" "$work/times_huge.txt")
+  disk=$(du -cb "$work"/huge*.tif | tail -1 | cut -f1)
+  size=$(gdalinfo "$work/huge.vrt" | sed -n 's/^Size is //p')
+  # a read of the whole mosaic, at a hundredth of its size each way
+  t0=$(seconds)
+  gdal_translate -q -r nearest -outsize 1000 1000 "$work/huge.vrt" "$work/huge_small.tif"
+  t1=$(seconds)
+  lines+=("- the sheet at 0.4 m (grid $size, 10^10 cells), DXF, as 25 windows of 20000 x 20000 written as DEFLATE GeoTIFF through xargs -P 2: ${all_s} s in all (the slowest window ${slowest} s), peak $((peak / 1024)) MB a window (400 MB of cells); $((disk / 1000000)) MB on disk; gdal_translate read the mosaic at 1000 x 1000 in $(elapsed "$t0" "$t1") s")
+fi
+rm -rf "$work"
+
+report=$(cat <<EOT
+### $(date -u +%Y-%m-%d) — $(git rev-parse --short HEAD), windows of the roundtrip 500 MB sheet (bench/windows_bench.sh ${huge})
+
+- machine: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | xargs), $(nproc) cores; $(g++ --version | head -1); Release (-O3); $(gdalinfo --version)
+$(printf '%s\n' "${lines[@]}")
+EOT
+)
+echo "$report"
+printf '\n%s\n' "$report" >>bench/RESULTS.md
