@@ -39,6 +39,12 @@ public:
     bool read_int(int& v);
     // %lf, with the same rules as read_int.
     bool read_double(double& v);
+    // A vertex record after its keyword, in one sweep: `skip` words (the
+    // last one into t), then %d, %lf, %d, %lf, %d, %lf and %d into codes
+    // and values, exactly as those reads one after the other would take
+    // them. Only where every word has the common shape and ends at a blank
+    // inside the buffered data; otherwise false, having read nothing.
+    bool vertex_record(int skip, Token& t, int (&codes)[4], double (&values)[3]);
 
     // The end-of-file indicator: set only by a read that runs into the end.
     bool eof() const { return eof_flag_; }
@@ -137,6 +143,47 @@ inline bool DrawingReader::read_double(double& v) {
         return true;
     }
     return read_number_slow(v) || failed();
+}
+
+inline bool DrawingReader::vertex_record(int skip, Token& t, int (&codes)[4], double (&values)[3]) {
+    const auto* b = reinterpret_cast<const unsigned char*>(buf_.data());
+    const unsigned char* p = b + pos_;
+    const unsigned char* last = nullptr;
+    std::size_t last_len = 0;
+    for (int k = 0; k < skip; ++k) {
+        last = detail::skip_blanks(p);
+        p = last;
+        while (detail::kClasses[*p] == 0) ++p;
+        if (detail::kClasses[*p] != detail::kBlank) return false;
+        last_len = static_cast<std::size_t>(p - last);
+    }
+    if (last_len > static_cast<std::size_t>(kTokenMax)) return false;
+    int got_codes[4];
+    double got_values[3];
+    for (int k = 0;; ++k) {
+        const unsigned char* q = nullptr;
+        if (!detail::plain_int(detail::skip_blanks(p), q, got_codes[k]) || detail::kClasses[*q] != detail::kBlank)
+            return false;
+        p = q;
+        if (k == 3) break;
+        const unsigned char* w = detail::skip_blanks(p);
+        const detail::Decimal shape = detail::plain_double(w, q, got_values[k]);
+        if (shape == detail::Decimal::other || detail::kClasses[*q] != detail::kBlank ||
+            (shape == detail::Decimal::long_form && !detail::long_decimal(w, q, got_values[k])))
+            return false;
+        p = q;
+    }
+    if (last != nullptr) {
+        if (last_len < kPad)
+            std::memcpy(t.text, last, kPad);  // a fixed-size copy, as in read_word
+        else
+            std::memcpy(t.text, last, last_len);
+        t.text[last_len] = '\0';
+    }
+    std::memcpy(codes, got_codes, sizeof codes);
+    std::memcpy(values, got_values, sizeof values);
+    pos_ = static_cast<std::size_t>(p - b);
+    return true;
 }
 
 }  // namespace zorvel

@@ -104,6 +104,7 @@ PassEnd scan_pass(DrawingReader& rd, ScanState& st, Extents& ext, ContourSink& s
 
 PassEnd scan_until(DrawingReader& rd, ScanState& st, Extents& ext, ContourSink& sink, Report& report,
                    std::size_t stop_at, ScanRecorder* recorder) {
+    double xyz[3];
     while (!rd.eof()) {
         const std::size_t top = rd.consumed();
         if (top >= stop_at) return PassEnd::paused;
@@ -131,6 +132,15 @@ PassEnd scan_until(DrawingReader& rd, ScanState& st, Extents& ext, ContourSink& 
                 sink.polyline();
                 break;
             case Keyword::vertex:
+                if (int codes[4]; rd.vertex_record(st.reg, st.texte, codes, xyz)) {
+                    // the common record, read in one sweep
+                    st.dval1 = xyz[0];
+                    st.dval2 = xyz[1];
+                    st.dval3 = xyz[2];
+                    st.val = codes[3];
+                    if (st.vertices++ == 0) st.first_vertex = top;
+                    st.misplaced += codes[0] == 10 && codes[1] == 20 && codes[2] == 30 ? 0 : 1;
+                } else {
                 // the skipped words pass through texte and are not examined;
                 // past the end of the drawing a read changes nothing
                 for (int k2 = 0; k2 < st.reg && !rd.eof() && !rd.error(); ++k2) (void)rd.read_word(st.texte);
@@ -148,6 +158,7 @@ PassEnd scan_until(DrawingReader& rd, ScanState& st, Extents& ext, ContourSink& 
                     st.misplaced += fits ? 0 : 1;
                 }
                 if (rd.error()) return PassEnd::read_error;
+                }
                 if (recorder != nullptr)
                     recorder->vertex(top, st.dval1, st.dval2, st.dval3, failed_top, rd.failed_reads());
                 if (!sink.vertex(st.dval1, st.dval2, st.dval3)) return PassEnd::stopped;
