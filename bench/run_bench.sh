@@ -12,6 +12,10 @@
 # reading it through OGR, against (d) gdal_rasterize on the same GeoPackage.
 # The style "tif" pairs the command line writing a GeoTIFF itself with the
 # command line writing ENVI's files followed by gdal_translate to GeoTIFF.
+# The style "real" is a drawing of real contour lines instead of the
+# generator's: gdal_contour's lines of a seeded terrain, every 5 m, written
+# as R12 by ezdxf (bench/make_real_contours.py, about 500 MB, some minutes
+# to make), and "realgpkg" the same contours in a GeoPackage.
 #
 #   bench/run_bench.sh [megabytes=500] [rounds=7] [styles="roundtrip 16 3 gpkg tif"]
 set -euo pipefail
@@ -36,19 +40,30 @@ median() { printf '%s\n' "$@" | sort -g | awk '{a[NR]=$1} END {print a[int((NR+1
 minimum() { printf '%s\n' "$@" | sort -g | head -1; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.1f", a / b}'; }
 
+real_drawing() {  # the real contours and their GeoPackage, made once
+  local drawing="$root/bench/real_contours.dxf"
+  [ -f "$drawing" ] || /usr/bin/python3 bench/make_real_contours.py "$drawing" 7000 5 1 >/dev/null
+  echo "$drawing"
+}
+
 gpkg_round() {  # the GeoPackage route: the command line and gdal_rasterize, paired
-  local source="$root/bench/contours_roundtrip_${mb}.dxf" gpkg="$root/bench/contours_roundtrip_${mb}.gpkg"
+  local source="$root/bench/contours_roundtrip_${mb}.dxf" gpkg="$root/bench/contours_roundtrip_${mb}.gpkg" interval=10
+  if [ "${1:-}" = real ]; then
+    source=$(real_drawing); gpkg="${source%.dxf}.gpkg"; interval=5
+  fi
   [ -f "$source" ] || "$build/bench/make_drawing" --digits roundtrip "$source" "$mb" 1 >/dev/null
   [ -f "$gpkg" ] || ogr2ogr -q -f GPKG "$gpkg" "$source"
   local ta=() td=() peak=0 s m
-  local options=(-q --overwrite -tr 5 -te 500000 4100000 540000 4140000 -interval 10 -min 200 -max 900)
+  local options=(-q --overwrite -tr 5 -te 500000 4100000 540000 4140000 -interval $interval -min 200 -max 900)
   for ((k = 0; k < rounds; ++k)); do
     read -r s m < <(timed "$build/zorvel_raster" "${options[@]}" "$gpkg" "$build/gpkg_out"); ta+=("$s")
     ((m > peak)) && peak=$m
-    read -r s _ < <(timed gdal_rasterize -q -3d -te 500000 4100000 540000 4140000 -tr 5 5 -ot Float64 \
+    read -r s _ < <(timed gdal_rasterize -q -3d -te 500000 4100000 540000 4140000 -tr 5 5 -ot Float32 \
       -init -999 -of GTiff "$gpkg" "$build/gdal_out.tif"); td+=("$s")
     rm -f "$build/gdal_out.tif"
   done
+  stages=$(ZORVEL_RASTER_STAGES=1 "$build/zorvel_raster" "${options[@]}" "$gpkg" "$build/gpkg_out" 2>&1 >/dev/null |
+    sed -n 's/^zorvel_raster: etapas: //p')
   # the same contours from the DXF on the program's own reader give the same image
   "$build/zorvel_raster" "${options[@]}" -reg 4 "$source" "$build/dxf_out"
   cmp -s "$build/gpkg_out_zorvl.raw" "$build/dxf_out_zorvl.raw" ||
@@ -56,11 +71,11 @@ gpkg_round() {  # the GeoPackage route: the command line and gdal_rasterize, pai
   local ma md
   ma=$(median "${ta[@]}"); md=$(median "${td[@]}")
   report=$(cat <<EOT
-### $(date -u +%Y-%m-%d) — $(git rev-parse --short HEAD), the roundtrip contours from a GeoPackage of $(($(stat -c %s "$gpkg") / 1000000)) MB, grid 8000 x 8000
+### $(date -u +%Y-%m-%d) — $(git rev-parse --short HEAD), the contours of $(basename "$source") from a GeoPackage of $(($(stat -c %s "$gpkg") / 1000000)) MB, grid 8000 x 8000
 
 - machine: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | xargs), $(nproc) cores; $(g++ --version | head -1); Release (-O3); $(gdalinfo --version)
-- medians of $rounds alternating runs: (a) command line through OGR ${ma} s, (d) gdal_rasterize ${md} s; minima (a) $(minimum "${ta[@]}") s, (d) $(minimum "${td[@]}") s
-- (d)/(a) $(ratio "$md" "$ma")x; peak resident memory of (a): $((peak / 1024)) MB; the image is the same as from the DXF on the program's own reader
+- medians of $rounds alternating runs: (a) command line through OGR ${ma} s, (d) gdal_rasterize writing Float32 ${md} s; minima (a) $(minimum "${ta[@]}") s, (d) $(minimum "${td[@]}") s
+- (d)/(a) $(ratio "$md" "$ma")x; stages of one more run of (a): $stages; peak resident memory of (a): $((peak / 1024)) MB; the image is the same as from the DXF on the program's own reader
 EOT
 )
   echo "$report"
@@ -100,16 +115,19 @@ for style in $styles; do
     ((have_gdal)) && command -v gdal_translate >/dev/null && tif_round
     continue
   fi
-  if [ "$style" = gpkg ]; then
-    ((have_gdal)) && command -v ogr2ogr >/dev/null && gpkg_round
+  if [ "$style" = gpkg ] || [ "$style" = realgpkg ]; then
+    ((have_gdal)) && command -v ogr2ogr >/dev/null && gpkg_round "${style%gpkg}"
     continue
   fi
-  name="contours_${style}_${mb}"
+  name="contours_${style}_${mb}" interval=10
   drawing="$root/bench/$name.dxf"
+  if [ "$style" = real ]; then
+    drawing=$(real_drawing); name=real_contours interval=5
+  fi
   [ -f "$drawing" ] || "$build/bench/make_drawing" --digits "$style" "$drawing" "$mb" 1 >/dev/null
   # 40 km square at 5 m: an 8000 x 8000 grid; skip count 4 (handle and layer)
   answers="$build/answers_$name.txt"
-  printf 'bench\n%s\nout\n5\n4\n0\n0\n1\n10\n200\n900\n' "$name" >"$answers"
+  printf 'bench\n%s\nout\n5\n4\n0\n0\n1\n%s\n200\n900\n' "$name" "$interval" >"$answers"
 
   ta=(); tb=(); tc=(); td=()
   peak=0
