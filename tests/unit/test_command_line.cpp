@@ -458,6 +458,11 @@ TEST(CommandLine, SheetsOfAnArchiveMakeOneGrid) {
         EXPECT_EQ(h.substr(h.find("map info")), o.substr(o.find("map info")));
         EXPECT_NE(h.find("{zorvel_raster: s0.dxf, s1.dxf, s2.dxf,"), std::string::npos) << h;
     }
+    // a sheet without usable extents stops the run, whichever it is
+    std::ofstream(tmp.root() + "none.dxf") << "0\nSECTION\n9\n$EXTMIN\n10\n0\n20\n0\n9\n$EXTMAX\n10\n1e20\n20\n1e20\n0\nEOF\n";
+    const Ran r = run({"-q", "--overwrite", "-tr", "5", "-reg", "0", tmp.root() + "s0.dxf", tmp.root() + "none.dxf", tmp.root() + "bad"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("el dibujo " + tmp.root() + "none.dxf no da extensiones utilizables"), std::string::npos) << r.err;
 }
 
 // A plan: a command a line for each window, with the whole drawing's
