@@ -270,16 +270,48 @@ bool treatment(Console& con, Report& report, RunState& rs, RunSettings& settings
     read_near_window(sheets, settings, policy);
     Progress* progress = settings.progress();
     std::optional<PassOne> one;
-    std::vector<SourceLog> logs;
+    std::optional<PassTwo> two;
+    std::optional<RotationChoice> turn;
     long vertices = 0;
     int segm = 0;
+    const PassOneOptions one_options{rs.pix_size, rs.limits.ahead_min_bytes, log_bound, policy,
+                                     ProgressPart{progress, 0.0, 0.45}};
+    // a source read through OGR, whose grid is laid out before it is read,
+    // is drawn as it is read: no log, no second pass
+    if (sheets.size() == 1 && sheets.front().ogr != nullptr && !settings.derived_pixel_size()) {
+        OgrSource& ogr = *sheets.front().ogr;
+        if (!(turn = settings.rotation())) return false;
+        bool retry = false;
+        auto both = draw_while_reading(
+            con, report, d, one_options,
+            PassTwoOptions{0.0, *turn, 1, rs.limits.grid_memory, policy, ProgressPart{progress, 0.0, 0.9}, 0,
+                           settings.window()},
+            [&](ContourSink& sink) {
+                std::string why;
+                const bool read = ogr.read(sink, why);
+                if (!read && !why.empty()) stop_line(con, why);
+                return read;
+            },
+            retry);
+        if (!both && !retry) return false;
+        if (both) {
+            if (!ogr.doubt().empty()) warn_line(con, ogr.doubt());
+            one = std::move(both->first);
+            two = std::move(both->second);
+            segm = d.st.segm;
+        } else {
+            // more elevations than a byte codes: read again, the two-pass way
+            d.st = ScanState{};
+        }
+    }
+    std::vector<SourceLog> logs;
     for (Sheet& s : sheets) {
+        if (two) break;
         const std::size_t bound =
             s.d->f == nullptr || s.d->f == rs.files.f1.get() ? log_bound : vertex_log_bound(s.d->f);
-        auto own = first_pass(con, report, *s.d,
-                              PassOneOptions{rs.pix_size, rs.limits.ahead_min_bytes, bound, policy,
-                                             ProgressPart{progress, 0.0, 0.45}},
-                              s.ogr);
+        PassOneOptions own_options = one_options;
+        own_options.log_bound = bound;
+        auto own = first_pass(con, report, *s.d, own_options, s.ogr);
         if (!own) return false;
         vertices += s.d->st.vertices;
         segm += s.d->st.segm;
@@ -293,8 +325,7 @@ bool treatment(Console& con, Report& report, RunState& rs, RunSettings& settings
     rs.stages.mark("pasada-1");
 
     // between the passes
-    const auto turn = settings.rotation();
-    if (!turn) return false;
+    if (!turn && !(turn = settings.rotation())) return false;
     const double pix_size_def = settings.derived_pixel_size()
                                     ? rotated_pixel_size(rs.pix_size, one->grid.nb_col, turn->angle)
                                     : one->layout.pix_size;
@@ -306,10 +337,12 @@ bool treatment(Console& con, Report& report, RunState& rs, RunSettings& settings
         return false;
     }
 
-    const PassTwoOptions two_options{rs.pix_size, *turn, one->tally.count.width(), rs.limits.grid_memory, policy,
-                                     ProgressPart{progress, 0.45, 0.9}, vertices, settings.window()};
-    auto two = pass_two(con, report, logs, two_options);
-    if (!two) return false;
+    if (!two) {
+        const PassTwoOptions two_options{rs.pix_size, *turn, one->tally.count.width(), rs.limits.grid_memory, policy,
+                                         ProgressPart{progress, 0.45, 0.9}, vertices, settings.window()};
+        two = pass_two(con, report, logs, two_options);
+        if (!two) return false;
+    }
     rs.stages.mark("pasada-2");
     rs.nb_lig = two->rows;
     rs.nb_col = two->cols;

@@ -193,6 +193,11 @@ public:
         beyond_ += !within && std::isfinite(x) && std::isfinite(y);
         return drawer_->vertex(x, y, z, first) || changed();
     }
+    // With quiet_overflow, an elevation more than the cells code stops the
+    // pass without a word, and overflowed says so: the caller reads the
+    // source again the two-pass way.
+    bool quiet_overflow = false;
+    bool overflowed = false;
     // From here on nothing changes the grid: the caller places vertices too.
     void share_placing() {
         if (drawer_) drawer_->share_placing();
@@ -232,7 +237,10 @@ private:
     // The cells are as wide as pass one's count of the elevations asked: an
     // elevation more can only come from a drawing that changed since.
     bool changed() {
-        stop_line(con_, T_("el dibujo ") + d_->path + T_(" ha cambiado entre la primera y la segunda lectura"));
+        if (quiet_overflow)
+            overflowed = true;
+        else
+            stop_line(con_, T_("el dibujo ") + d_->path + T_(" ha cambiado entre la primera y la segunda lectura"));
         return false;
     }
 
@@ -357,6 +365,43 @@ std::optional<PassOne> pass_one_of(Console& con, Report& report, DrawingScan& d,
         return std::nullopt;
     }
     return measured(std::move(one), measure, o);
+}
+
+std::optional<std::pair<PassOne, PassTwo>> draw_while_reading(Console& con, Report& report, DrawingScan& d,
+                                                              const PassOneOptions& o, PassTwoOptions two_o,
+                                                              const std::function<bool(ContourSink&)>& read,
+                                                              bool& retry) {
+    retry = false;
+    PassOne one{GridSize{0, 0}, GridLayout{}, VertexTally{{kMinDynStart, kMaxDynStart}, {}}, VertexLog(0)};
+    MeasuringPass measure(con, report, d, o, one.tally);
+    if (!measure.size(*o.extents.fixed_extents)) return std::nullopt;
+    two_o.pix_size = measure.layout.pix_size;
+    two_o.width = 1;
+    DrawingPass draw(con, report, d, two_o);
+    draw.quiet_overflow = true;
+    if (!draw.set_up(*two_o.extents.fixed_extents)) return std::nullopt;
+    // what pass one would count, and the vertex handed to the drawer
+    struct Both final : ContourSink {
+        MeasuringPass& measure;
+        DrawingPass& draw;
+        ScanState& st;
+        Both(MeasuringPass& m, DrawingPass& dr, ScanState& s) : measure(m), draw(dr), st(s) {}
+        void polyline() override {
+            ++st.segm;
+            draw.polyline();
+        }
+        bool vertex(double x, double y, double z) override {
+            ++st.vertices;
+            measure.vertex(x, y, z);
+            return draw.vertex(x, y, z);
+        }
+    } both(measure, draw, d.st);
+    const bool done = read(both);
+    auto two = done ? draw.finish() : std::nullopt;
+    retry = draw.overflowed;
+    if (!two) return std::nullopt;
+    warn_of_all_zero(con, d, one.tally);
+    return std::pair{measured(std::move(one), measure, o), std::move(*two)};
 }
 
 std::optional<PassTwo> pass_two(Console& con, Report& report, DrawingScan& d, const PassTwoOptions& o,

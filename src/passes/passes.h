@@ -11,6 +11,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/messages.h"
@@ -129,6 +130,18 @@ struct PassTwo {
 // nullopt, after a stop line, when the run stops.
 std::optional<PassTwo> pass_two(Console& con, Report& report, DrawingScan& d, const PassTwoOptions& o,
                                 VertexLog&& log);
+
+// Both passes at once over a source read by `read` (as in pass_one_of),
+// whose grid the fixed extents lay out before it is read (two_o's pixel
+// size is the laid-out grid's): each vertex is counted and handed to the
+// drawer as it is read, into cells of one byte. nullopt with retry set,
+// and nothing said, when the source brings more elevations than a byte
+// codes: the caller reads it again the two-pass way; nullopt after a stop
+// line otherwise.
+std::optional<std::pair<PassOne, PassTwo>> draw_while_reading(Console& con, Report& report, DrawingScan& d,
+                                                              const PassOneOptions& o, PassTwoOptions two_o,
+                                                              const std::function<bool(ContourSink&)>& read,
+                                                              bool& retry);
 
 // One source of a grid drawn from several: its drawing, read again where
 // its log does not reach, and pass one's log of it.

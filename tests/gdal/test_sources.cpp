@@ -227,6 +227,39 @@ TEST(Sources, EveryRouteGivesTheSameFilesAndEveryVertexACellOfItsClass) {
 
 // A plan of windows over a GeoPackage, each run on its own: GDAL opens their
 // mosaic, the plan's VRT, as the whole run's raster, place and system included.
+// A GeoPackage is drawn as it is read, into one-byte codes; one of more
+// elevations than a byte codes is read again the two-pass way. Both give
+// the program's own DXF reader's files.
+TEST(Sources, ManyElevationsAreReadAgainAndGiveTheSameFiles) {
+    GDALAllRegister();
+    test::TempDir tmp;
+    for (const int count : {6, 300}) {
+        SCOPED_TRACE(count);
+        Rings all;
+        for (int k = 0; k < count; ++k) {
+            all.push_back({});
+            for (int a = 0; a <= 36; ++a)
+                all.back().push_back({5000 + (40 + 0.4 * k) * std::cos(a * M_PI / 18),
+                                      7000 + (40 + 0.4 * k) * std::sin(a * M_PI / 18), 100.0 + k});
+        }
+        all.push_back({{5100, 7100, 100}, {9000, 7100, 100}});  // its last vertex outside the grid
+        const std::vector<std::string> args = {"-q", "-tr", "1", "-rot", "30", "-te",  "4800", "6800",
+                                               "5200", "7200", "-interval", "2", "-min", "100", "-max", "600"};
+        std::string files[2], said[2];
+        for (const Route route : {Route::old_dxf, Route::gpkg_z}) {
+            const std::string base = tmp.root() + std::to_string(count) + "_" + std::to_string(static_cast<int>(route));
+            auto a = args;
+            a.insert(a.end(), {write_source(base, route, all), base + "_out"});
+            std::string& err = said[route == Route::gpkg_z];
+            ASSERT_EQ(cli(a, &err), 0) << err;
+            files[route == Route::gpkg_z] = test::slurp(base + "_out_zorvl.raw") + test::slurp(base + "_out_zorvl_tab.txt");
+        }
+        EXPECT_TRUE(files[0] == files[1]);
+        EXPECT_EQ(said[1], said[0]);
+        EXPECT_NE(said[0].find("1 de " + std::to_string(37 * count + 2) + " vertices caen fuera"), std::string::npos) << said[0];
+    }
+}
+
 TEST(Sources, APlansMosaicOpensAsTheWholeRun) {
     GDALAllRegister();
     test::TempDir tmp;
