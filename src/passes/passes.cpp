@@ -263,6 +263,27 @@ private:
     std::optional<ContourDrawer> drawer_;  // after dtab_: it draws into it
 };
 
+// What the word scanner would count of a source it does not read, pass
+// one's tally taken; the polylines and vertices handed on to `next`.
+class Counted final : public ContourSink {
+public:
+    Counted(MeasuringPass& measure, ContourSink& next, ScanState& st) : measure_(measure), next_(next), st_(st) {}
+    void polyline() override {
+        ++st_.segm;
+        next_.polyline();
+    }
+    bool vertex(double x, double y, double z) override {
+        ++st_.vertices;
+        measure_.vertex(x, y, z);
+        return next_.vertex(x, y, z);
+    }
+
+private:
+    MeasuringPass& measure_;
+    ContourSink& next_;
+    ScanState& st_;
+};
+
 // Pass one's result once its sink has sized the grid.
 PassOne measured(PassOne one, const MeasuringPass& sink, const PassOneOptions& o) {
     o.progress.at(1.0);
@@ -342,23 +363,18 @@ std::optional<PassOne> pass_one_of(Console& con, Report& report, DrawingScan& d,
     PassOne one{GridSize{0, 0}, GridLayout{}, VertexTally{{kMinDynStart, kMaxDynStart}, {}}, VertexLog(o.log_bound)};
     MeasuringPass measure(con, report, d, o, one.tally);
     if (!measure.size(extents)) return std::nullopt;
-    // what the word scanner would count and write down, for a source it does not read
-    struct SourceRecorder final : ContourSink {
-        MeasuringPass& measure;
+    // what the word scanner would write down, for a source it does not read
+    struct Recorder final : ContourSink {
         VertexLog& log;
-        ScanState& st;
-        SourceRecorder(MeasuringPass& m, VertexLog& l, ScanState& s) : measure(m), log(l), st(s) {}
-        void polyline() override {
-            ++st.segm;
-            log.source_polyline();
-        }
+        explicit Recorder(VertexLog& l) : log(l) {}
+        void polyline() override { log.source_polyline(); }
         bool vertex(double x, double y, double z) override {
-            ++st.vertices;
             log.source_vertex(x, y, z);
-            return measure.vertex(x, y, z);
+            return true;
         }
-    } recorder(measure, one.log, d.st);
-    if (!read(recorder)) return std::nullopt;
+    } recorder(one.log);
+    Counted counted(measure, recorder, d.st);
+    if (!read(counted)) return std::nullopt;
     warn_of_all_zero(con, d, one.tally);
     if (one.log.start() != SIZE_MAX && !one.log.usable()) {
         stop_line(con, T_("sin memoria para los vertices de ") + d.path);
@@ -380,23 +396,8 @@ std::optional<std::pair<PassOne, PassTwo>> draw_while_reading(Console& con, Repo
     DrawingPass draw(con, report, d, two_o);
     draw.quiet_overflow = true;
     if (!draw.set_up(*two_o.extents.fixed_extents)) return std::nullopt;
-    // what pass one would count, and the vertex handed to the drawer
-    struct Both final : ContourSink {
-        MeasuringPass& measure;
-        DrawingPass& draw;
-        ScanState& st;
-        Both(MeasuringPass& m, DrawingPass& dr, ScanState& s) : measure(m), draw(dr), st(s) {}
-        void polyline() override {
-            ++st.segm;
-            draw.polyline();
-        }
-        bool vertex(double x, double y, double z) override {
-            ++st.vertices;
-            measure.vertex(x, y, z);
-            return draw.vertex(x, y, z);
-        }
-    } both(measure, draw, d.st);
-    const bool done = read(both);
+    Counted counted(measure, draw, d.st);
+    const bool done = read(counted);
     auto two = done ? draw.finish() : std::nullopt;
     retry = draw.overflowed;
     if (!two) return std::nullopt;
