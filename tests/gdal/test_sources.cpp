@@ -371,20 +371,15 @@ TEST(Sources, AWindowReadsOnlyTheFeaturesThatCanReachIt) {
         args.insert(args.end(), {gpkg, tmp.root() + "whole"});
         ASSERT_EQ(cli(args), 0);
         const std::string whole = test::slurp(tmp.root() + "whole_zorvl.raw"), header = test::slurp(tmp.root() + "whole_zorvl.hdr");
-        const int cols = std::stoi(header.substr(header.find("samples = ") + 10));
-        const int rows = std::stoi(header.substr(header.find("lines = ") + 8));
+        const auto [cols, rows] = test::envi_size(header);
         for (int k = 0; k < 6; ++k) {
             const int w = 1 + below(cols / 3), h = 1 + below(rows / 3), x = below(cols - w + 1), y = below(rows - h + 1);
             args = settings;
             args.insert(args.end(), {"-srcwin", std::to_string(x), std::to_string(y), std::to_string(w), std::to_string(h),
                                      gpkg, tmp.root() + "part"});
             ASSERT_EQ(cli(args), 0);
-            const std::string part = test::slurp(tmp.root() + "part_zorvl.raw");
-            ASSERT_EQ(part.size(), static_cast<std::size_t>(w) * static_cast<std::size_t>(h));
-            for (int i = 0; i < h; ++i)
-                ASSERT_EQ(part.substr(static_cast<std::size_t>(i * w), static_cast<std::size_t>(w)),
-                          whole.substr(static_cast<std::size_t>((y + i) * cols + x), static_cast<std::size_t>(w)))
-                    << "window " << x << " " << y << " " << w << " " << h << ", row " << i;
+            EXPECT_TRUE(test::slurp(tmp.root() + "part_zorvl.raw") == test::window_of(whole, cols, x, y, w, h))
+                << "window " << x << " " << y << " " << w << " " << h;
         }
     }
 }
@@ -553,40 +548,5 @@ TEST(Sources, RastersOfClassesAndOfElevations) {
 
 // The contours gdal_contour draws every 5 over a smooth hill: the command
 // line's default interval is theirs, whatever the angle.
-TEST(Sources, TheDefaultIntervalIsTheContoursOwn) {
-    GDALAllRegister();
-    test::TempDir tmp;
-    constexpr int kSize = 120;
-    GDALDatasetH dem = GDALCreate(GDALGetDriverByName("MEM"), "", kSize, kSize, 1, GDT_Float32, nullptr);
-    double dem_gt[6] = {1000, 10, 0, 2000, 0, -10};
-    GDALSetGeoTransform(dem, dem_gt);
-    std::vector<float> z(kSize * kSize);
-    for (int r = 0; r < kSize; ++r)
-        for (int c = 0; c < kSize; ++c)
-            z[static_cast<std::size_t>(r * kSize + c)] =
-                static_cast<float>(300 + 180 * std::exp(-((r - 60.0) * (r - 60.0) + (c - 50.0) * (c - 50.0)) / 900.0));
-    ASSERT_EQ(GDALRasterIO(GDALGetRasterBand(dem, 1), GF_Write, 0, 0, kSize, kSize, z.data(), kSize, kSize, GDT_Float32,
-                           0, 0),
-              CE_None);
-    const std::string path = tmp.root() + "contours.gpkg";
-    GDALDatasetH out = GDALCreate(GDALGetDriverByName("GPKG"), path.c_str(), 0, 0, 0, GDT_Unknown, nullptr);
-    OGRLayerH layer = GDALDatasetCreateLayer(out, "curvas", nullptr, wkbLineString25D, nullptr);
-    OGRFieldDefnH f = OGR_Fld_Create("elev", OFTReal);
-    OGR_L_CreateField(layer, f, TRUE);
-    OGR_Fld_Destroy(f);
-    char* options[] = {const_cast<char*>("LEVEL_INTERVAL=5"), const_cast<char*>("ELEV_FIELD=elev"), nullptr};
-    ASSERT_EQ(GDALContourGenerateEx(GDALGetRasterBand(dem, 1), layer, options, nullptr, nullptr), CE_None);
-    GDALClose(out);
-    GDALClose(dem);
-    for (const char* angle : {"0", "30", "45", "90"}) {
-        SCOPED_TRACE(angle);
-        test::ScriptedConsole sc("");
-        ASSERT_EQ(run_command_line({"--overwrite", "-tr", "10", "-rot", angle, path, tmp.root() + "o"}, sc.con), 0)
-            << sc.errors();
-        EXPECT_NE(sc.output().find("\n  intervalo: 5: la equidistancia de las curvas"), std::string::npos) << sc.output();
-        EXPECT_NE(sc.output().find("\n  clases: 36, de 305 a 480 cada 5"), std::string::npos) << sc.output();
-    }
-}
-
 }  // namespace
 }  // namespace zorvel

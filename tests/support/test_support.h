@@ -9,6 +9,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <utility>
 
 #include "base/console.h"
 #include "geometry/elevation_grid.h"
@@ -90,6 +91,21 @@ inline std::string slurp(const std::filesystem::path& p) {
     if (!std::filesystem::is_regular_file(p)) return "";
     std::ifstream f(p, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(f), {});
+}
+
+// The columns and rows an ENVI header gives.
+inline std::pair<int, int> envi_size(const std::string& header) {
+    return {std::stoi(header.substr(header.find("samples = ") + 10)), std::stoi(header.substr(header.find("lines = ") + 8))};
+}
+
+// The window of w by h cells at column x and row y of an image of one byte a
+// cell and cols columns, row after row.
+inline std::string window_of(const std::string& image, int cols, int x, int y, int w, int h) {
+    std::string part;
+    for (int i = 0; i < h; ++i)
+        part += image.substr(static_cast<std::size_t>(y + i) * static_cast<std::size_t>(cols) + static_cast<std::size_t>(x),
+                             static_cast<std::size_t>(w));
+    return part;
 }
 
 // A fresh folder under the system's temporary folder, removed at the end.

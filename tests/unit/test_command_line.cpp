@@ -341,9 +341,6 @@ TEST(CommandLine, AFilledSurfaceAndItsBands) {
 TEST(CommandLine, WindowsHoldExactlyTheWholeGridsCells) {
     test::TempDir tmp;
     const std::string in = tmp.root() + "w.dxf", whole = tmp.root() + "whole", part = tmp.root() + "part";
-    const auto number_after = [](const std::string& text, const std::string& key) {
-        return std::stoi(text.substr(text.find(key) + key.size()));
-    };
     std::mt19937 rng(17);
     const auto below = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
     for (int k = 0; k < 200; ++k) {
@@ -378,7 +375,7 @@ TEST(CommandLine, WindowsHoldExactlyTheWholeGridsCells) {
         args.insert(args.end(), {in, whole});
         ASSERT_EQ(run(args).status, 0);
         const std::string header = test::slurp(whole + "_zorvl.hdr");
-        const int cols = number_after(header, "samples = "), rows = number_after(header, "lines = ");
+        const auto [cols, rows] = test::envi_size(header);
         // windows of one cell to the whole grid, often on its border
         int x = below(cols), y = below(rows);
         int w = 1 + below(cols - x), h = 1 + below(rows - y);
@@ -392,12 +389,7 @@ TEST(CommandLine, WindowsHoldExactlyTheWholeGridsCells) {
                                  in, part});
         const Ran r = run(args);
         ASSERT_EQ(r.status, 0) << r.err;
-        const std::string all = test::slurp(whole + "_zorvl.raw"), mine = test::slurp(part + "_zorvl.raw");
-        ASSERT_EQ(mine.size(), static_cast<std::size_t>(w) * static_cast<std::size_t>(h));
-        for (int i = 0; i < h; ++i)
-            ASSERT_EQ(mine.substr(static_cast<std::size_t>(i * w), static_cast<std::size_t>(w)),
-                      all.substr(static_cast<std::size_t>((y + i) * cols + x), static_cast<std::size_t>(w)))
-                << "row " << i;
+        ASSERT_TRUE(test::slurp(part + "_zorvl.raw") == test::window_of(test::slurp(whole + "_zorvl.raw"), cols, x, y, w, h));
         if (k % 5 == 0) {
             EXPECT_EQ(test::slurp(part + "_zorvl.hdr"), header);
         }
@@ -500,15 +492,9 @@ TEST(CommandLine, APlansWindowsMakeUpTheWholeRun) {
         EXPECT_NE(whole_settings.find(" -interval 10 -min 100 -max 200 -srcwin 0 0 37 29 "), std::string::npos)
             << whole_settings;
         const std::string whole = test::slurp(tmp.root() + "whole_zorvl.raw"), header = test::slurp(tmp.root() + "whole_zorvl.hdr");
-        const int cols = std::stoi(header.substr(header.find("samples = ") + 10));
-        const int rows = std::stoi(header.substr(header.find("lines = ") + 8));
+        const auto [cols, rows] = test::envi_size(header);
         EXPECT_EQ(windows, ((cols + 36) / 37) * ((rows + 28) / 29));
-        std::string mosaic(whole.size(), '\0');
-        for (const auto& [w, raw] : images)
-            for (int i = 0; i < w[3]; ++i)
-                mosaic.replace(static_cast<std::size_t>((w[1] + i) * cols + w[0]), static_cast<std::size_t>(w[2]),
-                               raw.substr(static_cast<std::size_t>(i * w[2]), static_cast<std::size_t>(w[2])));
-        EXPECT_TRUE(mosaic == whole);
+        for (const auto& [w, raw] : images) EXPECT_TRUE(raw == test::window_of(whole, cols, w[0], w[1], w[2], w[3]));
         const std::string vrt = test::slurp(out + ".vrt");
         EXPECT_EQ(vrt.rfind("<VRTDataset rasterXSize=\"" + std::to_string(cols) + "\" rasterYSize=\"" + std::to_string(rows), 0), 0u);
         std::size_t sources = 0;
