@@ -391,6 +391,8 @@ TEST(Sources, BadSourcesAreOneLineAndExitOne) {
     const std::string flat = write_source(tmp.root() + "flat", Route::gpkg_field, rings());
     const std::string empty = write_source(tmp.root() + "empty", Route::gpkg_z, rings(0));
     std::ofstream(tmp.root() + "text.gpkg") << "no es un GeoPackage";
+    const std::string wgs84 = tmp.root() + "wgs84.geojson";  // GeoJSON's own system
+    std::ofstream(wgs84) << R"({"type": "LineString", "coordinates": [[-3.7, 40.4, 100], [-3.6, 40.5, 100]]})";
     const std::pair<std::vector<std::string>, std::string> cases[] = {
         {{tmp.root() + "nada.gpkg"}, "no se puede abrir el dibujo"},
         {{tmp.root() + "text.gpkg"}, "GDAL no puede abrir"},
@@ -401,6 +403,7 @@ TEST(Sources, BadSourcesAreOneLineAndExitOne) {
         {{flat}, "no tienen Z: indique -a CAMPO"},
         {{"-3d", flat}, "-3d: las geometrias de la capa curvas de " + flat + " no tienen Z"},
         {{empty}, "no tiene ninguna geometria"},
+        {{z, wgs84}, "las fuentes " + z + " y " + wgs84 + " tienen sistemas de coordenadas distintos"},
     };
     for (const auto& [source, said] : cases) {
         SCOPED_TRACE(said);
