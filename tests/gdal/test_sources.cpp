@@ -229,8 +229,8 @@ TEST(Sources, EveryRouteGivesTheSameFilesAndEveryVertexACellOfItsClass) {
 // mosaic, the plan's VRT, as the whole run's raster, place and system included.
 // A GeoPackage is drawn as it is read, into one-byte codes; one of more
 // elevations than a byte codes is read again the two-pass way. Both give
-// the program's own DXF reader's files, and so do the same contours as two
-// sheets, a DXF and a GeoPackage.
+// the program's own DXF reader's files, and so do the same contours as
+// three sheets, a DXF and two GeoPackages.
 TEST(Sources, ManyElevationsAreReadAgainAndGiveTheSameFiles) {
     GDALAllRegister();
     test::TempDir tmp;
@@ -257,12 +257,14 @@ TEST(Sources, ManyElevationsAreReadAgainAndGiveTheSameFiles) {
         }
         EXPECT_TRUE(files[0] == files[1]);
         EXPECT_EQ(said[1], said[0]);
-        // the same contours as two sheets, a DXF and a GeoPackage, drawn in that order
-        const Rings first(all.begin(), all.begin() + count / 2), second(all.begin() + count / 2, all.end());
+        // the same contours as three sheets, a DXF and two GeoPackages in one system, drawn in that order
+        const auto third = [&](int k) { return Rings(all.begin() + k * count / 3, all.begin() + (k + 1) * count / 3); };
         const std::string base = tmp.root() + std::to_string(count) + "_mixed";
+        Rings last = third(2);
+        last.insert(last.end(), all.begin() + count, all.end());
         auto a = args;
-        a.insert(a.end(), {write_source(base + "_a", Route::old_dxf, first), write_source(base + "_b", Route::gpkg_z, second),
-                           base + "_out"});
+        a.insert(a.end(), {write_source(base + "_a", Route::old_dxf, third(0)), write_source(base + "_b", Route::gpkg_z, third(1)),
+                           write_source(base + "_c", Route::gpkg_z, last), base + "_out"});
         std::string err;
         ASSERT_EQ(cli(a, &err), 0) << err;
         EXPECT_TRUE(test::slurp(base + "_out_zorvl.raw") + test::slurp(base + "_out_zorvl_tab.txt") == files[0]);
