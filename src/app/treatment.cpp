@@ -304,6 +304,26 @@ bool treatment(Console& con, Report& report, RunState& rs, RunSettings& settings
             d.st = ScanState{};
         }
     }
+    // a drawing whose grid is laid out as asked, before its first vertex, is
+    // drawn as it is read: the drawer takes each vertex from the scanner
+    if (sheets.size() == 1 && sheets.front().ogr == nullptr && d.f != nullptr && policy.layout &&
+        !settings.derived_pixel_size()) {
+        if (!(turn = settings.rotation())) return false;
+        bool retry = false;
+        PassOneOptions options = one_options;
+        options.progress = ProgressPart{progress, 0.0, 0.9};
+        auto both = draw_while_scanning(
+            con, report, d, options,
+            PassTwoOptions{0.0, *turn, 1, rs.limits.grid_memory, policy, ProgressPart{progress, 0.0, 0.9}, 0,
+                           settings.window()},
+            retry);
+        if (!both && !retry) return false;
+        if (both) {
+            one = std::move(both->first);
+            two = std::move(both->second);
+            segm = d.st.segm;
+        }
+    }
     std::vector<SourceLog> logs;
     for (Sheet& s : sheets) {
         if (two) break;

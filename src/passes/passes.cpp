@@ -331,7 +331,11 @@ std::optional<PassOne> pass_one(Console& con, Report& report, DrawingScan& d, co
     return measured(std::move(one), sink, o);
 }
 
-std::optional<Extents> header_extents(Console& con, DrawingScan& d, const ExtentsPolicy& policy) {
+namespace {
+
+// The extents at the header's maximum Y, the drawing put back at its start;
+// end tells how the reading ended.
+std::optional<Extents> extents_at_max_y(DrawingScan& d, PassEnd& end) {
     struct HeaderOnly final : ContourSink {
         std::optional<Extents> ext;
         bool max_y_read(const Extents& e) override {
@@ -343,19 +347,27 @@ std::optional<Extents> header_extents(Console& con, DrawingScan& d, const Extent
     const ScanState start = d.st;
     Extents ext;
     Report quiet;
-    const PassEnd end = scan_until(d.rd, d.st, ext, sink, quiet, SIZE_MAX);
+    end = scan_until(d.rd, d.st, ext, sink, quiet, SIZE_MAX);
     d.rewind();
     d.st = start;
+    return sink.ext;
+}
+
+}  // namespace
+
+std::optional<Extents> header_extents(Console& con, DrawingScan& d, const ExtentsPolicy& policy) {
+    PassEnd end{};
+    const auto ext = extents_at_max_y(d, end);
     if (end == PassEnd::read_error) return pass_ended(con, d, end), std::nullopt;
-    if (!sink.ext) {
+    if (!ext) {
         stop_line(con, T_("el dibujo ") + d.path + T_(" no da la Y maxima (codigo 20 de $EXTMAX): no hay cuadricula") +
                            T_(policy.extents_hint.c_str()));
         return std::nullopt;
     }
     ExtentsPolicy own = policy;
     own.fixed_extents = nullptr;
-    if (grid_extents(con, d, own, *sink.ext) == nullptr) return std::nullopt;
-    return sink.ext;
+    if (grid_extents(con, d, own, *ext) == nullptr) return std::nullopt;
+    return ext;
 }
 
 std::optional<PassOne> pass_one_of(Console& con, Report& report, DrawingScan& d, const PassOneOptions& o,
@@ -403,6 +415,100 @@ std::optional<std::pair<PassOne, PassTwo>> draw_while_reading(Console& con, Repo
     if (!two) return std::nullopt;
     warn_of_all_zero(con, d, one.tally);
     return std::pair{measured(std::move(one), measure, o), std::move(*two)};
+}
+
+std::optional<std::pair<PassOne, PassTwo>> draw_while_scanning(Console& con, Report& report, DrawingScan& d,
+                                                               const PassOneOptions& o, PassTwoOptions two_o,
+                                                               bool& retry) {
+    retry = true;
+    // the grid before any vertex: the fixed extents, or the header's
+    PassOneOptions one_o = o;
+    std::optional<Extents> header;
+    if (o.extents.fixed_extents == nullptr) {
+        PassEnd end{};
+        header = extents_at_max_y(d, end);
+        if (!header || placeholder(*header)) return std::nullopt;
+        one_o.extents.fixed_extents = &*header;
+    }
+    two_o.extents.fixed_extents = one_o.extents.fixed_extents;
+    retry = false;
+    PassOne one{GridSize{0, 0}, GridLayout{}, VertexTally{{kMinDynStart, kMaxDynStart}, {}}, VertexLog(0)};
+    MeasuringPass measure(con, report, d, one_o, one.tally);
+    if (!measure.size(*one_o.extents.fixed_extents)) return std::nullopt;
+    two_o.pix_size = measure.layout.pix_size;
+    two_o.width = 1;
+    DrawingPass draw(con, report, d, two_o);
+    draw.quiet_overflow = true;
+    if (!draw.set_up(*two_o.extents.fixed_extents)) return std::nullopt;
+    // what the scan tells goes to both passes; the header's extents must
+    // hold for every vertex, as they would for the two-pass way
+    struct Both final : ContourSink {
+        MeasuringPass& measure;
+        DrawingPass& draw;
+        const Extents* header;  // nullptr: the fixed extents, whatever the drawing says
+        bool max_y = false;
+        bool moved = false;
+        Both(MeasuringPass& m, DrawingPass& w, const Extents* h) : measure(m), draw(w), header(h) {}
+        bool same(const Extents& e) const {
+            return bits_of(e.min_x) == bits_of(header->min_x) && bits_of(e.min_y) == bits_of(header->min_y) &&
+                   bits_of(e.max_x) == bits_of(header->max_x) && bits_of(e.max_y) == bits_of(header->max_y);
+        }
+        bool max_y_read(const Extents& e) override {
+            if (header == nullptr || max_y) return extents_read(e);
+            max_y = true;
+            moved = !same(e);
+            return !moved;
+        }
+        bool extents_read(const Extents& e) override {
+            if (header != nullptr && max_y && !same(e)) moved = true;
+            return !moved;
+        }
+        void polyline() override {
+            measure.polyline();
+            draw.polyline();
+        }
+        bool vertex(double x, double y, double z) override {
+            if (header != nullptr && !max_y) return !(moved = true);
+            measure.vertex(x, y, z);
+            return draw.vertex(x, y, z);
+        }
+    } both(measure, draw, header ? &*header : nullptr);
+    // a second thread reads the second half into a log, drawn once the
+    // first half is: the drawer takes the vertices in the drawing's order
+    SecondHalfScan ahead(d.path, d.f, d.st.reg, o.ahead_min_bytes, o.log_bound);
+    d.st.segm = 0;
+    PassEnd end = scan_until(d.rd, d.st, d.ext, both, report, ahead.split_offset());
+    if (end == PassEnd::paused) {
+        VertexLog rest(o.log_bound);
+        if (d.rd.consumed() == ahead.split_offset() && (header == std::nullopt || both.max_y) && ahead.logged() &&
+            ahead.join(d.st, one.tally, report, &rest)) {
+            one.split = true;
+            draw.share_placing();
+            int replayed = 0;
+            Report told;  // join told of the second half's polylines
+            end = rest.replay(draw, replayed, told);
+        } else {
+            ahead.cancel();
+            end = scan_until(d.rd, d.st, d.ext, both, report, SIZE_MAX);
+        }
+    }
+    // read again from the start, as if this reading had not been
+    const auto again = [&] {
+        const int reg = d.st.reg;
+        d.rewind();
+        d.st = ScanState{};
+        d.st.reg = reg;
+        d.ext = Extents{};
+        retry = true;
+        return std::nullopt;
+    };
+    if (end == PassEnd::stopped && (both.moved || draw.overflowed)) return again();
+    if (!pass_ended(con, d, end)) return std::nullopt;
+    // the drawer may find the elevation too many only now, at its last vertices
+    auto two = draw.finish();
+    if (!two) return draw.overflowed ? again() : std::nullopt;
+    warn_of_skip_count(con, d, one.tally);
+    return std::pair{measured(std::move(one), measure, one_o), std::move(*two)};
 }
 
 std::optional<PassTwo> pass_two(Console& con, Report& report, DrawingScan& d, const PassTwoOptions& o,

@@ -143,6 +143,17 @@ std::optional<std::pair<PassOne, PassTwo>> draw_while_reading(Console& con, Repo
                                                               const std::function<bool(ContourSink&)>& read,
                                                               bool& retry);
 
+// Both passes at once over the drawing d, through the word scanner, where
+// the grid is laid out before any vertex: the fixed extents, or those of
+// the header, which must not change after its maximum Y. As in
+// draw_while_reading, the cells are of one byte; nullopt with retry set,
+// nothing said and the drawing back at its start, where the two-pass way
+// must read it: more elevations than a byte codes, extents that move,
+// vertices before the grid. nullopt after a stop line otherwise.
+std::optional<std::pair<PassOne, PassTwo>> draw_while_scanning(Console& con, Report& report, DrawingScan& d,
+                                                               const PassOneOptions& o, PassTwoOptions two_o,
+                                                               bool& retry);
+
 // One source of a grid drawn from several: its drawing, read again where
 // its log does not reach, and pass one's log of it.
 struct SourceLog {

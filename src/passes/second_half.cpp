@@ -56,6 +56,11 @@ SecondHalfScan::SecondHalfScan(const std::string& path, std::FILE* f, int reg, s
 
 SecondHalfScan::~SecondHalfScan() { cancel(); }
 
+bool SecondHalfScan::logged() {
+    if (thread_.joinable()) thread_.join();
+    return usable_ && log_.usable();
+}
+
 void SecondHalfScan::cancel() {
     cancel_.store(true, std::memory_order_relaxed);
     if (thread_.joinable()) thread_.join();

@@ -73,6 +73,9 @@ public:
     // tally, its polylines reported and its log appended to log, when
     // given; false when the main scan must read on by itself.
     bool join(ScanState& st, VertexTally& tally, Report& report, VertexLog* log);
+    // Waits for the second half: whether join() would take it, its log
+    // standing for all it read.
+    bool logged();
     // Stops the second thread: the main scan reads on by itself.
     void cancel();
 

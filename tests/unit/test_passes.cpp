@@ -26,7 +26,25 @@ std::string bits(double v) { return std::to_string(bits_of(v)); }
 struct BothPasses {
     bool split = false, usable_log = false;
     std::string seen;
+    std::string state;  // of seen, what does not depend on the order of the reports
 };
+
+// What pass one leaves: the scanner's state and the tally.
+std::string scan_state(const DrawingScan& d, const PassOne& one) {
+    return "segm " + std::to_string(d.st.segm) + " range " + bits(one.tally.range.min_dyn) + " " +
+           bits(one.tally.range.max_dyn) + " count " + std::to_string(one.tally.count.values().size()) + " texte " +
+           d.st.texte.text + " val " + std::to_string(d.st.val) + " v " + bits(d.st.dval1) + " " + bits(d.st.dval2) +
+           " " + bits(d.st.dval3) + " grid " + std::to_string(one.grid.nb_lig) + "x" + std::to_string(one.grid.nb_col) +
+           "\n";
+}
+
+// What pass two leaves: the grid.
+std::string grid_state(const PassTwo& two) {
+    std::string s = "vertices " + std::to_string(two.vertices) + "\n";
+    for (int i = 0; i < two.nb_lig; ++i)
+        for (int j = 0; j < two.nb_col; ++j) s += bits(two.dtab.at(i, j)) + (j + 1 < two.nb_col ? "," : "\n");
+    return s;
+}
 
 BothPasses both_passes(const std::string& path, int reg, std::size_t ahead, std::size_t log_bound) {
     BothPasses r;
@@ -36,6 +54,7 @@ BothPasses both_passes(const std::string& path, int reg, std::size_t ahead, std:
     DrawingScan d(f.get(), path, reg);
     auto one = pass_one(sc.con, report, d, PassOneOptions{2.5, ahead, log_bound, {}, {}});
     if (one) {
+        r.state = scan_state(d, *one);
         r.split = one->split;
         r.usable_log = one->log.usable();
         r.seen = "segm " + std::to_string(d.st.segm) + " range " + bits(one->tally.range.min_dyn) + " " +
@@ -45,6 +64,7 @@ BothPasses both_passes(const std::string& path, int reg, std::size_t ahead, std:
         d.rewind();
         auto two = pass_two(sc.con, report, d, PassTwoOptions{2.5, RotationChoice{17, 0}, one->tally.count.width(), 0, {}, {}, 0},
                             std::move(one->log));
+        if (two) r.state += grid_state(*two);
         for (int i = 0; two && i < two->nb_lig; ++i)
             for (int j = 0; j < two->nb_col; ++j) r.seen += bits(two->dtab.at(i, j)) + (j + 1 < two->nb_col ? "," : "\n");
     }
@@ -101,6 +121,63 @@ TEST(Passes, LogOfManyChunksReplaysAndALogPastItsBoundIsGivenUp) {
         EXPECT_EQ(logged.usable_log, bound > 5000) << bound;
         EXPECT_EQ(logged.seen, plain.seen) << bound;
     }
+}
+
+// Both passes at once, as the command line reads a drawing whose grid is
+// laid out before its vertices: the state and the grid of the two passes;
+// or, where they cannot stand for them (extents that move, more elevations
+// than a byte codes), nothing, and the drawing as it was before, from which
+// the two passes give their own.
+TEST(Passes, DrawingWhileReadingGivesWhatTheTwoPassesGiveOrReadsAgain) {
+    test::TempDir dir;
+    const std::string path = dir.root() + "d.dxf";
+    std::mt19937 rng(7);
+    int retried = 0, split = 0, cases = 0;
+    for (int t = 0; t < static_cast<int>(Twist::count); ++t) {
+        const auto twist = static_cast<Twist>(t);
+        for (int polylines : {40, 300}) {
+            for (std::size_t ahead : {SIZE_MAX, std::size_t{0}}) {
+                SCOPED_TRACE(testing::Message() << "twist " << t << ", " << polylines << " polylines, ahead " << ahead);
+                std::ofstream(path, std::ios::binary) << test::drawing(polylines, twist, rng);
+                const BothPasses plain = both_passes(path, 4, SIZE_MAX, 0);
+                FileHandle f(std::fopen(path.c_str(), "r"));
+                test::ScriptedConsole sc("");
+                Report quiet;
+                DrawingScan d(f.get(), path, 4);
+                bool retry = false;
+                auto both = draw_while_scanning(sc.con, quiet, d, PassOneOptions{2.5, ahead, std::size_t{1} << 24, {}, {}},
+                                                PassTwoOptions{2.5, RotationChoice{17, 0}, 8, 0, {}, {}, 0}, retry);
+                ++cases;
+                if (both) {
+                    EXPECT_FALSE(retry);
+                    split += both->first.split;
+                    EXPECT_EQ(scan_state(d, both->first) + grid_state(both->second), plain.state);
+                } else {
+                    ASSERT_TRUE(retry) << sc.errors();
+                    EXPECT_EQ(sc.errors(), "");
+                    ++retried;
+                    auto one = pass_one(sc.con, quiet, d, PassOneOptions{2.5, ahead, std::size_t{1} << 24, {}, {}});
+                    ASSERT_TRUE(one);
+                    const std::string scanned = scan_state(d, *one);
+                    d.rewind();
+                    auto two = pass_two(sc.con, quiet, d,
+                                        PassTwoOptions{2.5, RotationChoice{17, 0}, one->tally.count.width(), 0, {}, {}, 0},
+                                        std::move(one->log));
+                    ASSERT_TRUE(two);
+                    EXPECT_EQ(scanned + grid_state(*two), plain.state);
+                }
+                if (twist == Twist::second_extmax) {
+                    EXPECT_TRUE(retry);
+                }
+                if (twist == Twist::none && polylines == 40) {
+                    EXPECT_FALSE(retry);
+                }
+            }
+        }
+    }
+    EXPECT_GT(retried, 0);
+    EXPECT_GT(split, 0);
+    EXPECT_LT(retried + split, cases);
 }
 
 }  // namespace
