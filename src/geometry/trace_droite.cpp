@@ -127,8 +127,18 @@ void trace_droite(const DrawTarget<T>& g, int ideb, int jdeb, int ifin, int jfin
     int jcrrnt = jdeb;
     put(g, ideb, jdeb, alti);
     if (rmax == 0) return;
-    const double dinext = b / rmax;
-    const double djnext = a / rmax;
+    // the longer difference over rmax is exactly 1 or -1, and either over
+    // an rmax of 1 is itself: one division at most, none for a short step
+    double dinext = b, djnext = a;
+    if (rmax != 1) {
+        if (std::fabs(b) == rmax) {
+            dinext = b > 0 ? 1.0 : -1.0;
+            djnext = a / rmax;
+        } else {
+            dinext = b / rmax;
+            djnext = a > 0 ? 1.0 : -1.0;
+        }
+    }
     // from cells with non-negative coordinates the walk reaches the end cell
     // in rmax steps; the step count bounds it from any other cell
     for (int step = 0; (icrrnt != ifin || jcrrnt != jfin) && step < rmax; ++step) {

@@ -408,6 +408,8 @@ std::optional<std::pair<PassOne, PassTwo>> draw_while_reading(Console& con, Repo
     DrawingPass draw(con, report, d, two_o);
     draw.quiet_overflow = true;
     if (!draw.set_up(*two_o.extents.fixed_extents)) return std::nullopt;
+    // the grid is fixed: the reader places vertices too while the drawer is behind
+    draw.share_placing();
     Counted counted(measure, draw, d.st);
     const bool done = read(counted);
     auto two = done ? draw.finish() : std::nullopt;
