@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <system_error>
+#include <thread>
 #include <type_traits>
 #include <vector>
 
@@ -14,6 +16,27 @@ namespace zorvel {
 namespace {
 
 constexpr int kProgressRows = 200;  // rows between two progress lines
+// Grids of this many cells or more have their rows shared by two threads.
+constexpr long long kSharedCells = 1 << 20;
+
+// Calls rows(from, to) for rows 0..nb_lig-1 in two ranges, the second on a
+// thread of its own for a large grid (where one can be had); the first range
+// ends at the returned row.
+template <typename Rows>
+int in_two(int nb_lig, int nb_col, Rows&& rows) {
+    int half = nb_lig;
+    std::thread other;
+    if (static_cast<long long>(nb_lig) * nb_col >= kSharedCells) {
+        try {
+            other = std::thread(rows, nb_lig / 2, nb_lig);
+            half = nb_lig / 2;
+        } catch (const std::system_error&) {
+        }
+    }
+    rows(0, half);
+    if (other.joinable()) other.join();
+    return half;
+}
 
 }  // namespace
 
@@ -67,29 +90,42 @@ Classified class_assignment(Report& report, ElevationGrid& dtab, int nb_lig, int
             }
             long long unclassified = 0;
             if constexpr (sizeof(c.cells[0][0]) == 1) {
-                // a class takes the place of its code, in the same byte
+                // a class takes the place of its code, in the same byte; the
+                // halves of a large grid on two threads, the progress of the
+                // second told once the first is done
                 const unsigned char empty = code_class[0];
-                for (int i = 0; i < nb_lig; ++i) {
-                    progress(i);
-                    unsigned char* row = c.cells[i];
-                    int j = 0;
-                    for (; j + 8 <= nb_col; j += 8) {
-                        std::uint64_t w;
-                        std::memcpy(&w, row + j, sizeof w);
-                        if (w == 0) {
-                            std::memset(row + j, empty, 8);  // eight empty cells
-                            continue;
+                long long lost_in[2] = {0, 0};
+                const auto rows = [&, nb_col, empty](int from, int to) {
+                    // locals: a byte store could change anything reached through a reference
+                    const unsigned char* classes = code_class;
+                    const unsigned char* losses = code_lost;
+                    long long count = 0;
+                    for (int i = from; i < to; ++i) {
+                        if (from == 0) progress(i);
+                        unsigned char* row = c.cells[i];
+                        int j = 0;
+                        for (; j + 8 <= nb_col; j += 8) {
+                            std::uint64_t w;
+                            std::memcpy(&w, row + j, sizeof w);
+                            if (w == 0) {
+                                std::memset(row + j, empty, 8);  // eight empty cells
+                                continue;
+                            }
+                            for (int k = j; k < j + 8; ++k) {
+                                count += losses[row[k]];
+                                row[k] = classes[row[k]];
+                            }
                         }
-                        for (int k = j; k < j + 8; ++k) {
-                            unclassified += code_lost[row[k]];
-                            row[k] = code_class[row[k]];
+                        for (; j < nb_col; ++j) {
+                            count += losses[row[j]];
+                            row[j] = classes[row[j]];
                         }
                     }
-                    for (; j < nb_col; ++j) {
-                        unclassified += code_lost[row[j]];
-                        row[j] = code_class[row[j]];
-                    }
-                }
+                    lost_in[from == 0 ? 0 : 1] = count;
+                };
+                const int first = in_two(nb_lig, nb_col, rows);
+                for (int i = first; i < nb_lig; ++i) progress(i);
+                unclassified = lost_in[0] + lost_in[1];
                 out.tab = std::move(c.cells).narrowed(nb_col, nb_lig);
             } else {
                 out.tab = Grid<unsigned char>::make(nb_col, nb_lig);
@@ -144,25 +180,39 @@ void corner_cleanup(Grid<unsigned char>& tab, int nb_lig, int nb_col) {
     // a cell never changes whether another one is a corner. So each row is
     // judged whole, from its cells before the clearing, into a row of its own
     // (a loop the compiler turns into wide compares), and copied back.
+    // For the same reason the rows can be cleared by two threads, each
+    // judging the row next to the other's from a copy taken before either
+    // starts: what the other clears there changes no judgement.
     if (nb_lig < 3 || nb_col < 3) return;
-    std::vector<unsigned char> judged(static_cast<std::size_t>(nb_col));
-    unsigned char* out = judged.data();
-    for (int i = 1; i < nb_lig - 1; ++i) {
-        const unsigned char* up = tab[i - 1];
-        const unsigned char* row = tab[i];
-        const unsigned char* down = tab[i + 1];
-        for (int j = 1; j < nb_col - 1; ++j) {
-            const unsigned char v = row[j];
-            // the four masks are one side neighbour (left or right) and one
-            // vertical one (above or below) of the cell's class, no other
-            const bool side = (row[j - 1] == v) != (row[j + 1] == v);
-            const bool vertical = (up[j] == v) != (down[j] == v);
-            const bool diagonal = (up[j - 1] == v) | (up[j + 1] == v) | (down[j - 1] == v) | (down[j + 1] == v);
-            const bool corner = (v != kEmptyCell) & side & vertical & !diagonal;
-            out[j] = corner ? kEmptyCell : v;
+    const auto width = static_cast<std::size_t>(nb_col);
+    const int half = nb_lig / 2;
+    const std::vector<unsigned char> above_half(tab[half - 1], tab[half - 1] + width);
+    const std::vector<unsigned char> at_half(tab[half], tab[half] + width);
+    const auto rows = [&, nb_lig, nb_col, half](int from, int to) {
+        // locals: a byte store could change anything reached through a reference
+        unsigned char* const* grid = tab.rows();
+        const unsigned char* above = above_half.data();
+        const unsigned char* below = at_half.data();
+        std::vector<unsigned char> judged(width);
+        unsigned char* out = judged.data();
+        for (int i = std::max(from, 1); i < std::min(to, nb_lig - 1); ++i) {
+            const unsigned char* up = i == half && from == half ? above : grid[i - 1];
+            const unsigned char* row = grid[i];
+            const unsigned char* down = i + 1 == half && to == half ? below : grid[i + 1];
+            for (int j = 1; j < nb_col - 1; ++j) {
+                const unsigned char v = row[j];
+                // the four masks are one side neighbour (left or right) and one
+                // vertical one (above or below) of the cell's class, no other
+                const bool side = (row[j - 1] == v) != (row[j + 1] == v);
+                const bool vertical = (up[j] == v) != (down[j] == v);
+                const bool diagonal = (up[j - 1] == v) | (up[j + 1] == v) | (down[j - 1] == v) | (down[j + 1] == v);
+                const bool corner = (v != kEmptyCell) & side & vertical & !diagonal;
+                out[j] = corner ? kEmptyCell : v;
+            }
+            std::memcpy(grid[i] + 1, out + 1, static_cast<std::size_t>(nb_col - 2));
         }
-        std::memcpy(tab[i] + 1, out + 1, static_cast<std::size_t>(nb_col - 2));
-    }
+    };
+    in_two(nb_lig, nb_col, rows);
 }
 
 }  // namespace zorvel

@@ -29,8 +29,11 @@ TEST(Classify, CleanupMatchesTheMaskRuleOnRandomGrids) {
             }
     };
     std::mt19937 rng(21);
-    for (int k = 0; k < 300; ++k) {
-        const int rows = 1 + static_cast<int>(rng() % 12), cols = 1 + static_cast<int>(rng() % 40);
+    for (int k = 0; k < 303; ++k) {
+        // the last three large enough that two threads share the rows
+        const bool large = k >= 300;
+        const int rows = large ? 1024 + k % 3 : 1 + static_cast<int>(rng() % 12);
+        const int cols = large ? 1030 : 1 + static_cast<int>(rng() % 40);
         auto a = Grid<unsigned char>::make(cols, rows), b = Grid<unsigned char>::make(cols, rows);
         const auto fill = 2 + rng() % 6;  // one cell in `fill` holds a class
         for (int i = 0; i < rows; ++i)
@@ -46,10 +49,11 @@ TEST(Classify, ClassesComeFromWholeElevationsWhateverTheCells) {
     // 200, 5000 and 60000 distinct elevations: grids of one-byte codes, of
     // two-byte codes and of plain elevations; -999 among the class values,
     // or classes too wide for a table
-    constexpr int kSize = 260;
-    for (const auto& [distinct, width, wide] : {std::tuple{200, 1, false}, std::tuple{5000, 2, false},
-                                                std::tuple{66000, 8, false}, std::tuple{66000, 8, true}}) {
-        SCOPED_TRACE(testing::Message() << distinct << (wide ? " wide" : ""));
+    // a grid of 1030 x 1030 one-byte codes has its rows shared by two threads
+    for (const auto& [distinct, width, wide, kSize] :
+         {std::tuple{200, 1, false, 260}, std::tuple{5000, 2, false, 260}, std::tuple{66000, 8, false, 260},
+          std::tuple{66000, 8, true, 260}, std::tuple{200, 1, false, 1030}}) {
+        SCOPED_TRACE(testing::Message() << distinct << (wide ? " wide" : "") << " " << kSize);
         const ClassTable ct = wide ? class_values(-2000000000, 2000000000, 20000000)
                                       : class_values(-999, 1101, 10);
         ElevationGrid dtab = ElevationGrid::make(kSize + 2, kSize + 2, width);
@@ -66,8 +70,14 @@ TEST(Classify, ClassesComeFromWholeElevationsWhateverTheCells) {
             void at(double f) override { at_.push_back(f); }
         } seen;
         const Classified got = class_assignment(report, dtab, kSize, kSize, ct, ProgressPart{&seen, 0.5, 1.0});
-        // row 200 of 260 is told, as 0.5 + 0.5 * 200 / 260 of the whole
-        EXPECT_EQ(seen.at_, std::vector<double>{0.5 + 0.5 * (200.0 / kSize)});
+        // every 200th row is told, in order, as 0.5 + 0.5 * row / size of the whole
+        std::vector<double> told;
+        std::string lines = "\n\n Guardando  \n\n";
+        for (int row = 200; row <= kSize; row += 200) {
+            told.push_back(0.5 + 0.5 * (static_cast<double>(row) / kSize));
+            lines += "\tlinea " + std::to_string(row) + "        \r       ";
+        }
+        EXPECT_EQ(seen.at_, told);
         const Grid<unsigned char>& tab = got.tab;
         ASSERT_TRUE(tab);
         EXPECT_EQ(tab.nb_rows(), kSize);
@@ -84,7 +94,7 @@ TEST(Classify, ClassesComeFromWholeElevationsWhateverTheCells) {
         EXPECT_GT(classified, wide ? -1 : kSize * kSize / 20);  // wide classes: only exact values have one
         EXPECT_EQ(got.unclassified, lost);
         EXPECT_GT(lost, 0);
-        EXPECT_EQ(test::contents(out.get()), "\n\n Guardando  \n\n\tlinea 200        \r       ");
+        EXPECT_EQ(test::contents(out.get()), lines);
     }
 }
 
