@@ -5,7 +5,9 @@
 #   (b) the drawing read literally twice with the C library's formatted input,
 #   (c) the drawing read twice as plain bytes (the limit),
 #   (d) gdal_rasterize burning the same contours' elevations into a grid of
-#       the same extents and pixel size, when it is installed.
+#       the same extents and pixel size, when it is installed,
+#   (e) the command line on the same drawing and grid, which draws it as it
+#       reads it.
 # Prints the medians, the ratios and the program's peak memory, and appends
 # them to bench/RESULTS.md. The style "gpkg" is the roundtrip drawing's
 # contours in a GeoPackage (made by ogr2ogr): (a) is then the command line
@@ -129,11 +131,14 @@ for style in $styles; do
   answers="$build/answers_$name.txt"
   printf 'bench\n%s\nout\n5\n4\n0\n0\n1\n%s\n200\n900\n' "$name" "$interval" >"$answers"
 
-  ta=(); tb=(); tc=(); td=()
-  peak=0
+  cli=(-q --overwrite -tr 5 -te 500000 4100000 540000 4140000 -reg 4 -interval "$interval" -min 200 -max 900)
+  ta=(); tb=(); tc=(); td=(); te=()
+  peak=0 peak_e=0
   for ((k = 0; k < rounds; ++k)); do
     read -r s m < <(ZORVEL_RASTER_ROOT="$root" timed "$build/zorvel_raster" <"$answers")
     ta+=("$s"); ((m > peak)) && peak=$m
+    read -r s m < <(timed "$build/zorvel_raster" "${cli[@]}" "$drawing" "$build/cli_out")
+    te+=("$s"); ((m > peak_e)) && peak_e=$m
     read -r s _ < <(timed "$build/bench/baseline_fscanf" "$drawing" 4); tb+=("$s")
     read -r s _ < <(timed "$build/bench/plain_read" "$drawing"); tc+=("$s")
     if ((have_gdal)); then
@@ -152,7 +157,17 @@ for style in $styles; do
   # the stages of one more run: where the time goes
   stages=$(ZORVEL_RASTER_STAGES=1 ZORVEL_RASTER_ROOT="$root" "$build/zorvel_raster" <"$answers" 2>&1 >/dev/null |
     sed -n 's/^zorvel_raster: etapas: //p')
-  ma=$(median "${ta[@]}"); mbs=$(median "${tb[@]}"); mc=$(median "${tc[@]}")
+  cli_stages=$(ZORVEL_RASTER_STAGES=1 "$build/zorvel_raster" "${cli[@]}" "$drawing" "$build/cli_out" 2>&1 >/dev/null |
+    sed -n 's/^zorvel_raster: etapas: //p')
+  ma=$(median "${ta[@]}"); mbs=$(median "${tb[@]}"); mc=$(median "${tc[@]}"); me=$(median "${te[@]}")
+  # the stages as read, parse, draw, classify and write: reading the bytes
+  # once is half of (c); pass one reads and parses them, pass two draws
+  table=$(echo "$stages" | awk -v c="$mc" '{
+    for (k = 1; k <= NF; ++k) if ($k == "s,") $k = "s"; line = $0
+    n = split(line, w, " ");
+    for (k = 1; k < n; ++k) v[w[k]] = w[k + 1]
+    printf "read %.3f s, parse %.3f s, draw %.3f s, classify %.3f s, write %.3f s",
+      c / 2, v["pasada-1"] - c / 2, v["pasada-2"], v["clases"], v["escritura"] }')
   md=""; ((have_gdal)) && md=$(median "${td[@]}")
   size=$(stat -c %s "$drawing")
   vertices=$(echo "$base" | awk '{print $4}')
@@ -168,7 +183,8 @@ for style in $styles; do
 - medians of $rounds alternating runs: (a) program ${ma} s, (b) literal formatted reading ${mbs} s, (c) plain reading twice ${mc} s$( ((have_gdal)) && echo ", (d) gdal_rasterize ${md} s")
 - minima: (a) $(minimum "${ta[@]}") s, (b) $(minimum "${tb[@]}") s, (c) $(minimum "${tc[@]}") s$( ((have_gdal)) && echo ", (d) $(minimum "${td[@]}") s")
 - (a)/(c) $(ratio "$ma" "$mc")x, (b)/(a) $(ratio "$mbs" "$ma")x$( ((have_gdal)) && echo ", (d)/(a) $(ratio "$md" "$ma")x")
-- stages of one more run of (a): $stages (pass one reads and parses the drawing, pass two replays and draws it)
+- stages of one more run of (a): $stages (pass one reads and parses the drawing, pass two replays and draws it); as read (a plain read of the bytes once, half of (c)), parse (the rest of pass one), draw, classify, write: $table
+- (e) the command line on the same drawing and grid: median ${me} s, minimum $(minimum "${te[@]}") s, (e)/(c) $(ratio "$me" "$mc")x$( ((have_gdal)) && echo ", (d)/(e) $(ratio "$md" "$me")x"), peak resident memory $((peak_e / 1024)) MB; stages of one more run: $cli_stages
 - peak resident memory of (a): $((peak / 1024)) MB (the grids take ${grid_mb} MB; grids + 64 MB + a third of the drawing: ${allowed_mb} MB); the vertex log and the reader's buffers the rest
 EOT
 )
