@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <climits>
 #include <cstdio>
+#include <cstdint>
 #include <cstring>
+#include <type_traits>
 #include <numeric>
 #include <string>
 #include <utility>
@@ -14,15 +16,48 @@ namespace zorvel {
 
 std::vector<int> distinct_elevations(const ElevationGrid& dtab, int nb_lig, int nb_col, std::size_t keep) {
     std::vector<int> tabval;
-    dtab.visit([&](const auto& cells) {
-        for (int i = 0; i < nb_lig && tabval.size() < keep; ++i) {
-            for (int j = 0; j < nb_col && tabval.size() < keep; ++j) {
-                const std::int64_t val = whole_elevation(cells.at(i, j));
-                // -999 marks the empty cells, and whatever contour truncates to it
-                if (val == -999 || val == kNoWholeElevation) continue;
-                bool seen = false;
-                for (int v : tabval) seen = seen || v == val;
-                if (!seen) tabval.push_back(static_cast<int>(val));
+    // takes the whole elevation of a cell; false once `keep` are kept
+    const auto take = [&](double alt) {
+        const std::int64_t val = whole_elevation(alt);
+        // -999 marks the empty cells, and whatever contour truncates to it
+        if (val == -999 || val == kNoWholeElevation) return true;
+        bool seen = false;
+        for (int v : tabval) seen = seen || v == val;
+        if (!seen) tabval.push_back(static_cast<int>(val));
+        return tabval.size() < keep;
+    };
+    dtab.visit([&](const auto& c) {
+        using Cells = std::decay_t<decltype(c)>;
+        if constexpr (std::is_same_v<Cells, PlainCells>) {
+            for (int i = 0; i < nb_lig && tabval.size() < keep; ++i)
+                for (int j = 0; j < nb_col; ++j)
+                    if (!take(c.cells[i][j])) return;
+        } else {
+            // a code is looked at once, where it first appears; most cells
+            // hold code 0, the empty cell, and are passed over eight at a time
+            using Code = std::decay_t<decltype(c.cells[0][0])>;
+            std::vector<unsigned char> done(c.values.size(), 0);
+            done[0] = 1;  // -999
+            std::size_t left = c.values.size() - 1;
+            for (int i = 0; i < nb_lig && left > 0 && tabval.size() < keep; ++i) {
+                const Code* row = c.cells[i];
+                for (int j = 0; j < nb_col; ++j) {
+                    if (j + 8 <= nb_col) {
+                        std::uint64_t run[sizeof(Code)];
+                        std::memcpy(run, row + j, sizeof run);
+                        std::uint64_t any = 0;
+                        for (const std::uint64_t w : run) any |= w;
+                        if (any == 0) {
+                            j += 7;
+                            continue;
+                        }
+                    }
+                    const Code code = row[j];
+                    if (done[code]) continue;
+                    done[code] = 1;
+                    --left;
+                    if (!take(c.values[code])) return;
+                }
             }
         }
     });

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <climits>
 #include <limits>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,30 @@ TEST(Classes, DistinctWholeElevationsInOrderOfFirstAppearance) {
     EXPECT_EQ(distinct_elevations(g, 1, 1), (std::vector<int>{}));
     EXPECT_EQ(distinct_elevations(g, 2, 3), (std::vector<int>{102}));
     EXPECT_EQ(distinct_elevations(g, 3, 4, 2), (std::vector<int>{102, -10}));
+}
+
+// Sparse grids of every cell width, few elevations and many, the first
+// `keep` found as a walk over every cell finds them.
+TEST(Classes, DistinctWholeElevationsOfSparseGridsOfEveryWidth) {
+    std::mt19937 rng(4);
+    for (int k = 0; k < 60; ++k) {
+        const int width = k % 3 == 0 ? 1 : k % 3 == 1 ? 2 : 8;
+        const int rows = 1 + static_cast<int>(rng() % 40), cols = 1 + static_cast<int>(rng() % 70);
+        const int kinds = 1 + static_cast<int>(rng() % 30);
+        auto g = ElevationGrid::make(cols + 2, rows + 2, width);
+        for (int i = 0; i < rows; ++i)
+            for (int j = 0; j < cols; ++j)
+                if (rng() % 9 == 0) g.set(i, j, 100.0 + 0.5 * static_cast<double>(rng() % kinds) - (rng() % 7 == 0 ? 1099.5 : 0));
+        const std::size_t keep = 1 + rng() % 12;
+        std::vector<int> walked;
+        for (int i = 0; i < rows && walked.size() < keep; ++i)
+            for (int j = 0; j < cols && walked.size() < keep; ++j) {
+                const std::int64_t v = whole_elevation(g.at(i, j));
+                if (v != -999 && v != kNoWholeElevation && std::find(walked.begin(), walked.end(), v) == walked.end())
+                    walked.push_back(static_cast<int>(v));
+            }
+        EXPECT_EQ(distinct_elevations(g, rows, cols, keep), walked) << k;
+    }
 }
 
 TEST(Classes, SuggestedIntervalIsTheGapBetweenNinthAndTenth) {
