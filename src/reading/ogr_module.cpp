@@ -427,7 +427,7 @@ bool write(const RasterOut& r, std::string& why) {
 }  // namespace zorvel
 
 extern "C" const zorvel::OgrModule* zorvel_ogr_module() {
-    static const zorvel::OgrModule module{ZORVEL_VERSION, zorvel::wkt_of,     zorvel::open_source,
+    static const zorvel::OgrModule module{ZORVEL_MODULE_TAG, zorvel::wkt_of,     zorvel::open_source,
                                           zorvel::driver_for, zorvel::driver_writes, zorvel::write};
     return &module;
 }

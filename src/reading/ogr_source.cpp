@@ -86,7 +86,7 @@ Loaded load() {
             continue;
         }
         const OgrModule* m = entry();
-        if (m != nullptr && std::string(m->version) == ZORVEL_VERSION) {
+        if (m != nullptr && std::string(m->version) == ZORVEL_MODULE_TAG) {
             l.module = m;
             l.why.clear();
             return l;

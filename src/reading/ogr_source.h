@@ -97,6 +97,8 @@ bool write_raster(const RasterOut& r, std::string& why);
 // Both sides come from the same build: a module of another version is
 // refused, so the C++ types may cross.
 struct OgrModule {
+    // the version and a digest of this interface's headers; first, and the
+    // only field read before the loader knows the layout is its own
     const char* version;
     std::string (*srs_wkt)(const std::string& user, std::string& why);
     // nullptr, with why, when the source cannot be read as contours
