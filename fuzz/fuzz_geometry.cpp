@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "geometry/contour_pass.h"
 #include "geometry/elevation_grid.h"
 #include "base/grid.h"
 #include "base/numeric.h"
@@ -52,6 +53,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const Turned t = rotation(angle, sens, i, j, rows, cols);
         // the distance to the centre is kept wherever it is finite
         const Cell cell{round_half_up_exact(t.id2), round_half_up_exact(t.jd2)};
+        // a vertex's cell is the polar form's, however it is found
+        const GridFrame fr{rows, cols, 0.0, 0.0, 1.0, angle, sens};
+        const GridPoint at = grid_position(fr, j, rows - i);
+        const Turned polar = rotation(angle, sens, at.i, at.j, rows, cols);
+        const Cell placed = vertex_cell(fr, j, rows - i);
+        if (bits_of(placed.i) != bits_of(round_half_up_exact(polar.id2)) ||
+            bits_of(placed.j) != bits_of(round_half_up_exact(polar.jd2)))
+            std::abort();
         if (have_deb) {
             // more elevations than one byte codes
             const double alti = 1.0 + (segments++ % 300);

@@ -1,8 +1,10 @@
 #include "geometry/contour_pass.h"
 #include "base/messages.h"
 
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 
 #include "base/memory.h"
 #include "base/numeric.h"
@@ -39,10 +41,70 @@ GridPoint grid_position(const GridFrame& fr, double x, double y) {
     return GridPoint{i, j};
 }
 
+namespace {
+
+// The cosine and sine of the turn last asked for on this thread.
+struct TurnTrig {
+    std::uint64_t angle_bits = ~std::uint64_t{0};  // no angle's
+    double cos_t = 1.0;
+    double sin_t = 0.0;
+};
+thread_local TurnTrig turn_trig;
+
+// Where the turned cell can be told without the polar form, the cell.
+//
+// The polar form turns p about the centre by going through its polar angle:
+// atan2, degrees, the turn added, radians, sin and cos, each step rounded
+// by an ulp or so of its result. So its row and column differ from those of
+// the exact turn by about 1e-14 of p's distance from the centre, plus an
+// ulp of the centre's coordinates. The turn by the angle's cosine and sine
+// comes within as little of the exact one. Where a coordinate of the latter
+// lies farther than kMargin (1e-9, some 10^5 times both errors together) of
+// that distance from the half at which it rounds, both round it alike: the
+// cell is the polar form's, bit for bit. Elsewhere (within that margin,
+// turns beyond one turn, where the degrees lose digits, positions far away
+// or without a value) nothing, and the polar form decides.
+std::optional<Cell> cell_turned_clear(const GridFrame& fr, const GridPoint& p) {
+    constexpr double kMargin = 0x1p-30;
+    constexpr double kFar = 1e9;
+    if (!(std::fabs(fr.angle) <= 360.0)) return std::nullopt;
+    const double ic = fr.nb_lig * 0.5;
+    const double jc = fr.nb_col * 0.5;
+    const double dif_i = ic - p.i;
+    const double dif_j = p.j - jc;
+    if (!(std::fabs(dif_i) < kFar && std::fabs(dif_j) < kFar)) return std::nullopt;  // NaN too
+    TurnTrig& t = turn_trig;
+    if (t.angle_bits != bits_of(fr.angle)) {
+        const double radians = fr.angle * (std::atan(1.0) / 45.0);
+        t = TurnTrig{bits_of(fr.angle), std::cos(radians), std::sin(radians)};
+    }
+    // sens 0 adds the turn to the polar angle, any other takes it away:
+    // d * sin(a + t) = dif_i cos t + dif_j sin t, d * cos(a + t) = dif_j cos t - dif_i sin t
+    const double sin_t = fr.sentido == 0 ? t.sin_t : -t.sin_t;
+    const double row = ic - (dif_i * t.cos_t + dif_j * sin_t);
+    const double col = jc + (dif_j * t.cos_t - dif_i * sin_t);
+    const double margin = (std::fabs(dif_i) + std::fabs(dif_j) + ic + jc + 1.0) * kMargin;
+    // v rounds to v + 0.5 truncated toward zero (round_half_up_exact),
+    // settled where that sum is not within the margin of a whole number
+    const auto settled = [margin](double v, double& cell) {
+        const double up = v + 0.5;
+        const double past = up - std::floor(up);
+        cell = static_cast<double>(static_cast<long long>(up));
+        return past > margin && past < 1.0 - margin;
+    };
+    Cell c{0.0, 0.0};
+    if (!settled(row, c.i) || !settled(col, c.j)) return std::nullopt;
+    return c;
+}
+
+}  // namespace
+
 Cell vertex_cell(const GridFrame& fr, double x, double y) {
     const GridPoint p = grid_position(fr, x, y);
     if (!fr.polar && fr.angle == 0.0) return Cell{round_half_up_exact(p.i), round_half_up_exact(p.j)};
-    // turned even at angle 0: the rounding of the round trip is part of the result
+    // turned even at angle 0: the rounding of the round trip is part of the
+    // result, and the polar form decides wherever it could matter
+    if (const auto c = cell_turned_clear(fr, p)) return *c;
     const Turned t = rotation(fr.angle, fr.sentido, p.i, p.j, fr.nb_lig, fr.nb_col);
     return Cell{round_half_up_exact(t.id2), round_half_up_exact(t.jd2)};
 }
