@@ -284,6 +284,29 @@ private:
     ScanState& st_;
 };
 
+// Both passes at once, over a source whose grid fixed extents lay out
+// before it is read: pass one's tally and sizing, and pass two's drawing
+// into cells of one byte, an elevation more than they code stopping it
+// without a word (draw.overflowed).
+struct DrawnAsRead {
+    DrawnAsRead(Console& con, Report& report, const DrawingScan& d, const PassOneOptions& o,
+                const PassTwoOptions& two)
+        : measure(con, report, d, o, one.tally), two_o(two), draw(con, report, d, two_o) {
+        draw.quiet_overflow = true;
+    }
+    // Both grids laid over the extents; false after a stop line.
+    bool set_up(const Extents& fixed) {
+        if (!measure.size(fixed)) return false;
+        two_o.pix_size = measure.layout.pix_size;
+        two_o.width = 1;
+        return draw.set_up(fixed);
+    }
+    PassOne one{GridSize{0, 0}, GridLayout{}, VertexTally{{kMinDynStart, kMaxDynStart}, {}}, VertexLog(0)};
+    MeasuringPass measure;
+    PassTwoOptions two_o;  // what draw reads
+    DrawingPass draw;
+};
+
 // Pass one's result once its sink has sized the grid.
 PassOne measured(PassOne one, const MeasuringPass& sink, const PassOneOptions& o) {
     o.progress.at(1.0);
@@ -400,23 +423,17 @@ std::optional<std::pair<PassOne, PassTwo>> draw_while_reading(Console& con, Repo
                                                               const std::function<bool(ContourSink&)>& read,
                                                               bool& retry) {
     retry = false;
-    PassOne one{GridSize{0, 0}, GridLayout{}, VertexTally{{kMinDynStart, kMaxDynStart}, {}}, VertexLog(0)};
-    MeasuringPass measure(con, report, d, o, one.tally);
-    if (!measure.size(*o.extents.fixed_extents)) return std::nullopt;
-    two_o.pix_size = measure.layout.pix_size;
-    two_o.width = 1;
-    DrawingPass draw(con, report, d, two_o);
-    draw.quiet_overflow = true;
-    if (!draw.set_up(*two_o.extents.fixed_extents)) return std::nullopt;
+    DrawnAsRead both(con, report, d, o, two_o);
+    if (!both.set_up(*o.extents.fixed_extents)) return std::nullopt;
     // the grid is fixed: the reader places vertices too while the drawer is behind
-    draw.share_placing();
-    Counted counted(measure, draw, d.st);
+    both.draw.share_placing();
+    Counted counted(both.measure, both.draw, d.st);
     const bool done = read(counted);
-    auto two = done ? draw.finish() : std::nullopt;
-    retry = draw.overflowed;
+    auto two = done ? both.draw.finish() : std::nullopt;
+    retry = both.draw.overflowed;
     if (!two) return std::nullopt;
-    warn_of_all_zero(con, d, one.tally);
-    return std::pair{measured(std::move(one), measure, o), std::move(*two)};
+    warn_of_all_zero(con, d, both.one.tally);
+    return std::pair{measured(std::move(both.one), both.measure, o), std::move(*two)};
 }
 
 std::optional<std::pair<PassOne, PassTwo>> draw_while_scanning(Console& con, Report& report, DrawingScan& d,
@@ -434,14 +451,11 @@ std::optional<std::pair<PassOne, PassTwo>> draw_while_scanning(Console& con, Rep
     }
     two_o.extents.fixed_extents = one_o.extents.fixed_extents;
     retry = false;
-    PassOne one{GridSize{0, 0}, GridLayout{}, VertexTally{{kMinDynStart, kMaxDynStart}, {}}, VertexLog(0)};
-    MeasuringPass measure(con, report, d, one_o, one.tally);
-    if (!measure.size(*one_o.extents.fixed_extents)) return std::nullopt;
-    two_o.pix_size = measure.layout.pix_size;
-    two_o.width = 1;
-    DrawingPass draw(con, report, d, two_o);
-    draw.quiet_overflow = true;
-    if (!draw.set_up(*two_o.extents.fixed_extents)) return std::nullopt;
+    DrawnAsRead passes(con, report, d, one_o, two_o);
+    if (!passes.set_up(*one_o.extents.fixed_extents)) return std::nullopt;
+    PassOne& one = passes.one;
+    MeasuringPass& measure = passes.measure;
+    DrawingPass& draw = passes.draw;
     // what the scan tells goes to both passes; the header's extents must
     // hold for every vertex, as they would for the two-pass way
     struct Both final : ContourSink {
