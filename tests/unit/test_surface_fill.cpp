@@ -199,56 +199,6 @@ TEST(SurfaceFill, MatchesTheSlowReferenceOnRandomContours) {
     }
 }
 
-TEST(SurfaceFill, StraightContoursAlongAnAxisGiveAnExactRamp) {
-    // 100 in column 2, 110 in column 12, 130 in row 20: every cell between
-    // two of them on the straight line is on the ramp
-    Cells g = empty_cells(30, 16);
-    for (int i = 0; i < 30; ++i) g.at(i, 2) = 100, g.at(i, 12) = 110;
-    Cells h = empty_cells(30, 16);
-    for (int j = 0; j < 16; ++j) h.at(5, j) = 110, h.at(20, j) = 130;
-    ASSERT_TRUE(fill_surface(g.v, g.rows, g.cols));
-    ASSERT_TRUE(fill_surface(h.v, h.rows, h.cols));
-    for (int i = 0; i < 30; ++i)
-        for (int j = 3; j < 12; ++j) EXPECT_EQ(g.at(i, j), 100 + (j - 2)) << i << "," << j;
-    for (int i = 6; i < 20; ++i) EXPECT_EQ(h.at(i, 7), 110 + (i - 5) * 20.0 / 15) << i;
-    // beyond the outer contours the ground carries on down and up, half a
-    // step (5, then 10) at the farthest cells at most, and never reaches it
-    EXPECT_EQ(g.at(0, 0), 95);
-    EXPECT_EQ(g.at(0, 15), 115);
-    EXPECT_GT(g.at(0, 13), 110);
-    EXPECT_EQ(h.at(0, 0), 100);
-    EXPECT_EQ(h.at(29, 3), 140);
-}
-
-TEST(SurfaceFill, ObliqueStraightContoursStayCloseToTheirPlane) {
-    // contours every 10 across a plane of slope 1 per cell, at 30 degrees
-    const double c = std::cos(0.5236), s = std::sin(0.5236);
-    const int n = 120;
-    Cells g = empty_cells(n, n);
-    for (int i = 0; i < n; ++i)
-        for (int j = 0; j < n; ++j) {
-            const double z = i * c + j * s;  // the plane
-            // the cell a contour at 10k crosses: the one nearest to it on its row
-            const double k = std::round(z / 10.0) * 10.0;
-            if (std::abs(z - k) <= 0.45 && k > 0) g.at(i, j) = k;
-        }
-    ASSERT_TRUE(fill_surface(g.v, n, n));
-    // away from the grid's border, which cuts the paths short
-    double worst = 0, squares = 0;
-    int counted = 0;
-    for (int i = 10; i < n - 10; ++i)
-        for (int j = 10; j < n - 10; ++j) {
-            const double z = i * c + j * s;
-            if (z < 12 || z > 150) continue;
-            worst = std::max(worst, std::abs(g.at(i, j) - z));
-            squares += (g.at(i, j) - z) * (g.at(i, j) - z);
-            ++counted;
-        }
-    // the contour cells themselves lie up to 0.45 off their line
-    EXPECT_LT(worst, 0.6);
-    EXPECT_LT(std::sqrt(squares / counted), 0.2);
-}
-
 TEST(SurfaceFill, ARingRisesToADomeAndTheGroundAroundSinks) {
     // a ring at 110 inside a ring at 100: inside the 110 ring a dome half a
     // step high at its middle; outside the 100 ring the ground sinks
