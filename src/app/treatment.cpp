@@ -276,52 +276,36 @@ bool treatment(Console& con, Report& report, RunState& rs, RunSettings& settings
     int segm = 0;
     const PassOneOptions one_options{rs.pix_size, rs.limits.ahead_min_bytes, log_bound, policy,
                                      ProgressPart{progress, 0.0, 0.45}};
-    // a source read through OGR, whose grid is laid out before it is read,
-    // is drawn as it is read: no log, no second pass
-    if (sheets.size() == 1 && sheets.front().ogr != nullptr && !settings.derived_pixel_size()) {
-        OgrSource& ogr = *sheets.front().ogr;
-        if (!(turn = settings.rotation())) return false;
-        bool retry = false;
-        auto both = draw_while_reading(
-            con, report, d, one_options,
-            PassTwoOptions{0.0, *turn, 1, rs.limits.grid_memory, policy, ProgressPart{progress, 0.0, 0.9}, 0,
-                           settings.window()},
-            [&](ContourSink& sink) {
-                std::string why;
-                const bool read = ogr.read(sink, why);
-                if (!read && !why.empty()) stop_line(con, why);
-                return read;
-            },
-            retry);
-        if (!both && !retry) return false;
-        if (both) {
-            if (!ogr.doubt().empty()) warn_line(con, ogr.doubt());
-            one = std::move(both->first);
-            two = std::move(both->second);
-            segm = d.st.segm;
-        } else {
-            // more elevations than a byte codes: read again, the two-pass way
-            d.st = ScanState{};
-        }
-    }
-    // a drawing whose grid is laid out as asked, before its first vertex, is
-    // drawn as it is read: the drawer takes each vertex from the scanner
-    if (sheets.size() == 1 && sheets.front().ogr == nullptr && d.f != nullptr && policy.layout &&
-        !settings.derived_pixel_size()) {
+    // A source whose grid is laid out before its first vertex is drawn as it
+    // is read: read through OGR (the layer's extents, or -te), or a drawing
+    // whose grid the command line lays out (its header's extents, or -te).
+    // Where that cannot stand for the two passes, they read it again.
+    const Sheet& only = sheets.front();
+    if (sheets.size() == 1 && !settings.derived_pixel_size() && (only.ogr != nullptr || (d.f != nullptr && policy.layout))) {
         if (!(turn = settings.rotation())) return false;
         bool retry = false;
         PassOneOptions options = one_options;
         options.progress = ProgressPart{progress, 0.0, 0.9};
-        auto both = draw_while_scanning(
-            con, report, d, options,
-            PassTwoOptions{0.0, *turn, 1, rs.limits.grid_memory, policy, ProgressPart{progress, 0.0, 0.9}, 0,
-                           settings.window()},
-            retry);
+        const PassTwoOptions two_options{0.0, *turn, 1, rs.limits.grid_memory, policy, ProgressPart{progress, 0.0, 0.9}, 0,
+                                         settings.window()};
+        auto both = only.ogr == nullptr ? draw_while_scanning(con, report, d, options, two_options, retry)
+                                        : draw_while_reading(con, report, d, options, two_options,
+                                                             [&](ContourSink& sink) {
+                                                                 std::string why;
+                                                                 const bool read = only.ogr->read(sink, why);
+                                                                 if (!read && !why.empty()) stop_line(con, why);
+                                                                 return read;
+                                                             },
+                                                             retry);
         if (!both && !retry) return false;
         if (both) {
+            if (only.ogr != nullptr && !only.ogr->doubt().empty()) warn_line(con, only.ogr->doubt());
             one = std::move(both->first);
             two = std::move(both->second);
             segm = d.st.segm;
+        } else if (only.ogr != nullptr) {
+            // more elevations than a byte codes: read again, the two-pass way
+            d.st = ScanState{};
         }
     }
     std::vector<SourceLog> logs;
