@@ -25,6 +25,16 @@ inline bool eight_empty_cells(const unsigned char* p) {
     return w == ~std::uint64_t{0};
 }
 
+// Whether the eight codes from p on are all 0, the fill of a grid of codes.
+template <typename Code>
+bool eight_zero_codes(const Code* p) {
+    std::uint64_t run[sizeof(Code)];
+    std::memcpy(run, p, sizeof run);
+    std::uint64_t any = 0;
+    for (const std::uint64_t w : run) any |= w;
+    return any == 0;
+}
+
 template <typename T>
 class Grid {
     static_assert(std::is_same_v<T, double> || std::is_same_v<T, unsigned short> ||

@@ -42,15 +42,9 @@ std::vector<int> distinct_elevations(const ElevationGrid& dtab, int nb_lig, int 
             for (int i = 0; i < nb_lig && left > 0 && tabval.size() < keep; ++i) {
                 const Code* row = c.cells[i];
                 for (int j = 0; j < nb_col; ++j) {
-                    if (j + 8 <= nb_col) {
-                        std::uint64_t run[sizeof(Code)];
-                        std::memcpy(run, row + j, sizeof run);
-                        std::uint64_t any = 0;
-                        for (const std::uint64_t w : run) any |= w;
-                        if (any == 0) {
-                            j += 7;
-                            continue;
-                        }
+                    if (j + 8 <= nb_col && eight_zero_codes(row + j)) {
+                        j += 7;
+                        continue;
                     }
                     const Code code = row[j];
                     if (done[code]) continue;

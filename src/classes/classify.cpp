@@ -105,9 +105,7 @@ Classified class_assignment(Report& report, ElevationGrid& dtab, int nb_lig, int
                         unsigned char* row = c.cells[i];
                         int j = 0;
                         for (; j + 8 <= nb_col; j += 8) {
-                            std::uint64_t w;
-                            std::memcpy(&w, row + j, sizeof w);
-                            if (w == 0) {
+                            if (eight_zero_codes(row + j)) {
                                 std::memset(row + j, empty, 8);  // eight empty cells
                                 continue;
                             }
