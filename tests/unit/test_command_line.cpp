@@ -613,5 +613,13 @@ TEST(CommandLine, SkipCountFromTheFirstVertexRecord) {
     }
 }
 
+TEST(CommandLine, TerminalProgressEndsWithDoneOnce) {
+    test::ScriptedConsole sc("");
+    TerminalProgress bar(sc.con.err);
+    bar.start();
+    for (double f : {0.0, 0.1, 0.26, 0.26, 0.5, 1.0, 1.2}) bar.at(f);
+    EXPECT_EQ(sc.errors(), "0...10...20...30...40...50...60...70...80...90...100 - done.\n");
+}
+
 }  // namespace
 }  // namespace zorvel
