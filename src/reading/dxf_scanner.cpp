@@ -105,19 +105,29 @@ PassEnd scan_pass(DrawingReader& rd, ScanState& st, Extents& ext, ContourSink& s
 PassEnd scan_until(DrawingReader& rd, ScanState& st, Extents& ext, ContourSink& sink, Report& report,
                    std::size_t stop_at, ScanRecorder* recorder) {
     double xyz[3];
+    // after a vertex record: where it ended and the failed reads until then,
+    // for the reader to learn the words up to the next record
+    std::size_t gap_from = SIZE_MAX;
+    std::size_t gap_failed = 0;
     while (!rd.eof()) {
-        const std::size_t top = rd.consumed();
+        std::size_t top = rd.consumed();
         if (top >= stop_at) return PassEnd::paused;
         const std::size_t failed_top = rd.failed_reads();
-        // A read that finds no word leaves texte as it was, and the iteration
-        // goes on with the last token: a drawing ending in a line end has its
-        // last token examined twice.
-        (void)rd.read_word(st.texte);
-        if (rd.error()) return PassEnd::read_error;
-        const Keyword k = keyword_of(st.texte);
+        Keyword k = Keyword::vertex;
+        // the words up to the next record, when they are those of the last
+        // gap, in one sweep
+        if (gap_from != top || !rd.vertex_gap(stop_at, st.texte, top)) {
+            // A read that finds no word leaves texte as it was, and the
+            // iteration goes on with the last token: a drawing ending in a
+            // line end has its last token examined twice.
+            (void)rd.read_word(st.texte);
+            if (rd.error()) return PassEnd::read_error;
+            k = keyword_of(st.texte);
+        }
         switch (k) {
             case Keyword::extmin:
             case Keyword::extmax: {
+                gap_from = SIZE_MAX;
                 if (recorder != nullptr) recorder->extents();
                 const bool max = k == Keyword::extmax;
                 const bool go_on = max ? group_loop(rd, st, ext.max_x, ext.max_y, ext.max_alt, &sink, ext)
@@ -126,12 +136,15 @@ PassEnd scan_until(DrawingReader& rd, ScanState& st, Extents& ext, ContourSink& 
                 break;
             }
             case Keyword::polyline:
+                gap_from = SIZE_MAX;
                 ++st.segm;
                 report.polyline(st.segm);
                 if (recorder != nullptr) recorder->polyline(top);
                 sink.polyline();
                 break;
             case Keyword::vertex:
+                if (gap_from != SIZE_MAX && rd.gap_wanted() && rd.failed_reads() == gap_failed)
+                    rd.learn_gap(gap_from, top);
                 if (int codes[4]; rd.vertex_record(st.reg, st.texte, codes, xyz)) {
                     // the common record, read in one sweep
                     st.dval1 = xyz[0];
@@ -162,6 +175,8 @@ PassEnd scan_until(DrawingReader& rd, ScanState& st, Extents& ext, ContourSink& 
                 if (recorder != nullptr)
                     recorder->vertex(top, st.dval1, st.dval2, st.dval3, failed_top, rd.failed_reads());
                 if (!sink.vertex(st.dval1, st.dval2, st.dval3)) return PassEnd::stopped;
+                gap_from = rd.consumed();
+                gap_failed = rd.failed_reads();
                 break;
             case Keyword::none:
                 break;

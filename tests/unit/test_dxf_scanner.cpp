@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <random>
 #include <string>
 #include <vector>
@@ -117,6 +119,109 @@ TEST(Scanner, VertexRecordsInOneSweepReadAsWordByWord) {
         EXPECT_EQ(fast.st.segm, slow.st.segm);
         if (HasFailure()) break;
     }
+}
+
+// What a pass tells its recorder, and where it stands when it pauses.
+struct Told final : ScanRecorder {
+    std::vector<std::size_t> seen;  // offsets and failed reads, as told
+    void extents() override { seen.push_back(SIZE_MAX); }
+    void polyline(std::size_t top) override { seen.push_back(top); }
+    void vertex(std::size_t top, double, double, double, std::size_t before, std::size_t after) override {
+        seen.insert(seen.end(), {top, before, after});
+    }
+};
+
+struct Paused {
+    Told told;
+    Scan s;
+    std::vector<std::string> pauses;  // where each paused pass stood, and its token
+    std::size_t shaped = 0;
+};
+
+// A pass paused at each offset of stops in turn, then read to the end.
+Paused paused_scan(const std::string& drawing, int reg, std::size_t chunk, const std::vector<std::size_t>& stops) {
+    Paused r;
+    auto f = test::stream_of(drawing);
+    DrawingReader rd(f.get(), chunk);
+    r.s.st.reg = reg;
+    Report quiet;
+    for (std::size_t stop : stops) {
+        r.s.end = scan_until(rd, r.s.st, r.s.ext, r.s.seen, quiet, stop, &r.told);
+        r.pauses.push_back(r.s.end == PassEnd::paused ? std::to_string(rd.consumed()) + r.s.st.texte.text : "");
+    }
+    r.s.end = scan_until(rd, r.s.st, r.s.ext, r.s.seen, quiet, SIZE_MAX, &r.told);
+    r.shaped = rd.shaped_reads();
+    return r;
+}
+
+// Records of one shape, as writers put them out, are read by the shape the
+// reader learns from the first two; now and then a record differs (another
+// layer, blank, code or word, a NUL, a keyword in between) and must be read
+// word by word. Against a three-byte buffer, which reads every word the long
+// way: the same vertices, state, recorded offsets and pauses.
+TEST(Scanner, RecordsOfOneShapeReadAsWordByWord) {
+    std::mt19937 rng(11);
+    const auto pick = [&](std::size_t n) { return static_cast<std::size_t>(rng() % n); };
+    const auto number = [&] {
+        std::string n = pick(8) == 0 ? "-" : "";
+        n += std::to_string(1 + pick(999999));
+        if (pick(6) > 0) {
+            n += '.';
+            for (std::size_t d = 1 + pick(12); d > 0; --d) n += static_cast<char>('0' + pick(10));
+        }
+        return n;
+    };
+    const std::vector<std::string> odd = {"POLYLINE", "VERTEX", "abc", "1e5", "", std::string(1, '\0'),
+                                          std::string(90, 'w'), "12x", "0", " ", "CURVAS2"};
+    // both readers give the same; how many reads the fast one took by shapes
+    const auto compare = [](const std::string& d, int reg, const std::vector<std::size_t>& stops) {
+        const Paused fast = paused_scan(d, reg, kReadChunk, stops), slow = paused_scan(d, reg, 3, stops);
+        EXPECT_EQ(fast.s.end, slow.s.end);
+        EXPECT_EQ(fast.pauses, slow.pauses);
+        EXPECT_EQ(fast.told.seen, slow.told.seen);
+        EXPECT_EQ(fast.s.seen.vertices, slow.s.seen.vertices);
+        EXPECT_STREQ(fast.s.st.texte.text, slow.s.st.texte.text);
+        EXPECT_EQ(fast.s.st.val, slow.s.st.val);
+        EXPECT_EQ(fast.s.st.vertices, slow.s.st.vertices);
+        EXPECT_EQ(fast.s.st.misplaced, slow.s.st.misplaced);
+        EXPECT_EQ(fast.s.st.segm, slow.s.st.segm);
+        return fast.shaped;
+    };
+    const auto record = [&](int r, const std::string& layer, const std::string& eol) {
+        char handle[16];
+        std::snprintf(handle, sizeof handle, "%X", 0x100 + r);
+        std::vector<std::string> w = {"  0", "VERTEX", "  5", handle, "  8", layer, " 10", number(),
+                                      " 20", number(), " 30", number(), " 70", "    32"};
+        std::string d;
+        for (const std::string& word : w) d += word + eol;
+        return std::pair{d, w};
+    };
+    std::size_t shaped = 0;
+    for (int k = 0; k < 400; ++k) {
+        const std::string eol = pick(4) == 0 ? "\r\n" : "\n";
+        const int reg = pick(5) == 0 ? static_cast<int>(pick(6)) : 4;
+        std::string d = "  0" + eol + "POLYLINE" + eol;
+        for (int r = 0, n = 2 + static_cast<int>(pick(60)); r < n; ++r) {
+            auto w = record(r, "CURVAS", eol).second;
+            if (pick(8) == 0) w[pick(w.size())] = odd[pick(odd.size())];
+            if (pick(16) == 0) w[pick(w.size())] += " ";
+            for (const std::string& word : w) d += word + eol;
+        }
+        if (pick(2)) d += "  0" + eol + "SEQEND" + eol;
+        std::vector<std::size_t> stops;
+        for (std::size_t n = pick(4); n > 0; --n) stops.push_back(pick(d.size() + 1));
+        std::sort(stops.begin(), stops.end());
+        SCOPED_TRACE(testing::Message() << k << ", reg " << reg);
+        shaped += compare(d, reg, stops);
+        if (HasFailure()) return;
+    }
+    // most records and gaps were read by their shapes
+    EXPECT_GT(shaped, 400u * 30);
+    // a shape that no longer fits is learned anew: 300 records, the layer
+    // changing after the first 100, and a gap of another kind at first
+    std::string d = "  0\nPOLYLINE\n  0\nVERTEX\n  8\nCURVAS\n 10\n1\n 20\n2\n 30\n3\n 70\n32\n";
+    for (int r = 0; r < 300; ++r) d += record(r, r < 100 ? "CURVAS" : "NIVELES", "\n").first;
+    EXPECT_GT(compare(d, 4, {d.size() / 2}), 2u * 300 - 2 * 80);
 }
 
 TEST(Scanner, GroupLoopTakesCodesInAnyOrderAndEndsOnAnyOtherCode) {
