@@ -6,6 +6,8 @@
 #define ZORVEL_C_SCANNING_H
 
 #include <array>
+#include <bit>
+#include <cstring>
 #include <cstddef>
 #include <cstdint>
 
@@ -76,6 +78,29 @@ inline bool plain_int(const unsigned char* w, const unsigned char*& p, int& v) {
     return true;
 }
 
+// The same, eight digits at a time while eight follow, then one by one: p
+// may be read up to 7 bytes past the run's end, which the reader's padded
+// buffer allows. For the long runs after a decimal point.
+inline const unsigned char* take_many_digits(const unsigned char* p, std::uint64_t& acc) {
+    // the bytes in the order of the text: the low one first
+    if constexpr (std::endian::native != std::endian::little) return take_digits(p, acc);
+    constexpr std::uint64_t ones = 0x0101010101010101;
+    for (;;) {
+        std::uint64_t x;
+        std::memcpy(&x, p, 8);
+        // each byte less '0': 0 to 9 for a digit; any other byte sets its top bit here
+        const std::uint64_t d = x ^ (ones * '0');
+        const std::uint64_t other = (((d & (ones * 0x7f)) + ones * (0x80 - 10)) | d) & (ones * 0x80);
+        if (other != 0) return take_digits(p, acc);
+        // pairs, then fours, then the eight digits
+        std::uint64_t v = d * 10 + (d >> 8);
+        v = (((v & 0x000000FF000000FF) * 0x000F424000000064) +
+             (((v >> 16) & 0x000000FF000000FF) * 0x0000271000000001)) >> 32;
+        acc = acc * 100000000 + v;
+        p += 8;
+    }
+}
+
 // The shapes of a number word the fast path knows.
 enum class Decimal {
     exact,       // [+-]digits[.digits], at most 19 digits, integer of digits at most 2^53
@@ -94,7 +119,7 @@ inline Decimal plain_double(const unsigned char* w, const unsigned char*& p, dou
     long frac = 0;
     if (*p == '.') {
         const unsigned char* f = p + 1;
-        p = take_digits(f, m);
+        p = take_many_digits(f, m);
         frac = p - f;
     }
     const long digits = whole_digits + frac;

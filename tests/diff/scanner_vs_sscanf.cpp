@@ -108,6 +108,8 @@ const std::vector<std::string>& tricky_words() {
         "1.00000000000000011102230246251565404236316680908203125",
         "1.00000000000000011102230246251565404236316680908203124",
         "1.00000000000000011102230246251565404236316680908203126", "1e23", "8.98846567431158e307",
+        // the bytes next to the digits, within eight after a decimal point
+        "0.1234567/", "0.1234567:", "0.12345678:", "0.123456789/9", "1.2345678:12345678", "0.123456789012345\x80",
     };
     return words;
 }
@@ -120,6 +122,8 @@ TEST(ScannerVsCLibrary, TrickyWordsAloneEachConversion) {
                 const std::vector<Conv> convs = {c, Conv::word, Conv::word};
                 for (std::size_t chunk : {std::size_t{3}, std::size_t{64}, kReadChunk})
                     EXPECT_TRUE(agree((w.empty() ? "" : "  " + w) + after, convs, chunk));  // "" alone: an empty stream
+                // after a word, with the data buffered: the fast paths
+                EXPECT_TRUE(agree("VERTEX\n  " + w + after, {Conv::word, c, Conv::word, Conv::word}, kReadChunk));
             }
         }
     }
