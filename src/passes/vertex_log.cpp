@@ -41,22 +41,35 @@ std::uint64_t zigzag(std::uint64_t d) {
 }
 std::uint64_t unzigzag(std::uint64_t z) { return (z >> 1) ^ (~(z & 1) + 1); }
 
-unsigned char* put_varint(unsigned char* p, std::uint64_t v) {
-    while (v >= 0x80) {
-        *p++ = static_cast<unsigned char>(v | 0x80);
-        v >>= 7;
+// A number as its byte count, then that many bytes, the low one first: a
+// fixed-size copy and no loop either way. The log's chunks keep room behind
+// their last event (see kEventMax), so a copy may run past the bytes used.
+constexpr std::uint64_t kLowBytes[9] = {0,          0xff,           0xffff,           0xffffff,
+                                        0xffffffff, 0xffffffffff,   0xffffffffffff,   0xffffffffffffff,
+                                        ~std::uint64_t{0}};
+
+unsigned char* put_sized(unsigned char* p, std::uint64_t v) {
+    const auto n = static_cast<unsigned>((std::bit_width(v) + 7) / 8);
+    *p++ = static_cast<unsigned char>(n);
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(p, &v, sizeof v);
+    } else {
+        for (unsigned k = 0; k < 8; ++k) p[k] = static_cast<unsigned char>(v >> (8 * k));
     }
-    *p++ = static_cast<unsigned char>(v);
-    return p;
+    return p + n;
 }
 
-std::uint64_t get_varint(const unsigned char*& p) {
+std::uint64_t get_sized(const unsigned char*& p) {
+    const unsigned n = *p++;
     std::uint64_t v = 0;
-    for (int shift = 0;; shift += 7) {
-        const unsigned char b = *p++;
-        v |= static_cast<std::uint64_t>(b & 0x7f) << shift;
-        if (b < 0x80) return v;
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(&v, p, sizeof v);
+        v &= kLowBytes[n];
+    } else {
+        for (unsigned k = 0; k < n; ++k) v |= std::uint64_t{p[k]} << (8 * k);
     }
+    p += n;
+    return v;
 }
 
 // The value m / 10^frac stands for, computed as the reader computes a plain
@@ -100,7 +113,7 @@ unsigned char* VertexLog::put_value(unsigned char* p, Field& f, double v, unsign
     const bool search = f.misses < kMissesBeforeBits || f.misses % kRetryEvery == 0;
     if (search && exact(v, f.frac, m)) {
         coding = kDecimal;
-        p = put_varint(p, zigzag(m - f.m));
+        p = put_sized(p, zigzag(m - f.m));
         f.m = m;
         f.misses = 0;
         return p;
@@ -109,7 +122,7 @@ unsigned char* VertexLog::put_value(unsigned char* p, Field& f, double v, unsign
         if (frac == f.frac || !exact(v, frac, m)) continue;
         coding = kNewFrac;
         *p++ = static_cast<unsigned char>(frac);
-        p = put_varint(p, zigzag(m));
+        p = put_sized(p, zigzag(m));
         f.m = m;
         f.frac = frac;
         f.misses = 0;
@@ -117,7 +130,7 @@ unsigned char* VertexLog::put_value(unsigned char* p, Field& f, double v, unsign
     }
     ++f.misses;
     coding = kBitsDelta;
-    return put_varint(p, zigzag(bits - last_bits));
+    return put_sized(p, zigzag(bits - last_bits));
 }
 
 void VertexLog::ChunkFree::operator()(unsigned char* p) const {
@@ -218,16 +231,16 @@ PassEnd VertexLog::replay(ContourSink& sink, int& segm, Report& report) const {
     const auto get = [](const unsigned char*& p, Field& field, unsigned coding) {
         switch (coding) {
             case kDecimal:
-                field.m += unzigzag(get_varint(p));
+                field.m += unzigzag(get_sized(p));
                 field.bits = bits_of(value_of(field.m, field.frac));
                 break;
             case kNewFrac:
                 field.frac = *p++;
-                field.m = unzigzag(get_varint(p));
+                field.m = unzigzag(get_sized(p));
                 field.bits = bits_of(value_of(field.m, field.frac));
                 break;
             case kBitsDelta:
-                field.bits += unzigzag(get_varint(p));
+                field.bits += unzigzag(get_sized(p));
                 break;
             default:
                 break;

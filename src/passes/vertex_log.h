@@ -79,7 +79,9 @@ private:
     };
     static constexpr std::size_t kFirstChunk = std::size_t{64} << 10;
     static constexpr std::size_t kChunk = std::size_t{4} << 20;
-    static constexpr std::size_t kEventMax = 64;  // the longest coding of one event
+    // room for the longest coding of one event (31 bytes), with the 8-byte
+    // copies of its last number that run past it
+    static constexpr std::size_t kEventMax = 64;
 
     unsigned char* room();
     void commit(const unsigned char* end);
