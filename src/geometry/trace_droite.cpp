@@ -121,23 +121,24 @@ void trace_droite(const DrawTarget<T>& g, int ideb, int jdeb, int ifin, int jfin
                      Cell{static_cast<double>(ifin), static_cast<double>(jfin)}, alti);
         return;
     }
+    put(g, ideb, jdeb, alti);
+    if (rmax == 0) return;
+    // a step to a neighbour, as most segments of a contour line are: the
+    // walk's one step lands on the end cell, whole numbers rounding to
+    // themselves from 0 on (below 0 the rounding takes them a cell up)
+    if (rmax == 1 && ifin >= 0 && jfin >= 0) return put(g, ifin, jfin, alti);
     double icrrnt_d = ideb;
     double jcrrnt_d = jdeb;
     int icrrnt = ideb;
     int jcrrnt = jdeb;
-    put(g, ideb, jdeb, alti);
-    if (rmax == 0) return;
-    // the longer difference over rmax is exactly 1 or -1, and either over
-    // an rmax of 1 is itself: one division at most, none for a short step
-    double dinext = b, djnext = a;
-    if (rmax != 1) {
-        if (std::fabs(b) == rmax) {
-            dinext = b > 0 ? 1.0 : -1.0;
-            djnext = a / rmax;
-        } else {
-            dinext = b / rmax;
-            djnext = a > 0 ? 1.0 : -1.0;
-        }
+    // the longer difference over rmax is exactly 1 or -1: one division
+    double dinext, djnext;
+    if (std::fabs(b) == rmax) {
+        dinext = b > 0 ? 1.0 : -1.0;
+        djnext = a / rmax;
+    } else {
+        dinext = b / rmax;
+        djnext = a > 0 ? 1.0 : -1.0;
     }
     // from cells with non-negative coordinates the walk reaches the end cell
     // in rmax steps; the step count bounds it from any other cell
