@@ -101,6 +101,52 @@ inline const unsigned char* take_many_digits(const unsigned char* p, std::uint64
     }
 }
 
+// The correctly rounded double of m / 10^frac for m beyond 2^53 (at most
+// 19 digits, frac <= 22), where one division may round twice: the quotient
+// of the doubles, or the double next to it, when exact integer arithmetic
+// shows the value strictly within half a unit of its last place. False
+// where it cannot say (a tie, a power of two, magnitudes out of its range,
+// no 128-bit integers): the caller converts the long way.
+inline bool checked_quotient(std::uint64_t m, int frac, double& v) {
+#if defined(__SIZEOF_INT128__)
+    using u128 = unsigned __int128;
+    static constexpr auto kPow10Wide = [] {
+        std::array<u128, kExactFracMax + 1> t{};
+        u128 p = 1;
+        for (auto& e : t) {
+            e = p;
+            p *= 10;
+        }
+        return t;
+    }();
+    const u128 p10 = kPow10Wide[static_cast<std::size_t>(frac)];
+    double c = static_cast<double>(m) / kPow10[frac];
+    for (int tries = 0; tries < 2; ++tries) {
+        const auto bits = std::bit_cast<std::uint64_t>(c);
+        const auto e = static_cast<int>(bits >> 52);  // c is positive
+        const std::uint64_t mant = (bits & ((std::uint64_t{1} << 52) - 1)) | (std::uint64_t{1} << 52);
+        // c = mant * 2^-shift
+        const int shift = 1075 - e;
+        if (mant == std::uint64_t{1} << 52 || shift < 0 || shift > 62) return false;
+        // m / 10^frac against c -+ half a unit, (2 mant -+ 1) * 2^-(shift + 1), all times 10^frac 2^(shift + 1)
+        const u128 value = static_cast<u128>(m) << (shift + 1);
+        const u128 below = static_cast<u128>(2 * mant - 1) * p10;
+        const u128 above = below + 2 * p10;
+        if (below < value && value < above) {
+            v = c;
+            return true;
+        }
+        if (value == below || value == above) return false;  // a tie: rounding to even
+        c = std::bit_cast<double>(value < below ? bits - 1 : bits + 1);
+    }
+#else
+    (void)m;
+    (void)frac;
+    (void)v;
+#endif
+    return false;
+}
+
 // The shapes of a number word the fast path knows.
 enum class Decimal {
     exact,       // [+-]digits[.digits], at most 19 digits, integer of digits at most 2^53
@@ -124,7 +170,12 @@ inline Decimal plain_double(const unsigned char* w, const unsigned char*& p, dou
     }
     const long digits = whole_digits + frac;
     if (digits == 0) return Decimal::other;
-    if (digits > 19 || frac > kExactFracMax || m > kExactDigitsMax) return Decimal::long_form;
+    if (digits > 19 || frac > kExactFracMax) return Decimal::long_form;
+    if (m > kExactDigitsMax) {
+        if (!checked_quotient(m, static_cast<int>(frac), v)) return Decimal::long_form;
+        if (neg) v = -v;
+        return Decimal::exact;
+    }
     v = decimal_value(m, static_cast<int>(frac), neg);
     return Decimal::exact;
 }
