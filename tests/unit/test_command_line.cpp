@@ -8,7 +8,6 @@
 #include <random>
 #include <fstream>
 #include <iterator>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -17,10 +16,6 @@
 #include "reading/dxf_scanner.h"
 #include "reading/ogr_source.h"
 #include "test_support.h"
-
-#ifndef ZORVEL_SOURCE_DIR
-#define ZORVEL_SOURCE_DIR "."
-#endif
 
 namespace zorvel {
 namespace {
@@ -134,36 +129,6 @@ TEST(CommandLine, OptionsAfterTheNamesAndEverySpellingOfTheTableAreTaken) {
     EXPECT_EQ(names->drawing + " " + names->output, "- -5");
     // --help answers whatever follows, a bad option included
     EXPECT_EQ(parse_command_line({"-tr", "1", "-h", "-x"}, error)->action, CommandLine::Action::help);
-}
-
-TEST(CommandLine, HelpAndManPageShowEveryOptionOfTheTable) {
-    const std::string help = usage_text();
-    std::ifstream man_file(std::string(ZORVEL_SOURCE_DIR) + "/doc/zorvel_raster.1");
-    ASSERT_TRUE(man_file) << "the man page is not at " << ZORVEL_SOURCE_DIR << "/doc";
-    std::stringstream man;
-    man << man_file.rdbuf();
-    // the words of the man page's .B, .BI and .BR lines, which name the options
-    std::vector<std::string> named;
-    for (std::string line; std::getline(man, line);) {
-        if (line.rfind(".B", 0) != 0) continue;
-        std::istringstream words(line);
-        for (std::string w; words >> w;) named.push_back(w);
-    }
-    for (const OptionSpec& o : option_table()) {
-        if (o.names == nullptr) continue;
-        const std::string name = std::string(o.names).substr(0, std::string(o.names).find('|'));
-        // in roff a minus is written \-
-        std::string roff;
-        for (char c : name) roff += c == '-' ? std::string("\\-") : std::string(1, c);
-        EXPECT_NE(std::find(named.begin(), named.end(), roff), named.end()) << name << " is not in the man page";
-        const std::string row = (o.help != nullptr ? "  " : ", ") + name + (*o.values != '\0' ? std::string(" ") + o.values : "");
-        EXPECT_NE(help.find(row), std::string::npos) << name << " is not in --help";
-    }
-    // the help's rows: two blanks, the option padded to its column, the text
-    EXPECT_NE(help.find("\n  -tr TAMANO            tamano de la celda, en unidades del dibujo (o -ts)\n"),
-              std::string::npos);
-    EXPECT_NE(help.find("\n  -min N, -max N        limites de la tabla"), std::string::npos);
-    EXPECT_NE(help.find("\n  -te XMIN YMIN XMAX YMAX\n                        extensiones"), std::string::npos);
 }
 
 // The defaults the command line takes from the drawing: the skip count of its
@@ -455,66 +420,6 @@ TEST(CommandLine, SheetsOfAnArchiveMakeOneGrid) {
     const Ran r = run({"-q", "--overwrite", "-tr", "5", "-reg", "0", tmp.root() + "s0.dxf", tmp.root() + "none.dxf", tmp.root() + "bad"});
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("el dibujo " + tmp.root() + "none.dxf no da extensiones utilizables"), std::string::npos) << r.err;
-}
-
-// A plan: a command a line for each window, with the whole drawing's
-// interval and limits, whose images make up the whole run's, and the VRT
-// that mosaics them.
-TEST(CommandLine, APlansWindowsMakeUpTheWholeRun) {
-    test::TempDir tmp;
-    const std::string drawing = std::string(ZORVEL_SOURCE_DIR) + "/examples/colinas/colinas.dxf";
-    for (const char* angle : {"0", "30"}) {
-        SCOPED_TRACE(angle);
-        const std::string out = tmp.root() + "plan" + angle;
-        const Ran plan = run({"-q", "--overwrite", "-tr", "10", "-rot", angle, "-plan", "37", "29", drawing, out});
-        ASSERT_EQ(plan.status, 0) << plan.err;
-        std::istringstream lines(plan.out);
-        std::string line, whole_settings;
-        int windows = 0;
-        std::vector<std::pair<std::vector<int>, std::string>> images;  // x, y, w, h and the raw image
-        while (std::getline(lines, line)) {
-            std::istringstream words(line);
-            std::vector<std::string> args{std::istream_iterator<std::string>(words), {}};
-            args.erase(args.begin());  // the program
-            ASSERT_EQ(run(args).status, 0) << line;
-            const auto at = std::find(args.begin(), args.end(), "-srcwin") - args.begin();
-            std::vector<int> w;
-            for (int k = 1; k <= 4; ++k) w.push_back(std::stoi(args[static_cast<std::size_t>(at + k)]));
-            images.push_back({w, test::slurp(args.back() + "_zorvl.raw")});
-            if (whole_settings.empty()) {
-                args.erase(args.begin() + at, args.begin() + at + 5);
-                args.back() = tmp.root() + "whole";
-                ASSERT_EQ(run(args).status, 0);
-                whole_settings = line;
-            }
-            ++windows;
-        }
-        EXPECT_NE(whole_settings.find(" -interval 10 -min 100 -max 200 -srcwin 0 0 37 29 "), std::string::npos)
-            << whole_settings;
-        const std::string whole = test::slurp(tmp.root() + "whole_zorvl.raw"), header = test::slurp(tmp.root() + "whole_zorvl.hdr");
-        const auto [cols, rows] = test::envi_size(header);
-        EXPECT_EQ(windows, ((cols + 36) / 37) * ((rows + 28) / 29));
-        for (const auto& [w, raw] : images) EXPECT_TRUE(raw == test::window_of(whole, cols, w[0], w[1], w[2], w[3]));
-        const std::string vrt = test::slurp(out + ".vrt");
-        EXPECT_EQ(vrt.rfind("<VRTDataset rasterXSize=\"" + std::to_string(cols) + "\" rasterYSize=\"" + std::to_string(rows), 0), 0u);
-        std::size_t sources = 0;
-        for (std::size_t at = vrt.find("<SimpleSource>"); at != std::string::npos; at = vrt.find("<SimpleSource>", at + 1)) ++sources;
-        EXPECT_EQ(sources, static_cast<std::size_t>(windows));
-        EXPECT_NE(vrt.find("<DstRect xOff=\"37\" yOff=\"29\" xSize=\"37\" ySize=\"29\"/>"), std::string::npos);
-    }
-}
-
-TEST(CommandLine, StagesAreToldOnlyWhenAsked) {
-    test::TempDir tmp;
-    const std::string in = tmp.root() + "c.dxf", out = tmp.root() + "o";
-    std::ofstream(in) << vertical_contours({100, 110});
-    EXPECT_EQ(run({"-q", "-tr", "10", in, out}).err, "");
-    setenv("ZORVEL_RASTER_STAGES", "1", 1);
-    const Ran timed = run({"-q", "--overwrite", "-fill", "-tr", "10", in, out});
-    unsetenv("ZORVEL_RASTER_STAGES");
-    EXPECT_EQ(timed.err.rfind("zorvel_raster: etapas: pasada-1 ", 0), 0u) << timed.err;
-    for (const char* stage : {" s, pasada-2 ", " s, relleno ", " s, clases ", " s, escritura "})
-        EXPECT_NE(timed.err.find(stage), std::string::npos) << stage << timed.err;
 }
 
 TEST(CommandLine, StopsOfTheRunAreOneLineAndLeaveNoFile) {
