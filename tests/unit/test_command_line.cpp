@@ -426,6 +426,12 @@ TEST(CommandLine, StopsOfTheRunAreOneLineAndLeaveNoFile) {
     test::TempDir tmp;
     const std::string in = tmp.root() + "c.dxf", out = tmp.root() + "o";
     std::ofstream(in) << vertical_contours({100, 110});
+    // a drawing without extents, elsewhere
+    test::TempDir other;
+    const std::string bare = other.root() + "b.dxf";
+    std::string drawing = vertical_contours({100, 110});
+    drawing.erase(0, drawing.find("0\nPOLYLINE"));
+    std::ofstream(bare) << drawing;
     struct Case {
         std::vector<std::string> args;
         int status;
@@ -438,6 +444,9 @@ TEST(CommandLine, StopsOfTheRunAreOneLineAndLeaveNoFile) {
          1, "el numero total de intervalos (1001) es demasiado grande: indique otro -interval, -min o -max"},
         {{"-tr", "10", "-interval", "10", tmp.root() + "none.dxf", out},
          1, "no se puede abrir el dibujo " + tmp.root() + "none.dxf: No such file or directory"},
+        // the plan stops as the run would
+        {{"-tr", "10", "-plan", "4", "4", bare, out},
+         1, "el dibujo " + bare + " no da la Y maxima (codigo 20 de $EXTMAX): no hay cuadricula: indique -te XMIN YMIN XMAX YMAX"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.line);
@@ -448,7 +457,7 @@ TEST(CommandLine, StopsOfTheRunAreOneLineAndLeaveNoFile) {
     }
     // extents far larger than the contours (a title block far away): the refusal says which and what to do
     const std::string far = tmp.root() + "far.dxf";
-    std::string drawing = vertical_contours({100, 110});
+    drawing = vertical_contours({100, 110});
     const std::string max_x = "$EXTMAX\n10\n100\n";
     drawing.replace(drawing.find(max_x), max_x.size(), "$EXTMAX\n10\n9000000\n");
     std::ofstream(far) << drawing;
