@@ -59,9 +59,10 @@ void DrawingReader::learn_record(const unsigned char* from, const unsigned char*
     std::memcpy(next.codes, codes, sizeof codes);
     std::size_t at = 0, start = 0;
     int count = 0;
-    const auto span = [](const std::vector<unsigned char>& b, const std::vector<std::uint16_t>& w, std::size_t k,
-                         std::size_t from_byte) {
-        return std::string(b.begin() + static_cast<std::ptrdiff_t>(from_byte), b.begin() + w[2 * k + 1]);
+    // whether bytes [a, a_end) of this record are those [b, b_end) of the one before
+    const auto same = [&](std::size_t a, std::size_t a_end, std::size_t b, std::size_t b_end) {
+        return std::equal(bytes.begin() + static_cast<std::ptrdiff_t>(a), bytes.begin() + static_cast<std::ptrdiff_t>(a_end),
+                          r.before.begin() + static_cast<std::ptrdiff_t>(b), r.before.begin() + static_cast<std::ptrdiff_t>(b_end));
     };
     const auto put = [&](const unsigned char* p, std::size_t len) {
         std::memcpy(next.fixed + at, p, len);
@@ -71,11 +72,9 @@ void DrawingReader::learn_record(const unsigned char* from, const unsigned char*
     for (std::size_t k = 0; k < words.size() / 2; ++k) {
         const std::size_t w = words[2 * k], b_w = r.before_words[2 * k];
         // the blanks before the word
-        if (std::string(bytes.begin() + static_cast<std::ptrdiff_t>(end), bytes.begin() + w) !=
-            std::string(r.before.begin() + static_cast<std::ptrdiff_t>(before_end), r.before.begin() + b_w))
-            break;
+        if (!same(end, w, before_end, b_w)) break;
         put(bytes.data() + end, w - end);
-        const bool alike = span(bytes, words, k, w) == span(r.before, r.before_words, k, b_w);
+        const bool alike = same(w, words[2 * k + 1], b_w, r.before_words[2 * k + 1]);
         const std::size_t value = k < skipped ? 0 : k - skipped;  // 0, 2, 4, 6: codes; 1, 3, 5: values
         RecordShape::Hole hole = RecordShape::end;
         if (k < skipped && !alike) hole = k + 1 == skipped ? RecordShape::last_word : RecordShape::word;
