@@ -141,8 +141,8 @@ bool ElevationGrid::set(int i, int j, double alti) {
 
 bool ElevationGrid::draw(Cell deb, Cell fin, double alti) {
     return write(alti, [&](auto& cells, auto value) {
-        trace_segment(DrawTarget<std::decay_t<decltype(value)>>{cells.rows(), draw_lig_, draw_col_, i0_, j0_}, deb, fin,
-                      value);
+        const DrawTarget<std::decay_t<decltype(value)>> g{cells.rows(), draw_lig_, draw_col_, i0_, j0_};
+        if (!neighbour_step(g, deb, fin, value)) trace_segment(g, deb, fin, value);
     });
 }
 

@@ -54,6 +54,23 @@ void trace_droite(const DrawTarget<T>& g, int ideb, int jdeb, int ifin, int jfin
 template <typename T>
 void trace_segment(const DrawTarget<T>& g, Cell deb, Cell fin, T alti);
 
+// A segment to a neighbouring cell or within one, both ends in the grid, as
+// most segments of a contour line are: the walk draws its two ends, start
+// first, and so does this, without the walk. False, drawing nothing, for
+// any other segment.
+template <typename T>
+inline bool neighbour_step(const DrawTarget<T>& g, Cell deb, Cell fin, T alti) {
+    const double di = deb.i - g.i0, dj = deb.j - g.j0, fi = fin.i - g.i0, fj = fin.j - g.j0;
+    // NaN fails every comparison
+    const bool near = fin.i - deb.i <= 1.0 && deb.i - fin.i <= 1.0 && fin.j - deb.j <= 1.0 && deb.j - fin.j <= 1.0;
+    const bool in = di >= 0 && dj >= 0 && fi >= 0 && fj >= 0 && di < g.nb_rows && fi < g.nb_rows && dj < g.nb_cols &&
+                    fj < g.nb_cols;
+    if (!(near && in)) return false;
+    g.dtab[static_cast<int>(di)][static_cast<int>(dj)] = alti;
+    g.dtab[static_cast<int>(fi)][static_cast<int>(fj)] = alti;
+    return true;
+}
+
 // The two ways trace_segment takes a walk: step by step, whatever its
 // length, and jumping to the part inside the grid. Both draw the same cells.
 template <typename T>

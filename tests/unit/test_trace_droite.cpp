@@ -157,6 +157,42 @@ void compare_walks(std::uint64_t seed, int walks) {
     }
 }
 
+// The shortcut for a step to a neighbouring cell, against the walk: every
+// step of up to two cells from cells in and around a window (whole or not,
+// NaN and infinite too) draws the same cells, or draws nothing and leaves
+// the step to the walk.
+TEST(TraceDroite, NeighbourStepDrawsWhatTheWalkDraws) {
+    constexpr int kRows = 4, kCols = 5, kI0 = 2, kJ0 = 3;
+    CanvasOf<unsigned char> walked(kRows, kCols), stepped(kRows, kCols);
+    const DrawTarget<unsigned char> wv{walked.g.rows(), kRows, kCols, kI0, kJ0},
+        sv{stepped.g.rows(), kRows, kCols, kI0, kJ0};
+    const double inf = std::numeric_limits<double>::infinity(), nan = std::numeric_limits<double>::quiet_NaN();
+    std::vector<double> rows, cols, moves = {-2, -1, -0.75, 0, 0.25, 1, 2, nan, inf};
+    for (double v = kI0 - 2; v <= kI0 + kRows + 1; v += 0.5) rows.push_back(v);
+    for (double v = kJ0 - 2; v <= kJ0 + kCols + 1; v += 0.5) cols.push_back(v);
+    int shortcuts = 0;
+    unsigned char alti = 0;
+    for (const double i : rows)
+        for (const double j : cols)
+            for (const double mi : moves)
+                for (const double mj : moves) {
+                    alti = static_cast<unsigned char>(alti % 250 + 1);
+                    const Cell deb{i, j}, fin{i + mi, j + mj};
+                    trace_segment(wv, deb, fin, alti);
+                    const bool took = neighbour_step(sv, deb, fin, alti);
+                    shortcuts += took;
+                    // left to the walk, it must have drawn nothing
+                    if (!took) trace_segment(sv, deb, fin, alti);
+                    for (int r = 0; r < kRows; ++r)
+                        ASSERT_EQ(std::memcmp(walked.g[r], stepped.g[r], kCols), 0)
+                            << "(" << i << ", " << j << ") -> (" << fin.i << ", " << fin.j << "), "
+                            << (took ? "taken" : "left to the walk") << ", row " << r << "\n walked  "
+                            << test::bytes(walked.g[r], kCols) << "\n stepped " << test::bytes(stepped.g[r], kCols);
+                }
+    // the steps of 0 and 1 cell between cells of the window
+    EXPECT_GT(shortcuts, 1000);
+}
+
 TEST(TraceDroite, BoundedWalkDrawsWhatThePlainWalkDraws) { compare_walks(test::diff_seed(20261207), test::kRandomCases); }
 
 }  // namespace
