@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <unordered_map>
 #include <unordered_set>
 #include <variant>
@@ -83,6 +84,19 @@ public:
     bool set(int i, int j, double alti);
     // The walk from deb to fin drawn with alti; false as for set.
     bool draw(Cell deb, Cell fin, double alti);
+    // The one-byte cells as walks draw into them, and the elevation coded
+    // last with its code: for a caller that draws the commonest segments,
+    // at that elevation, itself (neighbour_step). Nullopt for wider cells.
+    struct ByteSteps {
+        DrawTarget<unsigned char> target;
+        std::uint64_t bits;
+        unsigned char code;
+    };
+    std::optional<ByteSteps> byte_steps() {
+        auto* c = std::get_if<CodedCells<unsigned char>>(&cells_);
+        if (c == nullptr || !*this) return std::nullopt;
+        return ByteSteps{{c->cells.rows(), draw_lig_, draw_col_, i0_, j0_}, last_bits_, static_cast<unsigned char>(last_code_)};
+    }
     // Makes the grid a window on a larger one: its cells from [0][0] on are
     // rows i0.. and columns j0.. of the grid the walks count in, nb_rows by
     // nb_cols of them drawn (the rest, as made, left as they are).

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <system_error>
 
+#include "base/numeric.h"
+
 namespace zorvel {
 
 namespace {
@@ -95,6 +97,10 @@ bool ContourDrawer::draw_batch(const std::vector<Vertex>& batch) {
     const double rows = fr.nb_lig, cols = fr.nb_col;
     bool ok = true;
     Misses m = misses_;
+    // held in registers: a store for every vertex would wait behind the
+    // cells' stores, which miss the caches
+    Cell deb = deb_;
+    auto steps = dtab_.byte_steps();
     for (const Vertex& v : batch) {
         const Cell cell = v.placed ? Cell{v.x, v.y} : vertex_cell(fr, v.x, v.y);
         // NaN fails every comparison: a cell without a position is no cell of the grid
@@ -104,8 +110,15 @@ bool ContourDrawer::draw_batch(const std::vector<Vertex>& batch) {
             m.outside += placed;
             m.without_cell += !placed;
         }
-        ok = draw_step(dtab_, deb_, v.first, cell, v.alti) && ok;
+        // most steps go to a neighbouring cell at the elevation drawn last
+        if (steps && !v.first && bits_of(v.alti) == steps->bits && neighbour_step(steps->target, deb, cell, steps->code)) {
+            deb = cell;
+            continue;
+        }
+        ok = draw_step(dtab_, deb, v.first, cell, v.alti) && ok;
+        if (steps && !v.first) steps = dtab_.byte_steps();
     }
+    deb_ = deb;
     misses_ = m;
     return ok;
 }
