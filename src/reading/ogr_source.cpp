@@ -127,6 +127,9 @@ std::string srs_wkt(const std::string& user, std::string& why) {
 }
 
 std::string raster_driver_for(const std::string& path) {
+    // a name without an extension is no driver's: GDAL is not loaded for it
+    const std::size_t dot = path.rfind('.');
+    if (dot == std::string::npos || path.find('/', dot) != std::string::npos) return "";
     return ogr_available() ? loaded().module->raster_driver_for(path) : std::string();
 }
 
