@@ -97,13 +97,59 @@ std::optional<Cell> cell_turned_clear(const GridFrame& fr, const GridPoint& p) {
     return c;
 }
 
+// The inverse of the pixel size last asked for on this thread; 0 where it
+// is no normal double, whose product would lose digits.
+struct PixelInverse {
+    std::uint64_t pix_bits = ~std::uint64_t{0};  // no size's
+    double inverse = 0.0;
+};
+thread_local PixelInverse pixel_inverse;
+
+// The grid position in doubles, a product for each quotient: within
+// 2^-49 (|q| + nb_lig) of grid_position's, q being the quotient of each
+// coordinate (the difference, the inverse and the product each round by
+// half an ulp, and so does grid_position's result); NaN where the inverse
+// is unusable.
+GridPoint near_position(const GridFrame& fr, double x, double y) {
+    PixelInverse& v = pixel_inverse;
+    if (v.pix_bits != bits_of(fr.pix_size)) {
+        const double inverse = 1.0 / fr.pix_size;
+        v = PixelInverse{bits_of(fr.pix_size), std::isnormal(inverse) ? inverse : 0.0};
+    }
+    if (v.inverse == 0.0) return GridPoint{std::nan(""), std::nan("")};
+    return GridPoint{fr.nb_lig - (y - fr.min_y) * v.inverse, (x - fr.min_x) * v.inverse};
+}
+
+// Where v, within `margin` of the exact position, rounds as
+// round_half_up_exact rounds that position, its cell.
+bool settled_near(double v, double margin, double& cell) {
+    const double up = v + 0.5;
+    if (!(std::fabs(up) < 0x1p52)) return false;  // NaN too
+    const double past = up - std::floor(up);
+    cell = static_cast<double>(static_cast<long long>(up));
+    return past > margin && past < 1.0 - margin;
+}
+
 }  // namespace
 
 Cell vertex_cell(const GridFrame& fr, double x, double y) {
-    const GridPoint p = grid_position(fr, x, y);
-    if (!fr.polar && fr.angle == 0.0) return Cell{round_half_up_exact(p.i), round_half_up_exact(p.j)};
+    // the position in doubles settles nearly every cell; grid_position,
+    // in extended precision, the few that lie by a cell's edge
+    const GridPoint near = near_position(fr, x, y);
+    if (!fr.polar && fr.angle == 0.0) {
+        // margins a thousand times the error bound
+        const double margin_i = (std::fabs(near.i) + 2.0 * fr.nb_lig + 1.0) * 0x1p-39;
+        const double margin_j = (std::fabs(near.j) + 1.0) * 0x1p-39;
+        Cell c{0.0, 0.0};
+        if (settled_near(near.i, margin_i, c.i) && settled_near(near.j, margin_j, c.j)) return c;
+        const GridPoint p = grid_position(fr, x, y);
+        return Cell{round_half_up_exact(p.i), round_half_up_exact(p.j)};
+    }
     // turned even at angle 0: the rounding of the round trip is part of the
-    // result, and the polar form decides wherever it could matter
+    // result, and the polar form decides wherever it could matter. Its
+    // margin is some 2^17 times the position's error.
+    if (const auto c = cell_turned_clear(fr, near)) return *c;
+    const GridPoint p = grid_position(fr, x, y);
     if (const auto c = cell_turned_clear(fr, p)) return *c;
     const Turned t = rotation(fr.angle, fr.sentido, p.i, p.j, fr.nb_lig, fr.nb_col);
     return Cell{round_half_up_exact(t.id2), round_half_up_exact(t.jd2)};

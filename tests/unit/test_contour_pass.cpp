@@ -95,6 +95,59 @@ TEST(ContourPass, TurnedCellsAreThePolarFormsBitForBit) {
     EXPECT_GT(near_half, 50000);
 }
 
+// Cells are found from the position in doubles where it settles them:
+// they must be those of grid_position, in extended precision, unturned and
+// turned, on map coordinates and pixel sizes as surveys have them, and on
+// every double within 8 ulps of a cell's edge, where the two positions
+// round apart.
+TEST(ContourPass, CellsFromDoublesAreThoseOfExtendedPrecision) {
+    std::mt19937_64 rng(2026);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    const double pixels[] = {5.0, 0.3, 1.0 / 3.0, 2.5, 1e-3, 7.77, 25.0, 0.1, 0.7, 3.0, 0.35, 0.6};
+    long long by_edge = 0;
+    for (int k = 0; k < 40000; ++k) {
+        const int rows = 1 + static_cast<int>(rng() % 9000), cols = 1 + static_cast<int>(rng() % 9000);
+        const double pix = pixels[rng() % 12];
+        // extents far from 0, or at it, where a map point's digits place it
+        // finely enough to fall within the rounding of the doubles' product
+        const bool far = k % 4 >= 2;
+        const double min_x = far ? std::floor(unit(rng) * 1e6) : 0.0;
+        const double min_y = far ? std::floor(unit(rng) * 5e6) + 0.25 * (k % 3) : 0.0;
+        const bool turned = k % 2 == 1;
+        const double angle = turned && k % 4 == 1 ? -360.0 + 720.0 * unit(rng) : 0.0;
+        const GridFrame fr{rows, cols, min_x, min_y, pix, angle, static_cast<int>(rng() % 2), turned};
+        // a position in or around the grid, mostly with a row or a column on
+        // a cell's edge (one at a time: where either is not settled, both
+        // cells come from extended precision), then the map point
+        double i = (unit(rng) * 1.4 - 0.2) * rows, j = (unit(rng) * 1.4 - 0.2) * cols;
+        const bool edge = k % 8 != 0;
+        if (edge && k % 3 != 1) i = std::floor(i) + 0.5;
+        if (edge && k % 3 != 2) j = std::floor(j) + 0.5;
+        double x = min_x + j * pix, y = min_y + (rows - i) * pix;
+        for (int step = 0; step < 8 && edge; ++step) {
+            x = std::nextafter(x, -1e300);
+            y = std::nextafter(y, -1e300);
+        }
+        for (int step = 0; step <= (edge ? 16 : 0); ++step) {
+            const GridPoint at = grid_position(fr, x, y);
+            Cell want{round_half_up_exact(at.i), round_half_up_exact(at.j)};
+            if (turned) {
+                const Turned polar = rotation(angle, fr.sentido, at.i, at.j, rows, cols);
+                want = Cell{round_half_up_exact(polar.id2), round_half_up_exact(polar.jd2)};
+            }
+            by_edge += std::fabs(at.i - std::floor(at.i) - 0.5) < 1e-9;
+            const Cell got = vertex_cell(fr, x, y);
+            ASSERT_EQ(bits_of(got.i), bits_of(want.i)) << k << std::hexfloat << ": " << x << ", " << y << " pixel "
+                                                       << pix << " from " << min_x << ", " << min_y << " turned " << angle;
+            ASSERT_EQ(bits_of(got.j), bits_of(want.j)) << k << std::hexfloat << ": " << x << ", " << y << " pixel "
+                                                       << pix << " from " << min_x << ", " << min_y << " turned " << angle;
+            x = std::nextafter(x, 1e300);
+            y = std::nextafter(y, 1e300);
+        }
+    }
+    EXPECT_GT(by_edge, 200000);
+}
+
 TEST(ContourPass, DrawerOnASecondThreadDrawsWhatOneThreadDraws) {
     // enough vertices for many batches, some placed by the caller, one change
     // of frame; the polylines cross each other, so the order of drawing shows
