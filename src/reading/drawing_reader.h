@@ -132,6 +132,11 @@ private:
         static constexpr unsigned kMissesBeforeRelearning = 64;
         unsigned misses = 0;
         bool learning = true;
+        // the elevation read last and its word: the vertices of a contour
+        // line share it, and the same word converts to the same value
+        unsigned char z_word[kPad] = {};
+        std::size_t z_len = 0;  // 0: none kept
+        double z_value = 0.0;
         // the record read word by word before: its bytes and its words
         std::vector<unsigned char> before;
         std::vector<std::uint16_t> before_words;  // start and end of each
@@ -263,10 +268,22 @@ inline bool DrawingReader::shaped_record(Token& t, int (&codes)[4], double (&val
                 break;
             default: {
                 double& v = got_values[piece.hole - RecordShape::x];
+                if (piece.hole == RecordShape::z && shape_.z_len > 0 &&
+                    detail::kClasses[p[shape_.z_len]] == detail::kBlank && same_bytes(p, shape_.z_word, shape_.z_len)) {
+                    v = shape_.z_value;
+                    p += shape_.z_len;
+                    continue;
+                }
                 const detail::Decimal shape = detail::plain_double(p, q, v);
                 if (shape == detail::Decimal::other || detail::kClasses[*q] != detail::kBlank ||
                     (shape == detail::Decimal::long_form && !detail::long_decimal(p, q, v)))
                     return false;
+                if (piece.hole == RecordShape::z) {
+                    const auto len = static_cast<std::size_t>(q - p);
+                    shape_.z_len = len < kPad ? len : 0;
+                    std::memcpy(shape_.z_word, p, kPad);  // the buffer is padded behind its data
+                    shape_.z_value = v;
+                }
                 break;
             }
         }

@@ -152,11 +152,21 @@ TEST(Scanner, RecordsOfOneShapeReadAsWordByWord) {
         EXPECT_EQ(fast.s.st.segm, slow.s.st.segm);
         return fast.shaped;
     };
+    // the elevation mostly that of the record before, as along a contour
+    // line; now and then another, or one that starts with the same word
+    std::string z = number();
+    const auto elevation = [&] {
+        const std::size_t c = pick(12);
+        if (c == 0) z = number();
+        if (c == 1) z += std::to_string(pick(10));
+        if (c == 2 && z.size() > 1) z.pop_back();
+        return z;
+    };
     const auto record = [&](int r, const std::string& layer, const std::string& eol) {
         char handle[16];
         std::snprintf(handle, sizeof handle, "%X", 0x100 + r);
         std::vector<std::string> w = {"  0", "VERTEX", "  5", handle, "  8", layer, " 10", number(),
-                                      " 20", number(), " 30", number(), " 70", "    32"};
+                                      " 20", number(), " 30", elevation(), " 70", "    32"};
         std::string d;
         for (const std::string& word : w) d += word + eol;
         return std::pair{d, w};
