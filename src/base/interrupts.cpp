@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 
 #ifndef _WIN32
 #include <fcntl.h>
@@ -31,7 +32,17 @@ termios g_terminal;
 volatile std::sig_atomic_t g_terminal_fd = -1;
 #endif
 
-extern "C" void on_interrupt(int sig) {
+// The mappings watched for bus errors, published as the paths are.
+constexpr int kMaxMappings = 8;
+struct Watched {
+    const char* begin;
+    std::size_t bytes;
+    char line[kPathMax];
+};
+Watched g_mappings[kMaxMappings];
+volatile std::sig_atomic_t g_mapped[kMaxMappings];
+
+void undo() {
     // only async-signal-safe calls from here on
     for (int k = 0; k < kMaxRemovals; ++k) {
         if (g_used[k] == 0) continue;
@@ -44,9 +55,28 @@ extern "C" void on_interrupt(int sig) {
 #ifndef _WIN32
     if (g_terminal_fd >= 0) tcsetattr(g_terminal_fd, TCSANOW, &g_terminal);
 #endif
+}
+
+extern "C" void on_interrupt(int sig) {
+    undo();
     std::signal(sig, SIG_DFL);
     std::raise(sig);
 }
+
+#ifndef _WIN32
+extern "C" void on_bus_error(int sig, siginfo_t* info, void*) {
+    const char* at = static_cast<const char*>(info->si_addr);
+    for (int k = 0; k < kMaxMappings; ++k) {
+        if (g_mapped[k] == 0 || at < g_mappings[k].begin || at >= g_mappings[k].begin + g_mappings[k].bytes) continue;
+        undo();
+        const char* line = g_mappings[k].line;
+        (void)!write(2, line, std::strlen(line));
+        _exit(1);
+    }
+    // a bus error of anything else: as if there were no handler
+    std::signal(sig, SIG_DFL);
+}
+#endif
 
 }  // namespace
 
@@ -62,6 +92,12 @@ void install_interrupt_handlers() {
         if (sigaction(sig, nullptr, &was) == 0 && was.sa_handler == SIG_IGN) continue;
         sigaction(sig, &sa, nullptr);
     }
+    struct sigaction bus {};
+    bus.sa_sigaction = on_bus_error;
+    bus.sa_flags = SA_SIGINFO;
+    sigemptyset(&bus.sa_mask);
+    for (int sig : kSignals) sigaddset(&bus.sa_mask, sig);
+    sigaction(SIGBUS, &bus, nullptr);
 #else
     std::signal(SIGINT, on_interrupt);
     std::signal(SIGTERM, on_interrupt);
@@ -118,6 +154,31 @@ void remove_on_interrupt(const std::string& path) {
 void keep_on_interrupt(const std::string& path) {
     for (int k = 0; k < kMaxRemovals; ++k)
         if (g_used[k] != 0 && path == g_paths[k]) g_used[k] = 0;
+}
+
+// the readers of both halves of a drawing map it from two threads
+namespace {
+std::mutex g_mapping_lock;
+}  // namespace
+
+bool stop_on_bus_error(const void* begin, std::size_t bytes, const std::string& line) {
+    if (line.size() >= kPathMax) return false;
+    const std::lock_guard<std::mutex> lock(g_mapping_lock);
+    for (int k = 0; k < kMaxMappings; ++k) {
+        if (g_mapped[k] != 0) continue;
+        g_mappings[k].begin = static_cast<const char*>(begin);
+        g_mappings[k].bytes = bytes;
+        std::memcpy(g_mappings[k].line, line.c_str(), line.size() + 1);
+        g_mapped[k] = 1;
+        return true;
+    }
+    return false;
+}
+
+void forget_bus_error(const void* begin) {
+    const std::lock_guard<std::mutex> lock(g_mapping_lock);
+    for (int k = 0; k < kMaxMappings; ++k)
+        if (g_mapped[k] != 0 && g_mappings[k].begin == begin) g_mapped[k] = 0;
 }
 
 void restore_on_interrupt(int fd, const void* saved) {

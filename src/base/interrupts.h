@@ -5,6 +5,7 @@
 #ifndef ZORVEL_INTERRUPTS_H
 #define ZORVEL_INTERRUPTS_H
 
+#include <cstddef>
 #include <string>
 
 namespace zorvel {
@@ -29,6 +30,15 @@ void keep_on_interrupt(const std::string& path);
 // The terminal on fd, whose settings the handler puts back as `saved`
 // (a struct termios) should the run be interrupted; nullptr forgets it.
 void restore_on_interrupt(int fd, const void* saved);
+
+// A file mapped whole for reading loses its pages when the file is cut short
+// meanwhile, and reading them raises a bus error: within [begin, begin +
+// bytes) that ends the run as a stop does, with `line` on standard error
+// and exit status 1, once what is registered above is undone. False when
+// no more mappings can be watched (the caller reads the file otherwise).
+bool stop_on_bus_error(const void* begin, std::size_t bytes, const std::string& line);
+// The mapping at begin is gone: forget it.
+void forget_bus_error(const void* begin);
 
 // While one lives, the signals above wait: what it guards (the outputs
 // taking their names one after the other) is done whole or not begun.

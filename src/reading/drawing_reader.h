@@ -28,6 +28,9 @@ class DrawingReader {
 public:
     // Reads f from its current position; chunk is the buffer size (small in tests).
     explicit DrawingReader(std::FILE* f, std::size_t chunk = kReadChunk);
+    ~DrawingReader();
+    DrawingReader(const DrawingReader&) = delete;
+    DrawingReader& operator=(const DrawingReader&) = delete;
 
     // %s: skips white space and takes the next word; a word longer than
     // kTokenMax characters is consumed whole and stored cut. False when no
@@ -76,6 +79,12 @@ public:
     std::size_t failed_reads() const { return failed_reads_; }
     // Characters consumed since the start of the file.
     std::size_t consumed() const { return base_ + pos_; }
+    // Reading a mapped drawing, lets go of the pages well behind the
+    // reading, every few megabytes: the system keeps them, but they are
+    // no longer the process's memory. Cheap to call at every word.
+    void release_behind() {
+        if (pos_ >= release_at_) let_go_behind();
+    }
 
 private:
     bool failed() {
@@ -87,6 +96,11 @@ private:
     bool read_number_slow(T& v);
     enum class Span { word, none, too_long };
     bool fill();
+    // Maps the whole drawing, when it is a regular file and the process's
+    // address space is not bounded: read where it lies, without a copy.
+    bool map_whole();
+    void unmap();
+    void let_go_behind();
     bool skip_space();
     Span word_span(std::size_t& len, bool& ends_at_eof);
     template <typename T, typename Scan>
@@ -158,6 +172,13 @@ private:
     // the buffered data, followed by a NUL (the scanning loops stop there
     // without a bound check) and kPad more bytes
     std::vector<char> buf_;
+    // the data read through: buf_, or the whole drawing mapped, followed by
+    // zeros (see map_whole)
+    const char* data_ = nullptr;
+    void* map_ = nullptr;
+    std::size_t map_bytes_ = 0;
+    std::size_t release_at_ = SIZE_MAX;  // mapped: where release_behind lets go next
+    std::size_t released_ = 0;           // the pages before it are let go
     std::size_t base_ = 0;  // file offset of buf_[0]
     std::size_t pos_ = 0;
     std::size_t end_ = 0;
@@ -188,10 +209,10 @@ inline bool DrawingReader::same_bytes(const unsigned char* p, const unsigned cha
 // buffer and has the common shape; they live here so that the scanner's loop
 // keeps its position in registers. Anything else (the end of the buffered
 // data, a NUL in the drawing, another shape) goes the long way from where the
-// word starts. buf_[end_] is a NUL, so every loop stops there.
+// word starts. data_[end_] is a NUL, so every loop stops there.
 
 inline bool DrawingReader::read_word(Token& t) {
-    const auto* b = reinterpret_cast<const unsigned char*>(buf_.data());
+    const auto* b = reinterpret_cast<const unsigned char*>(data_);
     const unsigned char* p = detail::skip_blanks(b + pos_);
     const unsigned char* w = p;
     while (detail::kClasses[*p] == 0) ++p;
@@ -205,7 +226,7 @@ inline bool DrawingReader::read_word(Token& t) {
 }
 
 inline bool DrawingReader::read_int(int& v) {
-    const auto* b = reinterpret_cast<const unsigned char*>(buf_.data());
+    const auto* b = reinterpret_cast<const unsigned char*>(data_);
     const unsigned char* p = nullptr;
     int got = 0;
     if (detail::plain_int(detail::skip_blanks(b + pos_), p, got) && detail::kClasses[*p] == detail::kBlank) {
@@ -217,7 +238,7 @@ inline bool DrawingReader::read_int(int& v) {
 }
 
 inline bool DrawingReader::read_double(double& v) {
-    const auto* b = reinterpret_cast<const unsigned char*>(buf_.data());
+    const auto* b = reinterpret_cast<const unsigned char*>(data_);
     const unsigned char* w = detail::skip_blanks(b + pos_);
     const unsigned char* p = nullptr;
     double got = 0.0;
@@ -232,7 +253,7 @@ inline bool DrawingReader::read_double(double& v) {
 }
 
 inline bool DrawingReader::shaped_record(Token& t, int (&codes)[4], double (&values)[3]) {
-    const auto* b = reinterpret_cast<const unsigned char*>(buf_.data());
+    const auto* b = reinterpret_cast<const unsigned char*>(data_);
     const unsigned char* p = b + pos_;
     const unsigned char* last = nullptr;
     std::size_t last_len = 0;
@@ -292,7 +313,7 @@ inline bool DrawingReader::shaped_record(Token& t, int (&codes)[4], double (&val
 }
 
 inline bool DrawingReader::vertex_record(int skip, Token& t, int (&codes)[4], double (&values)[3]) {
-    const auto* b = reinterpret_cast<const unsigned char*>(buf_.data());
+    const auto* b = reinterpret_cast<const unsigned char*>(data_);
     if (shape_.count > 0 && shape_.skip == skip) {
         if (shaped_record(t, codes, values)) return true;
     }
@@ -332,7 +353,7 @@ inline bool DrawingReader::vertex_record(int skip, Token& t, int (&codes)[4], do
 }
 
 inline bool DrawingReader::vertex_gap(std::size_t stop_at, Token& t, std::size_t& top) {
-    const auto* b = reinterpret_cast<const unsigned char*>(buf_.data());
+    const auto* b = reinterpret_cast<const unsigned char*>(data_);
     if (gap_.len == 0) return false;
     if (!same_bytes(b + pos_, gap_.bytes, gap_.len)) {
         ++gap_.misses;

@@ -112,6 +112,7 @@ PassEnd scan_until(DrawingReader& rd, ScanState& st, Extents& ext, ContourSink& 
     while (!rd.eof()) {
         std::size_t top = rd.consumed();
         if (top >= stop_at) return PassEnd::paused;
+        rd.release_behind();
         const std::size_t failed_top = rd.failed_reads();
         Keyword k = Keyword::vertex;
         // the words up to the next record, when they are those of the last
