@@ -101,7 +101,14 @@ bool ContourDrawer::draw_batch(const std::vector<Vertex>& batch) {
     // cells' stores, which miss the caches
     Cell deb = deb_;
     auto steps = dtab_.byte_steps();
-    for (const Vertex& v : batch) {
+    constexpr std::size_t kAhead = 32;  // vertices, a kilobyte
+    for (std::size_t k = 0; k < batch.size(); ++k) {
+        const Vertex& v = batch[k];
+#if defined(__GNUC__) || defined(__clang__)
+        // the batch was written on the other core: its lines are asked for
+        // well ahead, or every one of them stalls the walk
+        if (k + kAhead < batch.size()) __builtin_prefetch(&batch[k + kAhead]);
+#endif
         const Cell cell = v.placed ? Cell{v.x, v.y} : vertex_cell(fr, v.x, v.y);
         // NaN fails every comparison: a cell without a position is no cell of the grid
         const bool inside = cell.i >= 0 && cell.i < rows && cell.j >= 0 && cell.j < cols;
