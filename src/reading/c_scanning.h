@@ -6,6 +6,7 @@
 #define ZORVEL_C_SCANNING_H
 
 #include <array>
+#include <limits>
 #include <bit>
 #include <cstring>
 #include <cstddef>
@@ -120,7 +121,24 @@ inline bool checked_quotient(std::uint64_t m, int frac, double& v) {
         return t;
     }();
     const u128 p10 = kPow10Wide[static_cast<std::size_t>(frac)];
-    double c = static_cast<double>(m) / kPow10[frac];
+    double c = 0.0;
+    if constexpr (std::numeric_limits<long double>::digits >= 64) {
+        // m held exactly and the quotient rounded once, to 64 bits: the
+        // double of that is the right one but where it lands on a half
+        // (the quotient of doubles rounds twice, and missed four times in ten)
+        static constexpr auto kPow10Long = [] {
+            std::array<long double, kExactFracMax + 1> t{};
+            long double p = 1;
+            for (auto& e : t) {
+                e = p;
+                p *= 10;
+            }
+            return t;
+        }();
+        c = static_cast<double>(static_cast<long double>(m) / kPow10Long[static_cast<std::size_t>(frac)]);
+    } else {
+        c = static_cast<double>(m) / kPow10[frac];
+    }
     for (int tries = 0; tries < 2; ++tries) {
         const auto bits = std::bit_cast<std::uint64_t>(c);
         const auto e = static_cast<int>(bits >> 52);  // c is positive
