@@ -139,6 +139,8 @@ private:
     std::string field_name_;  // -a
     long long zero_z_ = 0;    // vertices at Z 0 in lines whose other vertices are not
     std::optional<Extents> box_;  // read_only_within
+    std::vector<OGRRawPoint> xy_;  // the points of the line being told
+    std::vector<double> z_;
 };
 
 
@@ -182,14 +184,21 @@ bool OgrLayerSource::lines(const OGRGeometry* g, double elevation, ContourSink& 
         line = curved.get();
     }
     const bool from_z = field_ < 0;
+    // the points in one copy, not a call into GDAL for every Z
+    const int n = line->getNumPoints();
+    xy_.resize(static_cast<std::size_t>(n));
+    z_.resize(from_z ? static_cast<std::size_t>(n) : 0);
+    line->getPoints(xy_.data(), from_z ? z_.data() : nullptr);
     if (from_z) {
         int zeros = 0;
-        for (int k = 0; k < line->getNumPoints(); ++k) zeros += line->getZ(k) == 0.0;
-        if (zeros > 0 && zeros < line->getNumPoints()) zero_z_ += zeros;
+        for (const double z : z_) zeros += z == 0.0;
+        if (zeros > 0 && zeros < n) zero_z_ += zeros;
     }
     sink.polyline();
-    for (int k = 0; k < line->getNumPoints(); ++k)
-        if (!sink.vertex(line->getX(k), line->getY(k), from_z ? line->getZ(k) : elevation)) return false;
+    for (int k = 0; k < n; ++k) {
+        const auto at = static_cast<std::size_t>(k);
+        if (!sink.vertex(xy_[at].x, xy_[at].y, from_z ? z_[at] : elevation)) return false;
+    }
     return true;
 }
 
