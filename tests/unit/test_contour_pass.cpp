@@ -56,45 +56,6 @@ TEST(ContourPass, VerticesPlaceAndJoinAsThePolylineSays) {
     EXPECT_EQ(r.picture(7.0), "............\n............\n............\n............\n............\n###.........\n............\n");
 }
 
-// The cell of a turned vertex is the polar form's, whichever way it is
-// found: on random points of random grids at random turns, and on points
-// built to turn to within 1e-13 of the half at which a row or column
-// rounds, where only the polar form can tell.
-TEST(ContourPass, TurnedCellsAreThePolarFormsBitForBit) {
-    std::mt19937_64 rng(12);
-    std::uniform_real_distribution<double> unit(0.0, 1.0);
-    long long near_half = 0;
-    for (int k = 0; k < 200000; ++k) {
-        const int rows = 1 + static_cast<int>(rng() % 9000), cols = 1 + static_cast<int>(rng() % 9000);
-        const double angles[] = {0.0, 90.0, 180.0, -45.0, 360.0, 30.0, 720.5, 1e6};
-        const double angle = k % 3 == 0 ? angles[rng() % 8] : -360.0 + 720.0 * unit(rng);
-        const int sentido = static_cast<int>(rng() % 2);
-        // pixel 1 from 0, 0: a map point is its grid position, row nb_lig - y and column x
-        const GridFrame fr{rows, cols, 0.0, 0.0, 1.0, angle, sentido};
-        double i = (unit(rng) * 1.4 - 0.2) * rows, j = (unit(rng) * 1.4 - 0.2) * cols;
-        if (k % 2 == 1) {
-            // a point whose turned row lies by a half: the centre plus the
-            // half's offset from it, turned back
-            const double ic = rows * 0.5, jc = cols * 0.5;
-            const double want_i = std::floor((unit(rng) * 1.4 - 0.2) * rows) + 0.5 + (unit(rng) - 0.5) * 2e-13;
-            const double want_j = (unit(rng) * 1.4 - 0.2) * cols;
-            const double t = angle * (std::atan(1.0) / 45.0) * (sentido == 0 ? -1 : 1);
-            const double di = ic - want_i, dj = want_j - jc;
-            i = ic - (di * std::cos(t) + dj * std::sin(t));
-            j = jc + (dj * std::cos(t) - di * std::sin(t));
-        }
-        const GridPoint at = grid_position(fr, j, rows - i);
-        const Turned polar = rotation(angle, sentido, at.i, at.j, rows, cols);
-        const Cell want{round_half_up_exact(polar.id2), round_half_up_exact(polar.jd2)};
-        const Cell got = vertex_cell(fr, j, rows - i);
-        near_half += std::fabs(polar.id2 - std::floor(polar.id2) - 0.5) < 1e-9;
-        ASSERT_EQ(bits_of(got.i), bits_of(want.i)) << k << ": " << i << ", " << j << " on " << rows << " x " << cols
-                                                   << " turned " << angle << " sens " << sentido;
-        ASSERT_EQ(bits_of(got.j), bits_of(want.j)) << k << ": " << i << ", " << j << " on " << rows << " x " << cols << " turned " << angle << " sens " << sentido << " polar " << polar.id2 << ", " << polar.jd2;
-    }
-    EXPECT_GT(near_half, 50000);
-}
-
 // Cells are found from the position in doubles where it settles them:
 // they must be those of grid_position, in extended precision, unturned and
 // turned, on map coordinates and pixel sizes as surveys have them, and on
