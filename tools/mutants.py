@@ -2,7 +2,7 @@
 """Measures how many faults the tests catch: a seeded random sample of
 mutants of src/ (every folder) and lib/, each built on its own and run against the tests.
 
-    tools/mutants.py [--count 80] [--seed 1] [--build build-mutants] [--list]
+    tools/mutants.py [--count 80] [--seed 1] [--build build-mutants] [--list] [--matrix]
 
 A mutant changes one place: a relational or equality operator flipped, &&
 and || swapped, + and - swapped, 0 and 1 swapped, true and false swapped, or
@@ -11,6 +11,11 @@ to the same code and data as the program, is left out; one
 that makes a test fail (or run past its time) is killed; the others
 survive and are listed, to be looked at one by one. The tree is restored
 after every mutant, also when the script is interrupted.
+
+With --matrix every test runs against every mutant, and the end lists, for
+each test, the mutants it kills and how many of them no other test kills:
+a test that is the only one to kill none is a place to look when the suite
+is pruned (it may still guard what the sample missed).
 """
 import argparse
 import hashlib
@@ -142,6 +147,7 @@ def main():
     ap.add_argument("--build", default="build-mutants")
     ap.add_argument("--list", action="store_true", help="only list the sampled mutants")
     ap.add_argument("--under", default="", help="sample only the files under this path (src/surface)")
+    ap.add_argument("--matrix", action="store_true", help="run every test on every mutant; list what each kills alone")
     args = ap.parse_args()
     jobs = str(os.cpu_count() or 2)
     all_sites = [s for s in sites() if s[0].startswith(args.under)]
@@ -158,6 +164,7 @@ def main():
         sys.exit("the unmutated tree does not build or pass its tests")
     plain = artifacts(args.build)
     killed, survived, built, same = 0, [], 0, 0
+    kills = {}
     start = time.time()
     for site in order:
         if built == args.count:
@@ -171,12 +178,18 @@ def main():
                 print(f"same     {site[0]}:{site[1] + 1}: {was}  =>  {now}", flush=True)
                 continue  # compiles to the same program: left out
             built += 1
-            status = run(["ctest", "--test-dir", args.build, "-j", jobs, "--stop-on-failure", "--timeout", "120"], 1800,
-                         limited=True)
             where = f"{site[0]}:{site[1] + 1}: {was}  =>  {now}"
+            if args.matrix:
+                failed = failing_tests(args.build, jobs)
+                status = 1 if failed else 0
+                kills[where] = failed
+            else:
+                status = run(["ctest", "--test-dir", args.build, "-j", jobs, "--stop-on-failure", "--timeout", "120"],
+                             1800, limited=True)
             if status != 0:
                 killed += 1
-                print(f"killed   {where}", flush=True)
+                print(f"killed   {where}" + (f"  by {' '.join(sorted(kills[where]))}" if args.matrix else ""),
+                      flush=True)
             else:
                 survived.append(where)
                 print(f"SURVIVED {where}", flush=True)
@@ -188,7 +201,36 @@ def main():
           f"{len(all_sites)} sites, {same} left out as the same program, {time.time() - start:.0f} s")
     for s in survived:
         print(f"  survived: {s}")
+    if args.matrix:
+        print_matrix(args.build, kills)
     return 0
+
+
+def failing_tests(build, jobs):
+    """The names of the tests that fail (or time out) on the built mutant."""
+    log = os.path.join(ROOT, build, "Testing", "Temporary", "LastTestsFailed.log")
+    if os.path.exists(log):
+        os.remove(log)
+    run(["ctest", "--test-dir", build, "-j", jobs, "--timeout", "120"], 3600, limited=True)
+    if not os.path.exists(log):
+        return set()
+    with open(log) as f:
+        return {line.strip().split(":", 1)[1] for line in f if ":" in line}
+
+
+def print_matrix(build, kills):
+    listing = subprocess.run(["ctest", "--test-dir", build, "-N"], cwd=ROOT, stdout=subprocess.PIPE, text=True).stdout
+    tests = re.findall(r"Test\s+#\d+: (\S+)", listing)
+    print("\nkills alone / kills, by test:")
+    rows = []
+    for t in tests:
+        mine = [m for m, failed in kills.items() if t in failed]
+        alone = [m for m in mine if len(kills[m]) == 1]
+        rows.append((len(alone), len(mine), t, alone))
+    for alone, mine, t, which in sorted(rows, key=lambda r: (-r[0], -r[1], r[2])):
+        print(f"  {alone:3d} / {mine:3d}  {t}")
+        for m in which:
+            print(f"              {m}")
 
 
 if __name__ == "__main__":
