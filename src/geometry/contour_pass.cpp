@@ -51,6 +51,19 @@ struct TurnTrig {
 };
 thread_local TurnTrig turn_trig;
 
+// Where v, within `margin` of the exact position, rounds as
+// round_half_up_exact rounds that position (v + 0.5 truncated toward
+// zero), its cell: where v + 0.5 is not within the margin of a whole number.
+bool settled_near(double v, double margin, double& cell) {
+    const double up = v + 0.5;
+    if (!(std::fabs(up) < 0x1p52)) return false;  // NaN too
+    cell = static_cast<double>(static_cast<long long>(up));
+    // up - floor(up), rounded as that difference rounds, without the call
+    const double below = up - cell;
+    const double past = below < 0.0 ? below + 1.0 : below;
+    return past > margin && past < 1.0 - margin;
+}
+
 // Where the turned cell can be told without the polar form, the cell.
 //
 // The polar form turns p about the centre by going through its polar angle:
@@ -84,16 +97,8 @@ std::optional<Cell> cell_turned_clear(const GridFrame& fr, const GridPoint& p) {
     const double row = ic - (dif_i * t.cos_t + dif_j * sin_t);
     const double col = jc + (dif_j * t.cos_t - dif_i * sin_t);
     const double margin = (std::fabs(dif_i) + std::fabs(dif_j) + ic + jc + 1.0) * kMargin;
-    // v rounds to v + 0.5 truncated toward zero (round_half_up_exact),
-    // settled where that sum is not within the margin of a whole number
-    const auto settled = [margin](double v, double& cell) {
-        const double up = v + 0.5;
-        const double past = up - std::floor(up);
-        cell = static_cast<double>(static_cast<long long>(up));
-        return past > margin && past < 1.0 - margin;
-    };
     Cell c{0.0, 0.0};
-    if (!settled(row, c.i) || !settled(col, c.j)) return std::nullopt;
+    if (!settled_near(row, margin, c.i) || !settled_near(col, margin, c.j)) return std::nullopt;
     return c;
 }
 
@@ -118,16 +123,6 @@ GridPoint near_position(const GridFrame& fr, double x, double y) {
     }
     if (v.inverse == 0.0) return GridPoint{std::nan(""), std::nan("")};
     return GridPoint{fr.nb_lig - (y - fr.min_y) * v.inverse, (x - fr.min_x) * v.inverse};
-}
-
-// Where v, within `margin` of the exact position, rounds as
-// round_half_up_exact rounds that position, its cell.
-bool settled_near(double v, double margin, double& cell) {
-    const double up = v + 0.5;
-    if (!(std::fabs(up) < 0x1p52)) return false;  // NaN too
-    const double past = up - std::floor(up);
-    cell = static_cast<double>(static_cast<long long>(up));
-    return past > margin && past < 1.0 - margin;
 }
 
 }  // namespace
