@@ -108,8 +108,10 @@ def apply(site):
 
 
 def limit_memory():
-    # a mutant that loops while it allocates must not take the machine with it
-    resource.setrlimit(resource.RLIMIT_AS, (8 << 30, 8 << 30))
+    # a mutant that loops while it allocates must not take the machine with
+    # it; a bound on the data, not on the address space, under which the
+    # program would take its other ways (no mapped drawing, a smaller grid)
+    resource.setrlimit(resource.RLIMIT_DATA, (8 << 30, 8 << 30))
 
 
 def run(cmd, timeout, limited=False):

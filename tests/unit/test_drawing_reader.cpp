@@ -82,6 +82,14 @@ TEST(DrawingReaderDeathTest, ADrawingCutShortWhileItIsReadStopsTheRun) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     const std::string text(std::size_t{4} << 20, 'x');
     auto f = test::stream_of("a " + text + " b\n");
+    {
+        DrawingReader probe(f.get());
+        Token t;
+        probe.read_word(t);
+        // read through the buffer, a drawing cut short just ends early
+        if (!probe.mapped()) GTEST_SKIP() << "the drawing is not mapped here (a bounded address space?)";
+    }
+    std::rewind(f.get());
     EXPECT_EXIT(
         {
             install_interrupt_handlers();
