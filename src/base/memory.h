@@ -20,9 +20,15 @@ constexpr std::size_t kMappedBytes = std::size_t{8} << 20;
 
 // One anonymous mapping of `bytes`, zero-filled and populated up front: the
 // system hands fresh memory out a page at a time on first touch, and a large
-// block costs less in one call.
+// block costs less in one call. In huge pages where the system has free
+// blocks of that size to spare (see huge_page_room).
 // nullptr where the system offers no such thing.
 void* map_zeroed(std::size_t bytes);
+
+// The bytes free in blocks of at least `block` bytes, from the text of
+// /proc/buddyinfo (per zone, the count of free blocks of 1, 2, 4 ... pages
+// of `page` bytes).
+unsigned long long free_in_blocks(const char* buddyinfo, std::size_t page, std::size_t block);
 void unmap(void* base, std::size_t bytes);
 
 }  // namespace zorvel

@@ -2,6 +2,7 @@
 
 #include <limits>
 
+#include "base/memory.h"
 #include "geometry/elevation_grid.h"
 
 namespace zorvel {
@@ -45,6 +46,21 @@ TEST(ElevationGrid, CountOfDistinctElevationsGivesTheWidth) {
     merged.take(value(65534));
     a.add(merged);
     EXPECT_EQ(a.width(), 8);
+}
+
+// A grid's memory comes in huge pages only where the kernel's free blocks
+// of that size would hold it: their bytes, zone by zone, order by order.
+TEST(ElevationGrid, FreeMemoryInBlocksOfAHugePageOrMore) {
+    const char* buddyinfo =
+        "Node 0, zone      DMA      1      1      1      0      2      1      1      0      1      1      3 \n"
+        "Node 0, zone    DMA32      5      4      3      2      1      0      0      0      0      2      7 \n"
+        "Node 0, zone   Normal  44228  34840  13367   6925   4718   2089   1024    500    495    227   3341";
+    constexpr unsigned long long kMiB = 1 << 20;
+    // blocks of 512 pages and of 1024
+    EXPECT_EQ(free_in_blocks(buddyinfo, 4096, 2 * kMiB), (1 * 2 + 3 * 4 + 2 * 2 + 7 * 4 + 227 * 2 + 3341 * 4) * kMiB);
+    EXPECT_EQ(free_in_blocks(buddyinfo, 4096, 4 * kMiB), (3 + 7 + 3341) * 4 * kMiB);
+    EXPECT_EQ(free_in_blocks(buddyinfo, 4096, 8 * kMiB), 0u);
+    EXPECT_EQ(free_in_blocks("", 4096, 2 * kMiB), 0u);
 }
 
 }  // namespace
