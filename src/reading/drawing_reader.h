@@ -79,9 +79,6 @@ public:
     std::size_t failed_reads() const { return failed_reads_; }
     // Characters consumed since the start of the file.
     std::size_t consumed() const { return base_ + pos_; }
-    // Whether the drawing is read where it is mapped (a regular file, the
-    // address space not bounded), rather than copied into the buffer.
-    bool mapped() const { return map_ != nullptr; }
     // Reading a mapped drawing, lets go of the pages well behind the
     // reading, every few megabytes: the system keeps them, but they are
     // no longer the process's memory. Cheap to call at every word.
