@@ -38,7 +38,14 @@ command -v gdal_rasterize >/dev/null && have_gdal=1
 # earlier ones are removed before it, outside the timing (replacing a 61 MB
 # output costs another 30 ms, the kernel freeing the old file's pages).
 fresh() { rm -f "$@"; }
+# Every timed run starts with nothing left to write back: without it the
+# run after gdal_rasterize paid for the 256 or 512 MB GeoTIFF it had just
+# written and was removed (the kernel writing and dropping its pages on both
+# cores meanwhile): the dialogue 0.62-0.64 s right after it against 0.44 s
+# after a sync, paired. Each tool's own writes are left behind it, as before.
+settle() { sync; }
 timed() {  # prints "seconds peak_kb" of a command
+  settle
   /usr/bin/time -f "%e %M" -o "$build/time.txt" "$@" >/dev/null 2>"$build/err.txt" || { cat "$build/err.txt" >&2; exit 1; }
   cat "$build/time.txt"
 }
@@ -70,6 +77,7 @@ gpkg_round() {  # the GeoPackage route: the command line and gdal_rasterize, pai
     rm -f "$build/gdal_out.tif"
   done
   fresh "$build"/gpkg_out_zorvl.*
+  settle
   stages=$(ZORVEL_RASTER_STAGES=1 "$build/zorvel_raster" "${options[@]}" "$gpkg" "$build/gpkg_out" 2>&1 >/dev/null |
     sed -n 's/^zorvel_raster: etapas: //p')
   # the same contours from the DXF on the program's own reader give the same image
@@ -98,6 +106,7 @@ tif_round() {  # a GeoTIFF written by the program, against ENVI's files and gdal
   for ((k = 0; k < rounds; ++k)); do
     fresh "$build/direct.tif"
     read -r s _ < <(timed "$build/zorvel_raster" "${options[@]}" "$source" "$build/direct.tif"); tt+=("$s")
+    settle
     start=$(date +%s.%N)
     "$build/zorvel_raster" "${options[@]}" "$source" "$build/envi_out" &&
       gdal_translate -q -of GTiff "$build/envi_out_zorvl.raw" "$build/translated.tif"
@@ -165,8 +174,10 @@ for style in $styles; do
 
   # the stages of one more run: where the time goes
   fresh "$root"/bench/out_zorvl* "$build"/cli_out_zorvl.*
+  settle
   stages=$(ZORVEL_RASTER_STAGES=1 ZORVEL_RASTER_ROOT="$root" "$build/zorvel_raster" <"$answers" 2>&1 >/dev/null |
     sed -n 's/^zorvel_raster: etapas: //p')
+  settle
   cli_stages=$(ZORVEL_RASTER_STAGES=1 "$build/zorvel_raster" "${cli[@]}" "$drawing" "$build/cli_out" 2>&1 >/dev/null |
     sed -n 's/^zorvel_raster: etapas: //p')
   ma=$(median "${ta[@]}"); mbs=$(median "${tb[@]}"); mc=$(median "${tc[@]}"); me=$(median "${te[@]}")
