@@ -34,12 +34,19 @@ ElevationGrid grid_setup(Console& con, int nb_lig, int nb_col, int width, unsign
     return dtab;
 }
 
-GridPoint grid_position(const GridFrame& fr, double x, double y) {
-    // row 0 lies at the top of the extents, the maximum Y
-    const double i = static_cast<double>(fr.nb_lig - (static_cast<long double>(y) - fr.min_y) / fr.pix_size);
-    const double j = static_cast<double>((static_cast<long double>(x) - fr.min_x) / fr.pix_size);
-    return GridPoint{i, j};
+namespace {
+
+// Each coordinate of grid_position: row 0 lies at the top of the extents, the maximum Y.
+double grid_row(const GridFrame& fr, double y) {
+    return static_cast<double>(fr.nb_lig - (static_cast<long double>(y) - fr.min_y) / fr.pix_size);
 }
+double grid_column(const GridFrame& fr, double x) {
+    return static_cast<double>((static_cast<long double>(x) - fr.min_x) / fr.pix_size);
+}
+
+}  // namespace
+
+GridPoint grid_position(const GridFrame& fr, double x, double y) { return GridPoint{grid_row(fr, y), grid_column(fr, x)}; }
 
 namespace {
 
@@ -135,10 +142,12 @@ Cell vertex_cell(const GridFrame& fr, double x, double y) {
         // margins a thousand times the error bound
         const double margin_i = (std::fabs(near.i) + 2.0 * fr.nb_lig + 1.0) * 0x1p-39;
         const double margin_j = (std::fabs(near.j) + 1.0) * 0x1p-39;
+        // only the one that lies by an edge (a vertex on a grid line, as
+        // contours traced on a grid of the same spacing have by the thousand)
         Cell c{0.0, 0.0};
-        if (settled_near(near.i, margin_i, c.i) && settled_near(near.j, margin_j, c.j)) return c;
-        const GridPoint p = grid_position(fr, x, y);
-        return Cell{round_half_up_exact(p.i), round_half_up_exact(p.j)};
+        if (!settled_near(near.i, margin_i, c.i)) c.i = round_half_up_exact(grid_row(fr, y));
+        if (!settled_near(near.j, margin_j, c.j)) c.j = round_half_up_exact(grid_column(fr, x));
+        return c;
     }
     // turned even at angle 0: the rounding of the round trip is part of the
     // result, and the polar form decides wherever it could matter. Its
