@@ -444,6 +444,8 @@ TEST(CommandLine, StopsOfTheRunAreOneLineAndLeaveNoFile) {
          1, "el numero total de intervalos (1001) es demasiado grande: indique otro -interval, -min o -max"},
         {{"-tr", "10", "-interval", "10", tmp.root() + "none.dxf", out},
          1, "no se puede abrir el dibujo " + tmp.root() + "none.dxf: No such file or directory"},
+        {{"-tr", "10", "-interval", "10", in, tmp.root() + "none/o"},
+         1, "no se puede crear " + tmp.root() + "none/o_zorvl.raw: No such file or directory"},
         // the plan stops as the run would
         {{"-tr", "10", "-plan", "4", "4", bare, out},
          1, "el dibujo " + bare + " no da la Y maxima (codigo 20 de $EXTMAX): no hay cuadricula: indique -te XMIN YMIN XMAX YMAX"},
