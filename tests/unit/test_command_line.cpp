@@ -177,6 +177,8 @@ TEST(CommandLine, DefaultsFromTheDrawingAndTheSummary) {
     const Ran none = run({"--overwrite", "-tr", "10", "-interval", "100", "-min", "0", "-max", "10", in, out});
     ASSERT_EQ(none.status, 0) << none.err;
     EXPECT_NE(none.out.find("\n  clases: ninguna\n  intervalo: 100: dado con -interval\n"), std::string::npos) << none.out;
+    // its one value in the table still has a colour, the lowest band's
+    EXPECT_NE(test::slurp(out + "_zorvl.hdr").find("class lookup = {0, 0, 0, 36, 110, 56, 0, 0, 0,"), std::string::npos);
 
     // contours 1 apart over 300: more classes than a byte holds, so the
     // smallest multiple that fits, said on standard error
