@@ -40,6 +40,7 @@ TEST(Matrices, EveryTypeIsZeroFilledColumnsFirst) {
 TEST(Matrices, CountsOfZeroOrLessGiveNullAndReleaseTakesTheRowsItIsGiven) {
     EXPECT_EQ(ucmatrice(0, 3), nullptr);
     EXPECT_EQ(dmatrice(3, -5), nullptr);
+    EXPECT_EQ(dmatrice(3, 0), nullptr);  // no rows: no matrix, not an empty one
     EXPECT_EQ(ivecteur(0), nullptr);
     frucmatrice(nullptr, 3);  // releasing nothing is harmless
     double** m = dmatrice(2, 3);
