@@ -77,11 +77,17 @@ TEST(DrawingReader, AMappedDrawingIsLetGoOfBehindAndMappedAnewWhenItChanges) {
     while (rd.read_word(t)) ++words;
     EXPECT_EQ(words, 3u);
     EXPECT_TRUE(rd.eof());
-    // emptied, it can no longer be mapped: read through the buffer
+    // emptied, it can no longer be mapped: read through the buffer, and
+    // read again from the start through it
     ASSERT_EQ(ftruncate(fileno(f.get()), 0), 0);
     rd.rewind();
     EXPECT_FALSE(rd.read_word(t));
     EXPECT_TRUE(rd.eof());
+    ASSERT_EQ(pwrite(fileno(f.get()), "x y\n", 4, 0), 4);
+    rd.rewind();
+    words = 0;
+    while (rd.read_word(t)) ++words;
+    EXPECT_EQ(words, 2u);
 }
 
 TEST(DrawingReaderDeathTest, ADrawingCutShortWhileItIsReadStopsTheRun) {
