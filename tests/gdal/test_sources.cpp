@@ -212,16 +212,6 @@ TEST(Sources, EveryRouteGivesTheSameFilesAndEveryVertexACellOfItsClass) {
         }
     }
     EXPECT_GT(exact, 20 * beside);  // nearly every vertex in its own cell
-    // -tap: the extent aligned outward to multiples of -tr
-    const std::string tapped = tmp.root() + "tap";
-    ASSERT_EQ(cli({"-q", "-tr", "4", "-tap", "-te", "4801", "6801", "5199", "7199", tmp.root() + "r0.dxf", tapped}), 0);
-    GDALDatasetH tap = GDALOpen((tapped + "_zorvl.raw").c_str(), GA_ReadOnly);
-    ASSERT_NE(tap, nullptr);
-    double gt[6];
-    ASSERT_EQ(GDALGetGeoTransform(tap, gt), CE_None);
-    EXPECT_EQ(std::vector<double>(gt, gt + 6), (std::vector<double>{4800, 4, 0, 7200, 0, -4}));
-    EXPECT_EQ(GDALGetRasterXSize(tap), 100);
-    GDALClose(tap);
     std::printf("%d vertices in their own cell, %d beside it\n", exact, beside);
 }
 

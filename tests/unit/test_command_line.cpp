@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "app/command_line.h"
-#include "base/progress.h"
 #include "reading/dxf_scanner.h"
 #include "reading/ogr_source.h"
 #include "test_support.h"
@@ -440,12 +439,8 @@ TEST(CommandLine, StopsOfTheRunAreOneLineAndLeaveNoFile) {
         std::string line;
     };
     const Case cases[] = {
-        {{"-dialogue_grid", "-tr", "10", in, out},
-         1, "no se puede sugerir un intervalo (la cuadricula tiene menos de diez elevaciones distintas): indique -interval"},
         {{"-tr", "10", "-interval", "1", "-min", "0", "-max", "1000", in, out},
          1, "el numero total de intervalos (1001) es demasiado grande: indique otro -interval, -min o -max"},
-        {{"-tr", "10", "-interval", "10", tmp.root() + "none.dxf", out},
-         1, "no se puede abrir el dibujo " + tmp.root() + "none.dxf: No such file or directory"},
         {{"-tr", "10", "-interval", "10", in, tmp.root() + "none/o"},
          1, "no se puede crear " + tmp.root() + "none/o_zorvl.raw: No such file or directory"},
         // the plan stops as the run would
@@ -529,14 +524,6 @@ TEST(CommandLine, SkipCountFromTheFirstVertexRecord) {
         EXPECT_TRUE(old_style_dxf("a.dxf", f.get(), true));
         EXPECT_FALSE(old_style_dxf("a.gpkg", f.get(), true));
     }
-}
-
-TEST(CommandLine, TerminalProgressEndsWithDoneOnce) {
-    test::ScriptedConsole sc("");
-    TerminalProgress bar(sc.con.err);
-    bar.start();
-    for (double f : {0.0, 0.1, 0.26, 0.26, 0.5, 1.0, 1.2}) bar.at(f);
-    EXPECT_EQ(sc.errors(), "0...10...20...30...40...50...60...70...80...90...100 - done.\n");
 }
 
 }  // namespace

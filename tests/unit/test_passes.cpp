@@ -56,20 +56,15 @@ BothPasses both_passes(const std::string& path, int reg, std::size_t ahead, std:
     auto one = pass_one(sc.con, report, d, PassOneOptions{2.5, ahead, log_bound, {}, {}});
     if (one) {
         r.state = scan_state(d, *one);
+        r.seen = "width " + std::to_string(one->tally.count.width()) + "\n";
         r.split = one->split;
         r.usable_log = one->log.usable();
-        r.seen = "segm " + std::to_string(d.st.segm) + " range " + bits(one->tally.range.min_dyn) + " " +
-                 bits(one->tally.range.max_dyn) + " width " + std::to_string(one->tally.count.width()) + " texte " +
-                 d.st.texte.text + " val " + std::to_string(d.st.val) + " v " + bits(d.st.dval1) + " " +
-                 bits(d.st.dval2) + " " + bits(d.st.dval3) + "\n";
         d.rewind();
         auto two = pass_two(sc.con, report, d, PassTwoOptions{2.5, RotationChoice{17, 0}, one->tally.count.width(), 0, {}, {}, 0},
                             std::move(one->log));
         if (two) r.state += grid_state(*two);
-        for (int i = 0; two && i < two->nb_lig; ++i)
-            for (int j = 0; j < two->nb_col; ++j) r.seen += bits(two->dtab.at(i, j)) + (j + 1 < two->nb_col ? "," : "\n");
     }
-    r.seen += sc.output() + "|" + sc.errors();
+    r.seen += r.state + sc.output() + "|" + sc.errors();
     return r;
 }
 
