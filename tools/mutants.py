@@ -23,6 +23,7 @@ import os
 import random
 import re
 import resource
+import signal
 import subprocess
 import sys
 import time
@@ -115,10 +116,16 @@ def limit_memory():
 
 
 def run(cmd, timeout, limited=False):
+    """The command's exit status; -1 once it runs past timeout seconds, when
+    it is stopped with everything it started (a test ctest was running would
+    go on otherwise, and take the cores from the next mutant)."""
+    p = subprocess.Popen(cmd, cwd=ROOT, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                         preexec_fn=limit_memory if limited else None, start_new_session=True)
     try:
-        return subprocess.run(cmd, cwd=ROOT, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                              timeout=timeout, preexec_fn=limit_memory if limited else None).returncode
+        return p.wait(timeout=timeout)
     except subprocess.TimeoutExpired:
+        os.killpg(p.pid, signal.SIGKILL)
+        p.wait()
         return -1
 
 
@@ -208,12 +215,19 @@ def main():
     return 0
 
 
+# A mutant that makes every run hang would keep the whole suite waiting for
+# each test's own time limit, hours in all: past this, it counts as killed
+# by the suite as a whole.
+SUITE_LIMIT = 600
+
+
 def failing_tests(build, jobs):
     """The names of the tests that fail (or time out) on the built mutant."""
     log = os.path.join(ROOT, build, "Testing", "Temporary", "LastTestsFailed.log")
     if os.path.exists(log):
         os.remove(log)
-    run(["ctest", "--test-dir", build, "-j", jobs, "--timeout", "120"], 3600, limited=True)
+    if run(["ctest", "--test-dir", build, "-j", jobs, "--timeout", "120"], SUITE_LIMIT, limited=True) == -1:
+        return {f"(the suite, past {SUITE_LIMIT} s)"}
     if not os.path.exists(log):
         return set()
     with open(log) as f:
