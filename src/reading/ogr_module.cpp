@@ -26,10 +26,25 @@ struct DatasetCloser {
     void operator()(GDALDataset* d) const { GDALClose(d); }
 };
 
+// GDAL's message on one line: some drivers pass on a library's message of
+// several (PostgreSQL's), and a stop is one line.
+std::string one_line(const char* text) {
+    std::string s;
+    for (const char* p = text; *p != '\0'; ++p) {
+        const bool blank = *p == '\n' || *p == '\r' || *p == '\t' || *p == ' ';
+        if (!blank)
+            s += *p;
+        else if (!s.empty() && s.back() != ' ')
+            s += ' ';
+    }
+    if (!s.empty() && s.back() == ' ') s.pop_back();
+    return s;
+}
+
 // GDAL's last error, for a stop line.
 std::string gdal_error() {
     const char* e = CPLGetLastErrorMsg();
-    return (e != nullptr && *e != '\0') ? std::string(": ") + e : std::string();
+    return (e != nullptr && *e != '\0') ? ": " + one_line(e) : std::string();
 }
 
 // GDAL's own messages while it works for us: none printed (our stop line
@@ -49,7 +64,7 @@ private:
     static void CPL_STDCALL record(CPLErr kind, CPLErrorNum, const char* text) {
         auto* self = static_cast<GdalErrors*>(CPLGetErrorHandlerUserData());
         if (kind >= CE_Failure && self != nullptr && self->first_.empty())
-            self->first_ = text != nullptr && *text != '\0' ? text : T_("error de GDAL sin mensaje");
+            self->first_ = text != nullptr && *text != '\0' ? one_line(text) : T_("error de GDAL sin mensaje");
     }
     std::string first_;
 };

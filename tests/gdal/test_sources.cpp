@@ -388,6 +388,7 @@ TEST(Sources, BadSourcesAreOneLineAndExitOne) {
     const std::pair<std::vector<std::string>, std::string> cases[] = {
         {{tmp.root() + "nada.gpkg"}, "no se puede abrir el dibujo"},
         {{tmp.root() + "text.gpkg"}, "GDAL no puede abrir"},
+        {{"PG:dbname=nada"}, "GDAL no puede abrir PG:dbname=nada"},  // a connection, not a file
         {{"-l", "otra", z}, "la capa 'otra' no esta en " + z + " (capas: curvas)"},
         {{"-where", "cota >>> 3", flat}, "-where no se entiende"},
         {{"-a", "altura", flat}, "el campo 'altura' no esta en la capa curvas de " + flat + " (campos: cota, nombre)"},
