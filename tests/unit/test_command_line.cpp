@@ -126,6 +126,8 @@ TEST(CommandLine, OptionsAfterTheNamesAndEverySpellingOfTheTableAreTaken) {
     const auto names = parse_command_line({"-tr", "1", "-", "-5"}, error);
     ASSERT_TRUE(names) << error;
     EXPECT_EQ(names->drawing + " " + names->output, "- -5");
+    for (const auto& [word, sense] : {std::pair{"left", 0}, {"right", 1}, {"izquierdo", 0}, {"derecho", 1}, {"0", 0}, {"1", 1}})
+        EXPECT_EQ(parse_command_line({"-tr", "1", "-sense", word, "i", "o"}, error)->sense, sense) << word;
     // --help answers whatever follows, a bad option included
     EXPECT_EQ(parse_command_line({"-tr", "1", "-h", "-x"}, error)->action, CommandLine::Action::help);
 }
@@ -181,13 +183,13 @@ TEST(CommandLine, DefaultsFromTheDrawingAndTheSummary) {
 
     // contours 1 apart over 300: more classes than a byte holds, so the
     // smallest multiple that fits, said on standard error
-    std::ofstream(in) << vertical_contours({0, 1, 300});
+    std::ofstream(in) << vertical_contours({-300, -299, 0});
     const Ran many = run({"-q", "--overwrite", "-tr", "10", in, out});
     ASSERT_EQ(many.status, 0) << many.err;
     EXPECT_EQ(many.err, "zorvel_raster: aviso: la equidistancia de las curvas, 1, da mas de 253 clases: se toma "
                         "el menor multiplo que cabe, 2 (indique otro con -interval)\n"
                         "zorvel_raster: aviso: 5 celdas con curva quedan sin clase: su elevacion entera no es ningun "
-                        "valor de clase (de 0 cada 2)\n");
+                        "valor de clase (de -300 cada 2)\n");
 }
 
 // More distinct elevations than codes hold (the grid keeps the elevations
@@ -300,6 +302,20 @@ TEST(CommandLine, AFilledSurfaceAndItsBands) {
     EXPECT_NE(capped.err.find(" celdas con elevacion quedan sin clase: caen fuera de las bandas de la tabla (de 100 a 110)"),
               std::string::npos)
         << capped.err;
+    // two square rings, 110 inside 100: inside the inner one the ground rises
+    // to a top of 115, outside the outer one it sinks to 95; the limits not
+    // given take a band more for each
+    std::string rings = "0\nSECTION\n9\n$EXTMIN\n10\n0\n20\n0\n9\n$EXTMAX\n10\n100\n20\n100\n0\nENDSEC\n";
+    for (const int r : {45, 15}) {
+        rings += "0\nPOLYLINE\n66\n1\n";
+        for (const auto& [x, y] : {std::pair{-r, -r}, {r, -r}, {r, r}, {-r, r}, {-r, -r}})
+            rings += "0\nVERTEX\n10\n" + std::to_string(50 + x) + "\n20\n" + std::to_string(50 + y) + "\n30\n" +
+                     (r == 45 ? "100" : "110") + "\n";
+    }
+    std::ofstream(in) << rings + "0\nEOF\n";
+    const Ran dome = run({"-fill", "-q", "--overwrite", "-of", "ENVI", "-tr", "10", "-interval", "5", in, out});
+    EXPECT_EQ(dome.err, "");
+    EXPECT_EQ(test::slurp(out + "_zorvl_tab.txt"), " 1 95 \n 2 100 \n 3 105 \n 4 110 \n 5 115 \n 6 120 \n");
 }
 
 // A window of the grid holds exactly the whole run's cells there, the
