@@ -193,24 +193,6 @@ TEST(CommandLine, DefaultsFromTheDrawingAndTheSummary) {
                         "valor de clase (de -300 cada 2)\n");
 }
 
-// More distinct elevations than codes hold (the grid keeps the elevations
-// themselves): the limits still come from every row, the first included.
-TEST(CommandLine, LimitsFromAGridOfManyElevations) {
-    test::TempDir tmp;
-    const std::string in = tmp.root() + "c.dxf", out = tmp.root() + "o";
-    std::string s = "0\nSECTION\n9\n$EXTMIN\n10\n0\n20\n0\n9\n$EXTMAX\n10\n100\n20\n50\n0\nENDSEC\n";
-    // the lowest contour on the first row alone, 70,000 others of distinct elevations below it
-    s += "0\nPOLYLINE\n0\nVERTEX\n10\n10\n20\n50\n30\n-50.5\n0\nVERTEX\n10\n90\n20\n50\n30\n-50.5\n";
-    for (int k = 0; k < 70000; ++k) {
-        const std::string z = "100." + std::to_string(10000 + k);
-        s += "0\nPOLYLINE\n0\nVERTEX\n10\n20\n20\n20\n30\n" + z + "\n0\nVERTEX\n10\n80\n20\n20\n30\n" + z + "\n";
-    }
-    std::ofstream(in) << s + "0\nEOF\n";
-    const Ran r = run({"-q", "-tr", "10", in, out});
-    ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(test::slurp(out + "_zorvl_tab.txt"), " 1 -50 \n 2 100 \n 3 250 \n");
-}
-
 // -ts gives the grid in cells over the extent, which must come out square;
 // -tap aligns the extent to multiples of -tr.
 TEST(CommandLine, GridInCellsAndAligned) {
