@@ -44,7 +44,8 @@ std::string one_line(const char* text) {
 // GDAL's last error, for a stop line.
 std::string gdal_error() {
     const char* e = CPLGetLastErrorMsg();
-    return (e != nullptr && *e != '\0') ? ": " + one_line(e) : std::string();
+    const std::string text = e != nullptr ? one_line(e) : "";
+    return text.empty() ? text : ": " + text;
 }
 
 // GDAL's own messages while it works for us: none printed (our stop line
@@ -63,8 +64,11 @@ public:
 private:
     static void CPL_STDCALL record(CPLErr kind, CPLErrorNum, const char* text) {
         auto* self = static_cast<GdalErrors*>(CPLGetErrorHandlerUserData());
-        if (kind >= CE_Failure && self != nullptr && self->first_.empty())
-            self->first_ = text != nullptr && *text != '\0' ? one_line(text) : T_("error de GDAL sin mensaje");
+        if (kind >= CE_Failure && self != nullptr && self->first_.empty()) {
+            // a failure is kept even when its text is blanks alone
+            self->first_ = text != nullptr ? one_line(text) : "";
+            if (self->first_.empty()) self->first_ = T_("error de GDAL sin mensaje");
+        }
     }
     std::string first_;
 };
