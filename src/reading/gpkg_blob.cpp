@@ -1,0 +1,195 @@
+#include "reading/gpkg_blob.h"
+
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <iterator>
+#include <utility>
+
+namespace zorvel {
+
+namespace {
+
+constexpr unsigned char kBigEndian = 0;     // a byte order byte of 0: XDR
+constexpr unsigned char kLittleEndian = 1;  // 1: NDR
+constexpr unsigned char kEmptyFlag = 0x10;     // the header says the geometry is empty
+constexpr unsigned char kExtendedFlag = 0x20;  // a type of some extension follows, not well-known binary
+constexpr int kDeepest = 32;                   // collections in collections: no real data nests further
+
+enum Base : std::uint32_t { kPoint = 1, kLineString, kPolygon, kMultiPoint, kMultiLineString, kMultiPolygon, kCollection };
+
+// A geometry's type: its base kind and the coordinates each vertex carries.
+struct Kind {
+    std::uint32_t base = 0;
+    bool z = false, m = false;
+    std::size_t stride() const { return 8 * (2 + static_cast<std::size_t>(z) + static_cast<std::size_t>(m)); }
+};
+
+// A number stored in the byte order given (big: XDR), as this machine holds it.
+template <typename T>
+T number_at(const unsigned char* p, bool big) {
+    unsigned char b[sizeof(T)];
+    std::memcpy(b, p, sizeof(T));
+    if (big != (std::endian::native == std::endian::big))
+        for (std::size_t k = 0; k < sizeof(T) / 2; ++k) std::swap(b[k], b[sizeof(T) - 1 - k]);
+    T v;
+    std::memcpy(&v, b, sizeof(T));
+    return v;
+}
+std::uint32_t u32_at(const unsigned char* p, bool big) { return number_at<std::uint32_t>(p, big); }
+double f64_at(const unsigned char* p, bool big) { return number_at<double>(p, big); }
+
+// The type word: ISO's thousands (1000 Z, 2000 M, 3000 ZM) or the high
+// bits some writers set instead; false for what is not a simple feature
+// read here (curves, surfaces, a type with its SRID inside).
+bool kind_of(std::uint32_t t, Kind& k) {
+    if ((t & 0x20000000u) != 0) return false;
+    k.z = (t & 0x80000000u) != 0;
+    k.m = (t & 0x40000000u) != 0;
+    t &= 0x0FFFFFFFu;
+    const std::uint32_t dims = t / 1000;
+    if (dims > 3) return false;
+    k.z = k.z || dims == 1 || dims == 3;
+    k.m = k.m || dims == 2 || dims == 3;
+    k.base = t % 1000;
+    return k.base >= kPoint && k.base <= kCollection;
+}
+
+// One geometry in well-known binary, walked twice: first checked whole,
+// then told. Each walk moves `at` past the geometry.
+class Walker {
+public:
+    Walker(const unsigned char* end, ContourSink& sink) : end_(end), sink_(sink) {}
+
+    // Checks the geometry at `at` and its parts (every part of the top's
+    // dimensions); vertices: whether it holds any.
+    bool check(const unsigned char*& at, int depth, const Kind* top, Kind& kind, bool& vertices) const {
+        bool big = false;
+        if (depth > kDeepest || !head(at, big, kind)) return false;
+        if (top != nullptr && (kind.z != top->z || kind.m != top->m)) return false;
+        if (top == nullptr) top = &kind;
+        std::uint32_t count = 0;
+        switch (kind.base) {
+            case kPoint:
+                if (!fits(at, kind.stride())) return false;
+                vertices = vertices || !(std::isnan(f64_at(at, big)) && std::isnan(f64_at(at + 8, big)));
+                at += kind.stride();
+                return true;
+            case kLineString:
+                return points(at, big, kind, vertices);
+            case kPolygon:
+                if (!number(at, big, count)) return false;
+                for (std::uint32_t r = 0; r < count; ++r)
+                    if (!points(at, big, kind, vertices)) return false;
+                return true;
+            default:
+                if (!number(at, big, count)) return false;
+                for (std::uint32_t p = 0; p < count; ++p) {
+                    Kind part;
+                    if (!check(at, depth + 1, top, part, vertices)) return false;
+                    // a multi-part geometry holds parts of its own kind alone
+                    if (kind.base != kCollection && part.base != kind.base - 3) return false;
+                }
+                return true;
+        }
+    }
+
+    // Tells the lines of a geometry that check has passed; false when the
+    // sink stopped.
+    bool tell(const unsigned char*& at, long long& zero_z) {
+        bool big = false;
+        Kind kind;
+        head(at, big, kind);
+        std::uint32_t count = 0;
+        switch (kind.base) {
+            case kPoint:
+                at += kind.stride();
+                return true;
+            case kLineString:
+                return line(at, big, kind, zero_z);
+            case kPolygon:
+                number(at, big, count);
+                for (std::uint32_t r = 0; r < count; ++r)
+                    if (!line(at, big, kind, zero_z)) return false;
+                return true;
+            default:
+                number(at, big, count);
+                for (std::uint32_t p = 0; p < count; ++p)
+                    if (!tell(at, zero_z)) return false;
+                return true;
+        }
+    }
+
+private:
+    bool fits(const unsigned char* at, std::size_t bytes) const {
+        return static_cast<std::size_t>(end_ - at) >= bytes;
+    }
+    bool number(const unsigned char*& at, bool big, std::uint32_t& n) const {
+        if (!fits(at, 4)) return false;
+        n = u32_at(at, big);
+        at += 4;
+        return true;
+    }
+    bool head(const unsigned char*& at, bool& big, Kind& kind) const {
+        if (!fits(at, 5) || (at[0] != kBigEndian && at[0] != kLittleEndian)) return false;
+        big = at[0] == kBigEndian;
+        const std::uint32_t type = u32_at(at + 1, big);
+        at += 5;
+        return kind_of(type, kind);
+    }
+    // A run of points: its count, then every vertex's coordinates.
+    bool points(const unsigned char*& at, bool big, const Kind& kind, bool& vertices) const {
+        std::uint32_t n = 0;
+        if (!number(at, big, n)) return false;
+        if (static_cast<std::size_t>(end_ - at) / kind.stride() < n) return false;
+        vertices = vertices || n > 0;
+        at += n * kind.stride();
+        return true;
+    }
+    bool line(const unsigned char*& at, bool big, const Kind& kind, long long& zero_z) {
+        std::uint32_t n = 0;
+        number(at, big, n);
+        if (n == 0) return true;  // an empty line or ring is no polyline
+        const std::size_t stride = kind.stride();
+        sink_.polyline();
+        std::uint32_t zeros = 0;
+        for (std::uint32_t k = 0; k < n; ++k, at += stride) {
+            const double z = kind.z ? f64_at(at + 16, big) : 0.0;
+            zeros += z == 0.0;
+            if (!sink_.vertex(f64_at(at, big), f64_at(at + 8, big), z)) return false;
+        }
+        if (zeros > 0 && zeros < n) zero_z += zeros;
+        return true;
+    }
+
+    const unsigned char* end_;
+    ContourSink& sink_;
+};
+
+}  // namespace
+
+BlobLines tell_blob_lines(const unsigned char* blob, std::size_t size, ContourSink& sink, long long& zero_z) {
+    // the header: "GP", a version, flags, the SRS id, then an envelope of
+    // 0, 4, 6, 6 or 8 doubles as the flags say
+    constexpr std::size_t kHeader = 8;
+    constexpr std::size_t kEnvelope[] = {0, 32, 48, 48, 64};
+    if (size < kHeader || blob[0] != 'G' || blob[1] != 'P') return BlobLines::unreadable;
+    const unsigned char flags = blob[3];
+    if ((flags & kExtendedFlag) != 0) return BlobLines::unreadable;
+    if ((flags & kEmptyFlag) != 0) return BlobLines::empty;
+    const unsigned envelope = (flags >> 1) & 7u;
+    if (envelope >= std::size(kEnvelope) || size < kHeader + kEnvelope[envelope]) return BlobLines::unreadable;
+    const unsigned char* wkb = blob + kHeader + kEnvelope[envelope];
+    Walker walker(blob + size, sink);
+    const unsigned char* at = wkb;
+    Kind kind;
+    bool vertices = false;
+    if (!walker.check(at, 0, nullptr, kind, vertices)) return BlobLines::unreadable;
+    if (!vertices) return BlobLines::empty;
+    if (!kind.z) return BlobLines::no_z;
+    at = wkb;
+    return walker.tell(at, zero_z) ? BlobLines::told : BlobLines::stopped;
+}
+
+}  // namespace zorvel
