@@ -18,6 +18,7 @@
 #include "geometry/grid_layout.h"
 #include "output/envi_header.h"
 #include "reading/dxf_scanner.h"
+#include "reading/gpkg_source.h"
 
 #ifndef ZORVEL_VERSION
 #define ZORVEL_VERSION "0"
@@ -248,7 +249,9 @@ std::optional<std::string> given_srs(Console& con, const CommandLine& cl) {
 int open_source(Console& con, const CommandLine& cl, const std::string& path, FileHandle& file,
                 std::unique_ptr<OgrSource>& ogr) {
     const auto through_ogr = [&] {
-        ogr = OgrSource::open(con, path, OgrOptions{cl.layer, cl.where, cl.field, cl.z});
+        const OgrOptions o{cl.layer, cl.where, cl.field, cl.z};
+        ogr = open_gpkg_directly(path, o);
+        if (ogr == nullptr) ogr = OgrSource::open(con, path, o);
         file.reset();
         return ogr != nullptr ? 0 : 1;
     };
@@ -293,18 +296,38 @@ struct OpenSheets {
     ContourSource source;
 };
 
+// The first sheet settled (a source may learn its coordinate system while
+// it is read) and, where the run has none yet, its coordinate system the
+// run's; false after a stop line.
+bool settle_first(Console& con, OpenSheets& sheets, std::string& wkt) {
+    if (!sheets.first) return true;
+    std::string why;
+    if (!sheets.first->settle(why)) {
+        stop_line(con, why);
+        return false;
+    }
+    if (wkt.empty()) wkt = sheets.first->wkt();
+    return true;
+}
+
 // Opens every sheet; the coordinate system is the first that a source read
-// through OGR gives, and sheets in different ones are refused.
+// through OGR gives, and sheets in different ones are refused. A sheet
+// alone settles after its reading (settle_first).
 int open_sheets(Console& con, const CommandLine& cl, RunState& rs, OpenSheets& sheets, std::string& wkt) {
     rs.files.nomim1 = cl.drawing;
     if (const int status = open_source(con, cl, cl.drawing, rs.files.f1, sheets.first); status != 0) return status;
     sheets.source.ogr = sheets.first.get();
-    std::string first_wkt = sheets.first ? sheets.first->wkt() : "", from = cl.drawing;
+    std::string first_wkt, from = cl.drawing;
+    if (cl.drawings.size() > 1 && !settle_first(con, sheets, first_wkt)) return 1;
     for (std::size_t k = 1; k < cl.drawings.size(); ++k) {
         const std::string& path = cl.drawings[k];
         FileHandle file;
         std::unique_ptr<OgrSource> ogr;
         if (const int status = open_source(con, cl, path, file, ogr); status != 0) return status;
+        if (std::string why; ogr != nullptr && !ogr->settle(why)) {
+            stop_line(con, why);
+            return 1;
+        }
         if (ogr != nullptr && !ogr->wkt().empty()) {
             if (first_wkt.empty()) {
                 first_wkt = ogr->wkt();
@@ -377,7 +400,7 @@ int run_with(const CommandLine& cl, Console& con) {
     if (show) bar.start();
     CommandLineSettings settings(con, cl, show ? &bar : nullptr);
     Report quiet;  // the dialogue's report is not this mode's
-    if (!treatment(con, quiet, rs, settings, sheets.source)) return 1;
+    if (!treatment(con, quiet, rs, settings, sheets.source) || !settle_first(con, sheets, wkt)) return 1;
     RunEnding ending;
     ending.crop = cl.dialogue_grid;
     if (cl.srcwin) {
@@ -516,7 +539,7 @@ int run_plan(const CommandLine& given, Console& con) {
     rs.pix_size = rs.size_pix = cl.tr;
     CommandLineSettings settings(con, cl, nullptr, true);
     Report quiet;
-    if (!treatment(con, quiet, rs, settings, sheets.source)) return 1;
+    if (!treatment(con, quiet, rs, settings, sheets.source) || !settle_first(con, sheets, wkt)) return 1;
 
     // each window's command: the options as given, the classes of the whole drawing, the window
     std::error_code ec;

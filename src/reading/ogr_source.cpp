@@ -75,6 +75,13 @@ Entry entry_of(const std::string& path, std::string& why) {
 #endif
 }
 
+bool in_place() {
+    std::error_code ec;
+    for (const std::string& path : module_places())
+        if (std::filesystem::exists(path, ec)) return true;
+    return false;
+}
+
 Loaded load() {
     Loaded l;
     for (const std::string& path : module_places()) {
@@ -103,6 +110,7 @@ Loaded load() {
 #else
 
 Loaded load() { return Loaded{nullptr, T_("esta version se compilo sin GDAL")}; }
+bool in_place() { return false; }
 
 #endif
 
@@ -115,6 +123,8 @@ const Loaded& loaded() {
 }  // namespace
 
 bool ogr_available() { return loaded().module != nullptr; }
+
+bool ogr_module_in_place() { return in_place(); }
 
 const std::string& ogr_unavailable_why() { return loaded().why; }
 
@@ -145,13 +155,17 @@ bool write_raster(const RasterOut& r, std::string& why) {
     return loaded().module->write_raster(r, why);
 }
 
-std::unique_ptr<OgrSource> OgrSource::open(Console& con, const std::string& path, const OgrOptions& o) {
+std::unique_ptr<OgrSource> OgrSource::open(const std::string& path, const OgrOptions& o, std::string& why) {
     if (!ogr_available()) {
-        stop_line(con, ogr_unavailable_why() + T_(": solo lee dibujos DXF con POLYLINE y VERTEX, no ") + path);
+        why = ogr_unavailable_why() + T_(": solo lee dibujos DXF con POLYLINE y VERTEX, no ") + path;
         return nullptr;
     }
+    return loaded().module->open(path, o, why);
+}
+
+std::unique_ptr<OgrSource> OgrSource::open(Console& con, const std::string& path, const OgrOptions& o) {
     std::string why;
-    auto source = loaded().module->open(path, o, why);
+    auto source = open(path, o, why);
     if (!source) stop_line(con, why);
     return source;
 }

@@ -30,6 +30,8 @@ struct OgrOptions {
 // Whether sources are read through GDAL/OGR here: the module is built and
 // loads. The first call loads it.
 bool ogr_available();
+// Whether the module is where the loader looks; nothing is loaded.
+bool ogr_module_in_place();
 // Why not, in a few words ("esta version se compilo sin GDAL", or what
 // the loader said); empty when it is.
 const std::string& ogr_unavailable_why();
@@ -43,11 +45,17 @@ public:
     // Opens the source's layer with its filter; nullptr, after a stop line
     // naming what is wrong, when it cannot be read as contours.
     static std::unique_ptr<OgrSource> open(Console& con, const std::string& path, const OgrOptions& o);
+    // The same, with why in place of the stop line.
+    static std::unique_ptr<OgrSource> open(const std::string& path, const OgrOptions& o, std::string& why);
     virtual ~OgrSource() = default;
 
     // The layer's extents, and its coordinate system as WKT (empty when it has none).
     virtual const Extents& extents() const = 0;
     virtual const std::string& wkt() const = 0;
+    // Waits for what the source learns while it is read (a GeoPackage read
+    // directly learns its coordinate system from GDAL, loaded meanwhile);
+    // false, with why, when that failed. wkt() holds once this is true.
+    virtual bool settle(std::string&) { return true; }
     // Tells the sink every line string of the layer as a polyline with its
     // vertices, in order; false when the sink stopped it (why left empty:
     // the sink said why) or when the source cannot be read whole (why:

@@ -23,7 +23,9 @@
 #include <vector>
 
 #include "app/command_line.h"
+#include "reading/gpkg_source.h"
 #include "reading/ogr_source.h"
+#include "process.h"
 #include "test_support.h"
 
 namespace zorvel {
@@ -331,6 +333,152 @@ TEST(Sources, AWindowReadsOnlyTheFeaturesThatCanReachIt) {
         at = std::find(at, all.firsts.end(), f);
         ASSERT_TRUE(at != all.firsts.end());
     }
+}
+
+// A GeoPackage layer of geometries given as WKT (empty: none), in
+// ETRS89 / UTM 30N; the features of the ids in gone deleted after.
+std::string write_gpkg(const std::string& path, OGRwkbGeometryType type, const std::vector<std::string>& wkts,
+                       const std::vector<GIntBig>& gone = {}) {
+    CPLPushErrorHandler(CPLQuietErrorHandler);  // a curve in a layer of lines is written, with a warning
+    GDALDatasetH ds = GDALCreate(GDALGetDriverByName("GPKG"), path.c_str(), 0, 0, 0, GDT_Unknown, nullptr);
+    OGRSpatialReferenceH srs = OSRNewSpatialReference(nullptr);
+    OSRImportFromEPSG(srs, 25830);
+    OGRLayerH layer = GDALDatasetCreateLayer(ds, "curvas", srs, type, nullptr);
+    for (const std::string& wkt : wkts) {
+        OGRFeatureH feature = OGR_F_Create(OGR_L_GetLayerDefn(layer));
+        if (!wkt.empty()) {
+            OGRGeometryH g = nullptr;
+            char* text = const_cast<char*>(wkt.c_str());
+            EXPECT_EQ(OGR_G_CreateFromWkt(&text, srs, &g), OGRERR_NONE) << wkt;
+            OGR_F_SetGeometryDirectly(feature, g);
+        }
+        EXPECT_EQ(OGR_L_CreateFeature(layer, feature), OGRERR_NONE);
+        OGR_F_Destroy(feature);
+    }
+    for (const GIntBig fid : gone) EXPECT_EQ(OGR_L_DeleteFeature(layer, fid), OGRERR_NONE);
+    OSRDestroySpatialReference(srs);
+    GDALClose(ds);
+    CPLPopErrorHandler();
+    return path;
+}
+
+// Everything a source gives: its extents, what a read tells (every
+// polyline and vertex, to the last bit), its doubt or why it stopped, its
+// coordinate system.
+std::string everything(OgrSource& source) {
+    struct Told final : ContourSink {
+        std::string s;
+        void polyline() override { s += "|"; }
+        bool vertex(double x, double y, double z) override {
+            char b[80];
+            std::snprintf(b, sizeof b, "%.17g %.17g %.17g ", x, y, z);
+            s += b;
+            return true;
+        }
+    } told;
+    std::string why;
+    const Extents& e = source.extents();
+    std::ostringstream all;
+    all.precision(17);
+    all << e.min_x << " " << e.min_y << " " << e.max_x << " " << e.max_y << "\n";
+    const bool read = source.read(told, why);
+    all << told.s << "\n" << read << " " << why << " " << source.doubt() << "\n";
+    EXPECT_TRUE(source.settle(why)) << why;
+    return all.str() + source.wkt();
+}
+
+// A GeoPackage of plain lines read directly gives what GDAL gives, and
+// what it would read otherwise is left to GDAL.
+TEST(Sources, AGeoPackageReadDirectlyGivesWhatGdalGives) {
+    GDALAllRegister();
+    test::TempDir tmp;
+    std::vector<std::string> lines = {"LINESTRING Z (0 0 100,10 5 100,20 0 100)", "", "LINESTRING Z EMPTY",
+                                      "LINESTRING Z (0 10 0,10 15 110,20 10 0)", "LINESTRING Z (5 5 120,6 6 120)",
+                                      "LINESTRING Z (0.1 0.30000000000000004 1e-300,1e15 -2.5 130)"};
+    for (const auto& ring : rings()) {
+        std::string wkt = "LINESTRING Z (";
+        for (const Vertex& v : ring) wkt += std::to_string(v.x) + " " + std::to_string(v.y) + " " + std::to_string(v.z) + ",";
+        lines.push_back(wkt.substr(0, wkt.size() - 1) + ")");
+    }
+    const std::string direct[] = {
+        // features deleted: the ids keep their order, with gaps
+        write_gpkg(tmp.root() + "lines.gpkg", wkbLineString25D, lines, {5, 8}),
+        write_gpkg(tmp.root() + "multi.gpkg", wkbMultiLineString25D,
+                   {"MULTILINESTRING Z ((0 0 100,10 5 100),(1 1 110,2 2 110))", "MULTILINESTRING Z (EMPTY,(3 3 0,4 4 0))",
+                    "MULTILINESTRING Z EMPTY", "MULTILINESTRING Z ((7 7 140))"}),
+        // a line without Z after one with: the same stop line
+        write_gpkg(tmp.root() + "later_2d.gpkg", wkbLineString25D, {"LINESTRING Z (0 0 100,1 1 100)", "LINESTRING (0 0,5 5)"}),
+    };
+    const Extents box{.min_x = 4, .min_y = 4, .max_x = 6, .max_y = 6};
+    for (const std::string& path : direct) {
+        SCOPED_TRACE(path);
+        std::string why;
+        auto ours = open_gpkg_directly(path, OgrOptions{});
+        auto gdal = OgrSource::open(path, OgrOptions{}, why);
+        ASSERT_TRUE(ours != nullptr);
+        ASSERT_TRUE(gdal != nullptr) << why;
+        EXPECT_EQ(everything(*ours), everything(*gdal));
+        // a window is GDAL's to read, through the layer's index
+        ours->read_only_within(box);
+        gdal->read_only_within(box);
+        EXPECT_EQ(everything(*ours), everything(*gdal));
+        // by its name too
+        EXPECT_TRUE(open_gpkg_directly(path, OgrOptions{"curvas", "", "", false}) != nullptr);
+    }
+
+    const std::string lines_gpkg = direct[0];
+    const std::string two = write_gpkg(tmp.root() + "two.gpkg", wkbLineString25D, {"LINESTRING Z (0 0 1,1 1 1)"});
+    GDALDatasetH ds = GDALOpenEx(two.c_str(), GDAL_OF_VECTOR | GDAL_OF_UPDATE, nullptr, nullptr, nullptr);
+    GDALDatasetCreateLayer(ds, "otra", nullptr, wkbLineString25D, nullptr);
+    GDALClose(ds);
+    const std::string unknown_extents = write_gpkg(tmp.root() + "unknown.gpkg", wkbLineString25D, {"LINESTRING Z (0 0 1,1 1 1)"});
+    ds = GDALOpenEx(unknown_extents.c_str(), GDAL_OF_VECTOR | GDAL_OF_UPDATE, nullptr, nullptr, nullptr);
+    GDALDatasetReleaseResultSet(ds, GDALDatasetExecuteSQL(ds, "UPDATE gpkg_contents SET min_x = NULL", nullptr, nullptr));
+    GDALClose(ds);
+    const std::pair<std::string, OgrOptions> left_to_gdal[] = {
+        {lines_gpkg, OgrOptions{"", "fid > 2", "", false}},
+        {lines_gpkg, OgrOptions{"", "", "fid", false}},
+        {lines_gpkg, OgrOptions{"otra", "", "", false}},
+        {write_source(tmp.root() + "flat", Route::gpkg_field, rings()), OgrOptions{}},
+        {write_gpkg(tmp.root() + "first_2d.gpkg", wkbLineString25D, {"LINESTRING (0 0,5 5)", "LINESTRING Z (0 0 1,1 1 1)"}), OgrOptions{}},
+        {write_gpkg(tmp.root() + "curves.gpkg", wkbLineString25D, {"CIRCULARSTRING Z (0 0 1,1 1 1,2 0 1)"}), OgrOptions{}},
+        {write_gpkg(tmp.root() + "polygons.gpkg", wkbPolygon25D, {"POLYGON Z ((0 0 1,1 1 1,2 0 1,0 0 1))"}), OgrOptions{}},
+        {two, OgrOptions{}},
+        {unknown_extents, OgrOptions{}},
+        {write_source(tmp.root() + "lw", Route::dxf_lwpolyline, rings()), OgrOptions{}},
+    };
+    for (const auto& [path, o] : left_to_gdal) {
+        SCOPED_TRACE(path + " " + o.where + o.field + o.layer);
+        EXPECT_TRUE(open_gpkg_directly(path, o) == nullptr);
+    }
+}
+
+// GDAL loads while the GeoPackage is read: where it cannot, the run stops
+// with the line any source read through GDAL gives, and earlier outputs stay.
+TEST(Sources, AGeoPackageReadWhileGdalFailsToLoadStopsAsGdalWould) {
+    GDALAllRegister();
+    test::TempDir tmp;
+    const std::string gpkg = write_source(tmp.root() + "z", Route::gpkg_z, rings());
+    const std::string geojson = tmp.root() + "z.geojson";
+    std::ofstream(geojson) << R"({"type": "LineString", "coordinates": [[0, 0, 100], [9, 9, 100]]})";
+    const std::string not_a_module = tmp.root() + "nada.so";
+    std::ofstream(not_a_module) << "no es una biblioteca";
+    const std::string out = tmp.root() + "out";
+    std::string said[2];
+    for (const bool direct : {true, false}) {
+        for (const char* suffix : {"_zorvl.raw", "_zorvl.txt", "_zorvl_tab.txt", "_zorvl.hdr"}) std::ofstream(out + suffix) << "before";
+        const std::string& source = direct ? gpkg : geojson;
+        const auto e = test::run_program({"--overwrite", "-tr", "4", "-interval", "10", source, out}, tmp.root() + "err.txt",
+                                         [&] { setenv("ZORVEL_RASTER_OGR", not_a_module.c_str(), 1); });
+        EXPECT_TRUE(WIFEXITED(e.status) && WEXITSTATUS(e.status) == 1) << e.err;
+        for (const char* suffix : {"_zorvl.raw", "_zorvl.txt", "_zorvl_tab.txt", "_zorvl.hdr"})
+            EXPECT_EQ(test::slurp(out + suffix), "before") << suffix;
+        said[direct] = e.err;
+        const std::size_t at = said[direct].find(source);
+        if (at != std::string::npos) said[direct].replace(at, source.size(), "SOURCE");
+    }
+    EXPECT_EQ(said[1], said[0]);
+    EXPECT_NE(said[1].find(": solo lee dibujos DXF con POLYLINE y VERTEX, no SOURCE\n"), std::string::npos) << said[1];
 }
 
 TEST(Sources, BadSourcesAreOneLineAndExitOne) {
