@@ -18,8 +18,8 @@ ctest --test-dir build --output-on-failure -j"$jobs"
 fuzz_seconds=${ZORVEL_FUZZ_SECONDS:-60}
 if [ "$fuzz_seconds" -gt 0 ] && command -v clang++ >/dev/null; then
   CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZORVEL_FUZZ=ON
-  cmake --build build-fuzz -j"$jobs" --target fuzz_run fuzz_geometry
-  for target in run geometry; do
+  cmake --build build-fuzz -j"$jobs" --target fuzz_run fuzz_geometry fuzz_gpkg_blob
+  for target in run geometry gpkg_blob; do
     mkdir -p "build-fuzz/corpus_$target"
     # new inputs go to the build folder; a finding is written there and fails the run
     build-fuzz/fuzz/fuzz_$target -max_total_time="$fuzz_seconds" -print_final_stats=1 \
