@@ -425,16 +425,29 @@ TEST(Sources, AGeoPackageReadDirectlyGivesWhatGdalGives) {
         // by its name too
         EXPECT_TRUE(open_gpkg_directly(path, OgrOptions{"curvas", "", "", false}) != nullptr);
     }
+    // a sink that stops the reading stops it
+    struct Stopping final : ContourSink {
+        int left = 3;
+        bool vertex(double, double, double) override { return --left > 0; }
+    } stopping;
+    std::string why;
+    EXPECT_FALSE(open_gpkg_directly(direct[0], OgrOptions{})->read(stopping, why));
+    EXPECT_EQ(stopping.left, 0);
+    EXPECT_EQ(why, "");
 
     const std::string lines_gpkg = direct[0];
     const std::string two = write_gpkg(tmp.root() + "two.gpkg", wkbLineString25D, {"LINESTRING Z (0 0 1,1 1 1)"});
     GDALDatasetH ds = GDALOpenEx(two.c_str(), GDAL_OF_VECTOR | GDAL_OF_UPDATE, nullptr, nullptr, nullptr);
     GDALDatasetCreateLayer(ds, "otra", nullptr, wkbLineString25D, nullptr);
     GDALClose(ds);
-    const std::string unknown_extents = write_gpkg(tmp.root() + "unknown.gpkg", wkbLineString25D, {"LINESTRING Z (0 0 1,1 1 1)"});
-    ds = GDALOpenEx(unknown_extents.c_str(), GDAL_OF_VECTOR | GDAL_OF_UPDATE, nullptr, nullptr, nullptr);
-    GDALDatasetReleaseResultSet(ds, GDALDatasetExecuteSQL(ds, "UPDATE gpkg_contents SET min_x = NULL", nullptr, nullptr));
-    GDALClose(ds);
+    // gpkg_contents changed behind GDAL's back
+    const auto changed = [&](const std::string& name, const char* sql) {
+        const std::string path = write_gpkg(tmp.root() + name, wkbLineString25D, {"LINESTRING Z (0 0 1,1 1 1)"});
+        GDALDatasetH changing = GDALOpenEx(path.c_str(), GDAL_OF_VECTOR | GDAL_OF_UPDATE, nullptr, nullptr, nullptr);
+        GDALDatasetReleaseResultSet(changing, GDALDatasetExecuteSQL(changing, sql, nullptr, nullptr));
+        GDALClose(changing);
+        return path;
+    };
     const std::pair<std::string, OgrOptions> left_to_gdal[] = {
         {lines_gpkg, OgrOptions{"", "fid > 2", "", false}},
         {lines_gpkg, OgrOptions{"", "", "fid", false}},
@@ -444,7 +457,8 @@ TEST(Sources, AGeoPackageReadDirectlyGivesWhatGdalGives) {
         {write_gpkg(tmp.root() + "curves.gpkg", wkbLineString25D, {"CIRCULARSTRING Z (0 0 1,1 1 1,2 0 1)"}), OgrOptions{}},
         {write_gpkg(tmp.root() + "polygons.gpkg", wkbPolygon25D, {"POLYGON Z ((0 0 1,1 1 1,2 0 1,0 0 1))"}), OgrOptions{}},
         {two, OgrOptions{}},
-        {unknown_extents, OgrOptions{}},
+        {changed("unknown.gpkg", "UPDATE gpkg_contents SET min_x = NULL"), OgrOptions{}},
+        {changed("attributes.gpkg", "UPDATE gpkg_contents SET data_type = 'attributes'"), OgrOptions{}},
         {write_source(tmp.root() + "lw", Route::dxf_lwpolyline, rings()), OgrOptions{}},
     };
     for (const auto& [path, o] : left_to_gdal) {
