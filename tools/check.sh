@@ -21,13 +21,24 @@ if [ "$fuzz_seconds" -gt 0 ] && command -v clang++ >/dev/null; then
   cmake --build build-fuzz -j"$jobs" --target fuzz_run fuzz_geometry fuzz_gpkg_blob
   for target in run geometry gpkg_blob; do
     mkdir -p "build-fuzz/corpus_$target"
+    # the fuzzer refuses a folder that is not there (a target without regressions yet)
+    folders=()
+    for f in "build-fuzz/corpus_$target" "fuzz/corpus/$target" "fuzz/regressions/$target"; do
+      [ -d "$f" ] && folders+=("$f")
+    done
     # new inputs go to the build folder; a finding is written there and fails the run
+    status=0
     build-fuzz/fuzz/fuzz_$target -max_total_time="$fuzz_seconds" -print_final_stats=1 \
-      -artifact_prefix="build-fuzz/finding_$target-" \
-      "build-fuzz/corpus_$target" "fuzz/corpus/$target" "fuzz/regressions/$target" 2>&1 |
-      grep -E "^(stat::number_of_executed_units|==[0-9]+==ERROR|SUMMARY|INFO: Seed)" || true
+      -artifact_prefix="build-fuzz/finding_$target-" "${folders[@]}" >"build-fuzz/fuzz_$target.log" 2>&1 || status=$?
+    grep -E "^(stat::number_of_executed_units|==[0-9]+==ERROR|SUMMARY|INFO: Seed)" "build-fuzz/fuzz_$target.log" || true
     if compgen -G "build-fuzz/finding_$target-*" >/dev/null; then
       echo "fuzzing $target found a failing input: $(ls build-fuzz/finding_$target-*)" >&2
+      exit 1
+    fi
+    # a fuzzer that stops without a finding has not fuzzed: its last words say why
+    if [ "$status" -ne 0 ]; then
+      echo "fuzzing $target stopped with status $status:" >&2
+      tail -3 "build-fuzz/fuzz_$target.log" >&2
       exit 1
     fi
   done
