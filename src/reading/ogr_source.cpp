@@ -75,13 +75,6 @@ Entry entry_of(const std::string& path, std::string& why) {
 #endif
 }
 
-bool in_place() {
-    std::error_code ec;
-    for (const std::string& path : module_places())
-        if (std::filesystem::exists(path, ec)) return true;
-    return false;
-}
-
 Loaded load() {
     Loaded l;
     for (const std::string& path : module_places()) {
@@ -110,7 +103,6 @@ Loaded load() {
 #else
 
 Loaded load() { return Loaded{nullptr, T_("esta version se compilo sin GDAL")}; }
-bool in_place() { return false; }
 
 #endif
 
@@ -124,7 +116,14 @@ const Loaded& loaded() {
 
 bool ogr_available() { return loaded().module != nullptr; }
 
-bool ogr_module_in_place() { return in_place(); }
+bool ogr_module_in_place() {
+#ifdef ZORVEL_HAVE_GDAL
+    std::error_code ec;
+    for (const std::string& path : module_places())
+        if (std::filesystem::exists(path, ec)) return true;
+#endif
+    return false;
+}
 
 const std::string& ogr_unavailable_why() { return loaded().why; }
 
