@@ -547,7 +547,18 @@ TEST(Sources, WhatCannotBeReadWholeStopsTheRunAndKeepsEarlierOutputs) {
                                                                       R"("geometry":{"type":"LineString","coordinatez":[[0,10,1],[9,9,1]]}})");
     const std::string null = geojson("null.geojson", line3d + R"(,{"type":"Feature","properties":{"cota":null},)"
                                                               R"("geometry":{"type":"LineString","coordinates":[[0,10],[100,60]]}})");
+    // a GeoPackage read directly: a line without Z after one with, a geometry cut short
+    const std::string later_2d =
+        write_gpkg(tmp.root() + "later_2d.gpkg", wkbLineString25D, {"LINESTRING Z (0 0 100,1 1 100)", "LINESTRING (0 0,5 5)"});
+    const std::string cut = write_gpkg(tmp.root() + "cut.gpkg", wkbLineString25D,
+                                       {"LINESTRING Z (0 0 100,1 1 100)", "LINESTRING Z (0 0 110,5 5 110)"});
+    GDALDatasetH cutting = GDALOpenEx(cut.c_str(), GDAL_OF_VECTOR | GDAL_OF_UPDATE, nullptr, nullptr, nullptr);
+    GDALDatasetReleaseResultSet(cutting, GDALDatasetExecuteSQL(cutting, "UPDATE curvas SET geom = X'47500001E664000001EA030000' WHERE fid = 2", nullptr, nullptr));
+    GDALClose(cutting);
     const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{later_2d}, "la entidad 2 de la capa curvas de " + later_2d +
+                         " no tiene Z: dejela fuera con -where, o tome la elevacion de un campo con -a"},
+        {{cut}, "la entidad 2 de la capa curvas de " + cut + " tiene una geometria que no se puede leer"},
         {{"-where", "CASE WHEN fid > 5 THEN abs(-9223372036854775808) ELSE 1 END", z},
          "GDAL no puede leer la capa curvas de " + z + ": In GetNextRawFeature(): sqlite3_step() : integer overflow"},
         {{mixed}, "la entidad 1 de la capa mixed de " + mixed +
