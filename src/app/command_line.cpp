@@ -201,11 +201,11 @@ bool exists(const std::string& path) {
     return std::filesystem::exists(std::filesystem::symlink_status(path, ec));
 }
 
-void summary(std::FILE* out, const CommandLine& cl, const RunState& rs, const std::vector<std::string>& paths,
-             const std::string& interval_why) {
+void summary(std::FILE* out, const CommandLine& cl, const RunState& rs, const std::string& image,
+             const std::vector<std::string>& paths, const std::string& interval_why) {
     std::string sheets;
     for (const std::string& d : cl.drawings) sheets += (sheets.empty() ? "" : " ") + d;
-    std::fprintf(out, T_("zorvel_raster: %s -> %s\n"), sheets.c_str(), paths[0].c_str());
+    std::fprintf(out, T_("zorvel_raster: %s -> %s\n"), sheets.c_str(), image.c_str());
     std::fprintf(out, T_("  cuadricula: %d lineas x %d columnas, pixel %.17g (girado %.17g grados a la %s)\n"),
                  rs.whole.nb_lig, rs.whole.nb_col, rs.pix_size, rs.turn.angle, rs.turn.sentido == 0 ? T_("izquierda") : T_("derecha"));
     if (rs.image.nb_lig3 == 0)
@@ -348,10 +348,10 @@ int open_sheets(Console& con, const CommandLine& cl, RunState& rs, OpenSheets& s
 
 // What every command-line run does first: the lock on its outputs (held to
 // the last rename, so that another run cannot slip its own in between), the
-// refusal of outputs that exist, the coordinate system asked and the sheets
-// opened; the exit status of a stop, or 0.
+// refusal of outputs that exist and the coordinate system asked; the exit
+// status of a stop, or 0.
 int begin_run(const CommandLine& cl, Console& con, RunState& rs, const std::vector<std::string>& paths,
-              std::string& wkt, OpenSheets& sheets) {
+              std::string& wkt) {
     if (!rs.files.pending.lock(con, cl.output, paths[0])) return 1;
     if (!cl.overwrite)
         for (const std::string& p : paths)
@@ -362,8 +362,61 @@ int begin_run(const CommandLine& cl, Console& con, RunState& rs, const std::vect
     const auto given = given_srs(con, cl);
     if (!given) return kUsageError;
     wkt = *given;
-    return open_sheets(con, cl, rs, sheets, wkt);
+    return 0;
 }
+
+// A raster GDAL writes, from its folder of its own to its name.
+class GdalRaster {
+public:
+    GdalRaster(const CommandLine& cl, std::string format) : cl_(cl), format_(std::move(format)) {}
+    // The folder GDAL writes in; false after a stop line.
+    bool prepare(Console& con, PendingOutputs& pending) { return pending.create_folder(con, cl_.output, folder_); }
+    // Why the format cannot hold such cells, in the coordinate system wkt,
+    // tried there on a sample of them; empty when it can.
+    std::string refusal(const std::string& wkt) {
+        SampleRaster sample(cl_, format_, in_folder(), wkt);
+        sample.out.shown = cl_.output;
+        std::string refused = raster_refusal(sample.out);
+        empty_folder(folder_);
+        return refused;
+    }
+    // Writes the raster, read back and compared, and takes every file GDAL
+    // wrote into the outputs; false after a stop line (late_refusal: a
+    // file of the set exists, without --overwrite).
+    bool write(Console& con, PendingOutputs& pending, RasterOut r) {
+        r.path = in_folder();
+        r.shown = cl_.output;
+        std::vector<std::string> warnings;
+        std::string why;
+        const bool written = write_raster(r, warnings, why);
+        for (const std::string& w : warnings) warn_line(con, "GDAL (" + format_ + "): " + w);
+        if (!written) {
+            stop_line(con, why);
+            return false;
+        }
+        files_ = pending.adopt_folder(folder_);
+        for (const std::string& p : files_)
+            if (!cl_.overwrite && exists(p)) {
+                stop_line(con, T_("ya existe ") + p + T_(": use --overwrite para reemplazarlo"));
+                late_refusal = true;
+                return false;
+            }
+        // a sidecar of an earlier raster would describe this one wrongly
+        const std::string aux = cl_.output + ".aux.xml";
+        if (std::find(files_.begin(), files_.end(), aux) == files_.end() && exists(aux)) pending.retire(aux);
+        return true;
+    }
+    // The files written, once they are.
+    const std::vector<std::string>& files() const { return files_; }
+    bool late_refusal = false;
+
+private:
+    std::string in_folder() const { return folder_ + "/" + std::filesystem::path(cl_.output).filename().string(); }
+    const CommandLine& cl_;
+    std::string format_;
+    std::string folder_;
+    std::vector<std::string> files_;
+};
 
 // The command line's run, once its options are known to be usable.
 int run_with(const CommandLine& cl, Console& con) {
@@ -372,14 +425,14 @@ int run_with(const CommandLine& cl, Console& con) {
         stop_line(con, T_("-of ") + format + T_(": GDAL no escribe rasters en ese formato"));
         return kUsageError;
     }
-    // ENVI's four files, or the raster and the sidecar GDAL may write beside it
+    // ENVI's four files, or the raster with whatever files GDAL writes beside it
     const std::vector<std::string> paths =
         format.empty() ? output_paths(cl.output) : std::vector<std::string>{cl.output, cl.output + ".aux.xml"};
     RunState rs;
     std::string wkt;
-    OpenSheets sheets;
-    if (const int status = begin_run(cl, con, rs, paths, wkt, sheets); status != 0) return status;
-    FileHandle header, raster;
+    if (const int status = begin_run(cl, con, rs, paths, wkt); status != 0) return status;
+    FileHandle header;
+    GdalRaster raster(cl, format);
     if (format.empty()) {
         rs.files.nomim2 = paths[0];
         rs.files.nomdescr2 = paths[1];
@@ -389,8 +442,26 @@ int run_with(const CommandLine& cl, Console& con) {
             !rs.files.pending.create(con, paths[2], "w", rs.files.f3d) ||
             !rs.files.pending.create(con, paths[3], "w", header))
             return 1;
-    } else if (!rs.files.pending.create(con, paths[0], "wb", raster)) {
+    } else if (!raster.prepare(con, rs.files.pending)) {
         return 1;
+    }
+    OpenSheets sheets;
+    if (const int status = open_sheets(con, cl, rs, sheets, wkt); status != 0) return status;
+    if (!format.empty()) {
+        // the format tried before the source is read, in the source's
+        // coordinate system where it is known by now
+        const auto wkt_now = [&] { return !wkt.empty() || !sheets.first ? wkt : sheets.first->wkt(); };
+        std::string refused = raster.refusal(wkt_now());
+        // a format that wants a coordinate system may have it from a source that learns its own as it is read
+        if (!refused.empty() && wkt_now().empty() && sheets.first) {
+            std::string system;
+            if (!settle_first(con, sheets, system)) return 1;
+            if (!system.empty()) refused = raster.refusal(system);
+        }
+        if (!refused.empty()) {
+            stop_line(con, T_("-of ") + format + ": " + refused);
+            return kUsageError;
+        }
     }
     test_point("created");
     rs.pix_size = rs.size_pix = cl.tr;
@@ -424,23 +495,18 @@ int run_with(const CommandLine& cl, Console& con) {
         const std::string name = sheet_names(cl);
         if (format.empty())
             return write_envi_header(con, header, paths[3], place, done.classes, name, wkt, ending.values);
-        // GDAL writes the file itself: the temporary one is only a name it takes
-        raster.reset();
         if (ending.values)
             for (double& a : rs.alti)
                 if (a == kNoElevation) a = ending.values->nodata;
-        const std::string temp = rs.files.pending.temp_of(paths[0]);
-        std::string why;
         const ImageCells cells{done.image, done.alti, done.nb_col, done.classes};
-        if (!write_raster(raster_of(cl, cells, format, temp, wkt, place), why)) {
-            stop_line(con, why);
-            return false;
-        }
-        return rs.files.pending.adopt_sidecar(temp + ".aux.xml", paths[1]);
+        return raster.write(con, rs.files.pending, raster_of(cl, cells, format, "", wkt, place));
     };
     if (!cl.quiet)
-        ending.summary = [&](const RunState& done) { summary(con.out, cl, done, paths, settings.interval_why()); };
-    return end_run(con, quiet, rs, ending);
+        ending.summary = [&](const RunState& done) {
+            summary(con.out, cl, done, paths[0], format.empty() ? paths : raster.files(), settings.interval_why());
+        };
+    const int status = end_run(con, quiet, rs, ending);
+    return status != 0 && raster.late_refusal ? kUsageError : status;
 }
 
 // A word as the shell reads it back: quoted where it holds anything but
@@ -469,7 +535,7 @@ std::string xml_text(const std::string& s) {
     return x;
 }
 
-std::string number_text(double v) {
+std::string exact_text(double v) {
     char b[40];
     std::snprintf(b, sizeof b, "%.17g", v);
     return b;
@@ -492,11 +558,11 @@ std::string mosaic_vrt(const CommandLine& cl, const RunState& rs, const std::str
     std::string v = "<VRTDataset rasterXSize=\"" + std::to_string(cols) + "\" rasterYSize=\"" + std::to_string(rows) + "\">\n";
     if (!wkt.empty()) v += "  <SRS>" + xml_text(wkt) + "</SRS>\n";
     v += "  <GeoTransform>";
-    for (int k = 0; k < 6; ++k) v += (k > 0 ? ", " : "") + number_text(gt[static_cast<std::size_t>(k)]);
+    for (int k = 0; k < 6; ++k) v += (k > 0 ? ", " : "") + exact_text(gt[static_cast<std::size_t>(k)]);
     v += "</GeoTransform>\n";
     const bool classes = cl.ot == "Byte";
     v += "  <VRTRasterBand dataType=\"" + cl.ot + "\" band=\"1\">\n";
-    v += "    <NoDataValue>" + (classes ? std::string("255") : number_text(cl.nodata.value_or(kElevationNodata))) +
+    v += "    <NoDataValue>" + (classes ? std::string("255") : exact_text(cl.nodata.value_or(kElevationNodata))) +
          "</NoDataValue>\n";
     if (classes) {
         v += "    <ColorInterp>Palette</ColorInterp>\n    <ColorTable>\n";
@@ -533,7 +599,8 @@ int run_plan(const CommandLine& given, Console& con) {
     RunState rs;
     std::string wkt;
     OpenSheets sheets;
-    if (const int status = begin_run(cl, con, rs, {vrt}, wkt, sheets); status != 0) return status;
+    if (const int status = begin_run(cl, con, rs, {vrt}, wkt); status != 0) return status;
+    if (const int status = open_sheets(con, cl, rs, sheets, wkt); status != 0) return status;
     FileHandle out;
     if (!rs.files.pending.create(con, vrt, "w", out)) return 1;
     rs.pix_size = rs.size_pix = cl.tr;

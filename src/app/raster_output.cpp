@@ -44,4 +44,49 @@ RasterOut raster_of(const CommandLine& cl, const ImageCells& cells, const std::s
     return r;
 }
 
+SampleRaster::SampleRaster(const CommandLine& cl, const std::string& driver, const std::string& path,
+                           const std::string& wkt) {
+    constexpr int kSide = 16;
+    RasterOut& r = out;
+    r.path = path;
+    r.driver = driver;
+    r.options = cl.co;
+    r.type = cl.ot;
+    r.width = r.height = kSide;
+    const ImagePlace place{kSide, kSide, 0, 0, kSide, kSide, cl.tr > 0.0 ? cl.tr : 1.0, 0.0, 0.0,
+                           RotationChoice{cl.rot, cl.sense}};
+    const auto t = image_geotransform(place);
+    std::copy(t.begin(), t.end(), r.geotransform);
+    r.wkt = wkt;
+    r.metadata.push_back("SOURCE=" + sheet_names(cl));
+    // every byte value, neighbours far apart; elevations with decimals, below
+    // 0 and far above, and cells without one
+    bytes.resize(kSide * kSide);
+    values.resize(kSide * kSide);
+    for (int k = 0; k < kSide * kSide; ++k) {
+        const auto at = static_cast<std::size_t>(k);
+        bytes[at] = static_cast<unsigned char>((k * 37) % 256);
+        values[at] = k % 11 == 0 ? cl.nodata.value_or(kElevationNodata) : -412.75 + k * 37.123456789;
+    }
+    for (int i = 0; i < kSide; ++i) {
+        const auto row = static_cast<std::size_t>(i * kSide);
+        if (cl.ot == "Byte")
+            r.byte_rows.push_back(bytes.data() + row);
+        else
+            r.value_rows.push_back(values.data() + row);
+    }
+    if (cl.ot == "Byte") {
+        r.nodata = kEmptyCell;
+        ClassTable all;
+        all.intervalo = 1;
+        all.num_segment = kMaxSegments;
+        all.tabord.assign(kMaxSegments + 2, 0);
+        for (int k = 1; k <= kMaxSegments + 1; ++k) all.tabord[static_cast<std::size_t>(k)] = k;
+        r.names = class_names(all);
+        r.colours = class_colours(all);
+    } else {
+        r.nodata = cl.nodata.value_or(kElevationNodata);
+    }
+}
+
 }  // namespace zorvel

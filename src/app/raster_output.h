@@ -32,6 +32,20 @@ struct ImageCells {
 RasterOut raster_of(const CommandLine& cl, const ImageCells& cells, const std::string& driver, const std::string& temp,
                     const std::string& wkt, const ImagePlace& place);
 
+// A small image of the cells the command line would write (classes with
+// their colours and names, or elevations with their nodata), placed as its
+// options place the grid, for the format to be tried on before the source
+// is read.
+struct SampleRaster {
+    SampleRaster(const CommandLine& cl, const std::string& driver, const std::string& path, const std::string& wkt);
+    SampleRaster(const SampleRaster&) = delete;
+    SampleRaster& operator=(const SampleRaster&) = delete;
+
+    std::vector<unsigned char> bytes;  // the cells, row after row
+    std::vector<double> values;
+    RasterOut out;                     // its rows point into them
+};
+
 }  // namespace zorvel
 
 #endif

@@ -1,6 +1,7 @@
 #include "base/files.h"
 #include "base/messages.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -50,9 +51,19 @@ bool close_output(Console& con, FileHandle& f, const std::string& path) {
     return false;
 }
 
+void empty_folder(const std::string& folder) {
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, ec))
+        std::filesystem::remove_all(entry.path(), ec);
+}
+
 PendingOutputs::PendingOutputs(PendingOutputs&& o) noexcept
-    : files_(std::move(o.files_)), lock_path_(std::move(o.lock_path_)), lock_fd_(o.lock_fd_) {
+    : files_(std::move(o.files_)),
+      folders_(std::move(o.folders_)),
+      lock_path_(std::move(o.lock_path_)),
+      lock_fd_(o.lock_fd_) {
     o.files_.clear();
+    o.folders_.clear();
     o.lock_path_.clear();
     o.lock_fd_ = -1;
 }
@@ -62,9 +73,11 @@ PendingOutputs& PendingOutputs::operator=(PendingOutputs&& o) noexcept {
         remove_all();
         unlock();
         files_ = std::move(o.files_);
+        folders_ = std::move(o.folders_);
         lock_path_ = std::move(o.lock_path_);
         lock_fd_ = o.lock_fd_;
         o.files_.clear();
+        o.folders_.clear();
         o.lock_path_.clear();
         o.lock_fd_ = -1;
     }
@@ -78,10 +91,21 @@ PendingOutputs::~PendingOutputs() {
 
 void PendingOutputs::remove_all() {
     for (const Pending& p : files_) {
+        if (p.temp.empty()) continue;
         std::remove(p.temp.c_str());
         keep_on_interrupt(p.temp);
     }
     files_.clear();
+    remove_folders();
+}
+
+void PendingOutputs::remove_folders() {
+    for (const std::string& folder : folders_) {
+        std::error_code ec;
+        std::filesystem::remove_all(folder, ec);
+        keep_on_interrupt(folder);
+    }
+    folders_.clear();
 }
 
 void PendingOutputs::unlock() {
@@ -165,22 +189,59 @@ bool PendingOutputs::create(Console& con, const std::string& path, const char* m
 #endif
 }
 
-std::string PendingOutputs::temp_of(const std::string& path) const {
-    for (const Pending& p : files_)
-        if (p.path == path) return p.temp;
-    return "";
+bool PendingOutputs::create_folder(Console& con, const std::string& path, std::string& folder) {
+#ifndef _WIN32
+    struct stat st {};
+    if (stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+        stop_line(con, T_("no se puede crear ") + path + ": " + std::strerror(EISDIR));
+        return false;
+    }
+    // no dot in the folder's name: writers that name their sidecars by
+    // changing the extension would change the folder's
+    const std::filesystem::path where(path);
+    std::string name = where.filename().string();
+    std::replace(name.begin(), name.end(), '.', '_');
+    std::string made = (where.parent_path() / (name + "_zorvl_XXXXXX")).string();
+    if (mkdtemp(made.data()) == nullptr) {
+        stop_line(con, T_("no se puede crear ") + path + ": " + std::strerror(errno));
+        return false;
+    }
+    // the files in it get the permissions a new output gets, not mkdtemp's own
+    const mode_t mask = umask(0);
+    umask(mask);
+    (void)chmod(made.c_str(), 0777 & ~mask);
+    remove_on_interrupt(made);
+    folders_.push_back(made);
+    folder = made;
+    return true;
+#else
+    folder = path + ".tmp";
+    std::error_code ec;
+    if (!std::filesystem::create_directory(folder, ec)) {
+        stop_line(con, T_("no se puede crear ") + path + ": " + ec.message());
+        return false;
+    }
+    folders_.push_back(folder);
+    return true;
+#endif
 }
 
-bool PendingOutputs::adopt_sidecar(const std::string& temp, const std::string& path) {
+std::vector<std::string> PendingOutputs::adopt_folder(const std::string& folder) {
+    const std::filesystem::path beside = std::filesystem::path(folder).parent_path();
+    std::vector<std::string> names;
     std::error_code ec;
-    if (std::filesystem::exists(temp, ec)) {
-        remove_on_interrupt(temp);
-        files_.push_back(Pending{temp, path});
-    } else if (std::filesystem::exists(path, ec)) {
-        files_.push_back(Pending{"", path});  // removed, not replaced
+    for (const auto& entry : std::filesystem::directory_iterator(folder, ec))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    std::vector<std::string> paths;
+    for (const std::string& n : names) {
+        paths.push_back((beside / n).string());
+        files_.push_back(Pending{(std::filesystem::path(folder) / n).string(), paths.back()});
     }
-    return true;
+    return paths;
 }
+
+void PendingOutputs::retire(const std::string& path) { files_.push_back(Pending{"", path}); }
 
 bool PendingOutputs::commit(Console& con) {
     test_point("commit");
@@ -223,6 +284,7 @@ bool PendingOutputs::commit(Console& con) {
     for (const std::string& e : earlier)
         if (!e.empty()) std::remove(e.c_str());
     files_.clear();
+    remove_folders();
     return true;
 }
 

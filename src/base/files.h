@@ -42,13 +42,17 @@ public:
     // stop line naming path (the message of an output that cannot be
     // created), when it cannot.
     bool create(Console& con, const std::string& path, const char* mode, FileHandle& f);
-    // The temporary name of the output path.
-    std::string temp_of(const std::string& path) const;
-    // A file another writer made beside a temporary one (GDAL's sidecar),
-    // to take the name `path` with the others; when there is none, an
-    // earlier file of that name is removed with the others' renames, since
-    // it would describe the new files wrongly.
-    bool adopt_sidecar(const std::string& temp, const std::string& path);
+    // Makes a new folder of its own beside `path` (path_zorvl_XXXXXX, its
+    // dots as underscores, on the same file system) for a writer that names its files itself; false,
+    // after a stop line naming path, when it cannot. Whatever is in it
+    // when the run stops or is interrupted goes with it.
+    bool create_folder(Console& con, const std::string& path, std::string& folder);
+    // Every file the writer left in the folder, to take the name it has
+    // there beside the folder, with the others; the paths they will take.
+    std::vector<std::string> adopt_folder(const std::string& folder);
+    // An earlier file that the new outputs do not replace but make wrong
+    // (a sidecar describing other files): removed with the others' renames.
+    void retire(const std::string& path);
     // Gives every file its name; false, after a stop line, when one cannot
     // take it: the files renamed before it get their earlier contents back.
     bool commit(Console& con);
@@ -59,8 +63,10 @@ private:
         std::string path;
     };
     void remove_all();
+    void remove_folders();
     void unlock();
     std::vector<Pending> files_;
+    std::vector<std::string> folders_;
     std::string lock_path_;
     int lock_fd_ = -1;
 };
@@ -84,6 +90,9 @@ std::optional<std::size_t> regular_file_size(std::FILE* f);
 
 // Whether a and b read the very same file (device and inode).
 bool same_file(std::FILE* a, std::FILE* b);
+
+// Removes whatever the folder holds, folders in it included; the folder stays.
+void empty_folder(const std::string& folder);
 
 // Flushes and closes an output; false, after a stop line naming path, when
 // a write or the close failed.

@@ -12,6 +12,18 @@
 #include <termios.h>
 #include <unistd.h>
 #endif
+#if defined(__linux__)
+#include <sys/syscall.h>
+
+// what getdents64 lists: the kernel's own layout
+struct linux_dirent64 {
+    unsigned long long d_ino;
+    long long d_off;
+    unsigned short d_reclen;
+    unsigned char d_type;
+    char d_name[];
+};
+#endif
 
 namespace zorvel {
 
@@ -42,12 +54,53 @@ struct Watched {
 Watched g_mappings[kMaxMappings];
 volatile std::sig_atomic_t g_mapped[kMaxMappings];
 
+#if defined(__linux__)
+// Removes what the folder open as fd holds, folders in it too, down to
+// `depth` levels: the system's own calls alone, as a handler may make.
+void empty_tree(int fd, int depth) {
+    alignas(8) char entries[4096];
+    for (;;) {
+        const long got = syscall(SYS_getdents64, fd, entries, sizeof entries);
+        if (got <= 0) return;
+        bool removed = false;
+        for (long at = 0; at < got;) {
+            const auto* e = reinterpret_cast<const linux_dirent64*>(entries + at);
+            at += e->d_reclen;
+            const char* name = e->d_name;
+            if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) continue;
+            if (unlinkat(fd, name, 0) == 0) {
+                removed = true;
+                continue;
+            }
+            if (depth == 0) continue;
+            const int inner = openat(fd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            if (inner < 0) continue;
+            empty_tree(inner, depth - 1);
+            close(inner);
+            if (unlinkat(fd, name, AT_REMOVEDIR) == 0) removed = true;
+        }
+        // entries removed while listed: the listing starts again
+        if (removed) lseek(fd, 0, SEEK_SET);
+    }
+}
+#endif
+
 void undo() {
     // only async-signal-safe calls from here on
     for (int k = 0; k < kMaxRemovals; ++k) {
         if (g_used[k] == 0) continue;
 #ifndef _WIN32
-        unlink(g_paths[k]);
+        if (unlink(g_paths[k]) != 0 && (errno == EISDIR || errno == EPERM)) {
+#if defined(__linux__)
+            // a folder of outputs whose files its writer named
+            const int fd = open(g_paths[k], O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            if (fd >= 0) {
+                empty_tree(fd, 4);
+                close(fd);
+            }
+#endif
+            rmdir(g_paths[k]);
+        }
 #else
         std::remove(g_paths[k]);
 #endif

@@ -22,7 +22,8 @@ void install_interrupt_handlers();
 // opened for reading only, so that writing to it still fails.
 void open_missing_standard_descriptors();
 
-// A file to remove should the run be interrupted (at most kMaxRemovals).
+// A file to remove should the run be interrupted (at most kMaxRemovals);
+// a folder is emptied first.
 void remove_on_interrupt(const std::string& path);
 // The file is taken care of: forget it.
 void keep_on_interrupt(const std::string& path);

@@ -1,5 +1,6 @@
 #include "base/messages.h"
 
+#include <charconv>
 #include <clocale>
 #include <filesystem>
 #include <system_error>
@@ -38,6 +39,29 @@ const char* T_(const char* text) {
 #else
     return text;
 #endif
+}
+
+std::string message(const char* text, std::initializer_list<std::string> values) {
+    std::string out;
+    for (const char* p = text; *p != '\0'; ++p) {
+        // {k}: the k-th value, k from 1
+        if (*p == '{' && p[1] >= '1' && p[1] <= '9' && p[2] == '}') {
+            const auto k = static_cast<std::size_t>(p[1] - '1');
+            if (k < values.size()) {
+                out += *(values.begin() + k);
+                p += 2;
+                continue;
+            }
+        }
+        out += *p;
+    }
+    return out;
+}
+
+std::string number_text(double v) {
+    char b[32];
+    const auto r = std::to_chars(b, b + sizeof b, v);
+    return std::string(b, r.ptr);
 }
 
 }  // namespace zorvel

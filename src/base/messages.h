@@ -6,6 +6,9 @@
 #ifndef ZORVEL_MESSAGES_H
 #define ZORVEL_MESSAGES_H
 
+#include <initializer_list>
+#include <string>
+
 namespace zorvel {
 
 // Takes the messages' language from the environment and finds the catalogs:
@@ -18,6 +21,14 @@ const char* T_(const char* text);
 
 // Marks a text for the catalogs where it is written; T_ translates it where used.
 constexpr const char* N_(const char* text) { return text; }
+
+// A message with its values in place: {1}, {2} ... stand for the values
+// given after it, in whatever order a translation puts them.
+std::string message(const char* text, std::initializer_list<std::string> values);
+
+// A number as people write it: the shortest text that reads back as the
+// same double (1e-05, 31.14), in the C locale's form.
+std::string number_text(double v);
 
 }  // namespace zorvel
 

@@ -1,7 +1,8 @@
 // The GDAL module: vector sources read through OGR, built as a library of
 // its own (zorvel_raster_ogr) that the program loads when it needs it.
-#include "reading/ogr_source.h"
+#include "reading/ogr_module.h"
 #include "base/messages.h"
+#include "reading/gdal_support.h"
 
 #include <cpl_error.h>
 #include <gdal.h>
@@ -21,57 +22,6 @@
 namespace zorvel {
 
 namespace {
-
-struct DatasetCloser {
-    void operator()(GDALDataset* d) const { GDALClose(d); }
-};
-
-// GDAL's message on one line: some drivers pass on a library's message of
-// several (PostgreSQL's), and a stop is one line.
-std::string one_line(const char* text) {
-    std::string s;
-    for (const char* p = text; *p != '\0'; ++p) {
-        const bool blank = *p == '\n' || *p == '\r' || *p == '\t' || *p == ' ';
-        if (!blank)
-            s += *p;
-        else if (!s.empty() && s.back() != ' ')
-            s += ' ';
-    }
-    if (!s.empty() && s.back() == ' ') s.pop_back();
-    return s;
-}
-
-// GDAL's last error, for a stop line.
-std::string gdal_error() {
-    const char* e = CPLGetLastErrorMsg();
-    const std::string text = e != nullptr ? one_line(e) : "";
-    return text.empty() ? text : ": " + text;
-}
-
-// GDAL's own messages while it works for us: none printed (our stop line
-// carries GDAL's reason once), the first failure kept. A failure that GDAL
-// only reports, going on as if the data had ended or the feature had no
-// geometry, is a failure of the run all the same.
-class GdalErrors {
-public:
-    GdalErrors() { CPLPushErrorHandlerEx(record, this); }
-    ~GdalErrors() { CPLPopErrorHandler(); }
-    GdalErrors(const GdalErrors&) = delete;
-    GdalErrors& operator=(const GdalErrors&) = delete;
-    bool failed() const { return !first_.empty(); }
-    const std::string& first() const { return first_; }
-
-private:
-    static void CPL_STDCALL record(CPLErr kind, CPLErrorNum, const char* text) {
-        auto* self = static_cast<GdalErrors*>(CPLGetErrorHandlerUserData());
-        if (kind >= CE_Failure && self != nullptr && self->first_.empty()) {
-            // a failure is kept even when its text is blanks alone
-            self->first_ = text != nullptr ? one_line(text) : "";
-            if (self->first_.empty()) self->first_ = T_("error de GDAL sin mensaje");
-        }
-    }
-    std::string first_;
-};
 
 // The names a list holds, for a line that says what exists.
 std::string listed(const std::vector<std::string>& names) {
@@ -263,6 +213,8 @@ bool OgrLayerSource::read(ContourSink& sink, std::string& why) {
     return read_features(sink, why, nullptr);
 }
 
+}  // namespace
+
 std::string wkt_of(const std::string& user, std::string& why) {
     OGRSpatialReference srs;
     GdalErrors errors;
@@ -351,111 +303,4 @@ std::unique_ptr<OgrSource> open_source(const std::string& path, const OgrOptions
     return source;
 }
 
-// A raster driver that can write a file: by Create, or by CreateCopy.
-GDALDriver* writing_driver(const std::string& name) {
-    GDALAllRegister();
-    GDALDriver* d = GetGDALDriverManager()->GetDriverByName(name.c_str());
-    if (d == nullptr || d->GetMetadataItem(GDAL_DCAP_RASTER) == nullptr) return nullptr;
-    if (d->GetMetadataItem(GDAL_DCAP_CREATE) == nullptr && d->GetMetadataItem(GDAL_DCAP_CREATECOPY) == nullptr)
-        return nullptr;
-    return d;
-}
-
-bool driver_writes(const std::string& name) { return writing_driver(name) != nullptr; }
-
-std::string driver_for(const std::string& path) {
-    GDALAllRegister();
-    const std::size_t dot = path.rfind('.');
-    if (dot == std::string::npos || path.find('/', dot) != std::string::npos) return "";
-    const std::string ext = CPLString(path.substr(dot + 1)).tolower();
-    std::string found;
-    GDALDriverManager* m = GetGDALDriverManager();
-    for (int k = 0; k < m->GetDriverCount(); ++k) {
-        GDALDriver* d = m->GetDriver(k);
-        if (writing_driver(d->GetDescription()) == nullptr) continue;
-        const char* exts = d->GetMetadataItem(GDAL_DMD_EXTENSIONS);
-        if (exts == nullptr) continue;
-        const CPLStringList list(CSLTokenizeString(exts));
-        for (int e = 0; e < list.size(); ++e) {
-            if (CPLString(list[e]).tolower() != ext) continue;
-            // a .tif is GTiff's before it is COG's
-            if (found.empty() || std::string(d->GetDescription()) == "GTiff") found = d->GetDescription();
-        }
-    }
-    return found;
-}
-
-bool write(const RasterOut& r, std::string& why) {
-    GdalErrors errors;
-    const auto failed = [&](const std::string& what) {
-        why = T_("GDAL no puede escribir ") + r.path + " (" + r.driver + "): " + what +
-              (errors.failed() ? ": " + errors.first() : std::string());
-        return false;
-    };
-    GDALDriver* driver = writing_driver(r.driver);
-    if (driver == nullptr) return failed(T_("el formato no escribe rasters"));
-    const GDALDataType type = r.type == "Byte" ? GDT_Byte : r.type == "Float32" ? GDT_Float32 : GDT_Float64;
-    // the image in memory first, then copied: every driver can copy, not every one can create
-    GDALDriver* mem = GetGDALDriverManager()->GetDriverByName("MEM");
-    std::unique_ptr<GDALDataset, DatasetCloser> ds(mem->Create("", r.width, r.height, 1, type, nullptr));
-    if (!ds) return failed(T_("sin memoria para la imagen"));
-    GDALRasterBand* band = ds->GetRasterBand(1);
-    for (int i = 0; i < r.height; ++i) {
-        const CPLErr e = r.type == "Byte"
-                             ? band->RasterIO(GF_Write, 0, i, r.width, 1, const_cast<unsigned char*>(r.byte_rows[i]),
-                                              r.width, 1, GDT_Byte, 0, 0)
-                             : band->RasterIO(GF_Write, 0, i, r.width, 1, const_cast<double*>(r.value_rows[i]),
-                                              r.width, 1, GDT_Float64, 0, 0);
-        if (e != CE_None) return failed(T_("no se escribe la imagen en memoria"));
-    }
-    ds->SetGeoTransform(const_cast<double*>(r.geotransform));
-    if (!r.wkt.empty()) ds->SetProjection(r.wkt.c_str());
-    band->SetNoDataValue(r.nodata);
-    if (!r.colours.empty()) {
-        GDALColorTable table;
-        for (std::size_t k = 0; k < r.colours.size(); ++k) {
-            const auto& rgba = r.colours[k];
-            const GDALColorEntry c{static_cast<short>(rgba[0]), static_cast<short>(rgba[1]), static_cast<short>(rgba[2]),
-                                   static_cast<short>(rgba[3])};
-            table.SetColorEntry(static_cast<int>(k), &c);
-        }
-        band->SetColorTable(&table);
-    }
-    if (!r.names.empty()) {
-        CPLStringList names;
-        for (const std::string& n : r.names) names.AddString(n.c_str());
-        band->SetCategoryNames(names.List());
-    }
-    CPLStringList metadata;
-    for (const std::string& m : r.metadata) metadata.AddString(m.c_str());
-    ds->SetMetadata(metadata.List());
-    CPLStringList options;
-    for (const std::string& o : r.options) options.AddString(o.c_str());
-    std::unique_ptr<GDALDataset, DatasetCloser> out(
-        driver->CreateCopy(r.path.c_str(), ds.get(), FALSE, options.List(), nullptr, nullptr));
-    if (!out || errors.failed()) return failed(T_("no se crea el archivo"));
-    out.reset();  // closed: written whole
-    if (errors.failed()) return failed(T_("no se cierra el archivo"));
-    // a format that cannot hold a turned grid loses the turn: refused, not kept wrong
-    if (r.geotransform[2] != 0.0 || r.geotransform[4] != 0.0) {
-        std::unique_ptr<GDALDataset, DatasetCloser> back(
-            GDALDataset::Open(r.path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr, nullptr, nullptr));
-        double gt[6] = {0, 1, 0, 0, 0, 1};
-        if (!back || back->GetGeoTransform(gt) != CE_None || std::fabs(gt[2] - r.geotransform[2]) > 1e-9 * std::fabs(r.geotransform[1]) ||
-            std::fabs(gt[4] - r.geotransform[4]) > 1e-9 * std::fabs(r.geotransform[1])) {
-            why = T_("el formato ") + r.driver + T_(" no guarda una cuadricula girada: use -of GTiff o ENVI, o -rot 0");
-            return false;
-        }
-    }
-    return true;
-}
-
-}  // namespace
-
 }  // namespace zorvel
-
-extern "C" const zorvel::OgrModule* zorvel_ogr_module() {
-    static const zorvel::OgrModule module{ZORVEL_MODULE_TAG, zorvel::wkt_of,     zorvel::open_source,
-                                          zorvel::driver_for, zorvel::driver_writes, zorvel::write};
-    return &module;
-}

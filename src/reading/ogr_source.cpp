@@ -146,12 +146,17 @@ bool raster_driver_writes(const std::string& driver) {
     return ogr_available() && loaded().module->raster_driver_writes(driver);
 }
 
-bool write_raster(const RasterOut& r, std::string& why) {
+std::string raster_refusal(const RasterOut& sample) {
+    if (!ogr_available()) return ogr_unavailable_why() + T_(": solo escribe el formato ENVI");
+    return loaded().module->raster_refusal(sample);
+}
+
+bool write_raster(const RasterOut& r, std::vector<std::string>& warnings, std::string& why) {
     if (!ogr_available()) {
         why = ogr_unavailable_why() + T_(": solo escribe el formato ENVI");
         return false;
     }
-    return loaded().module->write_raster(r, why);
+    return loaded().module->write_raster(r, warnings, why);
 }
 
 std::unique_ptr<OgrSource> OgrSource::open(const std::string& path, const OgrOptions& o, std::string& why) {

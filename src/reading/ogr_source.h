@@ -78,6 +78,7 @@ public:
 // bytes (classes) or of doubles (elevations, written as the type asked).
 struct RasterOut {
     std::string path;                 // where to write it
+    std::string shown;                // what the messages call it
     std::string driver;               // GDAL's short name of the format
     std::vector<std::string> options;  // creation options, NAME=VALUE
     std::string type;                 // Byte, Float32 or Float64
@@ -97,9 +98,16 @@ struct RasterOut {
 // one GDAL can write.
 std::string raster_driver_for(const std::string& path);
 bool raster_driver_writes(const std::string& driver);
-// Writes the raster; false, with why, when GDAL cannot (the file may be
-// left: the caller removes it).
-bool write_raster(const RasterOut& r, std::string& why);
+// Why the format cannot be given such an image, known before any cell is:
+// a type it does not create, creation options it does not take, or a
+// sample of such cells (written to the sample's path) that GDAL does not
+// read back as written; empty when it can.
+std::string raster_refusal(const RasterOut& sample);
+// Writes the raster, reads it back through GDAL and compares its size,
+// place, nodata and cells with what was meant; false, with why, when GDAL
+// cannot write it or anything differs (the files written are left: the
+// caller removes them). warnings: GDAL's warnings meanwhile, one line each.
+bool write_raster(const RasterOut& r, std::vector<std::string>& warnings, std::string& why);
 
 // What the module gives the program, through the one function it exports.
 // Both sides come from the same build: a module of another version is
@@ -113,7 +121,8 @@ struct OgrModule {
     std::unique_ptr<OgrSource> (*open)(const std::string& path, const OgrOptions& o, std::string& why);
     std::string (*raster_driver_for)(const std::string& path);
     bool (*raster_driver_writes)(const std::string& driver);
-    bool (*write_raster)(const RasterOut& r, std::string& why);
+    std::string (*raster_refusal)(const RasterOut& sample);
+    bool (*write_raster)(const RasterOut& r, std::vector<std::string>& warnings, std::string& why);
 };
 inline constexpr const char* kOgrModuleEntry = "zorvel_ogr_module";
 

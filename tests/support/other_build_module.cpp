@@ -4,6 +4,6 @@
 #include "reading/ogr_source.h"
 
 extern "C" const zorvel::OgrModule* zorvel_ogr_module() {
-    static const zorvel::OgrModule module{ZORVEL_VERSION, nullptr, nullptr, nullptr, nullptr, nullptr};
+    static const zorvel::OgrModule module{ZORVEL_VERSION, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
     return &module;
 }
