@@ -31,11 +31,11 @@ public:
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     Counted told;
-    long long zero_z = 0;
-    const BlobLines lines = tell_blob_lines(data, size, told, zero_z);
-    if (lines != BlobLines::told && (told.lines != 0 || zero_z != 0)) std::abort();
+    BlobTally tally;
+    const BlobLines lines = tell_blob_lines(data, size, told, tally);
+    if (lines != BlobLines::told && (told.lines != 0 || tally.zero_z != 0)) std::abort();
     // every vertex is at least 24 bytes of the blob
-    if (told.vertices * 24 > size || static_cast<std::size_t>(zero_z) > told.vertices) std::abort();
+    if (told.vertices * 24 > size || static_cast<std::size_t>(tally.zero_z) > told.vertices) std::abort();
     if (told.lines > 0 && told.vertices_in_line == 0) std::abort();
     return 0;
 }

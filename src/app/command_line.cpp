@@ -8,7 +8,9 @@
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
+#include <limits>
 #include <memory>
+#include <new>
 
 #include "app/ending.h"
 #include "app/raster_output.h"
@@ -36,8 +38,9 @@ std::int64_t floor_div(std::int64_t a, std::int64_t b) { return a / b - ((a % b 
 // count found in the drawing and the table limits from the grid when not given.
 class CommandLineSettings final : public RunSettings {
 public:
-    CommandLineSettings(Console& con, const CommandLine& cl, Progress* progress, bool plan = false)
-        : con_(con), cl_(cl), progress_(progress), plan_(plan) {}
+    CommandLineSettings(Console& con, const CommandLine& cl, Progress* progress, bool plan = false,
+                        bool through_gdal = false)
+        : con_(con), cl_(cl), progress_(progress), plan_(plan), through_gdal_(through_gdal) {}
 
     std::optional<int> skip_count(std::FILE* drawing, const std::string& path) override {
         if (cl_.reg) return *cl_.reg;
@@ -72,6 +75,14 @@ public:
     bool fill() const override { return cl_.fill; }
     std::optional<GridWindow> window() const override { return cl_.srcwin; }
     bool limits_from_vertices() const override { return plan_; }
+    bool refuse_non_finite() const override { return true; }
+    // the elevations kept (8 bytes), the fill's nearest levels (16 at most)
+    // and its bands (1), the image GDAL is handed in memory (its type's size)
+    int more_per_cell() const override {
+        const bool values = cl_.ot != "Byte";
+        const int image = !through_gdal_ ? 0 : cl_.ot == "Byte" ? 1 : cl_.ot == "Float32" ? 4 : 8;
+        return (values || cl_.fill ? 8 : 0) + (cl_.fill ? 16 + 1 : 0) + image;
+    }
     Progress* progress() override { return progress_; }
     // Which interval the classes took, and why.
     const std::string& interval_why() const { return interval_why_; }
@@ -85,6 +96,7 @@ private:
     const CommandLine& cl_;
     Progress* progress_;
     bool plan_;
+    bool through_gdal_;
     std::string interval_why_;
 };
 
@@ -153,6 +165,15 @@ std::optional<ClassChoice> CommandLineSettings::classes(const ClassHints& hints)
     }
     // the limits not given come from the grid's elevations
     const DrawnRange drawn = (!cl_.minimum || !cl_.maximum) ? hints.drawn() : DrawnRange{true, 0, 0};
+    if (!drawn.any && cl_.te) {
+        const Extents& t = *cl_.te;
+        const Extents& e = hints.sources;
+        stop_line(con_, message(T_("ninguna curva cae en las extensiones de -te (X de {1} a {2}, Y de {3} a {4}); "
+                                   "las de las curvas son X de {5} a {6}, Y de {7} a {8}"),
+                                {number_text(t.min_x), number_text(t.max_x), number_text(t.min_y), number_text(t.max_y),
+                                 number_text(e.min_x), number_text(e.max_x), number_text(e.min_y), number_text(e.max_y)}));
+        return std::nullopt;
+    }
     if (!drawn.any) {
         stop_line(con_, T_("ninguna celda de la cuadricula tiene elevacion: indique -min y -max"));
         return std::nullopt;
@@ -174,6 +195,12 @@ std::optional<ClassChoice> CommandLineSettings::classes(const ClassHints& hints)
     }
     if (minimo < INT32_MIN || maximo > INT32_MAX || maximo - minimo > INT32_MAX || maximo - minimo < INT32_MIN) {
         stop_line(con_, T_("los limites de la tabla salen del rango de los enteros: indique -min y -max"));
+        return std::nullopt;
+    }
+    // a limit given beyond the other, taken from the contours, leaves no class
+    if (minimo >= maximo) {
+        stop_line(con_, message(T_("los limites de la tabla, de {1} a {2}, no dejan ninguna clase: indique -min y -max"),
+                                {std::to_string(minimo), std::to_string(maximo)}));
         return std::nullopt;
     }
     const std::int64_t num_segment = (maximo - minimo) / intervalo;
@@ -365,6 +392,34 @@ int begin_run(const CommandLine& cl, Console& con, RunState& rs, const std::vect
     return 0;
 }
 
+// Why the image of elevations cannot hold the cells kept as they are: an
+// elevation beyond what Float32 cells hold, or one that would be written
+// as the nodata value (compared as the cells' type holds them); the exit
+// status of the stop, after its line, or 0.
+int values_unfit(Console& con, const CommandLine& cl, const RunState& rs, const std::optional<Crop>& keep) {
+    const bool single = cl.ot == "Float32";
+    const auto as_stored = [&](double v) { return single ? static_cast<double>(static_cast<float>(v)) : v; };
+    const double nodata = cl.nodata ? as_stored(*cl.nodata) : 0.0;
+    const int i0 = keep ? keep->min_i : 0, i1 = keep ? keep->max_i : rs.nb_lig - 1;
+    const int j0 = keep ? keep->min_j : 0, j1 = keep ? keep->max_j : rs.nb_col - 1;
+    for (int i = i0; i <= i1; ++i)
+        for (int j = j0; j <= j1; ++j) {
+            const double v = rs.alti[static_cast<std::size_t>(i) * static_cast<std::size_t>(rs.nb_col) + static_cast<std::size_t>(j)];
+            if (v == kNoElevation) continue;
+            if (single && std::fabs(v) > std::numeric_limits<float>::max()) {
+                stop_line(con, message(T_("la elevacion {1} no cabe en celdas Float32: use -ot Float64"), {number_text(v)}));
+                return 1;
+            }
+            if (cl.nodata && as_stored(v) == nodata) {
+                stop_line(con, message(T_("-a_nodata {1}: celdas de elevacion {2} tomarian ese valor y se leerian como "
+                                          "celdas sin elevacion: indique otro"),
+                                       {number_text(*cl.nodata), number_text(v)}));
+                return kUsageError;
+            }
+        }
+    return 0;
+}
+
 // A raster GDAL writes, from its folder of its own to its name.
 class GdalRaster {
 public:
@@ -469,7 +524,7 @@ int run_with(const CommandLine& cl, Console& con) {
     TerminalProgress bar(con.err);
     const bool show = !cl.quiet && is_terminal(con.err);
     if (show) bar.start();
-    CommandLineSettings settings(con, cl, show ? &bar : nullptr);
+    CommandLineSettings settings(con, cl, show ? &bar : nullptr, false, !format.empty());
     Report quiet;  // the dialogue's report is not this mode's
     if (!treatment(con, quiet, rs, settings, sheets.source) || !settle_first(con, sheets, wkt)) return 1;
     RunEnding ending;
@@ -480,7 +535,10 @@ int run_with(const CommandLine& cl, Console& con) {
         const int i = w.yoff - rs.whole.i0, j = w.xoff - rs.whole.j0;
         ending.keep = Crop{false, i, i + w.ysize - 1, j, j + w.xsize - 1};
     }
-    if (cl.ot != "Byte") ending.values = ValueImage{cl.ot, cl.nodata.value_or(kElevationNodata)};
+    if (cl.ot != "Byte") {
+        ending.values = ValueImage{cl.ot, cl.nodata.value_or(kElevationNodata)};
+        if (const int status = values_unfit(con, cl, rs, ending.keep); status != 0) return status;
+    }
     ending.more_outputs = [&](const RunState& done) {
         const ImagePlace place{done.image.nb_lig3,
                                done.image.nb_col3,
@@ -659,6 +717,14 @@ int run_command_line(const std::vector<std::string>& args, Console& con) {
         stop_line(con, error);
         return kUsageError;
     }
+    // the outputs go beside OUTPUT, named after it: a folder of that name would take them beside it
+    std::error_code ec;
+    if (cl->action == CommandLine::Action::run && std::filesystem::is_directory(cl->output, ec)) {
+        std::string folder = cl->output;
+        while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+        stop_line(con, message(T_("{1} es una carpeta: SALIDA es el nombre de las salidas, como {1}/mapa"), {folder}));
+        return kUsageError;
+    }
     if (cl->action == CommandLine::Action::help) {
         std::fputs(usage_text().c_str(), con.out);
         return 0;
@@ -667,7 +733,14 @@ int run_command_line(const std::vector<std::string>& args, Console& con) {
         std::fprintf(con.out, "zorvel_raster %s\n", ZORVEL_VERSION);
         return 0;
     }
-    return cl->plan ? run_plan(*cl, con) : run_with(*cl, con);
+    // an allocation that fails anywhere ends the run as a stop: the outputs
+    // undone and the lock released on the way out
+    try {
+        return cl->plan ? run_plan(*cl, con) : run_with(*cl, con);
+    } catch (const std::bad_alloc&) {
+        stop_line(con, T_("sin memoria: la ejecucion no puede tener la que necesita"));
+        return 1;
+    }
 }
 
 }  // namespace zorvel

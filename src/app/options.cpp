@@ -1,6 +1,7 @@
 #include "app/options.h"
 
 #include <cmath>
+#include <limits>
 #include <cstdint>
 #include <filesystem>
 #include <map>
@@ -183,7 +184,8 @@ const OptionSpec* find_option(const std::string& arg) {
 }
 
 // The checks that take more than one option, once all are read.
-std::optional<CommandLine> check_together(Arguments& a, CommandLine& cl, const std::vector<std::string>& positional) {
+std::optional<CommandLine> check_together(Arguments& a, CommandLine& cl, const std::vector<std::string>& positional,
+                                          const std::vector<std::string>& args) {
     if (positional.size() < 2) return a.fail(T_("faltan el dibujo y la salida: zorvel_raster [opciones] DIBUJO.dxf... SALIDA"));
     if (positional.size() > 2 && cl.dialogue_grid)
         return a.fail(T_("-dialogue_grid: el dialogo lee un solo dibujo, y se dan ") + std::to_string(positional.size() - 1));
@@ -199,8 +201,14 @@ std::optional<CommandLine> check_together(Arguments& a, CommandLine& cl, const s
         return a.fail(T_("-dialogue_grid: la cuadricula del dialogo sale de las extensiones y de -tr, sin -ts ni -tap"));
     if ((cl.ts || cl.tap) && cl.rot != 0.0)
         return a.fail(std::string(cl.ts ? "-ts" : "-tap") + T_(" y -rot: una cuadricula girada no se alinea ni se cuenta por celdas de la hoja"));
+    if (cl.minimum && cl.maximum && *cl.minimum >= *cl.maximum)
+        return a.fail(T_("-min, -max: -min debe ser menor que -max, o no queda ninguna clase"));
     if (cl.minimum && cl.maximum && static_cast<std::int64_t>(*cl.maximum) - *cl.minimum > INT32_MAX)
         return a.fail(T_("-min, -max: su diferencia sale del rango de los enteros"));
+    // a nodata value the cells' type cannot hold would become another
+    if (cl.nodata && cl.ot == "Float32" && std::isfinite(*cl.nodata) &&
+        std::fabs(*cl.nodata) > std::numeric_limits<float>::max())
+        return a.fail(message(T_("-a_nodata: {1} no cabe en celdas Float32"), {number_text(*cl.nodata)}));
     if (cl.srcwin && (!cl.interval || !cl.minimum || !cl.maximum))
         return a.fail(T_("-srcwin: una ventana clasifica como la cuadricula entera solo con -interval, -min y -max dados"));
     if (cl.plan && cl.srcwin) return a.fail(T_("-plan y -srcwin: el plan da las ventanas"));
@@ -212,6 +220,11 @@ std::optional<CommandLine> check_together(Arguments& a, CommandLine& cl, const s
     const bool ogr_options = cl.ogr || !cl.layer.empty() || !cl.where.empty() || !cl.field.empty() || cl.z;
     if (ogr_options && !ogr_available())
         return a.fail(T_("-ogr, -l, -where, -a, -3d: ") + ogr_unavailable_why() + T_(": solo lee dibujos DXF con POLYLINE y VERTEX"));
+    // each command of a plan is one line, for xargs and job arrays
+    if (cl.plan)
+        for (const std::string& word : args)
+            if (word.find_first_of("\n\r") != std::string::npos)
+                return a.fail(T_("-plan: las ordenes del plan van una por linea, y un nombre lleva un salto de linea"));
     cl.drawings.assign(positional.begin(), positional.end() - 1);
     cl.drawing = positional[0];
     cl.output = positional.back();
@@ -355,7 +368,7 @@ std::optional<CommandLine> parse_command_line(const std::vector<std::string>& ar
         }
     }
     if (!error.empty()) return std::nullopt;
-    return check_together(a, cl, positional);
+    return check_together(a, cl, positional, args);
 }
 
 std::string sheet_names(const CommandLine& cl) {

@@ -283,28 +283,30 @@ bool treatment(Console& con, Report& report, RunState& rs, RunSettings& settings
     const Sheet& only = sheets.front();
     if (sheets.size() == 1 && !settings.derived_pixel_size() && (only.ogr != nullptr || (d.f != nullptr && policy.layout))) {
         if (!(turn = settings.rotation())) return false;
-        bool retry = false;
+        bool retry = false, again = false;
         PassOneOptions options = one_options;
         options.progress = ProgressPart{progress, 0.0, 0.9};
         const PassTwoOptions two_options{0.0, *turn, 1, rs.limits.grid_memory, policy, ProgressPart{progress, 0.0, 0.9}, 0,
-                                         settings.window()};
+                                         settings.window(), settings.more_per_cell()};
         auto both = only.ogr == nullptr ? draw_while_scanning(con, report, d, options, two_options, retry)
                                         : draw_while_reading(con, report, d, options, two_options,
                                                              [&](ContourSink& sink) {
                                                                  std::string why;
                                                                  const bool read = only.ogr->read(sink, why);
                                                                  if (!read && !why.empty()) stop_line(con, why);
+                                                                 again = !read && only.ogr->read_again();
                                                                  return read;
                                                              },
                                                              retry);
-        if (!both && !retry) return false;
+        if (!both && !retry && !again) return false;
         if (both) {
             if (only.ogr != nullptr && !only.ogr->doubt().empty()) warn_line(con, only.ogr->doubt());
             one = std::move(both->first);
             two = std::move(both->second);
             segm = d.st.segm;
         } else if (only.ogr != nullptr) {
-            // more elevations than a byte codes: read again, the two-pass way
+            // more elevations than a byte codes, or a source that is to be
+            // read another way: read again, the two-pass way
             d.st = ScanState{};
         }
     }
@@ -316,6 +318,11 @@ bool treatment(Console& con, Report& report, RunState& rs, RunSettings& settings
         PassOneOptions own_options = one_options;
         own_options.log_bound = bound;
         auto own = first_pass(con, report, *s.d, own_options, s.ogr);
+        // a source that stopped to be read another way is read again
+        if (!own && s.ogr != nullptr && s.ogr->read_again()) {
+            s.d->st = ScanState{};
+            own = first_pass(con, report, *s.d, own_options, s.ogr);
+        }
         if (!own) return false;
         vertices += s.d->st.vertices;
         segm += s.d->st.segm;
@@ -327,6 +334,12 @@ bool treatment(Console& con, Report& report, RunState& rs, RunSettings& settings
         s.d->rewind();
     }
     rs.stages.mark("pasada-1");
+    if (settings.refuse_non_finite() && one->tally.non_finite > 0) {
+        stop_line(con, message(T_("{1} vertices de {2} tienen una elevacion que no es finita (NaN o infinita): no cabe "
+                                  "entre las otras"),
+                               {std::to_string(one->tally.non_finite), rs.files.nomim1}));
+        return false;
+    }
 
     // between the passes
     if (!turn && !(turn = settings.rotation())) return false;
@@ -343,7 +356,8 @@ bool treatment(Console& con, Report& report, RunState& rs, RunSettings& settings
 
     if (!two) {
         const PassTwoOptions two_options{rs.pix_size, *turn, one->tally.count.width(), rs.limits.grid_memory, policy,
-                                         ProgressPart{progress, 0.45, 0.9}, vertices, settings.window()};
+                                         ProgressPart{progress, 0.45, 0.9}, vertices, settings.window(),
+                                         settings.more_per_cell()};
         two = pass_two(con, report, logs, two_options);
         if (!two) return false;
     }
@@ -362,13 +376,22 @@ bool treatment(Console& con, Report& report, RunState& rs, RunSettings& settings
     if (settings.fill()) rs.stages.mark("relleno");
 
     // classification
+    Extents sources = sheets.front().ogr != nullptr ? sheets.front().ogr->extents() : sheets.front().d->ext;
+    for (const Sheet& s : sheets) {
+        const Extents& e = s.ogr != nullptr ? s.ogr->extents() : s.d->ext;
+        sources.min_x = std::min(sources.min_x, e.min_x);
+        sources.min_y = std::min(sources.min_y, e.min_y);
+        sources.max_x = std::max(sources.max_x, e.max_x);
+        sources.max_y = std::max(sources.max_y, e.max_y);
+    }
     const ClassHints hints{suggested_interval(distinct_elevations(two->dtab, rs.nb_lig, rs.nb_col)),
                            [&] { return source_interval(one->tally.count, two->dtab, rs.nb_lig, rs.nb_col); },
                            [&] {
                                return settings.limits_from_vertices() ? vertex_range(one->tally)
                                                                       : drawn_range(two->dtab, rs.nb_lig, rs.nb_col);
                            },
-                           filled};
+                           filled,
+                           sources};
     const auto choice = settings.classes(hints);
     if (!choice) return false;
     rs.val_minimo = choice->val_minimo;

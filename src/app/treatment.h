@@ -39,6 +39,8 @@ struct ClassHints {
     DrawnRangeOf drawn;         // the whole elevations of the grid
     // the lowest and highest elevation of the filled grid, when it is filled
     std::optional<std::pair<double, double>> filled;
+    // the extents the sources give (their headers' or their layers'), all of them
+    Extents sources;
 };
 
 // Where a run's settings come from: the dialogue asks them as the run goes
@@ -66,6 +68,12 @@ public:
     virtual Progress* progress() { return nullptr; }
     // Only this window of the grid is computed (the command line's -srcwin).
     virtual std::optional<GridWindow> window() const { return std::nullopt; }
+    // The bytes a cell of the grid takes beyond the grids themselves, for
+    // the memory the run asks for before it draws.
+    virtual int more_per_cell() const { return 0; }
+    // Whether an elevation that is not finite (NaN, infinite) stops the run:
+    // it has no place between the others.
+    virtual bool refuse_non_finite() const { return false; }
     // Whether the default table limits come from every vertex of the
     // drawing rather than from the cells drawn (a plan of windows, which
     // draws none of the grid).

@@ -1,9 +1,11 @@
 // zorvel_raster: a DXF drawing of contour lines in, a classified raster image out.
+#include <new>
 #include <string>
 #include <vector>
 
 #include "app/command_line.h"
 #include "app/dialogue.h"
+#include "base/console.h"
 #include "base/interrupts.h"
 #include "base/messages.h"
 #include "app/run.h"
@@ -15,6 +17,12 @@ int main(int argc, char** argv) {
     zorvel::Console con = zorvel::standard_console();
     // with arguments a command-line tool; without, the program's own dialogue
     if (argc > 1) return zorvel::run_command_line(std::vector<std::string>(argv + 1, argv + argc), con);
-    zorvel::RunState rs;
-    return zorvel::run(con, rs, zorvel::data_root());
+    // an allocation that fails anywhere stops the dialogue too, its outputs undone
+    try {
+        zorvel::RunState rs;
+        return zorvel::run(con, rs, zorvel::data_root());
+    } catch (const std::bad_alloc&) {
+        zorvel::stop_line(con, zorvel::T_("sin memoria: la ejecucion no puede tener la que necesita"));
+        return 1;
+    }
 }

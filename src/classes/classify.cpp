@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/numeric.h"
+#include "base/threads.h"
 
 namespace zorvel {
 
@@ -24,17 +25,14 @@ constexpr long long kSharedCells = 1 << 20;
 // ends at the returned row.
 template <typename Rows>
 int in_two(int nb_lig, int nb_col, Rows&& rows) {
-    int half = nb_lig;
-    std::thread other;
-    if (static_cast<long long>(nb_lig) * nb_col >= kSharedCells) {
-        try {
-            other = std::thread(rows, nb_lig / 2, nb_lig);
-            half = nb_lig / 2;
-        } catch (const std::system_error&) {
-        }
+    if (static_cast<long long>(nb_lig) * nb_col < kSharedCells) {
+        rows(0, nb_lig);
+        return nb_lig;
     }
+    Helper other([&rows, nb_lig] { rows(nb_lig / 2, nb_lig); });
+    const int half = other.started() ? nb_lig / 2 : nb_lig;
     rows(0, half);
-    if (other.joinable()) other.join();
+    other.join();
     return half;
 }
 

@@ -13,13 +13,13 @@
 namespace zorvel {
 
 ElevationGrid grid_setup(Console& con, int nb_lig, int nb_col, int width, unsigned long long memory,
-                         const std::string& hint) {
+                         const std::string& hint, int more_per_cell) {
     // the cells and the row pointers, counted in extended precision: the
     // product passes 64 bits long before the int counts overflow; a grid of
     // one-byte codes becomes the class grid in place, any other needs one more
     const long double rows = static_cast<long double>(nb_lig) + 2;
     const long double cols = static_cast<long double>(nb_col) + 2;
-    const long double per_cell = width + (width == 1 ? 0 : 1);
+    const long double per_cell = width + (width == 1 ? 0 : 1) + more_per_cell;
     const long double need = rows * cols * per_cell + rows * 2 * sizeof(void*);
     const long double have = static_cast<long double>(memory != 0 ? memory : usable_memory());
     if (nb_lig > INT32_MAX - 2 || nb_col > INT32_MAX - 2 || need > have) {

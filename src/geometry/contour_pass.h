@@ -19,7 +19,7 @@ namespace zorvel {
 // in `memory` bytes (0: the machine's memory); empty, after a stop line
 // (with hint at its end), when they cannot be had.
 ElevationGrid grid_setup(Console& con, int nb_lig, int nb_col, int width, unsigned long long memory,
-                         const std::string& hint = "");
+                         const std::string& hint = "", int more_per_cell = 0);
 
 // What placing a vertex reads: the grid size, the extents' minimum, the pixel
 // size and the rotation.

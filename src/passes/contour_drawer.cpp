@@ -1,5 +1,7 @@
 #include "passes/contour_drawer.h"
 
+#include <new>
+
 #include <cmath>
 #include <system_error>
 
@@ -58,6 +60,7 @@ bool ContourDrawer::vertex(double x, double y, double alti, bool first) {
         submit();
         // looked at once a batch: the thread writes next to it all the time
         seen_failed_ = failed();
+        if (seen_failed_ && out_of_memory_) throw std::bad_alloc();
     }
     return !seen_failed_;
 }
@@ -82,6 +85,7 @@ void ContourDrawer::drain() {
     if (!current_.empty()) submit();
     std::unique_lock<std::mutex> lock(m_);
     cv_.wait(lock, [this] { return full_.empty() && !busy_; });
+    if (out_of_memory_) throw std::bad_alloc();
 }
 
 void ContourDrawer::set_frame(const GridFrame& fr) {
@@ -139,7 +143,13 @@ void ContourDrawer::work() {
         full_.pop_front();
         busy_ = true;
         lock.unlock();
-        if (!draw_batch(batch)) failed_ = true;
+        try {
+            if (!draw_batch(batch)) failed_ = true;
+        } catch (const std::bad_alloc&) {
+            // thrown again on the thread that hands the batches over
+            out_of_memory_ = true;
+            failed_ = true;
+        }
         batch.clear();
         lock.lock();
         spare_.push_back(std::move(batch));

@@ -94,6 +94,7 @@ private:
     bool done_ = false;
     // written by the thread when a step fails, read by the caller once a batch
     alignas(kLine) std::atomic<bool> failed_{false};
+    std::atomic<bool> out_of_memory_{false};  // and when it ran out of memory
     // the thread's: written for every vertex
     alignas(kLine) ElevationGrid& dtab_;
     GridFrame drawn_frame_;  // the thread's copy

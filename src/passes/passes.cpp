@@ -153,7 +153,8 @@ public:
             const int i0 = std::max(0, w.yoff - 1), j0 = std::max(0, w.xoff - 1);
             drawn_ = {i0, j0, std::min(nb_lig_, w.yoff + w.ysize + 1) - i0, std::min(nb_col_, w.xoff + w.xsize + 1) - j0};
         }
-        dtab_ = grid_setup(con_, drawn_.rows, drawn_.cols, o_.width, o_.memory, memory_hint(ext, l->pix_size));
+        dtab_ = grid_setup(con_, drawn_.rows, drawn_.cols, o_.width, o_.memory, memory_hint(ext, l->pix_size),
+                           o_.more_per_cell);
         if (!dtab_) return false;
         if (o_.window) dtab_.place_window(drawn_.i0, drawn_.j0, drawn_.rows, drawn_.cols);
         placed_in_ = ext;

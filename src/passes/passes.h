@@ -111,6 +111,10 @@ struct PassTwoOptions {
     // only this window of the grid is drawn, with a margin of a cell where
     // the grid goes on (what the corner cleanup of its border reads)
     std::optional<GridWindow> window = std::nullopt;
+    // the bytes a cell takes in the run beside the grids (its elevation
+    // kept, the fill's working memory, the image a library copies), counted
+    // with theirs when the memory is checked
+    int more_per_cell = 0;
 };
 
 struct PassTwo {

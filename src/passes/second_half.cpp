@@ -1,5 +1,7 @@
 #include "passes/second_half.h"
 
+#include <new>
+
 #include <algorithm>
 #include <cstring>
 #include <system_error>
@@ -100,6 +102,15 @@ private:
 }  // namespace
 
 void SecondHalfScan::work() {
+    // without the memory for its half, the main scan reads on by itself
+    try {
+        scan_half();
+    } catch (const std::bad_alloc&) {
+        usable_ = false;
+    }
+}
+
+void SecondHalfScan::scan_half() {
     DrawingReader rd(f_.get());
     if (!rd.seek(split_)) return;
     ScanState st;

@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cmath>
 #include <limits>
 #include <string>
 #include <thread>
@@ -40,10 +41,12 @@ struct VertexTally {
     ElevationRange range;
     ElevationCount count;  // the distinct elevations
     long nonzero = 0;      // vertices whose elevation is not 0
+    long non_finite = 0;   // vertices whose elevation is NaN or infinite
     void take(double alti) {
         range.take(alti);
         count.take(alti);
         nonzero += alti != 0.0;
+        non_finite += !std::isfinite(alti);
     }
     // Adds what another tally gathered: the bounds each taken as the bound
     // it is, so that a tally without vertices changes nothing.
@@ -52,6 +55,7 @@ struct VertexTally {
         if (range.max_dyn < o.range.max_dyn) range.max_dyn = o.range.max_dyn;
         count.add(o.count);
         nonzero += o.nonzero;
+        non_finite += o.non_finite;
     }
 };
 
@@ -81,6 +85,7 @@ public:
 
 private:
     void work();
+    void scan_half();
 
     FileHandle f_;  // the drawing, opened a second time
     int reg_;

@@ -13,9 +13,10 @@ namespace {
 
 constexpr unsigned char kBigEndian = 0;     // a byte order byte of 0: XDR
 constexpr unsigned char kLittleEndian = 1;  // 1: NDR
-constexpr unsigned char kEmptyFlag = 0x10;     // the header says the geometry is empty
 constexpr unsigned char kExtendedFlag = 0x20;  // a type of some extension follows, not well-known binary
-constexpr int kDeepest = 32;                   // collections in collections: no real data nests further
+// collections in collections: no real data nests further, and GDAL's own
+// limit, a little deeper, is GDAL's to apply
+constexpr int kDeepest = 16;
 
 enum Base : std::uint32_t { kPoint = 1, kLineString, kPolygon, kMultiPoint, kMultiLineString, kMultiPolygon, kCollection };
 
@@ -56,38 +57,46 @@ bool kind_of(std::uint32_t t, Kind& k) {
     return k.base >= kPoint && k.base <= kCollection;
 }
 
+// What the check of a geometry found, as the OGR route would judge it.
+struct Found {
+    bool vertices = false;   // any vertex: the geometry is not empty
+    bool z = false;          // any part with Z: GDAL's geometry is 3D
+    bool flat_line = false;  // a line or ring with vertices but without Z
+    bool bad_z = false;      // a line's Z that is NaN or infinite
+    double z_value = 0.0;    // the first such
+};
+
 // One geometry in well-known binary, walked twice: first checked whole,
 // then told. Each walk moves `at` past the geometry.
 class Walker {
 public:
     Walker(const unsigned char* end, ContourSink& sink) : end_(end), sink_(sink) {}
 
-    // Checks the geometry at `at` and its parts (every part of the top's
-    // dimensions); vertices: whether it holds any.
-    bool check(const unsigned char*& at, int depth, const Kind* top, Kind& kind, bool& vertices) const {
+    // Checks the geometry at `at` and its parts; false when it is not read
+    // here (GDAL may read it otherwise, or refuse it).
+    bool check(const unsigned char*& at, int depth, Kind& kind, Found& f) const {
         bool big = false;
         if (depth > kDeepest || !head(at, big, kind)) return false;
-        if (top != nullptr && (kind.z != top->z || kind.m != top->m)) return false;
-        if (top == nullptr) top = &kind;
+        f.z = f.z || kind.z;
         std::uint32_t count = 0;
         switch (kind.base) {
             case kPoint:
                 if (!fits(at, kind.stride())) return false;
-                vertices = vertices || !(std::isnan(f64_at(at, big)) && std::isnan(f64_at(at + 8, big)));
+                f.vertices = f.vertices || !(std::isnan(f64_at(at, big)) && std::isnan(f64_at(at + 8, big)));
                 at += kind.stride();
                 return true;
             case kLineString:
-                return points(at, big, kind, vertices);
+                return points(at, big, kind, f);
             case kPolygon:
                 if (!number(at, big, count)) return false;
                 for (std::uint32_t r = 0; r < count; ++r)
-                    if (!points(at, big, kind, vertices)) return false;
+                    if (!points(at, big, kind, f)) return false;
                 return true;
             default:
                 if (!number(at, big, count)) return false;
                 for (std::uint32_t p = 0; p < count; ++p) {
                     Kind part;
-                    if (!check(at, depth + 1, top, part, vertices)) return false;
+                    if (!check(at, depth + 1, part, f)) return false;
                     // a multi-part geometry holds parts of its own kind alone
                     if (kind.base != kCollection && part.base != kind.base - 3) return false;
                 }
@@ -139,12 +148,24 @@ private:
         return kind_of(type, kind);
     }
     // A run of points: its count, then every vertex's coordinates.
-    bool points(const unsigned char*& at, bool big, const Kind& kind, bool& vertices) const {
+    bool points(const unsigned char*& at, bool big, const Kind& kind, Found& f) const {
         std::uint32_t n = 0;
         if (!number(at, big, n)) return false;
-        if (static_cast<std::size_t>(end_ - at) / kind.stride() < n) return false;
-        vertices = vertices || n > 0;
-        at += n * kind.stride();
+        const std::size_t stride = kind.stride();
+        if (static_cast<std::size_t>(end_ - at) / stride < n) return false;
+        if (n > 0) {
+            f.vertices = true;
+            f.flat_line = f.flat_line || !kind.z;
+        }
+        if (kind.z && !f.bad_z)
+            for (std::uint32_t k = 0; k < n; ++k) {
+                const double z = f64_at(at + k * stride + 16, big);
+                if (std::isfinite(z)) continue;
+                f.bad_z = true;
+                f.z_value = z;
+                break;
+            }
+        at += n * stride;
         return true;
     }
     bool line(const unsigned char*& at, bool big, const Kind& kind, long long& zero_z) {
@@ -155,7 +176,7 @@ private:
         sink_.polyline();
         std::uint32_t zeros = 0;
         for (std::uint32_t k = 0; k < n; ++k, at += stride) {
-            const double z = kind.z ? f64_at(at + 16, big) : 0.0;
+            const double z = f64_at(at + 16, big);
             zeros += z == 0.0;
             if (!sink_.vertex(f64_at(at, big), f64_at(at + 8, big), z)) return false;
         }
@@ -169,27 +190,31 @@ private:
 
 }  // namespace
 
-BlobLines tell_blob_lines(const unsigned char* blob, std::size_t size, ContourSink& sink, long long& zero_z) {
-    // the header: "GP", a version, flags, the SRS id, then an envelope of
-    // 0, 4, 6, 6 or 8 doubles as the flags say
+BlobLines tell_blob_lines(const unsigned char* blob, std::size_t size, ContourSink& sink, BlobTally& tally) {
+    // the header: "GP", version 0, flags, the SRS id, then an envelope of 0,
+    // 4, 6, 6 or 8 doubles as the flags say; the flag that says the geometry
+    // is empty is not taken at its word, GDAL reads what follows all the same
     constexpr std::size_t kHeader = 8;
     constexpr std::size_t kEnvelope[] = {0, 32, 48, 48, 64};
-    if (size < kHeader || blob[0] != 'G' || blob[1] != 'P') return BlobLines::unreadable;
+    if (size < kHeader || blob[0] != 'G' || blob[1] != 'P' || blob[2] != 0) return BlobLines::gdal;
     const unsigned char flags = blob[3];
-    if ((flags & kExtendedFlag) != 0) return BlobLines::unreadable;
-    if ((flags & kEmptyFlag) != 0) return BlobLines::empty;
+    if ((flags & kExtendedFlag) != 0) return BlobLines::gdal;
     const unsigned envelope = (flags >> 1) & 7u;
-    if (envelope >= std::size(kEnvelope) || size < kHeader + kEnvelope[envelope]) return BlobLines::unreadable;
+    if (envelope >= std::size(kEnvelope) || size < kHeader + kEnvelope[envelope]) return BlobLines::gdal;
     const unsigned char* wkb = blob + kHeader + kEnvelope[envelope];
     Walker walker(blob + size, sink);
     const unsigned char* at = wkb;
     Kind kind;
-    bool vertices = false;
-    if (!walker.check(at, 0, nullptr, kind, vertices)) return BlobLines::unreadable;
-    if (!vertices) return BlobLines::empty;
-    if (!kind.z) return BlobLines::no_z;
+    Found found;
+    if (!walker.check(at, 0, kind, found)) return BlobLines::gdal;
+    if (!found.vertices) return BlobLines::empty;
+    if (!found.z || found.flat_line) return BlobLines::no_z;
+    if (found.bad_z) {
+        tally.non_finite = found.z_value;
+        return BlobLines::not_finite;
+    }
     at = wkb;
-    return walker.tell(at, zero_z) ? BlobLines::told : BlobLines::stopped;
+    return walker.tell(at, tally.zero_z) ? BlobLines::told : BlobLines::stopped;
 }
 
 }  // namespace zorvel

@@ -1,7 +1,8 @@
 // The contour lines in one geometry of a GeoPackage, read from its blob as
 // stored (a short header, then well-known binary) the way the OGR route
 // reads the same geometry: every line string, ring and part in order, each
-// vertex with its own Z.
+// vertex with its own Z. What GDAL might read otherwise (another header, a
+// curve, a surface, a geometry cut short) is not read here, but left to GDAL.
 #ifndef ZORVEL_GPKG_BLOB_H
 #define ZORVEL_GPKG_BLOB_H
 
@@ -14,14 +15,20 @@ namespace zorvel {
 enum class BlobLines {
     told,        // its lines went to the sink (none, for points with Z)
     empty,       // an empty geometry: nothing told, whatever its dimensions
-    no_z,        // vertices without Z: nothing told
-    unreadable,  // cut short, of a kind not read here (curves, surfaces), or not a geometry: nothing told
+    no_z,        // a line without Z, or a geometry without any: nothing told
+    not_finite,  // a line's Z that is NaN or infinite: nothing told
+    gdal,        // not read here, GDAL's to read or refuse: nothing told
     stopped,     // the sink stopped it
 };
 
-// Tells the sink the lines of the blob's geometry; zero_z grows by the
-// vertices at Z 0 in lines whose other vertices are not.
-BlobLines tell_blob_lines(const unsigned char* blob, std::size_t size, ContourSink& sink, long long& zero_z);
+// What the reading of blobs adds up, and what stopped it.
+struct BlobTally {
+    long long zero_z = 0;     // vertices at Z 0 in lines whose other vertices are not
+    double non_finite = 0.0;  // the Z of a not_finite blob
+};
+
+// Tells the sink the lines of the blob's geometry, once it is checked whole.
+BlobLines tell_blob_lines(const unsigned char* blob, std::size_t size, ContourSink& sink, BlobTally& tally);
 
 }  // namespace zorvel
 

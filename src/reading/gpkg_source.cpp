@@ -7,11 +7,15 @@
 
 #include <sqlite3.h>
 
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <new>
 #include <cstring>
 #include <optional>
 #include <thread>
 #include <utility>
+#include <vector>
 
 namespace zorvel {
 
@@ -64,6 +68,7 @@ bool looks_like_gpkg(const std::string& path) {
 // could read otherwise than OGR does.
 struct PlainLayer {
     std::string table, fid, geometry;
+    std::string select;  // the statement of a whole read
     Extents extents;
 };
 
@@ -80,9 +85,10 @@ std::optional<std::string> only_table(sqlite3* db) {
     return table;
 }
 
-// Its extents as gpkg_contents holds them (GDAL gives the same); nullopt
+// Its extents as gpkg_contents holds them, read as GDAL reads them: as
+// SQLite's text of each number (15 digits), taken back as a double; nullopt
 // when it is not the only content, not features, or its extents are not
-// all there (GDAL would work them out).
+// all there as numbers the right way round (GDAL would work them out).
 std::optional<Extents> listed_extents(sqlite3* db, const std::string& table) {
     Statement s = prepare(db, "SELECT table_name, data_type, min_x, min_y, max_x, max_y FROM gpkg_contents");
     if (!s || sqlite3_step(s.get()) != SQLITE_ROW) return std::nullopt;
@@ -91,7 +97,10 @@ std::optional<Extents> listed_extents(sqlite3* db, const std::string& table) {
     for (int k = 0; k < 4; ++k) {
         const int type = sqlite3_column_type(s.get(), 2 + k);
         if (type != SQLITE_FLOAT && type != SQLITE_INTEGER) return std::nullopt;
-        e[k] = sqlite3_column_double(s.get(), 2 + k);
+        const std::string text = text_at(s.get(), 2 + k);
+        char* end = nullptr;
+        e[k] = std::strtod(text.c_str(), &end);
+        if (end == text.c_str() || *end != '\0' || !std::isfinite(e[k])) return std::nullopt;
     }
     if (sqlite3_step(s.get()) != SQLITE_DONE) return std::nullopt;
     Extents ext;
@@ -99,6 +108,7 @@ std::optional<Extents> listed_extents(sqlite3* db, const std::string& table) {
     ext.min_y = e[1];
     ext.max_x = e[2];
     ext.max_y = e[3];
+    if (!(ext.min_x <= ext.max_x && ext.min_y <= ext.max_y)) return std::nullopt;
     return ext;
 }
 
@@ -122,20 +132,36 @@ std::optional<std::string> line_column(sqlite3* db, const std::string& table) {
     return column;
 }
 
-// Its feature id: the integer primary key, which is also the order of a
-// whole read.
-std::optional<std::string> fid_column(sqlite3* db, const std::string& table) {
+// Its feature id, the integer primary key, which is also the order of a
+// whole read; and the statement GDAL reads the whole layer with: the id,
+// the geometry, then every other column in the table's order (the columns
+// asked decide which index SQLite walks, and so the order of the rows).
+struct Columns {
+    std::string fid;
+    std::string select;
+};
+std::optional<Columns> columns_of(sqlite3* db, const std::string& table, const std::string& geometry) {
     Statement s = prepare(db, "PRAGMA table_info(" + quoted(table) + ")");
     if (!s) return std::nullopt;
     std::optional<std::string> fid;
+    std::vector<std::string> others;
     int keys = 0;
     while (sqlite3_step(s.get()) == SQLITE_ROW) {
-        if (sqlite3_column_int(s.get(), 5) == 0) continue;
-        ++keys;
-        if (sqlite3_stricmp(text_at(s.get(), 2).c_str(), "INTEGER") == 0) fid = text_at(s.get(), 1);
+        const std::string name = text_at(s.get(), 1);
+        if (sqlite3_column_int(s.get(), 5) != 0) {
+            ++keys;
+            if (sqlite3_stricmp(text_at(s.get(), 2).c_str(), "INTEGER") == 0) {
+                fid = name;
+                continue;
+            }
+        }
+        if (name != geometry) others.push_back(name);
     }
-    if (keys != 1) return std::nullopt;
-    return fid;
+    if (keys != 1 || !fid) return std::nullopt;
+    Columns c{*fid, "SELECT m." + quoted(*fid) + ", m." + quoted(geometry)};
+    for (const std::string& o : others) c.select += ", m." + quoted(o);
+    c.select += " FROM " + quoted(table) + " m";
+    return c;
 }
 
 // What a geometry tells nothing with.
@@ -144,19 +170,22 @@ public:
     bool vertex(double, double, double) override { return true; }
 };
 
-// Whether the first geometry that is not empty has lines with Z, as the
-// OGR route asks before it reads (its own refusals are GDAL's to say).
+// Whether the first geometry that is not empty, in the order of a whole
+// read, has lines with Z, as the OGR route asks before it reads (its own
+// refusals, and any geometry not read here, are GDAL's to say).
 bool first_has_z(sqlite3* db, const PlainLayer& l) {
-    Statement s = prepare(db, "SELECT " + quoted(l.geometry) + " FROM " + quoted(l.table));
+    Statement s = prepare(db, l.select);
     if (!s) return false;
     Discard discard;
-    long long zeros = 0;
+    BlobTally tally;
     while (sqlite3_step(s.get()) == SQLITE_ROW) {
-        if (sqlite3_column_type(s.get(), 0) != SQLITE_BLOB) continue;
-        const auto* blob = static_cast<const unsigned char*>(sqlite3_column_blob(s.get(), 0));
-        const auto size = static_cast<std::size_t>(sqlite3_column_bytes(s.get(), 0));
-        const BlobLines b = tell_blob_lines(blob, size, discard, zeros);
-        if (b != BlobLines::empty) return b == BlobLines::told;
+        const int type = sqlite3_column_type(s.get(), 1);
+        if (type == SQLITE_NULL) continue;
+        if (type != SQLITE_BLOB) return false;
+        const auto* blob = static_cast<const unsigned char*>(sqlite3_column_blob(s.get(), 1));
+        const auto size = static_cast<std::size_t>(sqlite3_column_bytes(s.get(), 1));
+        const BlobLines b = tell_blob_lines(blob, size, discard, tally);
+        if (b != BlobLines::empty) return b == BlobLines::told || b == BlobLines::not_finite;
     }
     return false;
 }
@@ -168,11 +197,12 @@ std::optional<PlainLayer> plain_layer(sqlite3* db, const OgrOptions& o) {
     l.table = *table;
     const auto extents = listed_extents(db, l.table);
     const auto geometry = line_column(db, l.table);
-    const auto fid = extents && geometry ? fid_column(db, l.table) : std::nullopt;
-    if (!fid) return std::nullopt;
+    const auto columns = extents && geometry ? columns_of(db, l.table, *geometry) : std::nullopt;
+    if (!columns) return std::nullopt;
     l.extents = *extents;
     l.geometry = *geometry;
-    l.fid = *fid;
+    l.fid = columns->fid;
+    l.select = columns->select;
     if (!first_has_z(db, l)) return std::nullopt;
     return l;
 }
@@ -204,6 +234,7 @@ public:
         return true;
     }
     bool read(ContourSink& sink, std::string& why) override;
+    bool read_again() const override { return again_; }
     // a window is read through the layer's spatial index, GDAL's way
     void read_only_within(const Extents& box) override { box_ = box; }
     std::string doubt() const override;
@@ -215,7 +246,20 @@ private:
     void start_gdal() {
         if (gdal_started_) return;
         gdal_started_ = true;
-        gdal_ = std::thread([this] { through_gdal_ = OgrSource::open(path_, options_, gdal_why_); });
+        gdal_ = std::thread([this] {
+            try {
+                through_gdal_ = OgrSource::open(path_, options_, gdal_why_);
+            } catch (const std::bad_alloc&) {
+                gdal_why_ = message(T_("sin memoria para abrir {1} con GDAL"), {path_});
+            }
+        });
+    }
+    // The reading through GDAL, from the start: a window, or a layer with a
+    // geometry not read here.
+    bool read_through_gdal(ContourSink& sink, std::string& why) {
+        if (!settle(why)) return false;
+        if (box_) through_gdal_->read_only_within(*box_);
+        return through_gdal_->read(sink, why);
     }
 
     Db db_;
@@ -229,48 +273,55 @@ private:
     std::string gdal_why_;
     std::string wkt_;
     std::optional<Extents> box_;
-    bool windowed_ = false;  // the last read was GDAL's
+    bool gdal_reads_ = false;  // every read from now on is GDAL's
+    bool again_ = false;       // the last read stopped for GDAL to read the layer
     long long zero_z_ = 0;
 };
 
 bool GpkgSource::read(ContourSink& sink, std::string& why) {
     start_gdal();
-    windowed_ = box_.has_value();
-    if (windowed_) {
-        if (!settle(why)) return false;
-        through_gdal_->read_only_within(*box_);
-        return through_gdal_->read(sink, why);
-    }
+    again_ = false;
+    if (box_) gdal_reads_ = true;
+    if (gdal_reads_) return read_through_gdal(sink, why);
     zero_z_ = 0;
     const auto cannot_read = [&] {
         why = T_("no se puede leer ") + name_ + ": " + sqlite3_errmsg(db_.get());
         return false;
     };
+    // what GDAL would read otherwise: the layer is read again, through GDAL
+    const auto hand_over = [&] {
+        gdal_reads_ = again_ = true;
+        return false;
+    };
     // the statement OGR reads a whole layer with, and so its order
-    Statement s = prepare(db_.get(), "SELECT " + quoted(layer_.fid) + ", " + quoted(layer_.geometry) + " FROM " +
-                                         quoted(layer_.table));
+    Statement s = prepare(db_.get(), layer_.select);
     if (!s) return cannot_read();
     int step = SQLITE_ROW;
+    BlobTally tally;
     while ((step = sqlite3_step(s.get())) == SQLITE_ROW) {
-        if (sqlite3_column_type(s.get(), 1) != SQLITE_BLOB) continue;  // no geometry
+        const int type = sqlite3_column_type(s.get(), 1);
+        if (type == SQLITE_NULL) continue;  // no geometry
+        if (type != SQLITE_BLOB) return hand_over();
         const auto* blob = static_cast<const unsigned char*>(sqlite3_column_blob(s.get(), 1));
         const auto size = static_cast<std::size_t>(sqlite3_column_bytes(s.get(), 1));
-        const BlobLines told = tell_blob_lines(blob, size, sink, zero_z_);
+        const BlobLines told = tell_blob_lines(blob, size, sink, tally);
         if (told == BlobLines::told || told == BlobLines::empty) continue;
         if (told == BlobLines::stopped) return false;
+        if (told == BlobLines::gdal) return hand_over();
         const std::string feature =
             T_("la entidad ") + std::to_string(sqlite3_column_int64(s.get(), 0)) + T_(" de ") + name_;
         why = told == BlobLines::no_z
                   ? feature + T_(" no tiene Z: dejela fuera con -where, o tome la elevacion de un campo con -a")
-                  : feature + T_(" tiene una geometria que no se puede leer");
+                  : not_finite(feature, tally.non_finite);
         return false;
     }
     if (step != SQLITE_DONE) return cannot_read();
+    zero_z_ = tally.zero_z;
     return true;
 }
 
 std::string GpkgSource::doubt() const {
-    if (windowed_) return through_gdal_->doubt();
+    if (gdal_reads_) return through_gdal_ ? through_gdal_->doubt() : std::string();
     if (zero_z_ == 0) return "";
     return std::to_string(zero_z_) + T_(" vertices de ") + name_ +
            T_(" tienen Z 0 en lineas cuyos otros vertices tienen otra: puede que no tengan Z, y se dibujan a 0");

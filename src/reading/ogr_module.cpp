@@ -90,8 +90,12 @@ public:
     std::string wkt_;
 
 private:
-    // The line strings of g in order: multi-parts and polygon rings too.
-    bool lines(const OGRGeometry* g, double elevation, ContourSink& sink);
+    // The line strings of g in order, multi-parts and polygon rings too,
+    // gathered with their points.
+    void gather(const OGRGeometry* g);
+    // Tells the sink the lines gathered, at their Z or at the elevation;
+    // false when the sink stopped.
+    bool tell(ContourSink& sink, double elevation);
     // The feature's elevation, from its attribute or its Z; nullopt, with
     // why, when it has none: a missing elevation is no elevation 0.
     std::optional<double> elevation_of(const OGRFeature& f, const OGRGeometry* g, std::string& why) const;
@@ -108,20 +112,28 @@ private:
     std::string field_name_;  // -a
     long long zero_z_ = 0;    // vertices at Z 0 in lines whose other vertices are not
     std::optional<Extents> box_;  // read_only_within
-    std::vector<OGRRawPoint> xy_;  // the points of the line being told
+    // the lines of the feature being read: where each starts, the points
+    std::vector<std::size_t> starts_;
+    std::vector<OGRRawPoint> xy_;
     std::vector<double> z_;
+    bool flat_ = false;  // one of them has no Z
 };
 
 
 // An elevation from Z: NaN in the vertices themselves, a marker that
-// lines() replaces by each vertex's Z.
+// tell() replaces by each vertex's Z.
 constexpr double kFromZ = std::numeric_limits<double>::quiet_NaN();
 
 std::optional<double> OgrLayerSource::elevation_of(const OGRFeature& f, const OGRGeometry* g,
                                                    std::string& why) const {
     const std::string feature = T_("la entidad ") + std::to_string(f.GetFID()) + T_(" de ") + name_;
     if (field_ >= 0) {
-        if (f.IsFieldSetAndNotNull(field_)) return f.GetFieldAsDouble(field_);
+        if (f.IsFieldSetAndNotNull(field_)) {
+            const double v = f.GetFieldAsDouble(field_);
+            if (std::isfinite(v)) return v;
+            why = not_finite(feature, v);
+            return std::nullopt;
+        }
         why = feature + T_(" no tiene elevacion en el campo '") + field_name_ + T_("': dejela fuera con -where");
         return std::nullopt;
     }
@@ -130,20 +142,18 @@ std::optional<double> OgrLayerSource::elevation_of(const OGRFeature& f, const OG
     return std::nullopt;
 }
 
-bool OgrLayerSource::lines(const OGRGeometry* g, double elevation, ContourSink& sink) {
-    if (g == nullptr || g->IsEmpty()) return true;
+void OgrLayerSource::gather(const OGRGeometry* g) {
+    if (g == nullptr || g->IsEmpty()) return;
     const OGRwkbGeometryType type = wkbFlatten(g->getGeometryType());
-    if (OGR_GT_IsSubClassOf(type, wkbGeometryCollection) || type == wkbPolygon || type == wkbCurvePolygon) {
-        if (type == wkbPolygon || type == wkbCurvePolygon) {
-            for (const OGRCurve* ring : *g->toCurvePolygon())
-                if (!lines(ring, elevation, sink)) return false;
-            return true;
-        }
-        for (const OGRGeometry* part : *g->toGeometryCollection())
-            if (!lines(part, elevation, sink)) return false;
-        return true;
+    if (type == wkbPolygon || type == wkbCurvePolygon) {
+        for (const OGRCurve* ring : *g->toCurvePolygon()) gather(ring);
+        return;
     }
-    if (!OGR_GT_IsCurve(type)) return true;  // points and the like are no contour
+    if (OGR_GT_IsSubClassOf(type, wkbGeometryCollection)) {
+        for (const OGRGeometry* part : *g->toGeometryCollection()) gather(part);
+        return;
+    }
+    if (!OGR_GT_IsCurve(type)) return;  // points and the like are no contour
     std::unique_ptr<OGRLineString> curved;
     const OGRSimpleCurve* line = nullptr;
     if (type == wkbLineString || type == wkbLinearRing) {
@@ -152,21 +162,30 @@ bool OgrLayerSource::lines(const OGRGeometry* g, double elevation, ContourSink& 
         curved.reset(g->toCurve()->CurveToLine());
         line = curved.get();
     }
-    const bool from_z = field_ < 0;
-    // the points in one copy, not a call into GDAL for every Z
     const int n = line->getNumPoints();
-    xy_.resize(static_cast<std::size_t>(n));
-    z_.resize(from_z ? static_cast<std::size_t>(n) : 0);
-    line->getPoints(xy_.data(), from_z ? z_.data() : nullptr);
-    if (from_z) {
-        int zeros = 0;
-        for (const double z : z_) zeros += z == 0.0;
-        if (zeros > 0 && zeros < n) zero_z_ += zeros;
-    }
-    sink.polyline();
-    for (int k = 0; k < n; ++k) {
-        const auto at = static_cast<std::size_t>(k);
-        if (!sink.vertex(xy_[at].x, xy_[at].y, from_z ? z_[at] : elevation)) return false;
+    if (n == 0) return;
+    // a part without Z in a geometry with it reads as 0: no elevation at all
+    flat_ = flat_ || !line->Is3D();
+    // the points in one copy, not a call into GDAL for every Z
+    const std::size_t at = xy_.size();
+    starts_.push_back(at);
+    xy_.resize(at + static_cast<std::size_t>(n));
+    z_.resize(at + static_cast<std::size_t>(n));
+    line->getPoints(xy_.data() + at, z_.data() + at);
+}
+
+bool OgrLayerSource::tell(ContourSink& sink, double elevation) {
+    const bool from_z = field_ < 0;
+    for (std::size_t k = 0; k < starts_.size(); ++k) {
+        const std::size_t first = starts_[k], end = k + 1 < starts_.size() ? starts_[k + 1] : xy_.size();
+        if (from_z) {
+            std::size_t zeros = 0;
+            for (std::size_t v = first; v < end; ++v) zeros += z_[v] == 0.0;
+            if (zeros > 0 && zeros < end - first) zero_z_ += static_cast<long long>(zeros);
+        }
+        sink.polyline();
+        for (std::size_t v = first; v < end; ++v)
+            if (!sink.vertex(xy_[v].x, xy_[v].y, from_z ? z_[v] : elevation)) return false;
     }
     return true;
 }
@@ -185,7 +204,25 @@ bool OgrLayerSource::read_features(ContourSink& sink, std::string& why, HeldLine
         const OGRGeometry* g = feature->GetGeometryRef();
         const auto elevation = elevation_of(*feature, g, why);
         if (!elevation) return false;
-        if (!lines(g, *elevation, held != nullptr ? *held : sink)) return false;
+        // the feature's lines checked whole before any is told
+        starts_.clear();
+        xy_.clear();
+        z_.clear();
+        flat_ = false;
+        gather(g);
+        if (field_ < 0) {
+            const std::string name = T_("la entidad ") + std::to_string(feature->GetFID()) + T_(" de ") + name_;
+            if (flat_) {
+                why = name + T_(" no tiene Z: dejela fuera con -where, o tome la elevacion de un campo con -a");
+                return false;
+            }
+            for (const double z : z_)
+                if (!std::isfinite(z)) {
+                    why = not_finite(name, z);
+                    return false;
+                }
+        }
+        if (!tell(held != nullptr ? *held : sink, *elevation)) return false;
     }
     // a read that fails ends the loop as the end of the data would
     if (errors.failed()) return gdal_failed();

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "base/console.h"
+#include "base/messages.h"
 #include "reading/contour_sink.h"
 #include "base/extents.h"
 
@@ -61,6 +62,10 @@ public:
     // the sink said why) or when the source cannot be read whole (why:
     // GDAL's reason, or the feature without an elevation).
     virtual bool read(ContourSink& sink, std::string& why) = 0;
+    // After a read that was false with why empty: true when the source
+    // stopped to be read another way, from the start (what it told is to
+    // be forgotten, and the read made again).
+    virtual bool read_again() const { return false; }
     // From now on read tells only the features whose lines may cross the
     // map rectangle box, in the order a whole read tells them, where the
     // format reads its features in the order of their ids (GeoPackage,
@@ -92,6 +97,12 @@ struct RasterOut {
     std::vector<std::string> names;             // Byte: a category name for every value
     std::vector<std::string> metadata;          // NAME=VALUE
 };
+
+// The stop line of a feature ("la entidad 7 de la capa ...") whose
+// elevation z is NaN or infinite, whichever way it is read.
+inline std::string not_finite(const std::string& feature, double z) {
+    return message(T_("{1} tiene una elevacion que no es finita ({2}): dejela fuera con -where"), {feature, number_text(z)});
+}
 
 // The raster formats GDAL writes here: the driver that takes a file name
 // by its extension (.tif, .png ...), empty when none; whether a format is

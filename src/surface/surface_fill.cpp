@@ -14,6 +14,7 @@
 
 #include "base/grid.h"
 #include "base/memory.h"
+#include "base/threads.h"
 
 namespace zorvel {
 
@@ -259,16 +260,15 @@ bool worth_two_threads(int nb_lig, int nb_col) {
 // `split` (both on this one when no thread can be had), or one after the other.
 template <typename F, typename G>
 void side_by_side(bool split, F&& first, G&& second) {
-    std::thread other;
-    if (split) {
-        try {
-            other = std::thread([&first] { first(); });
-        } catch (const std::system_error&) {
-        }
+    if (!split) {
+        first();
+        second();
+        return;
     }
-    if (!other.joinable()) first();
+    Helper other([&first] { first(); });
+    if (!other.started()) first();
     second();
-    if (other.joinable()) other.join();
+    other.join();
 }
 
 // Calls f(r0, r1) on rows [0, n/2) and [n/2, n), side by side when `split`.

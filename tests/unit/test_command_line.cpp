@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <random>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -83,13 +85,21 @@ TEST(CommandLine, UsageErrorsAreOneLineExitTwoAndTouchNothing) {
         {{"-tr", "5", "-reg", "-1", "@c.dxf", "@o"}, "-reg: se espera un numero de registros (0 o mas) o auto, no '-1'"},
         {{"-tr", "5", "-x", "@c.dxf", "@o"}, "opcion desconocida: -x (--help las muestra)"},
         {{"-tr", "5", "-l"}, "-l: falta su valor"},
+        {{"-tr", "5", "-min", "500", "-max", "300", "@c.dxf", "@o"}, "-min, -max: -min debe ser menor que -max, o no queda ninguna clase"},
+        {{"-tr", "5", "-ot", "Float32", "-a_nodata", "1e300", "@c.dxf", "@o"}, "-a_nodata: 1e+300 no cabe en celdas Float32"},
+        {{"-tr", "5", "-plan", "2", "2", "@c.dxf", "@o\nx"},
+         "-plan: las ordenes del plan van una por linea, y un nombre lleva un salto de linea"},
+        {{"-tr", "5", "@c.dxf", "@"}, "@ es una carpeta: SALIDA es el nombre de las salidas, como @/mapa"},
     };
     test::TempDir tmp;
     std::ofstream(tmp.root() + "c.dxf") << vertical_contours({100, 110});
     for (const Case& c : cases) {
         std::vector<std::string> args;
-        for (const std::string& a : c.args) args.push_back(a[0] == '@' ? tmp.root() + a.substr(1) : a);
+        // "@" alone is the folder itself
+        for (const std::string& a : c.args) args.push_back(a == "@" ? tmp.path.string() : a[0] == '@' ? tmp.root() + a.substr(1) : a);
         std::string line = c.line;
+        for (std::size_t at; (at = line.find("@ ")) != std::string::npos;) line.replace(at, 1, tmp.path.string());
+        for (std::size_t at; (at = line.find("@/")) != std::string::npos;) line.replace(at, 1, tmp.path.string());
         for (std::size_t at; (at = line.find("@")) != std::string::npos;) line.replace(at, 1, tmp.root());
         SCOPED_TRACE(line);
         const Ran r = run(args);
@@ -432,6 +442,9 @@ TEST(CommandLine, StopsOfTheRunAreOneLineAndLeaveNoFile) {
     std::string drawing = vertical_contours({100, 110});
     drawing.erase(0, drawing.find("0\nPOLYLINE"));
     std::ofstream(bare) << drawing;
+    const std::string huge = other.root() + "huge.dxf", not_finite = other.root() + "nan.dxf";
+    std::ofstream(huge) << vertical_contours({100, 1e39});
+    std::ofstream(not_finite) << vertical_contours({100, std::nan("")});
     struct Case {
         std::vector<std::string> args;
         int status;
@@ -445,12 +458,27 @@ TEST(CommandLine, StopsOfTheRunAreOneLineAndLeaveNoFile) {
         // the plan stops as the run would
         {{"-tr", "10", "-plan", "4", "4", bare, out},
          1, "el dibujo " + bare + " no da la Y maxima (codigo 20 de $EXTMAX): no hay cuadricula: indique -te XMIN YMIN XMAX YMAX"},
+        {{"-tr", "10", "-te", "500", "500", "600", "600", in, out}, 1,
+         "ninguna curva cae en las extensiones de -te (X de 500 a 600, Y de 500 a 600); las de las curvas son X de 0 a 100, "
+         "Y de 0 a 50"},
+        {{"-tr", "10", "-min", "500", in, out}, 1, "los limites de la tabla, de 500 a 120, no dejan ninguna clase: indique -min y -max"},
+        // what an image of elevations would not hold as it is
+        {{"-tr", "10", "-ot", "Float32", "-a_nodata", "110", in, out}, kUsageError,
+         "-a_nodata 110: celdas de elevacion 110 tomarian ese valor y se leerian como celdas sin elevacion: indique otro"},
+        {{"-tr", "10", "-ot", "Float32", huge, out}, 1, "la elevacion 1e+39 no cabe en celdas Float32: use -ot Float64"},
+        {{"-tr", "10", not_finite, out}, 1,
+         "2 vertices de " + not_finite + " tienen una elevacion que no es finita (NaN o infinita): no cabe entre las otras"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.line);
         const Ran r = run(c.args);
         EXPECT_EQ(r.status, c.status);
-        EXPECT_EQ(r.err, "zorvel_raster: " + c.line + "\n");
+        // the stop, after what was warned of on the way (cells without a whole elevation)
+        std::string stops;
+        std::istringstream lines(r.err);
+        for (std::string l; std::getline(lines, l);)
+            if (l.rfind("zorvel_raster: aviso: ", 0) != 0) stops += l + "\n";
+        EXPECT_EQ(stops, "zorvel_raster: " + c.line + "\n");
         EXPECT_EQ(std::distance(fs::directory_iterator(tmp.path), fs::directory_iterator()), 1);
     }
     // extents far larger than the contours (a title block far away): the refusal says which and what to do

@@ -1,13 +1,35 @@
-// The memory check under an address-space limit. Not in the sanitizer
-// builds: their shadow memory does not fit such a limit.
+// The memory check under an address-space limit, and allocations that fail
+// past it. Not in the sanitizer builds: their shadow memory does not fit
+// such a limit, and they keep operator new for themselves.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <new>
 #include <string>
 
+#include "app/command_line.h"
 #include "process.h"
 #include "test_support.h"
+
+namespace {
+// Allocations of more bytes than this fail, as they would where the memory is not there.
+std::size_t g_refuse_above = SIZE_MAX;
+}  // namespace
+
+// malloc and free behind new and delete, as the library's own are
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+void* operator new(std::size_t n) {
+    if (n > g_refuse_above) throw std::bad_alloc();
+    if (void* p = std::malloc(n != 0 ? n : 1)) return p;
+    throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+#pragma GCC diagnostic pop
 
 namespace zorvel {
 namespace {
@@ -32,6 +54,38 @@ TEST(MemoryLimit, TheGridIsCheckedAgainstWhatTheProcessMayTake) {
               0u)
         << err;
     EXPECT_NE(err.find("; indique -te XMIN YMIN XMAX YMAX o un pixel mayor\n"), std::string::npos) << err;
+    // the elevations of an image of them are counted too: 200 million cells of 1 + 8 + 4 bytes
+    const test::Exit f = test::run_program(
+        {"-q", "-tr", "0.005", "-ot", "Float32", "-of", "GTiff", drawing, tmp.root() + "o.tif"}, errors, [] {
+            rlimit as{std::size_t{2} << 30, std::size_t{2} << 30};
+            setrlimit(RLIMIT_AS, &as);
+        });
+    EXPECT_TRUE(WIFEXITED(f.status) && WEXITSTATUS(f.status) == 1) << f.status << " " << f.err;
+    EXPECT_EQ(f.err.rfind("zorvel_raster: la cuadricula de 10001 lineas y 20001 columnas necesita ", 0), 0u) << f.err;
+}
+
+// An allocation that fails where none was foreseen stops the run in one
+// line, and leaves neither a file nor the lock.
+TEST(MemoryLimit, AnAllocationThatFailsStopsTheRunAndLeavesNothing) {
+    test::TempDir tmp;
+    const std::string drawing = tmp.root() + "c.dxf";
+    std::ofstream(drawing) << "0\nSECTION\n9\n$EXTMIN\n10\n0\n20\n0\n9\n$EXTMAX\n10\n100\n20\n50\n0\nENDSEC\n"
+                              "0\nPOLYLINE\n0\nVERTEX\n10\n10\n20\n10\n30\n100\n0\nVERTEX\n10\n90\n20\n40\n30\n110\n"
+                              "0\nSEQEND\n0\nEOF\n";
+    // 2,001 x 4,001 cells: their elevations are 64 MB
+    for (const char* more : {"-ot", "-fill"}) {
+        SCOPED_TRACE(more);
+        std::vector<std::string> args = {"-q", "-tr", "0.025", "-interval", "10", more};
+        if (std::string(more) == "-ot") args.push_back("Float32");
+        args.insert(args.end(), {drawing, tmp.root() + "o"});
+        test::ScriptedConsole sc("");
+        g_refuse_above = std::size_t{32} << 20;
+        const int status = run_command_line(args, sc.con);
+        g_refuse_above = SIZE_MAX;
+        EXPECT_EQ(status, 1);
+        EXPECT_EQ(sc.errors(), "zorvel_raster: sin memoria: la ejecucion no puede tener la que necesita\n");
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(tmp.path), std::filesystem::directory_iterator()), 1);
+    }
 }
 
 }  // namespace
