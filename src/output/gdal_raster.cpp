@@ -134,14 +134,26 @@ std::string difference(GDALDataset& back, const RasterOut& r) {
     return differ == 1 ? first : message(T_("{1} ({2} celdas distintas)"), {first, std::to_string(differ)});
 }
 
+// GDAL's text with the path written to as the name it will take.
+std::string as_shown(std::string text, const RasterOut& r) {
+    if (r.path.empty() || r.path == r.shown) return text;
+    for (std::size_t at = 0; (at = text.find(r.path, at)) != std::string::npos; at += r.shown.size())
+        text.replace(at, r.path.size(), r.shown);
+    return text;
+}
+
 // Writes r through its driver and reads it back; false, with why, when GDAL
 // fails, or what it reads back is not what was meant.
 bool write_checked(const RasterOut& r, std::vector<std::string>& warnings, std::string& why) {
     GdalErrors errors;
+    const auto said = [&] {
+        warnings = errors.warnings();
+        for (std::string& w : warnings) w = as_shown(w, r);
+    };
     const auto failed = [&](const std::string& what) {
         why = message(T_("GDAL no puede escribir {1} ({2}): {3}"), {r.shown, r.driver, what}) +
-              (errors.failed() ? ": " + errors.first() : std::string());
-        warnings = errors.warnings();
+              (errors.failed() ? ": " + as_shown(errors.first(), r) : std::string());
+        said();
         return false;
     };
     GDALDriver* driver = writing_driver(r.driver);
@@ -161,7 +173,7 @@ bool write_checked(const RasterOut& r, std::vector<std::string>& warnings, std::
     if (!back) return failed(T_("GDAL no lee lo que escribio"));
     const std::string differs = difference(*back, r);
     back.reset();
-    warnings = errors.warnings();
+    said();
     if (differs.empty()) return true;
     why = message(T_("GDAL no guarda la imagen tal cual en el formato {1}: leida de nuevo, {2}"), {r.driver, differs});
     return false;

@@ -11,6 +11,8 @@
 #include <ogr_srs_api.h>
 
 #include <algorithm>
+#include <bit>
+#include <cstdint>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -746,7 +748,96 @@ TEST(Sources, RastersOfClassesAndOfElevations) {
         }
 }
 
-// The contours gdal_contour draws every 5 over a smooth hill: the command
-// line's default interval is theirs, whatever the angle.
+// The grid GDAL reads from a raster: its size, geotransform and cells.
+std::string grid_read(const std::string& path) {
+    GDALDatasetH ds = GDALOpen(path.c_str(), GA_ReadOnly);
+    if (ds == nullptr) return "unreadable";
+    const int w = GDALGetRasterXSize(ds), h = GDALGetRasterYSize(ds);
+    double gt[6] = {};
+    GDALGetGeoTransform(ds, gt);
+    std::vector<double> cells(static_cast<std::size_t>(w) * static_cast<std::size_t>(h));
+    const CPLErr e = GDALRasterIO(GDALGetRasterBand(ds, 1), GF_Read, 0, 0, w, h, cells.data(), w, h, GDT_Float64, 0, 0);
+    GDALClose(ds);
+    // the cells as a digest: a failure names the format, not a page of numbers
+    std::uint64_t digest = 1469598103934665603ULL;
+    for (const double c : cells) digest = (digest ^ std::bit_cast<std::uint64_t>(c + 0.0)) * 1099511628211ULL;
+    std::ostringstream all;
+    all.precision(17);
+    all << w << " x " << h << " " << e;
+    for (const double t : gt) all << " " << t + 0.0;  // -0 as 0
+    all << " cells " << std::hex << digest;
+    return all.str();
+}
+
+// Every raster format the build's GDAL writes, asked for as -of on the
+// example: the cells GDAL reads back are the GeoTIFF's, or the run is
+// refused and leaves no file at all.
+TEST(Sources, EveryFormatWritesTheGeoTiffsCellsOrIsRefused) {
+    GDALAllRegister();
+    test::TempDir tmp;
+    const std::string example = ZORVEL_SOURCE_DIR "/examples/colinas/colinas.dxf";
+    int written = 0, refused = 0;
+    for (const char* type : {"Byte", "Float32"}) {
+        std::string err;
+        const std::string reference = tmp.root() + type + ".tif";
+        ASSERT_EQ(cli({"-q", "-tr", "10", "-ot", type, example, reference}, &err), 0) << err;
+        const std::string want = grid_read(reference);
+        for (int k = 0; k < GDALGetDriverCount(); ++k) {
+            GDALDriverH d = GDALGetDriver(k);
+            const std::string name = GDALGetDriverShortName(d);
+            const bool creates = GDALGetMetadataItem(d, GDAL_DCAP_CREATE, nullptr) != nullptr ||
+                                 GDALGetMetadataItem(d, GDAL_DCAP_CREATECOPY, nullptr) != nullptr;
+            // ENVI is the program's own four files
+            if (GDALGetMetadataItem(d, GDAL_DCAP_RASTER, nullptr) == nullptr || !creates || name == "ENVI") continue;
+            SCOPED_TRACE(name + " " + type);
+            const std::string folder = tmp.root() + name + type + "/";
+            fs::create_directory(folder);
+            const char* extensions = GDALGetMetadataItem(d, GDAL_DMD_EXTENSIONS, nullptr);
+            std::string out = folder + "out";
+            if (extensions != nullptr && *extensions != '\0') out += "." + std::string(extensions).substr(0, std::string(extensions).find(' '));
+            const int status = cli({"-q", "-tr", "10", "-ot", type, "-of", name, example, out}, &err);
+            if (status == 0) {
+                EXPECT_EQ(grid_read(out), want);
+                ++written;
+            } else {
+                EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+                EXPECT_TRUE(fs::is_empty(folder)) << err;
+                ++refused;
+            }
+        }
+    }
+    // GeoTIFF, COG, PNG ... write, JPEG, MEM, VRT ... are refused
+    EXPECT_GE(written, 10);
+    EXPECT_GE(refused, 10);
+    // what a refusal says, before anything is read
+    const std::string out = tmp.root() + "o";
+    const std::pair<std::vector<std::string>, std::string> said[] = {
+        {{"-ot", "Float32", out + ".png"}, "-of PNG: el formato no guarda celdas Float32 (guarda Byte UInt16)"},
+        {{"-of", "XPM", out}, "-of XPM: GDAL no guarda la imagen tal cual en el formato XPM: leida de nuevo, la celda de la "
+                              "linea 0, columna 1 vale 35 en lugar de 37 (232 celdas distintas)"},
+        {{"-of", "MEM", out}, "-of MEM: GDAL no puede escribir " + out + " (MEM): GDAL no lee lo que escribio"},
+        {{"-co", "FOO=BAR", out + ".tif"}, "-of GTiff: -co: driver GTiff does not support creation option FOO"},
+        {{"-of", "SAGA", "-co", "FOO=BAR", out}, "-of SAGA: el formato no tiene opciones de creacion, y se da -co FOO=BAR"},
+    };
+    for (const auto& [args, line] : said) {
+        std::vector<std::string> all = {"-q", "-tr", "10", example};
+        all.insert(all.end() - 1, args.begin(), args.end() - 1);
+        all.push_back(args.back());
+        std::string err;
+        EXPECT_EQ(cli(all, &err), 2);
+        EXPECT_EQ(err, "zorvel_raster: " + line + "\n");
+    }
+    // GDAL's warnings as it writes, named after the output; a file of the
+    // set found only once written is refused as an earlier output is
+    std::string err;
+    EXPECT_EQ(cli({"-q", "-tr", "10", "-co", "PHOTOMETRIC=RGB", example, out + ".tif"}, &err), 0);
+    EXPECT_EQ(err.rfind("zorvel_raster: aviso: GDAL (GTiff): " + out + ".tif: PHOTOMETRIC=RGB", 0), 0u) << err;
+    std::ofstream(out + ".hdr") << "before";
+    EXPECT_EQ(cli({"-q", "-tr", "10", "-of", "EHdr", example, out + ".bil"}, &err), 2);
+    EXPECT_EQ(err, "zorvel_raster: ya existe " + out + ".hdr: use --overwrite para reemplazarlo\n");
+    EXPECT_EQ(test::slurp(out + ".hdr"), "before");
+    EXPECT_FALSE(fs::exists(out + ".bil"));
+}
+
 }  // namespace
 }  // namespace zorvel

@@ -112,6 +112,23 @@ TEST(Outputs, ASignalAtEveryStepLeavesAWholeSetAndNoOtherFile) {
     });
     EXPECT_TRUE(WIFEXITED(e.status) && WEXITSTATUS(e.status) == 0) << e.status;
     EXPECT_EQ(output_set(sheet.out), sheet.new_set);
+    // a raster GDAL writes, with the sidecar it writes beside it, where this build writes one
+    const std::string tif = sheet.out + ".tif";
+    const std::vector<std::string> gdal = {"-q", "--overwrite", "-tr", "10", "-interval", "20", sheet.drawing, tif};
+    if (run_program(gdal, sheet.errors).status != 0) return;
+    const std::string earlier = test::slurp(tif) + test::slurp(tif + ".aux.xml");
+    for (const char* step : {"created", "commit"}) {
+        SCOPED_TRACE(step);
+        const std::string at_step = std::string(step) + ":" + std::to_string(SIGTERM);
+        std::vector<std::string> args = gdal;
+        args[5] = "10";
+        const Exit t = run_program(args, sheet.errors, [&] { setenv("ZORVEL_RASTER_TEST_SIGNAL", at_step.c_str(), 1); });
+        EXPECT_TRUE(WIFSIGNALED(t.status)) << t.status << " " << t.err;
+        std::set<std::string> want = sheet.outputs;
+        want.insert({"o.tif", "o.tif.aux.xml"});
+        EXPECT_EQ(folder(sheet.dir), want);
+        EXPECT_EQ(test::slurp(tif) + test::slurp(tif + ".aux.xml"), earlier);
+    }
 }
 
 TEST(Outputs, RunsRacingForOneOutputLeaveOneWholeSet) {
