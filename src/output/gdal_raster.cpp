@@ -34,29 +34,14 @@ double stored(const RasterOut& r, double v) {
     return r.type == "Float32" ? static_cast<double>(static_cast<float>(v)) : v;
 }
 
-// The image in memory, with its place, system, nodata, colours, names and metadata.
-Dataset in_memory(const RasterOut& r, std::string& why) {
-    GDALDriver* mem = GetGDALDriverManager()->GetDriverByName("MEM");
-    Dataset ds(mem->Create("", r.width, r.height, 1, gdal_type(r.type), nullptr));
-    if (!ds) {
-        why = T_("sin memoria para la imagen");
-        return nullptr;
-    }
-    GDALRasterBand* band = ds->GetRasterBand(1);
-    for (int i = 0; i < r.height; ++i) {
-        const auto row = static_cast<std::size_t>(i);
-        const CPLErr e = r.type == "Byte"
-                             ? band->RasterIO(GF_Write, 0, i, r.width, 1, const_cast<unsigned char*>(r.byte_rows[row]),
-                                              r.width, 1, GDT_Byte, 0, 0)
-                             : band->RasterIO(GF_Write, 0, i, r.width, 1, const_cast<double*>(r.value_rows[row]),
-                                              r.width, 1, GDT_Float64, 0, 0);
-        if (e != CE_None) {
-            why = T_("no se escribe la imagen en memoria");
-            return nullptr;
-        }
-    }
-    ds->SetGeoTransform(const_cast<double*>(r.geotransform));
-    if (!r.wkt.empty()) ds->SetProjection(r.wkt.c_str());
+// What the image carries beside its cells: its place, system, nodata,
+// colours, names and metadata; what the format cannot keep of them (a
+// colour table, names) is GDAL's warning, kept in `dropped`.
+void describe(GDALDataset& ds, const RasterOut& r, std::vector<std::string>& dropped) {
+    GdalErrors errors;
+    ds.SetGeoTransform(const_cast<double*>(r.geotransform));
+    if (!r.wkt.empty()) ds.SetProjection(r.wkt.c_str());
+    GDALRasterBand* band = ds.GetRasterBand(1);
     band->SetNoDataValue(r.nodata);
     if (!r.colours.empty()) {
         GDALColorTable table;
@@ -75,8 +60,24 @@ Dataset in_memory(const RasterOut& r, std::string& why) {
     }
     CPLStringList metadata;
     for (const std::string& m : r.metadata) metadata.AddString(m.c_str());
-    ds->SetMetadata(metadata.List());
-    return ds;
+    ds.SetMetadata(metadata.List());
+    dropped = errors.warnings();
+    if (errors.failed()) dropped.insert(dropped.begin(), errors.first());
+}
+
+// The image's cells, row after row; false when the dataset refuses them.
+bool fill(GDALDataset& ds, const RasterOut& r) {
+    GDALRasterBand* band = ds.GetRasterBand(1);
+    for (int i = 0; i < r.height; ++i) {
+        const auto row = static_cast<std::size_t>(i);
+        const CPLErr e = r.type == "Byte"
+                             ? band->RasterIO(GF_Write, 0, i, r.width, 1, const_cast<unsigned char*>(r.byte_rows[row]),
+                                              r.width, 1, GDT_Byte, 0, 0)
+                             : band->RasterIO(GF_Write, 0, i, r.width, 1, const_cast<double*>(r.value_rows[row]),
+                                              r.width, 1, GDT_Float64, 0, 0);
+        if (e != CE_None) return false;
+    }
+    return true;
 }
 
 // How the grid read back differs from the one meant, in a few words; empty
@@ -107,26 +108,45 @@ std::string difference(GDALDataset& back, const RasterOut& r) {
     if (!has_nodata) return message(T_("la imagen sin su valor nodata ({1})"), {number_text(stored(r, r.nodata))});
     if (!same_value(nodata, stored(r, r.nodata)))
         return message(T_("el valor nodata {1} en lugar de {2}"), {number_text(nodata), number_text(stored(r, r.nodata))});
-    // the cells a band of rows at a time, as doubles: whatever type the driver
-    // chose, a value it changed shows
+    // the cells a band of rows at a time, in the type meant where the
+    // driver kept it (a row of bytes compared whole), else as doubles:
+    // whatever type the driver chose, a value it changed shows
+    const GDALDataType kept = band->GetRasterDataType();
+    const GDALDataType as = kept == gdal_type(r.type) ? kept : GDT_Float64;
+    const int size = GDALGetDataTypeSizeBytes(as);
     constexpr int kRows = 64;
-    std::vector<double> got(static_cast<std::size_t>(r.width) * kRows);
+    std::vector<unsigned char> got(static_cast<std::size_t>(r.width) * kRows * static_cast<std::size_t>(size));
     long long differ = 0;
     std::string first;
+    const auto value_at = [&](const unsigned char* line, int j) {
+        const unsigned char* at = line + static_cast<std::size_t>(j) * static_cast<std::size_t>(size);
+        if (as == GDT_Byte) return static_cast<double>(*at);
+        if (as == GDT_Float32) {
+            float f;
+            std::memcpy(&f, at, sizeof f);
+            return static_cast<double>(f);
+        }
+        double d;
+        std::memcpy(&d, at, sizeof d);
+        return d;
+    };
     for (int i0 = 0; i0 < r.height; i0 += kRows) {
         const int rows = std::min(kRows, r.height - i0);
-        if (band->RasterIO(GF_Read, 0, i0, r.width, rows, got.data(), r.width, rows, GDT_Float64, 0, 0) != CE_None)
+        if (band->RasterIO(GF_Read, 0, i0, r.width, rows, got.data(), r.width, rows, as, 0, 0) != CE_None)
             return T_("la imagen no se puede leer") + gdal_error();
         for (int i = 0; i < rows; ++i) {
             const auto row = static_cast<std::size_t>(i0 + i);
-            const double* line = got.data() + static_cast<std::size_t>(i) * static_cast<std::size_t>(r.width);
+            const unsigned char* line = got.data() + static_cast<std::size_t>(i) * static_cast<std::size_t>(r.width) *
+                                                         static_cast<std::size_t>(size);
+            if (as == GDT_Byte && std::memcmp(line, r.byte_rows[row], static_cast<std::size_t>(r.width)) == 0) continue;
             for (int j = 0; j < r.width; ++j) {
                 const auto col = static_cast<std::size_t>(j);
                 const double meant = r.type == "Byte" ? r.byte_rows[row][col] : stored(r, r.value_rows[row][col]);
-                if (same_value(line[j], meant)) continue;
+                const double value = value_at(line, j);
+                if (same_value(value, meant)) continue;
                 if (differ++ == 0)
                     first = message(T_("la celda de la linea {1}, columna {2} vale {3} en lugar de {4}"),
-                                    {std::to_string(i0 + i), std::to_string(j), number_text(line[j]), number_text(meant)});
+                                    {std::to_string(i0 + i), std::to_string(j), number_text(value), number_text(meant)});
             }
         }
     }
@@ -158,22 +178,35 @@ bool write_checked(const RasterOut& r, std::vector<std::string>& warnings, std::
     };
     GDALDriver* driver = writing_driver(r.driver);
     if (driver == nullptr) return failed(T_("el formato no escribe rasters"));
-    std::string memory_why;
-    const Dataset ds = in_memory(r, memory_why);
-    if (!ds) return failed(memory_why);
     CPLStringList options;
     for (const std::string& o : r.options) options.AddString(o.c_str());
-    // not strict: what a driver drops beside the cells (colours, names) is
-    // its warning; the cells themselves are read back below
-    Dataset out(driver->CreateCopy(r.path.c_str(), ds.get(), FALSE, options.List(), nullptr, nullptr));
-    if (!out || errors.failed()) return failed(T_("no se crea el archivo"));
-    out.reset();  // closed: written whole
+    std::vector<std::string> dropped;
+    if (driver->GetMetadataItem(GDAL_DCAP_CREATE) != nullptr) {
+        // written where it goes, without a copy in memory first
+        Dataset out(driver->Create(r.path.c_str(), r.width, r.height, 1, gdal_type(r.type), options.List()));
+        if (!out || errors.failed()) return failed(T_("no se crea el archivo"));
+        describe(*out, r, dropped);
+        if (!fill(*out, r)) return failed(T_("no se escriben sus celdas"));
+        out.reset();  // closed: written whole
+    } else {
+        // the image in memory, copied: what a driver cannot keep beside the
+        // cells it drops with a warning, and the cells are read back below
+        GDALDriver* mem = GetGDALDriverManager()->GetDriverByName("MEM");
+        Dataset ds(mem->Create("", r.width, r.height, 1, gdal_type(r.type), nullptr));
+        if (!ds) return failed(T_("sin memoria para la imagen"));
+        describe(*ds, r, dropped);
+        if (!fill(*ds, r)) return failed(T_("no se escribe la imagen en memoria"));
+        Dataset out(driver->CreateCopy(r.path.c_str(), ds.get(), FALSE, options.List(), nullptr, nullptr));
+        if (!out || errors.failed()) return failed(T_("no se crea el archivo"));
+        out.reset();  // closed: written whole
+    }
     if (errors.failed()) return failed(T_("no se cierra el archivo"));
     Dataset back(GDALDataset::Open(r.path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr, nullptr, nullptr));
     if (!back) return failed(T_("GDAL no lee lo que escribio"));
     const std::string differs = difference(*back, r);
     back.reset();
     said();
+    for (const std::string& d : dropped) warnings.push_back(as_shown(d, r));
     if (differs.empty()) return true;
     why = message(T_("GDAL no guarda la imagen tal cual en el formato {1}: leida de nuevo, {2}"), {r.driver, differs});
     return false;
