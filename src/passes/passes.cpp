@@ -114,7 +114,9 @@ private:
 class DrawingPass final : public ContourSink {
 public:
     DrawingPass(Console& con, Report& report, const DrawingScan& d, const PassTwoOptions& o)
-        : con_(con), report_(report), d_(&d), o_(o) {}
+        : con_(con), report_(report), d_(&d), o_(o) {
+        if (o_.lines != nullptr) o_.lines->clear();
+    }
 
     // The next source: its polylines start afresh.
     void reading(const DrawingScan& d) {
@@ -159,6 +161,7 @@ public:
         if (o_.window) dtab_.place_window(drawn_.i0, drawn_.j0, drawn_.rows, drawn_.cols);
         placed_in_ = ext;
         layout_ = *l;
+        lines_frame_ = frame();
         if (drawer_)
             drawer_->set_frame(frame());
         else
@@ -172,6 +175,7 @@ public:
             if (!l) return false;
             placed_in_ = ext;
             layout_ = *l;
+            lines_frame_ = frame();
             drawer_->set_frame(frame());
         }
         return true;
@@ -192,6 +196,7 @@ public:
         const Extents& e = placed_in_;
         const bool within = x >= e.min_x && x <= e.max_x && y >= e.min_y && y <= e.max_y;
         beyond_ += !within && std::isfinite(x) && std::isfinite(y);
+        if (o_.lines != nullptr) o_.lines->vertex(turned_position(lines_frame_, x, y), z, first);
         return drawer_->vertex(x, y, z, first) || changed();
     }
     // With quiet_overflow, an elevation more than the cells code stops the
@@ -258,6 +263,7 @@ private:
     long long beyond_ = 0;  // of those, with a position beyond the extents they are placed in
     Extents placed_in_;    // the extents the grid is laid over
     GridLayout layout_{};  // and the grid laid over them
+    GridFrame lines_frame_{};  // where the lines are kept, when they are
     // the drawer's thread reads the grid at every segment: not on a cache
     // line that this thread writes at every vertex
     alignas(64) ElevationGrid dtab_;

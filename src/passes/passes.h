@@ -18,6 +18,7 @@
 #include "base/console.h"
 #include "reading/drawing_reader.h"
 #include "reading/dxf_scanner.h"
+#include "geometry/contour_lines.h"
 #include "geometry/elevation_grid.h"
 #include "base/extents.h"
 #include "geometry/grid_geometry.h"
@@ -111,6 +112,9 @@ struct PassTwoOptions {
     // only this window of the grid is drawn, with a margin of a cell where
     // the grid goes on (what the corner cleanup of its border reads)
     std::optional<GridWindow> window = std::nullopt;
+    // where the lines drawn are kept at their turned positions, for the
+    // terrain between them; nullptr: nowhere
+    ContourLines* lines = nullptr;
     // the bytes a cell takes in the run beside the grids (its elevation
     // kept, the fill's working memory, the image a library copies), counted
     // with theirs when the memory is checked

@@ -1,0 +1,324 @@
+#include "surface/nearest_lines.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "base/threads.h"
+
+namespace zorvel {
+
+NearLines::NearLines(int nb_lig, int nb_col)
+    : lig_(nb_lig),
+      col_(nb_col),
+      width_(static_cast<std::ptrdiff_t>(nb_col) + 2),
+      a_(static_cast<std::size_t>(width_) * static_cast<std::size_t>(nb_lig + 2), kNoLine),
+      b_(a_.size(), kNoLine),
+      flags_(a_.size(), 0) {}
+
+namespace {
+
+constexpr std::uint32_t kSide = kUnitsPerCell;  // a step to the side
+constexpr std::uint32_t kDiagonal = 362;        // and diagonally: 256 times the square root of 2, rounded
+constexpr std::uint32_t kFarthest = 0x7FFFFFFEu;  // distances stop growing there, the top bit left free
+
+// A grid this small is swept on one thread.
+constexpr long long kSharedCells = 1 << 16;
+
+LineKey key(double distance, std::uint32_t segment) {
+    const double units = std::round(distance * kUnitsPerCell);
+    const std::uint64_t d = units < static_cast<double>(kFarthest) ? static_cast<std::uint64_t>(units) : kFarthest;
+    return (d << 32) | segment;
+}
+
+// A key a step farther on.
+LineKey farther(LineKey k, std::uint32_t step) {
+    if (k == kNoLine) return kNoLine;
+    const std::uint64_t d = std::min<std::uint64_t>((k >> 32) + step, kFarthest);
+    return (d << 32) | (k & 0xFFFFFFFFu);
+}
+
+class Propagation {
+public:
+    Propagation(const Segments& segs, NearLines& g) : segs_(segs), g_(g), level_(segs.all.size()) {
+        for (std::size_t s = 0; s < segs.all.size(); ++s) level_[s] = segs.all[s].level;
+    }
+
+    std::uint32_t level(LineKey k) const { return level_[segment_of(k)]; }
+
+    // Takes candidate c into the two nearest a and b; whether they changed.
+    bool take(LineKey& a, LineKey& b, LineKey c) const {
+        if (c >= b) return false;  // neither nearer than the second nor a better distance to either
+        if (a != kNoLine && level(c) == level(a)) {
+            if (c >= a) return false;
+            a = c;
+            return true;
+        }
+        if (c < a) {
+            // a level as b's is dropped with it: c is its nearer distance
+            b = a;
+            a = c;
+            return true;
+        }
+        b = c;
+        return true;
+    }
+
+    // Every line cell, reached by its segments' levels; on two threads, each
+    // the cells of half the rows.
+    void seed(bool split) {
+        LineKey* a = g_.a();
+        LineKey* b = g_.b();
+        unsigned char* flags = g_.flags();
+        const auto rows = [&](int first, int last) {
+            for (std::uint32_t s = 0; s < segs_.all.size(); ++s)
+                crossed_cells(
+                    segs_, s, g_.nb_lig(), g_.nb_col(),
+                    [&](int i, int j) {
+                        const std::size_t k = g_.at(i, j);
+                        flags[k] = NearLines::kLine;
+                        take(a[k], b[k], key(segs_.distance(s, i, j), s));
+                    },
+                    first, last);
+            for (int i = first; i < last; ++i)
+                for (std::size_t k = g_.at(i, 0), end = k + static_cast<std::size_t>(g_.nb_col()); k < end; ++k)
+                    if (flags[k] != 0)
+                        flags[k] = static_cast<unsigned char>(NearLines::kLine | NearLines::kSeedA |
+                                                              (b[k] != kNoLine ? NearLines::kSeedB : 0));
+        };
+        const int mid = g_.nb_lig() / 2;
+        if (!split) {
+            rows(0, g_.nb_lig());
+            return;
+        }
+        Helper other([&] { rows(0, mid); });
+        if (!other.started()) rows(0, mid);
+        rows(mid, g_.nb_lig());
+        other.join();
+    }
+
+    // Every end of a line short of the grid's edge runs on the way its last
+    // segment goes, to the first cell of another line or the grid's edge: a
+    // line does not stop in the middle of the land, its survey does.
+    void run_on(Segments& segs) {
+        const std::size_t ends = segs.ends.size();
+        for (std::size_t e = 0; e < ends; ++e) {
+            const End end = segs.ends[e];
+            const Segment g = segs.all[end.segment];
+            const double len = std::sqrt(g.di * g.di + g.dj * g.dj);
+            if (!(len > 0.0)) continue;
+            // from the end, away from the line
+            const double ui = (end.at_start ? -g.di : g.di) / len, uj = (end.at_start ? -g.dj : g.dj) / len;
+            const double pi = end.at_start ? g.i0 : g.i0 + g.di, pj = end.at_start ? g.j0 : g.j0 + g.dj;
+            double t = 0.0;
+            constexpr double kStep = 0.25;
+            for (;;) {
+                const double qi = pi + (t + kStep) * ui, qj = pj + (t + kStep) * uj;
+                if (qi < -0.5 || qj < -0.5 || qi > g_.nb_lig() - 0.5 || qj > g_.nb_col() - 0.5) {
+                    t += 2 * kStep;  // across the edge
+                    break;
+                }
+                const std::size_t k = g_.at(static_cast<int>(std::floor(qi + 0.5)), static_cast<int>(std::floor(qj + 0.5)));
+                const unsigned char f = g_.flags()[k];
+                if ((f & NearLines::kLine) != 0 && (f & NearLines::kSeedA) != 0 &&
+                    segs.all[segment_of(g_.a()[k])].line != g.line)
+                    break;
+                t += kStep;
+            }
+            if (t <= 0.0) continue;
+            const std::uint32_t s = static_cast<std::uint32_t>(segs.all.size());
+            segs.all.push_back(Segment{pi, pj, t * ui, t * uj, g.arc, g.level, g.line});
+            level_.push_back(g.level);
+            LineKey* a = g_.a();
+            LineKey* b = g_.b();
+            unsigned char* flags = g_.flags();
+            // before the levels spread, a line cell holds its own segments alone
+            crossed_cells(segs, s, g_.nb_lig(), g_.nb_col(), [&](int i, int j) {
+                const std::size_t k = g_.at(i, j);
+                take(a[k], b[k], key(segs.distance(s, i, j), s));
+                flags[k] = static_cast<unsigned char>(NearLines::kLine | NearLines::kSeedA |
+                                                      (b[k] != kNoLine ? NearLines::kSeedB : 0));
+            });
+        }
+    }
+
+    // Sweeps forward, then backward, and so on until two sweeps in a row
+    // change nothing. On two threads the rows are cut in two halves with a
+    // row between them that one thread sweeps after the halves: neither half
+    // reads a row the other writes, and what crosses the cut arrives a
+    // sweep later.
+    void spread(bool split) {
+        const int n = g_.nb_lig();
+        const int mid = n / 2;
+        words_ = (static_cast<std::size_t>(g_.nb_col()) + 63) / 64;
+        // per row (with a row each side), a bit a cell: what the sweep before changed, and this one
+        std::vector<std::uint64_t> before(words_ * static_cast<std::size_t>(n + 2), 0), now(before.size(), 0);
+        // the changes of the cut's row that the row after it missed, in each direction
+        std::vector<std::uint64_t> held[2] = {std::vector<std::uint64_t>(words_, 0), std::vector<std::uint64_t>(words_, 0)};
+        int quiet = 0;
+        for (int t = 0; quiet < 2; ++t) {
+            const int s = t % 2 == 0 ? +1 : -1;
+            const bool full = t < 2;
+            std::fill(now.begin(), now.end(), 0);
+            if (!split) {
+                sweep(0, n, s, full, before, now, -1, nullptr);
+            } else {
+                const int after_cut = s > 0 ? mid + 1 : mid - 1;
+                std::vector<std::uint64_t>& missed = held[s > 0 ? 0 : 1];
+                Helper other([&] { sweep(0, mid, s, full, before, now, after_cut, missed.data()); });
+                if (!other.started()) sweep(0, mid, s, full, before, now, after_cut, missed.data());
+                sweep(mid + 1, n, s, full, before, now, after_cut, missed.data());
+                other.join();
+                sweep(mid, mid + 1, s, full, before, now, -1, nullptr);
+                // the row after the cut took from the cut's row before the
+                // cut's changes of this sweep: the next sweep this way looks again
+                const std::uint64_t* cut = now.data() + static_cast<std::size_t>(mid + 1) * words_;
+                std::copy(cut, cut + words_, missed.begin());
+            }
+            const bool any = std::any_of(now.begin(), now.end(), [](std::uint64_t w) { return w != 0; });
+            quiet = any ? 0 : quiet + 1;
+            before.swap(now);
+        }
+    }
+
+private:
+    // Takes into cell (i, j) what its neighbours behind in a sweep reach:
+    // the side cell behind and the three cells of the row behind. True when
+    // it changed.
+    bool relax(int i, int j, std::ptrdiff_t back, std::ptrdiff_t up, int di) {
+        LineKey* a = g_.a();
+        LineKey* b = g_.b();
+        unsigned char* flags = g_.flags();
+        const std::size_t k = g_.at(i, j);
+        const unsigned char fx = flags[k];
+        // two levels of its own: nothing from a neighbour comes nearer than a
+        // segment across the cell itself
+        if ((fx & NearLines::kSeedB) != 0) return false;
+        const LineKey xa = a[k], xb = b[k];
+        // what the neighbours hand on, a step farther: a line cell its own levels alone
+        const std::ptrdiff_t from[4] = {back, up, up + back, up - back};
+        const std::uint32_t steps[4] = {kSide, kSide, kDiagonal, kDiagonal};
+        LineKey offered[8];
+        LineKey nearest = kNoLine;
+        for (int n = 0; n < 4; ++n) {
+            const std::size_t m = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(k) + from[n]);
+            const unsigned char fn = flags[m];
+            const bool from_line = (fn & NearLines::kLine) != 0;
+            offered[2 * n] = from_line && (fn & NearLines::kSeedA) == 0 ? kNoLine : farther(a[m], steps[n]);
+            offered[2 * n + 1] = from_line && (fn & NearLines::kSeedB) == 0 ? kNoLine : farther(b[m], steps[n]);
+            nearest = std::min(nearest, std::min(offered[2 * n], offered[2 * n + 1]));
+        }
+        // nothing nearer than the second: nothing changes
+        if (nearest >= xb) return false;
+        LineKey na = xa, nb = xb;
+        // a line cell takes another level only from its centre's side of its nearest own segment
+        const bool line = (fx & NearLines::kLine) != 0;
+        const bool seed_a = (fx & NearLines::kSeedA) != 0;
+        const int dj = static_cast<int>(back);  // the column of the cell behind: -1 forward, +1 backward
+        const int ni[4] = {i, i + di, i + di, i + di}, nj[4] = {j + dj, j, j + dj, j - dj};
+        for (int n = 0; n < 4; ++n) {
+            const std::size_t m = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(k) + from[n]);
+            for (int which = 0; which < 2; ++which) {
+                const LineKey c = offered[2 * n + which];
+                if (c >= nb) continue;
+                // a cell that two lines cross hands each on only to its side of the other
+                const unsigned char fn = flags[m];
+                if ((fn & NearLines::kSeedB) != 0) {
+                    const std::uint32_t other = segment_of(which == 0 ? b[m] : a[m]);
+                    const GridPoint p = segs_.nearest_point(segment_of(c), i, j);
+                    if (!segs_.same_side(other, i, j, p.i, p.j)) continue;
+                }
+                if (line && seed_a && level(c) != level(xa) && !segs_.same_side(segment_of(xa), i, j, ni[n], nj[n]))
+                    continue;
+                take(na, nb, c);
+            }
+        }
+        if (na == xa && nb == xb) return false;
+        a[k] = na;
+        b[k] = nb;
+        if (line) {
+            // seeds are never made again, only moved or dropped
+            const bool sa = seed_a && (na == xa);
+            const bool sb = seed_a && (nb == xa);
+            flags[k] = static_cast<unsigned char>(NearLines::kLine | (sa ? NearLines::kSeedA : 0) |
+                                                  (sb ? NearLines::kSeedB : 0));
+        }
+        return true;
+    }
+
+    // One sweep over rows [r0, r1) in direction s (+1 forward, from the
+    // first cell to the last; -1 backward). A full sweep goes over every
+    // cell; otherwise a cell is looked at again only when a cell it takes
+    // from changed since it was last looked at: in the sweep before (the
+    // other direction) or in this one (`missed`: the changes row `missed_row`
+    // did not see in the sweep before this way).
+    void sweep(int r0, int r1, int s, bool full, const std::vector<std::uint64_t>& before,
+               std::vector<std::uint64_t>& now, int missed_row, const std::uint64_t* missed) {
+        const std::ptrdiff_t back = -s, up = -s * g_.width();
+        const int nb_col = g_.nb_col();
+        const std::size_t words = words_;
+        std::vector<std::uint64_t> look(words);
+        const int first = s > 0 ? r0 : r1 - 1, end = s > 0 ? r1 : r0 - 1;
+        const auto bits = [&](const std::vector<std::uint64_t>& v, int i) {
+            return v.data() + static_cast<std::size_t>(i + 1) * words;
+        };
+        for (int i = first; i != end; i += s) {
+            std::uint64_t* changed = now.data() + static_cast<std::size_t>(i + 1) * words;
+            if (full) {
+                for (int j = s > 0 ? 0 : nb_col - 1; j != (s > 0 ? nb_col : -1); j += s)
+                    if (relax(i, j, back, up, -s)) changed[static_cast<std::size_t>(j) / 64] |= std::uint64_t{1} << (j % 64);
+                continue;
+            }
+            // the cells beside or below a change in the row behind, and those
+            // after a change in this row
+            const std::uint64_t* b1 = bits(before, i - s);
+            const std::uint64_t* n1 = bits(now, i - s);
+            const std::uint64_t* b0 = bits(before, i);
+            const std::uint64_t* h1 = i == missed_row ? missed : nullptr;
+            const auto behind = [&](std::size_t w) { return b1[w] | n1[w] | (h1 != nullptr ? h1[w] : 0); };
+            bool any = false;
+            for (std::size_t w = 0; w < words; ++w) {
+                const std::uint64_t r = behind(w);
+                const std::uint64_t lower = w > 0 ? behind(w - 1) >> 63 : 0;
+                const std::uint64_t upper = w + 1 < words ? behind(w + 1) << 63 : 0;
+                const std::uint64_t spread = r | (r << 1) | (r >> 1) | lower | upper;
+                const std::uint64_t own = s > 0 ? (b0[w] << 1) | (w > 0 ? b0[w - 1] >> 63 : 0)
+                                                : (b0[w] >> 1) | (w + 1 < words ? b0[w + 1] << 63 : 0);
+                look[w] = spread | own;
+                any |= look[w] != 0;
+            }
+            if (!any) continue;
+            // in sweep order; a change carries on to the next cell of the row
+            bool carry = false;
+            for (std::size_t k = 0; k < words; ++k) {
+                const std::size_t w = s > 0 ? k : words - 1 - k;
+                if (look[w] == 0 && !carry) continue;
+                const int base = static_cast<int>(w) * 64;
+                const int lo = base, hi = std::min(nb_col, base + 64);
+                for (int j = s > 0 ? lo : hi - 1; j != (s > 0 ? hi : lo - 1); j += s) {
+                    if (!carry && ((look[w] >> (j - base)) & 1) == 0) continue;
+                    carry = relax(i, j, back, up, -s);
+                    if (carry) changed[w] |= std::uint64_t{1} << (j - base);
+                }
+            }
+        }
+    }
+
+    const Segments& segs_;
+    NearLines& g_;
+    std::size_t words_ = 0;  // of a row's change bits
+    std::vector<std::uint32_t> level_;  // each segment's level's code, close at hand
+};
+
+}  // namespace
+
+std::unique_ptr<NearLines> nearest_lines(Segments& segs, int nb_lig, int nb_col, bool two_threads) {
+    auto g = std::make_unique<NearLines>(nb_lig, nb_col);
+    Propagation p(segs, *g);
+    const bool split = two_threads && nb_lig >= 64 && static_cast<long long>(nb_lig) * nb_col >= kSharedCells;
+    p.seed(split);
+    p.run_on(segs);
+    p.spread(split);
+    return g;
+}
+
+}  // namespace zorvel

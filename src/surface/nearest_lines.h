@@ -1,0 +1,77 @@
+// For every cell of the grid, the two nearest contour levels that reach it
+// and, of each, the segment they reach it from: the distance run through
+// the grid from the segments, not across them.
+//
+// Exactly:
+//  - A cell whose square a segment meets (edges and corners included) is a
+//    line cell of it, and is reached by the segment's level at the distance
+//    from its centre to the segment.
+//  - A level reaches a cell from a neighbour (eight of them) at the
+//    neighbour's distance plus the step: 1 cell to the side, the square
+//    root of 2 diagonally. Distances count in 256ths of a cell, each step
+//    and each first distance rounded to one.
+//  - A line cell hands on only the levels of its own segments, so that no
+//    level crosses a line of another: a path from cell to cell crosses a
+//    segment only through its line cells. It takes another level only from
+//    a neighbour on the side of its nearest own segment that its centre
+//    lies on.
+//  - Each cell keeps its two nearest levels (distance first, then the
+//    segment's number), each at its nearest segment; a third level nearer
+//    than one of them takes its place.
+#ifndef ZORVEL_NEAREST_LINES_H
+#define ZORVEL_NEAREST_LINES_H
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "surface/segments.h"
+
+namespace zorvel {
+
+// A level reached at a distance, as one key: the distance in the high 32
+// bits, the segment in the low ones, so that keys order by distance, then
+// by segment.
+using LineKey = std::uint64_t;
+constexpr LineKey kNoLine = ~LineKey{0};
+constexpr std::uint32_t kUnitsPerCell = 256;
+inline std::uint32_t segment_of(LineKey k) { return static_cast<std::uint32_t>(k); }
+inline std::uint32_t distance_of(LineKey k) { return static_cast<std::uint32_t>(k >> 32); }
+
+// The two nearest levels of every cell, with a border of cells that nothing
+// reaches: cell (i, j) is at (i + 1) * width() + j + 1.
+class NearLines {
+public:
+    NearLines(int nb_lig, int nb_col);
+    int nb_lig() const { return lig_; }
+    int nb_col() const { return col_; }
+    std::ptrdiff_t width() const { return width_; }
+    std::size_t at(int i, int j) const {
+        return static_cast<std::size_t>((static_cast<std::ptrdiff_t>(i) + 1) * width_ + j + 1);
+    }
+    LineKey* a() { return a_.data(); }
+    LineKey* b() { return b_.data(); }
+    unsigned char* flags() { return flags_.data(); }
+    const LineKey* a() const { return a_.data(); }
+    const LineKey* b() const { return b_.data(); }
+    const unsigned char* flags() const { return flags_.data(); }
+
+    static constexpr unsigned char kLine = 1;   // a segment meets the cell
+    static constexpr unsigned char kSeedA = 2;  // its nearest is one of its own segments
+    static constexpr unsigned char kSeedB = 4;  // its second nearest too
+
+private:
+    int lig_, col_;
+    std::ptrdiff_t width_;
+    std::vector<LineKey> a_, b_;
+    std::vector<unsigned char> flags_;
+};
+
+// The two nearest levels of every cell of a grid of nb_lig rows and nb_col
+// columns, on two threads where it pays.
+std::unique_ptr<NearLines> nearest_lines(Segments& segs, int nb_lig, int nb_col, bool two_threads);
+
+}  // namespace zorvel
+
+#endif

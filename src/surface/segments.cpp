@@ -1,0 +1,158 @@
+#include "surface/segments.h"
+
+#include <algorithm>
+#include <bit>
+#include <unordered_map>
+
+namespace zorvel {
+
+namespace {
+
+// A vertex within this of the line its neighbours make (in cells) adds
+// nothing the fill can tell from the line without it.
+constexpr double kSimplify = 1.0 / 32;
+
+// A line that ends this close to the grid's edge (in cells) runs on beyond
+// it: contours traced from a grid end half a cell inside its edge, and a
+// level would otherwise go round their ends along the edge.
+constexpr double kToTheEdge = 1.0;
+
+bool finite(const GridPoint& p) { return std::isfinite(p.i) && std::isfinite(p.j); }
+
+// The vertices of the polyline [first, end) that the fill needs: those that
+// lie farther than kSimplify from the line their kept neighbours make
+// (Douglas and Peucker), the ends, those whose segments change level, and
+// those beside a vertex that is not finite. keep: room for the marks.
+void simplified(const ContourLines& lines, std::size_t first, std::size_t end, std::vector<std::size_t>& kept,
+                std::vector<char>& keep, std::vector<std::pair<std::size_t, std::size_t>>& runs) {
+    kept.clear();
+    if (end <= first) return;
+    keep.assign(end - first, 0);
+    keep[0] = keep[end - first - 1] = 1;
+    for (std::size_t k = first + 1; k + 1 < end; ++k)
+        if (lines.level(k) != lines.level(k + 1) || !finite(lines.point(k)) || !finite(lines.point(k - 1)) ||
+            !finite(lines.point(k + 1)))
+            keep[k - first] = 1;
+    runs.clear();
+    std::size_t from = first;
+    for (std::size_t k = first + 1; k < end; ++k)
+        if (keep[k - first]) {
+            runs.push_back({from, k});
+            from = k;
+        }
+    while (!runs.empty()) {
+        const auto [a, b] = runs.back();
+        runs.pop_back();
+        if (b <= a + 1) continue;
+        // the farthest vertex from the line a-b, by |cross product|, that is distance times length
+        const GridPoint pa = lines.point(a), pb = lines.point(b);
+        const double di = pb.i - pa.i, dj = pb.j - pa.j;
+        const double len2 = di * di + dj * dj;
+        double worst = -1.0;
+        std::size_t at = a;
+        for (std::size_t k = a + 1; k < b; ++k) {
+            const GridPoint p = lines.point(k);
+            const double off = len2 > 0.0 ? std::fabs((p.i - pa.i) * dj - (p.j - pa.j) * di)
+                                          : std::hypot(p.i - pa.i, p.j - pa.j);
+            if (off > worst) {
+                worst = off;
+                at = k;
+            }
+        }
+        const double limit = len2 > 0.0 ? kSimplify * std::sqrt(len2) : kSimplify;
+        if (worst > limit) {
+            keep[at - first] = 1;
+            runs.push_back({a, at});
+            runs.push_back({at, b});
+        }
+    }
+    for (std::size_t k = first; k < end; ++k)
+        if (keep[k - first]) kept.push_back(k);
+}
+}  // namespace
+
+Segments segments_of(const ContourLines& lines, int nb_lig, int nb_col, int i0, int j0) {
+    Segments segs;
+    std::vector<double> level_of;  // each segment's level, before the levels are coded
+    const std::vector<std::uint32_t>& starts = lines.starts();
+    // the segment from p to q at `level`, arc along its polyline at p
+    const auto add = [&](GridPoint p, GridPoint q, double level, double& arc) {
+        const double di = q.i - p.i, dj = q.j - p.j;
+        if (!finite(p) || !std::isfinite(di) || !std::isfinite(dj) || !std::isfinite(level)) return false;
+        segs.all.push_back(Segment{p.i - i0, p.j - j0, di, dj, arc, 0, segs.lines});
+        level_of.push_back(level + 0.0);  // -0 as 0
+        arc += std::sqrt(di * di + dj * dj);
+        return true;
+    };
+    // where the end p of a line meets the grid's edge, if it ends by it
+    const auto edge_beyond = [&](GridPoint p, GridPoint& beyond) {
+        const double i = p.i - i0, j = p.j - j0;
+        const double gaps[4] = {i + 0.5, nb_lig - 0.5 - i, j + 0.5, nb_col - 0.5 - j};
+        const int side = static_cast<int>(std::min_element(gaps, gaps + 4) - gaps);
+        if (!(gaps[side] <= kToTheEdge) || gaps[side] < -kToTheEdge) return false;
+        beyond = p;
+        if (side == 0) beyond.i = i0 - 1.0;
+        if (side == 1) beyond.i = i0 + nb_lig;
+        if (side == 2) beyond.j = j0 - 1.0;
+        if (side == 3) beyond.j = j0 + nb_col;
+        return true;
+    };
+    std::vector<std::size_t> kept;
+    std::vector<char> keep;
+    std::vector<std::pair<std::size_t, std::size_t>> runs;
+    segs.all.reserve(lines.size() + 2 * starts.size());
+    level_of.reserve(segs.all.capacity());
+    for (std::size_t l = 0; l < starts.size(); ++l) {
+        const std::size_t first = starts[l], end = l + 1 < starts.size() ? starts[l + 1] : lines.size();
+        const std::size_t before = segs.all.size();
+        double arc = 0.0;
+        GridPoint beyond{};
+        // a polyline's first vertex ends no segment; each other ends one at its level
+        const bool open = end - first >= 2 && finite(lines.point(first)) && finite(lines.point(end - 1)) &&
+                          (lines.point(first).i != lines.point(end - 1).i || lines.point(first).j != lines.point(end - 1).j);
+        bool sealed = open && edge_beyond(lines.point(first), beyond);
+        if (sealed) add(beyond, lines.point(first), lines.level(first + 1), arc);
+        const std::size_t own = segs.all.size();
+        simplified(lines, first, end, kept, keep, runs);
+        for (std::size_t k = 1; k < kept.size(); ++k)
+            add(lines.point(kept[k - 1]), lines.point(kept[k]), lines.level(kept[k]), arc);
+        // an end short of the edge, to run on from there
+        if (open && !sealed && segs.all.size() > own) segs.ends.push_back(End{static_cast<std::uint32_t>(own), true});
+        if (open && segs.all.size() > own) {
+            const auto last = static_cast<std::uint32_t>(segs.all.size() - 1);
+            if (edge_beyond(lines.point(end - 1), beyond))
+                add(lines.point(end - 1), beyond, lines.level(end - 1), arc);
+            else
+                segs.ends.push_back(End{last, false});
+        }
+        if (segs.all.size() > before) ++segs.lines;
+    }
+    // the distinct levels, in ascending order, and each segment's code: a
+    // polyline's segments mostly share theirs
+    std::unordered_map<std::uint64_t, std::uint32_t> seen;
+    std::vector<std::uint32_t> provisional(level_of.size());
+    double last = 0.0;
+    std::uint32_t last_code = ~std::uint32_t{0};
+    for (std::size_t s = 0; s < level_of.size(); ++s) {
+        if (last_code == ~std::uint32_t{0} || level_of[s] != last) {
+            last = level_of[s];
+            last_code = seen.try_emplace(std::bit_cast<std::uint64_t>(last), static_cast<std::uint32_t>(seen.size()))
+                            .first->second;
+            if (last_code == segs.levels.size()) segs.levels.push_back(last);
+        }
+        provisional[s] = last_code;
+    }
+    std::vector<std::uint32_t> order(segs.levels.size()), code(segs.levels.size());
+    for (std::uint32_t k = 0; k < order.size(); ++k) order[k] = k;
+    std::sort(order.begin(), order.end(), [&](std::uint32_t x, std::uint32_t y) { return segs.levels[x] < segs.levels[y]; });
+    std::vector<double> ascending(segs.levels.size());
+    for (std::uint32_t k = 0; k < order.size(); ++k) {
+        code[order[k]] = k;
+        ascending[k] = segs.levels[order[k]];
+    }
+    segs.levels.swap(ascending);
+    for (std::size_t s = 0; s < segs.all.size(); ++s) segs.all[s].level = code[provisional[s]];
+    return segs;
+}
+
+}  // namespace zorvel
