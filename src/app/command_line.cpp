@@ -249,8 +249,8 @@ void summary(std::FILE* out, const CommandLine& cl, const RunState& rs, const st
         std::fputs(T_("  clases: ninguna\n"), out);
     std::fprintf(out, T_("  intervalo: %s\n"), interval_why.c_str());
     if (rs.fill)
-        std::fprintf(out, T_("  relleno: %lld celdas entre dos curvas, %lld en cimas y hondonadas (media equidistancia: %.17g), %lld planas, %lld sin elevacion\n"),
-                     rs.fill->between, rs.fill->domed, rs.fill->step / 2, rs.fill->flat, rs.fill->unreached);
+        std::fprintf(out, T_("  relleno: %lld celdas entre dos curvas, %lld en cimas y hondonadas, %lld planas, %lld sin elevacion\n"),
+                     rs.fill->between, rs.fill->domed, rs.fill->flat, rs.fill->unreached);
     std::fputs(T_("  archivos:"), out);
     for (const std::string& p : paths)
         if (exists(p)) std::fprintf(out, " %s", p.c_str());

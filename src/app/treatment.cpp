@@ -8,6 +8,7 @@
 #include <limits>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "classes/classify.h"
 #include "surface/surface_fill.h"
@@ -140,8 +141,9 @@ void warn_of_losses(Console& con, const PassTwo& two, const ExtentsPolicy& polic
 
 // Fills the run's alti between the contours; the lowest and highest
 // elevation of the filled grid; nullopt after a stop line.
-std::optional<std::pair<double, double>> fill_between_contours(Console& con, RunState& rs) {
-    const auto fill = fill_surface(rs.alti, rs.nb_lig, rs.nb_col);
+std::optional<std::pair<double, double>> fill_between_contours(Console& con, RunState& rs, ContourLines&& lines,
+                                                               int i0, int j0) {
+    const auto fill = fill_surface(rs.alti, rs.nb_lig, rs.nb_col, std::move(lines), i0, j0);
     if (!fill) {
         stop_no_memory(con, T_("el relleno entre las curvas"), rs.nb_lig, rs.nb_col);
         return std::nullopt;
@@ -269,6 +271,9 @@ bool treatment(Console& con, Report& report, RunState& rs, RunSettings& settings
     }
     read_near_window(sheets, settings, policy);
     Progress* progress = settings.progress();
+    // the lines themselves, for the terrain between them
+    ContourLines lines;
+    ContourLines* kept_lines = settings.fill() ? &lines : nullptr;
     std::optional<PassOne> one;
     std::optional<PassTwo> two;
     std::optional<RotationChoice> turn;
@@ -287,7 +292,7 @@ bool treatment(Console& con, Report& report, RunState& rs, RunSettings& settings
         PassOneOptions options = one_options;
         options.progress = ProgressPart{progress, 0.0, 0.9};
         const PassTwoOptions two_options{0.0, *turn, 1, rs.limits.grid_memory, policy, ProgressPart{progress, 0.0, 0.9}, 0,
-                                         settings.window(), settings.more_per_cell()};
+                                         settings.window(), kept_lines, settings.more_per_cell()};
         auto both = only.ogr == nullptr ? draw_while_scanning(con, report, d, options, two_options, retry)
                                         : draw_while_reading(con, report, d, options, two_options,
                                                              [&](ContourSink& sink) {
@@ -356,7 +361,7 @@ bool treatment(Console& con, Report& report, RunState& rs, RunSettings& settings
 
     if (!two) {
         const PassTwoOptions two_options{rs.pix_size, *turn, one->tally.count.width(), rs.limits.grid_memory, policy,
-                                         ProgressPart{progress, 0.45, 0.9}, vertices, settings.window(),
+                                         ProgressPart{progress, 0.45, 0.9}, vertices, settings.window(), kept_lines,
                                          settings.more_per_cell()};
         two = pass_two(con, report, logs, two_options);
         if (!two) return false;
@@ -372,7 +377,7 @@ bool treatment(Console& con, Report& report, RunState& rs, RunSettings& settings
     // the elevations, before the classes take the place of their codes
     if (settings.keep_elevations() || settings.fill()) rs.alti = elevations_of(two->dtab, rs.nb_lig, rs.nb_col);
     std::optional<std::pair<double, double>> filled;
-    if (settings.fill() && !(filled = fill_between_contours(con, rs))) return false;
+    if (settings.fill() && !(filled = fill_between_contours(con, rs, std::move(lines), two->i0, two->j0))) return false;
     if (settings.fill()) rs.stages.mark("relleno");
 
     // classification

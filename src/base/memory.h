@@ -4,6 +4,10 @@
 #define ZORVEL_MEMORY_H
 
 #include <cstddef>
+#include <cstring>
+#include <new>
+#include <type_traits>
+#include <utility>
 
 namespace zorvel {
 
@@ -30,6 +34,52 @@ void* map_zeroed(std::size_t bytes);
 // of `page` bytes).
 unsigned long long free_in_blocks(const char* buddyinfo, std::size_t page, std::size_t block);
 void unmap(void* base, std::size_t bytes);
+
+// n values of T, zero-filled: a mapping of its own when large (map_zeroed),
+// else from the heap. Throws std::bad_alloc when it cannot be had.
+template <typename T>
+class ZeroedArray {
+    static_assert(std::is_trivial_v<T>);
+
+public:
+    ZeroedArray() = default;
+    explicit ZeroedArray(std::size_t n) : size_(n) {
+        if (n == 0) return;
+        const std::size_t bytes = n * sizeof(T);
+        if (bytes >= kMappedBytes && (data_ = static_cast<T*>(map_zeroed(bytes))) != nullptr) {
+            mapped_ = true;
+            return;
+        }
+        data_ = new T[n];
+        std::memset(static_cast<void*>(data_), 0, bytes);
+    }
+    ZeroedArray(ZeroedArray&& o) noexcept { swap(o); }
+    ZeroedArray& operator=(ZeroedArray&& o) noexcept {
+        ZeroedArray(std::move(o)).swap(*this);
+        return *this;
+    }
+    ZeroedArray(const ZeroedArray&) = delete;
+    ZeroedArray& operator=(const ZeroedArray&) = delete;
+    ~ZeroedArray() {
+        if (mapped_)
+            unmap(data_, size_ * sizeof(T));
+        else
+            delete[] data_;
+    }
+    void swap(ZeroedArray& o) noexcept {
+        std::swap(data_, o.data_);
+        std::swap(size_, o.size_);
+        std::swap(mapped_, o.mapped_);
+    }
+    T* data() { return data_; }
+    const T* data() const { return data_; }
+    std::size_t size() const { return size_; }
+
+private:
+    T* data_ = nullptr;
+    std::size_t size_ = 0;
+    bool mapped_ = false;
+};
 
 }  // namespace zorvel
 

@@ -7,13 +7,27 @@
 
 namespace zorvel {
 
-NearLines::NearLines(int nb_lig, int nb_col)
+NearLines::NearLines(int nb_lig, int nb_col, bool split)
     : lig_(nb_lig),
       col_(nb_col),
       width_(static_cast<std::ptrdiff_t>(nb_col) + 2),
-      a_(static_cast<std::size_t>(width_) * static_cast<std::size_t>(nb_lig + 2), kNoLine),
-      b_(a_.size(), kNoLine),
-      flags_(a_.size(), 0) {}
+      a_(static_cast<std::size_t>(width_) * static_cast<std::size_t>(nb_lig + 2)),
+      b_(a_.size()),
+      flags_(a_.size()) {
+    const auto none = [this](std::size_t from, std::size_t to) {
+        std::fill(a_.data() + from, a_.data() + to, kNoLine);
+        std::fill(b_.data() + from, b_.data() + to, kNoLine);
+    };
+    if (!split) {
+        none(0, a_.size());
+        return;
+    }
+    const std::size_t half = a_.size() / 2;
+    Helper other([&] { none(half, a_.size()); });
+    if (!other.started()) none(half, a_.size());
+    none(0, half);
+    other.join();
+}
 
 namespace {
 
@@ -25,7 +39,7 @@ constexpr std::uint32_t kFarthest = 0x7FFFFFFEu;  // distances stop growing ther
 constexpr long long kSharedCells = 1 << 16;
 
 LineKey key(double distance, std::uint32_t segment) {
-    const double units = std::round(distance * kUnitsPerCell);
+    const double units = distance * kUnitsPerCell + 0.5;  // rounded half up: distances are never negative
     const std::uint64_t d = units < static_cast<double>(kFarthest) ? static_cast<std::uint64_t>(units) : kFarthest;
     return (d << 32) | segment;
 }
@@ -70,7 +84,10 @@ public:
         LineKey* b = g_.b();
         unsigned char* flags = g_.flags();
         const auto rows = [&](int first, int last) {
-            for (std::uint32_t s = 0; s < segs_.all.size(); ++s)
+            for (std::uint32_t s = 0; s < segs_.all.size(); ++s) {
+                // most segments lie in the other half
+                const Segment& g = segs_.all[s];
+                if (std::max(g.i0, g.i0 + g.di) < first - 1 || std::min(g.i0, g.i0 + g.di) > last) continue;
                 crossed_cells(
                     segs_, s, g_.nb_lig(), g_.nb_col(),
                     [&](int i, int j) {
@@ -79,6 +96,7 @@ public:
                         take(a[k], b[k], key(segs_.distance(s, i, j), s));
                     },
                     first, last);
+            }
             for (int i = first; i < last; ++i)
                 for (std::size_t k = g_.at(i, 0), end = k + static_cast<std::size_t>(g_.nb_col()); k < end; ++k)
                     if (flags[k] != 0)
@@ -312,9 +330,9 @@ private:
 }  // namespace
 
 std::unique_ptr<NearLines> nearest_lines(Segments& segs, int nb_lig, int nb_col, bool two_threads) {
-    auto g = std::make_unique<NearLines>(nb_lig, nb_col);
-    Propagation p(segs, *g);
     const bool split = two_threads && nb_lig >= 64 && static_cast<long long>(nb_lig) * nb_col >= kSharedCells;
+    auto g = std::make_unique<NearLines>(nb_lig, nb_col, split);
+    Propagation p(segs, *g);
     p.seed(split);
     p.run_on(segs);
     p.spread(split);

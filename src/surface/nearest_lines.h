@@ -26,6 +26,7 @@
 #include <memory>
 #include <vector>
 
+#include "base/memory.h"
 #include "surface/segments.h"
 
 namespace zorvel {
@@ -43,7 +44,8 @@ inline std::uint32_t distance_of(LineKey k) { return static_cast<std::uint32_t>(
 // reaches: cell (i, j) is at (i + 1) * width() + j + 1.
 class NearLines {
 public:
-    NearLines(int nb_lig, int nb_col);
+    // Nothing reaches any cell yet; the keys set on two threads when `split`.
+    NearLines(int nb_lig, int nb_col, bool split);
     int nb_lig() const { return lig_; }
     int nb_col() const { return col_; }
     std::ptrdiff_t width() const { return width_; }
@@ -64,8 +66,8 @@ public:
 private:
     int lig_, col_;
     std::ptrdiff_t width_;
-    std::vector<LineKey> a_, b_;
-    std::vector<unsigned char> flags_;
+    ZeroedArray<LineKey> a_, b_;
+    ZeroedArray<unsigned char> flags_;
 };
 
 // The two nearest levels of every cell of a grid of nb_lig rows and nb_col

@@ -19,55 +19,43 @@ constexpr double kToTheEdge = 1.0;
 
 bool finite(const GridPoint& p) { return std::isfinite(p.i) && std::isfinite(p.j); }
 
-// The vertices of the polyline [first, end) that the fill needs: those that
-// lie farther than kSimplify from the line their kept neighbours make
-// (Douglas and Peucker), the ends, those whose segments change level, and
-// those beside a vertex that is not finite. keep: room for the marks.
-void simplified(const ContourLines& lines, std::size_t first, std::size_t end, std::vector<std::size_t>& kept,
-                std::vector<char>& keep, std::vector<std::pair<std::size_t, std::size_t>>& runs) {
+// A kept vertex skips at most this many on (the cost of a skip grows with
+// its square).
+constexpr std::size_t kReach = 16;
+
+// The vertices of the polyline [first, end) that the fill needs: from each
+// kept vertex, the farthest one on (at most kReach on) such that the
+// vertices between lie within kSimplify of the line to it; never past an
+// end, a vertex where the level changes, or one beside a vertex that is not
+// finite.
+void simplified(const ContourLines& lines, std::size_t first, std::size_t end, std::vector<std::size_t>& kept) {
     kept.clear();
     if (end <= first) return;
-    keep.assign(end - first, 0);
-    keep[0] = keep[end - first - 1] = 1;
-    for (std::size_t k = first + 1; k + 1 < end; ++k)
-        if (lines.level(k) != lines.level(k + 1) || !finite(lines.point(k)) || !finite(lines.point(k - 1)) ||
-            !finite(lines.point(k + 1)))
-            keep[k - first] = 1;
-    runs.clear();
-    std::size_t from = first;
-    for (std::size_t k = first + 1; k < end; ++k)
-        if (keep[k - first]) {
-            runs.push_back({from, k});
-            from = k;
-        }
-    while (!runs.empty()) {
-        const auto [a, b] = runs.back();
-        runs.pop_back();
-        if (b <= a + 1) continue;
-        // the farthest vertex from the line a-b, by |cross product|, that is distance times length
-        const GridPoint pa = lines.point(a), pb = lines.point(b);
-        const double di = pb.i - pa.i, dj = pb.j - pa.j;
-        const double len2 = di * di + dj * dj;
-        double worst = -1.0;
-        std::size_t at = a;
-        for (std::size_t k = a + 1; k < b; ++k) {
+    const auto must = [&](std::size_t k) {
+        return k + 1 == end || lines.level(k) != lines.level(k + 1) || !finite(lines.point(k)) ||
+               !finite(lines.point(k - 1)) || !finite(lines.point(k + 1));
+    };
+    // whether the vertices after a and before c lie within kSimplify of the line a-c
+    const auto within = [&](std::size_t a, std::size_t c) {
+        const GridPoint pa = lines.point(a), pc = lines.point(c);
+        const double di = pc.i - pa.i, dj = pc.j - pa.j;
+        const double len = std::sqrt(di * di + dj * dj);
+        for (std::size_t k = a + 1; k < c; ++k) {
             const GridPoint p = lines.point(k);
-            const double off = len2 > 0.0 ? std::fabs((p.i - pa.i) * dj - (p.j - pa.j) * di)
-                                          : std::hypot(p.i - pa.i, p.j - pa.j);
-            if (off > worst) {
-                worst = off;
-                at = k;
-            }
+            const double off = len > 0.0 ? std::fabs((p.i - pa.i) * dj - (p.j - pa.j) * di)
+                                         : std::hypot(p.i - pa.i, p.j - pa.j);
+            if (!(off <= kSimplify * (len > 0.0 ? len : 1.0))) return false;
         }
-        const double limit = len2 > 0.0 ? kSimplify * std::sqrt(len2) : kSimplify;
-        if (worst > limit) {
-            keep[at - first] = 1;
-            runs.push_back({a, at});
-            runs.push_back({at, b});
-        }
+        return true;
+    };
+    std::size_t a = first;
+    kept.push_back(a);
+    while (a + 1 < end) {
+        std::size_t b = a + 1;
+        while (b + 1 < end && b + 1 - a <= kReach && !must(b) && within(a, b + 1)) ++b;
+        kept.push_back(b);
+        a = b;
     }
-    for (std::size_t k = first; k < end; ++k)
-        if (keep[k - first]) kept.push_back(k);
 }
 }  // namespace
 
@@ -98,10 +86,6 @@ Segments segments_of(const ContourLines& lines, int nb_lig, int nb_col, int i0, 
         return true;
     };
     std::vector<std::size_t> kept;
-    std::vector<char> keep;
-    std::vector<std::pair<std::size_t, std::size_t>> runs;
-    segs.all.reserve(lines.size() + 2 * starts.size());
-    level_of.reserve(segs.all.capacity());
     for (std::size_t l = 0; l < starts.size(); ++l) {
         const std::size_t first = starts[l], end = l + 1 < starts.size() ? starts[l + 1] : lines.size();
         const std::size_t before = segs.all.size();
@@ -113,7 +97,7 @@ Segments segments_of(const ContourLines& lines, int nb_lig, int nb_col, int i0, 
         bool sealed = open && edge_beyond(lines.point(first), beyond);
         if (sealed) add(beyond, lines.point(first), lines.level(first + 1), arc);
         const std::size_t own = segs.all.size();
-        simplified(lines, first, end, kept, keep, runs);
+        simplified(lines, first, end, kept);
         for (std::size_t k = 1; k < kept.size(); ++k)
             add(lines.point(kept[k - 1]), lines.point(kept[k]), lines.level(kept[k]), arc);
         // an end short of the edge, to run on from there

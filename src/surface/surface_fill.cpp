@@ -183,7 +183,6 @@ private:
     // polyline's mean band on that side is wide, in its mean segments): a
     // segment a cell long has too few cells of its own to tell.
     void smooth_bands() {
-        std::vector<SideBands> smoothed(sides_.size());
         std::vector<SideBands> sums;  // along the polyline, from its start
         const std::size_t n = segs_.all.size();
         for (std::size_t first = 0, end = 0; first < n; first = end) {
@@ -203,14 +202,13 @@ private:
                 }
                 for (std::size_t s = 0; s < count; ++s) {
                     const std::size_t lo = s > k ? s - k : 0, hi = std::min(count, s + k + 1);
-                    SideBands& o = smoothed[2 * (first + s) + side];
+                    SideBands& o = sides_[2 * (first + s) + side];
                     o.width = sums[hi].width - sums[lo].width;
                     o.level = sums[hi].level - sums[lo].level;
                     o.cells = sums[hi].cells - sums[lo].cells;
                 }
             }
         }
-        sides_.swap(smoothed);
     }
 
     // Marks each area of cells that one level alone reaches (four-connected)
@@ -328,13 +326,14 @@ private:
 
 }  // namespace
 
-std::optional<SurfaceFill> fill_surface(std::vector<double>& alti, int nb_lig, int nb_col, const ContourLines& lines,
+std::optional<SurfaceFill> fill_surface(std::vector<double>& alti, int nb_lig, int nb_col, ContourLines&& lines,
                                         int i0, int j0, bool two_threads) {
     SurfaceFill r;
     if (nb_lig <= 0 || nb_col <= 0) return r;
     const bool split = two_threads && nb_lig >= 64 && static_cast<long long>(nb_lig) * nb_col >= kSharedCells;
     try {
         Segments segs = segments_of(lines, nb_lig, nb_col, i0, j0);
+        ContourLines{}.swap(lines);
         const auto near = nearest_lines(segs, nb_lig, nb_col, split);
         Fill fill(segs, *near, split);
         fill.gather_bands();

@@ -3,26 +3,32 @@
 //
 // The method, exactly:
 //  - The lines are the polylines drawn, every vertex at its turned position
-//    in the grid, each segment at the elevation it is drawn with. A cell's
-//    two nearest levels, and of each the segment nearest along the way, are
-//    found as in nearest_lines.h: through the grid, never across a line of
-//    another level. The cells a line crosses are filled like the others.
+//    in the grid, each segment at the elevation it is drawn with, less the
+//    vertices within 1/32 of a cell of the line their neighbours make (as
+//    segments.h says); a line that ends short of the grid's edge runs on.
+//    A cell's two nearest levels, and of each the segment nearest along the
+//    way, are found as nearest_lines.h says: through the grid, never across
+//    a line of another level. The cells a line crosses are filled like the
+//    others.
 //  - d_a and d_b are the distances from the cell's centre to those two
 //    segments (a straight line, to the segment itself). A cell between two
 //    levels a and b lies at t = d_a / (d_a + d_b) of the way from a to b,
 //    across a band W = d_a + d_b wide.
 //  - Each side of each segment holds the mean width and the mean far level
-//    of the bands whose cells have it as their nearest segment of its level
-//    (or, where none, of the whole polyline's side): so a cell finds the band
-//    beyond its a (level a', width W_a) and beyond its b (level b', width
-//    W_b). The slopes of the three bands, (a - a') / W_a, (b - a) / W and
-//    (b' - b) / W_b, give the slope at a and at b as in a monotone cubic
-//    (Fritsch and Carlson): 0 where the bands on both sides fall the same
-//    way (a ridge or a valley along the contour), else the harmonic mean of
-//    the two; a band that has nothing beyond (the map's edge, an area of one
-//    level) continues its own slope. The cell takes the cubic of those
-//    slopes from a to b at t: its slope runs on across each contour, and it
-//    stays strictly between a and b, as the terrain does.
+//    of the bands whose cells have a segment of its polyline within k
+//    segments of it as their nearest of its level, k being the polyline's
+//    mean band on that side over its mean segment, rounded (where none, of
+//    the whole polyline's side). So a cell finds the band beyond its a
+//    (level a', width W_a) and beyond its b (level b', width W_b).
+//  - The slope at a, as a multiple of the band's own (b - a) / W, is that of
+//    the parabola through a', a and b at their distances: with r the slope
+//    of the band beyond over the band's and w = W_a / W, (r + w) / (1 + w),
+//    at most 3 min(r, 1); 0 where the two bands fall different ways (a ridge
+//    or a valley along the contour). The same at b. A band with nothing
+//    beyond a contour (the map's edge, an area of one level) carries its own
+//    slope across it. The cell takes the cubic of those slopes from a to b
+//    at t: its slope runs on across each contour, and it stays strictly
+//    between a and b, as the terrain does.
 //  - A cell that one level v alone reaches belongs to an area of such cells
 //    (four-connected). The bands across its bounding contours say whether it
 //    rises (they mostly fall away from v) or sinks, how steeply (m, their
@@ -33,6 +39,11 @@
 //    the contours would have drawn had it been reached. Where nothing says
 //    (no band around it, or as many each way) it stays at v.
 //  - A cell that no contour reaches keeps no elevation.
+//  - The sums are made over the same two halves of the rows however many
+//    threads run, so that the surface is the same.
+//
+// Its working memory is about 17 bytes a cell (the two nearest levels and a
+// flag) and 90 a vertex kept.
 #ifndef ZORVEL_SURFACE_FILL_H
 #define ZORVEL_SURFACE_FILL_H
 
@@ -56,8 +67,9 @@ struct SurfaceFill {
 
 // Fills alti (nb_lig rows by nb_col columns, row after row) from the lines,
 // whose cell (i0, j0) is alti's first, on two threads when it is worth it;
-// nullopt when its working memory cannot be had.
-std::optional<SurfaceFill> fill_surface(std::vector<double>& alti, int nb_lig, int nb_col, const ContourLines& lines,
+// nullopt when its working memory cannot be had. The lines are let go once
+// their segments are made.
+std::optional<SurfaceFill> fill_surface(std::vector<double>& alti, int nb_lig, int nb_col, ContourLines&& lines,
                                         int i0 = 0, int j0 = 0, bool two_threads = true);
 
 }  // namespace zorvel

@@ -273,31 +273,34 @@ TEST(CommandLine, AFilledSurfaceAndItsBands) {
     const std::string raw = test::slurp(out + "_zorvl.raw");
     ASSERT_EQ(raw.size(), 6u * 11 * 8);
     const auto cell = [&](int i, int j) { return double_at(raw, i * 11 + j); };
-    // halfway between the contours of columns 1, 3 and 5; every cell filled
-    EXPECT_EQ(cell(2, 1), 100);
-    EXPECT_EQ(cell(2, 2), 105);
-    EXPECT_EQ(cell(3, 4), 115);
+    // the contours at x = 12, 32 and 52 lie evenly apart: between them the
+    // ground is their plane, at every cell's centre (x = 15, 25 ...)
+    EXPECT_DOUBLE_EQ(cell(2, 1), 101.5);
+    EXPECT_DOUBLE_EQ(cell(2, 2), 106.5);
+    EXPECT_DOUBLE_EQ(cell(3, 4), 116.5);
     for (int i = 0; i < 6; ++i)
         for (int j = 0; j < 11; ++j) EXPECT_NE(cell(i, j), -9999.0) << i << "," << j;
     EXPECT_NE(values.out.find("\n  relleno: "), std::string::npos) << values.out;
-    // the classes of the bands: 100 up to 110 is class 1, and so on
+    // the classes of the bands: the ground sinks below 100 west of the first
+    // contour, so 90 up to 100 is class 1, 100 up to 110 class 2, and so on
     ASSERT_EQ(run({"-q", "-fill", "--overwrite", "-of", "ENVI", "-tr", "10", in, out}).status, 0);
     const std::string bands = test::slurp(out + "_zorvl.raw");
     ASSERT_EQ(bands.size(), 6u * 11);
-    EXPECT_EQ(bands[2 * 11 + 1], 1);
-    EXPECT_EQ(bands[2 * 11 + 2], 1);
-    EXPECT_EQ(bands[3 * 11 + 4], 2);
-    EXPECT_EQ(bands[3 * 11 + 5], 3);
+    EXPECT_EQ(bands[2 * 11 + 0], 1);
+    EXPECT_EQ(bands[2 * 11 + 1], 2);
+    EXPECT_EQ(bands[2 * 11 + 2], 2);
+    EXPECT_EQ(bands[3 * 11 + 4], 3);
+    EXPECT_EQ(bands[3 * 11 + 5], 4);
     EXPECT_EQ(bands.find(static_cast<char>(kEmptyCell)), std::string::npos);
     // a top class below the filled cells: those beyond the bands are counted
     const Ran capped = run({"-fill", "-q", "--overwrite", "-of", "ENVI", "-tr", "10", "-max", "110", in, out});
     ASSERT_EQ(capped.status, 0);
-    EXPECT_NE(capped.err.find(" celdas con elevacion quedan sin clase: caen fuera de las bandas de la tabla (de 100 a 110)"),
+    EXPECT_NE(capped.err.find(" celdas con elevacion quedan sin clase: caen fuera de las bandas de la tabla (de 90 a 110)"),
               std::string::npos)
         << capped.err;
     // two square rings, 110 inside 100: inside the inner one the ground rises
-    // to a top of 115, outside the outer one it sinks to 95; the limits not
-    // given take a band more for each
+    // above 110 (short of 115), outside the outer one it sinks below 100
+    // (short of 95); the limits not given take a band more for each
     std::string rings = "0\nSECTION\n9\n$EXTMIN\n10\n0\n20\n0\n9\n$EXTMAX\n10\n100\n20\n100\n0\nENDSEC\n";
     for (const int r : {45, 15}) {
         rings += "0\nPOLYLINE\n66\n1\n";
@@ -308,7 +311,7 @@ TEST(CommandLine, AFilledSurfaceAndItsBands) {
     std::ofstream(in) << rings + "0\nEOF\n";
     const Ran dome = run({"-fill", "-q", "--overwrite", "-of", "ENVI", "-tr", "10", "-interval", "5", in, out});
     EXPECT_EQ(dome.err, "");
-    EXPECT_EQ(test::slurp(out + "_zorvl_tab.txt"), " 1 95 \n 2 100 \n 3 105 \n 4 110 \n 5 115 \n 6 120 \n");
+    EXPECT_EQ(test::slurp(out + "_zorvl_tab.txt"), " 1 95 \n 2 100 \n 3 105 \n 4 110 \n 5 115 \n");
 }
 
 // A window of the grid holds exactly the whole run's cells there, the

@@ -1,13 +1,18 @@
+// The terrain between the contours: the nearest levels checked cell by cell
+// against the rules they follow, and the surface's shape where it is known
+// (a plane, bands that widen, ridges, domes and flats, lines that end, lines
+// that share cells, the doubles' edge).
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
-#include <limits>
 #include <random>
-#include <utility>
 #include <vector>
 
 #include "base/grid.h"
+#include "surface/nearest_lines.h"
+#include "surface/segments.h"
 #include "surface/surface_fill.h"
 
 namespace zorvel {
@@ -15,270 +20,280 @@ namespace {
 
 constexpr double kE = kNoElevation;
 
-struct Cells {
-    int rows, cols;
-    std::vector<double> v;
-    double& at(int i, int j) { return v[static_cast<std::size_t>(i * cols + j)]; }
-    double at(int i, int j) const { return v[static_cast<std::size_t>(i * cols + j)]; }
+// Polylines, each its vertices (row, column) and one level.
+struct Line {
+    std::vector<GridPoint> points;
+    double level;
 };
-
-Cells empty_cells(int rows, int cols) { return {rows, cols, std::vector<double>(static_cast<std::size_t>(rows * cols), kE)}; }
-
-// The fill the slow way: for every level on its own, the chamfer distance of
-// every free cell by relaxing all moves until nothing changes; then each
-// cell's two nearest levels by sorting; the one-level areas by flood fill.
-std::vector<double> reference_fill(const Cells& in) {
-    const int R = in.rows, C = in.cols;
-    const auto inside = [&](int i, int j) { return i >= 0 && i < R && j >= 0 && j < C; };
-    const auto free_cell = [&](int i, int j) { return inside(i, j) && in.at(i, j) == kE; };
-    std::vector<double> levels;
-    for (double v : in.v)
-        if (v != kE) levels.push_back(v);
-    std::sort(levels.begin(), levels.end());
-    levels.erase(std::unique(levels.begin(), levels.end()), levels.end());
-    double step = 0;
-    for (std::size_t k = 1; k < levels.size(); ++k)
-        if (step == 0 || levels[k] - levels[k - 1] < step) step = levels[k] - levels[k - 1];
-
-    // every move (di, dj, cost) with the cells of which one must be free
-    struct Move {
-        int di, dj, cost;
-        std::vector<std::pair<int, int>> beside;
-    };
-    std::vector<Move> moves;
-    for (int di = -1; di <= 1; ++di)
-        for (int dj = -1; dj <= 1; ++dj) {
-            if (std::abs(di) + std::abs(dj) == 1) moves.push_back({di, dj, 5, {}});
-            if (std::abs(di) + std::abs(dj) == 2) moves.push_back({di, dj, 7, {{di, 0}, {0, dj}}});
-        }
-    constexpr long kInf = std::numeric_limits<long>::max();
-    std::vector<std::vector<long>> dist(levels.size(), std::vector<long>(in.v.size(), kInf));
-    for (std::size_t l = 0; l < levels.size(); ++l) {
-        auto& d = dist[l];
-        for (bool changed = true; changed;) {
-            changed = false;
-            for (int i = 0; i < R; ++i)
-                for (int j = 0; j < C; ++j) {
-                    if (!free_cell(i, j)) continue;
-                    for (const Move& m : moves) {
-                        const int yi = i + m.di, yj = j + m.dj;
-                        if (!inside(yi, yj)) continue;
-                        int frees = 0;
-                        for (auto [bi, bj] : m.beside) frees += free_cell(i + bi, j + bj);
-                        if (!m.beside.empty() && frees == 0) continue;
-                        long from;
-                        if (free_cell(yi, yj))
-                            from = d[static_cast<std::size_t>(yi * C + yj)];
-                        else
-                            from = in.at(yi, yj) == levels[l] ? 0 : kInf;
-                        if (from == kInf) continue;
-                        long& here = d[static_cast<std::size_t>(i * C + j)];
-                        if (from + m.cost < here) {
-                            here = from + m.cost;
-                            changed = true;
-                        }
-                    }
-                }
-        }
-    }
-    // the two nearest of each free cell, distance first, then the lower level
-    std::vector<std::vector<std::pair<long, std::size_t>>> near(in.v.size());
-    for (std::size_t c = 0; c < in.v.size(); ++c) {
-        if (in.v[c] != kE) continue;
-        for (std::size_t l = 0; l < levels.size(); ++l)
-            if (dist[l][c] != kInf) near[c].push_back({dist[l][c], l});
-        std::sort(near[c].begin(), near[c].end());
-    }
-    std::vector<double> out = in.v;
-    // one-level areas
-    std::vector<int> area(in.v.size(), -1);
-    std::vector<std::vector<std::size_t>> members;
-    for (std::size_t c = 0; c < in.v.size(); ++c) {
-        if (near[c].size() != 1 || area[c] >= 0) continue;
-        members.push_back({});
-        std::vector<std::size_t> todo{c};
-        area[c] = static_cast<int>(members.size()) - 1;
-        while (!todo.empty()) {
-            const std::size_t x = todo.back();
-            todo.pop_back();
-            members.back().push_back(x);
-            const int i = static_cast<int>(x) / C, j = static_cast<int>(x) % C;
-            const int di[] = {-1, 1, 0, 0}, dj[] = {0, 0, -1, 1};
-            for (int k = 0; k < 4; ++k) {
-                if (!free_cell(i + di[k], j + dj[k])) continue;
-                const std::size_t y = static_cast<std::size_t>((i + di[k]) * C + j + dj[k]);
-                if (near[y].size() == 1 && area[y] < 0) {
-                    area[y] = area[c];
-                    todo.push_back(y);
-                }
-            }
-        }
-    }
-    // the balance of each area: per contour cell touching it, the cells around
-    // that cell which two levels reach, by their other level
-    std::vector<long> balance(members.size(), 0);
-    for (int i = 0; i < R; ++i)
-        for (int j = 0; j < C; ++j) {
-            if (free_cell(i, j)) continue;
-            const std::size_t v = static_cast<std::size_t>(std::lower_bound(levels.begin(), levels.end(), in.at(i, j)) - levels.begin());
-            long b = 0;
-            std::vector<int> touched;
-            for (int di = -1; di <= 1; ++di)
-                for (int dj = -1; dj <= 1; ++dj) {
-                    if ((di == 0 && dj == 0) || !free_cell(i + di, j + dj)) continue;
-                    const std::size_t y = static_cast<std::size_t>((i + di) * C + j + dj);
-                    if (near[y].size() == 1 && near[y][0].second == v) touched.push_back(area[y]);
-                    if (near[y].size() >= 2) {
-                        const std::size_t a = near[y][0].second, c2 = near[y][1].second;
-                        const std::size_t other = a == v ? c2 : c2 == v ? a : v;
-                        b += other < v ? 1 : other > v ? -1 : 0;
-                    }
-                }
-            for (int t : touched) balance[static_cast<std::size_t>(t)] += b;
-        }
-    for (std::size_t c = 0; c < in.v.size(); ++c) {
-        if (near[c].size() >= 2) {
-            const double va = levels[near[c][0].second], vb = levels[near[c][1].second];
-            const double da = static_cast<double>(near[c][0].first), db = static_cast<double>(near[c][1].first);
-            out[c] = va + (vb - va) * da / (da + db);
-        } else if (near[c].size() == 1) {
-            const int a = area[c];
-            long d_max = 0;
-            for (std::size_t m : members[static_cast<std::size_t>(a)]) d_max = std::max(d_max, near[m][0].first);
-            const double va = levels[near[c][0].second];
-            const long b = balance[static_cast<std::size_t>(a)];
-            if (b == 0 || step == 0) {
-                out[c] = va;
-            } else {
-                const double t = static_cast<double>(near[c][0].first) / static_cast<double>(d_max);
-                const double rise = step / 2 * (2 * t - t * t);
-                out[c] = b > 0 ? va + rise : va - rise;
-            }
-        }
-    }
+ContourLines lines_of(const std::vector<Line>& lines) {
+    ContourLines out;
+    for (const Line& l : lines)
+        for (std::size_t k = 0; k < l.points.size(); ++k) out.vertex(l.points[k], l.level, k == 0);
     return out;
 }
 
-// Random contours: polylines of random levels walked cell by cell (eight-
-// connected steps), and a few lone cells.
-Cells random_contours(std::mt19937& rng, int rows, int cols) {
-    Cells g = empty_cells(rows, cols);
-    const double palette[] = {100, 110, 120, 130, 125.5};
-    const int lines = 1 + static_cast<int>(rng() % 4);
-    for (int k = 0; k < lines; ++k) {
-        const double v = palette[rng() % (rng() % 4 == 0 ? 5 : 4)];
-        int i = static_cast<int>(rng() % static_cast<unsigned>(rows)), j = static_cast<int>(rng() % static_cast<unsigned>(cols));
-        const int length = 2 + static_cast<int>(rng() % static_cast<unsigned>(2 * (rows + cols)));
-        int di = static_cast<int>(rng() % 3) - 1, dj = static_cast<int>(rng() % 3) - 1;
-        for (int s = 0; s < length; ++s) {
-            g.at(i, j) = v;
-            if (rng() % 5 == 0) {
-                di = static_cast<int>(rng() % 3) - 1;
-                dj = static_cast<int>(rng() % 3) - 1;
+std::vector<double> filled(int rows, int cols, const std::vector<Line>& lines, bool two_threads = true,
+                           SurfaceFill* told = nullptr) {
+    std::vector<double> z(static_cast<std::size_t>(rows) * static_cast<std::size_t>(cols), kE);
+    const auto r = fill_surface(z, rows, cols, lines_of(lines), 0, 0, two_threads);
+    EXPECT_TRUE(r.has_value());
+    if (told != nullptr && r) *told = *r;
+    return z;
+}
+
+// A few polylines of random levels anywhere over the grid and a little
+// beyond, crossing each other as they please.
+std::vector<Line> random_lines(std::mt19937& rng, int rows, int cols) {
+    std::uniform_real_distribution<double> ri(-2.0, rows + 1.0), cj(-2.0, cols + 1.0);
+    std::vector<Line> lines(1 + rng() % 4);
+    for (Line& l : lines) {
+        l.level = 100.0 + 10.0 * static_cast<double>(rng() % 4);
+        const std::size_t n = 2 + rng() % 4;
+        for (std::size_t k = 0; k < n; ++k) l.points.push_back(GridPoint{ri(rng), cj(rng)});
+    }
+    return lines;
+}
+
+// The keys a neighbour (ni, nj) hands to cell (i, j), as nearest_lines.h
+// states the rules; kNoLine where it hands nothing.
+struct Handed {
+    LineKey key[2];
+};
+Handed handed(const Segments& segs, const NearLines& g, int i, int j, int ni, int nj) {
+    const std::size_t k = g.at(i, j), m = g.at(ni, nj);
+    const unsigned char fx = g.flags()[k], fn = g.flags()[m];
+    const std::uint32_t step = ni != i && nj != j ? 362 : kUnitsPerCell;
+    const auto level = [&](LineKey key) { return segs.all[segment_of(key)].level; };
+    Handed h{{kNoLine, kNoLine}};
+    const LineKey own[2] = {g.a()[m], g.b()[m]};
+    for (int w = 0; w < 2; ++w) {
+        if (own[w] == kNoLine) continue;
+        const bool line = (fn & NearLines::kLine) != 0;
+        if (line && (fn & (w == 0 ? NearLines::kSeedA : NearLines::kSeedB)) == 0) continue;
+        const LineKey c = (std::min<LineKey>((own[w] >> 32) + step, 0x7FFFFFFE) << 32) | segment_of(own[w]);
+        if ((fn & NearLines::kSeedB) != 0) {
+            const GridPoint p = segs.nearest_point(segment_of(c), i, j);
+            if (!segs.same_side(segment_of(own[1 - w]), i, j, p.i, p.j)) continue;
+        }
+        const LineKey xa = g.a()[k];
+        if ((fx & NearLines::kLine) != 0 && (fx & NearLines::kSeedA) != 0 && level(c) != level(xa) &&
+            !segs.same_side(segment_of(xa), i, j, ni, nj))
+            continue;
+        h.key[w] = c;
+    }
+    return h;
+}
+
+// Whether candidate c would change a cell's two nearest a and b.
+bool would_change(const Segments& segs, LineKey a, LineKey b, LineKey c) {
+    if (c >= b) return false;
+    if (a != kNoLine && segs.all[segment_of(c)].level == segs.all[segment_of(a)].level) return c < a;
+    return true;
+}
+
+// Every cell of the sweeps' result: its own levels where a segment meets it,
+// two distinct levels, nothing any neighbour hands nearer (the sweeps have
+// settled), and what it holds handed by a neighbour or its own.
+void expect_settled(const Segments& segs, const NearLines& g) {
+    for (int i = 0; i < g.nb_lig(); ++i)
+        for (int j = 0; j < g.nb_col(); ++j) {
+            const std::size_t k = g.at(i, j);
+            const LineKey a = g.a()[k], b = g.b()[k];
+            const unsigned char f = g.flags()[k];
+            SCOPED_TRACE(testing::Message() << i << "," << j);
+            ASSERT_LE(a, b);
+            if (b != kNoLine) {
+                ASSERT_NE(segs.all[segment_of(a)].level, segs.all[segment_of(b)].level);
             }
-            i = std::clamp(i + di, 0, rows - 1);
-            j = std::clamp(j + dj, 0, cols - 1);
+            if ((f & NearLines::kSeedB) != 0) continue;  // takes nothing
+            bool a_handed = (f & NearLines::kSeedA) != 0 || a == kNoLine, b_handed = b == kNoLine;
+            for (int di = -1; di <= 1; ++di)
+                for (int dj = -1; dj <= 1; ++dj) {
+                    if (di == 0 && dj == 0) continue;
+                    const int ni = i + di, nj = j + dj;
+                    if (ni < 0 || nj < 0 || ni >= g.nb_lig() || nj >= g.nb_col()) continue;
+                    const Handed h = handed(segs, g, i, j, ni, nj);
+                    for (const LineKey c : h.key) {
+                        if (c == kNoLine) continue;
+                        ASSERT_FALSE(would_change(segs, a, b, c)) << "from " << ni << "," << nj;
+                        a_handed |= c == a;
+                        b_handed |= c == b;
+                    }
+                }
+            // a line cell's own segments: the distance to one that meets it
+            if ((f & NearLines::kSeedA) != 0) {
+                EXPECT_NE(f & NearLines::kLine, 0);
+                EXPECT_LE(segs.distance(segment_of(a), i, j), 1.5);
+            }
+            // a seed dropped by a nearer level leaves what it handed on behind
+            if ((f & NearLines::kLine) == 0) {
+                EXPECT_TRUE(a_handed);
+                EXPECT_TRUE(b_handed);
+            }
         }
-    }
-    for (int k = static_cast<int>(rng() % 3); k > 0; --k)
-        g.at(static_cast<int>(rng() % static_cast<unsigned>(rows)), static_cast<int>(rng() % static_cast<unsigned>(cols))) =
-            palette[rng() % 4];
-    return g;
 }
 
-TEST(SurfaceFill, MatchesTheSlowReferenceOnRandomContours) {
-    std::mt19937 rng(23);
-    for (int k = 0; k < 1200; ++k) {
-        const int rows = 1 + static_cast<int>(rng() % 14), cols = 1 + static_cast<int>(rng() % 14);
-        Cells g = random_contours(rng, rows, cols);
-        const std::vector<double> expected = reference_fill(g);
-        ASSERT_TRUE(fill_surface(g.v, rows, cols, false)) << k;
-        for (std::size_t c = 0; c < g.v.size(); ++c)
-            ASSERT_EQ(g.v[c], expected[c]) << "set " << k << ", cell " << c / static_cast<std::size_t>(cols) << ","
-                                           << c % static_cast<std::size_t>(cols);
+TEST(NearestLines, EveryCellSettlesOnWhatTheRulesHandIt) {
+    std::mt19937 rng(11);
+    for (int round = 0; round < 400; ++round) {
+        const int rows = 3 + static_cast<int>(rng() % 30), cols = 3 + static_cast<int>(rng() % 30);
+        Segments segs = segments_of(lines_of(random_lines(rng, rows, cols)), rows, cols, 0, 0);
+        const auto g = nearest_lines(segs, rows, cols, false);
+        SCOPED_TRACE(round);
+        expect_settled(segs, *g);
+        if (HasFatalFailure()) return;
     }
-}
-
-TEST(SurfaceFill, ARingRisesToADomeAndTheGroundAroundSinks) {
-    // a ring at 110 inside a ring at 100: inside the 110 ring a dome half a
-    // step high at its middle; outside the 100 ring the ground sinks
-    const int n = 41;
-    Cells g = empty_cells(n, n);
-    for (int i = 0; i < n; ++i)
-        for (int j = 0; j < n; ++j) {
-            const int r = std::max(std::abs(i - 20), std::abs(j - 20));
-            if (r == 6) g.at(i, j) = 110;
-            if (r == 14) g.at(i, j) = 100;
+    // the two threads' halves and the row between them, many lines deep
+    for (int round = 0; round < 3; ++round) {
+        std::vector<Line> lines;
+        for (int more = 0; more < 30; ++more) {
+            const auto some = random_lines(rng, 300, 260);
+            lines.insert(lines.end(), some.begin(), some.end());
         }
-    ASSERT_TRUE(fill_surface(g.v, n, n));
-    EXPECT_EQ(g.at(20, 20), 115);
-    for (int r = 1; r < 6; ++r) {
-        EXPECT_GT(g.at(20, 20 + r - 1), g.at(20, 20 + r));
-        EXPECT_GT(g.at(20, 20 + r), 110);
+        Segments one = segments_of(lines_of(lines), 300, 260, 0, 0), two = one;
+        const auto g1 = nearest_lines(one, 300, 260, false);
+        const auto g2 = nearest_lines(two, 300, 260, true);
+        expect_settled(two, *g2);
+        for (int i = 0; i < 300; ++i)
+            for (int j = 0; j < 260; ++j)
+                ASSERT_EQ(g1->a()[g1->at(i, j)], g2->a()[g2->at(i, j)]) << i << "," << j;
     }
-    for (int r = 7; r < 14; ++r) {
-        EXPECT_GT(g.at(20, 20 + r), 100);
-        EXPECT_LT(g.at(20, 20 + r), 110);
-    }
-    EXPECT_EQ(g.at(0, 0), 95);
-    EXPECT_LT(g.at(20, 5), 100);
-    // one ring alone: nothing tells whether it is a top or a hollow
-    Cells one = empty_cells(n, n);
-    for (int i = 0; i < n; ++i)
-        for (int j = 0; j < n; ++j)
-            if (std::max(std::abs(i - 20), std::abs(j - 20)) == 6) one.at(i, j) = 110;
-    const auto r = fill_surface(one.v, n, n);
-    ASSERT_TRUE(r);
-    EXPECT_EQ(one.at(20, 20), 110);
-    EXPECT_EQ(one.at(0, 0), 110);
-    EXPECT_EQ(r->flat, n * n - 48);
-    // no contour: nothing is reached
-    Cells none = empty_cells(3, 3);
-    const auto nothing = fill_surface(none.v, 3, 3);
-    ASSERT_TRUE(nothing);
-    EXPECT_EQ(nothing->unreached, 9);
-    EXPECT_EQ(none.at(1, 1), kE);
-}
-
-TEST(SurfaceFill, ManyLevelsAndLongPathsTakeWiderKeys) {
-    // more levels than narrow keys code: a lone level in every other cell
-    std::mt19937 rng(9);
-    Cells many = empty_cells(36, 36);
-    for (int i = 0; i < 36; ++i)
-        for (int j = (i % 2); j < 36; j += 2) many.at(i, j) = 1000.0 + static_cast<double>(rng() % 5000) / 4;
-    const std::vector<double> expected = reference_fill(many);
-    ASSERT_TRUE(fill_surface(many.v, 36, 36));
-    ASSERT_EQ(many.v, expected);
-    // a corridor that winds between walls at 100 over the whole grid to one
-    // cell at 110: its far end is farther along it than narrow keys count
-    const int n = 1000;
-    Cells maze = empty_cells(n, n);
-    for (int i = 1; i < n; i += 2)
-        for (int j = 0; j < n; ++j)
-            if (j != (i % 4 == 1 ? n - 1 : 0)) maze.at(i, j) = 100;
-    maze.at(n - 1, n - 1) = 110;
-    long long free_cells = 0;
-    for (double v : maze.v) free_cells += v == kE;
-    const auto r = fill_surface(maze.v, n, n);
-    ASSERT_TRUE(r);
-    EXPECT_EQ(r->between, free_cells);
-    EXPECT_GT(maze.at(0, 0), 100);
-    EXPECT_LT(maze.at(0, 0), 100.0001);
 }
 
 TEST(SurfaceFill, TwoThreadsFillAsOne) {
     std::mt19937 rng(5);
-    for (int k = 0; k < 3; ++k) {
-        Cells a = random_contours(rng, 300, 260);
-        for (int extra = 0; extra < 40; ++extra) {
-            Cells more = random_contours(rng, 300, 260);
-            for (std::size_t c = 0; c < a.v.size(); ++c)
-                if (more.v[c] != kE) a.v[c] = more.v[c];
+    std::vector<Line> lines;
+    for (int more = 0; more < 30; ++more) {
+        const auto some = random_lines(rng, 300, 260);
+        lines.insert(lines.end(), some.begin(), some.end());
+    }
+    SurfaceFill one, two;
+    ASSERT_EQ(filled(300, 260, lines, false, &one), filled(300, 260, lines, true, &two));
+    EXPECT_EQ(one.between + one.domed + one.flat + one.unreached, 300 * 260);
+    EXPECT_EQ(two.between, one.between);
+    EXPECT_EQ(two.domed, one.domed);
+}
+
+// Vertical lines at columns first, first + gap ... at the levels given.
+std::vector<Line> parallel(int rows, const std::vector<double>& levels, double first, double gap) {
+    std::vector<Line> lines;
+    for (std::size_t k = 0; k < levels.size(); ++k) {
+        const double j = first + gap * static_cast<double>(k);
+        lines.push_back(Line{{{-1.0, j}, {rows + 1.0, j}}, levels[k]});
+    }
+    return lines;
+}
+
+TEST(SurfaceFill, BandsBetweenLevelsKeepTheirShape) {
+    // contours evenly apart: a plane, exactly, the cells on the lines included
+    const int rows = 8, cols = 20;
+    const std::vector<double> plane = filled(rows, cols, parallel(rows, {100, 110, 120, 130}, 2.5, 5.0));
+    for (int i = 0; i < rows; ++i)
+        for (int j = 3; j < 17; ++j)
+            EXPECT_NEAR(plane[static_cast<std::size_t>(i * cols + j)], 100 + 2.0 * (j - 2.5), 1e-9) << i << "," << j;
+    // bands that widen: rising all the way, strictly between each two
+    // levels, and no kink where they meet (the slope runs on across 110 and
+    // 120 where a band's own slope would halve)
+    const int wide = 170;
+    std::vector<Line> widening;
+    for (const auto& [j, v] : {std::pair{10.5, 100.0}, {30.5, 110.0}, {70.5, 120.0}, {150.5, 130.0}})
+        widening.push_back(Line{{{-1, j}, {rows + 1, j}}, v});
+    const std::vector<double> z = filled(rows, wide, widening);
+    const auto at = [&](int j) { return z[static_cast<std::size_t>(4 * wide + j)]; };
+    for (int j = 11; j < 151; ++j) {
+        EXPECT_GT(at(j), at(j - 1)) << j;
+        const double lo = j < 31 ? 100 : j < 71 ? 110 : 120;
+        EXPECT_GT(at(j), lo) << j;
+        EXPECT_LT(at(j), lo + 10) << j;
+    }
+    for (const int line : {30, 70}) {
+        const double before = at(line) - at(line - 1), after = at(line + 2) - at(line + 1);
+        EXPECT_LT(std::max(before, after) / std::min(before, after), 1.15) << line;
+    }
+    // a ridge along a contour: level on top, the same both sides of it
+    const std::vector<double> ridge = filled(rows, 60, parallel(rows, {100, 110, 100}, 10.5, 20.0));
+    const auto r = [&](int j) { return ridge[static_cast<std::size_t>(4 * 60 + j)]; };
+    for (int j = 11; j < 30; ++j) {
+        EXPECT_NEAR(r(j), r(61 - j), 1e-9) << j;
+        EXPECT_GT(r(j), r(j - 1)) << j;
+    }
+    EXPECT_LT(r(30) - r(29), 0.25 * (r(20) - r(19)));  // a kink would keep the band's slope
+}
+
+// Square rings around the grid's middle, each half-side r and level v.
+std::vector<Line> rings(int n, const std::vector<std::pair<double, double>>& rv) {
+    std::vector<Line> out;
+    const double c = (n - 1) / 2.0;
+    for (const auto& [r, v] : rv)
+        out.push_back(Line{{{c - r, c - r}, {c - r, c + r}, {c + r, c + r}, {c + r, c - r}, {c - r, c - r}}, v});
+    return out;
+}
+
+TEST(SurfaceFill, AreasOfOneLevelRiseSinkOrStayFlat) {
+    const int n = 41;
+    const auto cell = [&](const std::vector<double>& z, int i, int j) { return z[static_cast<std::size_t>(i * n + j)]; };
+    // 110 inside 100: a top inside, rising from 110 and below 120; a hollow
+    // outside, sinking from 100 and above 90, deepest at the corners
+    SurfaceFill told;
+    const std::vector<double> dome = filled(n, n, rings(n, {{16.5, 100}, {6.5, 110}}), true, &told);
+    EXPECT_GT(told.domed, 0);
+    EXPECT_EQ(told.flat + told.unreached, 0);
+    EXPECT_GT(cell(dome, 20, 20), cell(dome, 20, 16));
+    EXPECT_GT(cell(dome, 20, 16), 110);
+    EXPECT_LT(cell(dome, 20, 20), 120);
+    EXPECT_LT(cell(dome, 0, 0), cell(dome, 0, 20));
+    EXPECT_LT(cell(dome, 0, 20), 100);
+    EXPECT_GT(cell(dome, 0, 0), 90);
+    // the same levels the other way round: a hollow in the middle
+    const std::vector<double> pit = filled(n, n, rings(n, {{16.5, 110}, {6.5, 100}}));
+    EXPECT_LT(cell(pit, 20, 20), cell(pit, 20, 16));
+    EXPECT_GT(cell(pit, 20, 20), 90);
+    // one ring alone says nothing of the ground around it: flat
+    const std::vector<double> lone = filled(n, n, rings(n, {{10.5, 100}}), true, &told);
+    EXPECT_EQ(told.flat, n * n);
+    EXPECT_TRUE(std::all_of(lone.begin(), lone.end(), [](double v) { return v == 100; }));
+    // no line: nothing
+    const std::vector<double> none = filled(n, n, {}, true, &told);
+    EXPECT_EQ(told.unreached, n * n);
+    EXPECT_TRUE(std::all_of(none.begin(), none.end(), [](double v) { return v == kE; }));
+}
+
+TEST(SurfaceFill, LinesThatEndOrCrowdKeepTheirLevelsApart) {
+    // a line of 110 close to 100 that stops a third of the way down runs on
+    // to the grid's edge: below its end the ground is still 110 there, not
+    // the band from 100 to 120 around its end
+    const int rows = 30, cols = 20;
+    std::vector<Line> lines = parallel(rows, {100}, 2.5, 1.0);
+    lines.push_back(Line{{{-1, 17.5}, {rows + 1.0, 17.5}}, 120});
+    lines.push_back(Line{{{-1, 5.0}, {10, 5.0}}, 110});
+    const std::vector<double> z = filled(rows, cols, lines);
+    const auto at = [&](int i, int j) { return z[static_cast<std::size_t>(i * cols + j)]; };
+    EXPECT_NEAR(at(25, 5), 110, 0.5);
+    EXPECT_LT(at(25, 4), 110);
+    EXPECT_GT(at(25, 6), 110);
+    // two levels within one column of cells, between 90 and 120 further
+    // off: no cell left of both rises above 100, none right of both sinks
+    // below 110, and the ground rises all the way across
+    const std::vector<Line> close = {Line{{{-1, 0.5}, {9, 0.5}}, 90}, Line{{{-1, 5.2}, {9, 5.2}}, 100},
+                                     Line{{{-1, 5.6}, {9, 5.6}}, 110}, Line{{{-1, 12.5}, {9, 12.5}}, 120}};
+    const std::vector<double> c = filled(8, 14, close);
+    for (int i = 0; i < 8; ++i)
+        for (int j = 1; j < 13; ++j) {
+            const double v = c[static_cast<std::size_t>(i * 14 + j)];
+            EXPECT_GT(v, c[static_cast<std::size_t>(i * 14 + j - 1)]) << i << "," << j;
+            EXPECT_TRUE(j <= 5 ? v <= 100 : v >= 110) << i << "," << j << ": " << v;
         }
-        Cells b = a;
-        ASSERT_TRUE(fill_surface(a.v, 300, 260, false));
-        ASSERT_TRUE(fill_surface(b.v, 300, 260, true));
-        ASSERT_EQ(a.v, b.v) << k;
+}
+
+TEST(SurfaceFill, LevelsAtTheDoublesEdgeStayFinite) {
+    for (const double top : {DBL_MAX, 1e308}) {
+        const std::vector<double> z = filled(6, 24, parallel(6, {-top, 0.0, top}, 4.5, 7.0));
+        for (std::size_t k = 0; k < z.size(); ++k) {
+            EXPECT_TRUE(std::isfinite(z[k])) << k;
+            EXPECT_TRUE(k % 24 == 0 || z[k] >= z[k - 1]) << k;
+        }
+        EXPECT_LT(z[0], 0.0);
+        EXPECT_GT(z[23], 0.0);
     }
 }
 
