@@ -6,9 +6,11 @@
 #   fill_bench.py jacksboro OUT.tif          matplotlib's sample DEM (3 arc
 #                                            seconds), in geographic coordinates
 #   fill_bench.py grid DEM.tif               "xmin ymin xmax ymax cell" of a DEM
-#   fill_bench.py error DEM.tif SURFACE.tif  RMS, 99th percentile and maximum of
+#   fill_bench.py size DEM.tif               "columns rows" of a DEM
+#   fill_bench.py errors DEM.tif SURFACE.tif...
+#                                            for each surface, "RMS / p99 / max" of
 #                                            |SURFACE - DEM| over the DEM's cells
-#                                            both have, by map position
+#                                            that every surface has, by map position
 import sys
 
 import numpy as np
@@ -50,14 +52,19 @@ def jacksboro(path):
     write(path, z, (float(d["xmin"]), float(d["dx"]), 0.0, float(d["ymin"]), 0.0, -float(d["dy"])), 4326)
 
 
+def size(path):
+    ds = gdal.Open(path)
+    print(ds.RasterXSize, ds.RasterYSize)
+
+
 def grid(path):
     ds = gdal.Open(path)
     t = ds.GetGeoTransform()
     print(f"{t[0]!r} {t[3] + t[5] * ds.RasterYSize!r} {t[0] + t[1] * ds.RasterXSize!r} {t[3]!r} {t[1]!r}")
 
 
-def error(dem_path, surface_path):
-    dem, surf = gdal.Open(dem_path), gdal.Open(surface_path)
+def aligned(dem, surf):
+    """The surface's cells over the DEM's grid, NaN where it has none."""
     td, ts = dem.GetGeoTransform(), surf.GetGeoTransform()
     if abs(td[1] - ts[1]) > 1e-9 * abs(td[1]) or abs(td[5] - ts[5]) > 1e-9 * abs(td[5]):
         sys.exit("the two grids have different cells")
@@ -66,21 +73,29 @@ def error(dem_path, surface_path):
     if abs(dj - round(dj)) > 1e-6 or abs(di - round(di)) > 1e-6:
         sys.exit(f"the grids are not aligned (offset {dj}, {di} cells)")
     dj, di = int(round(dj)), int(round(di))
-    a = dem.GetRasterBand(1).ReadAsArray().astype(np.float64)
     b = surf.GetRasterBand(1).ReadAsArray().astype(np.float64)
     nodata = surf.GetRasterBand(1).GetNoDataValue()
-    # overlap: DEM rows i, surface rows i - di
+    if nodata is not None:
+        b[b == nodata] = np.nan
+    out = np.full((dem.RasterYSize, dem.RasterXSize), np.nan)
+    # DEM rows i are surface rows i - di
     i0, j0 = max(0, di), max(0, dj)
-    i1, j1 = min(a.shape[0], di + b.shape[0]), min(a.shape[1], dj + b.shape[1])
-    a = a[i0:i1, j0:j1]
-    b = b[i0 - di:i1 - di, j0 - dj:j1 - dj]
+    i1, j1 = min(out.shape[0], di + b.shape[0]), min(out.shape[1], dj + b.shape[1])
+    out[i0:i1, j0:j1] = b[i0 - di:i1 - di, j0 - dj:j1 - dj]
+    return out
+
+
+def errors(dem_path, surface_paths):
+    dem = gdal.Open(dem_path)
+    a = dem.GetRasterBand(1).ReadAsArray().astype(np.float64)
     dem_nodata = dem.GetRasterBand(1).GetNoDataValue()
-    ok = np.isfinite(b) & (b != nodata if nodata is not None else True)
-    if dem_nodata is not None:
-        ok &= a != dem_nodata
-    e = np.abs(b[ok] - a[ok])
-    cells = a.size if dem_nodata is None else int((a != dem_nodata).sum())
-    print(f"{np.sqrt(np.mean(e ** 2)):.3f} {np.percentile(e, 99):.3f} {e.max():.3f} {ok.sum()} {cells}")
+    ok = np.isfinite(a) if dem_nodata is None else (a != dem_nodata)
+    surfaces = [aligned(dem, gdal.Open(p)) for p in surface_paths]
+    for s in surfaces:
+        ok &= np.isfinite(s)
+    for s in surfaces:
+        e = np.abs(s[ok] - a[ok])
+        print(f"{np.sqrt(np.mean(e ** 2)):.3f} / {np.percentile(e, 99):.3f} / {e.max():.3f}")
 
 
 if __name__ == "__main__":
@@ -89,9 +104,11 @@ if __name__ == "__main__":
         synthetic(sys.argv[2], int(sys.argv[3]) if len(sys.argv) > 3 else 1)
     elif what == "jacksboro":
         jacksboro(sys.argv[2])
+    elif what == "size":
+        size(sys.argv[2])
     elif what == "grid":
         grid(sys.argv[2])
-    elif what == "error":
-        error(sys.argv[2], sys.argv[3])
+    elif what == "errors":
+        errors(sys.argv[2], sys.argv[3:])
     else:
         sys.exit("unknown command " + what)
