@@ -233,8 +233,9 @@ void summary(std::FILE* out, const CommandLine& cl, const RunState& rs, const st
     std::string sheets;
     for (const std::string& d : cl.drawings) sheets += (sheets.empty() ? "" : " ") + d;
     std::fprintf(out, T_("zorvel_raster: %s -> %s\n"), sheets.c_str(), image.c_str());
-    std::fprintf(out, T_("  cuadricula: %d lineas x %d columnas, pixel %.17g (girado %.17g grados a la %s)\n"),
-                 rs.whole.nb_lig, rs.whole.nb_col, rs.pix_size, rs.turn.angle, rs.turn.sentido == 0 ? T_("izquierda") : T_("derecha"));
+    std::fprintf(out, T_("  cuadricula: %d lineas x %d columnas, pixel %s (girado %s grados a la %s)\n"),
+                 rs.whole.nb_lig, rs.whole.nb_col, number_text(rs.pix_size).c_str(), number_text(rs.turn.angle).c_str(),
+                 rs.turn.sentido == 0 ? T_("izquierda") : T_("derecha"));
     if (rs.image.nb_lig3 == 0)
         std::fputs(T_("  imagen: ninguna celda clasificada, imagen vacia\n"), out);
     else

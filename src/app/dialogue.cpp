@@ -116,7 +116,7 @@ std::optional<double> ask_pixel_size(Console& con) {
 
 std::optional<int> DialogueSettings::skip_count(std::FILE*, const std::string&) {
     std::fputs("\n treatment\n", con_.out);
-    return ask_int(con_, "\n numero de registros anteriores en Vertex ? ", "el numero de registros");
+    return ask_int(con_, "\n numero de registros anteriores en Vertex ? ", N_("el numero de registros"));
 }
 
 std::optional<RotationChoice> rotation_dialogue(Console& con) {

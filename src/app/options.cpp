@@ -378,6 +378,18 @@ std::string sheet_names(const CommandLine& cl) {
     return names;
 }
 
+namespace {
+
+// The columns a text takes on a terminal: its characters, not its bytes
+// (the Spanish catalog's are UTF-8).
+std::size_t columns(const std::string& s) {
+    std::size_t n = 0;
+    for (const char c : s) n += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    return n;
+}
+
+}  // namespace
+
 std::string usage_text() {
     std::string text = T_("Uso: zorvel_raster [opciones] DIBUJO.dxf... SALIDA\n"
                           "       zorvel_raster                  (sin argumentos: el dialogo de preguntas)\n"
@@ -403,7 +415,7 @@ std::string usage_text() {
             shown += ", " + spellings(table[n].names).front() + (*table[n].values != '\0' ? std::string(" ") + T_(table[n].values) : "");
         const std::string indent(2 + kOptionColumn, ' ');
         text += "  " + shown;
-        text += shown.size() < kOptionColumn ? std::string(kOptionColumn - shown.size(), ' ') : "\n" + indent;
+        text += columns(shown) < kOptionColumn ? std::string(kOptionColumn - columns(shown), ' ') : "\n" + indent;
         for (const char* c = T_(o.help); *c != '\0'; ++c) text += *c == '\n' ? "\n" + indent : std::string(1, *c);
         text += "\n";
     }

@@ -113,8 +113,7 @@ void warn_of_losses(Console& con, const PassTwo& two, const ExtentsPolicy& polic
             cause = std::to_string(two.beyond) + (two.beyond == 1 ? T_(" esta") : T_(" estan")) + T_(" fuera de ") +
                     extents_name;
         if (two.misses.outside > two.beyond) {
-            char angle[64];
-            std::snprintf(angle, sizeof angle, "%.17g", turn.angle);
+            const std::string angle = number_text(turn.angle);
             cause += (cause.empty() ? "" : "; ") +
                      (turn.angle != 0.0 ? std::string(T_("el giro de ")) + angle +
                                               T_(" grados deja fuera las esquinas de la hoja, que la cuadricula del "

@@ -33,10 +33,8 @@ std::optional<GridLayout> user_grid(const Extents& extent, const GridAsk& ask, s
         const double tx = w / ask.ts->first, ty = h / ask.ts->second;
         // square cells: the extent's shape must be the grid's
         if (!(std::fabs(tx - ty) <= 1e-9 * std::fmax(tx, ty))) {
-            char text[200];
-            std::snprintf(text, sizeof text, T_("-ts %d %d: las celdas de %.17g por %.17g no son cuadradas"), ask.ts->first,
-                          ask.ts->second, tx, ty);
-            why = text;
+            why = message(T_("-ts {1} {2}: las celdas de {3} por {4} no son cuadradas"),
+                          {std::to_string(ask.ts->first), std::to_string(ask.ts->second), number_text(tx), number_text(ty)});
             return std::nullopt;
         }
         tr = tx;

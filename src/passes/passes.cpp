@@ -230,9 +230,9 @@ private:
     // for the grid, and -te.
     std::string memory_hint(const Extents& ext, double pix_size) const {
         if (o_.extents.extents_hint.empty()) return "";
-        char text[240];
-        std::snprintf(text, sizeof text, T_(" para X de %.17g a %.17g e Y de %.17g a %.17g con pixel %.17g"), ext.min_x,
-                      ext.max_x, ext.min_y, ext.max_y, pix_size);
+        const std::string text = message(T_(" para X de {1} a {2} e Y de {3} a {4} con pixel {5}"),
+                                         {number_text(ext.min_x), number_text(ext.max_x), number_text(ext.min_y),
+                                          number_text(ext.max_y), number_text(pix_size)});
         return "; " + std::string(T_(o_.extents.extents_name.c_str())) + text + T_("; indique -te XMIN YMIN XMAX YMAX o un pixel mayor");
     }
     GridFrame frame() const {
