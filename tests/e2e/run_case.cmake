@@ -11,10 +11,11 @@
 # (large ones packed in outputs.tar.gz), absent.txt listing outputs that must
 # not exist, and folder.txt listing every file the folder must hold.
 #
-# A dialogue case runs a second time with its messages asked in English
-# (-DMESSAGES=en, which the first run passes to a run of this script): the
-# dialogue writes the same standard output and files under every language,
-# its standard-error lines in the language asked.
+# Every case runs with its messages in Spanish (LANGUAGE=es on C.UTF-8). A
+# dialogue case runs again under other locales (-DMESSAGES=<NAME=VALUE;...>,
+# which the first run passes to runs of this script): the dialogue writes
+# the same standard output and files under every one, its standard-error
+# lines in the language the locale asks for.
 
 foreach(var BIN CASE_DIR WORK_DIR)
   if(NOT DEFINED ${var})
@@ -25,10 +26,12 @@ endforeach()
 if(NOT DEFINED MESSAGES)
   set(MESSAGES "")
 endif()
-set(language "")
+# the locale variables of the run, and nothing of the caller's
+set(language --unset=LANGUAGE --unset=LC_ALL --unset=LC_MESSAGES --unset=LANG)
 if(MESSAGES)
-  # LANGUAGE is heeded on any locale but C and POSIX
-  set(language "LANGUAGE=${MESSAGES}" "LC_ALL=C.UTF-8")
+  list(APPEND language ${MESSAGES})
+else()
+  list(APPEND language "LANGUAGE=es" "LC_ALL=C.UTF-8")
 endif()
 file(REMOVE_RECURSE "${WORK_DIR}")
 set(root "${WORK_DIR}/root/")
@@ -79,7 +82,7 @@ if(EXISTS "${CASE_DIR}/args.txt")
     string(REPLACE "@DIR@" "${data_dir}" environment "${environment}")
   endif()
   execute_process(
-    COMMAND ${CMAKE_COMMAND} -E env ${environment} "${BIN}" ${arguments}
+    COMMAND ${CMAKE_COMMAND} -E env ${language} ${environment} "${BIN}" ${arguments}
     INPUT_FILE /dev/null
     OUTPUT_FILE "${WORK_DIR}/stdout.txt"
     ERROR_FILE "${WORK_DIR}/stderr.txt"
@@ -243,14 +246,19 @@ if(NOT status STREQUAL want_status)
 endif()
 
 if(NOT MESSAGES AND NOT EXISTS "${CASE_DIR}/args.txt")
-  execute_process(
-    COMMAND ${CMAKE_COMMAND} -DBIN=${BIN} -DCASE_DIR=${CASE_DIR} -DWORK_DIR=${WORK_DIR}/en -DMESSAGES=en
-            -P "${CMAKE_CURRENT_LIST_FILE}"
-    OUTPUT_VARIABLE en_out ERROR_VARIABLE en_err RESULT_VARIABLE en_result)
-  if(NOT en_result STREQUAL "0")
-    message(SEND_ERROR "with the messages in English: ${en_err}")
-    set(failures 1)
-  endif()
+  set(k 0)
+  foreach(locale "LC_ALL=C" "LANG=fr_FR.UTF-8" "LANG=es_ES.UTF-8" "LANGUAGE=en,LC_ALL=C.UTF-8")
+    string(REPLACE "," ";" locale_list "${locale}")
+    math(EXPR k "${k} + 1")
+    execute_process(
+      COMMAND ${CMAKE_COMMAND} -DBIN=${BIN} -DCASE_DIR=${CASE_DIR} -DWORK_DIR=${WORK_DIR}/locale_${k}
+              "-DMESSAGES=${locale_list}" -P "${CMAKE_CURRENT_LIST_FILE}"
+      OUTPUT_VARIABLE other_out ERROR_VARIABLE other_err RESULT_VARIABLE other_result)
+    if(NOT other_result STREQUAL "0")
+      message(SEND_ERROR "under ${locale}: ${other_err}")
+      set(failures 1)
+    endif()
+  endforeach()
 endif()
 
 if(failures)

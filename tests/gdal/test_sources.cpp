@@ -239,7 +239,7 @@ TEST(Sources, ManyElevationsAreReadAgainAndGiveTheSameFiles) {
         }
         EXPECT_TRUE(files[0] == files[1]);
         EXPECT_EQ(said[1], said[0]);
-        EXPECT_NE(said[0].find("1 de " + std::to_string(37 * count + 2) + " vertices caen fuera"), std::string::npos) << said[0];
+        EXPECT_NE(said[0].find("1 de " + std::to_string(37 * count + 2) + " vértices caen fuera"), std::string::npos) << said[0];
     }
 }
 
@@ -578,13 +578,13 @@ TEST(Sources, BadSourcesAreOneLineAndExitOne) {
         {{tmp.root() + "nada.gpkg"}, "no se puede abrir el dibujo"},
         {{tmp.root() + "text.gpkg"}, "GDAL no puede abrir"},
         {{"PG:dbname=nada"}, "GDAL no puede abrir PG:dbname=nada"},  // a connection, not a file
-        {{"-l", "otra", z}, "la capa 'otra' no esta en " + z + " (capas: curvas)"},
+        {{"-l", "otra", z}, "la capa 'otra' no está en " + z + " (capas: curvas)"},
         {{"-where", "cota >>> 3", flat}, "-where no se entiende"},
-        {{"-a", "altura", flat}, "el campo 'altura' no esta en la capa curvas de " + flat + " (campos: cota, nombre)"},
+        {{"-a", "altura", flat}, "el campo 'altura' no está en la capa curvas de " + flat + " (campos: cota, nombre)"},
         {{"-a", "nombre", flat}, "el campo 'nombre' de la capa curvas"},
         {{flat}, "no tienen Z: indique -a CAMPO"},
-        {{"-3d", flat}, "-3d: las geometrias de la capa curvas de " + flat + " no tienen Z"},
-        {{empty}, "no tiene ninguna geometria"},
+        {{"-3d", flat}, "-3d: las geometrías de la capa curvas de " + flat + " no tienen Z"},
+        {{empty}, "no tiene ninguna geometría"},
         {{z, wgs84}, "las fuentes " + z + " y " + wgs84 + " tienen sistemas de coordenadas distintos"},
     };
     for (const auto& [source, said] : cases) {
@@ -630,19 +630,19 @@ TEST(Sources, WhatCannotBeReadWholeStopsTheRunAndKeepsEarlierOutputs) {
                               " WHERE fid = 2");
     const std::pair<std::vector<std::string>, std::string> cases[] = {
         {{later_2d}, "la entidad 2 de la capa curvas de " + later_2d +
-                         " no tiene Z: dejela fuera con -where, o tome la elevacion de un campo con -a"},
+                         " no tiene Z: déjela fuera con -where, o tome la elevación de un campo con -a"},
         // what the direct reading does not read is GDAL's to say
         {{cut}, "GDAL no puede leer la capa curvas de " + cut + ": Unable to read geometry"},
         {{infinite}, "la entidad 2 de la capa curvas de " + infinite +
-                         " tiene una elevacion que no es finita (-inf): dejela fuera con -where"},
+                         " tiene una elevación que no es finita (-inf): déjela fuera con -where"},
         {{"-where", "CASE WHEN fid > 5 THEN abs(-9223372036854775808) ELSE 1 END", z},
          "GDAL no puede leer la capa curvas de " + z + ": In GetNextRawFeature(): sqlite3_step() : integer overflow"},
         {{mixed}, "la entidad 1 de la capa mixed de " + mixed +
-                      " no tiene Z: dejela fuera con -where, o tome la elevacion de un campo con -a"},
+                      " no tiene Z: déjela fuera con -where, o tome la elevación de un campo con -a"},
         {{misspelt}, "GDAL no puede leer la capa misspelt de " + misspelt +
                          ": Invalid LineString object. Missing 'coordinates' member."},
         {{"-a", "cota", null}, "la entidad 1 de la capa null de " + null +
-                                   " no tiene elevacion en el campo 'cota': dejela fuera con -where"},
+                                   " no tiene elevación en el campo 'cota': déjela fuera con -where"},
     };
     const std::string out = tmp.root() + "out";
     for (const auto& [source, said] : cases) {
@@ -662,21 +662,21 @@ TEST(Sources, WhatCannotBeReadWholeStopsTheRunAndKeepsEarlierOutputs) {
                                                      R"("coordinates":[[0,0,100],[50,25],[100,50,100]]}})");
     std::string err;
     EXPECT_EQ(cli({"-q", "--overwrite", "-tr", "4", "-interval", "10", "-min", "0", "-max", "200", half, out}, &err), 0);
-    EXPECT_NE(err.find("zorvel_raster: aviso: 1 vertices de la capa half de " + half + " tienen Z 0 en lineas"),
+    EXPECT_NE(err.find("zorvel_raster: aviso: 1 vértices de la capa half de " + half + " tienen Z 0 en líneas"),
               std::string::npos)
         << err;
     // a layer in degrees at a pixel size in metres: a grid without cells, and its extents named
     const std::string degrees = geojson("degrees.geojson", R"({"type":"Feature","properties":{},"geometry":{"type":"LineString",)"
                                                            R"("coordinates":[[-3.7,40.4,9],[-3.6,40.5,9]]}})");
     EXPECT_EQ(cli({"--overwrite", "-dialogue_grid", "-tr", "4", "-interval", "10", degrees, out}, &err), 1);
-    EXPECT_EQ(err, "zorvel_raster: la cuadricula no tiene celdas (lineas = 0, columnas = 0): revise la extension de la "
-                   "capa y el tamano del pixel de " + degrees + "\n");
+    EXPECT_EQ(err, "zorvel_raster: la cuadrícula no tiene celdas (líneas = 0, columnas = 0): revise la extensión de la "
+                   "capa y el tamaño del píxel de " + degrees + "\n");
     // every elevation 0, as the old-style reader says too
     const std::string zero = geojson("zero.geojson", R"({"type":"Feature","properties":{"cota":0},"geometry":{"type":"LineString",)"
                                                      R"("coordinates":[[0,0],[100,50]]}})");
     EXPECT_EQ(cli({"-q", "--overwrite", "-tr", "4", "-interval", "10", "-min", "0", "-max", "10", "-a", "cota", zero, out},
                   &err), 0);
-    EXPECT_EQ(err.rfind("zorvel_raster: aviso: todas las elevaciones leidas en " + zero + " son 0\n", 0), 0u) << err;
+    EXPECT_EQ(err.rfind("zorvel_raster: aviso: todas las elevaciones leídas en " + zero + " son 0\n", 0), 0u) << err;
     // a system the header cannot hold, or GDAL does not know: one line of ours
     EXPECT_EQ(cli({"--overwrite", "-tr", "4", "-a_srs", R"(LOCAL_CS["a}b"])", z, out}, &err), 2);
     EXPECT_EQ(err, "zorvel_raster: -a_srs: el sistema de coordenadas 'LOCAL_CS[\"a}b\"]' lleva llaves ({ o }), que la "
@@ -813,11 +813,11 @@ TEST(Sources, EveryFormatWritesTheGeoTiffsCellsOrIsRefused) {
     const std::string out = tmp.root() + "o";
     const std::pair<std::vector<std::string>, std::string> said[] = {
         {{"-ot", "Float32", out + ".png"}, "-of PNG: el formato no guarda celdas Float32 (guarda Byte UInt16)"},
-        {{"-of", "XPM", out}, "-of XPM: GDAL no guarda la imagen tal cual en el formato XPM: leida de nuevo, la celda de la "
-                              "linea 0, columna 1 vale 35 en lugar de 37 (232 celdas distintas)"},
-        {{"-of", "MEM", out}, "-of MEM: GDAL no puede escribir " + out + " (MEM): GDAL no lee lo que escribio"},
+        {{"-of", "XPM", out}, "-of XPM: GDAL no guarda la imagen tal cual en el formato XPM: leída de nuevo, la celda de la "
+                              "línea 0, columna 1 vale 35 en lugar de 37 (232 celdas distintas)"},
+        {{"-of", "MEM", out}, "-of MEM: GDAL no puede escribir " + out + " (MEM): GDAL no lee lo que escribió"},
         {{"-co", "FOO=BAR", out + ".tif"}, "-of GTiff: -co: driver GTiff does not support creation option FOO"},
-        {{"-of", "SAGA", "-co", "FOO=BAR", out}, "-of SAGA: el formato no tiene opciones de creacion, y se da -co FOO=BAR"},
+        {{"-of", "SAGA", "-co", "FOO=BAR", out}, "-of SAGA: el formato no tiene opciones de creación, y se da -co FOO=BAR"},
     };
     for (const auto& [args, line] : said) {
         std::vector<std::string> all = {"-q", "-tr", "10", example};

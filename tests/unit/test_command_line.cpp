@@ -64,31 +64,31 @@ TEST(CommandLine, UsageErrorsAreOneLineExitTwoAndTouchNothing) {
         const char* line;
     };
     const Case cases[] = {
-        {{"-tr", "5", "-rot", "inf", "@c.dxf", "@o"}, "-rot: se espera un angulo en grados, no 'inf'"},
+        {{"-tr", "5", "-rot", "inf", "@c.dxf", "@o"}, "-rot: se espera un ángulo en grados, no 'inf'"},
         {{"-tr", "5", "-te", "10", "0", "0", "50", "@c.dxf", "@o"}, "-te: XMIN debe ser menor que XMAX e YMIN que YMAX"},
         {{"-tr", "5", "-te", "0", "0", "100", "@c.dxf", "@o"}, "-te: se espera XMIN YMIN XMAX YMAX, no '@c.dxf'"},
         {{"-tr", "5", "-dialogue_grid", "@c.dxf", "@c.dxf", "@o"},
-         "-dialogue_grid: el dialogo lee un solo dibujo, y se dan 2"},
-        {{"-tr", "5", "-a", "cota", "-3d", "@c.dxf", "@o"}, "-a y -3d: la elevacion sale de un campo o de la Z, no de ambos"},
+         "-dialogue_grid: el diálogo lee un solo dibujo, y se dan 2"},
+        {{"-tr", "5", "-a", "cota", "-3d", "@c.dxf", "@o"}, "-a y -3d: la elevación sale de un campo o de la Z, no de ambos"},
         {{"-tr", "5", "-interval", "0", "@c.dxf", "@o"}, "-interval: se espera un intervalo entero mayor que 0, no '0'"},
         {{"-tr", "5", "-max", "@c.dxf", "@o"}, "-max: se espera un valor entero, no '@c.dxf'"},
         {{"-tr", "5", "-min", "-2147483648", "-max", "2147483647", "@c.dxf", "@o"},
          "-min, -max: su diferencia sale del rango de los enteros"},
-        {{"@c.dxf", "@o"}, "-tr: falta el tamano del pixel, que es obligatorio"},
+        {{"@c.dxf", "@o"}, "-tr: falta el tamaño del píxel, que es obligatorio"},
         {{"-tr", "5", "@c.dxf"}, "faltan el dibujo y la salida: zorvel_raster [opciones] DIBUJO.dxf... SALIDA"},
-        {{"-tr"}, "-tr: falta un tamano de pixel mayor que 0"},
-        {{"-tr", "abc", "@c.dxf", "@o"}, "-tr: se espera un tamano de pixel mayor que 0, no 'abc'"},
-        {{"-tr", "5", "6", "@c.dxf", "@o"}, "-tr: los pixeles son cuadrados: un solo tamano"},
-        {{"-tr", "0", "@c.dxf", "@o"}, "-tr: se espera un tamano de pixel mayor que 0, no '0'"},
+        {{"-tr"}, "-tr: falta un tamaño de píxel mayor que 0"},
+        {{"-tr", "abc", "@c.dxf", "@o"}, "-tr: se espera un tamaño de píxel mayor que 0, no 'abc'"},
+        {{"-tr", "5", "6", "@c.dxf", "@o"}, "-tr: los píxeles son cuadrados: un solo tamaño"},
+        {{"-tr", "0", "@c.dxf", "@o"}, "-tr: se espera un tamaño de píxel mayor que 0, no '0'"},
         {{"-tr", "5", "-sense", "up", "@c.dxf", "@o"}, "-sense: se espera left o right, no 'up'"},
         {{"-tr", "5", "-sense"}, "-sense: falta left o right"},
-        {{"-tr", "5", "-reg", "-1", "@c.dxf", "@o"}, "-reg: se espera un numero de registros (0 o mas) o auto, no '-1'"},
-        {{"-tr", "5", "-x", "@c.dxf", "@o"}, "opcion desconocida: -x (--help las muestra)"},
+        {{"-tr", "5", "-reg", "-1", "@c.dxf", "@o"}, "-reg: se espera un número de registros (0 o más) o auto, no '-1'"},
+        {{"-tr", "5", "-x", "@c.dxf", "@o"}, "opción desconocida: -x (--help las muestra)"},
         {{"-tr", "5", "-l"}, "-l: falta su valor"},
         {{"-tr", "5", "-min", "500", "-max", "300", "@c.dxf", "@o"}, "-min, -max: -min debe ser menor que -max, o no queda ninguna clase"},
         {{"-tr", "5", "-ot", "Float32", "-a_nodata", "1e300", "@c.dxf", "@o"}, "-a_nodata: 1e+300 no cabe en celdas Float32"},
         {{"-tr", "5", "-plan", "2", "2", "@c.dxf", "@o\nx"},
-         "-plan: las ordenes del plan van una por linea, y un nombre lleva un salto de linea"},
+         "-plan: las órdenes del plan van una por línea, y un nombre lleva un salto de línea"},
         {{"-tr", "5", "@c.dxf", "@"}, "@ es una carpeta: SALIDA es el nombre de las salidas, como @/mapa"},
     };
     test::TempDir tmp;
@@ -156,10 +156,10 @@ TEST(CommandLine, DefaultsFromTheDrawingAndTheSummary) {
     EXPECT_EQ(r.err, "");
     // 100 by 50 at 10: eleven columns and six rows, so that the maximum X and the minimum Y are in
     EXPECT_EQ(r.out, "zorvel_raster: " + in + " -> " + out + "_zorvl.raw\n"
-                     "  cuadricula: 6 lineas x 11 columnas, pixel 10 (girado 0 grados a la izquierda)\n"
-                     "  imagen: 6 lineas x 11 columnas desde la linea 0, columna 0 de la cuadricula\n"
+                     "  cuadrícula: 6 líneas x 11 columnas, píxel 10 (girado 0 grados a la izquierda)\n"
+                     "  imagen: 6 líneas x 11 columnas desde la línea 0, columna 0 de la cuadrícula\n"
                      "  clases: 3, de -30 a 10 cada 20 (30 en la tabla, sin celdas)\n"
-                     "  intervalo: 20: la equidistancia de las curvas (el maximo comun divisor de las diferencias "
+                     "  intervalo: 20: la equidistancia de las curvas (el máximo común divisor de las diferencias "
                      "entre sus 3 elevaciones enteras)\n"
                      "  archivos: " + out + "_zorvl.raw " + out + "_zorvl.txt " + out + "_zorvl_tab.txt " + out +
                      "_zorvl.hdr\n");
@@ -197,9 +197,9 @@ TEST(CommandLine, DefaultsFromTheDrawingAndTheSummary) {
     std::ofstream(in) << vertical_contours({-300, -299, 0});
     const Ran many = run({"-q", "--overwrite", "-tr", "10", in, out});
     ASSERT_EQ(many.status, 0) << many.err;
-    EXPECT_EQ(many.err, "zorvel_raster: aviso: la equidistancia de las curvas, 1, da mas de 253 clases: se toma "
-                        "el menor multiplo que cabe, 2 (indique otro con -interval)\n"
-                        "zorvel_raster: aviso: 5 celdas con curva quedan sin clase: su elevacion entera no es ningun "
+    EXPECT_EQ(many.err, "zorvel_raster: aviso: la equidistancia de las curvas, 1, da más de 253 clases: se toma "
+                        "el menor múltiplo que cabe, 2 (indique otro con -interval)\n"
+                        "zorvel_raster: aviso: 5 celdas con curva quedan sin clase: su elevación entera no es ningún "
                         "valor de clase (de -300 cada 2)\n");
 }
 
@@ -210,10 +210,10 @@ TEST(CommandLine, GridInCellsAndAligned) {
     const std::string in = tmp.root() + "c.dxf", out = tmp.root() + "o";
     std::ofstream(in) << vertical_contours({100, 110});
     Ran r = run({"-tr", "1", "-ts", "20", "10", in, out});
-    EXPECT_EQ(r.err, "zorvel_raster: -tr y -ts: el tamano de la celda o el numero de celdas, no ambos\n");
+    EXPECT_EQ(r.err, "zorvel_raster: -tr y -ts: el tamaño de la celda o el número de celdas, no ambos\n");
     r = run({"-ts", "20", "10", "-interval", "10", in, out});
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(r.out.find("  cuadricula: 10 lineas x 20 columnas, pixel 5 "), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("  cuadrícula: 10 líneas x 20 columnas, píxel 5 "), std::string::npos) << r.out;
     EXPECT_NE(test::slurp(out + "_zorvl.hdr").find("map info = {Arbitrary, 1, 1, 0, 50, 5, 5, "), std::string::npos);
     r = run({"--overwrite", "-ts", "20", "20", in, out});
     EXPECT_EQ(r.status, 1);
@@ -295,7 +295,7 @@ TEST(CommandLine, AFilledSurfaceAndItsBands) {
     // a top class below the filled cells: those beyond the bands are counted
     const Ran capped = run({"-fill", "-q", "--overwrite", "-of", "ENVI", "-tr", "10", "-max", "110", in, out});
     ASSERT_EQ(capped.status, 0);
-    EXPECT_NE(capped.err.find(" celdas con elevacion quedan sin clase: caen fuera de las bandas de la tabla (de 90 a 110)"),
+    EXPECT_NE(capped.err.find(" celdas con elevación quedan sin clase: caen fuera de las bandas de la tabla (de 90 a 110)"),
               std::string::npos)
         << capped.err;
     // two square rings, 110 inside 100: inside the inner one the ground rises
@@ -376,7 +376,7 @@ TEST(CommandLine, WindowsHoldExactlyTheWholeGridsCells) {
     const Ran beyond = run({"-q", "--overwrite", "-tr", "10", "-interval", "10", "-min", "100", "-max", "200", "-srcwin",
                             "0", "0", "1000", "1", in, part});
     EXPECT_EQ(beyond.status, 1);
-    EXPECT_EQ(beyond.err.rfind("zorvel_raster: -srcwin: la ventana sale de la cuadricula de ", 0), 0u) << beyond.err;
+    EXPECT_EQ(beyond.err.rfind("zorvel_raster: -srcwin: la ventana sale de la cuadrícula de ", 0), 0u) << beyond.err;
 }
 
 // Adjacent sheets make the grid of one drawing over their united extents
@@ -455,22 +455,22 @@ TEST(CommandLine, StopsOfTheRunAreOneLineAndLeaveNoFile) {
     };
     const Case cases[] = {
         {{"-tr", "10", "-interval", "1", "-min", "0", "-max", "1000", in, out},
-         1, "el numero total de intervalos (1001) es demasiado grande: indique otro -interval, -min o -max"},
+         1, "el número total de intervalos (1001) es demasiado grande: indique otro -interval, -min o -max"},
         {{"-tr", "10", "-interval", "10", in, tmp.root() + "none/o"},
          1, "no se puede crear " + tmp.root() + "none/o_zorvl.raw: No such file or directory"},
         // the plan stops as the run would
         {{"-tr", "10", "-plan", "4", "4", bare, out},
-         1, "el dibujo " + bare + " no da la Y maxima (codigo 20 de $EXTMAX): no hay cuadricula: indique -te XMIN YMIN XMAX YMAX"},
+         1, "el dibujo " + bare + " no da la Y máxima (código 20 de $EXTMAX): no hay cuadrícula: indique -te XMIN YMIN XMAX YMAX"},
         {{"-tr", "10", "-te", "500", "500", "600", "600", in, out}, 1,
          "ninguna curva cae en las extensiones de -te (X de 500 a 600, Y de 500 a 600); las de las curvas son X de 0 a 100, "
          "Y de 0 a 50"},
-        {{"-tr", "10", "-min", "500", in, out}, 1, "los limites de la tabla, de 500 a 120, no dejan ninguna clase: indique -min y -max"},
+        {{"-tr", "10", "-min", "500", in, out}, 1, "los límites de la tabla, de 500 a 120, no dejan ninguna clase: indique -min y -max"},
         // what an image of elevations would not hold as it is
         {{"-tr", "10", "-ot", "Float32", "-a_nodata", "110", in, out}, kUsageError,
-         "-a_nodata 110: celdas de elevacion 110 tomarian ese valor y se leerian como celdas sin elevacion: indique otro"},
-        {{"-tr", "10", "-ot", "Float32", huge, out}, 1, "la elevacion 1e+39 no cabe en celdas Float32: use -ot Float64"},
+         "-a_nodata 110: celdas de elevación 110 tomarían ese valor y se leerían como celdas sin elevación: indique otro"},
+        {{"-tr", "10", "-ot", "Float32", huge, out}, 1, "la elevación 1e+39 no cabe en celdas Float32: use -ot Float64"},
         {{"-tr", "10", not_finite, out}, 1,
-         "2 vertices de " + not_finite + " tienen una elevacion que no es finita (NaN o infinita): no cabe entre las otras"},
+         "2 vértices de " + not_finite + " tienen una elevación que no es finita (NaN o infinita): no cabe entre las otras"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.line);
@@ -492,8 +492,8 @@ TEST(CommandLine, StopsOfTheRunAreOneLineAndLeaveNoFile) {
     std::ofstream(far) << drawing;
     const Ran r = run({"-tr", "0.01", "-interval", "10", far, out});
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find(" MiB; las extensiones del dibujo ($EXTMIN, $EXTMAX) para X de 0 a 9000000 e Y de 0 a 50 con pixel "
-                         "0.01; indique -te XMIN YMIN XMAX YMAX o un pixel mayor\n"),
+    EXPECT_NE(r.err.find(" MiB; las extensiones del dibujo ($EXTMIN, $EXTMAX) para X de 0 a 9000000 e Y de 0 a 50 con píxel "
+                         "0.01; indique -te XMIN YMIN XMAX YMAX o un píxel mayor\n"),
               std::string::npos)
         << r.err;
 }
@@ -528,8 +528,8 @@ TEST(CommandLine, SourcesTheBuildCannotReadStopInOneLine) {
         const Ran r = run(args);
         EXPECT_EQ(r.status, kUsageError) << option[0];
         if (ogr_available()) {
-            EXPECT_EQ(r.err, "zorvel_raster: -l, -where, -a y -3d solo valen para las fuentes leidas con GDAL, y " + old +
-                                 " es un DXF antiguo que lee el programa: anada -ogr para leerlo con GDAL\n");
+            EXPECT_EQ(r.err, "zorvel_raster: -l, -where, -a y -3d solo valen para las fuentes leídas con GDAL, y " + old +
+                                 " es un DXF antiguo que lee el programa: añada -ogr para leerlo con GDAL\n");
         }
     }
     EXPECT_EQ(std::distance(fs::directory_iterator(tmp.path), fs::directory_iterator()), 2);

@@ -108,7 +108,7 @@ TEST(DrawingReaderDeathTest, ADrawingCutShortWhileItIsReadStopsTheRun) {
             }
             std::_Exit(0);
         },
-        testing::ExitedWithCode(1), "no se puede leer .*: el archivo se ha acortado mientras se leia");
+        testing::ExitedWithCode(1), "no se puede leer .*: el archivo se ha acortado mientras se leía");
 }
 
 }  // namespace

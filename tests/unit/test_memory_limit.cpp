@@ -48,12 +48,12 @@ TEST(MemoryLimit, TheGridIsCheckedAgainstWhatTheProcessMayTake) {
         });
     const std::string& err = e.err;
     EXPECT_TRUE(WIFEXITED(e.status) && WEXITSTATUS(e.status) == 1) << e.status << " " << err;
-    EXPECT_EQ(err.rfind("zorvel_raster: la cuadricula de 20001 lineas y 40001 columnas necesita 763 MiB de memoria y "
+    EXPECT_EQ(err.rfind("zorvel_raster: la cuadrícula de 20001 líneas y 40001 columnas necesita 763 MiB de memoria y "
                         "solo hay ",
                         0),
               0u)
         << err;
-    EXPECT_NE(err.find("; indique -te XMIN YMIN XMAX YMAX o un pixel mayor\n"), std::string::npos) << err;
+    EXPECT_NE(err.find("; indique -te XMIN YMIN XMAX YMAX o un píxel mayor\n"), std::string::npos) << err;
     // the elevations of an image of them are counted too: 200 million cells of 1 + 8 + 4 bytes
     const test::Exit f = test::run_program(
         {"-q", "-tr", "0.005", "-ot", "Float32", "-of", "GTiff", drawing, tmp.root() + "o.tif"}, errors, [] {
@@ -61,7 +61,7 @@ TEST(MemoryLimit, TheGridIsCheckedAgainstWhatTheProcessMayTake) {
             setrlimit(RLIMIT_AS, &as);
         });
     EXPECT_TRUE(WIFEXITED(f.status) && WEXITSTATUS(f.status) == 1) << f.status << " " << f.err;
-    EXPECT_EQ(f.err.rfind("zorvel_raster: la cuadricula de 10001 lineas y 20001 columnas necesita ", 0), 0u) << f.err;
+    EXPECT_EQ(f.err.rfind("zorvel_raster: la cuadrícula de 10001 líneas y 20001 columnas necesita ", 0), 0u) << f.err;
 }
 
 // An allocation that fails where none was foreseen stops the run in one
@@ -83,7 +83,7 @@ TEST(MemoryLimit, AnAllocationThatFailsStopsTheRunAndLeavesNothing) {
         const int status = run_command_line(args, sc.con);
         g_refuse_above = SIZE_MAX;
         EXPECT_EQ(status, 1);
-        EXPECT_EQ(sc.errors(), "zorvel_raster: sin memoria: la ejecucion no puede tener la que necesita\n");
+        EXPECT_EQ(sc.errors(), "zorvel_raster: sin memoria: la ejecución no puede tener la que necesita\n");
         EXPECT_EQ(std::distance(std::filesystem::directory_iterator(tmp.path), std::filesystem::directory_iterator()), 1);
     }
 }

@@ -193,7 +193,7 @@ TEST(Outputs, DrawingsThatCannotBeReadTwiceAreRefusedAtTheStart) {
     Exit e = run_program({"-tr", "10", pipe, tmp.root() + "o"}, errors);
     EXPECT_EQ(WEXITSTATUS(e.status), 1);
     EXPECT_EQ(e.err, "zorvel_raster: no se puede leer " + pipe +
-                         ": no es un archivo (una tuberia, un dispositivo), y el dibujo se lee dos veces: copielo a "
+                         ": no es un archivo (una tubería, un dispositivo), y el dibujo se lee dos veces: cópielo a "
                          "un archivo\n");
     e = run_program({"-tr", "10", loop, tmp.root() + "o"}, errors);
     EXPECT_EQ(WEXITSTATUS(e.status), 1);
@@ -205,7 +205,7 @@ TEST(Outputs, DrawingsThatCannotBeReadTwiceAreRefusedAtTheStart) {
     RunState rs;
     EXPECT_EQ(run(sc.con, rs, tmp.root()), 1);
     EXPECT_EQ(sc.errors(), "zorvel_raster: no se puede leer " + tmp.root() +
-                               "obra/curvas.dxf: no es un archivo (una tuberia, un dispositivo), y el dibujo se lee "
+                               "obra/curvas.dxf: no es un archivo (una tubería, un dispositivo), y el dibujo se lee "
                                "dos veces\n");
     EXPECT_EQ(folder(tmp.path / "obra"), std::set<std::string>{"curvas.dxf"});
 }
@@ -230,7 +230,7 @@ TEST(Outputs, AnswersTooLongOrWithANulAreRefusedAndAskedAgain) {
     EXPECT_NE(nul.output().find("tamano del pixel ? \n respuesta no valida: lleva un caracter nulo \n\n tamano del pixel ? "),
               std::string::npos)
         << nul.output();
-    EXPECT_EQ(nul.errors(), "zorvel_raster: fin de la entrada: falta el numero de registros\n");
+    EXPECT_EQ(nul.errors(), "zorvel_raster: fin de la entrada: falta el número de registros\n");
 }
 
 }  // namespace
