@@ -19,6 +19,7 @@
 #include "base/progress.h"
 #include "geometry/grid_layout.h"
 #include "output/envi_header.h"
+#include "output/qgis_style.h"
 #include "reading/dxf_scanner.h"
 #include "reading/gpkg_source.h"
 
@@ -421,6 +422,21 @@ int values_unfit(Console& con, const CommandLine& cl, const RunState& rs, const 
     return 0;
 }
 
+// Writes the QGIS style of the class image done made to f and closes it;
+// false after a stop line.
+bool write_style(Console& con, FileHandle& f, const std::string& path, const RunState& done, bool bands) {
+    std::vector<bool> taken(256, false);
+    const CroppedImage& image = done.image;
+    for (int i = 0; i < image.nb_lig3; ++i)
+        for (int j = 0; j < image.nb_col3; ++j) taken[image.tab3[i][j]] = true;
+    const std::string text = qgis_style(done.classes, taken, class_colours(done.classes), bands);
+    if (std::fputs(text.c_str(), f.get()) < 0) {
+        stop_line(con, T_("no se puede escribir ") + path + ": " + std::strerror(errno));
+        return false;
+    }
+    return close_output(con, f, path);
+}
+
 // A raster GDAL writes, from its folder of its own to its name.
 class GdalRaster {
 public:
@@ -481,13 +497,18 @@ int run_with(const CommandLine& cl, Console& con) {
         stop_line(con, T_("-of ") + format + T_(": GDAL no escribe rasters en ese formato"));
         return kUsageError;
     }
-    // ENVI's four files, or the raster with whatever files GDAL writes beside it
-    const std::vector<std::string> paths =
+    // ENVI's four files, or the raster with whatever files GDAL writes beside
+    // it; and the QGIS style of a class image
+    std::vector<std::string> paths =
         format.empty() ? output_paths(cl.output) : std::vector<std::string>{cl.output, cl.output + ".aux.xml"};
+    const bool classes = cl.ot == "Byte";
+    const std::string style = qgis_style_path(format.empty() ? paths[0] : cl.output);
+    if (classes) paths.push_back(style);
     RunState rs;
     std::string wkt;
     if (const int status = begin_run(cl, con, rs, paths, wkt); status != 0) return status;
-    FileHandle header;
+    FileHandle header, style_file;
+    if (classes && !rs.files.pending.create(con, style, "w", style_file)) return 1;
     GdalRaster raster(cl, format);
     if (format.empty()) {
         rs.files.nomim2 = paths[0];
@@ -523,7 +544,7 @@ int run_with(const CommandLine& cl, Console& con) {
     rs.pix_size = rs.size_pix = cl.tr;
 
     TerminalProgress bar(con.err);
-    const bool show = !cl.quiet && is_terminal(con.err);
+    const bool show = cl.progress || (!cl.quiet && is_terminal(con.err));
     if (show) bar.start();
     CommandLineSettings settings(con, cl, show ? &bar : nullptr, false, !format.empty());
     Report quiet;  // the dialogue's report is not this mode's
@@ -552,6 +573,7 @@ int run_with(const CommandLine& cl, Console& con) {
                                done.frame.min_y,
                                done.turn};
         const std::string name = sheet_names(cl);
+        if (classes && !write_style(con, style_file, style, done, cl.fill)) return false;
         if (format.empty())
             return write_envi_header(con, header, paths[3], place, done.classes, name, wkt, ending.values);
         if (ending.values)
@@ -562,7 +584,9 @@ int run_with(const CommandLine& cl, Console& con) {
     };
     if (!cl.quiet)
         ending.summary = [&](const RunState& done) {
-            summary(con.out, cl, done, paths[0], format.empty() ? paths : raster.files(), settings.interval_why());
+            std::vector<std::string> files = format.empty() ? paths : raster.files();
+            if (!format.empty() && classes) files.push_back(style);
+            summary(con.out, cl, done, paths[0], files, settings.interval_why());
         };
     const int status = end_run(con, quiet, rs, ending);
     return status != 0 && raster.late_refusal ? kUsageError : status;

@@ -333,6 +333,9 @@ const std::vector<OptionSpec>& option_table() {
             "donde la fuente no da el suyo"),
          word_into("-a_srs", &CommandLine::a_srs)},
         {"-q|-quiet|--quiet", "", N_("sin resumen ni progreso"), flag(&CommandLine::quiet)},
+        {"-progress", "", N_("el progreso en la salida de errores aunque no sea un\n"
+                             "terminal (0...10...20 ... 100 - done.)"),
+         flag(&CommandLine::progress)},
         {"--overwrite|-overwrite", "", N_("reemplaza las salidas que ya existan"), flag(&CommandLine::overwrite)},
         {"--help|-h", "", N_("esta ayuda"), action(CommandLine::Action::help)},
         {"--version", "", N_("la version"), action(CommandLine::Action::version)},

@@ -43,6 +43,7 @@ struct CommandLine {
     std::optional<int> maximum;
     std::optional<Extents> te;  // -te: the grid's extents
     bool quiet = false;
+    bool progress = false;     // -progress: the progress on standard error, a terminal or not
     bool overwrite = false;
     // sources read through GDAL/OGR
     bool ogr = false;         // -ogr: whatever the source

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "base/interrupts.h"
+#include "base/progress.h"
 
 #ifdef _WIN32
 #include <conio.h>
@@ -27,6 +28,7 @@ Console standard_console() {
 
 void stop_line(Console& con, const std::string& text) {
     std::fflush(con.out);
+    break_progress_line(con.err);
     std::fprintf(con.err, "zorvel_raster: %s\n", text.c_str());
     std::fflush(con.err);
 }

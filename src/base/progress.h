@@ -42,6 +42,10 @@ private:
 // Whether f is a terminal.
 bool is_terminal(std::FILE* f);
 
+// Ends the line of a bar that stands part-way on f, so that a line said
+// meanwhile starts on a line of its own.
+void break_progress_line(std::FILE* f);
+
 }  // namespace zorvel
 
 #endif

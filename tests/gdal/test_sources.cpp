@@ -830,8 +830,8 @@ TEST(Sources, EveryFormatWritesTheGeoTiffsCellsOrIsRefused) {
     // GDAL's warnings as it writes, named after the output; a file of the
     // set found only once written is refused as an earlier output is
     std::string err;
-    EXPECT_EQ(cli({"-q", "-tr", "10", "-co", "PHOTOMETRIC=RGB", example, out + ".tif"}, &err), 0);
-    EXPECT_EQ(err.rfind("zorvel_raster: aviso: GDAL (GTiff): " + out + ".tif: PHOTOMETRIC=RGB", 0), 0u) << err;
+    EXPECT_EQ(cli({"-q", "-tr", "10", "-co", "PHOTOMETRIC=RGB", example, out + "_rgb.tif"}, &err), 0);
+    EXPECT_EQ(err.rfind("zorvel_raster: aviso: GDAL (GTiff): " + out + "_rgb.tif: PHOTOMETRIC=RGB", 0), 0u) << err;
     std::ofstream(out + ".hdr") << "before";
     EXPECT_EQ(cli({"-q", "-tr", "10", "-of", "EHdr", example, out + ".bil"}, &err), 2);
     EXPECT_EQ(err, "zorvel_raster: ya existe " + out + ".hdr: use --overwrite para reemplazarlo\n");

@@ -162,7 +162,10 @@ TEST(CommandLine, DefaultsFromTheDrawingAndTheSummary) {
                      "  intervalo: 20: la equidistancia de las curvas (el máximo común divisor de las diferencias "
                      "entre sus 3 elevaciones enteras)\n"
                      "  archivos: " + out + "_zorvl.raw " + out + "_zorvl.txt " + out + "_zorvl_tab.txt " + out +
-                     "_zorvl.hdr\n");
+                     "_zorvl.hdr " + out + "_zorvl.qml\n");
+    // the progress where it is asked for, a terminal or not, and nothing else
+    const Ran progress = run({"-q", "-progress", "--overwrite", "-tr", "10", in, out});
+    EXPECT_EQ(progress.err, "0...10...20...30...40...50...60...70...80...90...100 - done.\n");
     // contours 20 apart from -30: the classes start at the lowest contour, not at a multiple of 20
     EXPECT_EQ(test::slurp(out + "_zorvl_tab.txt"), " 1 -30 \n 2 -10 \n 3 10 \n 4 30 \n");
     EXPECT_EQ(test::slurp(out + "_zorvl.txt"),
@@ -292,6 +295,13 @@ TEST(CommandLine, AFilledSurfaceAndItsBands) {
     EXPECT_EQ(bands[3 * 11 + 4], 3);
     EXPECT_EQ(bands[3 * 11 + 5], 4);
     EXPECT_EQ(bands.find(static_cast<char>(kEmptyCell)), std::string::npos);
+    // its QGIS style: the bands the cells take, by their elevations
+    const std::string style = test::slurp(out + "_zorvl.qml");
+    EXPECT_NE(style.find("<paletteEntry value=\"1\" label=\"90 - 100 m\" color=\"#246e38\" alpha=\"255\"/>"),
+              std::string::npos)
+        << style;
+    EXPECT_NE(style.find("<paletteEntry value=\"4\" label=\"120 - 130 m\""), std::string::npos) << style;
+    EXPECT_EQ(style.find("<paletteEntry value=\"5\""), std::string::npos) << style;
     // a top class below the filled cells: those beyond the bands are counted
     const Ran capped = run({"-fill", "-q", "--overwrite", "-of", "ENVI", "-tr", "10", "-max", "110", in, out});
     ASSERT_EQ(capped.status, 0);

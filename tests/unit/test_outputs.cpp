@@ -31,7 +31,7 @@ using test::finish;
 using test::run_program;
 using test::start;
 
-const char* const kSuffixes[] = {"_zorvl.raw", "_zorvl.txt", "_zorvl_tab.txt", "_zorvl.hdr"};
+const char* const kSuffixes[] = {"_zorvl.raw", "_zorvl.txt", "_zorvl_tab.txt", "_zorvl.hdr", "_zorvl.qml"};
 
 // Ten vertical contours 100 to 190 over extents 0..100 by 0..50, the last on
 // the extents' maximum X.
@@ -45,7 +45,7 @@ std::string ten_contours() {
     return s + "0\nEOF\n";
 }
 
-// The four outputs of base, as one text.
+// The outputs of base, as one text.
 std::string output_set(const std::string& base) {
     std::string all;
     for (const char* suffix : kSuffixes) all += test::slurp(base + suffix) + '\x1e';
@@ -65,7 +65,7 @@ struct Sheet {
     std::string out = (dir / "o").string();
     std::string errors = tmp.root() + "err.txt";
     std::string old_set, new_set;
-    std::set<std::string> outputs = {"o_zorvl.raw", "o_zorvl.txt", "o_zorvl_tab.txt", "o_zorvl.hdr"};
+    std::set<std::string> outputs = {"o_zorvl.raw", "o_zorvl.txt", "o_zorvl_tab.txt", "o_zorvl.hdr", "o_zorvl.qml"};
     Sheet() {
         fs::create_directory(dir);
         std::ofstream(drawing) << ten_contours();
@@ -116,7 +116,7 @@ TEST(Outputs, ASignalAtEveryStepLeavesAWholeSetAndNoOtherFile) {
     const std::string tif = sheet.out + ".tif";
     const std::vector<std::string> gdal = {"-q", "--overwrite", "-tr", "10", "-interval", "20", sheet.drawing, tif};
     if (run_program(gdal, sheet.errors).status != 0) return;
-    const std::string earlier = test::slurp(tif) + test::slurp(tif + ".aux.xml");
+    const std::string earlier = test::slurp(tif) + test::slurp(tif + ".aux.xml") + test::slurp(sheet.out + ".qml");
     for (const char* step : {"created", "commit"}) {
         SCOPED_TRACE(step);
         const std::string at_step = std::string(step) + ":" + std::to_string(SIGTERM);
@@ -125,9 +125,9 @@ TEST(Outputs, ASignalAtEveryStepLeavesAWholeSetAndNoOtherFile) {
         const Exit t = run_program(args, sheet.errors, [&] { setenv("ZORVEL_RASTER_TEST_SIGNAL", at_step.c_str(), 1); });
         EXPECT_TRUE(WIFSIGNALED(t.status)) << t.status << " " << t.err;
         std::set<std::string> want = sheet.outputs;
-        want.insert({"o.tif", "o.tif.aux.xml"});
+        want.insert({"o.tif", "o.tif.aux.xml", "o.qml"});
         EXPECT_EQ(folder(sheet.dir), want);
-        EXPECT_EQ(test::slurp(tif) + test::slurp(tif + ".aux.xml"), earlier);
+        EXPECT_EQ(test::slurp(tif) + test::slurp(tif + ".aux.xml") + test::slurp(sheet.out + ".qml"), earlier);
     }
 }
 
