@@ -62,7 +62,8 @@ public:
     // Takes candidate c into the two nearest a and b; whether they changed.
     bool take(LineKey& a, LineKey& b, LineKey c) const {
         if (c >= b) return false;  // neither nearer than the second nor a better distance to either
-        if (a != kNoLine && level(c) == level(a)) {
+        // neighbours mostly hand on the cell's own nearest segment: its level without a look-up
+        if (a != kNoLine && (segment_of(c) == segment_of(a) || level(c) == level(a))) {
             if (c >= a) return false;
             a = c;
             return true;
@@ -212,9 +213,24 @@ private:
         // segment across the cell itself
         if ((fx & NearLines::kSeedB) != 0) return false;
         const LineKey xa = a[k], xb = b[k];
-        // what the neighbours hand on, a step farther: a line cell its own levels alone
         const std::ptrdiff_t from[4] = {back, up, up + back, up - back};
         const std::uint32_t steps[4] = {kSide, kSide, kDiagonal, kDiagonal};
+        const auto at = [&](int n) { return static_cast<std::size_t>(static_cast<std::ptrdiff_t>(k) + from[n]); };
+        // away from the lines (most cells) no rule applies: each neighbour
+        // hands on its two levels, a step farther
+        if (((fx | flags[at(0)] | flags[at(1)] | flags[at(2)] | flags[at(3)]) & NearLines::kLine) == 0) {
+            LineKey na = xa, nb = xb;
+            for (int n = 0; n < 4; ++n) {
+                const std::size_t m = at(n);
+                if (const LineKey c = farther(a[m], steps[n]); c < nb) take(na, nb, c);
+                if (const LineKey c = farther(b[m], steps[n]); c < nb) take(na, nb, c);
+            }
+            if (na == xa && nb == xb) return false;
+            a[k] = na;
+            b[k] = nb;
+            return true;
+        }
+        // what the neighbours hand on, a step farther: a line cell its own levels alone
         LineKey offered[8];
         LineKey nearest = kNoLine;
         for (int n = 0; n < 4; ++n) {
