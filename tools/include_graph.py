@@ -4,10 +4,12 @@ itself and the layers below it, no two modules include each other, even by
 way of others, and only the run itself sees the run state. A module is a
 header with its source, named by its folder: base/console.
 
-    tools/include_graph.py [--dot] [--plant FROM:TO]
+    tools/include_graph.py [--dot] [--plant FROM:TO] [--table] [--check-table FILE]
 
 --plant adds an include of module TO to module FROM before checking, so that
-a test can show that the check catches it.
+a test can show that the check catches it. --table prints the layers and
+their modules as a Markdown table, each module with the first sentence of
+its header; --check-table checks that FILE holds that table as it is.
 """
 import os
 import re
@@ -78,8 +80,49 @@ def faults_of(edges, strays):
     return faults
 
 
+def summary(module):
+    """The first sentence of a module's header comment, or ''."""
+    path = os.path.join(SRC, module + ".h")
+    if not os.path.exists(path):
+        return ""
+    words = []
+    with open(path) as f:
+        for line in f:
+            if not line.startswith("//"):
+                break
+            words += line[2:].split()
+            text = " ".join(words)
+            for end in (". ", ": ", "; "):
+                if end in text + " ":
+                    return (text + " ")[:(text + " ").index(end)].rstrip(".:;")
+    return " ".join(words).rstrip(".:;")
+
+
+def table(edges):
+    rows = ["| layer | modules |", "|---|---|"]
+    for layer in LAYERS:
+        modules = sorted(m for m in edges if m.split("/")[0] == layer)
+        cells = []
+        for m in modules:
+            said = summary(m)
+            cells.append(f"`{m.split('/')[1]}`" + (f" ({said[0].lower() + said[1:]})" if said else ""))
+        rows.append(f"| `{layer}/` | {'; '.join(cells)} |")
+    return "\n".join(rows) + "\n"
+
+
 def main():
     edges, strays = graph()
+    if "--table" in sys.argv:
+        print(table(edges), end="")
+        return 0
+    if "--check-table" in sys.argv:
+        with open(sys.argv[sys.argv.index("--check-table") + 1]) as f:
+            held = f.read()
+        if table(edges) not in held:
+            print("the layer table is not as the code is: run tools/include_graph.py --table")
+            return 1
+        print("the layer table is as the code is")
+        return 0
     if "--plant" in sys.argv:
         src, dst = sys.argv[sys.argv.index("--plant") + 1].split(":")
         edges.setdefault(src, set()).add(dst)

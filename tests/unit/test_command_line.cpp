@@ -7,6 +7,8 @@
 #include <cstring>
 #include <filesystem>
 #include <random>
+#include <set>
+#include <cctype>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -564,6 +566,39 @@ TEST(CommandLine, SkipCountFromTheFirstVertexRecord) {
         EXPECT_TRUE(old_style_dxf("a.dxf", f.get(), true));
         EXPECT_FALSE(old_style_dxf("a.gpkg", f.get(), true));
     }
+}
+
+}  // namespace
+}  // namespace zorvel
+
+namespace zorvel {
+namespace {
+
+// The man page's options are the table's, no more and no fewer: each option
+// as it is first spelled heads an entry of the page's OPTIONS (-min and -max
+// share one).
+TEST(CommandLine, TheManPageListsTheOptionsOfTheTable) {
+    std::ifstream page(std::string(ZORVEL_SOURCE_DIR) + "/doc/zorvel_raster.1");
+    ASSERT_TRUE(page) << "doc/zorvel_raster.1";
+    std::set<std::string> documented;
+    bool options = false;
+    for (std::string line; std::getline(page, line);) {
+        if (line.rfind(".SH", 0) == 0) options = line == ".SH OPTIONS";
+        if (!options || line.rfind(".B", 0) != 0) continue;
+        // "\-tr", "\-\-overwrite": the option's words, unescaped
+        for (std::size_t at = line.find("\\-"); at != std::string::npos; at = line.find("\\-", at)) {
+            std::string word;
+            std::size_t k = at;
+            for (; line.compare(k, 2, "\\-") == 0; k += 2) word += '-';
+            while (k < line.size() && (std::isalnum(static_cast<unsigned char>(line[k])) != 0 || line[k] == '_')) word += line[k++];
+            documented.insert(word);
+            at = k;
+        }
+    }
+    std::set<std::string> table;
+    for (const OptionSpec& o : option_table())
+        if (o.names != nullptr) table.insert(std::string(o.names).substr(0, std::string(o.names).find('|')));
+    EXPECT_EQ(documented, table);
 }
 
 }  // namespace
