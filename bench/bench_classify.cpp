@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "app/dialogue.h"
+#include "dialogue/dialogue.h"
 #include "bench_support.h"
 #include "classes/classes.h"
 #include "classes/classify.h"

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "bench_support.h"
-#include "app/dialogue.h"
+#include "dialogue/dialogue.h"
 #include "reading/dxf_scanner.h"
 
 using namespace zorvel;

@@ -14,7 +14,7 @@
 #include <filesystem>
 #include <string>
 
-#include "app/run.h"
+#include "dialogue/dialogue_run.h"
 
 using namespace zorvel;
 

@@ -18,8 +18,8 @@ import sys
 SRC = os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "src")
 # the layers from the bottom up: a module may include modules of its own
 # layer and of those before it
-LAYERS = ["base", "reading", "geometry", "passes", "classes", "surface", "output", "app"]
-RUN_LEVEL = {"app/run", "app/treatment", "app/zorvel_raster", "app/run_state", "app/ending"}
+LAYERS = ["base", "reading", "geometry", "passes", "classes", "surface", "output", "run", "dialogue", "cli", "app"]
+RUN_LEVEL = {"run/treatment", "run/run_state", "run/ending", "dialogue/dialogue_run"}
 INCLUDE = re.compile(r'\s*#\s*include\s+"([\w/]+)\.h"')
 
 
@@ -75,7 +75,7 @@ def faults_of(edges, strays):
         for n in sorted(ns):
             if rank(n) > rank(m):
                 faults.append(f"{m} includes {n}: a lower layer includes a higher one")
-            if n == "app/run_state" and m not in RUN_LEVEL:
+            if n == "run/run_state" and m not in RUN_LEVEL:
                 faults.append(f"{m} includes the run state")
     return faults
 

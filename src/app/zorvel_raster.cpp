@@ -3,12 +3,12 @@
 #include <string>
 #include <vector>
 
-#include "app/command_line.h"
-#include "app/dialogue.h"
+#include "cli/command_line.h"
+#include "dialogue/dialogue.h"
 #include "base/console.h"
 #include "base/interrupts.h"
 #include "base/messages.h"
-#include "app/run.h"
+#include "dialogue/dialogue_run.h"
 
 int main(int argc, char** argv) {
     zorvel::open_missing_standard_descriptors();

@@ -12,6 +12,12 @@
 
 namespace zorvel {
 
+// A grid's rows and columns, and the cell of it where a window's cells
+// start (0, 0 for the grid itself).
+struct GridSpan {
+    int nb_lig = 0, nb_col = 0, i0 = 0, j0 = 0;
+};
+
 enum class Approximation { first, second };
 
 struct GridSize {

@@ -24,6 +24,10 @@ std::array<int, 3> class_colour(std::size_t k, std::size_t n) {
 
 }  // namespace
 
+std::vector<std::string> output_paths(const std::string& output) {
+    return {output + "_zorvl.raw", output + "_zorvl.txt", output + "_zorvl_tab.txt", output + "_zorvl.hdr"};
+}
+
 std::array<double, 6> image_geotransform(const ImagePlace& p) {
     // in the grid as displayed (u to the right, w up, about the centre) the
     // vertices were turned by theta, counter-clockwise for sense 0: turning

@@ -28,6 +28,10 @@ struct ImagePlace {
     RotationChoice turn;
 };
 
+// The files of an image written as ENVI's for OUTPUT: the raw image, the
+// descriptor, the table and the header.
+std::vector<std::string> output_paths(const std::string& output);
+
 // The geotransform of the image: the map point of the corner of pixel
 // (column c, row r) is (t[0] + c t[1] + r t[2], t[3] + c t[4] + r t[5]).
 // A cell holds the map points whose grid position, turned about the grid

@@ -24,7 +24,7 @@
 #include <string>
 #include <vector>
 
-#include "app/command_line.h"
+#include "cli/command_line.h"
 #include "reading/gpkg_source.h"
 #include "reading/ogr_source.h"
 #include "process.h"

@@ -5,7 +5,7 @@
 #include <tuple>
 #include <vector>
 
-#include "app/dialogue.h"
+#include "dialogue/dialogue.h"
 #include "classes/classify.h"
 #include "test_support.h"
 

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "app/command_line.h"
+#include "cli/command_line.h"
 #include "reading/dxf_scanner.h"
 #include "reading/ogr_source.h"
 #include "test_support.h"

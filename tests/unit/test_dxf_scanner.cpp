@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/dialogue.h"
+#include "dialogue/dialogue.h"
 #include "reading/dxf_scanner.h"
 #include "test_support.h"
 

@@ -10,7 +10,7 @@
 #include <new>
 #include <string>
 
-#include "app/command_line.h"
+#include "cli/command_line.h"
 #include "process.h"
 #include "test_support.h"
 

@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "app/run.h"
+#include "dialogue/dialogue_run.h"
 #include "process.h"
 #include "test_support.h"
 

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "drawings.h"
-#include "app/dialogue.h"
+#include "dialogue/dialogue.h"
 #include "passes/passes.h"
 #include "test_support.h"
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "app/run.h"
+#include "dialogue/dialogue_run.h"
 #include "test_support.h"
 
 namespace zorvel {

@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/run_state.h"
+#include "run/run_state.h"
 #include "base/console.h"
 #include "base/progress.h"
 #include "base/report.h"

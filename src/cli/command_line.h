@@ -7,14 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "app/options.h"
+#include "cli/options.h"
 #include "base/console.h"
+#include "output/envi_header.h"
 
 namespace zorvel {
-
-// The outputs the command line writes for OUTPUT: the raw image, the
-// descriptor, the table and the header.
-std::vector<std::string> output_paths(const std::string& output);
 
 // Runs the program with these arguments (argv without the program's name);
 // the exit status: 0 after a complete run, 1 when the run stops, 2 for a

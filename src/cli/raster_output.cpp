@@ -1,9 +1,13 @@
-#include "app/raster_output.h"
+#include "cli/raster_output.h"
 
 #include <algorithm>
 #include <filesystem>
 
 #include "output/output.h"
+#include "output/qgis_style.h"
+#include "base/messages.h"
+#include <cerrno>
+#include <cstring>
 
 namespace zorvel {
 
@@ -87,6 +91,21 @@ SampleRaster::SampleRaster(const CommandLine& cl, const std::string& driver, con
     } else {
         r.nodata = cl.nodata.value_or(kElevationNodata);
     }
+}
+
+// Writes the QGIS style of the class image done made to f and closes it;
+// false after a stop line.
+bool write_style(Console& con, FileHandle& f, const std::string& path, const CroppedImage& image,
+                 const ClassTable& classes, bool bands) {
+    std::vector<bool> taken(256, false);
+    for (int i = 0; i < image.nb_lig3; ++i)
+        for (int j = 0; j < image.nb_col3; ++j) taken[image.tab3[i][j]] = true;
+    const std::string text = qgis_style(classes, taken, class_colours(classes), bands);
+    if (std::fputs(text.c_str(), f.get()) < 0) {
+        stop_line(con, T_("no se puede escribir ") + path + ": " + std::strerror(errno));
+        return false;
+    }
+    return close_output(con, f, path);
 }
 
 }  // namespace zorvel

@@ -1,8 +1,8 @@
-#include "app/run.h"
+#include "dialogue/dialogue_run.h"
 
-#include "app/dialogue.h"
-#include "app/ending.h"
-#include "app/treatment.h"
+#include "dialogue/dialogue.h"
+#include "run/ending.h"
+#include "run/treatment.h"
 
 namespace zorvel {
 

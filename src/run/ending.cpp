@@ -1,4 +1,4 @@
-#include "app/ending.h"
+#include "run/ending.h"
 
 #include <cstdio>
 #include <string>
@@ -21,12 +21,13 @@ int end_run(Console& con, Report& report, RunState& rs, const RunEnding& ending)
                                          : save(con, rs.image, rs.files.f2, rs.files.nomim2);
         if (!saved) return 1;
     }
-    if (ending.more_outputs && !ending.more_outputs(rs)) return 1;
+    const FinishedRun done{rs.image, rs.classes, rs.whole, rs.pix_size, rs.frame, rs.turn, rs.alti, rs.nb_col, rs.fill};
+    if (ending.more_outputs && !ending.more_outputs(done)) return 1;
     // the outputs replace those of an earlier run only now, all written
     if (!rs.files.pending.commit(con)) return 1;
     rs.stages.mark("escritura");
     if (const std::string told = rs.stages.told(); !told.empty()) std::fprintf(con.err, "zorvel_raster: %s\n", told.c_str());
-    if (ending.summary) ending.summary(rs);
+    if (ending.summary) ending.summary(done);
     // the console is the last output: a failure to write it is a failure of the run
     return std::fflush(con.out) == 0 ? 0 : 1;
 }

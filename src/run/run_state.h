@@ -44,9 +44,7 @@ struct RunState {
     int nb_col = 0;           // grid columns
     // the grid rs's cells are a window of (-srcwin), and where they start in
     // it; the whole grid, from 0, without a window
-    struct {
-        int nb_lig = 0, nb_col = 0, i0 = 0, j0 = 0;
-    } whole;
+    GridSpan whole;
     Grid<unsigned char> tab;  // class numbers, nb_lig rows by nb_col columns
     std::vector<double> alti;  // the drawn elevations, row after row, when the image is of them
     std::optional<SurfaceFill> fill;  // what the fill between the contours gave, when asked

@@ -1,4 +1,4 @@
-#include "app/options.h"
+#include "cli/options.h"
 
 #include <cmath>
 #include <limits>

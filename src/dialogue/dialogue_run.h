@@ -5,7 +5,7 @@
 #include <string>
 
 #include "base/console.h"
-#include "app/run_state.h"
+#include "run/run_state.h"
 
 namespace zorvel {
 

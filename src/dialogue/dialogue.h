@@ -9,7 +9,7 @@
 #include <optional>
 #include <string>
 
-#include "app/treatment.h"
+#include "run/treatment.h"
 #include "base/console.h"
 #include "base/files.h"
 #include "base/report.h"

@@ -1,4 +1,4 @@
-#include "app/dialogue.h"
+#include "dialogue/dialogue.h"
 #include "base/messages.h"
 
 #include <cerrno>

@@ -1,4 +1,4 @@
-#include "app/treatment.h"
+#include "run/treatment.h"
 #include "base/messages.h"
 
 #include <bit>

@@ -1,0 +1,126 @@
+#include "cli/plan.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "cli/class_settings.h"
+#include "cli/raster_output.h"
+#include "cli/sheets.h"
+#include "output/envi_header.h"
+#include "output/mosaic_vrt.h"
+
+namespace zorvel {
+
+namespace {
+
+// A word as the shell reads it back: quoted where it holds anything but
+// letters, digits and the few signs a path or a number needs.
+std::string shell_word(const std::string& w) {
+    const bool plain = !w.empty() && std::all_of(w.begin(), w.end(), [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) != 0 || std::strchr("_./:=+-,@%", c) != nullptr;
+    });
+    if (plain) return w;
+    std::string q = "'";
+    for (const char c : w) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+// A window of the plan, and the image its command writes.
+struct PlannedWindow {
+    GridWindow w;
+    std::string image;   // the path the command is given as OUTPUT
+    std::string source;  // the file the mosaic reads: the raw image of ENVI's files, or the raster
+};
+
+// The windows of the whole grid, tiles of cl's -plan, row after row, each
+// named after the output with its row and column of tiles.
+std::vector<PlannedWindow> plan_windows(const CommandLine& cl, const std::string& format, int rows, int cols) {
+    const std::filesystem::path base(cl.output);
+    std::vector<PlannedWindow> windows;
+    const auto [tile_cols, tile_rows] = *cl.plan;
+    for (int r = 0; r < rows; r += tile_rows)
+        for (int c = 0; c < cols; c += tile_cols) {
+            const std::string suffix = "_" + std::to_string(r / tile_rows) + "_" + std::to_string(c / tile_cols);
+            PlannedWindow p{{c, r, std::min(tile_cols, cols - c), std::min(tile_rows, rows - r)}, "", ""};
+            if (format.empty()) {
+                p.image = cl.output + suffix;
+                p.source = output_paths(p.image)[0];
+            } else {
+                p.image = (base.parent_path() / (base.stem().string() + suffix + base.extension().string())).string();
+                p.source = p.image;
+            }
+            windows.push_back(p);
+        }
+    return windows;
+}
+
+// A window's command: the options as given, the classes of the whole drawing, the window.
+std::string window_command(const CommandLine& cl, const std::string& program, const RunState& rs,
+                           const PlannedWindow& p) {
+    std::string line = shell_word(program);
+    for (const std::string& o : cl.options) line += " " + shell_word(o);
+    if (!cl.interval) line += " -interval " + std::to_string(rs.classes.intervalo);
+    if (!cl.minimum) line += " -min " + std::to_string(rs.val_minimo);
+    if (!cl.maximum) line += " -max " + std::to_string(rs.val_maximo);
+    line += " -srcwin " + std::to_string(p.w.xoff) + " " + std::to_string(p.w.yoff) + " " + std::to_string(p.w.xsize) +
+            " " + std::to_string(p.w.ysize);
+    for (const std::string& d : cl.drawings) line += " " + shell_word(d);
+    return line + " " + shell_word(p.image) + "\n";
+}
+
+// The VRT of the windows of run rs.
+std::string plan_vrt(const CommandLine& cl, const RunState& rs, const std::string& wkt,
+                     const std::vector<PlannedWindow>& windows) {
+    const int rows = rs.whole.nb_lig, cols = rs.whole.nb_col;
+    const ImagePlace whole{rows, cols, 0, 0, rows, cols, rs.pix_size, rs.frame.min_x, rs.frame.min_y, rs.turn};
+    const bool classes = cl.ot == "Byte";
+    const MosaicGrid grid{rows, cols, image_geotransform(whole), wkt, cl.ot,
+                          classes ? 255.0 : cl.nodata.value_or(kElevationNodata), classes ? &rs.classes : nullptr};
+    std::vector<MosaicTile> tiles;
+    for (const PlannedWindow& p : windows) tiles.push_back({p.w.xoff, p.w.yoff, p.w.xsize, p.w.ysize, p.source});
+    return mosaic_vrt(grid, tiles);
+}
+
+}  // namespace
+
+// The plan: the whole drawing read, one cell of the grid drawn (for its
+// size), the interval and the limits of the whole drawing; a command a line
+// on standard output, for each window, and OUTPUT.vrt.
+int run_plan(const CommandLine& given, Console& con) {
+    CommandLine cl = given;
+    cl.srcwin = GridWindow{0, 0, 1, 1};
+    // OUTPUT.vrt; for a raster named with its extension (sheet.tif), sheet.vrt
+    const std::string format = raster_format(cl);
+    const std::filesystem::path base(cl.output);
+    const std::string vrt = format.empty() || !base.has_extension()
+                                ? cl.output + ".vrt"
+                                : std::filesystem::path(base).replace_extension(".vrt").string();
+    RunState rs;
+    std::string wkt;
+    OpenSheets sheets;
+    if (const int status = begin_run(cl, con, rs.files.pending, {vrt}, wkt); status != 0) return status;
+    if (const int status = open_sheets(con, cl, rs.files, sheets, wkt); status != 0) return status;
+    FileHandle out;
+    if (!rs.files.pending.create(con, vrt, "w", out)) return 1;
+    rs.pix_size = rs.size_pix = cl.tr;
+    CommandLineSettings settings(con, cl, nullptr, true);
+    Report quiet;
+    if (!treatment(con, quiet, rs, settings, sheets.source) || !settle_first(con, sheets, wkt)) return 1;
+    std::error_code ec;
+    std::string program = std::filesystem::read_symlink("/proc/self/exe", ec).string();
+    if (ec || program.empty()) program = "zorvel_raster";
+    const std::vector<PlannedWindow> windows = plan_windows(cl, format, rs.whole.nb_lig, rs.whole.nb_col);
+    std::string commands;
+    for (const PlannedWindow& p : windows) commands += window_command(cl, program, rs, p);
+    const std::string text = plan_vrt(cl, rs, wkt, windows);
+    if (std::fputs(text.c_str(), out.get()) < 0 || !close_output(con, out, vrt)) return 1;
+    if (!rs.files.pending.commit(con)) return 1;
+    std::fputs(commands.c_str(), con.out);
+    return std::fflush(con.out) == 0 ? 0 : 1;
+}
+
+}  // namespace zorvel
