@@ -77,6 +77,9 @@ const std::vector<OptionSpec>& option_table();
 // Every spelling of the options the table holds.
 std::vector<std::string> option_names();
 
+// The spellings of one entry's names ("-q|-quiet|--quiet").
+std::vector<std::string> spellings(const char* names);
+
 // The options, checked before anything is read; on a usage error, the one
 // line that says which option and why (nullopt).
 std::optional<CommandLine> parse_command_line(const std::vector<std::string>& args, std::string& error);
