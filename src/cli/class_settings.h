@@ -11,7 +11,7 @@
 #include "base/messages.h"
 #include "base/progress.h"
 #include "cli/options.h"
-#include "run/treatment.h"
+#include "run/settings.h"
 
 namespace zorvel {
 

@@ -16,6 +16,7 @@
 #include "output/envi_header.h"
 #include "output/qgis_style.h"
 #include "run/ending.h"
+#include "run/treatment.h"
 
 #ifndef ZORVEL_VERSION
 #define ZORVEL_VERSION "0"

@@ -12,6 +12,7 @@
 #include "cli/sheets.h"
 #include "output/envi_header.h"
 #include "output/mosaic_vrt.h"
+#include "run/treatment.h"
 
 namespace zorvel {
 

@@ -13,7 +13,7 @@
 #include "base/files.h"
 #include "cli/options.h"
 #include "reading/ogr_source.h"
-#include "run/treatment.h"
+#include "run/settings.h"
 
 namespace zorvel {
 
