@@ -25,59 +25,10 @@
 #include "geometry/grid_layout.h"
 #include "base/progress.h"
 #include "base/report.h"
-#include "passes/contour_drawer.h"
 #include "passes/second_half.h"
-#include "passes/vertex_log.h"
+#include "passes/pass_types.h"
 
 namespace zorvel {
-
-// The drawing as both passes read it: one reader, one scanner state, the
-// extents its header gives.
-struct DrawingScan {
-    DrawingScan(std::FILE* drawing, std::string drawing_path, int reg);
-    // Back to the start for pass two; the scanner state carries on.
-    void rewind();
-
-    std::FILE* f;
-    std::string path;
-    DrawingReader rd;
-    ScanState st;
-    Extents ext;
-    std::size_t size = 0;  // bytes, where the file says
-};
-
-// Where the grid's extents come from: the header by default; the command
-// line may fix them, and refuses placeholder ones.
-struct ExtentsPolicy {
-    // the extents of the grid whatever the header says (-te), when given
-    const Extents* fixed_extents = nullptr;
-    // header extents of 1e20 or more (left by writers that had none) refused
-    bool refuse_placeholder_extents = false;
-    // added to the stop lines of a drawing that gives no grid
-    std::string extents_hint;
-    // what the extents are called in the stop lines
-    std::string extents_name = N_("las extensiones del dibujo ($EXTMIN, $EXTMAX)");
-    // lays the grid over the extents (nullopt, with why, when it cannot);
-    // without it the grid is the extents themselves with the pass's pixel
-    // size, the dialogue's grid
-    std::function<std::optional<GridLayout>(const Extents&, std::string& why)> layout;
-};
-
-struct PassOneOptions {
-    double pix_size;              // as typed
-    std::size_t ahead_min_bytes;  // drawings of this many bytes or more are read by two threads
-    std::size_t log_bound;        // the most memory the vertex log may take
-    ExtentsPolicy extents;
-    ProgressPart progress;
-};
-
-struct PassOne {
-    GridSize grid;      // the first approximation
-    GridLayout layout;  // where it lies
-    VertexTally tally;  // the range and the distinct elevations of the vertices
-    VertexLog log;
-    bool split = false;  // a second thread read the second half
-};
 
 // Pass one; nullopt, after a stop line, when the drawing cannot be read or
 // gives no grid.
@@ -95,79 +46,35 @@ std::optional<Extents> header_extents(Console& con, DrawingScan& d, const Extent
 std::optional<PassOne> pass_one_of(Console& con, Report& report, DrawingScan& d, const PassOneOptions& o,
                                    const Extents& extents, const std::function<bool(ContourSink&)>& read);
 
-// A window of the grid, in its cells: columns xoff..xoff+xsize-1 and rows
-// yoff..yoff+ysize-1, as gdal_translate's -srcwin gives it.
-struct GridWindow {
-    int xoff, yoff, xsize, ysize;
-};
-
-struct PassTwoOptions {
-    double pix_size;  // the rotated one
-    RotationChoice turn;
-    int width;                  // bytes per elevation cell, from pass one's count
-    unsigned long long memory;  // the most memory the grids may take; 0: the machine's
-    ExtentsPolicy extents;
-    ProgressPart progress;
-    long vertices = 0;  // pass one's count, for the progress
-    // only this window of the grid is drawn, with a margin of a cell where
-    // the grid goes on (what the corner cleanup of its border reads)
-    std::optional<GridWindow> window = std::nullopt;
-    // where the lines drawn are kept at their turned positions, for the
-    // terrain between them; nullptr: nowhere
-    ContourLines* lines = nullptr;
-    // the bytes a cell takes in the run beside the grids (its elevation
-    // kept, the fill's working memory, the image a library copies), counted
-    // with theirs when the memory is checked
-    int more_per_cell = 0;
-};
-
-struct PassTwo {
-    int nb_lig;
-    int nb_col;
-    ElevationGrid dtab;
-    // the cells dtab holds from [0][0]: rows i0..i0+rows-1 and columns
-    // j0..j0+cols-1 of the grid (all of it but for a window)
-    int i0 = 0, j0 = 0, rows = 0, cols = 0;
-    GridLayout layout;   // where the grid lies: the vertices were placed in its frame
-    long long vertices;  // handed to the drawer
-    long long beyond;    // of those, the ones beyond the grid's extents
-    ContourDrawer::Misses misses;  // of those, the ones outside the grid or without a cell
-};
-
 // Pass two, replaying log (which it uses up) where the drawing allows;
 // nullopt, after a stop line, when the run stops.
 std::optional<PassTwo> pass_two(Console& con, Report& report, DrawingScan& d, const PassTwoOptions& o,
                                 VertexLog&& log);
 
+// Both passes at once: drawn; to be read again the two-pass way, nothing
+// said and the drawing back at its start (more elevations than a byte
+// codes, extents that move, vertices before the grid); or stopped, after a
+// stop line.
+struct BothPasses {
+    enum class Outcome { drawn, read_again, stopped };
+    Outcome outcome = Outcome::stopped;
+    std::optional<std::pair<PassOne, PassTwo>> passes;
+};
+
 // Both passes at once over a source read by `read` (as in pass_one_of),
 // whose grid the fixed extents lay out before it is read (two_o's pixel
 // size is the laid-out grid's): each vertex is counted and handed to the
-// drawer as it is read, into cells of one byte. nullopt with retry set,
-// and nothing said, when the source brings more elevations than a byte
-// codes: the caller reads it again the two-pass way; nullopt after a stop
-// line otherwise.
-std::optional<std::pair<PassOne, PassTwo>> draw_while_reading(Console& con, Report& report, DrawingScan& d,
-                                                              const PassOneOptions& o, PassTwoOptions two_o,
-                                                              const std::function<bool(ContourSink&)>& read,
-                                                              bool& retry);
+// drawer as it is read, into cells of one byte.
+BothPasses draw_while_reading(Console& con, Report& report, DrawingScan& d, const PassOneOptions& o,
+                              PassTwoOptions two_o, const std::function<bool(ContourSink&)>& read);
 
 // Both passes at once over the drawing d, through the word scanner, where
 // the grid is laid out before any vertex: the fixed extents, or those of
 // the header, which must not change after its maximum Y. As in
-// draw_while_reading, the cells are of one byte; nullopt with retry set,
-// nothing said and the drawing back at its start, where the two-pass way
-// must read it: more elevations than a byte codes, extents that move,
-// vertices before the grid. nullopt after a stop line otherwise.
-std::optional<std::pair<PassOne, PassTwo>> draw_while_scanning(Console& con, Report& report, DrawingScan& d,
-                                                               const PassOneOptions& o, PassTwoOptions two_o,
-                                                               bool& retry);
+// draw_while_reading, the cells are of one byte.
+BothPasses draw_while_scanning(Console& con, Report& report, DrawingScan& d, const PassOneOptions& o,
+                               PassTwoOptions two_o);
 
-// One source of a grid drawn from several: its drawing, read again where
-// its log does not reach, and pass one's log of it.
-struct SourceLog {
-    DrawingScan* d;
-    VertexLog log;
-};
 // Pass two over the sources in order, into one grid (their extents fixed
 // in o: each header's are not the grid's), each log used up.
 std::optional<PassTwo> pass_two(Console& con, Report& report, std::vector<SourceLog>& sources,

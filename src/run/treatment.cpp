@@ -154,7 +154,7 @@ private:
         if (sheets_.size() != 1 || settings_.derived_pixel_size() || !(only.ogr != nullptr || (d.f != nullptr && policy_.layout)))
             return Step::again;
         if (!(turn_ = settings_.rotation())) return Step::stop;
-        bool retry = false, again = false;
+        bool again = false;
         PassOneOptions options = one_options_;
         options.progress = ProgressPart{progress_, 0.0, 0.9};
         PassTwoOptions both_options = two_options(ProgressPart{progress_, 0.0, 0.9}, 0);
@@ -166,18 +166,18 @@ private:
             again = !whole && only.ogr->read_again();
             return whole;
         };
-        auto both = only.ogr == nullptr ? draw_while_scanning(con_, report_, d, options, both_options, retry)
-                                        : draw_while_reading(con_, report_, d, options, both_options, read, retry);
-        if (!both) {
-            if (!retry && !again) return Step::stop;
+        BothPasses both = only.ogr == nullptr ? draw_while_scanning(con_, report_, d, options, both_options)
+                                              : draw_while_reading(con_, report_, d, options, both_options, read);
+        if (both.outcome != BothPasses::Outcome::drawn) {
+            if (both.outcome == BothPasses::Outcome::stopped && !again) return Step::stop;
             // more elevations than a byte codes, or a source that is to be
             // read another way: read again, the two-pass way
             if (only.ogr != nullptr) d.st = ScanState{};
             return Step::again;
         }
         if (only.ogr != nullptr && !only.ogr->doubt().empty()) warn_line(con_, only.ogr->doubt());
-        one_ = std::move(both->first);
-        two_ = std::move(both->second);
+        one_ = std::move(both.passes->first);
+        two_ = std::move(both.passes->second);
         segm_ = d.st.segm;
         return Step::done;
     }

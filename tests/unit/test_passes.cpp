@@ -24,7 +24,7 @@ std::string bits(double v) { return std::to_string(bits_of(v)); }
 // Both passes over the drawing at path, as the run takes them: pass one read
 // by two threads from `ahead` bytes on, its log bounded by log_bound; angle
 // 17 between them. Everything they leave is written down.
-struct BothPasses {
+struct PassesRead {
     bool split = false, usable_log = false;
     std::string seen;
     std::string state;  // of seen, what does not depend on the order of the reports
@@ -47,8 +47,8 @@ std::string grid_state(const PassTwo& two) {
     return s;
 }
 
-BothPasses both_passes(const std::string& path, int reg, std::size_t ahead, std::size_t log_bound) {
-    BothPasses r;
+PassesRead both_passes(const std::string& path, int reg, std::size_t ahead, std::size_t log_bound) {
+    PassesRead r;
     FileHandle f(std::fopen(path.c_str(), "r"));
     test::ScriptedConsole sc("");
     DialogueReport report(sc.con.out);
@@ -83,11 +83,12 @@ AsRead drawn_as_read(const std::string& path, std::size_t ahead) {
     Report quiet;
     DrawingScan d(f.get(), path, 4);
     const PassOneOptions one_o{2.5, ahead, std::size_t{1} << 24, {}, {}};
-    auto both = draw_while_scanning(sc.con, quiet, d, one_o, PassTwoOptions{2.5, RotationChoice{17, 0}, 8, 0, {}, {}, 0},
-                                    r.retried);
-    if (both) {
-        r.split = both->first.split;
-        r.state = scan_state(d, both->first) + grid_state(both->second);
+    const BothPasses both =
+        draw_while_scanning(sc.con, quiet, d, one_o, PassTwoOptions{2.5, RotationChoice{17, 0}, 8, 0, {}, {}, 0});
+    r.retried = both.outcome == BothPasses::Outcome::read_again;
+    if (both.passes) {
+        r.split = both.passes->first.split;
+        r.state = scan_state(d, both.passes->first) + grid_state(both.passes->second);
     } else if (r.retried && sc.errors().empty()) {
         auto one = pass_one(sc.con, quiet, d, one_o);
         if (!one) return r;
@@ -117,8 +118,8 @@ TEST(Passes, ShortcutsGiveWhatThePlainWayGives) {
                 SCOPED_TRACE(testing::Message() << "twist " << static_cast<int>(twist) << ", " << polylines
                                                 << " polylines, skip " << reg);
                 std::ofstream(path, std::ios::binary) << test::drawing(polylines, twist, rng);
-                const BothPasses plain = both_passes(path, reg, SIZE_MAX, 0);
-                const BothPasses fast = both_passes(path, reg, 0, std::size_t{1} << 24);
+                const PassesRead plain = both_passes(path, reg, SIZE_MAX, 0);
+                const PassesRead fast = both_passes(path, reg, 0, std::size_t{1} << 24);
                 EXPECT_FALSE(plain.split || plain.usable_log);
                 EXPECT_EQ(fast.seen, plain.seen);
                 split += fast.split;
@@ -163,9 +164,9 @@ TEST(Passes, LogOfManyChunksReplaysAndALogPastItsBoundIsGivenUp) {
     const std::string path = dir.root() + "d.dxf";
     std::mt19937 rng(5);
     std::ofstream(path, std::ios::binary) << test::drawing(4000, Twist::full_precision, rng);
-    const BothPasses plain = both_passes(path, 4, SIZE_MAX, 0);
+    const PassesRead plain = both_passes(path, 4, SIZE_MAX, 0);
     for (std::size_t bound : {std::size_t{100}, std::size_t{5000}, std::size_t{1} << 26}) {
-        const BothPasses logged = both_passes(path, 4, 0, bound);
+        const PassesRead logged = both_passes(path, 4, 0, bound);
         EXPECT_EQ(logged.usable_log, bound > 5000) << bound;
         EXPECT_EQ(logged.seen, plain.seen) << bound;
     }
