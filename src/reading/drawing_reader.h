@@ -166,6 +166,8 @@ private:
     };
     bool shaped_record(Token& t, int (&codes)[4], double (&values)[3]);
     void learn_record(const unsigned char* from, const unsigned char* to, int skip, const int (&codes)[4]);
+    static bool shape_of_two(RecordShape& next, const std::vector<unsigned char>& bytes,
+                             const std::vector<std::uint16_t>& words, const RecordShape& r, std::size_t skipped);
 
     std::FILE* f_;
     std::size_t cap_;  // bytes the buffer holds
