@@ -72,25 +72,24 @@ int CommandLineSettings::data_interval(const ClassHints& hints) {
     }
 }
 
-std::optional<ClassChoice> CommandLineSettings::classes(const ClassHints& hints) {
-    int intervalo = 0;
-    bool from_contours = false;
+CommandLineSettings::Interval CommandLineSettings::interval(const ClassHints& hints) {
     if (cl_.interval) {
-        intervalo = *cl_.interval;
-        interval_why_ = std::to_string(intervalo) + T_(": dado con -interval");
-    } else if (cl_.dialogue_grid) {
-        intervalo = hints.suggested;
-        interval_why_ = std::to_string(intervalo) + T_(": el que sugiere el dialogo");
-        if (intervalo == 0) {
-            stop_line(con_, T_("no se puede sugerir un intervalo (la cuadricula tiene menos de diez elevaciones "
-                            "distintas): indique -interval"));
-            return std::nullopt;
-        }
-    } else {
-        intervalo = data_interval(hints);
-        if (intervalo == 0) return std::nullopt;
-        from_contours = true;
+        interval_why_ = std::to_string(*cl_.interval) + T_(": dado con -interval");
+        return {*cl_.interval, false};
     }
+    if (cl_.dialogue_grid) {
+        interval_why_ = std::to_string(hints.suggested) + T_(": el que sugiere el dialogo");
+        if (hints.suggested == 0)
+            stop_line(con_, T_("no se puede sugerir un intervalo (la cuadricula tiene menos de diez elevaciones "
+                               "distintas): indique -interval"));
+        return {hints.suggested, false};
+    }
+    return {data_interval(hints), true};
+}
+
+std::optional<ClassChoice> CommandLineSettings::classes(const ClassHints& hints) {
+    const auto [intervalo, from_contours] = interval(hints);
+    if (intervalo == 0) return std::nullopt;
     // the limits not given come from the grid's elevations
     const DrawnRange drawn = (!cl_.minimum || !cl_.maximum) ? hints.drawn() : DrawnRange{true, 0, 0};
     if (!drawn.any && cl_.te) {

@@ -64,6 +64,13 @@ private:
     // The interval of the contours, or the smallest multiple of it whose
     // classes fit a byte (said on standard error); 0 after a stop line.
     int data_interval(const ClassHints& hints);
+    // The interval: given, the dialogue's, or the contours' (from_contours);
+    // 0 after a stop line.
+    struct Interval {
+        int value;
+        bool from_contours;
+    };
+    Interval interval(const ClassHints& hints);
 
     Console& con_;
     const CommandLine& cl_;

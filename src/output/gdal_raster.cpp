@@ -83,7 +83,9 @@ bool fill(GDALDataset& ds, const RasterOut& r) {
 // How the grid read back differs from the one meant, in a few words; empty
 // when it does not: its size, its place on the map (to a millionth of a
 // cell), its nodata and every cell.
-std::string difference(GDALDataset& back, const RasterOut& r) {
+// How the read-back dataset's shape, place and nodata differ from what
+// was meant; empty where they are the same.
+std::string frame_difference(GDALDataset& back, const RasterOut& r) {
     if (back.GetRasterXSize() != r.width || back.GetRasterYSize() != r.height)
         return message(T_("una imagen de {1} x {2} celdas en lugar de {3} x {4}"),
                        {std::to_string(back.GetRasterXSize()), std::to_string(back.GetRasterYSize()),
@@ -102,37 +104,44 @@ std::string difference(GDALDataset& back, const RasterOut& r) {
         return message(T_("otra posicion en el mapa: la esquina en {1} {2} y celdas de {3}, en lugar de {4} {5} y {6}"),
                        {number_text(gt[0]), number_text(gt[3]), number_text(gt[1]), number_text(r.geotransform[0]),
                         number_text(r.geotransform[3]), number_text(r.geotransform[1])});
-    GDALRasterBand* band = back.GetRasterBand(1);
     int has_nodata = FALSE;
-    const double nodata = band->GetNoDataValue(&has_nodata);
+    const double nodata = back.GetRasterBand(1)->GetNoDataValue(&has_nodata);
     if (!has_nodata) return message(T_("la imagen sin su valor nodata ({1})"), {number_text(stored(r, r.nodata))});
     if (!same_value(nodata, stored(r, r.nodata)))
         return message(T_("el valor nodata {1} en lugar de {2}"), {number_text(nodata), number_text(stored(r, r.nodata))});
-    // the cells a band of rows at a time, in the type meant where the
-    // driver kept it (a row of bytes compared whole), else as doubles:
-    // whatever type the driver chose, a value it changed shows
-    const GDALDataType kept = band->GetRasterDataType();
+    return "";
+}
+
+// The value at column j of a row read back as type `as`.
+double value_at(const unsigned char* line, int j, GDALDataType as, int size) {
+    const unsigned char* at = line + static_cast<std::size_t>(j) * static_cast<std::size_t>(size);
+    if (as == GDT_Byte) return static_cast<double>(*at);
+    if (as == GDT_Float32) {
+        float f;
+        std::memcpy(&f, at, sizeof f);
+        return static_cast<double>(f);
+    }
+    double d;
+    std::memcpy(&d, at, sizeof d);
+    return d;
+}
+
+// How the read-back cells differ from those meant: the first that does,
+// and how many; empty where none does. The cells a band of rows at a time,
+// in the type meant where the driver kept it (a row of bytes compared
+// whole), else as doubles: whatever type the driver chose, a value it
+// changed shows.
+std::string cells_difference(GDALRasterBand& band, const RasterOut& r) {
+    const GDALDataType kept = band.GetRasterDataType();
     const GDALDataType as = kept == gdal_type(r.type) ? kept : GDT_Float64;
     const int size = GDALGetDataTypeSizeBytes(as);
     constexpr int kRows = 64;
     std::vector<unsigned char> got(static_cast<std::size_t>(r.width) * kRows * static_cast<std::size_t>(size));
     long long differ = 0;
     std::string first;
-    const auto value_at = [&](const unsigned char* line, int j) {
-        const unsigned char* at = line + static_cast<std::size_t>(j) * static_cast<std::size_t>(size);
-        if (as == GDT_Byte) return static_cast<double>(*at);
-        if (as == GDT_Float32) {
-            float f;
-            std::memcpy(&f, at, sizeof f);
-            return static_cast<double>(f);
-        }
-        double d;
-        std::memcpy(&d, at, sizeof d);
-        return d;
-    };
     for (int i0 = 0; i0 < r.height; i0 += kRows) {
         const int rows = std::min(kRows, r.height - i0);
-        if (band->RasterIO(GF_Read, 0, i0, r.width, rows, got.data(), r.width, rows, as, 0, 0) != CE_None)
+        if (band.RasterIO(GF_Read, 0, i0, r.width, rows, got.data(), r.width, rows, as, 0, 0) != CE_None)
             return T_("la imagen no se puede leer") + gdal_error();
         for (int i = 0; i < rows; ++i) {
             const auto row = static_cast<std::size_t>(i0 + i);
@@ -142,7 +151,7 @@ std::string difference(GDALDataset& back, const RasterOut& r) {
             for (int j = 0; j < r.width; ++j) {
                 const auto col = static_cast<std::size_t>(j);
                 const double meant = r.type == "Byte" ? r.byte_rows[row][col] : stored(r, r.value_rows[row][col]);
-                const double value = value_at(line, j);
+                const double value = value_at(line, j, as, size);
                 if (same_value(value, meant)) continue;
                 if (differ++ == 0)
                     first = message(T_("la celda de la linea {1}, columna {2} vale {3} en lugar de {4}"),
@@ -152,6 +161,11 @@ std::string difference(GDALDataset& back, const RasterOut& r) {
     }
     if (differ == 0) return "";
     return differ == 1 ? first : message(T_("{1} ({2} celdas distintas)"), {first, std::to_string(differ)});
+}
+
+std::string difference(GDALDataset& back, const RasterOut& r) {
+    const std::string frame = frame_difference(back, r);
+    return !frame.empty() ? frame : cells_difference(*back.GetRasterBand(1), r);
 }
 
 // GDAL's text with the path written to as the name it will take.

@@ -34,6 +34,8 @@ namespace {
 constexpr std::uint32_t kSide = kUnitsPerCell;  // a step to the side
 constexpr std::uint32_t kDiagonal = 362;        // and diagonally: 256 times the square root of 2, rounded
 constexpr std::uint32_t kFarthest = 0x7FFFFFFEu;  // distances stop growing there, the top bit left free
+// the steps to the four cells behind in a sweep: beside, behind, and the two diagonals behind
+constexpr std::uint32_t kSteps[4] = {kSide, kSide, kDiagonal, kDiagonal};
 
 // A grid this small is swept on one thread.
 constexpr long long kSharedCells = 1 << 16;
@@ -204,41 +206,53 @@ private:
     // the side cell behind and the three cells of the row behind. True when
     // it changed.
     bool relax(int i, int j, std::ptrdiff_t back, std::ptrdiff_t up, int di) {
-        LineKey* a = g_.a();
-        LineKey* b = g_.b();
-        unsigned char* flags = g_.flags();
+        const unsigned char* flags = g_.flags();
         const std::size_t k = g_.at(i, j);
         const unsigned char fx = flags[k];
         // two levels of its own: nothing from a neighbour comes nearer than a
         // segment across the cell itself
         if ((fx & NearLines::kSeedB) != 0) return false;
-        const LineKey xa = a[k], xb = b[k];
         const std::ptrdiff_t from[4] = {back, up, up + back, up - back};
-        const std::uint32_t steps[4] = {kSide, kSide, kDiagonal, kDiagonal};
         const auto at = [&](int n) { return static_cast<std::size_t>(static_cast<std::ptrdiff_t>(k) + from[n]); };
-        // away from the lines (most cells) no rule applies: each neighbour
-        // hands on its two levels, a step farther
-        if (((fx | flags[at(0)] | flags[at(1)] | flags[at(2)] | flags[at(3)]) & NearLines::kLine) == 0) {
-            LineKey na = xa, nb = xb;
-            for (int n = 0; n < 4; ++n) {
-                const std::size_t m = at(n);
-                if (const LineKey c = farther(a[m], steps[n]); c < nb) take(na, nb, c);
-                if (const LineKey c = farther(b[m], steps[n]); c < nb) take(na, nb, c);
-            }
-            if (na == xa && nb == xb) return false;
-            a[k] = na;
-            b[k] = nb;
-            return true;
+        if (((fx | flags[at(0)] | flags[at(1)] | flags[at(2)] | flags[at(3)]) & NearLines::kLine) == 0)
+            return relax_away(k, from);
+        return relax_near(i, j, k, from, di);
+    }
+
+    // A cell away from the lines (most cells): no rule applies, each
+    // neighbour hands on its two levels, a step farther.
+    bool relax_away(std::size_t k, const std::ptrdiff_t (&from)[4]) {
+        LineKey* a = g_.a();
+        LineKey* b = g_.b();
+        const LineKey xa = a[k], xb = b[k];
+        LineKey na = xa, nb = xb;
+        for (int n = 0; n < 4; ++n) {
+            const std::size_t m = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(k) + from[n]);
+            if (const LineKey c = farther(a[m], kSteps[n]); c < nb) take(na, nb, c);
+            if (const LineKey c = farther(b[m], kSteps[n]); c < nb) take(na, nb, c);
         }
-        // what the neighbours hand on, a step farther: a line cell its own levels alone
+        if (na == xa && nb == xb) return false;
+        a[k] = na;
+        b[k] = nb;
+        return true;
+    }
+
+    // A line cell, or a cell beside one: what the neighbours hand on, a step
+    // farther (a line cell its own levels alone), as the rules allow.
+    bool relax_near(int i, int j, std::size_t k, const std::ptrdiff_t (&from)[4], int di) {
+        LineKey* a = g_.a();
+        LineKey* b = g_.b();
+        unsigned char* flags = g_.flags();
+        const unsigned char fx = flags[k];
+        const LineKey xa = a[k], xb = b[k];
         LineKey offered[8];
         LineKey nearest = kNoLine;
         for (int n = 0; n < 4; ++n) {
             const std::size_t m = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(k) + from[n]);
             const unsigned char fn = flags[m];
             const bool from_line = (fn & NearLines::kLine) != 0;
-            offered[2 * n] = from_line && (fn & NearLines::kSeedA) == 0 ? kNoLine : farther(a[m], steps[n]);
-            offered[2 * n + 1] = from_line && (fn & NearLines::kSeedB) == 0 ? kNoLine : farther(b[m], steps[n]);
+            offered[2 * n] = from_line && (fn & NearLines::kSeedA) == 0 ? kNoLine : farther(a[m], kSteps[n]);
+            offered[2 * n + 1] = from_line && (fn & NearLines::kSeedB) == 0 ? kNoLine : farther(b[m], kSteps[n]);
             nearest = std::min(nearest, std::min(offered[2 * n], offered[2 * n + 1]));
         }
         // nothing nearer than the second: nothing changes
@@ -247,7 +261,7 @@ private:
         // a line cell takes another level only from its centre's side of its nearest own segment
         const bool line = (fx & NearLines::kLine) != 0;
         const bool seed_a = (fx & NearLines::kSeedA) != 0;
-        const int dj = static_cast<int>(back);  // the column of the cell behind: -1 forward, +1 backward
+        const int dj = static_cast<int>(from[0]);  // the column of the cell behind: -1 forward, +1 backward
         const int ni[4] = {i, i + di, i + di, i + di}, nj[4] = {j + dj, j, j + dj, j - dj};
         for (int n = 0; n < 4; ++n) {
             const std::size_t m = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(k) + from[n]);
@@ -255,8 +269,7 @@ private:
                 const LineKey c = offered[2 * n + which];
                 if (c >= nb) continue;
                 // a cell that two lines cross hands each on only to its side of the other
-                const unsigned char fn = flags[m];
-                if ((fn & NearLines::kSeedB) != 0) {
+                if ((flags[m] & NearLines::kSeedB) != 0) {
                     const std::uint32_t other = segment_of(which == 0 ? b[m] : a[m]);
                     const GridPoint p = segs_.nearest_point(segment_of(c), i, j);
                     if (!segs_.same_side(other, i, j, p.i, p.j)) continue;
@@ -269,13 +282,10 @@ private:
         if (na == xa && nb == xb) return false;
         a[k] = na;
         b[k] = nb;
-        if (line) {
-            // seeds are never made again, only moved or dropped
-            const bool sa = seed_a && (na == xa);
-            const bool sb = seed_a && (nb == xa);
-            flags[k] = static_cast<unsigned char>(NearLines::kLine | (sa ? NearLines::kSeedA : 0) |
-                                                  (sb ? NearLines::kSeedB : 0));
-        }
+        // seeds are never made again, only moved or dropped
+        if (line)
+            flags[k] = static_cast<unsigned char>(NearLines::kLine | (seed_a && na == xa ? NearLines::kSeedA : 0) |
+                                                  (seed_a && nb == xa ? NearLines::kSeedB : 0));
         return true;
     }
 

@@ -57,6 +57,35 @@ void simplified(const ContourLines& lines, std::size_t first, std::size_t end, s
         a = b;
     }
 }
+// The distinct levels, in ascending order, into segs.levels, and each
+// segment's code (level_of: each segment's level): a polyline's segments
+// mostly share theirs.
+void code_levels(Segments& segs, const std::vector<double>& level_of) {
+    std::unordered_map<std::uint64_t, std::uint32_t> seen;
+    std::vector<std::uint32_t> provisional(level_of.size());
+    double last = 0.0;
+    std::uint32_t last_code = ~std::uint32_t{0};
+    for (std::size_t s = 0; s < level_of.size(); ++s) {
+        if (last_code == ~std::uint32_t{0} || level_of[s] != last) {
+            last = level_of[s];
+            last_code = seen.try_emplace(std::bit_cast<std::uint64_t>(last), static_cast<std::uint32_t>(seen.size()))
+                            .first->second;
+            if (last_code == segs.levels.size()) segs.levels.push_back(last);
+        }
+        provisional[s] = last_code;
+    }
+    std::vector<std::uint32_t> order(segs.levels.size()), code(segs.levels.size());
+    for (std::uint32_t k = 0; k < order.size(); ++k) order[k] = k;
+    std::sort(order.begin(), order.end(), [&](std::uint32_t x, std::uint32_t y) { return segs.levels[x] < segs.levels[y]; });
+    std::vector<double> ascending(segs.levels.size());
+    for (std::uint32_t k = 0; k < order.size(); ++k) {
+        code[order[k]] = k;
+        ascending[k] = segs.levels[order[k]];
+    }
+    segs.levels.swap(ascending);
+    for (std::size_t s = 0; s < segs.all.size(); ++s) segs.all[s].level = code[provisional[s]];
+}
+
 }  // namespace
 
 Segments segments_of(const ContourLines& lines, int nb_lig, int nb_col, int i0, int j0) {
@@ -111,31 +140,7 @@ Segments segments_of(const ContourLines& lines, int nb_lig, int nb_col, int i0, 
         }
         if (segs.all.size() > before) ++segs.lines;
     }
-    // the distinct levels, in ascending order, and each segment's code: a
-    // polyline's segments mostly share theirs
-    std::unordered_map<std::uint64_t, std::uint32_t> seen;
-    std::vector<std::uint32_t> provisional(level_of.size());
-    double last = 0.0;
-    std::uint32_t last_code = ~std::uint32_t{0};
-    for (std::size_t s = 0; s < level_of.size(); ++s) {
-        if (last_code == ~std::uint32_t{0} || level_of[s] != last) {
-            last = level_of[s];
-            last_code = seen.try_emplace(std::bit_cast<std::uint64_t>(last), static_cast<std::uint32_t>(seen.size()))
-                            .first->second;
-            if (last_code == segs.levels.size()) segs.levels.push_back(last);
-        }
-        provisional[s] = last_code;
-    }
-    std::vector<std::uint32_t> order(segs.levels.size()), code(segs.levels.size());
-    for (std::uint32_t k = 0; k < order.size(); ++k) order[k] = k;
-    std::sort(order.begin(), order.end(), [&](std::uint32_t x, std::uint32_t y) { return segs.levels[x] < segs.levels[y]; });
-    std::vector<double> ascending(segs.levels.size());
-    for (std::uint32_t k = 0; k < order.size(); ++k) {
-        code[order[k]] = k;
-        ascending[k] = segs.levels[order[k]];
-    }
-    segs.levels.swap(ascending);
-    for (std::size_t s = 0; s < segs.all.size(); ++s) segs.all[s].level = code[provisional[s]];
+    code_levels(segs, level_of);
     return segs;
 }
 
