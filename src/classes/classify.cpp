@@ -36,6 +36,105 @@ int in_two(int nb_lig, int nb_col, Rows&& rows) {
     return half;
 }
 
+// The classes of plain cells (doubles): one load per cell from the table,
+// no branch on the cell's content.
+template <typename Progress, typename Lost>
+Classified classify_plain(const PlainCells& c, int nb_lig, int nb_col, const ClassTable& ct, Progress&& progress,
+                          Lost&& lost) {
+    Classified out;
+    out.tab = Grid<unsigned char>::make(nb_col, nb_lig);
+    if (!out.tab) return out;
+    // the table is held in locals, since a byte store could otherwise
+    // change it as far as the compiler knows
+    const unsigned char* lookup = ct.lookup.data();
+    const std::uint64_t last = ct.lookup.empty() ? 0 : ct.lookup.size() - 1;
+    const std::uint64_t low = static_cast<std::uint64_t>(ct.lookup_low);
+    for (int i = 0; i < nb_lig; ++i) {
+        progress(i);
+        const double* alt = c.cells[i];
+        unsigned char* cls = out.tab[i];
+        if (lookup != nullptr) {
+            for (int j = 0; j < nb_col; ++j)
+                cls[j] = lookup[std::min(static_cast<std::uint64_t>(whole_elevation(alt[j])) - low, last)];
+        } else {
+            for (int j = 0; j < nb_col; ++j) cls[j] = ct.class_of(whole_elevation(alt[j]));
+        }
+        for (int j = 0; j < nb_col; ++j) out.unclassified += lost(alt[j], cls[j]);
+    }
+    return out;
+}
+
+// One-byte codes: a class takes the place of its code, in the same byte;
+// the halves of a large grid on two threads, the progress of the second
+// told once the first is done. The cells lost.
+template <typename Progress>
+long long classify_in_place(Grid<unsigned char>& cells, int nb_lig, int nb_col, const unsigned char* code_class,
+                            const unsigned char* code_lost, Progress&& progress) {
+    const unsigned char empty = code_class[0];
+    long long lost_in[2] = {0, 0};
+    const auto rows = [&, nb_col, empty](int from, int to) {
+        // locals: a byte store could change anything reached through a reference
+        const unsigned char* classes = code_class;
+        const unsigned char* losses = code_lost;
+        long long count = 0;
+        for (int i = from; i < to; ++i) {
+            if (from == 0) progress(i);
+            unsigned char* row = cells[i];
+            int j = 0;
+            for (; j + 8 <= nb_col; j += 8) {
+                if (eight_zero_codes(row + j)) {
+                    std::memset(row + j, empty, 8);  // eight empty cells
+                    continue;
+                }
+                for (int k = j; k < j + 8; ++k) {
+                    count += losses[row[k]];
+                    row[k] = classes[row[k]];
+                }
+            }
+            for (; j < nb_col; ++j) {
+                count += losses[row[j]];
+                row[j] = classes[row[j]];
+            }
+        }
+        lost_in[from == 0 ? 0 : 1] = count;
+    };
+    const int first = in_two(nb_lig, nb_col, rows);
+    for (int i = first; i < nb_lig; ++i) progress(i);
+    return lost_in[0] + lost_in[1];
+}
+
+// The classes of coded cells: a class for every code, found once; the empty
+// cells are code 0 and are looked up like the others (-999 may be a class value).
+template <typename Cells, typename Progress, typename Lost>
+Classified classify_coded(Cells& c, int nb_lig, int nb_col, const ClassTable& ct, Progress&& progress, Lost&& lost) {
+    Classified out;
+    constexpr std::size_t kCodes = std::size_t{1} << (8 * sizeof(c.cells[0][0]));
+    unsigned char code_class[kCodes];
+    unsigned char code_lost[kCodes] = {};
+    std::memset(code_class, kEmptyCell, sizeof code_class);
+    for (std::size_t k = 0; k < c.values.size(); ++k) {
+        code_class[k] = ct.class_of(whole_elevation(c.values[k]));
+        code_lost[k] = lost(c.values[k], code_class[k]);
+    }
+    if constexpr (sizeof(c.cells[0][0]) == 1) {
+        out.unclassified = classify_in_place(c.cells, nb_lig, nb_col, code_class, code_lost, progress);
+        out.tab = std::move(c.cells).narrowed(nb_col, nb_lig);
+        return out;
+    }
+    out.tab = Grid<unsigned char>::make(nb_col, nb_lig);
+    if (!out.tab) return out;
+    for (int i = 0; i < nb_lig; ++i) {
+        progress(i);
+        const auto* codes = c.cells[i];
+        unsigned char* cls = out.tab[i];
+        for (int j = 0; j < nb_col; ++j) {
+            cls[j] = code_class[codes[j]];
+            out.unclassified += code_lost[codes[j]];
+        }
+    }
+    return out;
+}
+
 }  // namespace
 
 Classified class_assignment(Report& report, ElevationGrid& dtab, int nb_lig, int nb_col, const ClassTable& ct,
@@ -52,93 +151,10 @@ Classified class_assignment(Report& report, ElevationGrid& dtab, int nb_lig, int
         return cls == kEmptyCell && alt != kNoElevation && whole_elevation(alt) != top;
     };
     return dtab.visit([&](auto& c) {
-        using Cells = std::decay_t<decltype(c)>;
-        Classified out;
-        if constexpr (std::is_same_v<Cells, PlainCells>) {
-            out.tab = Grid<unsigned char>::make(nb_col, nb_lig);
-            if (!out.tab) return out;
-            // one load per cell from the table, no branch on the cell's content;
-            // the table is held in locals, since a byte store could otherwise
-            // change it as far as the compiler knows
-            const unsigned char* lookup = ct.lookup.data();
-            const std::uint64_t last = ct.lookup.empty() ? 0 : ct.lookup.size() - 1;
-            const std::uint64_t low = static_cast<std::uint64_t>(ct.lookup_low);
-            for (int i = 0; i < nb_lig; ++i) {
-                progress(i);
-                const double* alt = c.cells[i];
-                unsigned char* cls = out.tab[i];
-                if (lookup != nullptr) {
-                    for (int j = 0; j < nb_col; ++j)
-                        cls[j] = lookup[std::min(static_cast<std::uint64_t>(whole_elevation(alt[j])) - low, last)];
-                } else {
-                    for (int j = 0; j < nb_col; ++j) cls[j] = ct.class_of(whole_elevation(alt[j]));
-                }
-                for (int j = 0; j < nb_col; ++j) out.unclassified += lost(alt[j], cls[j]);
-            }
-        } else {
-            // a class for every code, found once; the empty cells are code 0 and
-            // are looked up like the others: -999 may be a class value
-            constexpr std::size_t kCodes = std::size_t{1} << (8 * sizeof(c.cells[0][0]));
-            unsigned char code_class[kCodes];
-            unsigned char code_lost[kCodes] = {};
-            std::memset(code_class, kEmptyCell, sizeof code_class);
-            for (std::size_t k = 0; k < c.values.size(); ++k) {
-                code_class[k] = ct.class_of(whole_elevation(c.values[k]));
-                code_lost[k] = lost(c.values[k], code_class[k]);
-            }
-            long long unclassified = 0;
-            if constexpr (sizeof(c.cells[0][0]) == 1) {
-                // a class takes the place of its code, in the same byte; the
-                // halves of a large grid on two threads, the progress of the
-                // second told once the first is done
-                const unsigned char empty = code_class[0];
-                long long lost_in[2] = {0, 0};
-                const auto rows = [&, nb_col, empty](int from, int to) {
-                    // locals: a byte store could change anything reached through a reference
-                    const unsigned char* classes = code_class;
-                    const unsigned char* losses = code_lost;
-                    long long count = 0;
-                    for (int i = from; i < to; ++i) {
-                        if (from == 0) progress(i);
-                        unsigned char* row = c.cells[i];
-                        int j = 0;
-                        for (; j + 8 <= nb_col; j += 8) {
-                            if (eight_zero_codes(row + j)) {
-                                std::memset(row + j, empty, 8);  // eight empty cells
-                                continue;
-                            }
-                            for (int k = j; k < j + 8; ++k) {
-                                count += losses[row[k]];
-                                row[k] = classes[row[k]];
-                            }
-                        }
-                        for (; j < nb_col; ++j) {
-                            count += losses[row[j]];
-                            row[j] = classes[row[j]];
-                        }
-                    }
-                    lost_in[from == 0 ? 0 : 1] = count;
-                };
-                const int first = in_two(nb_lig, nb_col, rows);
-                for (int i = first; i < nb_lig; ++i) progress(i);
-                unclassified = lost_in[0] + lost_in[1];
-                out.tab = std::move(c.cells).narrowed(nb_col, nb_lig);
-            } else {
-                out.tab = Grid<unsigned char>::make(nb_col, nb_lig);
-                if (!out.tab) return out;
-                for (int i = 0; i < nb_lig; ++i) {
-                    progress(i);
-                    const auto* codes = c.cells[i];
-                    unsigned char* cls = out.tab[i];
-                    for (int j = 0; j < nb_col; ++j) {
-                        cls[j] = code_class[codes[j]];
-                        unclassified += code_lost[codes[j]];
-                    }
-                }
-            }
-            out.unclassified = unclassified;
-        }
-        return out;
+        if constexpr (std::is_same_v<std::decay_t<decltype(c)>, PlainCells>)
+            return classify_plain(c, nb_lig, nb_col, ct, progress, lost);
+        else
+            return classify_coded(c, nb_lig, nb_col, ct, progress, lost);
     });
 }
 
