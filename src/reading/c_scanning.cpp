@@ -79,6 +79,71 @@ struct Input {
     }
 };
 
+// The rest of a word, each character read and taken only while it matches.
+bool rest_of(Input& in, std::string& taken, const char* rest) {
+    for (; *rest != '\0'; ++rest) {
+        const int c = in.get();
+        if (c == EOF || lower(c) != *rest) return false;
+        taken.push_back(static_cast<char>(c));
+    }
+    return true;
+}
+
+// "nan", "inf" or "infinity", from its first letter c: false where the word
+// breaks off ("in" is taken and fails; "infx" takes "inf" and gives back "x").
+bool take_special(Input& in, int c, std::string& taken) {
+    taken.push_back(static_cast<char>(c));
+    if (lower(c) == 'n') return rest_of(in, taken, "an");
+    if (!rest_of(in, taken, "nf")) return false;
+    c = in.get();
+    if (lower(c) != 'i') {
+        in.unget(c);
+        return true;
+    }
+    taken.push_back(static_cast<char>(c));
+    return rest_of(in, taken, "nity");
+}
+
+// A number's digits, point and exponent, from its first character c, as
+// "%lf" takes them (hexadecimal after "0x"); false where it takes no digit
+// after the sign (prefix: 1 after one).
+bool take_digits(Input& in, int c, std::string& taken, std::size_t prefix) {
+    bool hexa = false, got_digit = false, got_dot = false, got_e = false;
+    char exp_char = 'e';
+    if (c == '0') {
+        taken.push_back('0');
+        c = in.get();
+        if (lower(c) == 'x') {
+            taken.push_back(static_cast<char>(c));
+            hexa = true;
+            exp_char = 'p';
+            c = in.get();
+        } else {
+            got_digit = true;
+        }
+    }
+    for (;;) {
+        if (is_digit(c) || (hexa && !got_e && is_xdigit(c))) {
+            taken.push_back(static_cast<char>(c));
+            got_digit = true;
+        } else if (got_e && taken.back() == exp_char && (c == '-' || c == '+')) {
+            taken.push_back(static_cast<char>(c));
+        } else if (got_digit && !got_e && lower(c) == exp_char) {
+            taken.push_back(exp_char);
+            got_e = got_dot = true;
+        } else if (c == '.' && !got_dot) {
+            taken.push_back('.');
+            got_dot = true;
+        } else {
+            in.unget(c);
+            break;
+        }
+        c = in.get();
+        if (c == EOF) break;
+    }
+    return !(taken.size() == prefix || (hexa && taken.size() == prefix + 2));
+}
+
 }  // namespace
 
 // "%d": an optional sign and the digits after it, converted by strtol and
@@ -118,65 +183,9 @@ CScan c_scan_double(const char* text, std::size_t n, double& v) {
         c = in.get();
         if (c == EOF) return failed();
     }
-    // the rest of a word, each character read and taken only while it matches
-    const auto rest_of = [&](const char* rest) {
-        for (; *rest != '\0'; ++rest) {
-            c = in.get();
-            if (c == EOF || lower(c) != *rest) return false;
-            taken.push_back(static_cast<char>(c));
-        }
-        return true;
-    };
-    if (lower(c) == 'n') {
-        taken.push_back(static_cast<char>(c));
-        if (!rest_of("an")) return failed();
-    } else if (lower(c) == 'i') {
-        taken.push_back(static_cast<char>(c));
-        if (!rest_of("nf")) return failed();
-        c = in.get();
-        if (lower(c) == 'i') {
-            taken.push_back(static_cast<char>(c));
-            if (!rest_of("nity")) return failed();
-        } else {
-            in.unget(c);
-        }
-    } else {
-        bool hexa = false, got_digit = false, got_dot = false, got_e = false;
-        char exp_char = 'e';
-        if (c == '0') {
-            taken.push_back('0');
-            c = in.get();
-            if (lower(c) == 'x') {
-                taken.push_back(static_cast<char>(c));
-                hexa = true;
-                exp_char = 'p';
-                c = in.get();
-            } else {
-                got_digit = true;
-            }
-        }
-        for (;;) {
-            if (is_digit(c) || (hexa && !got_e && is_xdigit(c))) {
-                taken.push_back(static_cast<char>(c));
-                got_digit = true;
-            } else if (got_e && taken.back() == exp_char && (c == '-' || c == '+')) {
-                taken.push_back(static_cast<char>(c));
-            } else if (got_digit && !got_e && lower(c) == exp_char) {
-                taken.push_back(exp_char);
-                got_e = got_dot = true;
-            } else if (c == '.' && !got_dot) {
-                taken.push_back('.');
-                got_dot = true;
-            } else {
-                in.unget(c);
-                break;
-            }
-            c = in.get();
-            if (c == EOF) break;
-        }
-        const std::size_t prefix = got_sign ? 1 : 0;
-        if (taken.size() == prefix || (hexa && taken.size() == prefix + 2)) return failed();
-    }
+    const bool whole = lower(c) == 'n' || lower(c) == 'i' ? take_special(in, c, taken)
+                                                          : take_digits(in, c, taken, got_sign ? 1 : 0);
+    if (!whole) return failed();
     char* end = nullptr;
     const double d = std::strtod(taken.c_str(), &end);
     if (end == taken.c_str()) return failed();
