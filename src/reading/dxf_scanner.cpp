@@ -93,6 +93,45 @@ bool old_style_dxf(const std::string& path, std::FILE* f, bool skip_count_given)
     return found;
 }
 
+namespace {
+
+// A vertex record read word by word, where it is not of the common shape:
+// the skipped words pass through texte and are not examined; past the end
+// of the drawing a read changes nothing. X, Y and the elevation are taken
+// by position, whatever the codes say; a failed read keeps the previous
+// vertex's value. False on a read error.
+bool vertex_by_words(DrawingReader& rd, ScanState& st, std::size_t top) {
+    for (int k = 0; k < st.reg && !rd.eof() && !rd.error(); ++k) (void)rd.read_word(st.texte);
+    bool fits = rd.read_int(st.val) && st.val == 10;
+    (void)rd.read_double(st.dval1);
+    fits = rd.read_int(st.val) && st.val == 20 && fits;
+    (void)rd.read_double(st.dval2);
+    fits = rd.read_int(st.val) && st.val == 30 && fits;
+    (void)rd.read_double(st.dval3);
+    (void)rd.read_int(st.val);
+    if (st.vertices++ == 0) st.first_vertex = top;
+    st.misplaced += fits ? 0 : 1;
+    return !rd.error();
+}
+
+// The extents of $EXTMIN, or of $EXTMAX (max), told to the sink; false when
+// the pass stops there.
+bool read_extents(DrawingReader& rd, ScanState& st, Extents& ext, ContourSink& sink, bool max) {
+    const bool go_on = max ? group_loop(rd, st, ext.max_x, ext.max_y, ext.max_alt, &sink, ext)
+                           : group_loop(rd, st, ext.min_x, ext.min_y, ext.min_alt, nullptr, ext);
+    return go_on && sink.extents_read(ext);
+}
+
+// A POLYLINE at offset top: counted, reported, recorded and told.
+void polyline_read(ScanState& st, ContourSink& sink, Report& report, ScanRecorder* recorder, std::size_t top) {
+    ++st.segm;
+    report.polyline(st.segm);
+    if (recorder != nullptr) recorder->polyline(top);
+    sink.polyline();
+}
+
+}  // namespace
+
 PassEnd scan_pass(DrawingReader& rd, ScanState& st, Extents& ext, ContourSink& sink, Report& report,
                   ScanRecorder* recorder) {
     st.segm = 0;
@@ -127,21 +166,14 @@ PassEnd scan_until(DrawingReader& rd, ScanState& st, Extents& ext, ContourSink& 
         }
         switch (k) {
             case Keyword::extmin:
-            case Keyword::extmax: {
+            case Keyword::extmax:
                 gap_from = SIZE_MAX;
                 if (recorder != nullptr) recorder->extents();
-                const bool max = k == Keyword::extmax;
-                const bool go_on = max ? group_loop(rd, st, ext.max_x, ext.max_y, ext.max_alt, &sink, ext)
-                                       : group_loop(rd, st, ext.min_x, ext.min_y, ext.min_alt, nullptr, ext);
-                if (!go_on || !sink.extents_read(ext)) return PassEnd::stopped;
+                if (!read_extents(rd, st, ext, sink, k == Keyword::extmax)) return PassEnd::stopped;
                 break;
-            }
             case Keyword::polyline:
                 gap_from = SIZE_MAX;
-                ++st.segm;
-                report.polyline(st.segm);
-                if (recorder != nullptr) recorder->polyline(top);
-                sink.polyline();
+                polyline_read(st, sink, report, recorder, top);
                 break;
             case Keyword::vertex:
                 if (gap_from != SIZE_MAX && rd.gap_wanted() && rd.failed_reads() == gap_failed)
@@ -154,24 +186,8 @@ PassEnd scan_until(DrawingReader& rd, ScanState& st, Extents& ext, ContourSink& 
                     st.val = codes[3];
                     if (st.vertices++ == 0) st.first_vertex = top;
                     st.misplaced += codes[0] == 10 && codes[1] == 20 && codes[2] == 30 ? 0 : 1;
-                } else {
-                // the skipped words pass through texte and are not examined;
-                // past the end of the drawing a read changes nothing
-                for (int k2 = 0; k2 < st.reg && !rd.eof() && !rd.error(); ++k2) (void)rd.read_word(st.texte);
-                // X, Y and elevation are taken by position, whatever the codes
-                // say; a failed read keeps the previous vertex's value
-                {
-                    bool fits = rd.read_int(st.val) && st.val == 10;
-                    (void)rd.read_double(st.dval1);
-                    fits = rd.read_int(st.val) && st.val == 20 && fits;
-                    (void)rd.read_double(st.dval2);
-                    fits = rd.read_int(st.val) && st.val == 30 && fits;
-                    (void)rd.read_double(st.dval3);
-                    (void)rd.read_int(st.val);
-                    if (st.vertices++ == 0) st.first_vertex = top;
-                    st.misplaced += fits ? 0 : 1;
-                }
-                if (rd.error()) return PassEnd::read_error;
+                } else if (!vertex_by_words(rd, st, top)) {
+                    return PassEnd::read_error;
                 }
                 if (recorder != nullptr)
                     recorder->vertex(top, st.dval1, st.dval2, st.dval3, failed_top, rd.failed_reads());

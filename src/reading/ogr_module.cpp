@@ -272,6 +272,30 @@ std::string wkt_of(const std::string& user, std::string& why) {
     return s;
 }
 
+namespace {
+
+// The index of the elevation field o names in the layer called name (-1
+// without one); nullopt, with why, where it is not there or not numeric.
+std::optional<int> elevation_field(OGRLayer& layer, const OgrOptions& o, const std::string& name, std::string& why) {
+    if (o.field.empty()) return -1;
+    OGRFeatureDefn* defn = layer.GetLayerDefn();
+    const int field = defn->GetFieldIndex(o.field.c_str());
+    if (field < 0) {
+        std::vector<std::string> names;
+        for (int k = 0; k < defn->GetFieldCount(); ++k) names.push_back(defn->GetFieldDefn(k)->GetNameRef());
+        why = T_("el campo '") + o.field + T_("' no esta en ") + name + T_(" (campos: ") + listed(names) + ")";
+        return std::nullopt;
+    }
+    const OGRFieldType t = defn->GetFieldDefn(field)->GetType();
+    if (t != OFTInteger && t != OFTInteger64 && t != OFTReal) {
+        why = T_("el campo '") + o.field + T_("' de ") + name + T_(" no es numerico");
+        return std::nullopt;
+    }
+    return field;
+}
+
+}  // namespace
+
 std::unique_ptr<OgrSource> open_source(const std::string& path, const OgrOptions& o, std::string& why) {
     GDALAllRegister();
     CPLErrorReset();
@@ -297,19 +321,8 @@ std::unique_ptr<OgrSource> open_source(const std::string& path, const OgrOptions
     const std::string name = T_("la capa ") + std::string(layer->GetName()) + T_(" de ") + path;
     if (!o.where.empty() && layer->SetAttributeFilter(o.where.c_str()) != OGRERR_NONE)
         return refuse(T_("-where no se entiende en ") + name + ": " + o.where + gdal_error());
-    int field = -1;
-    if (!o.field.empty()) {
-        OGRFeatureDefn* defn = layer->GetLayerDefn();
-        field = defn->GetFieldIndex(o.field.c_str());
-        if (field < 0) {
-            std::vector<std::string> names;
-            for (int k = 0; k < defn->GetFieldCount(); ++k) names.push_back(defn->GetFieldDefn(k)->GetNameRef());
-            return refuse(T_("el campo '") + o.field + T_("' no esta en ") + name + T_(" (campos: ") + listed(names) + ")");
-        }
-        const OGRFieldType t = defn->GetFieldDefn(field)->GetType();
-        if (t != OFTInteger && t != OFTInteger64 && t != OFTReal)
-            return refuse(T_("el campo '") + o.field + T_("' de ") + name + T_(" no es numerico"));
-    }
+    const auto field = elevation_field(*layer, o, name, why);
+    if (!field) return nullptr;
     // the first feature tells whether the geometries have a Z to take
     layer->ResetReading();
     std::unique_ptr<OGRFeature> first(layer->GetNextFeature());
@@ -318,10 +331,10 @@ std::unique_ptr<OgrSource> open_source(const std::string& path, const OgrOptions
     if (!first && CPLGetLastErrorType() >= CE_Failure && !o.where.empty())
         return refuse(T_("-where no se entiende en ") + name + ": " + o.where + gdal_error());
     if (!first) return refuse(name + T_(" no tiene ninguna geometria") + (o.where.empty() ? "" : T_(" que cumpla -where")));
-    if (field < 0 && !first->GetGeometryRef()->Is3D())
+    if (*field < 0 && !first->GetGeometryRef()->Is3D())
         return refuse(std::string(o.z ? T_("-3d: ") : "") + T_("las geometrias de ") + name +
                       T_(" no tienen Z: indique -a CAMPO con la elevacion"));
-    auto source = std::make_unique<OgrLayerSource>(std::move(ds), layer, field, name, o.field);
+    auto source = std::make_unique<OgrLayerSource>(std::move(ds), layer, *field, name, o.field);
     OGREnvelope env;
     if (layer->GetExtent(&env, TRUE) != OGRERR_NONE) return refuse(name + T_(" no da su extension: indique -te"));
     source->ext_.min_x = env.MinX;
