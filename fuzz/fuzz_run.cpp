@@ -70,11 +70,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         con.interactive = false;
         int status = 0;
         {
-            RunState rs;
-            rs.limits.grid_memory = 4u << 20;
-            rs.limits.ahead_min_bytes = k == 0 ? 0 : SIZE_MAX;
-            rs.limits.vertex_log_bytes = k == 0 ? std::size_t{1} << 20 : 0;
-            status = run(con, rs, root);
+            RunLimits limits;
+            limits.grid_memory = 4u << 20;
+            limits.ahead_min_bytes = k == 0 ? 0 : SIZE_MAX;
+            limits.vertex_log_bytes = k == 0 ? std::size_t{1} << 20 : 0;
+            status = run(con, root, limits);
             if (status != 0 && status != 1) std::abort();
         }
         std::fclose(con.in);

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Checks the layering of src/: every folder is a layer that includes only
 itself and the layers below it, no two modules include each other, even by
-way of others, and only the run itself sees the run state. A module is a
+way of others, and only the run itself sees the run state (directly or
+through another header). A module is a
 header with its source, named by its folder: base/console.
 
     tools/include_graph.py [--dot] [--plant FROM:TO] [--table] [--check-table FILE]
@@ -19,17 +20,20 @@ SRC = os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), 
 # the layers from the bottom up: a module may include modules of its own
 # layer and of those before it
 LAYERS = ["base", "reading", "geometry", "passes", "classes", "surface", "output", "run", "dialogue", "cli", "app"]
-RUN_LEVEL = {"run/treatment", "run/run_state", "run/ending", "dialogue/dialogue_run"}
+# the run's own rooms: they alone see the run state, directly or through
+# another header
+RUN_LEVEL = {"run/treatment", "run/run_state", "run/ending", "run/run", "run/grid_facts", "run/sources",
+             "dialogue/dialogue_run"}
 INCLUDE = re.compile(r'\s*#\s*include\s+"([\w/]+)\.h"')
 
 
-def graph():
+def graph(headers_only=False):
     edges, strays = {}, []
     for top, _, files in os.walk(SRC):
         layer = os.path.relpath(top, SRC)
         for name in sorted(files):
             stem, ext = os.path.splitext(name)
-            if ext not in (".h", ".cpp"):
+            if ext not in (".h", ".cpp") or (headers_only and ext != ".h"):
                 continue
             if layer not in LAYERS:
                 strays.append(os.path.join(layer, name))
@@ -64,6 +68,17 @@ def cycles(edges):
     return found
 
 
+def reached(edges, module):
+    """Every module that module includes, directly or through others."""
+    seen, todo = set(), [module]
+    while todo:
+        for n in edges.get(todo.pop(), ()):
+            if n not in seen:
+                seen.add(n)
+                todo.append(n)
+    return seen
+
+
 def rank(module):
     return LAYERS.index(module.split("/")[0])
 
@@ -77,6 +92,12 @@ def faults_of(edges, strays):
                 faults.append(f"{m} includes {n}: a lower layer includes a higher one")
             if n == "run/run_state" and m not in RUN_LEVEL:
                 faults.append(f"{m} includes the run state")
+    # what a module's headers show it of others, through their own headers
+    shown, _ = graph(headers_only=True)
+    for m in sorted(edges):
+        seen = set().union(*(reached(shown, n) | {n} for n in edges[m])) if edges[m] else set()
+        if m not in RUN_LEVEL and "run/run_state" not in edges[m] and "run/run_state" in seen:
+            faults.append(f"{m} sees the run state through another header")
     return faults
 
 

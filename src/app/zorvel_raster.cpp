@@ -19,8 +19,7 @@ int main(int argc, char** argv) {
     if (argc > 1) return zorvel::run_command_line(std::vector<std::string>(argv + 1, argv + argc), con);
     // an allocation that fails anywhere stops the dialogue too, its outputs undone
     try {
-        zorvel::RunState rs;
-        return zorvel::run(con, rs, zorvel::data_root());
+        return zorvel::run(con, zorvel::data_root());
     } catch (const std::bad_alloc&) {
         zorvel::stop_line(con, zorvel::T_("sin memoria: la ejecucion no puede tener la que necesita"));
         return 1;

@@ -15,8 +15,7 @@
 #include "cli/summary.h"
 #include "output/envi_header.h"
 #include "output/qgis_style.h"
-#include "run/ending.h"
-#include "run/treatment.h"
+#include "run/run.h"
 
 #ifndef ZORVEL_VERSION
 #define ZORVEL_VERSION "0"
@@ -26,32 +25,25 @@ namespace zorvel {
 
 namespace {
 
-// Why the image of elevations cannot hold the cells kept as they are: an
-// elevation beyond what Float32 cells hold, or one that would be written
-// as the nodata value (compared as the cells' type holds them); the exit
-// status of the stop, after its line, or 0.
-int values_unfit(Console& con, const CommandLine& cl, const RunState& rs, const std::optional<Crop>& keep) {
+// Why the image of elevations cannot hold the cells the run keeps as they
+// are: an elevation beyond what Float32 cells hold, or one that would be
+// written as the nodata value (compared as the cells' type holds them); the
+// exit status of the stop, after its line, or 0.
+int values_unfit(Console& con, const CommandLine& cl, const Run& run, const std::optional<Crop>& keep) {
     const bool single = cl.ot == "Float32";
     const auto as_stored = [&](double v) { return single ? static_cast<double>(static_cast<float>(v)) : v; };
-    const double nodata = cl.nodata ? as_stored(*cl.nodata) : 0.0;
-    const int i0 = keep ? keep->min_i : 0, i1 = keep ? keep->max_i : rs.nb_lig - 1;
-    const int j0 = keep ? keep->min_j : 0, j1 = keep ? keep->max_j : rs.nb_col - 1;
-    for (int i = i0; i <= i1; ++i)
-        for (int j = j0; j <= j1; ++j) {
-            const double v = rs.alti[static_cast<std::size_t>(i) * static_cast<std::size_t>(rs.nb_col) + static_cast<std::size_t>(j)];
-            if (v == kNoElevation) continue;
-            if (single && std::fabs(v) > std::numeric_limits<float>::max()) {
-                stop_line(con, message(T_("la elevacion {1} no cabe en celdas Float32: use -ot Float64"), {number_text(v)}));
-                return 1;
-            }
-            if (cl.nodata && as_stored(v) == nodata) {
-                stop_line(con, message(T_("-a_nodata {1}: celdas de elevacion {2} tomarian ese valor y se leerian como "
-                                          "celdas sin elevacion: indique otro"),
-                                       {number_text(*cl.nodata), number_text(v)}));
-                return kUsageError;
-            }
-        }
-    return 0;
+    const auto too_large = [&](double v) { return single && std::fabs(v) > std::numeric_limits<float>::max(); };
+    const auto taken = [&](double v) { return cl.nodata && as_stored(v) == as_stored(*cl.nodata); };
+    const auto bad = run.elevation_not([&](double v) { return !too_large(v) && !taken(v); }, keep);
+    if (!bad) return 0;
+    if (too_large(*bad)) {
+        stop_line(con, message(T_("la elevacion {1} no cabe en celdas Float32: use -ot Float64"), {number_text(*bad)}));
+        return 1;
+    }
+    stop_line(con, message(T_("-a_nodata {1}: celdas de elevacion {2} tomarian ese valor y se leerian como "
+                              "celdas sin elevacion: indique otro"),
+                           {number_text(*cl.nodata), number_text(*bad)}));
+    return kUsageError;
 }
 
 // The files of a command-line run, by name: ENVI's four (or the raster GDAL
@@ -92,16 +84,16 @@ public:
     int run() {
         if (const int status = open_outputs(); status != 0) return status;
         OpenSheets sheets;
-        if (const int status = open_sheets(con_, cl_, rs_.files, sheets, wkt_); status != 0) return status;
+        if (const int status = open_sheets(con_, cl_, run_.files(), sheets, wkt_); status != 0) return status;
         if (const int status = try_format(sheets); status != 0) return status;
         test_point("created");
-        rs_.pix_size = rs_.size_pix = cl_.tr;
+        run_.set_pixel_size(cl_.tr);
         TerminalProgress bar(con_.err);
         const bool show = cl_.progress || (!cl_.quiet && is_terminal(con_.err));
         if (show) bar.start();
         CommandLineSettings settings(con_, cl_, show ? &bar : nullptr, false, !format_.empty());
         Report quiet;  // the dialogue's report is not this mode's
-        if (!treatment(con_, quiet, rs_, settings, sheets.source) || !settle_first(con_, sheets, wkt_)) return 1;
+        if (!run_.treat(con_, quiet, settings, sheets.source) || !settle_first(con_, sheets, wkt_)) return 1;
         RunEnding ending;
         if (const int status = ending_of(ending); status != 0) return status;
         if (!cl_.quiet)
@@ -110,7 +102,7 @@ public:
                 if (!format_.empty() && !names_.style.empty()) files.push_back(names_.style);
                 summary(con_.out, cl_, done, names_.all[0], files, settings.interval_why());
             };
-        const int status = end_run(con_, quiet, rs_, ending);
+        const int status = run_.end(con_, quiet, ending);
         return status != 0 && raster_.late_refusal ? kUsageError : status;
     }
 
@@ -118,11 +110,11 @@ private:
     // The lock, the refusal of outputs that exist, and every output's
     // temporary file (or GDAL's folder); the exit status of a stop, or 0.
     int open_outputs() {
-        if (const int status = begin_run(cl_, con_, rs_.files.pending, names_.all, wkt_); status != 0) return status;
-        PendingOutputs& pending = rs_.files.pending;
+        if (const int status = begin_run(cl_, con_, run_.files().pending, names_.all, wkt_); status != 0) return status;
+        PendingOutputs& pending = run_.files().pending;
         if (!names_.style.empty() && !pending.create(con_, names_.style, "w", style_file_)) return 1;
         if (!format_.empty()) return raster_.prepare(con_, pending) ? 0 : 1;
-        RunFiles& f = rs_.files;
+        RunFiles& f = run_.files();
         f.nomim2 = names_.raw;
         f.nomdescr2 = names_.descriptor;
         f.nomdescr3 = names_.table;
@@ -157,13 +149,13 @@ private:
         if (cl_.srcwin) {
             // the window itself, without the margin drawn around it
             const GridWindow& w = *cl_.srcwin;
-            const int i = w.yoff - rs_.whole.i0, j = w.xoff - rs_.whole.j0;
+            const int i = w.yoff - run_.whole().i0, j = w.xoff - run_.whole().j0;
             ending.keep = Crop{false, i, i + w.ysize - 1, j, j + w.xsize - 1};
         }
         if (cl_.ot != "Byte") {
             values_ = ValueImage{cl_.ot, cl_.nodata.value_or(kElevationNodata)};
             ending.values = values_;
-            if (const int status = values_unfit(con_, cl_, rs_, ending.keep); status != 0) return status;
+            if (const int status = values_unfit(con_, cl_, run_, ending.keep); status != 0) return status;
         }
         ending.more_outputs = [this](const FinishedRun& done) { return write_outputs(done); };
         return 0;
@@ -183,7 +175,7 @@ private:
             for (double& a : done.alti)
                 if (a == kNoElevation) a = values_->nodata;
         const ImageCells cells{done.image, done.alti, done.nb_col, done.classes};
-        return raster_.write(con_, rs_.files.pending, raster_of(cl_, cells, format_, "", wkt_, place));
+        return raster_.write(con_, run_.files().pending, raster_of(cl_, cells, format_, "", wkt_, place));
     }
 
     const CommandLine& cl_;
@@ -191,7 +183,7 @@ private:
     std::string format_;
     OutputNames names_;
     GdalRaster raster_;
-    RunState rs_;
+    Run run_;
     std::string wkt_;
     FileHandle header_, style_file_;
     std::optional<ValueImage> values_;

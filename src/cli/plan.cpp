@@ -12,7 +12,7 @@
 #include "cli/sheets.h"
 #include "output/envi_header.h"
 #include "output/mosaic_vrt.h"
-#include "run/treatment.h"
+#include "run/run.h"
 
 namespace zorvel {
 
@@ -60,7 +60,7 @@ std::vector<PlannedWindow> plan_windows(const CommandLine& cl, const std::string
 }
 
 // A window's command: the options as given, the classes of the whole drawing, the window.
-std::string window_command(const CommandLine& cl, const std::string& program, const RunState& rs,
+std::string window_command(const CommandLine& cl, const std::string& program, const FinishedRun& rs,
                            const PlannedWindow& p) {
     std::string line = shell_word(program);
     for (const std::string& o : cl.options) line += " " + shell_word(o);
@@ -74,7 +74,7 @@ std::string window_command(const CommandLine& cl, const std::string& program, co
 }
 
 // The VRT of the windows of run rs.
-std::string plan_vrt(const CommandLine& cl, const RunState& rs, const std::string& wkt,
+std::string plan_vrt(const CommandLine& cl, const FinishedRun& rs, const std::string& wkt,
                      const std::vector<PlannedWindow>& windows) {
     const int rows = rs.whole.nb_lig, cols = rs.whole.nb_col;
     const ImagePlace whole{rows, cols, 0, 0, rows, cols, rs.pix_size, rs.frame.min_x, rs.frame.min_y, rs.turn};
@@ -100,17 +100,18 @@ int run_plan(const CommandLine& given, Console& con) {
     const std::string vrt = format.empty() || !base.has_extension()
                                 ? cl.output + ".vrt"
                                 : std::filesystem::path(base).replace_extension(".vrt").string();
-    RunState rs;
+    Run run;
     std::string wkt;
     OpenSheets sheets;
-    if (const int status = begin_run(cl, con, rs.files.pending, {vrt}, wkt); status != 0) return status;
-    if (const int status = open_sheets(con, cl, rs.files, sheets, wkt); status != 0) return status;
+    if (const int status = begin_run(cl, con, run.files().pending, {vrt}, wkt); status != 0) return status;
+    if (const int status = open_sheets(con, cl, run.files(), sheets, wkt); status != 0) return status;
     FileHandle out;
-    if (!rs.files.pending.create(con, vrt, "w", out)) return 1;
-    rs.pix_size = rs.size_pix = cl.tr;
+    if (!run.files().pending.create(con, vrt, "w", out)) return 1;
+    run.set_pixel_size(cl.tr);
     CommandLineSettings settings(con, cl, nullptr, true);
     Report quiet;
-    if (!treatment(con, quiet, rs, settings, sheets.source) || !settle_first(con, sheets, wkt)) return 1;
+    if (!run.treat(con, quiet, settings, sheets.source) || !settle_first(con, sheets, wkt)) return 1;
+    const FinishedRun rs = run.finished();
     std::error_code ec;
     std::string program = std::filesystem::read_symlink("/proc/self/exe", ec).string();
     if (ec || program.empty()) program = "zorvel_raster";
@@ -119,7 +120,7 @@ int run_plan(const CommandLine& given, Console& con) {
     for (const PlannedWindow& p : windows) commands += window_command(cl, program, rs, p);
     const std::string text = plan_vrt(cl, rs, wkt, windows);
     if (std::fputs(text.c_str(), out.get()) < 0 || !close_output(con, out, vrt)) return 1;
-    if (!rs.files.pending.commit(con)) return 1;
+    if (!run.files().pending.commit(con)) return 1;
     std::fputs(commands.c_str(), con.out);
     return std::fflush(con.out) == 0 ? 0 : 1;
 }

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "cli/options.h"
-#include "run/ending.h"
+#include "run/finished_run.h"
 
 namespace zorvel {
 

@@ -9,7 +9,7 @@
 #include <optional>
 #include <string>
 
-#include "run/treatment.h"
+#include "run/settings.h"
 #include "base/console.h"
 #include "base/files.h"
 #include "base/report.h"

@@ -1,6 +1,7 @@
 #include "dialogue/dialogue_run.h"
 
 #include "dialogue/dialogue.h"
+#include "run/run_state.h"
 #include "run/ending.h"
 #include "run/treatment.h"
 
@@ -24,7 +25,9 @@ bool pixel_size(Console& con, RunState& rs) {
 
 }  // namespace
 
-int run(Console& con, RunState& rs, const std::string& root) {
+int run(Console& con, const std::string& root, const RunLimits& limits) {
+    RunState rs;
+    rs.limits = limits;
     if (!open_run(con, rs, root)) return 1;
     if (!pixel_size(con, rs)) return 1;
     DialogueSettings settings(con);

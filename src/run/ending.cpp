@@ -7,6 +7,11 @@
 
 namespace zorvel {
 
+FinishedRun finished_of(RunState& rs) {
+    return FinishedRun{rs.image, rs.classes, rs.whole, rs.pix_size, rs.frame, rs.turn,
+                       rs.alti,  rs.nb_col,   rs.fill,  rs.val_minimo, rs.val_maximo};
+}
+
 int end_run(Console& con, Report& report, RunState& rs, const RunEnding& ending) {
     const DescriptorValues dv{rs.val_minimo, rs.val_maximo, rs.size_pix, rs.ext};
     auto image =
@@ -21,7 +26,7 @@ int end_run(Console& con, Report& report, RunState& rs, const RunEnding& ending)
                                          : save(con, rs.image, rs.files.f2, rs.files.nomim2);
         if (!saved) return 1;
     }
-    const FinishedRun done{rs.image, rs.classes, rs.whole, rs.pix_size, rs.frame, rs.turn, rs.alti, rs.nb_col, rs.fill};
+    const FinishedRun done = finished_of(rs);
     if (ending.more_outputs && !ending.more_outputs(done)) return 1;
     // the outputs replace those of an earlier run only now, all written
     if (!rs.files.pending.commit(con)) return 1;

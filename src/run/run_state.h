@@ -16,20 +16,10 @@
 #include "base/stages.h"
 #include "geometry/grid_geometry.h"
 #include "output/output.h"
+#include "run/settings.h"
 #include "surface/surface_fill.h"
 
 namespace zorvel {
-
-// The limits of a run, for the tests and the fuzzer to change.
-struct RunLimits {
-    // the most memory the grids may take, in bytes; 0 for the machine's memory
-    unsigned long long grid_memory = 0;
-    // drawings of this many bytes or more have pass one read by two threads
-    std::size_t ahead_min_bytes = std::size_t{8} << 20;
-    // the most memory the vertex log may take; kLogBoundOfDrawing: see vertex_log_bound
-    std::size_t vertex_log_bytes = kLogBoundOfDrawing;
-    static constexpr std::size_t kLogBoundOfDrawing = SIZE_MAX;
-};
 
 struct RunState {
     RunLimits limits;

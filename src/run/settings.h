@@ -4,6 +4,8 @@
 #ifndef ZORVEL_RUN_SETTINGS_H
 #define ZORVEL_RUN_SETTINGS_H
 
+#include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <functional>
 #include <optional>
@@ -94,6 +96,17 @@ struct MoreSource {
 struct ContourSource {
     OgrSource* ogr = nullptr;  // nullptr: the drawing file
     std::vector<MoreSource> more;
+};
+
+// The limits of a run, for the tests and the fuzzer to change.
+struct RunLimits {
+    // the most memory the grids may take, in bytes; 0 for the machine's memory
+    unsigned long long grid_memory = 0;
+    // drawings of this many bytes or more have pass one read by two threads
+    std::size_t ahead_min_bytes = std::size_t{8} << 20;
+    // the most memory the vertex log may take; kLogBoundOfDrawing: see vertex_log_bound
+    std::size_t vertex_log_bytes = kLogBoundOfDrawing;
+    static constexpr std::size_t kLogBoundOfDrawing = SIZE_MAX;
 };
 
 }  // namespace zorvel

@@ -202,8 +202,7 @@ TEST(Outputs, DrawingsThatCannotBeReadTwiceAreRefusedAtTheStart) {
     fs::create_directory(tmp.path / "obra");
     ASSERT_EQ(mkfifo((tmp.path / "obra" / "curvas.dxf").c_str(), 0644), 0);
     test::ScriptedConsole sc("obra curvas mapa 10\n");
-    RunState rs;
-    EXPECT_EQ(run(sc.con, rs, tmp.root()), 1);
+    EXPECT_EQ(run(sc.con, tmp.root()), 1);
     EXPECT_EQ(sc.errors(), "zorvel_raster: no se puede leer " + tmp.root() +
                                "obra/curvas.dxf: no es un archivo (una tubería, un dispositivo), y el dibujo se lee "
                                "dos veces\n");
@@ -216,8 +215,7 @@ TEST(Outputs, AnswersTooLongOrWithANulAreRefusedAndAskedAgain) {
     // a folder name of 5000 characters, then the real one; a pixel size "10\0x", then 10
     const std::string answers = std::string(5000, 'a') + " obra curvas mapa " + std::string("10\0x", 4) + " 10\n";
     test::ScriptedConsole sc(answers);
-    RunState rs;
-    EXPECT_EQ(run(sc.con, rs, tmp.root()), 1);  // no drawing: the run stops there
+    EXPECT_EQ(run(sc.con, tmp.root()), 1);  // no drawing: the run stops there
     const std::string out = sc.output();
     EXPECT_NE(out.find("Nombre del archivo : \n respuesta no valida: demasiado larga \n\n Nombre del archivo : "),
               std::string::npos)
@@ -225,8 +223,7 @@ TEST(Outputs, AnswersTooLongOrWithANulAreRefusedAndAskedAgain) {
     EXPECT_NE(out.find("No hay Fila " + tmp.root() + "obra/curvas.dxf"), std::string::npos) << out;
     std::ofstream((tmp.path / "obra" / "curvas.dxf").string()) << ten_contours();
     test::ScriptedConsole nul(std::string("obra curvas mapa 10\0x 10\n", 25));
-    RunState rs2;
-    EXPECT_EQ(run(nul.con, rs2, tmp.root()), 1);  // end of input after the pixel size
+    EXPECT_EQ(run(nul.con, tmp.root()), 1);  // end of input after the pixel size
     EXPECT_NE(nul.output().find("tamano del pixel ? \n respuesta no valida: lleva un caracter nulo \n\n tamano del pixel ? "),
               std::string::npos)
         << nul.output();

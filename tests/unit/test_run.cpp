@@ -70,10 +70,8 @@ Outcome run_with(const std::string& drawing, const std::string& answers,
     FileHandle err(fdopen(pipe_ends[1], "w"));
     Console con{in.get(), out.get(), err.get(), false};
     if (prepare) prepare(folder);
-    RunState rs;
     Outcome o;
-    o.status = run(con, rs, tmp.root());
-    rs = RunState();  // closes whatever the run left open
+    o.status = run(con, tmp.root());  // the run closes whatever it opened
     err.reset();
     char b[4096];
     for (ssize_t got; (got = read(pipe_ends[0], b, sizeof b)) > 0;) o.err.append(b, static_cast<std::size_t>(got));
