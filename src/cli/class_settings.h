@@ -44,7 +44,7 @@ public:
         return policy;
     }
     bool derived_pixel_size() const override { return cl_.dialogue_grid; }
-    bool keep_elevations() const override { return cl_.ot != "Byte"; }
+    bool keep_elevations() const override { return cl_.ot != CellType::Byte; }
     bool fill() const override { return cl_.fill; }
     std::optional<GridWindow> window() const override { return cl_.srcwin; }
     bool limits_from_vertices() const override { return plan_; }
@@ -52,8 +52,8 @@ public:
     // the elevations kept (8 bytes), the fill's nearest levels (16 at most)
     // and its bands (1), the image GDAL is handed in memory (its type's size)
     int more_per_cell() const override {
-        const bool values = cl_.ot != "Byte";
-        const int image = !through_gdal_ ? 0 : cl_.ot == "Byte" ? 1 : cl_.ot == "Float32" ? 4 : 8;
+        const bool values = cl_.ot != CellType::Byte;
+        const int image = !through_gdal_ ? 0 : cl_.ot == CellType::Byte ? 1 : cl_.ot == CellType::Float32 ? 4 : 8;
         return (values || cl_.fill ? 8 : 0) + (cl_.fill ? 16 + 1 : 0) + image;
     }
     Progress* progress() override { return progress_; }

@@ -30,7 +30,7 @@ namespace {
 // written as the nodata value (compared as the cells' type holds them); the
 // exit status of the stop, after its line, or 0.
 int values_unfit(Console& con, const CommandLine& cl, const Run& run, const std::optional<Crop>& keep) {
-    const bool single = cl.ot == "Float32";
+    const bool single = cl.ot == CellType::Float32;
     const auto as_stored = [&](double v) { return single ? static_cast<double>(static_cast<float>(v)) : v; };
     const auto too_large = [&](double v) { return single && std::fabs(v) > std::numeric_limits<float>::max(); };
     const auto taken = [&](double v) { return cl.nodata && as_stored(v) == as_stored(*cl.nodata); };
@@ -68,7 +68,7 @@ OutputNames output_names(const CommandLine& cl, const std::string& format) {
         n.raster = cl.output;
         n.all = {cl.output, cl.output + ".aux.xml"};
     }
-    if (cl.ot == "Byte") {
+    if (cl.ot == CellType::Byte) {
         n.style = qgis_style_path(format.empty() ? n.raw : cl.output);
         n.all.push_back(n.style);
     }
@@ -152,7 +152,7 @@ private:
             const int i = w.yoff - run_.whole().i0, j = w.xoff - run_.whole().j0;
             ending.keep = Crop{false, i, i + w.ysize - 1, j, j + w.xsize - 1};
         }
-        if (cl_.ot != "Byte") {
+        if (cl_.ot != CellType::Byte) {
             values_ = ValueImage{cl_.ot, cl_.nodata.value_or(kElevationNodata)};
             ending.values = values_;
             if (const int status = values_unfit(con_, cl_, run_, ending.keep); status != 0) return status;

@@ -190,10 +190,11 @@ std::vector<OptionSpec> image_options() {
                            "elevaciones de las curvas"),
          [](Arguments& a, CommandLine& cl) {
              const auto w = a.word("-ot");
-             if (w && *w != "Byte" && *w != "Float32" && *w != "Float64")
-                 return a.refuse(T_("-ot: se espera Byte, Float32 o Float64, no '") + *w + "'");
-             if (w) cl.ot = *w;
-             return w.has_value();
+             if (!w) return false;
+             const auto type = cell_type_named(*w);
+             if (!type) return a.refuse(T_("-ot: se espera Byte, Float32 o Float64, no '") + *w + "'");
+             cl.ot = *type;
+             return true;
          }},
         {"-fill", "",
          N_("rellena las celdas entre las curvas: cada una toma una\n"

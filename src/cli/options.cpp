@@ -30,7 +30,7 @@ std::optional<CommandLine> check_together(Arguments& a, CommandLine& cl, const s
     if (cl.tr == 0.0 && !cl.ts) return a.fail(T_("-tr: falta el tamano del pixel, que es obligatorio"));
     if (cl.tr != 0.0 && cl.ts) return a.fail(T_("-tr y -ts: el tamano de la celda o el numero de celdas, no ambos"));
     if (cl.tap && cl.tr == 0.0) return a.fail(T_("-tap: alinea a multiplos de -tr, que falta"));
-    if (cl.nodata && cl.ot == "Byte") return a.fail(T_("-a_nodata: las clases (-ot Byte) dejan 255 en las celdas sin curva"));
+    if (cl.nodata && cl.ot == CellType::Byte) return a.fail(T_("-a_nodata: las clases (-ot Byte) dejan 255 en las celdas sin curva"));
     if (!cl.of.empty() && cl.of != "ENVI" && !ogr_available())
         return a.fail(T_("-of: ") + ogr_unavailable_why() + T_(": solo escribe ENVI (los cuatro archivos de SALIDA)"));
     if (!cl.co.empty() && (cl.of.empty() || cl.of == "ENVI") && !ogr_available())
@@ -44,7 +44,7 @@ std::optional<CommandLine> check_together(Arguments& a, CommandLine& cl, const s
     if (cl.minimum && cl.maximum && static_cast<std::int64_t>(*cl.maximum) - *cl.minimum > INT32_MAX)
         return a.fail(T_("-min, -max: su diferencia sale del rango de los enteros"));
     // a nodata value the cells' type cannot hold would become another
-    if (cl.nodata && cl.ot == "Float32" && std::isfinite(*cl.nodata) &&
+    if (cl.nodata && cl.ot == CellType::Float32 && std::isfinite(*cl.nodata) &&
         std::fabs(*cl.nodata) > std::numeric_limits<float>::max())
         return a.fail(message(T_("-a_nodata: {1} no cabe en celdas Float32"), {number_text(*cl.nodata)}));
     if (cl.srcwin && (!cl.interval || !cl.minimum || !cl.maximum))

@@ -11,6 +11,7 @@
 
 #include "passes/passes.h"
 #include "base/extents.h"
+#include "base/cell_type.h"
 
 namespace zorvel {
 
@@ -33,7 +34,7 @@ struct CommandLine {
     bool fill = false;         // -fill: the cells between the contours get an elevation
     std::string of;            // -of: a GDAL raster format; empty: ENVI, or OUTPUT's extension
     std::vector<std::string> co;  // -co NAME=VALUE
-    std::string ot = "Byte";   // -ot: classes (Byte) or the drawn elevations (Float32, Float64)
+    CellType ot = CellType::Byte;  // -ot: classes (Byte) or the drawn elevations (Float32, Float64)
     std::optional<double> nodata;  // -a_nodata: the value of cells without an elevation
     std::optional<int> reg;    // -reg: the skip count; nullopt: from the drawing
     double rot = 0.0;          // -rot: degrees

@@ -78,7 +78,7 @@ std::string plan_vrt(const CommandLine& cl, const FinishedRun& rs, const std::st
                      const std::vector<PlannedWindow>& windows) {
     const int rows = rs.whole.nb_lig, cols = rs.whole.nb_col;
     const ImagePlace whole{rows, cols, 0, 0, rows, cols, rs.pix_size, rs.frame.min_x, rs.frame.min_y, rs.turn};
-    const bool classes = cl.ot == "Byte";
+    const bool classes = cl.ot == CellType::Byte;
     const MosaicGrid grid{rows, cols, image_geotransform(whole), wkt, cl.ot,
                           classes ? 255.0 : cl.nodata.value_or(kElevationNodata), classes ? &rs.classes : nullptr};
     std::vector<MosaicTile> tiles;

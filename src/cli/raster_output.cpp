@@ -29,16 +29,16 @@ RasterOut raster_of(const CommandLine& cl, const ImageCells& cells, const std::s
     const auto t = image_geotransform(place);
     std::copy(t.begin(), t.end(), r.geotransform);
     r.wkt = wkt;
-    r.nodata = cl.ot == "Byte" ? kEmptyCell : cl.nodata.value_or(kElevationNodata);
+    r.nodata = cl.ot == CellType::Byte ? kEmptyCell : cl.nodata.value_or(kElevationNodata);
     for (int i = 0; i < r.height; ++i) {
-        if (cl.ot == "Byte")
+        if (cl.ot == CellType::Byte)
             r.byte_rows.push_back(cells.image.tab3[i]);
         else
             r.value_rows.push_back(cells.alti.data() + static_cast<std::size_t>(cells.image.min_i + i) *
                                                           static_cast<std::size_t>(cells.nb_col) +
                                    cells.image.min_j);
     }
-    if (cl.ot == "Byte") {
+    if (cl.ot == CellType::Byte) {
         r.names = class_names(cells.classes);
         r.colours = class_colours(cells.classes);
         for (std::size_t k = 1; k < cells.classes.tabord.size(); ++k)
@@ -74,12 +74,12 @@ SampleRaster::SampleRaster(const CommandLine& cl, const std::string& driver, con
     }
     for (int i = 0; i < kSide; ++i) {
         const auto row = static_cast<std::size_t>(i * kSide);
-        if (cl.ot == "Byte")
+        if (cl.ot == CellType::Byte)
             r.byte_rows.push_back(bytes.data() + row);
         else
             r.value_rows.push_back(values.data() + row);
     }
-    if (cl.ot == "Byte") {
+    if (cl.ot == CellType::Byte) {
         r.nodata = kEmptyCell;
         ClassTable all;
         all.intervalo = 1;

@@ -78,7 +78,7 @@ bool write_envi_header(Console& con, FileHandle& f, const std::string& path, con
         std::fprintf(h, "samples = %d\nlines = %d\nbands = 1\nheader offset = 0\nfile type = ENVI Standard\n",
                      p.nb_col3, p.nb_lig3);
         std::fprintf(h, "data type = %d\ninterleave = bsq\nbyte order = 0\ndata ignore value = %.17g\n",
-                     values->type == "Float32" ? 4 : 5, values->nodata);
+                     values->type == CellType::Float32 ? 4 : 5, values->nodata);
     } else {
         std::fprintf(h, "ENVI\ndescription = {zorvel_raster: %s, clases de curvas de nivel}\n", drawing.c_str());
         std::fprintf(h, "samples = %d\nlines = %d\nbands = 1\nheader offset = 0\nfile type = ENVI Classification\n",

@@ -22,8 +22,8 @@ namespace {
 
 using Dataset = std::unique_ptr<GDALDataset, DatasetCloser>;
 
-GDALDataType gdal_type(const std::string& type) {
-    return type == "Byte" ? GDT_Byte : type == "Float32" ? GDT_Float32 : GDT_Float64;
+GDALDataType gdal_type(CellType type) {
+    return type == CellType::Byte ? GDT_Byte : type == CellType::Float32 ? GDT_Float32 : GDT_Float64;
 }
 
 // Two cell values alike: equal, or both not a number.
@@ -31,7 +31,7 @@ bool same_value(double a, double b) { return a == b || (std::isnan(a) && std::is
 
 // The value a cell of r holds once stored in r's type.
 double stored(const RasterOut& r, double v) {
-    return r.type == "Float32" ? static_cast<double>(static_cast<float>(v)) : v;
+    return r.type == CellType::Float32 ? static_cast<double>(static_cast<float>(v)) : v;
 }
 
 // What the image carries beside its cells: its place, system, nodata,
@@ -70,7 +70,7 @@ bool fill(GDALDataset& ds, const RasterOut& r) {
     GDALRasterBand* band = ds.GetRasterBand(1);
     for (int i = 0; i < r.height; ++i) {
         const auto row = static_cast<std::size_t>(i);
-        const CPLErr e = r.type == "Byte"
+        const CPLErr e = r.type == CellType::Byte
                              ? band->RasterIO(GF_Write, 0, i, r.width, 1, const_cast<unsigned char*>(r.byte_rows[row]),
                                               r.width, 1, GDT_Byte, 0, 0)
                              : band->RasterIO(GF_Write, 0, i, r.width, 1, const_cast<double*>(r.value_rows[row]),
@@ -150,7 +150,7 @@ std::string cells_difference(GDALRasterBand& band, const RasterOut& r) {
             if (as == GDT_Byte && std::memcmp(line, r.byte_rows[row], static_cast<std::size_t>(r.width)) == 0) continue;
             for (int j = 0; j < r.width; ++j) {
                 const auto col = static_cast<std::size_t>(j);
-                const double meant = r.type == "Byte" ? r.byte_rows[row][col] : stored(r, r.value_rows[row][col]);
+                const double meant = r.type == CellType::Byte ? r.byte_rows[row][col] : stored(r, r.value_rows[row][col]);
                 const double value = value_at(line, j, as, size);
                 if (same_value(value, meant)) continue;
                 if (differ++ == 0)
@@ -275,10 +275,10 @@ std::string raster_refusal(const RasterOut& sample) {
     GDALDriver* d = writing_driver(sample.driver);
     if (d == nullptr) return T_("GDAL no escribe rasters en ese formato");
     const std::vector<std::string> types = creation_types(*d);
-    if (!types.empty() && std::find(types.begin(), types.end(), sample.type) == types.end()) {
+    if (!types.empty() && std::find(types.begin(), types.end(), type_name(sample.type)) == types.end()) {
         std::string listed;
         for (const std::string& t : types) listed += (listed.empty() ? "" : " ") + t;
-        return message(T_("el formato no guarda celdas {1} (guarda {2})"), {sample.type, listed});
+        return message(T_("el formato no guarda celdas {1} (guarda {2})"), {type_name(sample.type), listed});
     }
     if (!sample.options.empty()) {
         if (d->GetMetadataItem(GDAL_DMD_CREATIONOPTIONLIST) == nullptr)

@@ -39,7 +39,7 @@ std::string mosaic_vrt(const MosaicGrid& grid, const std::vector<MosaicTile>& ti
     v += "  <GeoTransform>";
     for (std::size_t k = 0; k < 6; ++k) v += (k > 0 ? ", " : "") + exact_text(grid.geotransform[k]);
     v += "</GeoTransform>\n";
-    v += "  <VRTRasterBand dataType=\"" + grid.type + "\" band=\"1\">\n";
+    v += std::string("  <VRTRasterBand dataType=\"") + type_name(grid.type) + "\" band=\"1\">\n";
     v += "    <NoDataValue>" + exact_text(grid.nodata) + "</NoDataValue>\n";
     if (grid.classes != nullptr) {
         v += "    <ColorInterp>Palette</ColorInterp>\n    <ColorTable>\n";

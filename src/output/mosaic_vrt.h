@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "base/cell_type.h"
 #include "classes/classes.h"
 
 namespace zorvel {
@@ -19,13 +20,13 @@ struct MosaicTile {
 };
 
 // The whole grid: its size, its geotransform and coordinate system (WKT,
-// or empty); its cells' type ("Byte" for classes, "Float32", "Float64")
+// or empty); its cells' type (Byte for classes)
 // and nodata; the classes, for a class image.
 struct MosaicGrid {
     int rows, cols;
     std::array<double, 6> geotransform;
     std::string wkt;
-    std::string type;
+    CellType type;
     double nodata;
     const ClassTable* classes;  // nullptr for elevations
 };

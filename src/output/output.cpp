@@ -103,7 +103,7 @@ bool save(Console& con, const CroppedImage& image, FileHandle& f2, const std::st
 
 bool save_values(Console& con, const CroppedImage& image, const std::vector<double>& alti, int nb_col,
                  const ValueImage& v, FileHandle& f2, const std::string& path) {
-    const bool single = v.type == "Float32";
+    const bool single = v.type == CellType::Float32;
     std::vector<unsigned char> row;
     bool written = true;
     for (int i = 0; i < image.nb_lig3 && written; ++i) {

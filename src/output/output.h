@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/console.h"
+#include "base/cell_type.h"
 #include "base/extents.h"
 #include "base/files.h"
 #include "base/grid.h"
@@ -22,7 +23,7 @@ constexpr double kElevationNodata = -9999.0;
 // An image of elevations: the type its cells are written as (Float32 or
 // Float64) and the value of the cells without one.
 struct ValueImage {
-    std::string type;
+    CellType type;
     double nodata;
 };
 

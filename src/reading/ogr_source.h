@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "base/console.h"
+#include "base/cell_type.h"
 #include "base/messages.h"
 #include "reading/contour_sink.h"
 #include "base/extents.h"
@@ -86,7 +87,7 @@ struct RasterOut {
     std::string shown;                // what the messages call it
     std::string driver;               // GDAL's short name of the format
     std::vector<std::string> options;  // creation options, NAME=VALUE
-    std::string type;                 // Byte, Float32 or Float64
+    CellType type = CellType::Byte;
     int width = 0, height = 0;
     std::vector<const unsigned char*> byte_rows;  // Byte: each row's cells
     std::vector<const double*> value_rows;        // Float32 and Float64
