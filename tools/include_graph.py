@@ -102,10 +102,11 @@ def faults_of(edges, strays):
 
 
 def summary(module):
-    """The first sentence of a module's header comment, or ''."""
+    """The first sentence of a module's header comment (its source's, for a
+    module without a header), or ''."""
     path = os.path.join(SRC, module + ".h")
     if not os.path.exists(path):
-        return ""
+        path = os.path.join(SRC, module + ".cpp")
     words = []
     with open(path) as f:
         for line in f:

@@ -1,3 +1,5 @@
+// Both passes at once: the vertices drawn as pass one reads them, where the
+// grid is laid out before them and a byte codes every elevation.
 #include "passes/passes.h"
 
 #include <cstdint>
