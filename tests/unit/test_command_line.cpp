@@ -185,15 +185,17 @@ TEST(CommandLine, DefaultsFromTheDrawingAndTheSummary) {
     // its one value in the table still has a colour, the lowest band's
     EXPECT_NE(test::slurp(out + "_zorvl.hdr").find("class lookup = {0, 0, 0, 36, 110, 56, 0, 0, 0,"), std::string::npos);
 
-    // contours 1 apart over 300: more classes than a byte holds, so the
-    // smallest multiple that fits, said on standard error
-    std::ofstream(in) << vertical_contours({-300, -299, 0});
+    // contours 1 apart over 505: more classes than a byte holds, so the
+    // smallest multiple that fits from the lowest contour (2: 253 classes
+    // from -301 to 205; from the multiple of 2 below, -302, it would not),
+    // said on standard error
+    std::ofstream(in) << vertical_contours({-301, -300, 204});
     const Ran many = run({"-q", "--overwrite", "-tr", "10", in, out});
     ASSERT_EQ(many.status, 0) << many.err;
     EXPECT_EQ(many.err, "zorvel_raster: aviso: la equidistancia de las curvas, 1, da más de 253 clases: se toma "
                         "el menor múltiplo que cabe, 2 (indique otro con -interval)\n"
-                        "zorvel_raster: aviso: 5 celdas con curva quedan sin clase: su elevación entera no es ningún "
-                        "valor de clase (de -300 cada 2)\n");
+                        "zorvel_raster: aviso: 10 celdas con curva quedan sin clase: su elevación entera no es ningún "
+                        "valor de clase (de -301 cada 2)\n");
 }
 
 // -ts gives the grid in cells over the extent, which must come out square;
