@@ -433,7 +433,7 @@ TEST(CommandLine, StopsOfTheRunAreOneLineAndLeaveNoFile) {
     drawing.erase(0, drawing.find("0\nPOLYLINE"));
     std::ofstream(bare) << drawing;
     const std::string huge = other.root() + "huge.dxf", not_finite = other.root() + "nan.dxf";
-    std::ofstream(huge) << vertical_contours({100, 1e39});
+    std::ofstream(huge) << vertical_contours({1e39, 100});
     std::ofstream(not_finite) << vertical_contours({100, std::nan("")});
     struct Case {
         std::vector<std::string> args;
@@ -455,7 +455,7 @@ TEST(CommandLine, StopsOfTheRunAreOneLineAndLeaveNoFile) {
         // what an image of elevations would not hold as it is
         {{"-tr", "10", "-ot", "Float32", "-a_nodata", "110", in, out}, kUsageError,
          "-a_nodata 110: celdas de elevación 110 tomarían ese valor y se leerían como celdas sin elevación: indique otro"},
-        {{"-tr", "10", "-ot", "Float32", huge, out}, 1, "la elevación 1e+39 no cabe en celdas Float32: use -ot Float64"},
+        {{"-tr", "20", "-ot", "Float32", huge, out}, 1, "la elevación 1e+39 no cabe en celdas Float32: use -ot Float64"},
         {{"-tr", "10", not_finite, out}, 1,
          "2 vértices de " + not_finite + " tienen una elevación que no es finita (NaN o infinita): no cabe entre las otras"},
     };
