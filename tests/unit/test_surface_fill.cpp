@@ -54,6 +54,17 @@ std::vector<Line> random_lines(std::mt19937& rng, int rows, int cols) {
     return lines;
 }
 
+// Whether two points lie on one side of segment s's line (a point on the
+// line on both), worked out here apart from the program's.
+bool same_side(const Segments& segs, std::uint32_t s, double i0, double j0, double i1, double j1) {
+    const Segment& g = segs.all[s];
+    const auto side = [&](double i, double j) {
+        const double c = g.di * (j - g.j0) - g.dj * (i - g.i0);
+        return (c > 0.0) - (c < 0.0);
+    };
+    return side(i0, j0) * side(i1, j1) >= 0;
+}
+
 // The keys a neighbour (ni, nj) hands to cell (i, j), as nearest_lines.h
 // states the rules; kNoLine where it hands nothing.
 struct Handed {
@@ -73,11 +84,11 @@ Handed handed(const Segments& segs, const NearLines& g, int i, int j, int ni, in
         const LineKey c = (std::min<LineKey>((own[w] >> 32) + step, 0x7FFFFFFE) << 32) | segment_of(own[w]);
         if ((fn & NearLines::kSeedB) != 0) {
             const GridPoint p = segs.nearest_point(segment_of(c), i, j);
-            if (!segs.same_side(segment_of(own[1 - w]), i, j, p.i, p.j)) continue;
+            if (!same_side(segs, segment_of(own[1 - w]), i, j, p.i, p.j)) continue;
         }
         const LineKey xa = g.a()[k];
         if ((fx & NearLines::kLine) != 0 && (fx & NearLines::kSeedA) != 0 && level(c) != level(xa) &&
-            !segs.same_side(segment_of(xa), i, j, ni, nj))
+            !same_side(segs, segment_of(xa), i, j, ni, nj))
             continue;
         h.key[w] = c;
     }
