@@ -155,7 +155,8 @@ public:
         SurfaceFill halves[2];
         for (SurfaceFill& h : halves) h.lowest = HUGE_VAL, h.highest = -HUGE_VAL;
         in_halves(g_.nb_lig(), split_, [&](int r0, int r1, int half) {
-            SurfaceFill& h = halves[half];
+            // counted apart from the other thread's counts, which share their cache line
+            SurfaceFill h = halves[half];
             for (int i = r0; i < r1; ++i)
                 for (int j = 0; j < g_.nb_col(); ++j) {
                     double& z = alti[static_cast<std::size_t>(i) * static_cast<std::size_t>(g_.nb_col()) +
@@ -165,6 +166,7 @@ public:
                     h.lowest = std::min(h.lowest, z);
                     h.highest = std::max(h.highest, z);
                 }
+            halves[half] = h;
         });
         SurfaceFill r;
         r.between = halves[0].between + halves[1].between;
