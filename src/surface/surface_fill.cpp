@@ -45,6 +45,13 @@ struct SideBands {
     double mean_level() const { return level / cells; }
 };
 
+// The bands beyond one side of a segment, as a cell there finds them: their
+// mean far level and mean width (0 where there are none).
+struct Band {
+    double level = 0.0;
+    double width = 0.0;
+};
+
 // What an area of one level is told by the bands around it.
 struct Area {
     std::uint32_t level = 0;
@@ -53,6 +60,13 @@ struct Area {
     double halves = 0.0;       // the sum of the bands' |level - v| / 2
     long long told = 0;        // cells that a band told of
     long long balance = 0;     // bands that fall away from v, less those that rise
+    void add(const Area& o) {
+        d_max = std::max(d_max, o.d_max);
+        half_slopes += o.half_slopes;
+        halves += o.halves;
+        told += o.told;
+        balance += o.balance;
+    }
 };
 
 // b - a, halved first: it never passes the doubles' range.
@@ -121,32 +135,26 @@ public:
             for (std::size_t side = 0; side < 2; ++side)
                 lines_[2 * static_cast<std::size_t>(segs_.all[s].line) + side].add(sides_[2 * s + side]);
         smooth_bands();
+        settle_bands();
     }
 
     // The areas of cells that one level only reaches, each marked in b with
     // its number, and what the bands around them tell.
     void gather_areas() {
         mark_areas();
-        const LineKey* a = g_.a();
-        const LineKey* b = g_.b();
-        for (int i = 0; i < g_.nb_lig(); ++i)
-            for (int j = 0; j < g_.nb_col(); ++j) {
-                const std::size_t k = g_.at(i, j);
-                if (!marked(b[k])) continue;
-                Area& area = areas_[static_cast<std::size_t>(b[k] & ~kAreaMark)];
-                const std::uint32_t s = segment_of(a[k]);
-                area.d_max = std::max(area.d_max, segs_.distance(s, i, j));
-                // the band beyond the nearest segment
-                const SideBands* far = beyond(s, i, j);
-                if (far == nullptr) continue;
-                const double v = segs_.levels[area.level];
-                const double other = far->mean_level();
-                const double half = std::fabs(half_difference(other, v));
-                area.halves += half;
-                area.half_slopes += half / far->mean_width();
-                area.told += 1;
-                area.balance += other < v ? 1 : other > v ? -1 : 0;
-            }
+        // the two halves of the rows summed apart, as the bands are
+        std::vector<Area> second(areas_);
+        in_halves(g_.nb_lig(), split_, [&](int r0, int r1, int half) {
+            std::vector<Area>& mine = half == 0 ? areas_ : second;
+            const LineKey* a = g_.a();
+            const LineKey* b = g_.b();
+            for (int i = r0; i < r1; ++i)
+                for (int j = 0; j < g_.nb_col(); ++j) {
+                    const std::size_t k = g_.at(i, j);
+                    if (marked(b[k])) tell(mine[static_cast<std::size_t>(b[k] & ~kAreaMark)], segment_of(a[k]), i, j);
+                }
+        });
+        for (std::size_t n = 0; n < areas_.size(); ++n) areas_[n].add(second[n]);
     }
 
     // The elevation of every cell, into alti; what the cells got.
@@ -213,6 +221,22 @@ private:
         }
     }
 
+    // The bands beyond each side of each segment: the segment's own, else
+    // its polyline's. The sums are let go.
+    void settle_bands() {
+        beyond_.resize(sides_.size());
+        const auto some = [](const SideBands& o) { return o.cells > 0 && o.width > 0.0; };
+        for (std::size_t s = 0; s < segs_.all.size(); ++s)
+            for (std::size_t side = 0; side < 2; ++side) {
+                const SideBands& own = sides_[2 * s + side];
+                const SideBands& line = lines_[2 * static_cast<std::size_t>(segs_.all[s].line) + side];
+                const SideBands* far = some(own) ? &own : some(line) ? &line : nullptr;
+                if (far != nullptr) beyond_[2 * s + side] = Band{far->mean_level(), far->mean_width()};
+            }
+        std::vector<SideBands>().swap(sides_);
+        std::vector<SideBands>().swap(lines_);
+    }
+
     // Marks each area of cells that one level alone reaches (four-connected)
     // with its number, run by run.
     void mark_areas() {
@@ -252,15 +276,26 @@ private:
             }
     }
 
-    // The bands on the side of segment s that (i, j) does not lie on: the
-    // segment's, else its polyline's; nullptr where there are none.
-    const SideBands* beyond(std::uint32_t s, int i, int j) const {
-        const std::size_t far = static_cast<std::size_t>(1 - segs_.side(s, i, j));
-        const SideBands& own = sides_[2 * static_cast<std::size_t>(s) + far];
-        if (own.cells > 0 && own.width > 0.0) return &own;
-        const SideBands& line = lines_[2 * static_cast<std::size_t>(segs_.all[s].line) + far];
-        if (line.cells > 0 && line.width > 0.0) return &line;
-        return nullptr;
+    // What cell (i, j) of an area, whose nearest segment is s, tells it:
+    // its distance, and the band beyond s.
+    void tell(Area& area, std::uint32_t s, int i, int j) const {
+        area.d_max = std::max(area.d_max, segs_.distance(s, i, j));
+        const Band* far = beyond(s, i, j);
+        if (far == nullptr) return;
+        const double v = segs_.levels[area.level];
+        const double other = far->level;
+        const double half = std::fabs(half_difference(other, v));
+        area.halves += half;
+        area.half_slopes += half / far->width;
+        area.told += 1;
+        area.balance += other < v ? 1 : other > v ? -1 : 0;
+    }
+
+    // The bands on the side of segment s that (i, j) does not lie on;
+    // nullptr where there are none.
+    const Band* beyond(std::uint32_t s, int i, int j) const {
+        const Band& far = beyond_[2 * static_cast<std::size_t>(s) + static_cast<std::size_t>(1 - segs_.side(s, i, j))];
+        return far.width > 0.0 ? &far : nullptr;
     }
 
     // A cell between levels a (segment sa, at da) and b (sb, at db).
@@ -272,12 +307,10 @@ private:
         // nothing beyond a contour carries its own slope across it
         double alpha = 1.0, beta = 1.0;
         if (w > 0.0) {
-            if (const SideBands* far = beyond(sa, i, j))
-                alpha = slope_at(half_difference(va, far->mean_level()) / half_difference(vb, va) * (w / far->mean_width()),
-                                 far->mean_width() / w);
-            if (const SideBands* far = beyond(sb, i, j))
-                beta = slope_at(half_difference(far->mean_level(), vb) / half_difference(vb, va) * (w / far->mean_width()),
-                                far->mean_width() / w);
+            if (const Band* far = beyond(sa, i, j))
+                alpha = slope_at(half_difference(va, far->level) / half_difference(vb, va) * (w / far->width), far->width / w);
+            if (const Band* far = beyond(sb, i, j))
+                beta = slope_at(half_difference(far->level, vb) / half_difference(vb, va) * (w / far->width), far->width / w);
         }
         // the cubic from a to b with those slopes: h01 + alpha h10 + beta h11
         const double t2 = t * t, t3 = t2 * t;
@@ -323,6 +356,7 @@ private:
     bool split_;
     std::vector<SideBands> sides_;  // two a segment
     std::vector<SideBands> lines_;  // two a polyline
+    std::vector<Band> beyond_;      // two a segment
     std::vector<Area> areas_;
 };
 
