@@ -114,6 +114,10 @@ Segments segments_of(const ContourLines& lines, int nb_lig, int nb_col, int i0, 
         if (side == 3) beyond.j = j0 + nb_col;
         return true;
     };
+    // at most a segment a vertex, and two at a polyline's ends: pages of the
+    // room asked but not used are never touched
+    segs.all.reserve(lines.size() + 2 * starts.size());
+    level_of.reserve(segs.all.capacity());
     std::vector<std::size_t> kept;
     for (std::size_t l = 0; l < starts.size(); ++l) {
         const std::size_t first = starts[l], end = l + 1 < starts.size() ? starts[l + 1] : lines.size();

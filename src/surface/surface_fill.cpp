@@ -131,6 +131,7 @@ public:
                 }
         });
         for (std::size_t k = 0; k < second.size(); ++k) sides_[k].add(second[k]);
+        std::vector<SideBands>().swap(second);
         for (std::size_t s = 0; s < segs_.all.size(); ++s)
             for (std::size_t side = 0; side < 2; ++side)
                 lines_[2 * static_cast<std::size_t>(segs_.all[s].line) + side].add(sides_[2 * s + side]);
