@@ -107,11 +107,8 @@ public:
             return false;
         rs_.stages.mark("pasada-2");
         take_grid();
-        // the fill gives every cell its elevation: the drawn ones are not read
-        if (settings_.fill())
-            rs_.alti.assign(static_cast<std::size_t>(rs_.nb_lig) * static_cast<std::size_t>(rs_.nb_col), 0.0);
-        else if (settings_.keep_elevations())
-            rs_.alti = elevations_of(two_->dtab, rs_.nb_lig, rs_.nb_col);
+        // the fill gives every cell its elevation (in room of its own): the drawn ones are not read
+        if (settings_.keep_elevations() && !settings_.fill()) rs_.alti = elevations_of(two_->dtab, rs_.nb_lig, rs_.nb_col);
         if (settings_.fill()) {
             if (!(filled_ = fill_between_contours(con_, rs_, std::move(lines_), two_->i0, two_->j0))) return false;
             rs_.stages.mark("relleno");

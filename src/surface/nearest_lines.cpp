@@ -7,24 +7,24 @@
 
 namespace zorvel {
 
-NearLines::NearLines(int nb_lig, int nb_col, bool split)
+NearLines::NearLines(int nb_lig, int nb_col, bool split, std::vector<double>& room)
     : lig_(nb_lig),
       col_(nb_col),
       width_(static_cast<std::ptrdiff_t>(nb_col) + 2),
-      a_(static_cast<std::size_t>(width_) * static_cast<std::size_t>(nb_lig + 2)),
-      b_(a_.size()),
-      flags_(a_.size()) {
+      a_((room.assign(cells(nb_lig, nb_col), 0.0), room.data())),
+      b_(cells(nb_lig, nb_col)),
+      flags_(b_.size()) {
     const auto none = [this](std::size_t from, std::size_t to) {
-        std::fill(a_.data() + from, a_.data() + to, kNoLine);
+        for (std::size_t k = from; k < to; ++k) a_.set(k, kNoLine);
         std::fill(b_.data() + from, b_.data() + to, kNoLine);
     };
     if (!split) {
-        none(0, a_.size());
+        none(0, b_.size());
         return;
     }
-    const std::size_t half = a_.size() / 2;
-    Helper other([&] { none(half, a_.size()); });
-    if (!other.started()) none(half, a_.size());
+    const std::size_t half = b_.size() / 2;
+    Helper other([&] { none(half, b_.size()); });
+    if (!other.started()) none(half, b_.size());
     none(0, half);
     other.join();
 }
@@ -80,10 +80,16 @@ public:
         return true;
     }
 
+    // Takes candidate c into cell k's two nearest.
+    void take_into(const KeysInDoubles& a, LineKey* b, std::size_t k, LineKey c) const {
+        LineKey na = a[k];
+        if (take(na, b[k], c)) a.set(k, na);
+    }
+
     // Every line cell, reached by its segments' levels; on two threads, each
     // the cells of half the rows.
     void seed(bool split) {
-        LineKey* a = g_.a();
+        const KeysInDoubles a = g_.a();
         LineKey* b = g_.b();
         unsigned char* flags = g_.flags();
         const auto rows = [&](int first, int last) {
@@ -96,7 +102,7 @@ public:
                     [&](int i, int j) {
                         const std::size_t k = g_.at(i, j);
                         flags[k] = NearLines::kLine;
-                        take(a[k], b[k], key(segs_.distance(s, i, j), s));
+                        take_into(a, b, k, key(segs_.distance(s, i, j), s));
                     },
                     first, last);
             }
@@ -149,13 +155,13 @@ public:
             const std::uint32_t s = static_cast<std::uint32_t>(segs.all.size());
             segs.all.push_back(Segment{pi, pj, t * ui, t * uj, g.arc, g.level, g.line});
             level_.push_back(g.level);
-            LineKey* a = g_.a();
+            const KeysInDoubles a = g_.a();
             LineKey* b = g_.b();
             unsigned char* flags = g_.flags();
             // before the levels spread, a line cell holds its own segments alone
             crossed_cells(segs, s, g_.nb_lig(), g_.nb_col(), [&](int i, int j) {
                 const std::size_t k = g_.at(i, j);
-                take(a[k], b[k], key(segs.distance(s, i, j), s));
+                take_into(a, b, k, key(segs.distance(s, i, j), s));
                 flags[k] = static_cast<unsigned char>(NearLines::kLine | NearLines::kSeedA |
                                                       (b[k] != kNoLine ? NearLines::kSeedB : 0));
             });
@@ -222,7 +228,7 @@ private:
     // A cell away from the lines (most cells): no rule applies, each
     // neighbour hands on its two levels, a step farther.
     bool relax_away(std::size_t k, const std::ptrdiff_t (&from)[4]) {
-        LineKey* a = g_.a();
+        const KeysInDoubles a = g_.a();
         LineKey* b = g_.b();
         const LineKey xa = a[k], xb = b[k];
         LineKey na = xa, nb = xb;
@@ -232,7 +238,7 @@ private:
             if (const LineKey c = farther(b[m], kSteps[n]); c < nb) take(na, nb, c);
         }
         if (na == xa && nb == xb) return false;
-        a[k] = na;
+        a.set(k, na);
         b[k] = nb;
         return true;
     }
@@ -240,7 +246,7 @@ private:
     // A line cell, or a cell beside one: what the neighbours hand on, a step
     // farther (a line cell its own levels alone), as the rules allow.
     bool relax_near(int i, int j, std::size_t k, const std::ptrdiff_t (&from)[4], int di) {
-        LineKey* a = g_.a();
+        const KeysInDoubles a = g_.a();
         LineKey* b = g_.b();
         unsigned char* flags = g_.flags();
         const unsigned char fx = flags[k];
@@ -280,7 +286,7 @@ private:
             }
         }
         if (na == xa && nb == xb) return false;
-        a[k] = na;
+        a.set(k, na);
         b[k] = nb;
         // seeds are never made again, only moved or dropped
         if (line)
@@ -355,9 +361,10 @@ private:
 
 }  // namespace
 
-std::unique_ptr<NearLines> nearest_lines(Segments& segs, int nb_lig, int nb_col, bool two_threads) {
+std::unique_ptr<NearLines> nearest_lines(Segments& segs, int nb_lig, int nb_col, bool two_threads,
+                                         std::vector<double>& room) {
     const bool split = two_threads && nb_lig >= 64 && static_cast<long long>(nb_lig) * nb_col >= kSharedCells;
-    auto g = std::make_unique<NearLines>(nb_lig, nb_col, split);
+    auto g = std::make_unique<NearLines>(nb_lig, nb_col, split, room);
     Propagation p(segs, *g);
     p.seed(split);
     p.run_on(segs);

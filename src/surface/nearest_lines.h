@@ -23,6 +23,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -40,22 +41,42 @@ constexpr std::uint32_t kUnitsPerCell = 256;
 inline std::uint32_t segment_of(LineKey k) { return static_cast<std::uint32_t>(k); }
 inline std::uint32_t distance_of(LineKey k) { return static_cast<std::uint32_t>(k >> 32); }
 
+// The nearest levels' keys, kept bit for bit in the room of a caller's
+// doubles (which later take the cells' elevations, key by key).
+class KeysInDoubles {
+public:
+    explicit KeysInDoubles(double* room) : bytes_(reinterpret_cast<unsigned char*>(room)) {}
+    LineKey operator[](std::size_t k) const {
+        LineKey v;
+        std::memcpy(&v, bytes_ + sizeof(LineKey) * k, sizeof v);
+        return v;
+    }
+    void set(std::size_t k, LineKey v) const { std::memcpy(bytes_ + sizeof(LineKey) * k, &v, sizeof v); }
+
+private:
+    unsigned char* bytes_;
+};
+
 // The two nearest levels of every cell, with a border of cells that nothing
 // reaches: cell (i, j) is at (i + 1) * width() + j + 1.
 class NearLines {
 public:
-    // Nothing reaches any cell yet; the keys set on two threads when `split`.
-    NearLines(int nb_lig, int nb_col, bool split);
+    // Nothing reaches any cell yet; the keys set on two threads when
+    // `split`. The nearest keys are kept in `room`, resized to cells().
+    NearLines(int nb_lig, int nb_col, bool split, std::vector<double>& room);
+    // The cells, border included.
+    static std::size_t cells(int nb_lig, int nb_col) {
+        return (static_cast<std::size_t>(nb_col) + 2) * (static_cast<std::size_t>(nb_lig) + 2);
+    }
     int nb_lig() const { return lig_; }
     int nb_col() const { return col_; }
     std::ptrdiff_t width() const { return width_; }
     std::size_t at(int i, int j) const {
         return static_cast<std::size_t>((static_cast<std::ptrdiff_t>(i) + 1) * width_ + j + 1);
     }
-    LineKey* a() { return a_.data(); }
+    KeysInDoubles a() const { return a_; }
     LineKey* b() { return b_.data(); }
     unsigned char* flags() { return flags_.data(); }
-    const LineKey* a() const { return a_.data(); }
     const LineKey* b() const { return b_.data(); }
     const unsigned char* flags() const { return flags_.data(); }
 
@@ -66,13 +87,15 @@ public:
 private:
     int lig_, col_;
     std::ptrdiff_t width_;
-    ZeroedArray<LineKey> a_, b_;
+    KeysInDoubles a_;  // the nearest, in the caller's room
+    ZeroedArray<LineKey> b_;
     ZeroedArray<unsigned char> flags_;
 };
 
 // The two nearest levels of every cell of a grid of nb_lig rows and nb_col
-// columns, on two threads where it pays.
-std::unique_ptr<NearLines> nearest_lines(Segments& segs, int nb_lig, int nb_col, bool two_threads);
+// columns, on two threads where it pays; the nearest kept in `room`.
+std::unique_ptr<NearLines> nearest_lines(Segments& segs, int nb_lig, int nb_col, bool two_threads,
+                                         std::vector<double>& room);
 
 }  // namespace zorvel
 

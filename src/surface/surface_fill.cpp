@@ -4,6 +4,7 @@
 #include <cfloat>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <new>
 #include <utility>
 #include <vector>
@@ -116,7 +117,7 @@ public:
         std::vector<SideBands> second(sides_.size());
         in_halves(g_.nb_lig(), split_, [&](int r0, int r1, int half) {
             std::vector<SideBands>& mine = half == 0 ? sides_ : second;
-            const LineKey* a = g_.a();
+            const KeysInDoubles a = g_.a();
             const LineKey* b = g_.b();
             for (int i = r0; i < r1; ++i)
                 for (int j = 0; j < g_.nb_col(); ++j) {
@@ -147,7 +148,7 @@ public:
         std::vector<Area> second(areas_);
         in_halves(g_.nb_lig(), split_, [&](int r0, int r1, int half) {
             std::vector<Area>& mine = half == 0 ? areas_ : second;
-            const LineKey* a = g_.a();
+            const KeysInDoubles a = g_.a();
             const LineKey* b = g_.b();
             for (int i = r0; i < r1; ++i)
                 for (int j = 0; j < g_.nb_col(); ++j) {
@@ -158,7 +159,9 @@ public:
         for (std::size_t n = 0; n < areas_.size(); ++n) areas_[n].add(second[n]);
     }
 
-    // The elevation of every cell, into alti; what the cells got.
+    // The elevation of every cell, into alti, the room of the nearest keys
+    // (each cell's key read before its elevation takes its place), then
+    // row after row without the border; what the cells got.
     SurfaceFill values(std::vector<double>& alti) const {
         // a half left without rows must not bring its zeros to the range
         SurfaceFill halves[2];
@@ -168,8 +171,7 @@ public:
             SurfaceFill h = halves[half];
             for (int i = r0; i < r1; ++i)
                 for (int j = 0; j < g_.nb_col(); ++j) {
-                    double& z = alti[static_cast<std::size_t>(i) * static_cast<std::size_t>(g_.nb_col()) +
-                                     static_cast<std::size_t>(j)];
+                    double& z = alti[g_.at(i, j)];
                     z = value(i, j, h);
                     if (z == kNoElevation) continue;
                     h.lowest = std::min(h.lowest, z);
@@ -177,6 +179,11 @@ public:
                 }
             halves[half] = h;
         });
+        // each row moves down to its place: none lands on a row not yet moved
+        const std::size_t cols = static_cast<std::size_t>(g_.nb_col());
+        for (int i = 0; i < g_.nb_lig(); ++i)
+            std::memmove(alti.data() + static_cast<std::size_t>(i) * cols, alti.data() + g_.at(i, 0), cols * sizeof(double));
+        alti.resize(static_cast<std::size_t>(g_.nb_lig()) * cols);
         SurfaceFill r;
         r.between = halves[0].between + halves[1].between;
         r.domed = halves[0].domed + halves[1].domed;
@@ -241,7 +248,7 @@ private:
     // Marks each area of cells that one level alone reaches (four-connected)
     // with its number, run by run.
     void mark_areas() {
-        const LineKey* a = g_.a();
+        const KeysInDoubles a = g_.a();
         LineKey* b = g_.b();
         const auto lone = [&](std::size_t k, std::uint32_t level) {
             return a[k] != kNoLine && b[k] == kNoLine && segs_.all[segment_of(a[k])].level == level;
@@ -371,7 +378,7 @@ std::optional<SurfaceFill> fill_surface(std::vector<double>& alti, int nb_lig, i
     try {
         Segments segs = segments_of(lines, nb_lig, nb_col, i0, j0);
         ContourLines{}.swap(lines);
-        const auto near = nearest_lines(segs, nb_lig, nb_col, split);
+        const auto near = nearest_lines(segs, nb_lig, nb_col, split, alti);
         Fill fill(segs, *near, split);
         fill.gather_bands();
         fill.gather_areas();

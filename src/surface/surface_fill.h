@@ -42,8 +42,9 @@
 //  - The sums are made over the same two halves of the rows however many
 //    threads run, so that the surface is the same.
 //
-// Its working memory is about 17 bytes a cell (the two nearest levels and a
-// flag) and 90 a vertex kept.
+// Its working memory is about 17 bytes a cell, the elevations' own eight
+// included (the nearest levels are kept in their room until each cell takes
+// its elevation: then the second nearest and a flag), and 90 a vertex kept.
 #ifndef ZORVEL_SURFACE_FILL_H
 #define ZORVEL_SURFACE_FILL_H
 
@@ -65,7 +66,7 @@ struct SurfaceFill {
     double highest = 0.0;
 };
 
-// Fills alti (nb_lig rows by nb_col columns, row after row) from the lines,
+// Fills alti (made nb_lig rows by nb_col columns, row after row) from the lines,
 // whose cell (i0, j0) is alti's first, on two threads when it is worth it;
 // nullopt when its working memory cannot be had. The lines are let go once
 // their segments are made.

@@ -149,7 +149,8 @@ TEST(NearestLines, EveryCellSettlesOnWhatTheRulesHandIt) {
     for (int round = 0; round < 400; ++round) {
         const int rows = 3 + static_cast<int>(rng() % 30), cols = 3 + static_cast<int>(rng() % 30);
         Segments segs = segments_of(lines_of(random_lines(rng, rows, cols)), rows, cols, 0, 0);
-        const auto g = nearest_lines(segs, rows, cols, false);
+        std::vector<double> room;
+        const auto g = nearest_lines(segs, rows, cols, false, room);
         SCOPED_TRACE(round);
         expect_settled(segs, *g);
         if (HasFatalFailure()) return;
@@ -162,8 +163,9 @@ TEST(NearestLines, EveryCellSettlesOnWhatTheRulesHandIt) {
             lines.insert(lines.end(), some.begin(), some.end());
         }
         Segments one = segments_of(lines_of(lines), 300, 260, 0, 0), two = one;
-        const auto g1 = nearest_lines(one, 300, 260, false);
-        const auto g2 = nearest_lines(two, 300, 260, true);
+        std::vector<double> room1, room2;
+        const auto g1 = nearest_lines(one, 300, 260, false, room1);
+        const auto g2 = nearest_lines(two, 300, 260, true, room2);
         expect_settled(two, *g2);
         for (int i = 0; i < 300; ++i)
             for (int j = 0; j < 260; ++j)
