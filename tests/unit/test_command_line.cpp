@@ -292,7 +292,8 @@ TEST(CommandLine, SourcesTheBuildCannotReadStopInOneLine) {
         EXPECT_EQ(r.status, ogr_available() ? 1 : 2) << option;
     }
     // an old-style DXF is read by the program, which would drop what only GDAL honours
-    const std::string old = tmp.root() + "c.dxf";
+    // (a colon in its name makes no GDAL connection of it)
+    const std::string old = tmp.root() + "c-1:2.dxf";
     std::ofstream(old) << vertical_contours({100, 110});
     for (const std::vector<std::string>& option : {std::vector<std::string>{"-where", "cota > 0"}, {"-l", "x"}, {"-a", "h"}, {"-3d"}}) {
         std::vector<std::string> args = {"-tr", "10", "-interval", "10"};
