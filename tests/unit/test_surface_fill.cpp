@@ -284,6 +284,14 @@ TEST(SurfaceFill, LinesThatEndOrCrowdKeepTheirLevelsApart) {
     EXPECT_NEAR(at(25, 5), 110, 0.5);
     EXPECT_LT(at(25, 4), 110);
     EXPECT_GT(at(25, 6), 110);
+    // an end runs on to the first cell of another line, not a cell further:
+    // from row 8 down to the line of 120 across rows 14 and 15
+    Segments segs = segments_of(lines_of({Line{{{-1, 10}, {8, 10}}, 100}, Line{{{14.5, -1}, {14.5, 21}}, 120}}), 20, 20, 0, 0);
+    std::vector<double> room;
+    nearest_lines(segs, 20, 20, false, room);
+    const auto on = std::find_if(segs.all.begin(), segs.all.end(), [](const Segment& g) { return g.i0 == 8.0; });
+    ASSERT_NE(on, segs.all.end());
+    EXPECT_TRUE(on->i0 + on->di >= 13.0 && on->i0 + on->di < 14.0) << on->i0 + on->di;
     // two levels within one column of cells, between 90 and 120 further
     // off: no cell left of both rises above 100, none right of both sinks
     // below 110, and the ground rises all the way across
