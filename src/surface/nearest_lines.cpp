@@ -7,11 +7,21 @@
 
 namespace zorvel {
 
+namespace {
+
+// The room for n keys, made for them.
+double* room_for(std::vector<double>& room, std::size_t n) {
+    room.assign(n, 0.0);
+    return room.data();
+}
+
+}  // namespace
+
 NearLines::NearLines(int nb_lig, int nb_col, bool split, std::vector<double>& room)
     : lig_(nb_lig),
       col_(nb_col),
       width_(static_cast<std::ptrdiff_t>(nb_col) + 2),
-      a_((room.assign(cells(nb_lig, nb_col), 0.0), room.data())),
+      a_(room_for(room, cells(nb_lig, nb_col))),
       b_(cells(nb_lig, nb_col)),
       flags_(b_.size()) {
     const auto none = [this](std::size_t from, std::size_t to) {
