@@ -17,26 +17,13 @@
 namespace zorvel {
 namespace {
 
-TEST(Classes, DistinctWholeElevationsInOrderOfFirstAppearance) {
-    const double nan = std::numeric_limits<double>::quiet_NaN();
-    const std::vector<std::vector<double>> rows = {
-        {kNoElevation, 102.7, 102.2, -10.5}, {-999.6, nan, 1e12, 50.0}, {102.9, -10.0, 7.0, 50.5}};
-    auto g = ElevationGrid::make(4, 3);
-    for (int i = 0; i < 3; ++i)
-        for (int j = 0; j < 4; ++j) g.set(i, j, rows[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)]);
-    // -999.6 truncates to -999, the empty mark; NaN and 1e12 have no whole elevation
-    EXPECT_EQ(distinct_elevations(g, 3, 4), (std::vector<int>{102, -10, 50, 7}));
-    // only the rows and columns of the grid proper are looked at
-    EXPECT_EQ(distinct_elevations(g, 1, 2), (std::vector<int>{102}));
-    EXPECT_EQ(distinct_elevations(g, 1, 1), (std::vector<int>{}));
-    EXPECT_EQ(distinct_elevations(g, 2, 3), (std::vector<int>{102}));
-    EXPECT_EQ(distinct_elevations(g, 3, 4, 2), (std::vector<int>{102, -10}));
-}
-
-// Sparse grids of every cell width, few elevations and many, the first
-// `keep` found as a walk over every cell finds them.
+// Sparse grids of every cell width, few elevations and many, some without
+// a whole elevation (NaN, beyond the ints) or at the empty cells' mark
+// (-999.6 truncates to it): the first `keep` found as a walk over the grid
+// proper finds them, in order of first appearance.
 TEST(Classes, DistinctWholeElevationsOfSparseGridsOfEveryWidth) {
     std::mt19937 rng(4);
+    const double odd[] = {std::numeric_limits<double>::quiet_NaN(), 1e12, -999.6, -10.5};
     for (int k = 0; k < 60; ++k) {
         const int width = k % 3 == 0 ? 1 : k % 3 == 1 ? 2 : 8;
         const int rows = 1 + static_cast<int>(rng() % 40), cols = 1 + static_cast<int>(rng() % 70);
@@ -44,7 +31,7 @@ TEST(Classes, DistinctWholeElevationsOfSparseGridsOfEveryWidth) {
         auto g = ElevationGrid::make(cols + 2, rows + 2, width);
         for (int i = 0; i < rows; ++i)
             for (int j = 0; j < cols; ++j)
-                if (rng() % 9 == 0) g.set(i, j, 100.0 + 0.5 * static_cast<double>(rng() % kinds) - (rng() % 7 == 0 ? 1099.5 : 0));
+                if (rng() % 9 == 0) g.set(i, j, rng() % 7 == 0 ? odd[rng() % 4] : 100.0 + 0.5 * static_cast<double>(rng() % kinds));
         const std::size_t keep = 1 + rng() % 12;
         std::vector<int> walked;
         for (int i = 0; i < rows && walked.size() < keep; ++i)
