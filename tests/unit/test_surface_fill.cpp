@@ -292,6 +292,10 @@ TEST(SurfaceFill, LinesThatEndOrCrowdKeepTheirLevelsApart) {
     const auto on = std::find_if(segs.all.begin(), segs.all.end(), [](const Segment& g) { return g.i0 == 8.0; });
     ASSERT_NE(on, segs.all.end());
     EXPECT_TRUE(on->i0 + on->di >= 13.0 && on->i0 + on->di < 14.0) << on->i0 + on->di;
+    // and to the grid's edge, half a cell past the last centre, where no line stops it
+    Segments alone = segments_of(lines_of({Line{{{5, -1}, {5, 10}}, 100}}), 20, 20, 0, 0);
+    nearest_lines(alone, 20, 20, false, room);
+    EXPECT_EQ(alone.all.back().j0 + alone.all.back().dj, 20.0);
     // two levels within one column of cells, between 90 and 120 further
     // off: no cell left of both rises above 100, none right of both sinks
     // below 110, and the ground rises all the way across
