@@ -296,6 +296,17 @@ TEST(SurfaceFill, LinesThatEndOrCrowdKeepTheirLevelsApart) {
     Segments alone = segments_of(lines_of({Line{{{5, -1}, {5, 10}}, 100}}), 20, 20, 0, 0);
     nearest_lines(alone, 20, 20, false, room);
     EXPECT_EQ(alone.all.back().j0 + alone.all.back().dj, 20.0);
+    // a straight line whose level changes keeps the vertex where it changes
+    ContourLines mixed;
+    for (const auto& [j, v] : {std::pair{-1.0, 100.0}, {10.0, 100.0}, {21.0, 110.0}}) mixed.vertex(GridPoint{5, j}, v, j < 0);
+    const Segments m = segments_of(mixed, 20, 20, 0, 0);
+    EXPECT_TRUE(std::any_of(m.all.begin(), m.all.end(),
+                            [&](const Segment& g) { return g.j0 + g.dj == 10.0 && m.levels[g.level] == 100.0; }));
+    // an end of no length (a vertex given twice, the level changing between) runs on nowhere
+    ContourLines twice;
+    for (const auto& [j, v] : {std::pair{8.0, 100.0}, {8.0, 110.0}, {12.0, 120.0}}) twice.vertex(GridPoint{5, j}, v, v == 100.0);
+    std::vector<double> z2(400, kE);
+    EXPECT_TRUE(fill_surface(z2, 20, 20, std::move(twice), 0, 0, false));
     // two levels within one column of cells, between 90 and 120 further
     // off: no cell left of both rises above 100, none right of both sinks
     // below 110, and the ground rises all the way across
