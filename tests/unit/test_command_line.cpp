@@ -69,6 +69,7 @@ TEST(CommandLine, UsageErrorsAreOneLineExitTwoAndTouchNothing) {
         {{"-tr", "5", "@c.dxf"}, "faltan el dibujo y la salida: zorvel_raster [opciones] DIBUJO.dxf... SALIDA"},
         {{"-tr"}, "-tr: falta un tamaño de píxel mayor que 0"},
         {{"-tr", "abc", "@c.dxf", "@o"}, "-tr: se espera un tamaño de píxel mayor que 0, no 'abc'"},
+        {{"-tr", "0", "@c.dxf", "@o"}, "-tr: se espera un tamaño de píxel mayor que 0, no '0'"},
         {{"-tr", "5", "6", "@c.dxf", "@o"}, "-tr: los píxeles son cuadrados: un solo tamaño"},
         {{"-tr", "5", "-sense", "up", "@c.dxf", "@o"}, "-sense: se espera left o right, no 'up'"},
         {{"-tr", "5", "-reg", "-1", "@c.dxf", "@o"}, "-reg: se espera un número de registros (0 o más) o auto, no '-1'"},

@@ -52,6 +52,8 @@ TEST(MemoryLimit, TheGridIsCheckedAgainstWhatTheProcessMayTake) {
               0u)
         << err;
     EXPECT_NE(err.find("; indique -te XMIN YMIN XMAX YMAX o un píxel mayor\n"), std::string::npos) << err;
+    // what the process may still take: the limit less what it has taken
+    EXPECT_LT(std::stoi(err.substr(err.find("solo hay ") + 9)), 512) << err;
     // the elevations of an image of them are counted too: 200 million cells of 1 + 8 + 4 bytes
     const test::Exit f = test::run_program(
         {"-q", "-tr", "0.005", "-ot", "Float32", "-of", "GTiff", drawing, tmp.root() + "o.tif"}, errors, [] {
