@@ -307,6 +307,12 @@ TEST(SurfaceFill, LinesThatEndOrCrowdKeepTheirLevelsApart) {
     for (const auto& [j, v] : {std::pair{8.0, 100.0}, {8.0, 110.0}, {12.0, 120.0}}) twice.vertex(GridPoint{5, j}, v, v == 100.0);
     std::vector<double> z2(400, kE);
     EXPECT_TRUE(fill_surface(z2, 20, 20, std::move(twice), 0, 0, false));
+    // polylines of one vertex make no segment, however many
+    ContourLines lone;
+    for (int k = 0; k < 3; ++k) lone.vertex(GridPoint{5.0 * k, 5}, 100, true);
+    const auto r = fill_surface(z2, 20, 20, std::move(lone), 0, 0, false);
+    ASSERT_TRUE(r.has_value());
+    EXPECT_EQ(r->unreached, 400);
     // two levels within one column of cells, between 90 and 120 further
     // off: no cell left of both rises above 100, none right of both sinks
     // below 110, and the ground rises all the way across
