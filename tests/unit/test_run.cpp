@@ -19,20 +19,20 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// n vertical contours from y = 40 to 10 over extents 0..100 by 0..50: at
-// x = 10 k and elevation 100 + 10 k, or all at x = 10 and elevation `level`
-// where one is given.
-std::string contours(int n, double level = 0) {
+// Vertical contours from y = 40 to 10 over extents 0..100 by 0..50, as
+// (x, elevation) pairs.
+std::string contours(const std::vector<std::pair<double, double>>& at) {
     std::vector<test::DrawnLine> lines;
-    for (int k = 0; k < n; ++k) {
-        const double x = level != 0 ? 10.0 : 10.0 * k;
-        lines.push_back({level != 0 ? level : 100.0 + 10 * k, {{x, 40}, {x, 10}}});
-    }
+    for (const auto& [x, z] : at) lines.push_back({z, {{x, 40}, {x, 10}}});
     return test::dxf_of({0, 0, 100, 50}, lines);
 }
 
 // Ten vertical contours, 100 at x = 0 to 190 at x = 90.
-std::string typical_drawing() { return contours(10); }
+std::string typical_drawing() {
+    std::vector<std::pair<double, double>> at;
+    for (int k = 0; k < 10; ++k) at.push_back({10.0 * k, 100.0 + 10 * k});
+    return contours(at);
+}
 
 const std::vector<std::string> kTypicalAnswers = {"obra", "curvas", "mapa", "10", "0", "0", "0", "0", "100", "200"};
 
@@ -80,7 +80,7 @@ TEST(Run, WordOfAnySizeIsStreamed) {
     const std::string one = join({"obra", "curvas", "mapa", "10", "0", "0", "0", "1", "10", "100", "200"});
     // a word of any size is streamed through a bounded buffer
     const std::string word(64 << 20, 'W');
-    std::string drawing = contours(1, 100);
+    std::string drawing = contours({{10, 100}});
     drawing.insert(drawing.find("0\nPOLYLINE"), word + "\n");
     const Outcome o = run_with(drawing, one);
     EXPECT_EQ(o.status, 0) << o.err;
@@ -90,8 +90,8 @@ TEST(Run, WordOfAnySizeIsStreamed) {
 TEST(Run, ExtentsChangedBetweenPolylinesPlaceOnlyTheLaterVertices) {
     // a second $EXTMIN among the entities moves the vertices read after it, not
     // those before it, even while they are still being drawn
-    std::string drawing = contours(3000, 100);
-    const std::string later = contours(1, 110);
+    std::string drawing = contours(std::vector<std::pair<double, double>>(3000, {10, 100}));
+    const std::string later = contours({{10, 110}});
     drawing.replace(drawing.find("0\nEOF"), std::string::npos,
                     "9\n$EXTMIN\n10\n-20.0\n20\n0.0\n30\n0.0\n9\n$OTHER\n" + later.substr(later.find("0\nPOLYLINE")));
     const Outcome o =
