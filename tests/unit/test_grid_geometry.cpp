@@ -39,15 +39,5 @@ TEST(GridGeometry, SizingRoundsHalvesUpInExtendedPrecision) {
     EXPECT_FALSE(size_grid(extents(0, 0, 1e300, 1), 1e-10));
 }
 
-TEST(GridGeometry, RotatedPixelSizeTable) {
-    const std::pair<double, double> cases[] = {{0, 10.0},  {30, 7.0710678}, {45, 7.6536686},  {60, 8.7632710},
-                                               {90, 10.0}, {-30, 15.8113883}, {-90, 22.3606798}};
-    for (const auto& [angle, pix] : cases) EXPECT_NEAR(rotated_pixel_size(10, 10, angle), pix, 5e-8) << angle;
-    // digit for digit where the numbers are known
-    EXPECT_EQ(rotated_pixel_size(10, 10, 30), 7.0710678118654755);
-    EXPECT_EQ(rotated_pixel_size(10, 10, 0), 10.0);
-    EXPECT_EQ(rotated_pixel_size(10, 10, 90), 10.0);
-}
-
 }  // namespace
 }  // namespace zorvel
