@@ -57,7 +57,7 @@ TEST(Classify, ClassesComeFromWholeElevationsWhateverTheCells) {
         const ClassTable ct = wide ? class_values(-2000000000, 2000000000, 20000000)
                                       : class_values(-999, 1101, 10);
         ElevationGrid dtab = ElevationGrid::make(kSize + 2, kSize + 2, width);
-        const auto alt = [&](int i, int j) {
+        const auto alt = [&, distinct = distinct, kSize = kSize](int i, int j) {
             const int k = (i * kSize + j) % (distinct + 1);
             return k == distinct ? kNoElevation : 90.0 + k * (1100.0 / distinct);
         };
