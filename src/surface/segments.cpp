@@ -19,6 +19,46 @@ constexpr double kToTheEdge = 1.0;
 
 bool finite(const GridPoint& p) { return std::isfinite(p.i) && std::isfinite(p.j); }
 
+// A segment's part farther than this from the grid (in cells) is left out:
+// a distance that far is the farthest a key holds all the same, and the
+// segment's length and its square stay within the doubles.
+constexpr double kFar = 0x1p40;
+
+// The rows, or the columns, from kFar before the grid's first to kFar after its last.
+struct Reach {
+    double lo, hi;
+    Reach(int first, int count) : lo(first - kFar), hi(static_cast<double>(first) + count + kFar) {}
+    bool holds(double x) const { return x >= lo && x <= hi; }
+};
+
+// The segment from p by (di, dj) cut to its part within the reach of the
+// rows and the columns; whether any is left.
+bool within_reach(const Reach& rows, const Reach& cols, GridPoint& p, double& di, double& dj) {
+    if (rows.holds(p.i) && rows.holds(p.i + di) && cols.holds(p.j) && cols.holds(p.j + dj)) return true;
+    double t0 = 0.0, t1 = 1.0;
+    if (!clip(p.i, di, rows.lo, rows.hi, t0, t1) || !clip(p.j, dj, cols.lo, cols.hi, t0, t1)) return false;
+    const GridPoint from{p.i + t0 * di, p.j + t0 * dj}, to{p.i + t1 * di, p.j + t1 * dj};
+    p = from;
+    di = to.i - from.i;
+    dj = to.j - from.j;
+    return true;
+}
+
+// Where the end p of a line meets the edge of the grid of nb_lig rows and
+// nb_col columns from cell (i0, j0), if it ends by it.
+bool edge_by(GridPoint p, int nb_lig, int nb_col, int i0, int j0, GridPoint& beyond) {
+    const double i = p.i - i0, j = p.j - j0;
+    const double gaps[4] = {i + 0.5, nb_lig - 0.5 - i, j + 0.5, nb_col - 0.5 - j};
+    const int side = static_cast<int>(std::min_element(gaps, gaps + 4) - gaps);
+    if (!(gaps[side] <= kToTheEdge) || gaps[side] < -kToTheEdge) return false;
+    beyond = p;
+    if (side == 0) beyond.i = i0 - 1.0;
+    if (side == 1) beyond.i = i0 + nb_lig;
+    if (side == 2) beyond.j = j0 - 1.0;
+    if (side == 3) beyond.j = j0 + nb_col;
+    return true;
+}
+
 // A kept vertex skips at most this many on (the cost of a skip grows with
 // its square).
 constexpr std::size_t kReach = 16;
@@ -92,28 +132,19 @@ Segments segments_of(const ContourLines& lines, int nb_lig, int nb_col, int i0, 
     Segments segs;
     std::vector<double> level_of;  // each segment's level, before the levels are coded
     const std::vector<std::uint32_t>& starts = lines.starts();
-    // the segment from p to q at `level`, arc along its polyline at p
+    // the segment from p to q at `level` (its part within reach), arc along its polyline at p
+    const Reach rows(i0, nb_lig), cols(j0, nb_col);
     const auto add = [&](GridPoint p, GridPoint q, double level, double& arc) {
-        const double di = q.i - p.i, dj = q.j - p.j;
-        if (!finite(p) || !std::isfinite(di) || !std::isfinite(dj) || !std::isfinite(level)) return false;
+        double di = q.i - p.i, dj = q.j - p.j;
+        if (!finite(p) || !std::isfinite(di) || !std::isfinite(dj) || !std::isfinite(level) ||
+            !within_reach(rows, cols, p, di, dj))
+            return false;
         segs.all.push_back(Segment{p.i - i0, p.j - j0, di, dj, arc, 0, segs.lines});
         level_of.push_back(level + 0.0);  // -0 as 0
         arc += std::sqrt(di * di + dj * dj);
         return true;
     };
-    // where the end p of a line meets the grid's edge, if it ends by it
-    const auto edge_beyond = [&](GridPoint p, GridPoint& beyond) {
-        const double i = p.i - i0, j = p.j - j0;
-        const double gaps[4] = {i + 0.5, nb_lig - 0.5 - i, j + 0.5, nb_col - 0.5 - j};
-        const int side = static_cast<int>(std::min_element(gaps, gaps + 4) - gaps);
-        if (!(gaps[side] <= kToTheEdge) || gaps[side] < -kToTheEdge) return false;
-        beyond = p;
-        if (side == 0) beyond.i = i0 - 1.0;
-        if (side == 1) beyond.i = i0 + nb_lig;
-        if (side == 2) beyond.j = j0 - 1.0;
-        if (side == 3) beyond.j = j0 + nb_col;
-        return true;
-    };
+    const auto edge_beyond = [&](GridPoint p, GridPoint& beyond) { return edge_by(p, nb_lig, nb_col, i0, j0, beyond); };
     // at most a segment a vertex, and two at a polyline's ends: pages of the
     // room asked but not used are never touched
     segs.all.reserve(lines.size() + 2 * starts.size());

@@ -77,10 +77,22 @@ struct Segments {
     double level_of(std::uint32_t s) const { return levels[all[s].level]; }
 };
 
+// Narrows [from, to] to the values of t for which p + t d lies from lo to
+// hi; whether any is left.
+inline bool clip(double p, double d, double lo, double hi, double& from, double& to) {
+    if (d == 0.0) return p >= lo && p <= hi;
+    double a = (lo - p) / d, b = (hi - p) / d;
+    if (a > b) std::swap(a, b);
+    from = std::max(from, a);
+    to = std::min(to, b);
+    return from <= to;
+}
+
 // The segments of the lines, placed in a grid of nb_lig rows and nb_col
 // columns whose cell (0, 0) is the lines' cell (i0, j0): those with a vertex
-// or level that is not finite left out, as their drawing leaves them; a
-// line that ends within a cell of the grid's edge runs on beyond it.
+// or level that is not finite left out, as their drawing leaves them, and
+// of each the part more than 2^40 cells from the grid; a line that ends
+// within a cell of the grid's edge runs on beyond it.
 Segments segments_of(const ContourLines& lines, int nb_lig, int nb_col, int i0, int j0);
 
 // Calls cell(i, j) for every cell of the grid whose square, edges and
@@ -92,29 +104,25 @@ void crossed_cells(const Segments& segs, std::uint32_t s, int nb_lig, int nb_col
                    int last = -1) {
     constexpr double kHair = 1e-9;  // rounding never leaves a touched square out
     const Segment& g = segs.all[s];
-    // the part of the segment, t from t0 to t1, within lo <= p + t d <= hi
+    // the part of the segment, t from t0 to t1, within the grid
     double t0 = 0.0, t1 = 1.0;
-    const auto clip = [&](double p, double d, double lo, double hi, double& from, double& to) {
-        if (d == 0.0) return p >= lo && p <= hi;
-        double a = (lo - p) / d, b = (hi - p) / d;
-        if (a > b) std::swap(a, b);
-        from = std::max(from, a);
-        to = std::min(to, b);
-        return from <= to;
-    };
     if (!clip(g.i0, g.di, -0.5 - kHair, nb_lig - 0.5 + kHair, t0, t1) ||
         !clip(g.j0, g.dj, -0.5 - kHair, nb_col - 0.5 + kHair, t0, t1))
         return;
+    // a row or column in doubles, as an int from lo to hi: rounding may put
+    // the ends of a long segment's part in the grid far outside it
+    const auto bounded = [](double x, int lo, int hi) { return x >= hi ? hi : x >= lo ? static_cast<int>(x) : lo; };
+    const int last_row = (last < 0 ? nb_lig : last) - 1;
     const double ia = g.i0 + t0 * g.di, ib = g.i0 + t1 * g.di;
-    const int r_lo = std::max(first, static_cast<int>(std::ceil(std::min(ia, ib) - 0.5 - kHair)));
-    const int r_hi = std::min((last < 0 ? nb_lig : last) - 1, static_cast<int>(std::floor(std::max(ia, ib) + 0.5 + kHair)));
+    const int r_lo = bounded(std::ceil(std::min(ia, ib) - 0.5 - kHair), first, last_row + 1);
+    const int r_hi = bounded(std::floor(std::max(ia, ib) + 0.5 + kHair), first - 1, last_row);
     for (int r = r_lo; r <= r_hi; ++r) {
         // the part within the row's strip, and the columns it spans
         double u0 = t0, u1 = t1;
         if (!clip(g.i0, g.di, r - 0.5 - kHair, r + 0.5 + kHair, u0, u1)) continue;
         const double ja = g.j0 + u0 * g.dj, jb = g.j0 + u1 * g.dj;
-        const int c_lo = std::max(0, static_cast<int>(std::ceil(std::min(ja, jb) - 0.5 - kHair)));
-        const int c_hi = std::min(nb_col - 1, static_cast<int>(std::floor(std::max(ja, jb) + 0.5 + kHair)));
+        const int c_lo = bounded(std::ceil(std::min(ja, jb) - 0.5 - kHair), 0, nb_col);
+        const int c_hi = bounded(std::floor(std::max(ja, jb) + 0.5 + kHair), -1, nb_col - 1);
         for (int c = c_lo; c <= c_hi; ++c) cell(r, c);
     }
 }

@@ -337,6 +337,18 @@ TEST(SurfaceFill, LevelsAtTheDoublesEdgeStayFinite) {
         EXPECT_LT(z[0], 0.0);
         EXPECT_GT(z[23], 0.0);
     }
+    // a line from the grid to rows whose distance squared is past the
+    // doubles: its part in the grid, and its run-on from there, as any line's
+    SurfaceFill told;
+    const std::vector<double> z = filled(6, 24, {Line{{{2.5, 3.0}, {1e200, 3.0}}, 50.0}, Line{{{-1, 20}, {7, 20}}, 60.0}}, true, &told);
+    EXPECT_EQ(told.unreached, 0);
+    EXPECT_EQ(z[3], 50.0);
+    EXPECT_EQ(z[5 * 24 + 3], 50.0);
+    // one between rows far beyond the ints, which rounding puts at rows as
+    // far (the sanitizer build checks every cast of them to an int), reaches
+    // no cell
+    filled(6, 24, {Line{{{5.595045913943133e141, 3.0}, {-1.7521657990153278e179, 3.0}}, 50.0}}, true, &told);
+    EXPECT_EQ(told.unreached, 6 * 24);
 }
 
 }  // namespace
