@@ -26,15 +26,20 @@ constexpr long long kSharedCells = 1 << 16;
 constexpr LineKey kAreaMark = LineKey{1} << 63;
 inline bool marked(LineKey b) { return b != kNoLine && (b & kAreaMark) != 0; }
 
+// Sums of levels, or of their differences, are kept this much smaller: a sum
+// over as many cells as a grid holds never leaves the doubles' range. (A
+// power of two: the sums, and their means, are otherwise the same.)
+constexpr double kSumScale = 0x1p-64;
+
 // The bands on one side of a segment, or of a polyline: how many cells, and
-// the sums of their widths and of their far levels.
+// the sums of their widths and (scaled) of their far levels.
 struct SideBands {
     double level = 0.0;
     double width = 0.0;
     std::uint32_t cells = 0;
     void add(double w, double far) {
         width += w;
-        level += far;
+        level += far * kSumScale;
         ++cells;
     }
     void add(const SideBands& o) {
@@ -43,7 +48,7 @@ struct SideBands {
         cells += o.cells;
     }
     double mean_width() const { return width / cells; }
-    double mean_level() const { return level / cells; }
+    double mean_level() const { return level / cells / kSumScale; }
 };
 
 // The bands beyond one side of a segment, as a cell there finds them: their
@@ -57,8 +62,8 @@ struct Band {
 struct Area {
     std::uint32_t level = 0;
     double d_max = 0.0;        // the largest distance of its cells to its level
-    double half_slopes = 0.0;  // the sum of the bands' |level - v| / 2 / width
-    double halves = 0.0;       // the sum of the bands' |level - v| / 2
+    double half_slopes = 0.0;  // the sum of the bands' |level - v| / 2 / width, scaled
+    double halves = 0.0;       // the sum of the bands' |level - v| / 2, scaled
     long long told = 0;        // cells that a band told of
     long long balance = 0;     // bands that fall away from v, less those that rise
     void add(const Area& o) {
@@ -293,8 +298,8 @@ private:
         const double v = segs_.levels[area.level];
         const double other = far->level;
         const double half = std::fabs(half_difference(other, v));
-        area.halves += half;
-        area.half_slopes += half / far->width;
+        area.halves += half * kSumScale;
+        area.half_slopes += half / far->width * kSumScale;
         area.told += 1;
         area.balance += other < v ? 1 : other > v ? -1 : 0;
     }
@@ -334,8 +339,8 @@ private:
         }
         ++h.domed;
         const double told = static_cast<double>(area.told);
-        const double ih = area.halves / told;       // I / 2
-        const double mh = area.half_slopes / told;  // m / 2
+        const double ih = area.halves / told / kSumScale;       // I / 2
+        const double mh = area.half_slopes / told / kSumScale;  // m / 2
         const double q = ih > 0.0 ? mh * area.d_max / (2 * ih) : 0.0;  // m D / (2 I)
         const double u = d / area.d_max;
         const double rise = ih * (1 - std::exp(-q)) * (2 * u - u * u);  // H (2u - u^2) / 2

@@ -337,6 +337,11 @@ TEST(SurfaceFill, LevelsAtTheDoublesEdgeStayFinite) {
         EXPECT_LT(z[0], 0.0);
         EXPECT_GT(z[23], 0.0);
     }
+    // an area of one level beyond a band near the doubles' edge sinks by
+    // the band's interval, however many cells tell it so
+    const std::vector<double> hollow = filled(10, 300, parallel(10, {0.0, -1e307}, 3.5, 4.0));
+    EXPECT_LT(hollow[299], -1e307);
+    EXPECT_GT(*std::min_element(hollow.begin(), hollow.end()), -2.1e307);
     // a line from the grid to rows whose distance squared is past the
     // doubles: its part in the grid, and its run-on from there, as any line's
     SurfaceFill told;
