@@ -114,11 +114,15 @@ std::optional<ClassChoice> CommandLineSettings::classes(const ClassHints& hints)
     // the limits not given take whole intervals more, to give those cells a band
     if (hints.filled) {
         const auto [lowest, highest] = *hints.filled;
+        // whole intervals in doubles; past the ints' range by far, as far as a check below stops
+        const auto widening = [&](double intervals) {
+            const double by = intervals * intervalo;
+            return by < 0x1p40 ? static_cast<std::int64_t>(by) : std::int64_t{1} << 40;
+        };
         if (!cl_.minimum && lowest < static_cast<double>(minimo))
-            minimo -= static_cast<std::int64_t>(std::ceil((static_cast<double>(minimo) - lowest) / intervalo)) * intervalo;
+            minimo -= widening(std::ceil((static_cast<double>(minimo) - lowest) / intervalo));
         if (!cl_.maximum && highest >= static_cast<double>(maximo))
-            maximo += (static_cast<std::int64_t>(std::floor((highest - static_cast<double>(maximo)) / intervalo)) + 1) *
-                      intervalo;
+            maximo += widening(std::floor((highest - static_cast<double>(maximo)) / intervalo) + 1);
     }
     if (minimo < INT32_MIN || maximo > INT32_MAX || maximo - minimo > INT32_MAX || maximo - minimo < INT32_MIN) {
         stop_line(con_, T_("los limites de la tabla salen del rango de los enteros: indique -min y -max"));
