@@ -115,8 +115,8 @@ std::optional<ClassChoice> CommandLineSettings::classes(const ClassHints& hints)
     if (hints.filled) {
         const auto [lowest, highest] = *hints.filled;
         // whole intervals in doubles; past the ints' range by far, as far as a check below stops
-        const auto widening = [&](double intervals) {
-            const double by = intervals * intervalo;
+        const auto widening = [iv = intervalo](double intervals) {
+            const double by = intervals * iv;
             return by < 0x1p40 ? static_cast<std::int64_t>(by) : std::int64_t{1} << 40;
         };
         if (!cl_.minimum && lowest < static_cast<double>(minimo))
