@@ -18,8 +18,8 @@ ctest --test-dir build --output-on-failure -j"$jobs"
 fuzz_seconds=${ZORVEL_FUZZ_SECONDS:-60}
 if [ "$fuzz_seconds" -gt 0 ] && command -v clang++ >/dev/null; then
   CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZORVEL_FUZZ=ON
-  cmake --build build-fuzz -j"$jobs" --target fuzz_run fuzz_geometry fuzz_gpkg_blob
-  for target in run geometry gpkg_blob; do
+  cmake --build build-fuzz -j"$jobs" --target fuzz_run fuzz_geometry fuzz_gpkg_blob fuzz_fill
+  for target in run geometry gpkg_blob fill; do
     mkdir -p "build-fuzz/corpus_$target"
     # the fuzzer refuses a folder that is not there (a target without regressions yet)
     folders=()

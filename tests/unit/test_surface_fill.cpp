@@ -173,20 +173,6 @@ TEST(NearestLines, EveryCellSettlesOnWhatTheRulesHandIt) {
     }
 }
 
-TEST(SurfaceFill, TwoThreadsFillAsOne) {
-    std::mt19937 rng(5);
-    std::vector<Line> lines;
-    for (int more = 0; more < 30; ++more) {
-        const auto some = random_lines(rng, 300, 260);
-        lines.insert(lines.end(), some.begin(), some.end());
-    }
-    SurfaceFill one, two;
-    ASSERT_EQ(filled(300, 260, lines, false, &one), filled(300, 260, lines, true, &two));
-    EXPECT_EQ(one.between + one.domed + one.flat + one.unreached, 300 * 260);
-    EXPECT_EQ(two.between, one.between);
-    EXPECT_EQ(two.domed, one.domed);
-}
-
 // Vertical lines at columns first, first + gap ... at the levels given.
 std::vector<Line> parallel(int rows, const std::vector<double>& levels, double first, double gap) {
     std::vector<Line> lines;
@@ -337,23 +323,6 @@ TEST(SurfaceFill, LevelsAtTheDoublesEdgeStayFinite) {
         EXPECT_LT(z[0], 0.0);
         EXPECT_GT(z[23], 0.0);
     }
-    // an area of one level beyond a band near the doubles' edge sinks by
-    // the band's interval, however many cells tell it so
-    const std::vector<double> hollow = filled(10, 300, parallel(10, {0.0, -1e307}, 3.5, 4.0));
-    EXPECT_LT(hollow[299], -1e307);
-    EXPECT_GT(*std::min_element(hollow.begin(), hollow.end()), -2.1e307);
-    // a line from the grid to rows whose distance squared is past the
-    // doubles: its part in the grid, and its run-on from there, as any line's
-    SurfaceFill told;
-    const std::vector<double> z = filled(6, 24, {Line{{{2.5, 3.0}, {1e200, 3.0}}, 50.0}, Line{{{-1, 20}, {7, 20}}, 60.0}}, true, &told);
-    EXPECT_EQ(told.unreached, 0);
-    EXPECT_EQ(z[3], 50.0);
-    EXPECT_EQ(z[5 * 24 + 3], 50.0);
-    // one between rows far beyond the ints, which rounding puts at rows as
-    // far (the sanitizer build checks every cast of them to an int), reaches
-    // no cell
-    filled(6, 24, {Line{{{5.595045913943133e141, 3.0}, {-1.7521657990153278e179, 3.0}}, 50.0}}, true, &told);
-    EXPECT_EQ(told.unreached, 6 * 24);
 }
 
 }  // namespace
