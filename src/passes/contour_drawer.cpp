@@ -121,6 +121,7 @@ bool ContourDrawer::draw_batch(const std::vector<Vertex>& batch) {
             m.outside += placed;
             m.without_cell += !placed;
         }
+        m.empty_mark += !v.first && v.alti > -1000.0 && v.alti <= -999.0;
         // most steps go to a neighbouring cell at the elevation drawn last
         if (steps && !v.first && bits_of(v.alti) == steps->bits && neighbour_step(steps->target, deb, cell, steps->code)) {
             deb = cell;

@@ -51,11 +51,14 @@ public:
     // Whether a vertex step has failed (see draw_step); nothing after it counts.
     bool failed() const { return failed_.load(std::memory_order_relaxed); }
     // The vertices drawn so far whose cell lies outside the grid's rows
-    // 0..nb_lig-1 and columns 0..nb_col-1, and those that have no cell (NaN
-    // or infinite); read after a drain.
+    // 0..nb_lig-1 and columns 0..nb_col-1, those that have no cell (NaN or
+    // infinite), and those that end a segment at an elevation whose whole
+    // part is -999, which its cells then read as the mark of an empty cell;
+    // read after a drain.
     struct Misses {
         long long outside = 0;
         long long without_cell = 0;
+        long long empty_mark = 0;
     };
     const Misses& misses() const { return misses_; }
 

@@ -28,10 +28,11 @@ std::size_t vertex_log_bound_of(const RunState& rs) {
 }
 
 // Tells, on standard error, of what the grid drawn and classified does not
-// hold: vertices outside it or without a position, and drawn cells whose
+// hold: vertices outside it or without a position, contours whose cells
+// read as empty (when the drawn cells are read), and drawn cells whose
 // elevation is no class value.
 void warn_of_losses(Console& con, const PassTwo& two, const ExtentsPolicy& policy, const RotationChoice& turn,
-                    const ClassTable& ct, long long unclassified) {
+                    const ClassTable& ct, bool cells_read, long long unclassified) {
     const std::string extents_name = T_(policy.extents_name.c_str());
     const std::string of = T_(" de ") + std::to_string(two.vertices) + T_(" vertices ");
     if (two.misses.outside > 0) {
@@ -56,6 +57,10 @@ void warn_of_losses(Console& con, const PassTwo& two, const ExtentsPolicy& polic
     if (two.misses.without_cell > 0)
         warn_line(con, std::to_string(two.misses.without_cell) + of +
                            T_("no tienen posicion (coordenadas NaN o infinitas): sus segmentos no se dibujan"));
+    if (cells_read && two.misses.empty_mark > 0)
+        warn_line(con, std::to_string(two.misses.empty_mark) + of +
+                           T_("acaban un segmento a una elevacion de parte entera -999, la marca de las celdas vacias: "
+                              "sus celdas se leen como vacias"));
     if (unclassified > 0) {
         const std::string values = ct.num_segment >= 1 ? T_(" (de ") + std::to_string(ct.tabord[1]) + T_(" cada ") +
                                                              std::to_string(ct.intervalo) + ")"
@@ -281,7 +286,7 @@ private:
             stop_no_memory(con_, T_("las clases de la cuadricula"), nb_lig, nb_col);
             return false;
         }
-        warn_of_losses(con_, *two_, policy_, *turn_, choice->ct, settings_.fill() ? 0 : classified.unclassified);
+        warn_of_losses(con_, *two_, policy_, *turn_, choice->ct, !settings_.fill(), settings_.fill() ? 0 : classified.unclassified);
         if (!settings_.fill()) {
             corner_cleanup(rs_.tab, nb_lig, nb_col);
             return true;
