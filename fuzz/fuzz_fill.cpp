@@ -12,26 +12,10 @@
 #include <vector>
 
 #include "base/grid.h"
+#include "fuzz_input.h"
 #include "surface/surface_fill.h"
 
 using namespace zorvel;
-
-namespace {
-
-template <typename T>
-T take(const std::uint8_t*& p, std::size_t& left) {
-    T v{};
-    if (left < sizeof(T)) {
-        left = 0;
-        return v;
-    }
-    std::memcpy(&v, p, sizeof(T));
-    p += sizeof(T);
-    left -= sizeof(T);
-    return v;
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::uint8_t* p = data;

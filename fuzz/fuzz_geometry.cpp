@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "fuzz_input.h"
 #include "geometry/contour_pass.h"
 #include "geometry/elevation_grid.h"
 #include "base/grid.h"
@@ -15,21 +16,6 @@
 #include "geometry/trace_droite.h"
 
 using namespace zorvel;
-
-namespace {
-
-template <typename T>
-T take(const std::uint8_t*& p, std::size_t& left) {
-    T v{};
-    if (left >= sizeof(T)) {
-        std::memcpy(&v, p, sizeof(T));
-        p += sizeof(T);
-        left -= sizeof(T);
-    }
-    return v;
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::uint8_t* p = data;
