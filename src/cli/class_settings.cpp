@@ -1,5 +1,6 @@
 #include "cli/class_settings.h"
 
+#include <cmath>
 #include <cstdint>
 #include <utility>
 
@@ -23,6 +24,16 @@ std::pair<std::int64_t, std::int64_t> limits_for(int intervalo, const DrawnRange
         return {drawn.lowest, drawn.lowest + ((static_cast<std::int64_t>(drawn.highest) - drawn.lowest) / intervalo + 1) *
                                                  intervalo};
     return {floor_div(drawn.lowest, intervalo) * intervalo, (floor_div(drawn.highest, intervalo) + 1) * intervalo};
+}
+
+// The whole elevations of the drawn grid; where it has none but is filled,
+// those of the filled grid: contours whose whole elevation is -999 draw
+// cells that read as empty, but the fill takes their level.
+DrawnRange drawn_or_filled(const ClassHints& hints) {
+    const DrawnRange drawn = hints.drawn();
+    if (drawn.any || !hints.filled || !(hints.filled->first >= INT32_MIN && hints.filled->second < INT32_MAX))
+        return drawn;
+    return {true, static_cast<int>(std::floor(hints.filled->first)), static_cast<int>(std::floor(hints.filled->second))};
 }
 
 }  // namespace
@@ -91,7 +102,7 @@ std::optional<ClassChoice> CommandLineSettings::classes(const ClassHints& hints)
     const auto [intervalo, from_contours] = interval(hints);
     if (intervalo == 0) return std::nullopt;
     // the limits not given come from the grid's elevations
-    const DrawnRange drawn = (!cl_.minimum || !cl_.maximum) ? hints.drawn() : DrawnRange{true, 0, 0};
+    const DrawnRange drawn = (!cl_.minimum || !cl_.maximum) ? drawn_or_filled(hints) : DrawnRange{true, 0, 0};
     if (!drawn.any && cl_.te) {
         const Extents& t = *cl_.te;
         const Extents& e = hints.sources;

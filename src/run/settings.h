@@ -39,6 +39,7 @@ struct ClassHints {
     std::function<ContourInterval()> contours;
     DrawnRangeOf drawn;         // the whole elevations of the grid
     // the lowest and highest elevation of the filled grid, when it is filled
+    // and a contour reaches it
     std::optional<std::pair<double, double>> filled;
     // the extents the sources give (their headers' or their layers'), all of them
     Extents sources;

@@ -115,7 +115,10 @@ public:
         // the fill gives every cell its elevation (in room of its own): the drawn ones are not read
         if (settings_.keep_elevations() && !settings_.fill()) rs_.alti = elevations_of(two_->dtab, rs_.nb_lig, rs_.nb_col);
         if (settings_.fill()) {
-            if (!(filled_ = fill_between_contours(con_, rs_, std::move(lines_), two_->i0, two_->j0))) return false;
+            const auto range = fill_between_contours(con_, rs_, std::move(lines_), two_->i0, two_->j0);
+            if (!range) return false;
+            // the range of a grid no contour reaches is none
+            if (rs_.fill->unreached < static_cast<long long>(rs_.nb_lig) * rs_.nb_col) filled_ = range;
             rs_.stages.mark("relleno");
         }
         if (!classify()) return false;
@@ -316,7 +319,7 @@ private:
     std::vector<SourceLog> logs_;
     long vertices_ = 0;
     int segm_ = 0;
-    std::optional<std::pair<double, double>> filled_;
+    std::optional<std::pair<double, double>> filled_;  // the filled grid's lowest and highest elevation
 };
 
 }  // namespace

@@ -349,6 +349,9 @@ private:
         return std::isfinite(z) ? z : std::copysign(DBL_MAX, z);
     }
 
+    // A reached cell's elevation, never the mark of a cell without one.
+    static double reached(double z) { return z == kNoElevation ? kAboveNoElevation : z; }
+
     double value(int i, int j, SurfaceFill& h) const {
         const std::size_t k = g_.at(i, j);
         const LineKey ka = g_.a()[k], kb = g_.b()[k];
@@ -358,10 +361,11 @@ private:
         }
         const std::uint32_t sa = segment_of(ka);
         const double da = segs_.distance(sa, i, j);
-        if (marked(kb)) return area_value(areas_[static_cast<std::size_t>(kb & ~kAreaMark)], segs_.level_of(sa), da, h);
+        if (marked(kb))
+            return reached(area_value(areas_[static_cast<std::size_t>(kb & ~kAreaMark)], segs_.level_of(sa), da, h));
         ++h.between;
         const std::uint32_t sb = segment_of(kb);
-        return band_value(sa, sb, da, segs_.distance(sb, i, j), i, j);
+        return reached(band_value(sa, sb, da, segs_.distance(sb, i, j), i, j));
     }
 
     const Segments& segs_;

@@ -39,7 +39,10 @@
 //    with the slope around it and levels off below the next contour, which
 //    the contours would have drawn had it been reached. Where nothing says
 //    (no band around it, or as many each way) it stays at v.
-//  - A cell that no contour reaches keeps no elevation.
+//  - A cell that no contour reaches keeps no elevation (kNoElevation, -999).
+//    A reached cell whose elevation comes out at exactly -999 takes the
+//    next double above, -998.9999999999999, so that it is not read as one
+//    without (written as Float32 it is -999 again).
 //  - The sums are made over the same two halves of the rows however many
 //    threads run, so that the surface is the same.
 //
@@ -52,9 +55,15 @@
 #include <optional>
 #include <vector>
 
+#include "base/grid.h"
 #include "geometry/contour_lines.h"
 
 namespace zorvel {
+
+// The elevation a reached cell takes in place of -999, the mark of a cell
+// without one: the next double above it.
+constexpr double kAboveNoElevation = -0x1.f37ffffffffffp+9;
+static_assert(kAboveNoElevation > kNoElevation && kAboveNoElevation - kNoElevation == 0x1p-43);
 
 // What the fill gave the cells.
 struct SurfaceFill {

@@ -247,10 +247,13 @@ TEST(SurfaceFill, AreasOfOneLevelRiseSinkOrStayFlat) {
     const std::vector<double> pit = filled(n, n, rings(n, {{16.5, 110}, {6.5, 100}}));
     EXPECT_LT(cell(pit, 20, 20), cell(pit, 20, 16));
     EXPECT_GT(cell(pit, 20, 20), 90);
-    // one ring alone says nothing of the ground around it: flat
-    const std::vector<double> lone = filled(n, n, rings(n, {{10.5, 100}}), true, &told);
-    EXPECT_EQ(told.flat, n * n);
-    EXPECT_TRUE(std::all_of(lone.begin(), lone.end(), [](double v) { return v == 100; }));
+    // one ring alone says nothing of the ground around it: flat; at -999,
+    // the mark of a cell without an elevation, just above it
+    for (const auto& [level, want] : {std::pair{100.0, 100.0}, {kE, kAboveNoElevation}}) {
+        const std::vector<double> lone = filled(n, n, rings(n, {{10.5, level}}), true, &told);
+        EXPECT_EQ(told.flat, n * n);
+        EXPECT_TRUE(std::all_of(lone.begin(), lone.end(), [w = want](double v) { return v == w; })) << level;
+    }
     // no line: nothing
     const std::vector<double> none = filled(n, n, {}, true, &told);
     EXPECT_EQ(told.unreached, n * n);
