@@ -5,6 +5,8 @@
 #                                            pits, 1600 x 1600 cells of 5 m
 #   fill_bench.py jacksboro OUT.tif          matplotlib's sample DEM (3 arc
 #                                            seconds), in geographic coordinates
+#   fill_bench.py topobathy OUT.tif          its other one, land and sea floor
+#                                            (2 by 1.3 arc minutes), the same
 #   fill_bench.py grid DEM.tif               "xmin ymin xmax ymax cell" of a DEM
 #   fill_bench.py size DEM.tif               "columns rows" of a DEM
 #   fill_bench.py errors DEM.tif SURFACE.tif...
@@ -50,6 +52,17 @@ def jacksboro(path):
     z = d["elevation"].astype(np.float64)
     # the file's "ymin" is the northern edge: row 0 is the north
     write(path, z, (float(d["xmin"]), float(d["dx"]), 0.0, float(d["ymin"]), 0.0, -float(d["dy"])), 4326)
+
+
+def topobathy(path):
+    """matplotlib's other sample DEM: land and sea floor off Vancouver Island,
+    2 arc minutes east-west by 1.3 north-south, in geographic coordinates."""
+    d = np.load("/usr/share/matplotlib/mpl-data/sample_data/topobathy.npz")
+    z = d["topo"].astype(np.float64)
+    lon, lat = d["longitude"].astype(np.float64) - 360.0, d["latitude"].astype(np.float64)
+    dx, dy = (lon[-1] - lon[0]) / (len(lon) - 1), (lat[-1] - lat[0]) / (len(lat) - 1)
+    # the file's rows run from the south: row 0 is the south
+    write(path, z[::-1], (lon[0] - dx / 2, dx, 0.0, lat[-1] + dy / 2, 0.0, -dy), 4326)
 
 
 def size(path):
@@ -104,6 +117,8 @@ if __name__ == "__main__":
         synthetic(sys.argv[2], int(sys.argv[3]) if len(sys.argv) > 3 else 1)
     elif what == "jacksboro":
         jacksboro(sys.argv[2])
+    elif what == "topobathy":
+        topobathy(sys.argv[2])
     elif what == "size":
         size(sys.argv[2])
     elif what == "grid":

@@ -20,7 +20,9 @@
 # 5 m, contours every 5 m), matplotlib's sample DEM of the Jacksboro fault
 # (Debian's python-matplotlib-data; 3 arc seconds warped to 30 m cells,
 # contours every 10 and 50 m, and in degrees as it comes, contours every
-# 20 m), and any GeoTIFF DEM given as DEM:INTERVAL.
+# 20 m), its other sample DEM, of land and sea floor off Vancouver Island (2
+# by 1.3 arc minutes warped to 2 km cells, contours every 100 and 250 m), and
+# any GeoTIFF DEM given as DEM:INTERVAL.
 #
 #   bench/fill_bench.sh [rounds=7] [DEM.tif:INTERVAL ...]
 #
@@ -114,6 +116,13 @@ if [ -f /usr/share/matplotlib/mpl-data/sample_data/jacksboro_fault_dem.npz ]; th
   one_dem jacksboro "$work/jacksboro.tif" 10 32616
   one_dem jacksboro "$work/jacksboro.tif" 50 32616
   one_dem jacksboro_degrees "$work/jacksboro_geo.tif" 20 4326
+fi
+if [ -f /usr/share/matplotlib/mpl-data/sample_data/topobathy.npz ]; then
+  "$py" "$helper" topobathy "$work/topobathy_geo.tif"
+  gdalwarp -q -overwrite -t_srs EPSG:32610 -tr 2000 2000 -tap -r bilinear -dstnodata -9999 \
+    "$work/topobathy_geo.tif" "$work/topobathy.tif"
+  one_dem topobathy "$work/topobathy.tif" 100 32610
+  one_dem topobathy "$work/topobathy.tif" 250 32610
 fi
 for given in "$@"; do
   one_dem "$(basename "${given%%:*}" .tif)" "${given%%:*}" "${given##*:}" 4326
