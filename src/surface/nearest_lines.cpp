@@ -9,38 +9,6 @@ namespace zorvel {
 
 namespace {
 
-// The room for n keys, made for them.
-double* room_for(std::vector<double>& room, std::size_t n) {
-    room.assign(n, 0.0);
-    return room.data();
-}
-
-}  // namespace
-
-NearLines::NearLines(int nb_lig, int nb_col, bool split, std::vector<double>& room)
-    : lig_(nb_lig),
-      col_(nb_col),
-      width_(static_cast<std::ptrdiff_t>(nb_col) + 2),
-      a_(room_for(room, cells(nb_lig, nb_col))),
-      b_(cells(nb_lig, nb_col)),
-      flags_(b_.size()) {
-    const auto none = [this](std::size_t from, std::size_t to) {
-        for (std::size_t k = from; k < to; ++k) a_.set(k, kNoLine);
-        std::fill(b_.data() + from, b_.data() + to, kNoLine);
-    };
-    if (!split) {
-        none(0, b_.size());
-        return;
-    }
-    const std::size_t half = b_.size() / 2;
-    Helper other([&] { none(half, b_.size()); });
-    if (!other.started()) none(half, b_.size());
-    none(0, half);
-    other.join();
-}
-
-namespace {
-
 constexpr std::uint32_t kSide = kUnitsPerCell;  // a step to the side
 constexpr std::uint32_t kDiagonal = 362;        // and diagonally: 256 times the square root of 2, rounded
 constexpr std::uint32_t kFarthest = 0x7FFFFFFEu;  // distances stop growing there, the top bit left free
@@ -96,40 +64,75 @@ public:
         if (take(na, b[k], c)) a.set(k, na);
     }
 
+    // Takes segment s into line cell k, at key c; where s is not the first
+    // segment to meet it, every segment that does is kept in `met` (and the
+    // cell marked kCrowded until the sweeps, when it means what it says).
+    void seed_into(std::size_t k, std::uint32_t s, LineKey c, std::vector<std::pair<std::size_t, std::uint32_t>>& met) {
+        const KeysInDoubles a = g_.a();
+        unsigned char& f = g_.flags()[k];
+        if (a[k] != kNoLine) {
+            if ((f & NearLines::kCrowded) == 0) {
+                met.emplace_back(k, segment_of(a[k]));
+                if (g_.b()[k] != kNoLine) met.emplace_back(k, segment_of(g_.b()[k]));
+            }
+            met.emplace_back(k, s);
+            f |= NearLines::kCrowded;
+        }
+        f |= NearLines::kLine;
+        take_into(a, g_.b(), k, c);
+    }
+
+    // The flags of a line cell k once its segments are in: its own nearest,
+    // its second nearest too when it has two levels.
+    void seeded(std::size_t k) {
+        unsigned char& f = g_.flags()[k];
+        f = static_cast<unsigned char>((f & NearLines::kCrowded) | NearLines::kLine | NearLines::kSeedA |
+                                       (g_.b()[k] != kNoLine ? NearLines::kSeedB : 0));
+    }
+
+    // Of the segments that met cells more than once, those besides the two
+    // nearest of cells of two levels: the crowded cells' others.
+    void settle_crowded() {
+        std::vector<std::pair<std::size_t, std::uint32_t>> others;
+        unsigned char* flags = g_.flags();
+        for (auto& part : met_)
+            for (const auto& [k, s] : part) {
+                flags[k] = static_cast<unsigned char>(flags[k] & ~NearLines::kCrowded);
+                if (g_.b()[k] != kNoLine && s != segment_of(g_.a()[k]) && s != segment_of(g_.b()[k]))
+                    others.emplace_back(k, s);
+            }
+        for (const auto& [k, s] : others) flags[k] |= NearLines::kCrowded;
+        met_[0] = {};
+        met_[1] = {};
+        g_.take_others(std::move(others));
+    }
+
     // Every line cell, reached by its segments' levels; on two threads, each
     // the cells of half the rows.
     void seed(bool split) {
-        const KeysInDoubles a = g_.a();
-        LineKey* b = g_.b();
         unsigned char* flags = g_.flags();
-        const auto rows = [&](int first, int last) {
+        const auto rows = [&](int first, int last, std::vector<std::pair<std::size_t, std::uint32_t>>& met) {
             for (std::uint32_t s = 0; s < segs_.all.size(); ++s) {
                 // most segments lie in the other half
                 const Segment& g = segs_.all[s];
                 if (std::max(g.i0, g.i0 + g.di) < first - 1 || std::min(g.i0, g.i0 + g.di) > last) continue;
                 crossed_cells(
                     segs_, s, g_.nb_lig(), g_.nb_col(),
-                    [&](int i, int j) {
-                        const std::size_t k = g_.at(i, j);
-                        flags[k] = NearLines::kLine;
-                        take_into(a, b, k, key(segs_.distance(s, i, j), s));
-                    },
-                    first, last);
+                    [&](int i, int j) { seed_into(g_.at(i, j), s, key(segs_.distance(s, i, j), s), met); }, first,
+                    last);
             }
             for (int i = first; i < last; ++i)
                 for (std::size_t k = g_.at(i, 0), end = k + static_cast<std::size_t>(g_.nb_col()); k < end; ++k)
-                    if (flags[k] != 0)
-                        flags[k] = static_cast<unsigned char>(NearLines::kLine | NearLines::kSeedA |
-                                                              (b[k] != kNoLine ? NearLines::kSeedB : 0));
+                    if (flags[k] != 0) seeded(k);
         };
         const int mid = g_.nb_lig() / 2;
         if (!split) {
-            rows(0, g_.nb_lig());
+            rows(0, g_.nb_lig(), met_[0]);
             return;
         }
-        Helper other([&] { rows(0, mid); });
-        if (!other.started()) rows(0, mid);
-        rows(mid, g_.nb_lig());
+        Helper other([&] { rows(0, mid, met_[1]); });
+        if (!other.started()) rows(0, mid, met_[1]);
+        rows(mid, g_.nb_lig(), met_[0]);
         other.join();
     }
 
@@ -165,17 +168,14 @@ public:
             const std::uint32_t s = static_cast<std::uint32_t>(segs.all.size());
             segs.all.push_back(Segment{pi, pj, t * ui, t * uj, g.arc, g.level, g.line});
             level_.push_back(g.level);
-            const KeysInDoubles a = g_.a();
-            LineKey* b = g_.b();
-            unsigned char* flags = g_.flags();
             // before the levels spread, a line cell holds its own segments alone
             crossed_cells(segs, s, g_.nb_lig(), g_.nb_col(), [&](int i, int j) {
                 const std::size_t k = g_.at(i, j);
-                take_into(a, b, k, key(segs.distance(s, i, j), s));
-                flags[k] = static_cast<unsigned char>(NearLines::kLine | NearLines::kSeedA |
-                                                      (b[k] != kNoLine ? NearLines::kSeedB : 0));
+                seed_into(k, s, key(segs.distance(s, i, j), s), met_[0]);
+                seeded(k);
             });
         }
+        settle_crowded();
     }
 
     // Sweeps forward, then backward, and so on until two sweeps in a row
@@ -284,11 +284,13 @@ private:
             for (int which = 0; which < 2; ++which) {
                 const LineKey c = offered[2 * n + which];
                 if (c >= nb) continue;
-                // a cell that two lines cross hands each on only to its side of the other
+                // a cell of two levels hands each on only to its side of the
+                // other's segments, and a crowded one of every other level's
                 if ((flags[m] & NearLines::kSeedB) != 0) {
                     const std::uint32_t other = segment_of(which == 0 ? b[m] : a[m]);
                     const GridPoint p = segs_.nearest_point(segment_of(c), i, j);
                     if (!segs_.same_side(other, i, j, p.i, p.j)) continue;
+                    if ((flags[m] & NearLines::kCrowded) != 0 && !beside_others(m, level(c), i, j, p)) continue;
                 }
                 if (line && seed_a && level(c) != level(xa) && !segs_.same_side(segment_of(xa), i, j, ni[n], nj[n]))
                     continue;
@@ -300,8 +302,18 @@ private:
         b[k] = nb;
         // seeds are never made again, only moved or dropped
         if (line)
-            flags[k] = static_cast<unsigned char>(NearLines::kLine | (seed_a && na == xa ? NearLines::kSeedA : 0) |
+            flags[k] = static_cast<unsigned char>((fx & NearLines::kCrowded) | NearLines::kLine |
+                                                  (seed_a && na == xa ? NearLines::kSeedA : 0) |
                                                   (seed_a && nb == xa ? NearLines::kSeedB : 0));
+        return true;
+    }
+
+    // Whether (i, j) lies on p's side of every segment of crowded cell m
+    // besides its two nearest whose level is not `lv`.
+    bool beside_others(std::size_t m, std::uint32_t lv, int i, int j, const GridPoint& p) const {
+        const auto [first, last] = g_.others(m);
+        for (const std::uint32_t* o = first; o != last; ++o)
+            if (level_[*o] != lv && !segs_.same_side(*o, i, j, p.i, p.j)) return false;
         return true;
     }
 
@@ -367,6 +379,8 @@ private:
     NearLines& g_;
     std::size_t words_ = 0;  // of a row's change bits
     std::vector<std::uint32_t> level_;  // each segment's level's code, close at hand
+    // while seeding, on each thread: the segments of cells that more than one meets
+    std::vector<std::pair<std::size_t, std::uint32_t>> met_[2];
 };
 
 }  // namespace

@@ -14,7 +14,11 @@
 //    level crosses a line of another: a path from cell to cell crosses a
 //    segment only through its line cells. It takes another level only from
 //    a neighbour on the side of its nearest own segment that its centre
-//    lies on.
+//    lies on. One that keeps two levels of its own hands each on only to a
+//    cell on its side of every own segment of another level (the cell's
+//    centre and the nearest point of the level's segment on one side of
+//    it), those of levels it does not keep included: contours closer than
+//    a cell, the two banks of a narrow valley, let no level through.
 //  - Each cell keeps its two nearest levels (distance first, then the
 //    segment's number), each at its nearest segment; a third level nearer
 //    than one of them takes its place.
@@ -25,6 +29,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "base/memory.h"
@@ -80,9 +85,15 @@ public:
     const LineKey* b() const { return b_.data(); }
     const unsigned char* flags() const { return flags_.data(); }
 
-    static constexpr unsigned char kLine = 1;   // a segment meets the cell
-    static constexpr unsigned char kSeedA = 2;  // its nearest is one of its own segments
-    static constexpr unsigned char kSeedB = 4;  // its second nearest too
+    static constexpr unsigned char kLine = 1;     // a segment meets the cell
+    static constexpr unsigned char kSeedA = 2;    // its nearest is one of its own segments
+    static constexpr unsigned char kSeedB = 4;    // its second nearest too
+    static constexpr unsigned char kCrowded = 8;  // and more segments meet it than those two
+
+    // The segments that meet crowded cell k besides its two nearest.
+    std::pair<const std::uint32_t*, const std::uint32_t*> others(std::size_t k) const;
+    // Takes them, (cell, segment), in any order.
+    void take_others(std::vector<std::pair<std::size_t, std::uint32_t>>&& all);
 
 private:
     int lig_, col_;
@@ -90,6 +101,8 @@ private:
     KeysInDoubles a_;  // the nearest, in the caller's room
     ZeroedArray<LineKey> b_;
     ZeroedArray<unsigned char> flags_;
+    std::vector<std::size_t> other_cells_;       // ascending, once a segment
+    std::vector<std::uint32_t> other_segments_;  // beside them
 };
 
 // The two nearest levels of every cell of a grid of nb_lig rows and nb_col

@@ -48,7 +48,9 @@
 //
 // Its working memory is about 17 bytes a cell, the elevations' own eight
 // included (the nearest levels are kept in their room until each cell takes
-// its elevation: then the second nearest and a flag), and 90 a vertex kept.
+// its elevation: then the second nearest and a flag), 90 a vertex kept, and
+// while the line cells are seeded 16 for each segment of a cell that more
+// than one segment meets.
 #ifndef ZORVEL_SURFACE_FILL_H
 #define ZORVEL_SURFACE_FILL_H
 

@@ -70,7 +70,8 @@ bool same_side(const Segments& segs, std::uint32_t s, double i0, double j0, doub
 struct Handed {
     LineKey key[2];
 };
-Handed handed(const Segments& segs, const NearLines& g, int i, int j, int ni, int nj) {
+using Met = std::vector<std::vector<std::uint32_t>>;  // the segments that meet each cell of a NearLines
+Handed handed(const Segments& segs, const NearLines& g, const Met& met, int i, int j, int ni, int nj) {
     const std::size_t k = g.at(i, j), m = g.at(ni, nj);
     const unsigned char fx = g.flags()[k], fn = g.flags()[m];
     const std::uint32_t step = ni != i && nj != j ? 362 : kUnitsPerCell;
@@ -82,9 +83,13 @@ Handed handed(const Segments& segs, const NearLines& g, int i, int j, int ni, in
         const bool line = (fn & NearLines::kLine) != 0;
         if (line && (fn & (w == 0 ? NearLines::kSeedA : NearLines::kSeedB)) == 0) continue;
         const LineKey c = (std::min<LineKey>((own[w] >> 32) + step, 0x7FFFFFFE) << 32) | segment_of(own[w]);
+        // a cell of two levels: to its side of every segment of another level that meets it
         if ((fn & NearLines::kSeedB) != 0) {
             const GridPoint p = segs.nearest_point(segment_of(c), i, j);
-            if (!same_side(segs, segment_of(own[1 - w]), i, j, p.i, p.j)) continue;
+            if (std::any_of(met[m].begin(), met[m].end(), [&](std::uint32_t o) {
+                    return segs.all[o].level != level(c) && !same_side(segs, o, i, j, p.i, p.j);
+                }))
+                continue;
         }
         const LineKey xa = g.a()[k];
         if ((fx & NearLines::kLine) != 0 && (fx & NearLines::kSeedA) != 0 && level(c) != level(xa) &&
@@ -106,6 +111,9 @@ bool would_change(const Segments& segs, LineKey a, LineKey b, LineKey c) {
 // two distinct levels, nothing any neighbour hands nearer (the sweeps have
 // settled), and what it holds handed by a neighbour or its own.
 void expect_settled(const Segments& segs, const NearLines& g) {
+    Met met(NearLines::cells(g.nb_lig(), g.nb_col()));
+    for (std::uint32_t s = 0; s < segs.all.size(); ++s)
+        crossed_cells(segs, s, g.nb_lig(), g.nb_col(), [&](int i, int j) { met[g.at(i, j)].push_back(s); });
     for (int i = 0; i < g.nb_lig(); ++i)
         for (int j = 0; j < g.nb_col(); ++j) {
             const std::size_t k = g.at(i, j);
@@ -123,7 +131,7 @@ void expect_settled(const Segments& segs, const NearLines& g) {
                     if (di == 0 && dj == 0) continue;
                     const int ni = i + di, nj = j + dj;
                     if (ni < 0 || nj < 0 || ni >= g.nb_lig() || nj >= g.nb_col()) continue;
-                    const Handed h = handed(segs, g, i, j, ni, nj);
+                    const Handed h = handed(segs, g, met, i, j, ni, nj);
                     for (const LineKey c : h.key) {
                         if (c == kNoLine) continue;
                         ASSERT_FALSE(would_change(segs, a, b, c)) << "from " << ni << "," << nj;
@@ -314,6 +322,14 @@ TEST(SurfaceFill, LinesThatEndOrCrowdKeepTheirLevelsApart) {
             EXPECT_GT(v, c[static_cast<std::size_t>(i * 14 + j - 1)]) << i << "," << j;
             EXPECT_TRUE(j <= 5 ? v <= 100 : v >= 110) << i << "," << j << ": " << v;
         }
+    // a ridge of 200 narrower than a cell between two lines of 100: its
+    // cells hand 200 past neither, so the ground either side stays below 100
+    std::vector<Line> ridge;
+    for (const auto& [j, v] : {std::pair{1.5, 0.0}, {8.7, 100.0}, {9.0, 200.0}, {9.3, 100.0}})
+        ridge.push_back(Line{{{-1.0, j}, {9.0, j}}, v});
+    const std::vector<double> z3 = filled(8, 14, ridge);
+    for (int i = 0; i < 8; ++i)
+        for (const int j : {2, 5, 8, 10, 13}) EXPECT_LT(z3[static_cast<std::size_t>(i * 14 + j)], 100) << i << "," << j;
 }
 
 TEST(SurfaceFill, LevelsAtTheDoublesEdgeStayFinite) {
