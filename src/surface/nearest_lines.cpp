@@ -67,7 +67,7 @@ public:
     // Takes segment s into line cell k, at key c; where s is not the first
     // segment to meet it, every segment that does is kept in `met` (and the
     // cell marked kCrowded until the sweeps, when it means what it says).
-    void seed_into(std::size_t k, std::uint32_t s, LineKey c, std::vector<std::pair<std::size_t, std::uint32_t>>& met) {
+    void seed_into(std::size_t k, std::uint32_t s, LineKey c, SegmentsMet& met) {
         const KeysInDoubles a = g_.a();
         unsigned char& f = g_.flags()[k];
         if (a[k] != kNoLine) {
@@ -90,28 +90,12 @@ public:
                                        (g_.b()[k] != kNoLine ? NearLines::kSeedB : 0));
     }
 
-    // Of the segments that met cells more than once, those besides the two
-    // nearest of cells of two levels: the crowded cells' others.
-    void settle_crowded() {
-        std::vector<std::pair<std::size_t, std::uint32_t>> others;
-        unsigned char* flags = g_.flags();
-        for (auto& part : met_)
-            for (const auto& [k, s] : part) {
-                flags[k] = static_cast<unsigned char>(flags[k] & ~NearLines::kCrowded);
-                if (g_.b()[k] != kNoLine && s != segment_of(g_.a()[k]) && s != segment_of(g_.b()[k]))
-                    others.emplace_back(k, s);
-            }
-        for (const auto& [k, s] : others) flags[k] |= NearLines::kCrowded;
-        met_[0] = {};
-        met_[1] = {};
-        g_.take_others(std::move(others));
-    }
-
     // Every line cell, reached by its segments' levels; on two threads, each
     // the cells of half the rows.
     void seed(bool split) {
+        split_ = split;
         unsigned char* flags = g_.flags();
-        const auto rows = [&](int first, int last, std::vector<std::pair<std::size_t, std::uint32_t>>& met) {
+        const auto rows = [&](int first, int last, SegmentsMet& met) {
             for (std::uint32_t s = 0; s < segs_.all.size(); ++s) {
                 // most segments lie in the other half
                 const Segment& g = segs_.all[s];
@@ -171,11 +155,11 @@ public:
             // before the levels spread, a line cell holds its own segments alone
             crossed_cells(segs, s, g_.nb_lig(), g_.nb_col(), [&](int i, int j) {
                 const std::size_t k = g_.at(i, j);
-                seed_into(k, s, key(segs.distance(s, i, j), s), met_[0]);
+                seed_into(k, s, key(segs.distance(s, i, j), s), met_[2]);
                 seeded(k);
             });
         }
-        settle_crowded();
+        g_.take_others(met_, split_);
     }
 
     // Sweeps forward, then backward, and so on until two sweeps in a row
@@ -379,8 +363,10 @@ private:
     NearLines& g_;
     std::size_t words_ = 0;  // of a row's change bits
     std::vector<std::uint32_t> level_;  // each segment's level's code, close at hand
-    // while seeding, on each thread: the segments of cells that more than one meets
-    std::vector<std::pair<std::size_t, std::uint32_t>> met_[2];
+    // while seeding: the segments of cells that more than one meets, as each
+    // thread found them (rows from the middle on, rows before it) and the run-ons
+    SegmentsMet met_[3];
+    bool split_ = false;
 };
 
 }  // namespace

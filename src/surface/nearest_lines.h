@@ -62,6 +62,9 @@ private:
     unsigned char* bytes_;
 };
 
+// Segments that meet a cell: (the cell, the segment).
+using SegmentsMet = std::vector<std::pair<std::size_t, std::uint32_t>>;
+
 // The two nearest levels of every cell, with a border of cells that nothing
 // reaches: cell (i, j) is at (i + 1) * width() + j + 1.
 class NearLines {
@@ -92,8 +95,11 @@ public:
 
     // The segments that meet crowded cell k besides its two nearest.
     std::pair<const std::uint32_t*, const std::uint32_t*> others(std::size_t k) const;
-    // Takes them, (cell, segment), in any order.
-    void take_others(std::vector<std::pair<std::size_t, std::uint32_t>>&& all);
+    // Of the segments that met cells more than once (as each seeding thread
+    // and the run-ons found them; let go here), takes those besides the two
+    // nearest of cells of two levels, and marks those cells kCrowded; the
+    // threads' halves on two threads when `split`.
+    void take_others(SegmentsMet (&met)[3], bool split);
 
 private:
     int lig_, col_;
@@ -103,6 +109,7 @@ private:
     ZeroedArray<unsigned char> flags_;
     std::vector<std::size_t> other_cells_;       // ascending, once a segment
     std::vector<std::uint32_t> other_segments_;  // beside them
+    std::vector<std::size_t> other_rows_;        // where each row's cells begin in them
 };
 
 // The two nearest levels of every cell of a grid of nb_lig rows and nb_col
