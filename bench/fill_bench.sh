@@ -109,18 +109,21 @@ one_dem() {  # name dem.tif interval epsg
 
 "$py" "$helper" synthetic "$work/synthetic.tif" 1
 one_dem synthetic "$work/synthetic.tif" 5 32630
-if [ -f /usr/share/matplotlib/mpl-data/sample_data/jacksboro_fault_dem.npz ]; then
-  "$py" "$helper" jacksboro "$work/jacksboro_geo.tif"
-  gdalwarp -q -overwrite -t_srs EPSG:32616 -tr 30 30 -tap -r bilinear -dstnodata -9999 \
-    "$work/jacksboro_geo.tif" "$work/jacksboro.tif"
+# one of matplotlib's sample DEMs (its file, what the helper calls it), in
+# degrees as it comes (NAME_geo.tif) and warped to the given UTM zone and
+# cell (NAME.tif); false where Debian's python-matplotlib-data is not there
+sample_dem() {  # file name epsg cell
+  [ -f "/usr/share/matplotlib/mpl-data/sample_data/$1" ] || return 1
+  "$py" "$helper" "$2" "$work/$2_geo.tif"
+  gdalwarp -q -overwrite -t_srs "EPSG:$3" -tr "$4" "$4" -tap -r bilinear -dstnodata -9999 \
+    "$work/$2_geo.tif" "$work/$2.tif"
+}
+if sample_dem jacksboro_fault_dem.npz jacksboro 32616 30; then
   one_dem jacksboro "$work/jacksboro.tif" 10 32616
   one_dem jacksboro "$work/jacksboro.tif" 50 32616
   one_dem jacksboro_degrees "$work/jacksboro_geo.tif" 20 4326
 fi
-if [ -f /usr/share/matplotlib/mpl-data/sample_data/topobathy.npz ]; then
-  "$py" "$helper" topobathy "$work/topobathy_geo.tif"
-  gdalwarp -q -overwrite -t_srs EPSG:32610 -tr 2000 2000 -tap -r bilinear -dstnodata -9999 \
-    "$work/topobathy_geo.tif" "$work/topobathy.tif"
+if sample_dem topobathy.npz topobathy 32610 2000; then
   one_dem topobathy "$work/topobathy.tif" 100 32610
   one_dem topobathy "$work/topobathy.tif" 250 32610
 fi
