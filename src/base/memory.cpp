@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -145,10 +146,14 @@ bool huge_page_room(std::size_t bytes) {
 
 }  // namespace
 
-void* map_zeroed(std::size_t bytes) {
+void populate(void* start, std::size_t bytes) {
 #if defined(__linux__)
-    void* base = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
-    if (base == MAP_FAILED) return nullptr;
+    const std::uintptr_t page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
+    const std::uintptr_t from = (reinterpret_cast<std::uintptr_t>(start) + page - 1) / page * page;
+    const std::uintptr_t to = (reinterpret_cast<std::uintptr_t>(start) + bytes) / page * page;
+    if (to <= from) return;
+    char* base = reinterpret_cast<char*>(from);
+    bytes = to - from;
 #ifdef MADV_HUGEPAGE
     // fewer faults to fill it, and fewer misses of the address cache when
     // the drawer stores cells all over a grid
@@ -159,18 +164,28 @@ void* map_zeroed(std::size_t bytes) {
     // a large block in two halves, one on a thread of its own: the kernel
     // zeroes every page, and the other core is idle meanwhile
     constexpr std::size_t kHalvedFrom = std::size_t{32} << 20;
-    const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
     const std::size_t first = bytes / 2 / page * page;
     std::thread other;
     if (bytes >= kHalvedFrom && first > 0) {
         try {
-            other = std::thread([=] { (void)madvise(static_cast<char*>(base) + first, bytes - first, MADV_POPULATE_WRITE); });
+            other = std::thread([=] { (void)madvise(base + first, bytes - first, MADV_POPULATE_WRITE); });
         } catch (const std::system_error&) {
         }
     }
     (void)madvise(base, other.joinable() ? first : bytes, MADV_POPULATE_WRITE);
     if (other.joinable()) other.join();
 #endif
+#else
+    (void)start;
+    (void)bytes;
+#endif
+}
+
+void* map_zeroed(std::size_t bytes) {
+#if defined(__linux__)
+    void* base = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    if (base == MAP_FAILED) return nullptr;
+    populate(base, bytes);
     return base;
 #else
     (void)bytes;

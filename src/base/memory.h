@@ -28,6 +28,11 @@ constexpr std::size_t kMappedBytes = std::size_t{8} << 20;
 // blocks of that size to spare (see huge_page_room).
 // nullptr where the system offers no such thing.
 void* map_zeroed(std::size_t bytes);
+// The pages wholly within [start, start + bytes), large or not yet touched
+// (a large block just had from the heap), populated up front the same way:
+// in huge pages where there is room, on two threads when large. A hint: the
+// memory and what it holds are the same without it.
+void populate(void* start, std::size_t bytes);
 
 // The bytes free in blocks of at least `block` bytes, from the text of
 // /proc/buddyinfo (per zone, the count of free blocks of 1, 2, 4 ... pages
