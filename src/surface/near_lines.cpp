@@ -25,6 +25,18 @@ double* room_for(std::vector<double>& room, std::size_t n) {
     return room.data();
 }
 
+// Whether segment t crosses the straight way from (i, j) to q (touching it
+// at an end, or lying along it, is not crossing).
+bool crosses(const Segment& t, double i, double j, const GridPoint& q) {
+    const auto turn = [](double ai, double aj, double bi, double bj, double ci, double cj) {
+        const double o = (bi - ai) * (cj - aj) - (bj - aj) * (ci - ai);
+        return (o > 0.0) - (o < 0.0);
+    };
+    const double ti = t.i0 + t.di, tj = t.j0 + t.dj;
+    return turn(t.i0, t.j0, ti, tj, i, j) * turn(t.i0, t.j0, ti, tj, q.i, q.j) < 0 &&
+           turn(i, j, q.i, q.j, t.i0, t.j0) * turn(i, j, q.i, q.j, ti, tj) < 0;
+}
+
 }  // namespace
 
 NearLines::NearLines(int nb_lig, int nb_col, bool split, std::vector<double>& room)
@@ -48,6 +60,32 @@ NearLines::NearLines(int nb_lig, int nb_col, bool split, std::vector<double>& ro
     other.join();
 }
 
+void NearLines::settle_cell(const std::pair<std::size_t, std::uint32_t>* first,
+                            const std::pair<std::size_t, std::uint32_t>* last, const Segments& segs,
+                            const std::vector<std::uint32_t>& level, SegmentsMet& others) {
+    const std::size_t k = first->first;
+    const int i = static_cast<int>(k / static_cast<std::size_t>(width_)) - 1;
+    const int j = static_cast<int>(k % static_cast<std::size_t>(width_)) - 1;
+    const std::uint32_t sa = segment_of(a_[k]), la = level[sa];
+    LineKey b = kNoLine;
+    for (const auto* x = first; x != last; ++x) {
+        const std::uint32_t s = x->second;
+        const LineKey c = line_key(segs.distance(s, i, j), s);
+        if (level[s] == la || c >= b) continue;
+        const GridPoint q = segs.nearest_point(s, i, j);
+        if (std::none_of(first, last, [&](const auto& y) {
+                return level[y.second] != level[s] && crosses(segs.all[y.second], i, j, q);
+            }))
+            b = c;
+    }
+    b_.data()[k] = b;
+    unsigned char& f = flags_.data()[k];
+    f = static_cast<unsigned char>((f & ~(kSeedB | kCrowded)) | (b != kNoLine ? kSeedB : 0));
+    for (const auto* x = first; x != last; ++x)
+        if (x->second != sa && (b != kNoLine ? x->second != segment_of(b) : level[x->second] != la))
+            others.push_back(*x);
+}
+
 std::pair<const std::uint32_t*, const std::uint32_t*> NearLines::others(std::size_t k) const {
     // among those of its row
     const std::size_t row = k / static_cast<std::size_t>(width_);
@@ -57,31 +95,43 @@ std::pair<const std::uint32_t*, const std::uint32_t*> NearLines::others(std::siz
     return {at + (lo - other_cells_.begin()), at + (hi - other_cells_.begin())};
 }
 
-void NearLines::take_others(SegmentsMet (&met)[3], bool split) {
-    SegmentsMet others[3];
-    unsigned char* flags = flags_.data();
-    const LineKey* b = b_.data();
-    const auto sift = [&](int part) {
-        for (const auto& [k, s] : met[part]) {
-            flags[k] = static_cast<unsigned char>(flags[k] & ~kCrowded);
-            if (b[k] != kNoLine && s != segment_of(a_[k]) && s != segment_of(b[k])) others[part].emplace_back(k, s);
+void NearLines::take_others(SegmentsMet (&met)[3], bool split, const Segments& segs,
+                            const std::vector<std::uint32_t>& level) {
+    // the run-ons' cells to the half of the rows they lie in: each cell's
+    // segments in one list
+    const std::size_t second_half = split ? at(lig_ / 2, -1) : 0;
+    for (const auto& ks : met[2]) met[ks.first < second_half ? 1 : 0].push_back(ks);
+    SegmentsMet{}.swap(met[2]);
+    SegmentsMet others[2];
+    const auto settle = [&](int part) {
+        SegmentsMet& m = met[part];
+        // most are cells of one level (a polyline's vertex): as they are
+        std::erase_if(m, [&](const auto& ks) {
+            if (b_.data()[ks.first] != kNoLine) return false;
+            flags_.data()[ks.first] &= static_cast<unsigned char>(~kCrowded);
+            return true;
+        });
+        std::sort(m.begin(), m.end());
+        m.erase(std::unique(m.begin(), m.end()), m.end());
+        for (std::size_t n = 0, e = 0; n < m.size(); n = e) {
+            for (e = n; e < m.size() && m[e].first == m[n].first;) ++e;
+            settle_cell(m.data() + n, m.data() + e, segs, level, others[part]);
         }
-        met[part] = {};
+        SegmentsMet{}.swap(m);
     };
-    // the run-ons' cells lie in either half: theirs after the halves'
     if (split) {
-        Helper other([&] { sift(1); });
-        if (!other.started()) sift(1);
-        sift(0);
+        Helper other([&] { settle(1); });
+        if (!other.started()) settle(1);
+        settle(0);
         other.join();
     } else {
-        sift(0);
-        sift(1);
+        settle(0);
     }
-    sift(2);
-    SegmentsMet& all = others[0];
-    for (int part = 1; part < 3; ++part) all.insert(all.end(), others[part].begin(), others[part].end());
-    std::sort(all.begin(), all.end());
+    // the first half's cells come before the second's
+    SegmentsMet& all = others[1];
+    all.insert(all.end(), others[0].begin(), others[0].end());
+    SegmentsMet{}.swap(others[0]);
+    unsigned char* flags = flags_.data();
     other_cells_.resize(all.size());
     other_segments_.resize(all.size());
     for (std::size_t n = 0; n < all.size(); ++n) {

@@ -11,18 +11,11 @@ namespace {
 
 constexpr std::uint32_t kSide = kUnitsPerCell;  // a step to the side
 constexpr std::uint32_t kDiagonal = 362;        // and diagonally: 256 times the square root of 2, rounded
-constexpr std::uint32_t kFarthest = 0x7FFFFFFEu;  // distances stop growing there, the top bit left free
 // the steps to the four cells behind in a sweep: beside, behind, and the two diagonals behind
 constexpr std::uint32_t kSteps[4] = {kSide, kSide, kDiagonal, kDiagonal};
 
 // A grid this small is swept on one thread.
 constexpr long long kSharedCells = 1 << 16;
-
-LineKey key(double distance, std::uint32_t segment) {
-    const double units = distance * kUnitsPerCell + 0.5;  // rounded half up: distances are never negative
-    const std::uint64_t d = units < static_cast<double>(kFarthest) ? static_cast<std::uint64_t>(units) : kFarthest;
-    return (d << 32) | segment;
-}
 
 // A key a step farther on.
 LineKey farther(LineKey k, std::uint32_t step) {
@@ -102,7 +95,7 @@ public:
                 if (std::max(g.i0, g.i0 + g.di) < first - 1 || std::min(g.i0, g.i0 + g.di) > last) continue;
                 crossed_cells(
                     segs_, s, g_.nb_lig(), g_.nb_col(),
-                    [&](int i, int j) { seed_into(g_.at(i, j), s, key(segs_.distance(s, i, j), s), met); }, first,
+                    [&](int i, int j) { seed_into(g_.at(i, j), s, line_key(segs_.distance(s, i, j), s), met); }, first,
                     last);
             }
             for (int i = first; i < last; ++i)
@@ -155,11 +148,11 @@ public:
             // before the levels spread, a line cell holds its own segments alone
             crossed_cells(segs, s, g_.nb_lig(), g_.nb_col(), [&](int i, int j) {
                 const std::size_t k = g_.at(i, j);
-                seed_into(k, s, key(segs.distance(s, i, j), s), met_[2]);
+                seed_into(k, s, line_key(segs.distance(s, i, j), s), met_[2]);
                 seeded(k);
             });
         }
-        g_.take_others(met_, split_);
+        g_.take_others(met_, split_, segs, level_);
     }
 
     // Sweeps forward, then backward, and so on until two sweeps in a row
@@ -268,12 +261,14 @@ private:
             for (int which = 0; which < 2; ++which) {
                 const LineKey c = offered[2 * n + which];
                 if (c >= nb) continue;
-                // a cell of two levels hands each on only to its side of the
-                // other's segments, and a crowded one of every other level's
-                if ((flags[m] & NearLines::kSeedB) != 0) {
-                    const std::uint32_t other = segment_of(which == 0 ? b[m] : a[m]);
+                // a line cell hands each level on only to its side of every
+                // segment of another level that meets it: a cell of two
+                // levels of the other's, a crowded one of the others' too
+                if ((flags[m] & (NearLines::kSeedB | NearLines::kCrowded)) != 0) {
                     const GridPoint p = segs_.nearest_point(segment_of(c), i, j);
-                    if (!segs_.same_side(other, i, j, p.i, p.j)) continue;
+                    if ((flags[m] & NearLines::kSeedB) != 0 &&
+                        !segs_.same_side(segment_of(which == 0 ? b[m] : a[m]), i, j, p.i, p.j))
+                        continue;
                     if ((flags[m] & NearLines::kCrowded) != 0 && !beside_others(m, level(c), i, j, p)) continue;
                 }
                 if (line && seed_a && level(c) != level(xa) && !segs_.same_side(segment_of(xa), i, j, ni[n], nj[n]))

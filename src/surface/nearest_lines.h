@@ -5,20 +5,25 @@
 // Exactly:
 //  - A cell whose square a segment meets (edges and corners included) is a
 //    line cell of it, and is reached by the segment's level at the distance
-//    from its centre to the segment.
+//    from its centre to the segment. Its own levels are the nearest of its
+//    segments and, as its second, the nearest segment of another level that
+//    its centre sees: the straight way to the segment's nearest point
+//    crosses no segment of a third level or of the first that meets the
+//    cell (a contour beyond another, in a cell several cross, does not
+//    bound it).
 //  - A level reaches a cell from a neighbour (eight of them) at the
 //    neighbour's distance plus the step: 1 cell to the side, the square
 //    root of 2 diagonally. Distances count in 256ths of a cell, each step
 //    and each first distance rounded to one.
-//  - A line cell hands on only the levels of its own segments, so that no
-//    level crosses a line of another: a path from cell to cell crosses a
-//    segment only through its line cells. It takes another level only from
-//    a neighbour on the side of its nearest own segment that its centre
-//    lies on. One that keeps two levels of its own hands each on only to a
-//    cell on its side of every own segment of another level (the cell's
-//    centre and the nearest point of the level's segment on one side of
-//    it), those of levels it does not keep included: contours closer than
-//    a cell, the two banks of a narrow valley, let no level through.
+//  - A line cell hands on only its own levels, so that no level crosses a
+//    line of another: a path from cell to cell crosses a segment only
+//    through its line cells. It takes another level only from a neighbour
+//    on the side of its nearest own segment that its centre lies on. It
+//    hands each of its levels on only to a cell on its side of every
+//    segment of another level that meets it (the cell's centre and the
+//    nearest point of the level's segment on one side of it), those of
+//    levels it does not keep included: contours closer than a cell, the two
+//    banks of a narrow valley, let no level through.
 //  - Each cell keeps its two nearest levels (distance first, then the
 //    segment's number), each at its nearest segment; a third level nearer
 //    than one of them takes its place.
@@ -45,6 +50,13 @@ constexpr LineKey kNoLine = ~LineKey{0};
 constexpr std::uint32_t kUnitsPerCell = 256;
 inline std::uint32_t segment_of(LineKey k) { return static_cast<std::uint32_t>(k); }
 inline std::uint32_t distance_of(LineKey k) { return static_cast<std::uint32_t>(k >> 32); }
+constexpr std::uint32_t kFarthest = 0x7FFFFFFEu;  // distances stop growing there, the top bit left free
+// Segment s at a distance in cells, rounded to the nearest unit.
+inline LineKey line_key(double distance, std::uint32_t s) {
+    const double units = distance * kUnitsPerCell + 0.5;  // rounded half up: distances are never negative
+    const std::uint64_t d = units < static_cast<double>(kFarthest) ? static_cast<std::uint64_t>(units) : kFarthest;
+    return (d << 32) | s;
+}
 
 // The nearest levels' keys, kept bit for bit in the room of a caller's
 // doubles (which later take the cells' elevations, key by key).
@@ -91,17 +103,26 @@ public:
     static constexpr unsigned char kLine = 1;     // a segment meets the cell
     static constexpr unsigned char kSeedA = 2;    // its nearest is one of its own segments
     static constexpr unsigned char kSeedB = 4;    // its second nearest too
-    static constexpr unsigned char kCrowded = 8;  // and more segments meet it than those two
+    static constexpr unsigned char kCrowded = 8;  // and segments of levels it does not keep there
 
-    // The segments that meet crowded cell k besides its two nearest.
+    // The segments that meet crowded cell k besides its own.
     std::pair<const std::uint32_t*, const std::uint32_t*> others(std::size_t k) const;
-    // Of the segments that met cells more than once (as each seeding thread
-    // and the run-ons found them; let go here), takes those besides the two
-    // nearest of cells of two levels, and marks those cells kCrowded; the
-    // threads' halves on two threads when `split`.
-    void take_others(SegmentsMet (&met)[3], bool split);
+    // The cells that more than one segment meets, from those segments (as
+    // each seeding thread and the run-ons found them; let go here), segment
+    // s of level level[s]. Each keeps as its second level the nearest it
+    // sees: the straight way from its centre to the segment's nearest point
+    // crosses no segment of another level that meets the cell. The other
+    // segments of a cell of two levels, and those of other levels of a cell
+    // of one, are kept and the cell marked kCrowded. The threads' halves on
+    // two threads when `split`.
+    void take_others(SegmentsMet (&met)[3], bool split, const Segments& segs, const std::vector<std::uint32_t>& level);
 
 private:
+    // Cell first->first, from the segments [first, last) that meet it; the
+    // others it keeps added to `others`.
+    void settle_cell(const std::pair<std::size_t, std::uint32_t>* first, const std::pair<std::size_t, std::uint32_t>* last,
+                     const Segments& segs, const std::vector<std::uint32_t>& level, SegmentsMet& others);
+
     int lig_, col_;
     std::ptrdiff_t width_;
     KeysInDoubles a_;  // the nearest, in the caller's room

@@ -83,8 +83,8 @@ Handed handed(const Segments& segs, const NearLines& g, const Met& met, int i, i
         const bool line = (fn & NearLines::kLine) != 0;
         if (line && (fn & (w == 0 ? NearLines::kSeedA : NearLines::kSeedB)) == 0) continue;
         const LineKey c = (std::min<LineKey>((own[w] >> 32) + step, 0x7FFFFFFE) << 32) | segment_of(own[w]);
-        // a cell of two levels: to its side of every segment of another level that meets it
-        if ((fn & NearLines::kSeedB) != 0) {
+        // a line cell: to its side of every segment of another level that meets it
+        if (line) {
             const GridPoint p = segs.nearest_point(segment_of(c), i, j);
             if (std::any_of(met[m].begin(), met[m].end(), [&](std::uint32_t o) {
                     return segs.all[o].level != level(c) && !same_side(segs, o, i, j, p.i, p.j);
@@ -98,6 +98,37 @@ Handed handed(const Segments& segs, const NearLines& g, const Met& met, int i, i
         h.key[w] = c;
     }
     return h;
+}
+
+// The keys of a line cell's own segments, met those that meet it: the
+// nearest, and the nearest of another level whose nearest point its centre
+// sees across no segment of a third level.
+struct Seeds {
+    LineKey a = kNoLine, b = kNoLine;
+};
+Seeds seeds(const Segments& segs, const std::vector<std::uint32_t>& met, int i, int j) {
+    const auto key = [&](std::uint32_t s) {
+        return (static_cast<LineKey>(segs.distance(s, i, j) * kUnitsPerCell + 0.5) << 32) | s;
+    };
+    // whether t cuts the way from (i, j) to q: each lies across the other's line
+    const auto cuts = [&](std::uint32_t t, const GridPoint& q) {
+        const Segment& g = segs.all[t];
+        const Segment way{static_cast<double>(i), static_cast<double>(j), q.i - i, q.j - j, 0, 0, 0};
+        const auto across = [](const Segment& u, double i0, double j0, double i1, double j1) {
+            const double s0 = u.di * (j0 - u.j0) - u.dj * (i0 - u.i0), s1 = u.di * (j1 - u.j0) - u.dj * (i1 - u.i0);
+            return (s0 > 0 && s1 < 0) || (s0 < 0 && s1 > 0);
+        };
+        return across(g, way.i0, way.j0, q.i, q.j) && across(way, g.i0, g.j0, g.i0 + g.di, g.j0 + g.dj);
+    };
+    Seeds w;
+    for (const std::uint32_t s : met) w.a = std::min(w.a, key(s));
+    for (const std::uint32_t s : met) {
+        if (segs.all[s].level == segs.all[segment_of(w.a)].level) continue;
+        const GridPoint q = segs.nearest_point(s, i, j);
+        if (std::none_of(met.begin(), met.end(), [&](std::uint32_t t) { return segs.all[t].level != segs.all[s].level && cuts(t, q); }))
+            w.b = std::min(w.b, key(s));
+    }
+    return w;
 }
 
 // Whether candidate c would change a cell's two nearest a and b.
@@ -124,6 +155,14 @@ void expect_settled(const Segments& segs, const NearLines& g) {
             if (b != kNoLine) {
                 ASSERT_NE(segs.all[segment_of(a)].level, segs.all[segment_of(b)].level);
             }
+            // a line cell's own segments: the nearest that meets it, and the
+            // nearest of another level that its centre sees
+            if ((f & NearLines::kSeedA) != 0) {
+                ASSERT_NE(f & NearLines::kLine, 0);
+                const Seeds want = seeds(segs, met[k], i, j);
+                EXPECT_EQ(a, want.a);
+                EXPECT_EQ((f & NearLines::kSeedB) != 0 ? b : kNoLine, want.b);
+            }
             if ((f & NearLines::kSeedB) != 0) continue;  // takes nothing
             bool a_handed = (f & NearLines::kSeedA) != 0 || a == kNoLine, b_handed = b == kNoLine;
             for (int di = -1; di <= 1; ++di)
@@ -139,11 +178,6 @@ void expect_settled(const Segments& segs, const NearLines& g) {
                         b_handed |= c == b;
                     }
                 }
-            // a line cell's own segments: the distance to one that meets it
-            if ((f & NearLines::kSeedA) != 0) {
-                EXPECT_NE(f & NearLines::kLine, 0);
-                EXPECT_LE(segs.distance(segment_of(a), i, j), 1.5);
-            }
             // a seed dropped by a nearer level leaves what it handed on behind
             if ((f & NearLines::kLine) == 0) {
                 EXPECT_TRUE(a_handed);
