@@ -25,8 +25,9 @@ double* room_for(std::vector<double>& room, std::size_t n) {
     return room.data();
 }
 
-// Whether segment t crosses the straight way from (i, j) to q (touching it
-// at an end, or lying along it, is not crossing).
+// Whether segment t crosses the straight way from (i, j) to q: (i, j) and q
+// on either side of its line, and its ends on either side of the way's or
+// on it (a polyline through a point of the way crosses it there).
 bool crosses(const Segment& t, double i, double j, const GridPoint& q) {
     const auto turn = [](double ai, double aj, double bi, double bj, double ci, double cj) {
         const double o = (bi - ai) * (cj - aj) - (bj - aj) * (ci - ai);
@@ -34,7 +35,18 @@ bool crosses(const Segment& t, double i, double j, const GridPoint& q) {
     };
     const double ti = t.i0 + t.di, tj = t.j0 + t.dj;
     return turn(t.i0, t.j0, ti, tj, i, j) * turn(t.i0, t.j0, ti, tj, q.i, q.j) < 0 &&
-           turn(i, j, q.i, q.j, t.i0, t.j0) * turn(i, j, q.i, q.j, ti, tj) < 0;
+           turn(i, j, q.i, q.j, t.i0, t.j0) * turn(i, j, q.i, q.j, ti, tj) <= 0;
+}
+
+// Of the ways from cell (i, j)'s centre to its eight neighbours', those
+// segment t crosses, as bits (neighbour_bit).
+unsigned char ways_crossed(const Segment& t, int i, int j) {
+    unsigned int mask = 0;
+    for (int di = -1; di <= 1; ++di)
+        for (int dj = -1; dj <= 1; ++dj)
+            if ((di != 0 || dj != 0) && crosses(t, i, j, GridPoint{static_cast<double>(i + di), static_cast<double>(j + dj)}))
+                mask |= 1u << neighbour_bit(di, dj);
+    return static_cast<unsigned char>(mask);
 }
 
 }  // namespace
@@ -45,7 +57,8 @@ NearLines::NearLines(int nb_lig, int nb_col, bool split, std::vector<double>& ro
       width_(static_cast<std::ptrdiff_t>(nb_col) + 2),
       a_(room_for(room, cells(nb_lig, nb_col))),
       b_(cells(nb_lig, nb_col)),
-      flags_(b_.size()) {
+      flags_(b_.size()),
+      crossed_(b_.size()) {
     const auto none = [this](std::size_t from, std::size_t to) {
         std::fill(b_.data() + from, b_.data() + to, kNoLine);
     };
@@ -105,6 +118,11 @@ void NearLines::take_others(SegmentsMet (&met)[3], bool split, const Segments& s
     SegmentsMet others[2];
     const auto settle = [&](int part) {
         SegmentsMet& m = met[part];
+        // the ways out that a segment besides the nearest crosses
+        for (const auto& [k, seg] : m)
+            if (seg != segment_of(a_[k]))
+                crossed_.data()[k] |= ways_crossed(segs.all[seg], static_cast<int>(k / static_cast<std::size_t>(width_)) - 1,
+                                                   static_cast<int>(k % static_cast<std::size_t>(width_)) - 1);
         // most are cells of one level (a polyline's vertex): as they are
         std::erase_if(m, [&](const auto& ks) {
             if (b_.data()[ks.first] != kNoLine) return false;

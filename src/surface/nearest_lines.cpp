@@ -251,7 +251,8 @@ private:
         // nothing nearer than the second: nothing changes
         if (nearest >= xb) return false;
         LineKey na = xa, nb = xb;
-        // a line cell takes another level only from its centre's side of its nearest own segment
+        // a line cell takes another level only from its centre's side of its
+        // nearest own segment, by a way across no other segment that meets it
         const bool line = (fx & NearLines::kLine) != 0;
         const bool seed_a = (fx & NearLines::kSeedA) != 0;
         const int dj = static_cast<int>(from[0]);  // the column of the cell behind: -1 forward, +1 backward
@@ -271,7 +272,9 @@ private:
                         continue;
                     if ((flags[m] & NearLines::kCrowded) != 0 && !beside_others(m, level(c), i, j, p)) continue;
                 }
-                if (line && seed_a && level(c) != level(xa) && !segs_.same_side(segment_of(xa), i, j, ni[n], nj[n]))
+                if (line && seed_a && level(c) != level(xa) &&
+                    (!segs_.same_side(segment_of(xa), i, j, ni[n], nj[n]) ||
+                     ((g_.crossed()[k] >> neighbour_bit(ni[n] - i, nj[n] - j)) & 1) != 0))
                     continue;
                 take(na, nb, c);
             }

@@ -10,7 +10,7 @@
 //    its centre sees: the straight way to the segment's nearest point
 //    crosses no segment of a third level or of the first that meets the
 //    cell (a contour beyond another, in a cell several cross, does not
-//    bound it).
+//    bound it). A ring of one level about the centre leaves it none.
 //  - A level reaches a cell from a neighbour (eight of them) at the
 //    neighbour's distance plus the step: 1 cell to the side, the square
 //    root of 2 diagonally. Distances count in 256ths of a cell, each step
@@ -18,7 +18,9 @@
 //  - A line cell hands on only its own levels, so that no level crosses a
 //    line of another: a path from cell to cell crosses a segment only
 //    through its line cells. It takes another level only from a neighbour
-//    on the side of its nearest own segment that its centre lies on. It
+//    on the side of its nearest own segment that its centre lies on, by a
+//    way from centre to centre that crosses no other segment meeting it (a
+//    polyline through a point of the way crosses it there). It
 //    hands each of its levels on only to a cell on its side of every
 //    segment of another level that meets it (the cell's centre and the
 //    nearest point of the level's segment on one side of it), those of
@@ -74,6 +76,12 @@ private:
     unsigned char* bytes_;
 };
 
+// The bit of neighbour (i + di, j + dj) of a cell (i, j) in a set of them.
+constexpr int neighbour_bit(int di, int dj) {
+    const int n = (di + 1) * 3 + dj + 1;
+    return n < 4 ? n : n - 1;
+}
+
 // Segments that meet a cell: (the cell, the segment).
 using SegmentsMet = std::vector<std::pair<std::size_t, std::uint32_t>>;
 
@@ -99,6 +107,9 @@ public:
     unsigned char* flags() { return flags_.data(); }
     const LineKey* b() const { return b_.data(); }
     const unsigned char* flags() const { return flags_.data(); }
+    // Of a line cell, the ways from its centre to its neighbours' that a
+    // segment meeting it crosses, its nearest left out (neighbour_bit).
+    const unsigned char* crossed() const { return crossed_.data(); }
 
     static constexpr unsigned char kLine = 1;     // a segment meets the cell
     static constexpr unsigned char kSeedA = 2;    // its nearest is one of its own segments
@@ -128,6 +139,8 @@ private:
     KeysInDoubles a_;  // the nearest, in the caller's room
     ZeroedArray<LineKey> b_;
     ZeroedArray<unsigned char> flags_;
+    ZeroedArray<unsigned char> crossed_;
+
     std::vector<std::size_t> other_cells_;       // ascending, once a segment
     std::vector<std::uint32_t> other_segments_;  // beside them
     std::vector<std::size_t> other_rows_;        // where each row's cells begin in them

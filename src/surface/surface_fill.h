@@ -46,9 +46,10 @@
 //  - The sums are made over the same two halves of the rows however many
 //    threads run, so that the surface is the same.
 //
-// Its working memory is about 17 bytes a cell, the elevations' own eight
+// Its working memory is about 18 bytes a cell, the elevations' own eight
 // included (the nearest levels are kept in their room until each cell takes
-// its elevation: then the second nearest and a flag), 90 a vertex kept, and
+// its elevation: then the second nearest, a flag and the ways out of a line
+// cell that its segments cross), 90 a vertex kept, and
 // while the line cells are seeded 16 for each segment of a cell that more
 // than one segment meets.
 #ifndef ZORVEL_SURFACE_FILL_H

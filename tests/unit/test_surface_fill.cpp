@@ -42,15 +42,19 @@ std::vector<double> filled(int rows, int cols, const std::vector<Line>& lines, b
 }
 
 // A few polylines of random levels anywhere over the grid and a little
-// beyond, crossing each other as they please.
+// beyond, crossing each other as they please; and a ring smaller than a
+// cell about a cell's centre, its corners on the ways to the neighbours.
 std::vector<Line> random_lines(std::mt19937& rng, int rows, int cols) {
-    std::uniform_real_distribution<double> ri(-2.0, rows + 1.0), cj(-2.0, cols + 1.0);
+    std::uniform_real_distribution<double> ri(-2.0, rows + 1.0), cj(-2.0, cols + 1.0), r(0.05, 0.49);
     std::vector<Line> lines(1 + rng() % 4);
     for (Line& l : lines) {
         l.level = 100.0 + 10.0 * static_cast<double>(rng() % 4);
         const std::size_t n = 2 + rng() % 4;
         for (std::size_t k = 0; k < n; ++k) l.points.push_back(GridPoint{ri(rng), cj(rng)});
     }
+    const double i = static_cast<double>(rng() % static_cast<unsigned>(rows)), j = static_cast<double>(rng() % static_cast<unsigned>(cols));
+    const double a = r(rng);
+    lines.push_back(Line{{{i - a, j}, {i, j + r(rng)}, {i + r(rng), j}, {i, j - r(rng)}, {i - a, j}}, 100.0 + 10.0 * static_cast<double>(rng() % 4)});
     return lines;
 }
 
@@ -63,6 +67,18 @@ bool same_side(const Segments& segs, std::uint32_t s, double i0, double j0, doub
         return (c > 0.0) - (c < 0.0);
     };
     return side(i0, j0) * side(i1, j1) >= 0;
+}
+
+// Whether segment t cuts the way from (i, j) to q: the two on either side of
+// its line, its ends on either side of the way's or on it.
+bool cuts(const Segments& segs, std::uint32_t t, int i, int j, const GridPoint& q) {
+    const Segment& g = segs.all[t];
+    const auto side = [](double i0, double j0, double di, double dj, double pi, double pj) {
+        const double c = di * (pj - j0) - dj * (pi - i0);
+        return (c > 0) - (c < 0);
+    };
+    return side(g.i0, g.j0, g.di, g.dj, i, j) * side(g.i0, g.j0, g.di, g.dj, q.i, q.j) < 0 &&
+           side(i, j, q.i - i, q.j - j, g.i0, g.j0) * side(i, j, q.i - i, q.j - j, g.i0 + g.di, g.j0 + g.dj) <= 0;
 }
 
 // The keys a neighbour (ni, nj) hands to cell (i, j), as nearest_lines.h
@@ -91,9 +107,13 @@ Handed handed(const Segments& segs, const NearLines& g, const Met& met, int i, i
                 }))
                 continue;
         }
+        // a line cell: from its centre's side of its nearest segment, across no other that meets it
         const LineKey xa = g.a()[k];
         if ((fx & NearLines::kLine) != 0 && (fx & NearLines::kSeedA) != 0 && level(c) != level(xa) &&
-            !same_side(segs, segment_of(xa), i, j, ni, nj))
+            (!same_side(segs, segment_of(xa), i, j, ni, nj) ||
+             std::any_of(met[k].begin(), met[k].end(), [&](std::uint32_t t) {
+                 return t != segment_of(xa) && cuts(segs, t, i, j, GridPoint{static_cast<double>(ni), static_cast<double>(nj)});
+             })))
             continue;
         h.key[w] = c;
     }
@@ -110,22 +130,12 @@ Seeds seeds(const Segments& segs, const std::vector<std::uint32_t>& met, int i, 
     const auto key = [&](std::uint32_t s) {
         return (static_cast<LineKey>(segs.distance(s, i, j) * kUnitsPerCell + 0.5) << 32) | s;
     };
-    // whether t cuts the way from (i, j) to q: each lies across the other's line
-    const auto cuts = [&](std::uint32_t t, const GridPoint& q) {
-        const Segment& g = segs.all[t];
-        const Segment way{static_cast<double>(i), static_cast<double>(j), q.i - i, q.j - j, 0, 0, 0};
-        const auto across = [](const Segment& u, double i0, double j0, double i1, double j1) {
-            const double s0 = u.di * (j0 - u.j0) - u.dj * (i0 - u.i0), s1 = u.di * (j1 - u.j0) - u.dj * (i1 - u.i0);
-            return (s0 > 0 && s1 < 0) || (s0 < 0 && s1 > 0);
-        };
-        return across(g, way.i0, way.j0, q.i, q.j) && across(way, g.i0, g.j0, g.i0 + g.di, g.j0 + g.dj);
-    };
     Seeds w;
     for (const std::uint32_t s : met) w.a = std::min(w.a, key(s));
     for (const std::uint32_t s : met) {
         if (segs.all[s].level == segs.all[segment_of(w.a)].level) continue;
         const GridPoint q = segs.nearest_point(s, i, j);
-        if (std::none_of(met.begin(), met.end(), [&](std::uint32_t t) { return segs.all[t].level != segs.all[s].level && cuts(t, q); }))
+        if (std::none_of(met.begin(), met.end(), [&](std::uint32_t t) { return segs.all[t].level != segs.all[s].level && cuts(segs, t, i, j, q); }))
             w.b = std::min(w.b, key(s));
     }
     return w;
@@ -178,8 +188,9 @@ void expect_settled(const Segments& segs, const NearLines& g) {
                         b_handed |= c == b;
                     }
                 }
-            // a seed dropped by a nearer level leaves what it handed on behind
-            if ((f & NearLines::kLine) == 0) {
+            // what a cell holds was handed to it (a line cell that dropped a
+            // seed for a nearer level may hold what the seed handed on)
+            if ((f & NearLines::kLine) == 0 || (f & NearLines::kSeedA) != 0) {
                 EXPECT_TRUE(a_handed);
                 EXPECT_TRUE(b_handed);
             }
@@ -285,6 +296,13 @@ TEST(SurfaceFill, AreasOfOneLevelRiseSinkOrStayFlat) {
     EXPECT_LT(cell(dome, 0, 0), cell(dome, 0, 20));
     EXPECT_LT(cell(dome, 0, 20), 100);
     EXPECT_GT(cell(dome, 0, 0), 90);
+    // a top smaller than a cell, its corners on the ways to the neighbours:
+    // the cell it lies in rises above it
+    std::vector<Line> small = rings(n, {{16.5, 100}});
+    small.push_back(Line{{{19.7, 20}, {20, 20.3}, {20.3, 20}, {20, 19.7}, {19.7, 20}}, 110});
+    const std::vector<double> top = filled(n, n, small);
+    EXPECT_GT(cell(top, 20, 20), 110);
+    EXPECT_LT(cell(top, 20, 20), 120);
     // the same levels the other way round: a hollow in the middle
     const std::vector<double> pit = filled(n, n, rings(n, {{16.5, 110}, {6.5, 100}}));
     EXPECT_LT(cell(pit, 20, 20), cell(pit, 20, 16));
