@@ -25,27 +25,34 @@ double* room_for(std::vector<double>& room, std::size_t n) {
     return room.data();
 }
 
+int sign(double v) { return (v > 0.0) - (v < 0.0); }
+
 // Whether segment t crosses the straight way from (i, j) to q: (i, j) and q
 // on either side of its line, and its ends on either side of the way's or
 // on it (a polyline through a point of the way crosses it there).
 bool crosses(const Segment& t, double i, double j, const GridPoint& q) {
-    const auto turn = [](double ai, double aj, double bi, double bj, double ci, double cj) {
-        const double o = (bi - ai) * (cj - aj) - (bj - aj) * (ci - ai);
-        return (o > 0.0) - (o < 0.0);
-    };
+    const double wi = q.i - i, wj = q.j - j;
     const double ti = t.i0 + t.di, tj = t.j0 + t.dj;
-    return turn(t.i0, t.j0, ti, tj, i, j) * turn(t.i0, t.j0, ti, tj, q.i, q.j) < 0 &&
-           turn(i, j, q.i, q.j, t.i0, t.j0) * turn(i, j, q.i, q.j, ti, tj) <= 0;
+    return sign(t.di * (j - t.j0) - t.dj * (i - t.i0)) * sign(t.di * (q.j - t.j0) - t.dj * (q.i - t.i0)) < 0 &&
+           sign(wi * (t.j0 - j) - wj * (t.i0 - i)) * sign(wi * (tj - j) - wj * (ti - i)) <= 0;
 }
 
 // Of the ways from cell (i, j)'s centre to its eight neighbours', those
-// segment t crosses, as bits (neighbour_bit).
+// segment t crosses, as bits (neighbour_bit): crosses() for each, its
+// terms worked out once.
 unsigned char ways_crossed(const Segment& t, int i, int j) {
+    const int centre = sign(t.di * (j - t.j0) - t.dj * (i - t.i0));
+    if (centre == 0) return 0;
+    const double ai = t.i0 - i, aj = t.j0 - j;                        // its start from the centre
+    const double bi = (t.i0 + t.di) - i, bj = (t.j0 + t.dj) - j;      // and its end
     unsigned int mask = 0;
     for (int di = -1; di <= 1; ++di)
-        for (int dj = -1; dj <= 1; ++dj)
-            if ((di != 0 || dj != 0) && crosses(t, i, j, GridPoint{static_cast<double>(i + di), static_cast<double>(j + dj)}))
+        for (int dj = -1; dj <= 1; ++dj) {
+            if (di == 0 && dj == 0) continue;
+            const double qi = i + di, qj = j + dj;
+            if (centre * sign(t.di * (qj - t.j0) - t.dj * (qi - t.i0)) < 0 && sign(di * aj - dj * ai) * sign(di * bj - dj * bi) <= 0)
                 mask |= 1u << neighbour_bit(di, dj);
+        }
     return static_cast<unsigned char>(mask);
 }
 
@@ -92,11 +99,20 @@ void NearLines::settle_cell(const std::pair<std::size_t, std::uint32_t>* first,
             b = c;
     }
     b_.data()[k] = b;
+    // a cell of one level of its own takes the other from its neighbours
+    if (b == kNoLine)
+        for (const auto* x = first; x != last; ++x)
+            if (x->second != sa) cross_ways(k, segs.all[x->second]);
     unsigned char& f = flags_.data()[k];
     f = static_cast<unsigned char>((f & ~(kSeedB | kCrowded)) | (b != kNoLine ? kSeedB : 0));
     for (const auto* x = first; x != last; ++x)
         if (x->second != sa && (b != kNoLine ? x->second != segment_of(b) : level[x->second] != la))
             others.push_back(*x);
+}
+
+void NearLines::cross_ways(std::size_t k, const Segment& t) {
+    crossed_.data()[k] |= ways_crossed(t, static_cast<int>(k / static_cast<std::size_t>(width_)) - 1,
+                                       static_cast<int>(k % static_cast<std::size_t>(width_)) - 1);
 }
 
 std::pair<const std::uint32_t*, const std::uint32_t*> NearLines::others(std::size_t k) const {
@@ -118,15 +134,13 @@ void NearLines::take_others(SegmentsMet (&met)[3], bool split, const Segments& s
     SegmentsMet others[2];
     const auto settle = [&](int part) {
         SegmentsMet& m = met[part];
-        // the ways out that a segment besides the nearest crosses
-        for (const auto& [k, seg] : m)
-            if (seg != segment_of(a_[k]))
-                crossed_.data()[k] |= ways_crossed(segs.all[seg], static_cast<int>(k / static_cast<std::size_t>(width_)) - 1,
-                                                   static_cast<int>(k % static_cast<std::size_t>(width_)) - 1);
-        // most are cells of one level (a polyline's vertex): as they are
+        // most are cells of one level (a polyline's vertex): their ways out
+        // that a segment besides the nearest crosses, and nothing more
         std::erase_if(m, [&](const auto& ks) {
-            if (b_.data()[ks.first] != kNoLine) return false;
-            flags_.data()[ks.first] &= static_cast<unsigned char>(~kCrowded);
+            const std::size_t k = ks.first;
+            if (b_.data()[k] != kNoLine) return false;
+            flags_.data()[k] &= static_cast<unsigned char>(~kCrowded);
+            if (ks.second != segment_of(a_[k])) cross_ways(k, segs.all[ks.second]);
             return true;
         });
         std::sort(m.begin(), m.end());

@@ -107,8 +107,9 @@ public:
     unsigned char* flags() { return flags_.data(); }
     const LineKey* b() const { return b_.data(); }
     const unsigned char* flags() const { return flags_.data(); }
-    // Of a line cell, the ways from its centre to its neighbours' that a
-    // segment meeting it crosses, its nearest left out (neighbour_bit).
+    // Of a line cell of one level of its own, the ways from its centre to
+    // its neighbours' that a segment meeting it crosses, its nearest left
+    // out (neighbour_bit).
     const unsigned char* crossed() const { return crossed_.data(); }
 
     static constexpr unsigned char kLine = 1;     // a segment meets the cell
@@ -133,6 +134,9 @@ private:
     // others it keeps added to `others`.
     void settle_cell(const std::pair<std::size_t, std::uint32_t>* first, const std::pair<std::size_t, std::uint32_t>* last,
                      const Segments& segs, const std::vector<std::uint32_t>& level, SegmentsMet& others);
+
+    // Marks the ways out of cell k that segment t crosses.
+    void cross_ways(std::size_t k, const Segment& t);
 
     int lig_, col_;
     std::ptrdiff_t width_;
