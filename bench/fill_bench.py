@@ -7,6 +7,10 @@
 #                                            seconds), in geographic coordinates
 #   fill_bench.py topobathy OUT.tif          its other one, land and sea floor
 #                                            (2 by 1.3 arc minutes), the same
+#   fill_bench.py fractal OUT.tif seed beta  a seeded fractal DEM (power spectrum
+#                                            falling as f^-beta: rougher for a
+#                                            smaller beta), 512 x 512 cells of
+#                                            10 m, from 100 to 500 m
 #   fill_bench.py grid DEM.tif               "xmin ymin xmax ymax cell" of a DEM
 #   fill_bench.py size DEM.tif               "columns rows" of a DEM
 #   fill_bench.py errors DEM.tif SURFACE.tif...
@@ -45,6 +49,20 @@ def synthetic(path, seed):
     # a gentle tilt, so that the ground beyond the outer contours is not flat
     z += 0.004 * x - 0.002 * y
     write(path, z, (500000.0, cell, 0.0, 4200000.0, 0.0, -cell), 32630)
+
+
+def fractal(path, seed, beta):
+    """Terrain of no one place, which nothing was tuned on: random phases
+    under a power spectrum falling as f^-beta."""
+    n = 512
+    rng = np.random.default_rng(seed)
+    f = np.hypot(np.fft.fftfreq(n)[:, None], np.fft.fftfreq(n)[None, :])
+    f[0, 0] = 1.0
+    amplitude = f ** (-beta / 2)
+    amplitude[0, 0] = 0.0
+    z = np.real(np.fft.ifft2(amplitude * np.exp(1j * rng.uniform(0, 2 * np.pi, (n, n)))))
+    z = 100.0 + 400.0 * (z - z.min()) / (z.max() - z.min())
+    write(path, z, (400000.0, 10.0, 0.0, 4500000.0, 0.0, -10.0), 32630)
 
 
 def jacksboro(path):
@@ -115,6 +133,8 @@ if __name__ == "__main__":
     what = sys.argv[1]
     if what == "synthetic":
         synthetic(sys.argv[2], int(sys.argv[3]) if len(sys.argv) > 3 else 1)
+    elif what == "fractal":
+        fractal(sys.argv[2], int(sys.argv[3]), float(sys.argv[4]))
     elif what == "jacksboro":
         jacksboro(sys.argv[2])
     elif what == "topobathy":

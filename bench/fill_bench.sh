@@ -21,8 +21,9 @@
 # (Debian's python-matplotlib-data; 3 arc seconds warped to 30 m cells,
 # contours every 10 and 50 m, and in degrees as it comes, contours every
 # 20 m), its other sample DEM, of land and sea floor off Vancouver Island (2
-# by 1.3 arc minutes warped to 2 km cells, contours every 100 and 250 m), and
-# any GeoTIFF DEM given as DEM:INTERVAL.
+# by 1.3 arc minutes warped to 2 km cells, contours every 100 and 250 m), two
+# seeded fractal DEMs, a smooth one and a rough one (512 x 512 cells of 10 m,
+# contours every 10 and 25 m), and any GeoTIFF DEM given as DEM:INTERVAL.
 #
 #   bench/fill_bench.sh [rounds=7] [DEM.tif:INTERVAL ...]
 #
@@ -127,6 +128,12 @@ if sample_dem topobathy.npz topobathy 32610 2000; then
   one_dem topobathy "$work/topobathy.tif" 100 32610
   one_dem topobathy "$work/topobathy.tif" 250 32610
 fi
+"$py" "$helper" fractal "$work/fractal_smooth.tif" 7 3.2
+"$py" "$helper" fractal "$work/fractal_rough.tif" 19 2.6
+for name in fractal_smooth fractal_rough; do
+  one_dem "$name" "$work/$name.tif" 10 32630
+  one_dem "$name" "$work/$name.tif" 25 32630
+done
 for given in "$@"; do
   one_dem "$(basename "${given%%:*}" .tif)" "${given%%:*}" "${given##*:}" 4326
 done
