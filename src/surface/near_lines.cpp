@@ -143,8 +143,7 @@ void NearLines::take_others(SegmentsMet (&met)[3], bool split, const Segments& s
             if (ks.second != segment_of(a_[k])) cross_ways(k, segs.all[ks.second]);
             return true;
         });
-        std::sort(m.begin(), m.end());
-        m.erase(std::unique(m.begin(), m.end()), m.end());
+        std::sort(m.begin(), m.end());  // each (cell, segment) is there once
         for (std::size_t n = 0, e = 0; n < m.size(); n = e) {
             for (e = n; e < m.size() && m[e].first == m[n].first;) ++e;
             settle_cell(m.data() + n, m.data() + e, segs, level, others[part]);
