@@ -20,12 +20,12 @@
 //    through its line cells. It takes another level only from a neighbour
 //    on the side of its nearest own segment that its centre lies on, by a
 //    way from centre to centre that crosses no other segment meeting it (a
-//    polyline through a point of the way crosses it there). It
-//    hands each of its levels on only to a cell on its side of every
-//    segment of another level that meets it (the cell's centre and the
-//    nearest point of the level's segment on one side of it), those of
-//    levels it does not keep included: contours closer than a cell, the two
-//    banks of a narrow valley, let no level through.
+//    polyline through a point of the way crosses it there). It hands each
+//    of its levels on only to a cell on its side of every segment of
+//    another level that meets it (the cell's centre and the nearest point
+//    of the level's segment on one side of it), those of levels it does not
+//    keep included: contours closer than a cell, the two banks of a narrow
+//    valley, let no level through.
 //  - Each cell keeps its two nearest levels (distance first, then the
 //    segment's number), each at its nearest segment; a third level nearer
 //    than one of them takes its place.
@@ -115,7 +115,7 @@ public:
     static constexpr unsigned char kLine = 1;     // a segment meets the cell
     static constexpr unsigned char kSeedA = 2;    // its nearest is one of its own segments
     static constexpr unsigned char kSeedB = 4;    // its second nearest too
-    static constexpr unsigned char kCrowded = 8;  // and segments of levels it does not keep there
+    static constexpr unsigned char kCrowded = 8;  // and others meet it besides its own (others())
 
     // The segments that meet crowded cell k besides its own.
     std::pair<const std::uint32_t*, const std::uint32_t*> others(std::size_t k) const;
