@@ -384,6 +384,22 @@ TEST(SurfaceFill, LinesThatEndOrCrowdKeepTheirLevelsApart) {
         for (const int j : {2, 5, 8, 10, 13}) EXPECT_LT(z3[static_cast<std::size_t>(i * 14 + j)], 100) << i << "," << j;
 }
 
+// The segments kept of a polyline: a vertex within 1/32 of a cell of the
+// line from the kept one before it is left out, at most 16 in a row, never
+// an end, one where the level changes or one farther off.
+TEST(SurfaceFill, SegmentsLeaveOutOnlyVerticesOnTheLine) {
+    std::vector<GridPoint> straight;
+    for (int k = 0; k <= 100; ++k) straight.push_back(GridPoint{5.0, 5.0 + 0.5 * k});
+    const auto kept = [&](const std::vector<Line>& lines) { return segments_of(lines_of(lines), 10, 60, 0, 0).all; };
+    EXPECT_EQ(kept({{straight, 100}}).size(), 7u);  // from 0, 16 ... 96 to 100
+    ContourLines two;  // the segments after vertex 50 at 110
+    for (std::size_t k = 0; k < straight.size(); ++k) two.vertex(straight[k], k <= 50 ? 100 : 110, k == 0);
+    EXPECT_EQ(segments_of(two, 10, 60, 0, 0).all.size(), 8u);  // and from 48 to 50
+    straight[40].i += 0.04;
+    const auto bent = kept({{straight, 100}});
+    EXPECT_TRUE(std::any_of(bent.begin(), bent.end(), [](const Segment& g) { return g.i0 == 5.04 && g.j0 == 25.0; }));
+}
+
 TEST(SurfaceFill, LevelsAtTheDoublesEdgeStayFinite) {
     for (const double top : {DBL_MAX, 1e308}) {
         const std::vector<double> z = filled(6, 24, parallel(6, {-top, 0.0, top}, 4.5, 7.0));
