@@ -197,11 +197,21 @@ void expect_settled(const Segments& segs, const NearLines& g) {
         }
 }
 
+// The lines with every vertex on a quarter of a cell: on the lines through
+// the cells' centres, on the ways between them, as contours drawn from a
+// grid lie.
+std::vector<Line> quartered(std::vector<Line> lines) {
+    for (Line& l : lines)
+        for (GridPoint& p : l.points) p = GridPoint{std::round(4 * p.i) / 4, std::round(4 * p.j) / 4};
+    return lines;
+}
+
 TEST(NearestLines, EveryCellSettlesOnWhatTheRulesHandIt) {
     std::mt19937 rng(11);
     for (int round = 0; round < 400; ++round) {
         const int rows = 3 + static_cast<int>(rng() % 30), cols = 3 + static_cast<int>(rng() % 30);
-        Segments segs = segments_of(lines_of(random_lines(rng, rows, cols)), rows, cols, 0, 0);
+        const auto lines = random_lines(rng, rows, cols);
+        Segments segs = segments_of(lines_of(round % 2 == 0 ? lines : quartered(lines)), rows, cols, 0, 0);
         std::vector<double> room;
         const auto g = nearest_lines(segs, rows, cols, false, room);
         SCOPED_TRACE(round);
@@ -223,6 +233,25 @@ TEST(NearestLines, EveryCellSettlesOnWhatTheRulesHandIt) {
         for (int i = 0; i < 300; ++i)
             for (int j = 0; j < 260; ++j)
                 ASSERT_EQ(g1->a()[g1->at(i, j)], g2->a()[g2->at(i, j)]) << i << "," << j;
+    }
+}
+
+// Turned upside down, the drawing gives the surface upside down: nothing
+// in the method (the halves of the rows, the sweeps' ways) leans one way.
+TEST(SurfaceFill, AFlippedDrawingGivesTheFlippedSurface) {
+    std::mt19937 rng(5);
+    for (int round = 0; round < 60; ++round) {
+        const int rows = 3 + static_cast<int>(rng() % 30), cols = 3 + static_cast<int>(rng() % 30);
+        std::vector<Line> lines = random_lines(rng, rows, cols), flipped = lines;
+        for (Line& l : flipped)
+            for (GridPoint& p : l.points) p.i = rows - 1 - p.i;
+        const std::vector<double> z = filled(rows, cols, lines), zf = filled(rows, cols, flipped);
+        SCOPED_TRACE(round);
+        for (int i = 0; i < rows; ++i)
+            for (int j = 0; j < cols; ++j) {
+                const double a = z[static_cast<std::size_t>(i * cols + j)], b = zf[static_cast<std::size_t>((rows - 1 - i) * cols + j)];
+                ASSERT_NEAR(a, b, 1e-9 * std::max(1.0, std::fabs(a))) << i << "," << j;
+            }
     }
 }
 
