@@ -181,6 +181,18 @@ void populate(void* start, std::size_t bytes) {
 #endif
 }
 
+void advise_huge(void* start, std::size_t bytes) {
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+    constexpr std::uintptr_t huge = std::uintptr_t{2} << 20;
+    const std::uintptr_t from = (reinterpret_cast<std::uintptr_t>(start) + huge - 1) / huge * huge;
+    const std::uintptr_t to = (reinterpret_cast<std::uintptr_t>(start) + bytes) / huge * huge;
+    if (to > from && huge_page_room(to - from)) (void)madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
+#else
+    (void)start;
+    (void)bytes;
+#endif
+}
+
 void* map_zeroed(std::size_t bytes) {
 #if defined(__linux__)
     void* base = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);

@@ -33,6 +33,12 @@ void* map_zeroed(std::size_t bytes);
 // in huge pages where there is room, on two threads when large. A hint: the
 // memory and what it holds are the same without it.
 void populate(void* start, std::size_t bytes);
+// Blocks of at least this many bytes are worth huge pages.
+constexpr std::size_t kHugeAdviceBytes = std::size_t{1} << 20;
+// Huge pages asked for the 2 MiB pages wholly within [start, start + bytes),
+// where the system has room for them (as populate does): a hint, for a
+// block touched or not; the memory and what it holds are the same without it.
+void advise_huge(void* start, std::size_t bytes);
 
 // The bytes free in blocks of at least `block` bytes, from the text of
 // /proc/buddyinfo (per zone, the count of free blocks of 1, 2, 4 ... pages
