@@ -13,6 +13,7 @@
 #include "base/threads.h"
 #include "surface/nearest_lines.h"
 #include "surface/segments.h"
+#include "surface/side_bands.h"
 
 namespace zorvel {
 
@@ -25,31 +26,6 @@ constexpr long long kSharedCells = 1 << 16;
 // (a distance never reaches it).
 constexpr LineKey kAreaMark = LineKey{1} << 63;
 inline bool marked(LineKey b) { return b != kNoLine && (b & kAreaMark) != 0; }
-
-// Sums of levels, or of their differences, are kept this much smaller: a sum
-// over as many cells as a grid holds never leaves the doubles' range. (A
-// power of two: the sums, and their means, are otherwise the same.)
-constexpr double kSumScale = 0x1p-64;
-
-// The bands on one side of a segment, or of a polyline: how many cells, and
-// the sums of their widths and (scaled) of their far levels.
-struct SideBands {
-    double level = 0.0;
-    double width = 0.0;
-    std::uint32_t cells = 0;
-    void add(double w, double far) {
-        width += w;
-        level += far * kSumScale;
-        ++cells;
-    }
-    void add(const SideBands& o) {
-        width += o.width;
-        level += o.level;
-        cells += o.cells;
-    }
-    double mean_width() const { return width / cells; }
-    double mean_level() const { return level / cells / kSumScale; }
-};
 
 // The bands beyond one side of a segment, as a cell there finds them: their
 // mean far level and mean width (0 where there are none).
@@ -113,10 +89,10 @@ void in_halves(int n, bool split, F&& f) {
 class Fill {
 public:
     Fill(const Segments& segs, NearLines& g, bool split)
-        : segs_(segs), g_(g), split_(split), sides_(2 * segs.all.size()), lines_(2 * segs.lines) {}
+        : segs_(segs), g_(g), split_(split), sides_(2 * segs.all.size()) {}
 
-    // Each side of each segment, and of each polyline: the bands whose cells
-    // have it as their nearest segment of its level. The two halves of the
+    // Each side of each segment: the bands whose cells have it as their
+    // nearest segment of its level. The two halves of the
     // rows are summed apart on one thread too, so that the sums are the same.
     void gather_bands() {
         std::vector<SideBands> second(sides_.size());
@@ -138,10 +114,7 @@ public:
         });
         for (std::size_t k = 0; k < second.size(); ++k) sides_[k].add(second[k]);
         std::vector<SideBands>().swap(second);
-        for (std::size_t s = 0; s < segs_.all.size(); ++s)
-            for (std::size_t side = 0; side < 2; ++side)
-                lines_[2 * static_cast<std::size_t>(segs_.all[s].line) + side].add(sides_[2 * s + side]);
-        smooth_bands();
+        smooth_along_lines(segs_, sides_);
         settle_bands();
     }
 
@@ -201,53 +174,17 @@ public:
     }
 
 private:
-    // Each side of each segment takes the bands of its polyline within about
-    // a band's width of it along the line (as many segments each way as the
-    // polyline's mean band on that side is wide, in its mean segments): a
-    // segment a cell long has too few cells of its own to tell.
-    void smooth_bands() {
-        std::vector<SideBands> sums;  // along the polyline, from its start
-        const std::size_t n = segs_.all.size();
-        for (std::size_t first = 0, end = 0; first < n; first = end) {
-            while (end < n && segs_.all[end].line == segs_.all[first].line) ++end;
-            const std::size_t count = end - first;
-            const Segment& last = segs_.all[end - 1];
-            const double length = last.arc + std::sqrt(last.di * last.di + last.dj * last.dj) - segs_.all[first].arc;
-            for (std::size_t side = 0; side < 2; ++side) {
-                const SideBands& line = lines_[2 * static_cast<std::size_t>(segs_.all[first].line) + side];
-                const double reach =
-                    line.cells > 0 && length > 0.0 ? line.mean_width() / (length / static_cast<double>(count)) : 0.0;
-                const std::size_t k = reach < static_cast<double>(count) ? static_cast<std::size_t>(std::lround(reach)) : count;
-                sums.assign(count + 1, SideBands{});
-                for (std::size_t s = 0; s < count; ++s) {
-                    sums[s + 1] = sums[s];
-                    sums[s + 1].add(sides_[2 * (first + s) + side]);
-                }
-                for (std::size_t s = 0; s < count; ++s) {
-                    const std::size_t lo = s > k ? s - k : 0, hi = std::min(count, s + k + 1);
-                    SideBands& o = sides_[2 * (first + s) + side];
-                    o.width = sums[hi].width - sums[lo].width;
-                    o.level = sums[hi].level - sums[lo].level;
-                    o.cells = sums[hi].cells - sums[lo].cells;
-                }
-            }
-        }
-    }
-
-    // The bands beyond each side of each segment: the segment's own, else
-    // its polyline's. The sums are let go.
+    // The bands beyond each side of each segment, where it has any. The sums
+    // are let go.
     void settle_bands() {
         beyond_.resize(sides_.size());
         const auto some = [](const SideBands& o) { return o.cells > 0 && o.width > 0.0; };
         for (std::size_t s = 0; s < segs_.all.size(); ++s)
             for (std::size_t side = 0; side < 2; ++side) {
                 const SideBands& own = sides_[2 * s + side];
-                const SideBands& line = lines_[2 * static_cast<std::size_t>(segs_.all[s].line) + side];
-                const SideBands* far = some(own) ? &own : some(line) ? &line : nullptr;
-                if (far != nullptr) beyond_[2 * s + side] = Band{far->mean_level(), far->mean_width()};
+                if (some(own)) beyond_[2 * s + side] = Band{own.mean_level(), own.mean_width()};
             }
         std::vector<SideBands>().swap(sides_);
-        std::vector<SideBands>().swap(lines_);
     }
 
     // Marks each area of cells that one level alone reaches (four-connected)
@@ -372,7 +309,6 @@ private:
     NearLines& g_;
     bool split_;
     std::vector<SideBands> sides_;  // two a segment
-    std::vector<SideBands> lines_;  // two a polyline
     std::vector<Band> beyond_;      // two a segment
     std::vector<Area> areas_;
 };

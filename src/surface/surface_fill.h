@@ -16,11 +16,13 @@
 //    levels a and b lies at t = d_a / (d_a + d_b) of the way from a to b,
 //    across a band W = d_a + d_b wide.
 //  - Each side of each segment holds the mean width and the mean far level
-//    of the bands whose cells have a segment of its polyline within k
-//    segments of it as their nearest of its level, k being the polyline's
-//    mean band on that side over its mean segment, rounded (where none, of
-//    the whole polyline's side). So a cell finds the band beyond its a
-//    (level a', width W_a) and beyond its b (level b', width W_b).
+//    of the bands whose cells have as their nearest of its level a segment
+//    of its polyline on a stretch about a band wide each way: the segments
+//    whose middles lie within L of its own along the line, L the mean band
+//    of the nearest segments with cells on that side (as many each way),
+//    then the mean band within that L (side_bands.h). So a cell finds the
+//    band beyond its a (level a', width W_a) and beyond its b (level b',
+//    width W_b), from no farther along a line than the bands reach.
 //  - The slope at a, as a multiple of the band's own (b - a) / W, is that of
 //    the parabola through a', a and b at their distances: with r the slope
 //    of the band beyond over the band's and w = W_a / W, (r + w) / (1 + w),

@@ -301,6 +301,29 @@ TEST(SurfaceFill, BandsBetweenLevelsKeepTheirShape) {
     EXPECT_LT(r(30) - r(29), 0.25 * (r(20) - r(19)));  // a kink would keep the band's slope
 }
 
+// A band's slope at a contour comes from the bands beyond it along a stretch
+// of that contour about a band wide: 100 waves below a 110 and a 120 that
+// run straight (their vertices a tenth of a cell off the line, each kept);
+// where a second drawing brings 100 up to 110, far along the line, the
+// cells well before it between 100 and 120 stay the same, bit for bit.
+TEST(SurfaceFill, BandsTakeWhatLiesBeyondTheirContoursFromTheirOwnStretch) {
+    const int rows = 30, cols = 240;
+    const auto drawing = [&](bool far_change) {
+        std::vector<Line> lines = {{{}, 100.0}, {{}, 110.0}, {{}, 120.0}};
+        for (int j = -1, k = 0; j <= cols + 1; j += 4, ++k) {
+            lines[0].points.push_back({far_change && j > 120 ? 14.0 : 5.0 + 2.0 * std::sin(j / 7.0), double(j)});
+            lines[1].points.push_back({15.0 + (k % 2 == 0 ? 0.1 : -0.1), double(j)});
+            lines[2].points.push_back({25.0 + (k % 2 == 0 ? 0.1 : -0.1), double(j)});
+        }
+        return filled(rows, cols, lines);
+    };
+    const std::vector<double> one = drawing(false), other = drawing(true);
+    const auto at = [&](const std::vector<double>& z, int i, int j) { return z[static_cast<std::size_t>(i * cols + j)]; };
+    for (int i = 8; i < 25; ++i)
+        for (int j = 0; j < 60; ++j) ASSERT_EQ(at(one, i, j), at(other, i, j)) << i << "," << j;
+    EXPECT_NE(at(one, 12, 200), at(other, 12, 200));
+}
+
 // Square rings around the grid's middle, each half-side r and level v.
 std::vector<Line> rings(int n, const std::vector<std::pair<double, double>>& rv) {
     std::vector<Line> out;
