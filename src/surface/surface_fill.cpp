@@ -42,12 +42,24 @@ struct Area {
     double halves = 0.0;       // the sum of the bands' |level - v| / 2, scaled
     long long told = 0;        // cells that a band told of
     long long balance = 0;     // bands that fall away from v, less those that rise
+    double top = 0.0;          // once settled: H / 2, the most it rises or sinks, halved
     void add(const Area& o) {
         d_max = std::max(d_max, o.d_max);
         half_slopes += o.half_slopes;
         halves += o.halves;
         told += o.told;
         balance += o.balance;
+    }
+    // Whether it stays at its level: nothing says which way it goes.
+    bool flat() const { return told == 0 || balance == 0 || d_max == 0.0; }
+    // Its height once its sums are in: worked out once, not for every cell.
+    void settle() {
+        if (flat()) return;
+        const double n = static_cast<double>(told);
+        const double ih = halves / n / kSumScale;       // I / 2
+        const double mh = half_slopes / n / kSumScale;  // m / 2
+        const double q = ih > 0.0 ? mh * d_max / (2 * ih) : 0.0;  // m D / (2 I)
+        top = ih * (1 - std::exp(-q));
     }
 };
 
@@ -134,7 +146,10 @@ public:
                     if (marked(b[k])) tell(mine[static_cast<std::size_t>(b[k] & ~kAreaMark)], segment_of(a[k]), i, j);
                 }
         });
-        for (std::size_t n = 0; n < areas_.size(); ++n) areas_[n].add(second[n]);
+        for (std::size_t n = 0; n < areas_.size(); ++n) {
+            areas_[n].add(second[n]);
+            areas_[n].settle();
+        }
     }
 
     // The elevation of every cell, into alti, the room of the nearest keys
@@ -270,17 +285,13 @@ private:
 
     // A cell of an area that level v alone reaches, at d from it.
     static double area_value(const Area& area, double v, double d, SurfaceFill& h) {
-        if (area.told == 0 || area.balance == 0 || area.d_max == 0.0) {
+        if (area.flat()) {
             ++h.flat;
             return v;
         }
         ++h.domed;
-        const double told = static_cast<double>(area.told);
-        const double ih = area.halves / told / kSumScale;       // I / 2
-        const double mh = area.half_slopes / told / kSumScale;  // m / 2
-        const double q = ih > 0.0 ? mh * area.d_max / (2 * ih) : 0.0;  // m D / (2 I)
         const double u = d / area.d_max;
-        const double rise = ih * (1 - std::exp(-q)) * (2 * u - u * u);  // H (2u - u^2) / 2
+        const double rise = area.top * (2 * u - u * u);  // H (2u - u^2) / 2
         // at the doubles' edge the rise stops there
         const double z = 2 * (v / 2 + (area.balance > 0 ? rise : -rise));
         return std::isfinite(z) ? z : std::copysign(DBL_MAX, z);
