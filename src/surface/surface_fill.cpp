@@ -59,7 +59,7 @@ struct Area {
         const double ih = halves / n / kSumScale;       // I / 2
         const double mh = half_slopes / n / kSumScale;  // m / 2
         const double q = ih > 0.0 ? mh * d_max / (2 * ih) : 0.0;  // m D / (2 I)
-        top = ih * (1 - std::exp(-q));
+        top = ih * std::tanh(q);
     }
 };
 

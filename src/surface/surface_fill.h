@@ -37,8 +37,9 @@
 //    rises (they mostly fall away from v) or sinks, how steeply (m, their
 //    mean slope) and by what interval (I, their mean |level - v|). With D the
 //    largest distance of the area's cells to v and u = d / D, a cell takes
-//    v +- H (2u - u^2), H = I (1 - exp(-m D / (2 I))): the surface leaves v
-//    with the slope around it and levels off below the next contour, which
+//    v +- H (2u - u^2), H = I tanh(m D / (2 I)): the surface leaves v with
+//    the slope around it, rising as the parabola of that slope would (m D /
+//    2) while well below the next contour, and levels off below it, which
 //    the contours would have drawn had it been reached. Where nothing says
 //    (no band around it, or as many each way) it stays at v.
 //  - A cell that no contour reaches keeps no elevation (kNoElevation, -999).
