@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <bit>
 #include <unordered_map>
+#include <utility>
+
+#include "base/threads.h"
 
 namespace zorvel {
 
@@ -128,9 +131,19 @@ void code_levels(Segments& segs, const std::vector<double>& level_of) {
 
 }  // namespace
 
-Segments segments_of(const ContourLines& lines, int nb_lig, int nb_col, int i0, int j0) {
+namespace {
+
+// The segments of polylines [first, last) of the lines, their levels (not
+// yet coded) beside them, numbered from polyline 0 and segment 0.
+struct Part {
     Segments segs;
-    std::vector<double> level_of;  // each segment's level, before the levels are coded
+    std::vector<double> level_of;
+};
+
+void cut_into_segments(const ContourLines& lines, std::size_t first_line, std::size_t last_line, int nb_lig, int nb_col,
+                       int i0, int j0, Part& part) {
+    Segments& segs = part.segs;
+    std::vector<double>& level_of = part.level_of;  // each segment's level, before the levels are coded
     const std::vector<std::uint32_t>& starts = lines.starts();
     // the segment from p to q at `level` (its part within reach), arc along its polyline at p
     const Reach rows(i0, nb_lig), cols(j0, nb_col);
@@ -145,13 +158,15 @@ Segments segments_of(const ContourLines& lines, int nb_lig, int nb_col, int i0, 
         return true;
     };
     const auto edge_beyond = [&](GridPoint p, GridPoint& beyond) { return edge_by(p, nb_lig, nb_col, i0, j0, beyond); };
+    const auto end_of = [&](std::size_t l) { return l + 1 < starts.size() ? starts[l + 1] : lines.size(); };
     // at most a segment a vertex, and two at a polyline's ends: pages of the
     // room asked but not used are never touched
-    segs.all.reserve(lines.size() + 2 * starts.size());
+    const std::size_t vertices = first_line < last_line ? end_of(last_line - 1) - starts[first_line] : 0;
+    segs.all.reserve(vertices + 2 * (last_line - first_line));
     level_of.reserve(segs.all.capacity());
     std::vector<std::size_t> kept;
-    for (std::size_t l = 0; l < starts.size(); ++l) {
-        const std::size_t first = starts[l], end = l + 1 < starts.size() ? starts[l + 1] : lines.size();
+    for (std::size_t l = first_line; l < last_line; ++l) {
+        const std::size_t first = starts[l], end = end_of(l);
         const std::size_t before = segs.all.size();
         double arc = 0.0;
         GridPoint beyond{};
@@ -175,8 +190,40 @@ Segments segments_of(const ContourLines& lines, int nb_lig, int nb_col, int i0, 
         }
         if (segs.all.size() > before) ++segs.lines;
     }
-    code_levels(segs, level_of);
-    return segs;
+}
+
+// Lines of this many vertices or more are cut into segments on two threads.
+constexpr std::size_t kSharedVertices = std::size_t{1} << 16;
+
+}  // namespace
+
+Segments segments_of(const ContourLines& lines, int nb_lig, int nb_col, int i0, int j0, bool two_threads) {
+    const std::vector<std::uint32_t>& starts = lines.starts();
+    Part first;
+    if (!two_threads || lines.size() < kSharedVertices || starts.size() < 2) {
+        cut_into_segments(lines, 0, starts.size(), nb_lig, nb_col, i0, j0, first);
+    } else {
+        // the polylines in two parts of about as many vertices, the second
+        // on a thread of its own, its segments and polylines then numbered on
+        const std::size_t mid = static_cast<std::size_t>(
+            std::lower_bound(starts.begin(), starts.end(), static_cast<std::uint32_t>(lines.size() / 2)) - starts.begin());
+        Part second;
+        Helper other([&] { cut_into_segments(lines, mid, starts.size(), nb_lig, nb_col, i0, j0, second); });
+        if (!other.started()) cut_into_segments(lines, mid, starts.size(), nb_lig, nb_col, i0, j0, second);
+        cut_into_segments(lines, 0, mid, nb_lig, nb_col, i0, j0, first);
+        other.join();
+        Segments& segs = first.segs;
+        const auto segments = static_cast<std::uint32_t>(segs.all.size());
+        for (Segment g : second.segs.all) {
+            g.line += segs.lines;
+            segs.all.push_back(g);
+        }
+        for (End e : second.segs.ends) segs.ends.push_back(End{e.segment + segments, e.at_start});
+        segs.lines += second.segs.lines;
+        first.level_of.insert(first.level_of.end(), second.level_of.begin(), second.level_of.end());
+    }
+    code_levels(first.segs, first.level_of);
+    return std::move(first.segs);
 }
 
 }  // namespace zorvel

@@ -92,8 +92,9 @@ inline bool clip(double p, double d, double lo, double hi, double& from, double&
 // columns whose cell (0, 0) is the lines' cell (i0, j0): those with a vertex
 // or level that is not finite left out, as their drawing leaves them, and
 // of each the part more than 2^40 cells from the grid; a line that ends
-// within a cell of the grid's edge runs on beyond it.
-Segments segments_of(const ContourLines& lines, int nb_lig, int nb_col, int i0, int j0);
+// within a cell of the grid's edge runs on beyond it. On two threads when
+// `two_threads` and the lines are many; the segments are the same.
+Segments segments_of(const ContourLines& lines, int nb_lig, int nb_col, int i0, int j0, bool two_threads = false);
 
 // Calls cell(i, j) for every cell of the grid whose square, edges and
 // corners included (and a hair more), segment s meets: a step from cell to

@@ -332,7 +332,7 @@ std::optional<SurfaceFill> fill_surface(std::vector<double>& alti, int nb_lig, i
     if (nb_lig <= 0 || nb_col <= 0) return r;
     const bool split = two_threads && nb_lig >= 64 && static_cast<long long>(nb_lig) * nb_col >= kSharedCells;
     try {
-        Segments segs = segments_of(lines, nb_lig, nb_col, i0, j0);
+        Segments segs = segments_of(lines, nb_lig, nb_col, i0, j0, split);
         ContourLines{}.swap(lines);
         const auto near = nearest_lines(segs, nb_lig, nb_col, split, alti);
         Fill fill(segs, *near, split);

@@ -443,6 +443,25 @@ TEST(SurfaceFill, SegmentsLeaveOutOnlyVerticesOnTheLine) {
     straight[40].i += 0.04;
     const auto bent = kept({{straight, 100}});
     EXPECT_TRUE(std::any_of(bent.begin(), bent.end(), [](const Segment& g) { return g.i0 == 5.04 && g.j0 == 25.0; }));
+    // many lines are cut on two threads into the very same segments
+    std::mt19937 rng(3);
+    std::uniform_real_distribution<double> at(-2.0, 62.0);
+    ContourLines many;
+    for (int l = 0; l < 200; ++l)
+        for (int k = 0; k < 400; ++k) many.vertex({at(rng), at(rng)}, 100.0 + 10.0 * (l % 7), k == 0);
+    const Segments one = segments_of(many, 60, 60, 0, 0), halves = segments_of(many, 60, 60, 0, 0, true);
+    ASSERT_EQ(one.all.size(), halves.all.size());
+    for (std::size_t k = 0; k < one.all.size(); ++k) {
+        const Segment &a = one.all[k], &b = halves.all[k];
+        ASSERT_TRUE(a.i0 == b.i0 && a.j0 == b.j0 && a.di == b.di && a.dj == b.dj && a.arc == b.arc && a.level == b.level &&
+                    a.line == b.line)
+            << k;
+    }
+    ASSERT_EQ(one.ends.size(), halves.ends.size());
+    for (std::size_t k = 0; k < one.ends.size(); ++k)
+        EXPECT_TRUE(one.ends[k].segment == halves.ends[k].segment && one.ends[k].at_start == halves.ends[k].at_start) << k;
+    EXPECT_EQ(one.levels, halves.levels);
+    EXPECT_EQ(one.lines, halves.lines);
 }
 
 TEST(SurfaceFill, LevelsAtTheDoublesEdgeStayFinite) {
