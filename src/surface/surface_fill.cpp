@@ -42,7 +42,7 @@ struct Area {
     double halves = 0.0;       // the sum of the bands' |level - v| / 2, scaled
     long long told = 0;        // cells that a band told of
     long long balance = 0;     // bands that fall away from v, less those that rise
-    double top = 0.0;          // once settled: H / 2, the most it rises or sinks, halved
+    double top = 0.0;          // once settled: H / 2, half the most it rises or sinks
     void add(const Area& o) {
         d_max = std::max(d_max, o.d_max);
         half_slopes += o.half_slopes;
@@ -104,8 +104,9 @@ public:
         : segs_(segs), g_(g), split_(split), sides_(2 * segs.all.size()) {}
 
     // Each side of each segment: the bands whose cells have it as their
-    // nearest segment of its level. The two halves of the
-    // rows are summed apart on one thread too, so that the sums are the same.
+    // nearest segment of its level, then those along its stretch of line.
+    // The two halves of the rows are summed apart on one thread too, so
+    // that the sums are the same.
     void gather_bands() {
         std::vector<SideBands> second(sides_.size());
         in_halves(g_.nb_lig(), split_, [&](int r0, int r1, int half) {
