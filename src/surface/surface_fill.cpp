@@ -40,6 +40,7 @@ struct Area {
     double d_max = 0.0;        // the largest distance of its cells to its level
     double half_slopes = 0.0;  // the sum of the bands' |level - v| / 2 / width, scaled
     double halves = 0.0;       // the sum of the bands' |level - v| / 2, scaled
+    double widest = 0.0;       // the largest of the bands' |level - v| / 2
     long long told = 0;        // cells that a band told of
     long long balance = 0;     // bands that fall away from v, less those that rise
     double top = 0.0;          // once settled: H / 2, half the most it rises or sinks
@@ -47,6 +48,7 @@ struct Area {
         d_max = std::max(d_max, o.d_max);
         half_slopes += o.half_slopes;
         halves += o.halves;
+        widest = std::max(widest, o.widest);
         told += o.told;
         balance += o.balance;
     }
@@ -59,7 +61,9 @@ struct Area {
         const double ih = halves / n / kSumScale;       // I / 2
         const double mh = half_slopes / n / kSumScale;  // m / 2
         const double q = ih > 0.0 ? mh * d_max / (2 * ih) : 0.0;  // m D / (2 I)
-        top = ih * std::tanh(q);
+        // never past the farthest level around it, however the scaled sums
+        // of levels next to the doubles' smallest have rounded
+        top = std::min(ih * std::tanh(q), widest);
     }
 };
 
@@ -252,6 +256,7 @@ private:
         const double other = far->level;
         const double half = std::fabs(half_difference(other, v));
         area.halves += half * kSumScale;
+        area.widest = std::max(area.widest, half);
         area.half_slopes += half / far->width * kSumScale;
         area.told += 1;
         area.balance += other < v ? 1 : other > v ? -1 : 0;
