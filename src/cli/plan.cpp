@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -45,7 +46,8 @@ std::vector<PlannedWindow> plan_windows(const CommandLine& cl, const std::string
     const auto [tile_cols, tile_rows] = *cl.plan;
     for (int r = 0; r < rows; r += tile_rows)
         for (int c = 0; c < cols; c += tile_cols) {
-            const std::string suffix = "_" + std::to_string(r / tile_rows) + "_" + std::to_string(c / tile_cols);
+            char suffix[32];
+            std::snprintf(suffix, sizeof suffix, "_%d_%d", r / tile_rows, c / tile_cols);
             PlannedWindow p{{c, r, std::min(tile_cols, cols - c), std::min(tile_rows, rows - r)}, "", ""};
             if (format.empty()) {
                 p.image = cl.output + suffix;
@@ -63,14 +65,20 @@ std::vector<PlannedWindow> plan_windows(const CommandLine& cl, const std::string
 std::string window_command(const CommandLine& cl, const std::string& program, const FinishedRun& rs,
                            const PlannedWindow& p) {
     std::string line = shell_word(program);
-    for (const std::string& o : cl.options) line += " " + shell_word(o);
-    if (!cl.interval) line += " -interval " + std::to_string(rs.classes.intervalo);
-    if (!cl.minimum) line += " -min " + std::to_string(rs.val_minimo);
-    if (!cl.maximum) line += " -max " + std::to_string(rs.val_maximo);
-    line += " -srcwin " + std::to_string(p.w.xoff) + " " + std::to_string(p.w.yoff) + " " + std::to_string(p.w.xsize) +
-            " " + std::to_string(p.w.ysize);
-    for (const std::string& d : cl.drawings) line += " " + shell_word(d);
-    return line + " " + shell_word(p.image) + "\n";
+    const auto word = [&line](const std::string& w) { (line += ' ') += w; };
+    for (const std::string& o : cl.options) word(shell_word(o));
+    const auto option = [&word](const char* name, int v) {
+        word(name);
+        word(std::to_string(v));
+    };
+    if (!cl.interval) option("-interval", rs.classes.intervalo);
+    if (!cl.minimum) option("-min", rs.val_minimo);
+    if (!cl.maximum) option("-max", rs.val_maximo);
+    option("-srcwin", p.w.xoff);
+    for (const int v : {p.w.yoff, p.w.xsize, p.w.ysize}) word(std::to_string(v));
+    for (const std::string& d : cl.drawings) word(shell_word(d));
+    word(shell_word(p.image));
+    return line + "\n";
 }
 
 // The VRT of the windows of run rs.

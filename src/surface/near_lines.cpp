@@ -119,10 +119,11 @@ void NearLines::cross_ways(std::size_t k, const Segment& t) {
 std::pair<const std::uint32_t*, const std::uint32_t*> NearLines::others(std::size_t k) const {
     // among those of its row
     const std::size_t row = k / static_cast<std::size_t>(width_);
-    const auto first = other_cells_.begin() + other_rows_[row], last = other_cells_.begin() + other_rows_[row + 1];
+    const std::size_t* first = other_cells_.data() + other_rows_[row];
+    const std::size_t* last = other_cells_.data() + other_rows_[row + 1];
     const auto [lo, hi] = std::equal_range(first, last, k);
     const std::uint32_t* at = other_segments_.data();
-    return {at + (lo - other_cells_.begin()), at + (hi - other_cells_.begin())};
+    return {at + (lo - other_cells_.data()), at + (hi - other_cells_.data())};
 }
 
 void NearLines::take_others(SegmentsMet (&met)[3], bool split, const Segments& segs,

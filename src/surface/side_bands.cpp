@@ -37,7 +37,7 @@ void smooth_side(SideBands* own, std::size_t count, const std::vector<double>& m
         const std::size_t lo = s > r ? s - r : 0, hi = std::min(count, s + r + 1);
         // the segments whose middles lie within reach of this one's, and at least those
         const auto within = [&](double reach) {
-            const auto m = mid.begin();
+            const double* m = mid.data();
             const auto a = std::partition_point(m, m + s, [&](double x) { return mid[s] - x > reach; }) - m;
             const auto b = std::partition_point(m + s + 1, m + count, [&](double x) { return x - mid[s] <= reach; }) - m;
             return std::pair{std::min(static_cast<std::size_t>(a), lo), std::max(static_cast<std::size_t>(b), hi)};
