@@ -28,7 +28,8 @@ double* room_for(std::vector<double>& room, std::size_t n) {
 
 int sign(double v) { return (v > 0.0) - (v < 0.0); }
 
-// Whether segment t crosses the straight way from (i, j) to q: (i, j) and q
+// Whether segment t crosses the straight way from (i, j) to q (in the grid's
+// numbers): (i, j) and q
 // on either side of its line, and its ends on either side of the way's or
 // on it (a polyline through a point of the way crosses it there).
 bool crosses(const Segment& t, double i, double j, const GridPoint& q) {
@@ -40,7 +41,7 @@ bool crosses(const Segment& t, double i, double j, const GridPoint& q) {
 
 // Of the ways from cell (i, j)'s centre to its eight neighbours', those
 // segment t crosses, as bits (neighbour_bit): crosses() for each, its
-// terms worked out once.
+// terms worked out once. The cell in the grid's numbers.
 unsigned char ways_crossed(const Segment& t, int i, int j) {
     const int centre = sign(t.di * (j - t.j0) - t.dj * (i - t.i0));
     if (centre == 0) return 0;
@@ -94,8 +95,9 @@ void NearLines::settle_cell(const std::pair<std::size_t, std::uint32_t>* first,
         const LineKey c = line_key(segs.distance(s, i, j), s);
         if (level[s] == la || c >= b) continue;
         const GridPoint q = segs.nearest_point(s, i, j);
+        const GridPoint p = segs.centre(i, j);
         if (std::none_of(first, last, [&](const auto& y) {
-                return level[y.second] != level[s] && crosses(segs.all[y.second], i, j, q);
+                return level[y.second] != level[s] && crosses(segs.all[y.second], p.i, p.j, q);
             }))
             b = c;
     }
@@ -103,7 +105,7 @@ void NearLines::settle_cell(const std::pair<std::size_t, std::uint32_t>* first,
     // a cell of one level of its own takes the other from its neighbours
     if (b == kNoLine)
         for (const auto* x = first; x != last; ++x)
-            if (x->second != sa) cross_ways(k, segs.all[x->second]);
+            if (x->second != sa) cross_ways(k, segs, x->second);
     unsigned char& f = flags_.data()[k];
     f = static_cast<unsigned char>((f & ~(kSeedB | kCrowded)) | (b != kNoLine ? kSeedB : 0));
     for (const auto* x = first; x != last; ++x)
@@ -111,9 +113,9 @@ void NearLines::settle_cell(const std::pair<std::size_t, std::uint32_t>* first,
             others.push_back(*x);
 }
 
-void NearLines::cross_ways(std::size_t k, const Segment& t) {
-    crossed_.data()[k] |= ways_crossed(t, static_cast<int>(k / static_cast<std::size_t>(width_)) - 1,
-                                       static_cast<int>(k % static_cast<std::size_t>(width_)) - 1);
+void NearLines::cross_ways(std::size_t k, const Segments& segs, std::uint32_t t) {
+    crossed_.data()[k] |= ways_crossed(segs.all[t], static_cast<int>(k / static_cast<std::size_t>(width_)) - 1 + segs.part.i0,
+                                       static_cast<int>(k % static_cast<std::size_t>(width_)) - 1 + segs.part.j0);
 }
 
 std::pair<const std::uint32_t*, const std::uint32_t*> NearLines::others(std::size_t k) const {
@@ -142,7 +144,7 @@ void NearLines::take_others(SegmentsMet (&met)[3], bool split, const Segments& s
             const std::size_t k = ks.first;
             if (b_.data()[k] != kNoLine) return false;
             flags_.data()[k] &= static_cast<unsigned char>(~kCrowded);
-            if (ks.second != segment_of(a_[k])) cross_ways(k, segs.all[ks.second]);
+            if (ks.second != segment_of(a_[k])) cross_ways(k, segs, ks.second);
             return true;
         });
         std::sort(m.begin(), m.end());  // each (cell, segment) is there once

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 #include "base/threads.h"
+#include "surface/lines_beyond.h"
 
 namespace zorvel {
 
@@ -89,12 +91,13 @@ public:
         split_ = split;
         unsigned char* flags = g_.flags();
         const auto rows = [&](int first, int last, SegmentsMet& met) {
+            const int row0 = segs_.part.i0;
             for (std::uint32_t s = 0; s < segs_.all.size(); ++s) {
                 // most segments lie in the other half
                 const Segment& g = segs_.all[s];
-                if (std::max(g.i0, g.i0 + g.di) < first - 1 || std::min(g.i0, g.i0 + g.di) > last) continue;
+                if (std::max(g.i0, g.i0 + g.di) < row0 + first - 1 || std::min(g.i0, g.i0 + g.di) > row0 + last) continue;
                 crossed_cells(
-                    segs_, s, g_.nb_lig(), g_.nb_col(),
+                    segs_, s,
                     [&](int i, int j) { seed_into(g_.at(i, j), s, line_key(segs_.distance(s, i, j), s), met); }, first,
                     last);
             }
@@ -115,8 +118,12 @@ public:
 
     // Every end of a line short of the grid's edge runs on the way its last
     // segment goes, to the first cell of another line or the grid's edge: a
-    // line does not stop in the middle of the land, its survey does.
+    // line does not stop in the middle of the land, its survey does. In a
+    // part of the grid each run-on is the whole grid's, its steps beyond the
+    // part looked up among the segments (lines_beyond.h).
     void run_on(Segments& segs) {
+        const GridPart& part = segs.part;
+        std::optional<LinesBeyond> beyond;
         const std::size_t ends = segs.ends.size();
         for (std::size_t e = 0; e < ends; ++e) {
             const End end = segs.ends[e];
@@ -130,23 +137,32 @@ public:
             constexpr double kStep = 0.25;
             for (;;) {
                 const double qi = pi + (t + kStep) * ui, qj = pj + (t + kStep) * uj;
-                if (qi < -0.5 || qj < -0.5 || qi > g_.nb_lig() - 0.5 || qj > g_.nb_col() - 0.5) {
+                if (qi < -0.5 || qj < -0.5 || qi > part.rows - 0.5 || qj > part.cols - 0.5) {
                     t += 2 * kStep;  // across the edge
                     break;
                 }
-                const std::size_t k = g_.at(static_cast<int>(std::floor(qi + 0.5)), static_cast<int>(std::floor(qj + 0.5)));
-                const unsigned char f = g_.flags()[k];
-                if ((f & NearLines::kLine) != 0 && (f & NearLines::kSeedA) != 0 &&
-                    segs.all[segment_of(g_.a()[k])].line != g.line)
-                    break;
+                const int r = static_cast<int>(std::floor(qi + 0.5)) - part.i0, c = static_cast<int>(std::floor(qj + 0.5)) - part.j0;
+                if (r >= -1 && r <= part.nb_lig && c >= -1 && c <= part.nb_col &&
+                    (part.is_whole() || (r >= 0 && r < part.nb_lig && c >= 0 && c < part.nb_col))) {
+                    const std::size_t k = g_.at(r, c);
+                    const unsigned char f = g_.flags()[k];
+                    if ((f & NearLines::kLine) != 0 && (f & NearLines::kSeedA) != 0 &&
+                        segs.all[segment_of(g_.a()[k])].line != g.line)
+                        break;
+                } else {
+                    if (!beyond) beyond.emplace(segs);
+                    const auto line = beyond->line_at(r + part.i0, c + part.j0);
+                    if (line && *line != g.line) break;
+                }
                 t += kStep;
             }
             if (t <= 0.0) continue;
             const std::uint32_t s = static_cast<std::uint32_t>(segs.all.size());
             segs.all.push_back(Segment{pi, pj, t * ui, t * uj, g.arc, g.level, g.line});
             level_.push_back(g.level);
+            if (beyond) beyond->add(s);
             // before the levels spread, a line cell holds its own segments alone
-            crossed_cells(segs, s, g_.nb_lig(), g_.nb_col(), [&](int i, int j) {
+            crossed_cells(segs, s, [&](int i, int j) {
                 const std::size_t k = g_.at(i, j);
                 seed_into(k, s, line_key(segs.distance(s, i, j), s), met_[2]);
                 seeded(k);
@@ -268,12 +284,12 @@ private:
                 if ((flags[m] & (NearLines::kSeedB | NearLines::kCrowded)) != 0) {
                     const GridPoint p = segs_.nearest_point(segment_of(c), i, j);
                     if ((flags[m] & NearLines::kSeedB) != 0 &&
-                        !segs_.same_side(segment_of(which == 0 ? b[m] : a[m]), i, j, p.i, p.j))
+                        !segs_.same_side(segment_of(which == 0 ? b[m] : a[m]), segs_.centre(i, j), p))
                         continue;
                     if ((flags[m] & NearLines::kCrowded) != 0 && !beside_others(m, level(c), i, j, p)) continue;
                 }
                 if (line && seed_a && level(c) != level(xa) &&
-                    (!segs_.same_side(segment_of(xa), i, j, ni[n], nj[n]) ||
+                    (!segs_.same_side(segment_of(xa), segs_.centre(i, j), segs_.centre(ni[n], nj[n])) ||
                      ((g_.crossed()[k] >> neighbour_bit(ni[n] - i, nj[n] - j)) & 1) != 0))
                     continue;
                 take(na, nb, c);
@@ -295,7 +311,7 @@ private:
     bool beside_others(std::size_t m, std::uint32_t lv, int i, int j, const GridPoint& p) const {
         const auto [first, last] = g_.others(m);
         for (const std::uint32_t* o = first; o != last; ++o)
-            if (level_[*o] != lv && !segs_.same_side(*o, i, j, p.i, p.j)) return false;
+            if (level_[*o] != lv && !segs_.same_side(*o, segs_.centre(i, j), p)) return false;
         return true;
     }
 
@@ -369,8 +385,8 @@ private:
 
 }  // namespace
 
-std::unique_ptr<NearLines> nearest_lines(Segments& segs, int nb_lig, int nb_col, bool two_threads,
-                                         std::vector<double>& room) {
+std::unique_ptr<NearLines> nearest_lines(Segments& segs, bool two_threads, std::vector<double>& room) {
+    const int nb_lig = segs.part.nb_lig, nb_col = segs.part.nb_col;
     const bool split = two_threads && nb_lig >= 64 && static_cast<long long>(nb_lig) * nb_col >= kSharedCells;
     auto g = std::make_unique<NearLines>(nb_lig, nb_col, split, room);
     Propagation p(segs, *g);

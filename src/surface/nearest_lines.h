@@ -40,25 +40,10 @@
 #include <vector>
 
 #include "base/memory.h"
+#include "surface/line_keys.h"
 #include "surface/segments.h"
 
 namespace zorvel {
-
-// A level reached at a distance, as one key: the distance in the high 32
-// bits, the segment in the low ones, so that keys order by distance, then
-// by segment.
-using LineKey = std::uint64_t;
-constexpr LineKey kNoLine = ~LineKey{0};
-constexpr std::uint32_t kUnitsPerCell = 256;
-inline std::uint32_t segment_of(LineKey k) { return static_cast<std::uint32_t>(k); }
-inline std::uint32_t distance_of(LineKey k) { return static_cast<std::uint32_t>(k >> 32); }
-constexpr std::uint32_t kFarthest = 0x7FFFFFFEu;  // distances stop growing there, the top bit left free
-// Segment s at a distance in cells, rounded to the nearest unit.
-inline LineKey line_key(double distance, std::uint32_t s) {
-    const double units = distance * kUnitsPerCell + 0.5;  // rounded half up: distances are never negative
-    const std::uint64_t d = units < static_cast<double>(kFarthest) ? static_cast<std::uint64_t>(units) : kFarthest;
-    return (d << 32) | s;
-}
 
 // The nearest levels' keys, kept bit for bit in the room of a caller's
 // doubles (which later take the cells' elevations, key by key).
@@ -136,7 +121,7 @@ private:
                      const Segments& segs, const std::vector<std::uint32_t>& level, SegmentsMet& others);
 
     // Marks the ways out of cell k that segment t crosses.
-    void cross_ways(std::size_t k, const Segment& t);
+    void cross_ways(std::size_t k, const Segments& segs, std::uint32_t t);
 
     int lig_, col_;
     std::ptrdiff_t width_;
@@ -150,10 +135,9 @@ private:
     std::vector<std::size_t> other_rows_;        // where each row's cells begin in them
 };
 
-// The two nearest levels of every cell of a grid of nb_lig rows and nb_col
-// columns, on two threads where it pays; the nearest kept in `room`.
-std::unique_ptr<NearLines> nearest_lines(Segments& segs, int nb_lig, int nb_col, bool two_threads,
-                                         std::vector<double>& room);
+// The two nearest levels of every cell of the segments' part of the grid,
+// on two threads where it pays; the nearest kept in `room`.
+std::unique_ptr<NearLines> nearest_lines(Segments& segs, bool two_threads, std::vector<double>& room);
 
 }  // namespace zorvel
 

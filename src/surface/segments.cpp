@@ -48,17 +48,17 @@ bool within_reach(const Reach& rows, const Reach& cols, GridPoint& p, double& di
 }
 
 // Where the end p of a line meets the edge of the grid of nb_lig rows and
-// nb_col columns from cell (i0, j0), if it ends by it.
-bool edge_by(GridPoint p, int nb_lig, int nb_col, int i0, int j0, GridPoint& beyond) {
-    const double i = p.i - i0, j = p.j - j0;
+// nb_col columns, if it ends by it.
+bool edge_by(GridPoint p, int nb_lig, int nb_col, GridPoint& beyond) {
+    const double i = p.i, j = p.j;
     const double gaps[4] = {i + 0.5, nb_lig - 0.5 - i, j + 0.5, nb_col - 0.5 - j};
     const int side = static_cast<int>(std::min_element(gaps, gaps + 4) - gaps);
     if (!(gaps[side] <= kToTheEdge) || gaps[side] < -kToTheEdge) return false;
     beyond = p;
-    if (side == 0) beyond.i = i0 - 1.0;
-    if (side == 1) beyond.i = i0 + nb_lig;
-    if (side == 2) beyond.j = j0 - 1.0;
-    if (side == 3) beyond.j = j0 + nb_col;
+    if (side == 0) beyond.i = -1.0;
+    if (side == 1) beyond.i = nb_lig;
+    if (side == 2) beyond.j = -1.0;
+    if (side == 3) beyond.j = nb_col;
     return true;
 }
 
@@ -141,23 +141,23 @@ struct Part {
 };
 
 void cut_into_segments(const ContourLines& lines, std::size_t first_line, std::size_t last_line, int nb_lig, int nb_col,
-                       int i0, int j0, Part& part) {
+                       Part& part) {
     Segments& segs = part.segs;
     std::vector<double>& level_of = part.level_of;  // each segment's level, before the levels are coded
     const std::vector<std::uint32_t>& starts = lines.starts();
     // the segment from p to q at `level` (its part within reach), arc along its polyline at p
-    const Reach rows(i0, nb_lig), cols(j0, nb_col);
+    const Reach rows(0, nb_lig), cols(0, nb_col);
     const auto add = [&](GridPoint p, GridPoint q, double level, double& arc) {
         double di = q.i - p.i, dj = q.j - p.j;
         if (!finite(p) || !std::isfinite(di) || !std::isfinite(dj) || !std::isfinite(level) ||
             !within_reach(rows, cols, p, di, dj))
             return false;
-        segs.all.push_back(Segment{p.i - i0, p.j - j0, di, dj, arc, 0, segs.lines});
+        segs.all.push_back(Segment{p.i, p.j, di, dj, arc, 0, segs.lines});
         level_of.push_back(level + 0.0);  // -0 as 0
         arc += std::sqrt(di * di + dj * dj);
         return true;
     };
-    const auto edge_beyond = [&](GridPoint p, GridPoint& beyond) { return edge_by(p, nb_lig, nb_col, i0, j0, beyond); };
+    const auto edge_beyond = [&](GridPoint p, GridPoint& beyond) { return edge_by(p, nb_lig, nb_col, beyond); };
     const auto end_of = [&](std::size_t l) { return l + 1 < starts.size() ? starts[l + 1] : lines.size(); };
     // at most a segment a vertex, and two at a polyline's ends: pages of the
     // room asked but not used are never touched
@@ -197,20 +197,22 @@ constexpr std::size_t kSharedVertices = std::size_t{1} << 16;
 
 }  // namespace
 
-Segments segments_of(const ContourLines& lines, int nb_lig, int nb_col, int i0, int j0, bool two_threads) {
+Segments segments_of(const ContourLines& lines, const GridPart& part, bool two_threads) {
     const std::vector<std::uint32_t>& starts = lines.starts();
+    // the lines lie in the whole grid's cells, from its first
+    const int nb_lig = part.rows, nb_col = part.cols;
     Part first;
     if (!two_threads || lines.size() < kSharedVertices || starts.size() < 2) {
-        cut_into_segments(lines, 0, starts.size(), nb_lig, nb_col, i0, j0, first);
+        cut_into_segments(lines, 0, starts.size(), nb_lig, nb_col, first);
     } else {
         // the polylines in two parts of about as many vertices, the second
         // on a thread of its own, its segments and polylines then numbered on
         const std::size_t mid = static_cast<std::size_t>(
             std::lower_bound(starts.begin(), starts.end(), static_cast<std::uint32_t>(lines.size() / 2)) - starts.begin());
         Part second;
-        Helper other([&] { cut_into_segments(lines, mid, starts.size(), nb_lig, nb_col, i0, j0, second); });
-        if (!other.started()) cut_into_segments(lines, mid, starts.size(), nb_lig, nb_col, i0, j0, second);
-        cut_into_segments(lines, 0, mid, nb_lig, nb_col, i0, j0, first);
+        Helper other([&] { cut_into_segments(lines, mid, starts.size(), nb_lig, nb_col, second); });
+        if (!other.started()) cut_into_segments(lines, mid, starts.size(), nb_lig, nb_col, second);
+        cut_into_segments(lines, 0, mid, nb_lig, nb_col, first);
         other.join();
         Segments& segs = first.segs;
         const auto segments = static_cast<std::uint32_t>(segs.all.size());
@@ -223,6 +225,7 @@ Segments segments_of(const ContourLines& lines, int nb_lig, int nb_col, int i0, 
         first.level_of.insert(first.level_of.end(), second.level_of.begin(), second.level_of.end());
     }
     code_levels(first.segs, first.level_of);
+    first.segs.part = part;
     return std::move(first.segs);
 }
 

@@ -10,22 +10,71 @@ namespace {
 
 constexpr std::size_t kNone = ~std::size_t{0};
 
+// The bands of runs of a side's segments, summed the same way whatever lies
+// outside the run: it is tiled from its start by aligned blocks of 2^k
+// segments, the largest that fit, and their sums (each made once, from its
+// own segments) are added in order. So a part of the grid that holds all
+// the cells of a run's segments sums them to the same bits as the whole.
+class RunSums {
+public:
+    // The side's segments' bands, own[0, count) (own[k] at own[2 k]).
+    void build(const SideBands* own, std::size_t count) {
+        std::size_t levels = 1;
+        while ((std::size_t{1} << levels) <= count) ++levels;
+        if (blocks_.size() < levels) blocks_.resize(levels);
+        levels_ = levels;
+        blocks_[0].resize(count);
+        for (std::size_t k = 0; k < count; ++k) blocks_[0][k] = own[2 * k];
+        for (std::size_t l = 1; l < levels; ++l) {
+            const std::vector<SideBands>& below = blocks_[l - 1];
+            std::vector<SideBands>& up = blocks_[l];
+            up.resize(below.size() / 2);
+            for (std::size_t k = 0; k < up.size(); ++k) {
+                up[k] = below[2 * k];
+                up[k].add(below[2 * k + 1]);
+            }
+        }
+    }
+    // The bands of segments [a, b).
+    SideBands sum(std::size_t a, std::size_t b) const {
+        SideBands r;
+        while (a < b) {
+            std::size_t l = 0;
+            while (l + 1 < levels_ && (a & ((std::size_t{2} << l) - 1)) == 0 && a + (std::size_t{2} << l) <= b) ++l;
+            r.add(blocks_[l][a >> l]);
+            a += std::size_t{1} << l;
+        }
+        return r;
+    }
+
+private:
+    std::vector<std::vector<SideBands>> blocks_;  // blocks_[l][k]: segments [k 2^l, (k + 1) 2^l)
+    std::size_t levels_ = 0;
+};
+
 // One side of a polyline, whose segments' bands are own[0, count) (own[k]
 // at own[2 k], the other side's between) and whose segments' middles lie at
 // mid[0, count) along it: each takes the bands of its stretch. `sums`,
-// `last_told` and `smoothed` are room to reuse.
-void smooth_side(SideBands* own, std::size_t count, const std::vector<double>& mid, std::vector<SideBands>& sums,
-                 std::vector<std::size_t>& last_told, std::vector<SideBands>& smoothed) {
-    sums.assign(count + 1, SideBands{});
-    for (std::size_t s = 0; s < count; ++s) {
-        sums[s + 1] = sums[s];
-        sums[s + 1].add(own[2 * s]);
+// `last_told` and `smoothed` are room to reuse. Where `looked` is given,
+// looked[2 k] gets the segments that segment k's stretch looked at,
+// numbered from `number`.
+void smooth_side(SideBands* own, std::size_t count, const std::vector<double>& mid, RunSums& sums,
+                 std::vector<std::size_t>& last_told, std::vector<SideBands>& smoothed,
+                 std::pair<std::uint32_t, std::uint32_t>* looked, std::uint32_t number) {
+    const auto look = [&](std::size_t s, std::size_t from, std::size_t to) {
+        if (looked != nullptr)
+            looked[2 * s] = {number + static_cast<std::uint32_t>(from), number + static_cast<std::uint32_t>(to)};
+    };
+    sums.build(own, count);
+    if (sums.sum(0, count).cells == 0) {  // nothing on this side of the line
+        for (std::size_t s = 0; s < count; ++s) look(s, 0, count - 1);
+        return;
     }
-    if (sums[count].cells == 0) return;  // nothing on this side of the line
     last_told.assign(count, kNone);
     for (std::size_t s = 0, last = kNone; s < count; ++s) last_told[s] = last = own[2 * s].cells > 0 ? s : last;
     const auto mean_width = [&](std::size_t a, std::size_t b) {
-        return (sums[b].width - sums[a].width) / (sums[b].cells - sums[a].cells);
+        const SideBands run = sums.sum(a, b);
+        return run.width / run.cells;
     };
     smoothed.resize(count);
     for (std::size_t s = 0, next = kNone; s < count; ++s) {
@@ -44,17 +93,18 @@ void smooth_side(SideBands* own, std::size_t count, const std::vector<double>& m
         };
         const auto first = within(mean_width(lo, hi));
         const auto [a, b] = within(mean_width(first.first, first.second));
-        smoothed[s].width = sums[b].width - sums[a].width;
-        smoothed[s].level = sums[b].level - sums[a].level;
-        smoothed[s].cells = sums[b].cells - sums[a].cells;
+        smoothed[s] = sums.sum(a, b);
+        look(s, std::min({a, lo, last_told[s] != kNone ? last_told[s] : s}), std::max({b - 1, hi - 1, std::min(next, count - 1)}));
     }
     for (std::size_t s = 0; s < count; ++s) own[2 * s] = smoothed[s];
 }
 
 }  // namespace
 
-void smooth_along_lines(const Segments& segs, std::vector<SideBands>& sides) {
-    std::vector<SideBands> sums, smoothed;
+void smooth_along_lines(const Segments& segs, std::vector<SideBands>& sides, std::vector<std::pair<std::uint32_t, std::uint32_t>>* looked) {
+    if (looked != nullptr) looked->assign(sides.size(), {0, 0});
+    RunSums sums;
+    std::vector<SideBands> smoothed;
     std::vector<std::size_t> last_told;
     std::vector<double> mid;  // each segment's middle, along its polyline
     const std::size_t n = segs.all.size();
@@ -66,7 +116,8 @@ void smooth_along_lines(const Segments& segs, std::vector<SideBands>& sides) {
             mid[s - first] = g.arc + std::sqrt(g.di * g.di + g.dj * g.dj) / 2;
         }
         for (std::size_t side = 0; side < 2; ++side)
-            smooth_side(sides.data() + 2 * first + side, end - first, mid, sums, last_told, smoothed);
+            smooth_side(sides.data() + 2 * first + side, end - first, mid, sums, last_told, smoothed,
+                        looked != nullptr ? looked->data() + 2 * first + side : nullptr, static_cast<std::uint32_t>(first));
     }
 }
 

@@ -12,6 +12,7 @@
 #include "base/grid.h"
 #include "base/threads.h"
 #include "surface/nearest_lines.h"
+#include "surface/part_check.h"
 #include "surface/segments.h"
 #include "surface/side_bands.h"
 
@@ -21,11 +22,6 @@ namespace {
 
 // A grid this small is filled on one thread.
 constexpr long long kSharedCells = 1 << 16;
-
-// The cells of an area of one level carry its number in b, under this bit
-// (a distance never reaches it).
-constexpr LineKey kAreaMark = LineKey{1} << 63;
-inline bool marked(LineKey b) { return b != kNoLine && (b & kAreaMark) != 0; }
 
 // The bands beyond one side of a segment, as a cell there finds them: their
 // mean far level and mean width (0 where there are none).
@@ -87,18 +83,20 @@ double slope_at(double r, double w) {
     return std::min((r + w) / (w + 1), 3 * std::min(r, 1.0));
 }
 
-// Calls f(r0, r1, half) on rows [0, n/2) and [n/2, n), side by side when
-// `split`, one after the other when not.
+// Calls f(r0, r1, half) on the part's rows in the whole grid's first half
+// and in its second, side by side when `split`, one after the other when
+// not: a sum over the same cells is then the same in a part as in the whole.
 template <typename F>
-void in_halves(int n, bool split, F&& f) {
+void in_halves(const GridPart& part, bool split, F&& f) {
+    const int n = part.nb_lig, mid = std::clamp(part.rows / 2 - part.i0, 0, n);
     if (!split) {
-        f(0, n / 2, 0);
-        f(n / 2, n, 1);
+        f(0, mid, 0);
+        f(mid, n, 1);
         return;
     }
-    Helper other([&] { f(0, n / 2, 0); });
-    if (!other.started()) f(0, n / 2, 0);
-    f(n / 2, n, 1);
+    Helper other([&] { f(0, mid, 0); });
+    if (!other.started()) f(0, mid, 0);
+    f(mid, n, 1);
     other.join();
 }
 
@@ -113,7 +111,7 @@ public:
     // that the sums are the same.
     void gather_bands() {
         std::vector<SideBands> second(sides_.size());
-        in_halves(g_.nb_lig(), split_, [&](int r0, int r1, int half) {
+        in_halves(segs_.part, split_, [&](int r0, int r1, int half) {
             std::vector<SideBands>& mine = half == 0 ? sides_ : second;
             const KeysInDoubles a = g_.a();
             const LineKey* b = g_.b();
@@ -131,7 +129,7 @@ public:
         });
         for (std::size_t k = 0; k < second.size(); ++k) sides_[k].add(second[k]);
         std::vector<SideBands>().swap(second);
-        smooth_along_lines(segs_, sides_);
+        smooth_along_lines(segs_, sides_, segs_.part.is_whole() ? nullptr : &looked_);
         settle_bands();
     }
 
@@ -141,7 +139,7 @@ public:
         mark_areas();
         // the two halves of the rows summed apart, as the bands are
         std::vector<Area> second(areas_);
-        in_halves(g_.nb_lig(), split_, [&](int r0, int r1, int half) {
+        in_halves(segs_.part, split_, [&](int r0, int r1, int half) {
             std::vector<Area>& mine = half == 0 ? areas_ : second;
             const KeysInDoubles a = g_.a();
             const LineKey* b = g_.b();
@@ -157,6 +155,38 @@ public:
         }
     }
 
+    // The kept cells whose elevation the part cannot vouch for (part_check.h),
+    // before the values take the nearest levels' room.
+    long long unsure(const KeptCells& keep) {
+        PartCheck check(segs_, g_);
+        check.take(std::move(looked_));
+        const KeysInDoubles a = g_.a();
+        const LineKey* b = g_.b();
+        const auto far_side = [&](std::uint32_t s, int i, int j) {
+            return 2 * static_cast<std::size_t>(s) + static_cast<std::size_t>(1 - segs_.side(s, i, j));
+        };
+        // an area is doubted where one of its cells is, or a band beyond its contours
+        std::vector<unsigned char> doubted(areas_.size(), 0);
+        for (int i = 0; i < g_.nb_lig(); ++i)
+            for (int j = 0; j < g_.nb_col(); ++j) {
+                const std::size_t k = g_.at(i, j);
+                if (marked(b[k]) && (!check.sure(i, j) || !check.side_sure(far_side(segment_of(a[k]), i, j))))
+                    doubted[static_cast<std::size_t>(b[k] & ~kAreaMark)] = 1;
+            }
+        long long n = 0;
+        for (int i = keep.i0; i < keep.i0 + keep.nb_lig; ++i)
+            for (int j = keep.j0; j < keep.j0 + keep.nb_col; ++j) {
+                const std::size_t k = g_.at(i, j);
+                if (a[k] == kNoLine || !check.sure(i, j))
+                    ++n;
+                else if (marked(b[k]))
+                    n += doubted[static_cast<std::size_t>(b[k] & ~kAreaMark)];
+                else
+                    n += !check.side_sure(far_side(segment_of(a[k]), i, j)) || !check.side_sure(far_side(segment_of(b[k]), i, j));
+            }
+        return n;
+    }
+
     // The elevation of every cell, into alti, the room of the nearest keys
     // (each cell's key read before its elevation takes its place), then
     // row after row without the border; what the cells got.
@@ -164,7 +194,7 @@ public:
         // a half left without rows must not bring its zeros to the range
         SurfaceFill halves[2];
         for (SurfaceFill& h : halves) h.lowest = HUGE_VAL, h.highest = -HUGE_VAL;
-        in_halves(g_.nb_lig(), split_, [&](int r0, int r1, int half) {
+        in_halves(segs_.part, split_, [&](int r0, int r1, int half) {
             // counted apart from the other thread's counts, which share their cache line
             SurfaceFill h = halves[half];
             for (int i = r0; i < r1; ++i)
@@ -328,23 +358,28 @@ private:
     std::vector<SideBands> sides_;  // two a segment
     std::vector<Band> beyond_;      // two a segment
     std::vector<Area> areas_;
+    Consulted looked_;  // in a part of the grid: what each side's stretch looked at
 };
 
 }  // namespace
 
-std::optional<SurfaceFill> fill_surface(std::vector<double>& alti, int nb_lig, int nb_col, ContourLines&& lines,
-                                        int i0, int j0, bool two_threads) {
+std::optional<SurfaceFill> fill_surface(std::vector<double>& alti, const GridPart& part, ContourLines&& lines,
+                                        bool two_threads, const KeptCells* keep) {
     SurfaceFill r;
+    const int nb_lig = part.nb_lig, nb_col = part.nb_col;
     if (nb_lig <= 0 || nb_col <= 0) return r;
     const bool split = two_threads && nb_lig >= 64 && static_cast<long long>(nb_lig) * nb_col >= kSharedCells;
     try {
-        Segments segs = segments_of(lines, nb_lig, nb_col, i0, j0, split);
+        Segments segs = segments_of(lines, part, split);
         ContourLines{}.swap(lines);
-        const auto near = nearest_lines(segs, nb_lig, nb_col, split, alti);
+        const auto near = nearest_lines(segs, split, alti);
         Fill fill(segs, *near, split);
         fill.gather_bands();
         fill.gather_areas();
-        return fill.values(alti);
+        const long long unsure = keep != nullptr && !part.is_whole() ? fill.unsure(*keep) : 0;
+        SurfaceFill filled = fill.values(alti);
+        filled.unsure = unsure;
+        return filled;
     } catch (const std::bad_alloc&) {
         return std::nullopt;
     }

@@ -63,6 +63,7 @@
 
 #include "base/grid.h"
 #include "geometry/contour_lines.h"
+#include "surface/segments.h"
 
 namespace zorvel {
 
@@ -77,17 +78,27 @@ struct SurfaceFill {
     long long domed = 0;      // rising or sinking from one level
     long long flat = 0;       // at the one level that bounds them
     long long unreached = 0;  // no contour reaches them: left without an elevation
+    // of the cells kept of a part of the grid, those whose elevation the
+    // part cannot vouch for: the whole grid's may differ (part_check.h)
+    long long unsure = 0;
     // the lowest and the highest elevation of the filled grid (0 when none)
     double lowest = 0.0;
     double highest = 0.0;
 };
 
-// Fills alti (made nb_lig rows by nb_col columns, row after row) from the lines,
-// whose cell (i0, j0) is alti's first, on two threads when it is worth it;
-// nullopt when its working memory cannot be had. The lines are let go once
-// their segments are made.
-std::optional<SurfaceFill> fill_surface(std::vector<double>& alti, int nb_lig, int nb_col, ContourLines&& lines,
-                                        int i0 = 0, int j0 = 0, bool two_threads = true);
+// Of a part of the grid, the cells a caller keeps: rows i0..i0+nb_lig-1
+// and columns j0..j0+nb_col-1 of the part.
+struct KeptCells {
+    int i0 = 0, j0 = 0, nb_lig = 0, nb_col = 0;
+};
+
+// Fills alti (made the part's nb_lig rows by nb_col columns, row after row)
+// from the lines, in the whole grid's cells, on two threads when it is
+// worth it; nullopt when its working memory cannot be had. The lines are
+// let go once their segments are made. In a part of the grid, the cells
+// `keep` names are checked: those the part cannot vouch for are counted.
+std::optional<SurfaceFill> fill_surface(std::vector<double>& alti, const GridPart& part, ContourLines&& lines,
+                                        bool two_threads = true, const KeptCells* keep = nullptr);
 
 }  // namespace zorvel
 

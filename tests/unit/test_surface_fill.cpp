@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
+#include <cstring>
 #include <random>
 #include <vector>
 
@@ -14,6 +15,7 @@
 #include "surface/nearest_lines.h"
 #include "surface/segments.h"
 #include "surface/surface_fill.h"
+#include "test_support.h"
 
 namespace zorvel {
 namespace {
@@ -35,7 +37,7 @@ ContourLines lines_of(const std::vector<Line>& lines) {
 std::vector<double> filled(int rows, int cols, const std::vector<Line>& lines, bool two_threads = true,
                            SurfaceFill* told = nullptr) {
     std::vector<double> z(static_cast<std::size_t>(rows) * static_cast<std::size_t>(cols), kE);
-    const auto r = fill_surface(z, rows, cols, lines_of(lines), 0, 0, two_threads);
+    const auto r = fill_surface(z, GridPart::whole(rows, cols), lines_of(lines), two_threads);
     EXPECT_TRUE(r.has_value());
     if (told != nullptr && r) *told = *r;
     return z;
@@ -154,7 +156,7 @@ bool would_change(const Segments& segs, LineKey a, LineKey b, LineKey c) {
 void expect_settled(const Segments& segs, const NearLines& g) {
     Met met(NearLines::cells(g.nb_lig(), g.nb_col()));
     for (std::uint32_t s = 0; s < segs.all.size(); ++s)
-        crossed_cells(segs, s, g.nb_lig(), g.nb_col(), [&](int i, int j) { met[g.at(i, j)].push_back(s); });
+        crossed_cells(segs, s, [&](int i, int j) { met[g.at(i, j)].push_back(s); });
     for (int i = 0; i < g.nb_lig(); ++i)
         for (int j = 0; j < g.nb_col(); ++j) {
             const std::size_t k = g.at(i, j);
@@ -211,9 +213,9 @@ TEST(NearestLines, EveryCellSettlesOnWhatTheRulesHandIt) {
     for (int round = 0; round < 400; ++round) {
         const int rows = 3 + static_cast<int>(rng() % 30), cols = 3 + static_cast<int>(rng() % 30);
         const auto lines = random_lines(rng, rows, cols);
-        Segments segs = segments_of(lines_of(round % 2 == 0 ? lines : quartered(lines)), rows, cols, 0, 0);
+        Segments segs = segments_of(lines_of(round % 2 == 0 ? lines : quartered(lines)), GridPart::whole(rows, cols));
         std::vector<double> room;
-        const auto g = nearest_lines(segs, rows, cols, false, room);
+        const auto g = nearest_lines(segs, false, room);
         SCOPED_TRACE(round);
         expect_settled(segs, *g);
         if (HasFatalFailure()) return;
@@ -225,10 +227,10 @@ TEST(NearestLines, EveryCellSettlesOnWhatTheRulesHandIt) {
             const auto some = random_lines(rng, 300, 260);
             lines.insert(lines.end(), some.begin(), some.end());
         }
-        Segments one = segments_of(lines_of(lines), 300, 260, 0, 0), two = one;
+        Segments one = segments_of(lines_of(lines), GridPart::whole(300, 260)), two = one;
         std::vector<double> room1, room2;
-        const auto g1 = nearest_lines(one, 300, 260, false, room1);
-        const auto g2 = nearest_lines(two, 300, 260, true, room2);
+        const auto g1 = nearest_lines(one, false, room1);
+        const auto g2 = nearest_lines(two, true, room2);
         expect_settled(two, *g2);
         for (int i = 0; i < 300; ++i)
             for (int j = 0; j < 260; ++j)
@@ -380,31 +382,31 @@ TEST(SurfaceFill, LinesThatEndOrCrowdKeepTheirLevelsApart) {
     EXPECT_GT(at(25, 6), 110);
     // an end runs on to the first cell of another line, not a cell further:
     // from row 8 down to the line of 120 across rows 14 and 15
-    Segments segs = segments_of(lines_of({Line{{{-1, 10}, {8, 10}}, 100}, Line{{{14.5, -1}, {14.5, 21}}, 120}}), 20, 20, 0, 0);
+    Segments segs = segments_of(lines_of({Line{{{-1, 10}, {8, 10}}, 100}, Line{{{14.5, -1}, {14.5, 21}}, 120}}), GridPart::whole(20, 20));
     std::vector<double> room;
-    nearest_lines(segs, 20, 20, false, room);
+    nearest_lines(segs, false, room);
     const auto on = std::find_if(segs.all.begin(), segs.all.end(), [](const Segment& g) { return g.i0 == 8.0; });
     ASSERT_NE(on, segs.all.end());
     EXPECT_TRUE(on->i0 + on->di >= 13.0 && on->i0 + on->di < 14.0) << on->i0 + on->di;
     // and to the grid's edge, half a cell past the last centre, where no line stops it
-    Segments alone = segments_of(lines_of({Line{{{5, -1}, {5, 10}}, 100}}), 20, 20, 0, 0);
-    nearest_lines(alone, 20, 20, false, room);
+    Segments alone = segments_of(lines_of({Line{{{5, -1}, {5, 10}}, 100}}), GridPart::whole(20, 20));
+    nearest_lines(alone, false, room);
     EXPECT_EQ(alone.all.back().j0 + alone.all.back().dj, 20.0);
     // a straight line whose level changes keeps the vertex where it changes
     ContourLines mixed;
     for (const auto& [j, v] : {std::pair{-1.0, 100.0}, {10.0, 100.0}, {21.0, 110.0}}) mixed.vertex(GridPoint{5, j}, v, j < 0);
-    const Segments m = segments_of(mixed, 20, 20, 0, 0);
+    const Segments m = segments_of(mixed, GridPart::whole(20, 20));
     EXPECT_TRUE(std::any_of(m.all.begin(), m.all.end(),
                             [&](const Segment& g) { return g.j0 + g.dj == 10.0 && m.levels[g.level] == 100.0; }));
     // an end of no length (a vertex given twice, the level changing between) runs on nowhere
     ContourLines twice;
     for (const auto& [j, v] : {std::pair{8.0, 100.0}, {8.0, 110.0}, {12.0, 120.0}}) twice.vertex(GridPoint{5, j}, v, v == 100.0);
     std::vector<double> z2(400, kE);
-    EXPECT_TRUE(fill_surface(z2, 20, 20, std::move(twice), 0, 0, false));
+    EXPECT_TRUE(fill_surface(z2, GridPart::whole(20, 20), std::move(twice), false));
     // polylines of one vertex make no segment, however many
     ContourLines lone;
     for (int k = 0; k < 3; ++k) lone.vertex(GridPoint{5.0 * k, 5}, 100, true);
-    const auto r = fill_surface(z2, 20, 20, std::move(lone), 0, 0, false);
+    const auto r = fill_surface(z2, GridPart::whole(20, 20), std::move(lone), false);
     ASSERT_TRUE(r.has_value());
     EXPECT_EQ(r->unreached, 400);
     // two levels within one column of cells, between 90 and 120 further
@@ -435,11 +437,11 @@ TEST(SurfaceFill, LinesThatEndOrCrowdKeepTheirLevelsApart) {
 TEST(SurfaceFill, SegmentsLeaveOutOnlyVerticesOnTheLine) {
     std::vector<GridPoint> straight;
     for (int k = 0; k <= 100; ++k) straight.push_back(GridPoint{5.0, 5.0 + 0.5 * k});
-    const auto kept = [&](const std::vector<Line>& lines) { return segments_of(lines_of(lines), 10, 60, 0, 0).all; };
+    const auto kept = [&](const std::vector<Line>& lines) { return segments_of(lines_of(lines), GridPart::whole(10, 60)).all; };
     EXPECT_EQ(kept({{straight, 100}}).size(), 7u);  // from 0, 16 ... 96 to 100
     ContourLines two;  // the segments after vertex 50 at 110
     for (std::size_t k = 0; k < straight.size(); ++k) two.vertex(straight[k], k <= 50 ? 100 : 110, k == 0);
-    EXPECT_EQ(segments_of(two, 10, 60, 0, 0).all.size(), 8u);  // and from 48 to 50
+    EXPECT_EQ(segments_of(two, GridPart::whole(10, 60)).all.size(), 8u);  // and from 48 to 50
     straight[40].i += 0.04;
     const auto bent = kept({{straight, 100}});
     EXPECT_TRUE(std::any_of(bent.begin(), bent.end(), [](const Segment& g) { return g.i0 == 5.04 && g.j0 == 25.0; }));
@@ -449,7 +451,7 @@ TEST(SurfaceFill, SegmentsLeaveOutOnlyVerticesOnTheLine) {
     ContourLines many;
     for (int l = 0; l < 200; ++l)
         for (int k = 0; k < 400; ++k) many.vertex({at(rng), at(rng)}, 100.0 + 10.0 * (l % 7), k == 0);
-    const Segments one = segments_of(many, 60, 60, 0, 0), halves = segments_of(many, 60, 60, 0, 0, true);
+    const Segments one = segments_of(many, GridPart::whole(60, 60)), halves = segments_of(many, GridPart::whole(60, 60), true);
     ASSERT_EQ(one.all.size(), halves.all.size());
     for (std::size_t k = 0; k < one.all.size(); ++k) {
         const Segment &a = one.all[k], &b = halves.all[k];
@@ -474,6 +476,91 @@ TEST(SurfaceFill, LevelsAtTheDoublesEdgeStayFinite) {
         EXPECT_LT(z[0], 0.0);
         EXPECT_GT(z[23], 0.0);
     }
+}
+
+// Terrain as contours drawn from a grid lie: hills and pits of nested
+// rings, each a level up or down from the one around it (tops, hollows, a
+// flat between rings of one level), and lines from one edge of the grid to
+// another, ending within a cell beyond it, or stopping short of it.
+std::vector<Line> random_terrain(std::mt19937& rng, int rows, int cols) {
+    std::uniform_real_distribution<double> u(0.0, 1.0);
+    std::vector<Line> lines;
+    const auto level = [&] { return 100.0 + 10.0 * static_cast<double>(rng() % 4); };
+    for (int hill = static_cast<int>(rng() % 5); hill > 0; --hill) {
+        const double ci = u(rng) * rows, cj = u(rng) * cols, step = rng() % 3 == 0 ? 0.0 : rng() % 2 == 0 ? 10.0 : -10.0;
+        double v = level();
+        for (double r = 2.0 + 8.0 * u(rng); r > 1.0; r -= 1.5 + 4.0 * u(rng), v += step) {
+            Line l{{}, v};
+            const int n = 6 + static_cast<int>(rng() % 10);
+            for (int k = 0; k < n; ++k) {
+                const double t = 2 * M_PI * k / n, rr = r * (0.8 + 0.4 * u(rng));
+                l.points.push_back(GridPoint{ci + rr * std::sin(t), cj + rr * std::cos(t)});
+            }
+            l.points.push_back(l.points.front());
+            lines.push_back(l);
+        }
+    }
+    // a point within a cell beyond edge e (0 top, 1 bottom, 2 left, 3 right)
+    const auto beyond = [&](unsigned e) {
+        const double off = -0.5 - 0.4 * u(rng);
+        if (e < 2) return GridPoint{e == 0 ? off : rows - 1 - off, u(rng) * (cols - 1)};
+        return GridPoint{u(rng) * (rows - 1), e == 2 ? off : cols - 1 - off};
+    };
+    for (int across = 1 + static_cast<int>(rng() % 6); across > 0; --across) {
+        const unsigned from = rng() % 4, to = (from + 1 + rng() % 3) % 4;
+        Line l{{beyond(from)}, level()};
+        for (int k = static_cast<int>(rng() % 4); k > 0; --k) l.points.push_back(GridPoint{u(rng) * rows, u(rng) * cols});
+        // now and then a line that stops short, inside the grid: it runs on
+        if (rng() % 3 != 0) l.points.push_back(beyond(to));
+        lines.push_back(l);
+    }
+    // a vertex about every cell, a little off the straight way, as traced contours have
+    for (Line& l : lines) {
+        std::vector<GridPoint> dense{l.points.front()};
+        for (std::size_t k = 1; k < l.points.size(); ++k) {
+            const GridPoint p = l.points[k - 1], q = l.points[k];
+            const int n = 1 + static_cast<int>(std::hypot(q.i - p.i, q.j - p.j));
+            for (int m = 1; m < n; ++m)
+                dense.push_back(GridPoint{p.i + (q.i - p.i) * m / n + 0.3 * (u(rng) - 0.5), p.j + (q.j - p.j) * m / n + 0.3 * (u(rng) - 0.5)});
+            dense.push_back(q);
+        }
+        l.points = dense;
+    }
+    return lines;
+}
+
+// A part of the grid with a margin around the cells it keeps fills them as
+// the whole grid does, to the last bit, or counts those it cannot vouch
+// for; a margin wide enough vouches for most.
+TEST(SurfaceFill, APartFillsTheCellsItKeepsAsTheWholeGridOrSaysSo) {
+    std::mt19937 rng(3);
+    int vouched = 0, tried = 0;
+    for (int round = 0; round < (test::kSanitized ? 100 : 300); ++round) {
+        const int rows = 16 + static_cast<int>(rng() % 60), cols = 16 + static_cast<int>(rng() % 60);
+        const auto lines = random_terrain(rng, rows, cols);
+        const std::vector<double> whole = filled(rows, cols, lines, false);
+        const int h = 1 + static_cast<int>(rng() % static_cast<unsigned>(rows / 2)), w = 1 + static_cast<int>(rng() % static_cast<unsigned>(cols / 2));
+        const int i = static_cast<int>(rng() % static_cast<unsigned>(rows - h + 1)), j = static_cast<int>(rng() % static_cast<unsigned>(cols - w + 1));
+        const int margin = 8 + static_cast<int>(rng() % 48);
+        const int pi = std::max(0, i - margin), pj = std::max(0, j - margin);
+        const GridPart part{rows, cols, pi, pj, std::min(rows, i + h + margin) - pi, std::min(cols, j + w + margin) - pj};
+        if (part.is_whole()) continue;
+        const KeptCells keep{i - pi, j - pj, h, w};
+        std::vector<double> z;
+        const auto r = fill_surface(z, part, lines_of(lines), round % 2 == 0, &keep);
+        ASSERT_TRUE(r.has_value());
+        ++tried;
+        if (r->unsure > 0) continue;
+        ++vouched;
+        SCOPED_TRACE(round);
+        for (int a = 0; a < h; ++a)
+            for (int b = 0; b < w; ++b) {
+                const double x = z[static_cast<std::size_t>((keep.i0 + a) * part.nb_col + keep.j0 + b)];
+                const double y = whole[static_cast<std::size_t>((i + a) * cols + j + b)];
+                ASSERT_EQ(std::memcmp(&x, &y, sizeof x), 0) << i + a << "," << j + b << ": " << x << " " << y;
+            }
+    }
+    EXPECT_GT(vouched, tried / 10) << vouched << " of " << tried;
 }
 
 }  // namespace

@@ -1,0 +1,75 @@
+// What a part of the grid can vouch for when it is filled alone: the cells
+// whose elevation it gives to the last bit as the whole grid's fill would.
+//
+// A part holds every segment of the drawing but only its own cells, and
+// nothing reaches it from the cells beyond its cut edges (a cut edge is
+// one that is not the grid's). So:
+//  - A cell's two nearest levels are sure when the second is nearer than
+//    any way in from beyond a cut edge could bring a level: every step
+//    costs at least a cell, so a key nearer than the cell's distance to
+//    the cut (in steps) was made inside the part, as the whole grid makes
+//    it.
+//  - An area of one level (cells one level alone reaches, eight-connected)
+//    is sure when it keeps a cell off every cut edge and every cell around
+//    it is sure: nothing the whole grid has could reach it but through them.
+//  - A segment's bands are sure when every cell that has it as one of its
+//    two nearest is sure with every neighbour sure, and every cell it
+//    crosses lies in the part and is sure: a level spreads from cell to
+//    cell, so a cell beyond the part holding the segment would be reached
+//    through one of them. Its sums are then made of the same cells in the
+//    same order as the whole grid's (side_bands.h, surface_fill.h).
+//  - A side's bands along its line are sure when every segment its stretch
+//    looked at is.
+#ifndef ZORVEL_PART_CHECK_H
+#define ZORVEL_PART_CHECK_H
+
+#include <cstddef>
+#include <cstdint>
+#include <utility>
+#include <vector>
+
+#include "surface/nearest_lines.h"
+#include "surface/segments.h"
+
+namespace zorvel {
+
+// The fill marks each cell of an area of one level with its area's number
+// in b, under this bit (a distance never reaches it).
+constexpr LineKey kAreaMark = LineKey{1} << 63;
+inline bool marked(LineKey b) { return b != kNoLine && (b & kAreaMark) != 0; }
+
+// The segments [first, last] that a side's stretch looked at, each side of
+// each segment (2 s + side).
+using Consulted = std::vector<std::pair<std::uint32_t, std::uint32_t>>;
+
+class PartCheck {
+public:
+    // The nearest levels settled and the areas marked.
+    PartCheck(const Segments& segs, const NearLines& g);
+
+    // Whether cell (i, j) of the part has its two nearest (or its area) as in the whole grid.
+    bool sure(int i, int j) const { return state_[g_.at(i, j)] >= kSure; }
+    // Whether the bands of side `side` (2 s + its side of segment s) are the whole grid's.
+    bool side_sure(std::size_t side) const;
+    // What each side's stretch looked at (the sides' bands as smoothed).
+    void take(Consulted&& consulted) { consulted_ = std::move(consulted); }
+
+private:
+    static constexpr unsigned char kUnsure = 0, kSure = 1, kInside = 2;
+
+    // How many steps from cell (i, j) to the nearest cell beyond a cut edge.
+    long long to_cut(int i, int j) const;
+    void settle_keys();
+    void settle_areas();
+    void settle_segments();
+
+    const Segments& segs_;
+    const NearLines& g_;
+    std::vector<unsigned char> state_;        // a cell, border included: kUnsure, kSure, or kSure and kInside
+    std::vector<std::uint32_t> unsure_upto_;  // segments before s whose bands are not sure
+    Consulted consulted_;
+};
+
+}  // namespace zorvel
+
+#endif
