@@ -173,7 +173,7 @@ std::vector<OptionSpec> grid_options() {
          flag(&CommandLine::dialogue_grid)}};
 }
 
-// The image: its format, its cells, the classes and the extents.
+// The image: its format and its cells.
 std::vector<OptionSpec> image_options() {
     return {
         {"-of", N_("FORMATO"), N_("formato de GDAL de la salida (GTiff, COG, PNG ...); por\n"
@@ -195,18 +195,12 @@ std::vector<OptionSpec> image_options() {
              if (!type) return a.refuse(T_("-ot: se espera Byte, Float32 o Float64, no '") + *w + "'");
              cl.ot = *type;
              return true;
-         }},
-        {"-fill", "",
-         N_("rellena las celdas entre las curvas: cada una toma una\n"
-            "elevacion entre las de las dos curvas mas cercanas, y\n"
-            "con -ot Byte la clase de la banda en que cae"),
-         flag(&CommandLine::fill)},
-        {"-a_nodata", N_("VALOR"), N_("valor de las celdas sin elevacion con -ot Float32 o\n"
-                                  "Float64 (-9999 por defecto)"),
-         [](Arguments& a, CommandLine& cl) {
-             cl.nodata = a.number<double>("-a_nodata", N_("un numero"), [](double) { return true; });
-             return cl.nodata.has_value();
-         }},
+         }}};
+}
+
+// The drawing's records, the turn, the classes and the extents.
+std::vector<OptionSpec> class_options() {
+    return {
         {"-reg", "N|auto",
          N_("palabras entre VERTEX y el codigo 10 de X (auto: las\n"
             "del primer registro VERTEX del dibujo; por defecto)"),
@@ -230,6 +224,33 @@ std::vector<OptionSpec> image_options() {
          N_("extensiones de la cuadricula, tal cual (por defecto la\n"
             "hoja entera, la cabecera o la capa, girada si se gira)"),
          take_extents}};
+}
+
+// The terrain surface and the cells without an elevation.
+std::vector<OptionSpec> fill_options() {
+    return {
+        {"-fill", "",
+         N_("rellena las celdas entre las curvas: cada una toma una\n"
+            "elevacion entre las de las dos curvas mas cercanas, y\n"
+            "con -ot Byte la clase de la banda en que cae"),
+         flag(&CommandLine::fill)},
+        {"-fill_margin", "N",
+         N_("con -srcwin, las celdas que se rellenan alrededor de la\n"
+            "ventana, en cada sentido (256 por defecto): sus celdas\n"
+            "son las de la cuadricula entera, o se detiene y pide mas"),
+         [](Arguments& a, CommandLine& cl) {
+             const auto m = a.number<int>("-fill_margin", N_("un numero de celdas (0 o mas)"), [](int v) { return v >= 0; });
+             if (!m) return false;
+             cl.fill_margin = *m;
+             cl.fill_margin_given = true;
+             return true;
+         }},
+        {"-a_nodata", N_("VALOR"), N_("valor de las celdas sin elevacion con -ot Float32 o\n"
+                                  "Float64 (-9999 por defecto)"),
+         [](Arguments& a, CommandLine& cl) {
+             cl.nodata = a.number<double>("-a_nodata", N_("un numero"), [](double) { return true; });
+             return cl.nodata.has_value();
+         }}};
 }
 
 // Sources read through GDAL/OGR.
@@ -270,7 +291,8 @@ std::vector<OptionSpec> run_options() {
 const std::vector<OptionSpec>& option_table() {
     static const std::vector<OptionSpec> table = [] {
         std::vector<OptionSpec> all;
-        for (std::vector<OptionSpec> part : {grid_options(), image_options(), source_options(), run_options()})
+        for (std::vector<OptionSpec> part :
+             {grid_options(), image_options(), fill_options(), class_options(), source_options(), run_options()})
             all.insert(all.end(), part.begin(), part.end());
         return all;
     }();

@@ -18,6 +18,9 @@ namespace zorvel {
 // Exit status of a command line that cannot be used.
 constexpr int kUsageError = 2;
 
+// The cells a window of the fill works on around it, each way, by default.
+constexpr int kFillMargin = 256;
+
 struct CommandLine {
     enum class Action { run, help, version };
     Action action = Action::run;
@@ -32,6 +35,8 @@ struct CommandLine {
     bool tap = false;          // -tap: the extents aligned to multiples of -tr
     bool dialogue_grid = false;  // -dialogue_grid: the dialogue's grid and files
     bool fill = false;         // -fill: the cells between the contours get an elevation
+    int fill_margin = kFillMargin;  // -fill_margin: the cells filled around a -srcwin window
+    bool fill_margin_given = false;
     std::string of;            // -of: a GDAL raster format; empty: ENVI, or OUTPUT's extension
     std::vector<std::string> co;  // -co NAME=VALUE
     CellType ot = CellType::Byte;  // -ot: classes (Byte) or the drawn elevations (Float32, Float64)

@@ -153,8 +153,10 @@ public:
                                     T_(" lineas y ") + std::to_string(nb_col_) + T_(" columnas"));
                 return false;
             }
-            const int i0 = std::max(0, w.yoff - 1), j0 = std::max(0, w.xoff - 1);
-            drawn_ = {i0, j0, std::min(nb_lig_, w.yoff + w.ysize + 1) - i0, std::min(nb_col_, w.xoff + w.xsize + 1) - j0};
+            const long long m = o_.window_margin;
+            const int i0 = static_cast<int>(std::max(0LL, w.yoff - m)), j0 = static_cast<int>(std::max(0LL, w.xoff - m));
+            drawn_ = {i0, j0, static_cast<int>(std::min<long long>(nb_lig_, w.yoff + w.ysize + m)) - i0,
+                      static_cast<int>(std::min<long long>(nb_col_, w.xoff + w.xsize + m)) - j0};
         }
         dtab_ = grid_setup(con_, drawn_.rows, drawn_.cols, o_.width, o_.memory, memory_hint(ext, l->pix_size),
                            o_.more_per_cell);

@@ -90,8 +90,9 @@ struct PassTwoOptions {
     ExtentsPolicy extents;
     ProgressPart progress;
     long vertices = 0;  // pass one's count, for the progress
-    // only this window of the grid is drawn, with a margin of a cell where
-    // the grid goes on (what the corner cleanup of its border reads)
+    // only this window of the grid is drawn, with a margin where the grid
+    // goes on (a cell, what the corner cleanup of its border reads; more
+    // for the fill)
     std::optional<GridWindow> window = std::nullopt;
     // where the lines drawn are kept at their turned positions, for the
     // terrain between them; nullptr: nowhere
@@ -100,6 +101,7 @@ struct PassTwoOptions {
     // kept, the fill's working memory, the image a library copies), counted
     // with theirs when the memory is checked
     int more_per_cell = 0;
+    int window_margin = 1;  // the cells drawn around a window, each way where the grid goes on
 };
 
 struct PassTwo {

@@ -70,6 +70,9 @@ public:
     virtual Progress* progress() { return nullptr; }
     // Only this window of the grid is computed (the command line's -srcwin).
     virtual std::optional<GridWindow> window() const { return std::nullopt; }
+    // The cells drawn around the window, each way where the grid goes on: a
+    // cell for the corners of the classes, more for the fill.
+    virtual int window_margin() const { return 1; }
     // The bytes a cell of the grid takes beyond the grids themselves, for
     // the memory the run asks for before it draws.
     virtual int more_per_cell() const { return 0; }

@@ -80,7 +80,9 @@ std::optional<Extents> united_extents(Console& con, std::vector<Sheet>& sheets, 
 
 void read_near_window(std::vector<Sheet>& sheets, RunSettings& settings, const ExtentsPolicy& policy) {
     const auto window = settings.window();
-    if (!window || settings.limits_from_vertices() || !policy.layout) return;
+    // a window of the fill reads every line: each is cut into segments as
+    // the whole grid's are, and those beyond its margin tell it what it cannot vouch for
+    if (!window || settings.limits_from_vertices() || settings.fill() || !policy.layout) return;
     const Extents* ext = policy.fixed_extents;
     for (Sheet& s : sheets) {
         if (s.ogr == nullptr) continue;

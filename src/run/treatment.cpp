@@ -73,15 +73,27 @@ void warn_of_losses(Console& con, const PassTwo& two, const ExtentsPolicy& polic
 
 // Fills the run's alti between the contours; the lowest and highest
 // elevation of the filled grid; nullopt after a stop line.
+// In a window (its margin drawn around it), only what the window can vouch
+// for: its cells the whole grid's, or a stop line.
 std::optional<std::pair<double, double>> fill_between_contours(Console& con, RunState& rs, ContourLines&& lines,
-                                                               int i0, int j0) {
-    const auto fill = fill_surface(rs.alti, rs.nb_lig, rs.nb_col, std::move(lines), i0, j0);
+                                                               const std::optional<GridWindow>& window, int margin) {
+    const GridPart part{rs.whole.nb_lig, rs.whole.nb_col, rs.whole.i0, rs.whole.j0, rs.nb_lig, rs.nb_col};
+    std::optional<KeptCells> keep;
+    if (window) keep = KeptCells{window->yoff - rs.whole.i0, window->xoff - rs.whole.j0, window->ysize, window->xsize};
+    const auto fill = fill_surface(rs.alti, part, std::move(lines), true, keep ? &*keep : nullptr);
     if (!fill) {
         stop_no_memory(con, T_("el relleno entre las curvas"), rs.nb_lig, rs.nb_col);
         return std::nullopt;
     }
+    if (fill->unsure > 0) {
+        stop_line(con, message(T_("-srcwin y -fill: {1} celdas de la ventana dependen de curvas o celdas mas alla de su "
+                                  "margen de {2}: pida un -fill_margin mayor"),
+                               {std::to_string(fill->unsure), std::to_string(margin)}));
+        return std::nullopt;
+    }
     rs.fill = *fill;
-    if (fill->unreached > 0)
+    // a window's cells are all reached, or it has stopped
+    if (fill->unreached > 0 && !window)
         warn_line(con, std::to_string(fill->unreached) +
                            T_(" celdas quedan sin elevacion: no les llega ninguna curva (la cuadricula no tiene ninguna)"));
     return std::pair{fill->lowest, fill->highest};
@@ -115,7 +127,7 @@ public:
         // the fill gives every cell its elevation (in room of its own): the drawn ones are not read
         if (settings_.keep_elevations() && !settings_.fill()) rs_.alti = elevations_of(two_->dtab, rs_.nb_lig, rs_.nb_col);
         if (settings_.fill()) {
-            const auto range = fill_between_contours(con_, rs_, std::move(lines_), two_->i0, two_->j0);
+            const auto range = fill_between_contours(con_, rs_, std::move(lines_), settings_.window(), settings_.window_margin());
             if (!range) return false;
             // the range of a grid no contour reaches is none
             if (rs_.fill->unreached < static_cast<long long>(rs_.nb_lig) * rs_.nb_col) filled_ = range;
@@ -150,7 +162,7 @@ private:
     PassTwoOptions two_options(ProgressPart part, long vertices) const {
         return PassTwoOptions{rs_.pix_size, *turn_,  one_ ? one_->tally.count.width() : 1, rs_.limits.grid_memory,
                               policy_,      part,    vertices, settings_.window(), kept_lines_,
-                              settings_.more_per_cell()};
+                              settings_.more_per_cell(), settings_.window_margin()};
     }
 
     // A source whose grid is laid out before its first vertex is drawn as it

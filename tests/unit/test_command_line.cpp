@@ -138,7 +138,8 @@ TEST(CommandLine, OptionsAfterTheNamesAndEverySpellingOfTheTableAreTaken) {
 }
 
 // A window of the grid holds exactly the whole run's cells there, the
-// corner cleanup at its border included, at every angle and sense.
+// corner cleanup at its border included, at every angle and sense; a
+// window of the fill too, or it stops and says so.
 TEST(CommandLine, WindowsHoldExactlyTheWholeGridsCells) {
     test::TempDir tmp;
     const std::string in = tmp.root() + "w.dxf", whole = tmp.root() + "whole", part = tmp.root() + "part";
@@ -146,6 +147,7 @@ TEST(CommandLine, WindowsHoldExactlyTheWholeGridsCells) {
     const auto below = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
     const auto descriptors = [] { return std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator()); };
     const auto open_before = descriptors();
+    int filled = 0, refused = 0;
     for (int k = 0; k < 200; ++k) {
         // polylines over extents 0..200 by 0..150, some vertices far outside,
         // and staircases, whose right-angle turns the corner cleanup takes out
@@ -168,9 +170,12 @@ TEST(CommandLine, WindowsHoldExactlyTheWholeGridsCells) {
         }
         std::ofstream(in) << test::dxf_of({0, 0, 200, 150}, lines);
         const char* angles[] = {"0", "17.5", "30", "45", "90", "133"};
-        const std::vector<std::string> settings = {"-q", "--overwrite", "-tr", std::to_string(2 + below(8)),
-                                                   "-rot", angles[below(2) ? 0 : below(6)], "-sense", below(2) ? "left" : "right",
-                                                   "-interval", "10", "-min", "100", "-max", "200", "-of", "ENVI"};
+        std::vector<std::string> settings = {"-q", "--overwrite", "-tr", std::to_string(2 + below(8)),
+                                             "-rot", angles[below(2) ? 0 : below(6)], "-sense", below(2) ? "left" : "right",
+                                             "-interval", "10", "-min", "100", "-max", "200", "-of", "ENVI"};
+        const bool fill = k % 4 == 3;
+        const std::size_t cell = fill ? sizeof(double) : 1;  // the raw image's bytes a cell
+        if (fill) settings.insert(settings.end(), {"-fill", "-ot", "Float64"});
         auto args = settings;
         args.insert(args.end(), {in, whole});
         ASSERT_EQ(run(args).status, 0);
@@ -185,15 +190,24 @@ TEST(CommandLine, WindowsHoldExactlyTheWholeGridsCells) {
         SCOPED_TRACE(testing::Message() << k << ": " << x << " " << y << " " << w << " " << h << " of " << cols << " x "
                                         << rows);
         args = settings;
-        args.insert(args.end(), {"-srcwin", std::to_string(x), std::to_string(y), std::to_string(w), std::to_string(h),
-                                 in, part});
+        args.insert(args.end(), {"-srcwin", std::to_string(x), std::to_string(y), std::to_string(w), std::to_string(h)});
+        if (fill) args.insert(args.end(), {"-fill_margin", std::to_string(below(40))});
+        args.insert(args.end(), {in, part});
         const Ran r = run(args);
+        if (fill && r.status == 1) {
+            EXPECT_EQ(r.err.rfind("zorvel_raster: -srcwin y -fill: ", 0), 0u) << r.err;
+            ++refused;
+            continue;
+        }
         ASSERT_EQ(r.status, 0) << r.err;
-        ASSERT_TRUE(test::slurp(part + "_zorvl.raw") == test::window_of(test::slurp(whole + "_zorvl.raw"), cols, x, y, w, h));
+        filled += fill;
+        const int n = static_cast<int>(cell);
+        ASSERT_TRUE(test::slurp(part + "_zorvl.raw") == test::window_of(test::slurp(whole + "_zorvl.raw"), cols * n, x * n, y, w * n, h));
         if (k % 5 == 0) {
             EXPECT_EQ(test::slurp(part + "_zorvl.hdr"), header);
         }
     }
+    EXPECT_GT(filled, refused / 4) << filled << " windows of the fill, " << refused << " refused";
     // a window beyond the grid stops the run in one line
     const Ran beyond = run({"-q", "--overwrite", "-tr", "10", "-interval", "10", "-min", "100", "-max", "200", "-srcwin",
                             "0", "0", "1000", "1", in, part});
