@@ -48,6 +48,7 @@ public:
     bool fill() const override { return cl_.fill; }
     std::optional<GridWindow> window() const override { return cl_.srcwin; }
     int window_margin() const override { return cl_.fill ? cl_.fill_margin : 1; }
+    bool window_margin_grows() const override { return cl_.fill && !cl_.fill_margin_given; }
     bool limits_from_vertices() const override { return plan_; }
     bool refuse_non_finite() const override { return true; }
     // the elevations kept (8 bytes), the fill's nearest levels (16 at most)

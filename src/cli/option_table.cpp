@@ -236,8 +236,9 @@ std::vector<OptionSpec> fill_options() {
          flag(&CommandLine::fill)},
         {"-fill_margin", "N",
          N_("con -srcwin, las celdas que se rellenan alrededor de la\n"
-            "ventana, en cada sentido (256 por defecto): sus celdas\n"
-            "son las de la cuadricula entera, o se detiene y pide mas"),
+            "ventana, en cada sentido: sus celdas son las de la\n"
+            "cuadricula entera, o se detiene; sin el, 256 que se\n"
+            "doblan hasta que bastan"),
          [](Arguments& a, CommandLine& cl) {
              const auto m = a.number<int>("-fill_margin", N_("un numero de celdas (0 o mas)"), [](int v) { return v >= 0; });
              if (!m) return false;

@@ -50,10 +50,12 @@ std::optional<CommandLine> check_together(Arguments& a, CommandLine& cl, const s
     if (cl.srcwin && (!cl.interval || !cl.minimum || !cl.maximum))
         return a.fail(T_("-srcwin: una ventana clasifica como la cuadricula entera solo con -interval, -min y -max dados"));
     if (cl.plan && cl.srcwin) return a.fail(T_("-plan y -srcwin: el plan da las ventanas"));
-    if (cl.plan && cl.fill) return a.fail(T_("-plan y -fill: el relleno depende de la cuadricula entera"));
+    if (cl.plan && cl.fill && cl.ot == CellType::Byte && !(cl.minimum && cl.maximum))
+        return a.fail(T_("-plan y -fill con -ot Byte: los limites de las clases se dan con -min y -max: la superficie "
+                         "sube y baja mas alla de las curvas"));
     if (cl.plan && cl.dialogue_grid) return a.fail(T_("-plan y -dialogue_grid: la imagen del dialogo se recorta a los datos"));
-    if (cl.fill_margin_given && !(cl.srcwin && cl.fill))
-        return a.fail(T_("-fill_margin: es el margen de una ventana del relleno: pide -srcwin y -fill"));
+    if (cl.fill_margin_given && !((cl.srcwin || cl.plan) && cl.fill))
+        return a.fail(T_("-fill_margin: es el margen de una ventana del relleno: pide -srcwin (o -plan) y -fill"));
     if (cl.srcwin && cl.dialogue_grid) return a.fail(T_("-srcwin y -dialogue_grid: la imagen del dialogo se recorta a los datos"));
     if (!cl.field.empty() && cl.z) return a.fail(T_("-a y -3d: la elevacion sale de un campo o de la Z, no de ambos"));
     const bool ogr_options = cl.ogr || !cl.layer.empty() || !cl.where.empty() || !cl.field.empty() || cl.z;

@@ -102,6 +102,8 @@ std::string plan_vrt(const CommandLine& cl, const FinishedRun& rs, const std::st
 int run_plan(const CommandLine& given, Console& con) {
     CommandLine cl = given;
     cl.srcwin = GridWindow{0, 0, 1, 1};
+    // the windows fill themselves, each with its margin: the plan draws one cell
+    cl.fill = false;
     // OUTPUT.vrt; for a raster named with its extension (sheet.tif), sheet.vrt
     const std::string format = raster_format(cl);
     const std::filesystem::path base(cl.output);

@@ -73,6 +73,8 @@ public:
     // The cells drawn around the window, each way where the grid goes on: a
     // cell for the corners of the classes, more for the fill.
     virtual int window_margin() const { return 1; }
+    // Whether a window of the fill widens its margin until it vouches for its cells.
+    virtual bool window_margin_grows() const { return false; }
     // The bytes a cell of the grid takes beyond the grids themselves, for
     // the memory the run asks for before it draws.
     virtual int more_per_cell() const { return 0; }

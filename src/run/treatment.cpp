@@ -1,5 +1,6 @@
 #include "run/treatment.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <memory>
@@ -73,17 +74,49 @@ void warn_of_losses(Console& con, const PassTwo& two, const ExtentsPolicy& polic
 
 // Fills the run's alti between the contours; the lowest and highest
 // elevation of the filled grid; nullopt after a stop line.
+// The part of the grid around a window with a margin, within the grid.
+GridPart part_around(const GridSpan& whole, const GridWindow& w, int margin) {
+    const long long m = margin;
+    const int i0 = static_cast<int>(std::max(0LL, w.yoff - m)), j0 = static_cast<int>(std::max(0LL, w.xoff - m));
+    return GridPart{whole.nb_lig, whole.nb_col, i0, j0,
+                    static_cast<int>(std::min<long long>(whole.nb_lig, w.yoff + w.ysize + m)) - i0,
+                    static_cast<int>(std::min<long long>(whole.nb_col, w.xoff + w.xsize + m)) - j0};
+}
+
 // In a window (its margin drawn around it), only what the window can vouch
-// for: its cells the whole grid's, or a stop line.
+// for: its cells the whole grid's, or a stop line. A margin that `grows`
+// doubles until the window vouches for every cell (at the latest when it
+// holds the whole grid), the drawn cells then taken from the wider fill.
 std::optional<std::pair<double, double>> fill_between_contours(Console& con, RunState& rs, ContourLines&& lines,
-                                                               const std::optional<GridWindow>& window, int margin) {
-    const GridPart part{rs.whole.nb_lig, rs.whole.nb_col, rs.whole.i0, rs.whole.j0, rs.nb_lig, rs.nb_col};
-    std::optional<KeptCells> keep;
-    if (window) keep = KeptCells{window->yoff - rs.whole.i0, window->xoff - rs.whole.j0, window->ysize, window->xsize};
-    const auto fill = fill_surface(rs.alti, part, std::move(lines), true, keep ? &*keep : nullptr);
-    if (!fill) {
-        stop_no_memory(con, T_("el relleno entre las curvas"), rs.nb_lig, rs.nb_col);
-        return std::nullopt;
+                                                               const std::optional<GridWindow>& window, int margin,
+                                                               bool grows) {
+    const GridPart drawn{rs.whole.nb_lig, rs.whole.nb_col, rs.whole.i0, rs.whole.j0, rs.nb_lig, rs.nb_col};
+    GridPart part = drawn;
+    std::vector<double> wider;
+    std::optional<SurfaceFill> fill;
+    for (;;) {
+        std::optional<KeptCells> keep;
+        if (window) keep = KeptCells{window->yoff - part.i0, window->xoff - part.j0, window->ysize, window->xsize};
+        const bool last = !grows || !window || part.is_whole();
+        ContourLines kept;
+        if (!last) kept = lines;
+        const bool own = part.i0 == drawn.i0 && part.j0 == drawn.j0 && part.nb_lig == drawn.nb_lig && part.nb_col == drawn.nb_col;
+        fill = fill_surface(own ? rs.alti : wider, part, std::move(last ? lines : kept), true, keep ? &*keep : nullptr);
+        if (!fill) {
+            stop_no_memory(con, T_("el relleno entre las curvas"), part.nb_lig, part.nb_col);
+            return std::nullopt;
+        }
+        if (fill->unsure == 0 || last) break;
+        margin = margin > (1 << 29) ? 1 << 30 : std::max(1, 2 * margin);
+        part = part_around(rs.whole, *window, margin);
+    }
+    if (!wider.empty()) {
+        // the drawn cells, out of the wider part's
+        rs.alti.resize(static_cast<std::size_t>(drawn.nb_lig) * static_cast<std::size_t>(drawn.nb_col));
+        for (int i = 0; i < drawn.nb_lig; ++i)
+            std::copy_n(wider.data() + static_cast<std::size_t>(drawn.i0 - part.i0 + i) * static_cast<std::size_t>(part.nb_col) +
+                            static_cast<std::size_t>(drawn.j0 - part.j0),
+                        drawn.nb_col, rs.alti.data() + static_cast<std::size_t>(i) * static_cast<std::size_t>(drawn.nb_col));
     }
     if (fill->unsure > 0) {
         stop_line(con, message(T_("-srcwin y -fill: {1} celdas de la ventana dependen de curvas o celdas mas alla de su "
@@ -127,7 +160,8 @@ public:
         // the fill gives every cell its elevation (in room of its own): the drawn ones are not read
         if (settings_.keep_elevations() && !settings_.fill()) rs_.alti = elevations_of(two_->dtab, rs_.nb_lig, rs_.nb_col);
         if (settings_.fill()) {
-            const auto range = fill_between_contours(con_, rs_, std::move(lines_), settings_.window(), settings_.window_margin());
+            const auto range = fill_between_contours(con_, rs_, std::move(lines_), settings_.window(), settings_.window_margin(),
+                                                    settings_.window_margin_grows());
             if (!range) return false;
             // the range of a grid no contour reaches is none
             if (rs_.fill->unreached < static_cast<long long>(rs_.nb_lig) * rs_.nb_col) filled_ = range;

@@ -139,7 +139,7 @@ TEST(CommandLine, OptionsAfterTheNamesAndEverySpellingOfTheTableAreTaken) {
 
 // A window of the grid holds exactly the whole run's cells there, the
 // corner cleanup at its border included, at every angle and sense; a
-// window of the fill too, or it stops and says so.
+// window of the fill too, or, with a margin given, it stops and says so.
 TEST(CommandLine, WindowsHoldExactlyTheWholeGridsCells) {
     test::TempDir tmp;
     const std::string in = tmp.root() + "w.dxf", whole = tmp.root() + "whole", part = tmp.root() + "part";
@@ -191,10 +191,11 @@ TEST(CommandLine, WindowsHoldExactlyTheWholeGridsCells) {
                                         << rows);
         args = settings;
         args.insert(args.end(), {"-srcwin", std::to_string(x), std::to_string(y), std::to_string(w), std::to_string(h)});
-        if (fill) args.insert(args.end(), {"-fill_margin", std::to_string(below(40))});
+        const bool fixed = fill && below(2) == 0;  // or one that grows until it holds
+        if (fixed) args.insert(args.end(), {"-fill_margin", std::to_string(below(40))});
         args.insert(args.end(), {in, part});
         const Ran r = run(args);
-        if (fill && r.status == 1) {
+        if (fixed && r.status == 1) {
             EXPECT_EQ(r.err.rfind("zorvel_raster: -srcwin y -fill: ", 0), 0u) << r.err;
             ++refused;
             continue;
@@ -208,6 +209,30 @@ TEST(CommandLine, WindowsHoldExactlyTheWholeGridsCells) {
         }
     }
     EXPECT_GT(filled, refused / 4) << filled << " windows of the fill, " << refused << " refused";
+    // a band 1190 cells wide: the middle's cells depend on both its
+    // contours; a margin given too narrow stops, one that grows holds them
+    std::ofstream(in) << test::dxf_of({0, 0, 1200, 30}, {{100, {{5, -1}, {5, 31}}}, {200, {{1195, -1}, {1195, 31}}}});
+    const std::vector<std::string> band = {"-q", "--overwrite", "-of", "ENVI", "-tr", "1", "-interval", "10", "-min", "100",
+                                           "-max", "200", "-fill", "-ot", "Float64"};
+    auto args = band;
+    args.insert(args.end(), {in, whole});
+    ASSERT_EQ(run(args).status, 0);
+    for (const char* margin : {"300", ""}) {
+        args = band;
+        args.insert(args.end(), {"-srcwin", "595", "3", "10", "20"});
+        if (*margin != '\0') args.insert(args.end(), {"-fill_margin", margin});
+        args.insert(args.end(), {in, part});
+        const Ran r = run(args);
+        if (*margin != '\0') {
+            EXPECT_EQ(r.status, 1);
+            EXPECT_NE(r.err.find("-srcwin y -fill: 200 celdas de la ventana dependen"), std::string::npos) << r.err;
+            continue;
+        }
+        ASSERT_EQ(r.status, 0) << r.err;
+        const int cols = test::envi_size(test::slurp(whole + "_zorvl.hdr")).first, n = sizeof(double);
+        EXPECT_TRUE(test::slurp(part + "_zorvl.raw") ==
+                    test::window_of(test::slurp(whole + "_zorvl.raw"), cols * n, 595 * n, 3, 10 * n, 20));
+    }
     // a window beyond the grid stops the run in one line
     const Ran beyond = run({"-q", "--overwrite", "-tr", "10", "-interval", "10", "-min", "100", "-max", "200", "-srcwin",
                             "0", "0", "1000", "1", in, part});
