@@ -58,12 +58,11 @@ void PartCheck::settle_keys() {
 void PartCheck::settle_areas() {
     const int lig = g_.nb_lig(), col = g_.nb_col();
     const LineKey* b = g_.b();
-    constexpr unsigned char kSeen = 4;
     std::vector<std::size_t> area, todo;
     for (int i = 0; i < lig; ++i)
         for (int j = 0; j < col; ++j) {
             const std::size_t k0 = g_.at(i, j);
-            if (!marked(b[k0]) || state_[k0] == kSeen) continue;
+            if (!marked(b[k0]) || (state_[k0] & kSeen) != 0) continue;
             // the eight-connected cells of areas about this one
             bool sure = true;
             area.clear();
@@ -81,7 +80,7 @@ void PartCheck::settle_areas() {
                         const std::size_t m = g_.at(ci + di, cj + dj);
                         const bool inside = ci + di >= 0 && ci + di < lig && cj + dj >= 0 && cj + dj < col;
                         if (inside && marked(b[m])) {
-                            if (state_[m] != kSeen) {
+                            if ((state_[m] & kSeen) == 0) {
                                 state_[m] = kSeen;
                                 todo.push_back(m);
                             }
@@ -90,7 +89,7 @@ void PartCheck::settle_areas() {
                         }
                     }
             }
-            for (const std::size_t k : area) state_[k] = sure ? kSure : kUnsure;
+            for (const std::size_t k : area) state_[k] = sure ? kSeen | kSure : kSeen;
         }
 }
 

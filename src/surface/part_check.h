@@ -48,14 +48,15 @@ public:
     PartCheck(const Segments& segs, const NearLines& g);
 
     // Whether cell (i, j) of the part has its two nearest (or its area) as in the whole grid.
-    bool sure(int i, int j) const { return state_[g_.at(i, j)] >= kSure; }
+    bool sure(int i, int j) const { return (state_[g_.at(i, j)] & kSure) != 0; }
     // Whether the bands of side `side` (2 s + its side of segment s) are the whole grid's.
     bool side_sure(std::size_t side) const;
     // What each side's stretch looked at (the sides' bands as smoothed).
     void take(Consulted&& consulted) { consulted_ = std::move(consulted); }
 
 private:
-    static constexpr unsigned char kUnsure = 0, kSure = 1, kInside = 2;
+    // a cell's state: sure, and inside (its neighbours sure too); an area's cells also seen
+    static constexpr unsigned char kUnsure = 0, kSure = 1, kInside = 2, kSeen = 4;
 
     // How many steps from cell (i, j) to the nearest cell beyond a cut edge.
     long long to_cut(int i, int j) const;
@@ -65,7 +66,7 @@ private:
 
     const Segments& segs_;
     const NearLines& g_;
-    std::vector<unsigned char> state_;        // a cell, border included: kUnsure, kSure, or kSure and kInside
+    std::vector<unsigned char> state_;        // a cell's, border included
     std::vector<std::uint32_t> unsure_upto_;  // segments before s whose bands are not sure
     Consulted consulted_;
 };

@@ -94,7 +94,8 @@ void smooth_side(SideBands* own, std::size_t count, const std::vector<double>& m
         const auto first = within(mean_width(lo, hi));
         const auto [a, b] = within(mean_width(first.first, first.second));
         smoothed[s] = sums.sum(a, b);
-        look(s, std::min({a, lo, last_told[s] != kNone ? last_told[s] : s}), std::max({b - 1, hi - 1, std::min(next, count - 1)}));
+        look(s, std::min({a, first.first, lo, last_told[s] != kNone ? last_told[s] : s}),
+             std::max({b - 1, first.second - 1, hi - 1, std::min(next, count - 1)}));
     }
     for (std::size_t s = 0; s < count; ++s) own[2 * s] = smoothed[s];
 }
