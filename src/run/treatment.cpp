@@ -74,6 +74,13 @@ void warn_of_losses(Console& con, const PassTwo& two, const ExtentsPolicy& polic
 
 // Fills the run's alti between the contours; the lowest and highest
 // elevation of the filled grid; nullopt after a stop line.
+// A window's margin grows until its part of the grid would hold more than
+// this many times the cells of the window with its first margin all round:
+// a window is not let take a whole grid's memory.
+constexpr long long kGrowth = 4;
+
+long long cells_of(const GridPart& p) { return static_cast<long long>(p.nb_lig) * p.nb_col; }
+
 // The part of the grid around a window with a margin, within the grid.
 GridPart part_around(const GridSpan& whole, const GridWindow& w, int margin) {
     const long long m = margin;
@@ -85,19 +92,24 @@ GridPart part_around(const GridSpan& whole, const GridWindow& w, int margin) {
 
 // In a window (its margin drawn around it), only what the window can vouch
 // for: its cells the whole grid's, or a stop line. A margin that `grows`
-// doubles until the window vouches for every cell (at the latest when it
-// holds the whole grid), the drawn cells then taken from the wider fill.
+// doubles until the window vouches for every cell, or its part holds the
+// whole grid or would pass its budget; the drawn cells are then
+// taken from the wider fill.
 std::optional<std::pair<double, double>> fill_between_contours(Console& con, RunState& rs, ContourLines&& lines,
                                                                const std::optional<GridWindow>& window, int margin,
                                                                bool grows) {
     const GridPart drawn{rs.whole.nb_lig, rs.whole.nb_col, rs.whole.i0, rs.whole.j0, rs.nb_lig, rs.nb_col};
     GridPart part = drawn;
+    const long long budget =
+        window ? kGrowth * (window->ysize + 2LL * margin) * (window->xsize + 2LL * margin) : cells_of(drawn);
     std::vector<double> wider;
     std::optional<SurfaceFill> fill;
     for (;;) {
         std::optional<KeptCells> keep;
         if (window) keep = KeptCells{window->yoff - part.i0, window->xoff - part.j0, window->ysize, window->xsize};
-        const bool last = !grows || !window || part.is_whole();
+        const int wider_margin = margin > (1 << 29) ? 1 << 30 : std::max(1, 2 * margin);
+        const GridPart next = window ? part_around(rs.whole, *window, wider_margin) : part;
+        const bool last = !grows || !window || part.is_whole() || cells_of(next) > budget;
         ContourLines kept;
         if (!last) kept = lines;
         const bool own = part.i0 == drawn.i0 && part.j0 == drawn.j0 && part.nb_lig == drawn.nb_lig && part.nb_col == drawn.nb_col;
@@ -107,8 +119,8 @@ std::optional<std::pair<double, double>> fill_between_contours(Console& con, Run
             return std::nullopt;
         }
         if (fill->unsure == 0 || last) break;
-        margin = margin > (1 << 29) ? 1 << 30 : std::max(1, 2 * margin);
-        part = part_around(rs.whole, *window, margin);
+        margin = wider_margin;
+        part = next;
     }
     if (!wider.empty()) {
         // the drawn cells, out of the wider part's
