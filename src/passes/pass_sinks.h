@@ -153,10 +153,8 @@ public:
                                     T_(" lineas y ") + std::to_string(nb_col_) + T_(" columnas"));
                 return false;
             }
-            const long long m = o_.window_margin;
-            const int i0 = static_cast<int>(std::max(0LL, w.yoff - m)), j0 = static_cast<int>(std::max(0LL, w.xoff - m));
-            drawn_ = {i0, j0, static_cast<int>(std::min<long long>(nb_lig_, w.yoff + w.ysize + m)) - i0,
-                      static_cast<int>(std::min<long long>(nb_col_, w.xoff + w.xsize + m)) - j0};
+            const WindowCells c = with_margin(w, o_.window_margin, nb_lig_, nb_col_);
+            drawn_ = {c.i0, c.j0, c.rows, c.cols};
         }
         dtab_ = grid_setup(con_, drawn_.rows, drawn_.cols, o_.width, o_.memory, memory_hint(ext, l->pix_size),
                            o_.more_per_cell);

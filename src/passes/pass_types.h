@@ -3,6 +3,7 @@
 #ifndef ZORVEL_PASS_TYPES_H
 #define ZORVEL_PASS_TYPES_H
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdio>
 #include <functional>
@@ -81,6 +82,17 @@ struct PassOne {
 struct GridWindow {
     int xoff, yoff, xsize, ysize;
 };
+
+// Window w with `margin` cells more each way, within a grid of nb_lig rows
+// and nb_col columns: its first row and column, its rows and columns.
+struct WindowCells {
+    int i0, j0, rows, cols;
+};
+inline WindowCells with_margin(const GridWindow& w, long long margin, int nb_lig, int nb_col) {
+    const int i0 = static_cast<int>(std::max(0LL, w.yoff - margin)), j0 = static_cast<int>(std::max(0LL, w.xoff - margin));
+    return {i0, j0, static_cast<int>(std::min<long long>(nb_lig, w.yoff + w.ysize + margin)) - i0,
+            static_cast<int>(std::min<long long>(nb_col, w.xoff + w.xsize + margin)) - j0};
+}
 
 struct PassTwoOptions {
     double pix_size;  // the rotated one

@@ -83,11 +83,8 @@ long long cells_of(const GridPart& p) { return static_cast<long long>(p.nb_lig) 
 
 // The part of the grid around a window with a margin, within the grid.
 GridPart part_around(const GridSpan& whole, const GridWindow& w, int margin) {
-    const long long m = margin;
-    const int i0 = static_cast<int>(std::max(0LL, w.yoff - m)), j0 = static_cast<int>(std::max(0LL, w.xoff - m));
-    return GridPart{whole.nb_lig, whole.nb_col, i0, j0,
-                    static_cast<int>(std::min<long long>(whole.nb_lig, w.yoff + w.ysize + m)) - i0,
-                    static_cast<int>(std::min<long long>(whole.nb_col, w.xoff + w.xsize + m)) - j0};
+    const WindowCells c = with_margin(w, margin, whole.nb_lig, whole.nb_col);
+    return GridPart{whole.nb_lig, whole.nb_col, c.i0, c.j0, c.rows, c.cols};
 }
 
 // In a window (its margin drawn around it), only what the window can vouch
