@@ -189,19 +189,25 @@ public:
 
     // The elevation of every cell, into alti, the room of the nearest keys
     // (each cell's key read before its elevation takes its place), then
-    // row after row without the border; what the cells got.
-    SurfaceFill values(std::vector<double>& alti) const {
+    // row after row without the border; what the cells got, of those kept
+    // where `keep` names them (a window's margin is not its own).
+    SurfaceFill values(std::vector<double>& alti, const KeptCells* keep) const {
+        const auto kept = [keep](int i, int j) {
+            return keep == nullptr ||
+                   (i >= keep->i0 && i < keep->i0 + keep->nb_lig && j >= keep->j0 && j < keep->j0 + keep->nb_col);
+        };
         // a half left without rows must not bring its zeros to the range
         SurfaceFill halves[2];
         for (SurfaceFill& h : halves) h.lowest = HUGE_VAL, h.highest = -HUGE_VAL;
         in_halves(segs_.part, split_, [&](int r0, int r1, int half) {
             // counted apart from the other thread's counts, which share their cache line
-            SurfaceFill h = halves[half];
+            SurfaceFill h = halves[half], margin;
             for (int i = r0; i < r1; ++i)
                 for (int j = 0; j < g_.nb_col(); ++j) {
                     double& z = alti[g_.at(i, j)];
-                    z = value(i, j, h);
-                    if (z == kNoElevation) continue;
+                    const bool own = kept(i, j);
+                    z = value(i, j, own ? h : margin);
+                    if (z == kNoElevation || !own) continue;
                     h.lowest = std::min(h.lowest, z);
                     h.highest = std::max(h.highest, z);
                 }
@@ -377,7 +383,7 @@ std::optional<SurfaceFill> fill_surface(std::vector<double>& alti, const GridPar
         fill.gather_bands();
         fill.gather_areas();
         const long long unsure = keep != nullptr && !part.is_whole() ? fill.unsure(*keep) : 0;
-        SurfaceFill filled = fill.values(alti);
+        SurfaceFill filled = fill.values(alti, keep);
         filled.unsure = unsure;
         return filled;
     } catch (const std::bad_alloc&) {

@@ -72,7 +72,7 @@ namespace zorvel {
 constexpr double kAboveNoElevation = -0x1.f37ffffffffffp+9;
 static_assert(kAboveNoElevation > kNoElevation && kAboveNoElevation - kNoElevation == 0x1p-43);
 
-// What the fill gave the cells.
+// What the fill gave the cells (of a part, the cells it keeps).
 struct SurfaceFill {
     long long between = 0;    // between two levels
     long long domed = 0;      // rising or sinking from one level

@@ -549,6 +549,7 @@ TEST(SurfaceFill, APartFillsTheCellsItKeepsAsTheWholeGridOrSaysSo) {
         std::vector<double> z;
         const auto r = fill_surface(z, part, lines_of(lines), round % 2 == 0, &keep);
         ASSERT_TRUE(r.has_value());
+        EXPECT_EQ(r->between + r->domed + r->flat + r->unreached, static_cast<long long>(h) * w);  // the kept cells alone
         ++tried;
         if (r->unsure > 0) continue;
         ++vouched;
