@@ -417,6 +417,20 @@ TEST(Sources, AGeoPackageReadDirectlyGivesWhatGdalGives) {
         odd("rounded", "UPDATE gpkg_contents SET min_x = 0.1 + 0.2, max_y = 6.000000000000001"),
         second("empty_flag", Blob(0x13).geometry(kLineZ).points({{1, 2, 3}, {4, 5, 6}}).bytes()),
         second("trailing", [] { auto b = Blob().geometry(kLineZ).points({{1, 2, 3}, {4, 5, 6}}).bytes(); b.push_back(7); return b; }()),
+        // what the direct reading tells: either byte order, envelopes, Z in the type's high bits, rings and parts,
+        // vertices at 0 beside others
+        second("big_endian", Blob(0x00, 0).geometry(kLineZ, true).points({{1, 2, 3}, {4, 5, 6}}).bytes()),
+        second("envelope_z", Blob(0x05, 6).geometry(kLineZ).points({{1, 2, 3}, {4, 5, 6}}).bytes()),
+        second("z_bit", Blob().geometry(0x80000002u, true).points({{1, 2, 3}, {4, 5, 6}}).bytes()),
+        second("zm_bits", Blob().geometry(0xC0000002u).points({{1, 2, 3, 9}, {4, 5, 6, 9}}).bytes()),
+        second("rings", Blob().geometry(1003).u32(2).points({{0, 0, 7}, {1, 0, 7}, {0, 0, 7}}).points({{5, 5, 8}, {6, 5, 8}}).bytes()),
+        second("polygons", Blob().geometry(1006).u32(2).geometry(1003).u32(1).points({{0, 0, 7}, {1, 0, 7}})
+                               .geometry(1003).u32(1).points({{5, 5, 8}, {6, 6, 8}}).bytes()),
+        second("parts", Blob().geometry(1005).u32(3).geometry(kLineZ).points({{1, 1, 1}, {2, 2, 1}}).geometry(kLineZ).points({})
+                            .geometry(kLineZ, true).points({{2, 2, 2}, {3, 3, 2}}).bytes()),
+        second("collection", Blob().geometry(1007).u32(3).geometry(1001).f64(9).f64(9).f64(9).geometry(1).f64(1).f64(2)
+                                 .geometry(kLineZ).points({{3, 3, 3}, {4, 4, 3}}).bytes()),
+        second("zero_z", Blob().geometry(kLineZ).points({{0, 0, 0}, {1, 1, 5}, {2, 2, 0}}).bytes()),
         second("zm", Blob().geometry(3002).points({{1, 2, 3, 9}, {4, 5, 6, 9}}).bytes()),
         second("m_only", Blob().geometry(2002).points({{1, 2, 3}, {4, 5, 6}}).bytes()),
         second("flat_part", Blob().geometry(1005).u32(2).geometry(kLineZ).points({{1, 2, 3}}).geometry(2).points({{4, 5}}).bytes()),

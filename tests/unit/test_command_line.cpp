@@ -292,24 +292,6 @@ TEST(CommandLine, SheetsOfAnArchiveMakeOneGrid) {
     EXPECT_NE(r.err.find("el dibujo " + tmp.root() + "none.dxf no da extensiones utilizables"), std::string::npos) << r.err;
 }
 
-// (the run's other stops are end-to-end cases: cli_stop_*)
-TEST(CommandLine, ExtentsFarBeyondTheContoursAreRefusedWithWhatToDo) {
-    test::TempDir tmp;
-    const std::string out = tmp.root() + "o";
-    // a title block far away: the refusal (with the machine's memory) says which and what to do
-    const std::string far = tmp.root() + "far.dxf";
-    std::string drawing = vertical_contours({100, 110});
-    const std::string max_x = "$EXTMAX\n10\n100\n";
-    drawing.replace(drawing.find(max_x), max_x.size(), "$EXTMAX\n10\n9000000\n");
-    std::ofstream(far) << drawing;
-    const Ran r = run({"-tr", "0.01", "-interval", "10", far, out});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find(" MiB; las extensiones del dibujo ($EXTMIN, $EXTMAX) para X de 0 a 9000000 e Y de 0 a 50 con píxel "
-                         "0.01; indique -te XMIN YMIN XMAX YMAX o un píxel mayor\n"),
-              std::string::npos)
-        << r.err;
-}
-
 // What depends on the build: without GDAL only old-style DXF is read, and
 // only ENVI's files written.
 TEST(CommandLine, SourcesTheBuildCannotReadStopInOneLine) {

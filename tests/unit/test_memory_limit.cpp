@@ -51,7 +51,11 @@ TEST(MemoryLimit, TheGridIsCheckedAgainstWhatTheProcessMayTake) {
                         0),
               0u)
         << err;
-    EXPECT_NE(err.find("; indique -te XMIN YMIN XMAX YMAX o un píxel mayor\n"), std::string::npos) << err;
+    // and which extents made the grid, with what to do
+    EXPECT_NE(err.find(" MiB; las extensiones del dibujo ($EXTMIN, $EXTMAX) para X de 0 a 100 e Y de 0 a 50 con píxel "
+                       "0.0025; indique -te XMIN YMIN XMAX YMAX o un píxel mayor\n"),
+              std::string::npos)
+        << err;
     // what the process may still take: the limit less what it has taken
     EXPECT_LT(std::stoi(err.substr(err.find("solo hay ") + 9)), 512) << err;
     // the elevations of an image of them are counted too: 200 million cells of 1 + 8 + 4 bytes
