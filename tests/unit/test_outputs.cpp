@@ -99,6 +99,34 @@ TEST(Outputs, ASignalAtEveryStepLeavesAWholeSetAndNoOtherFile) {
             EXPECT_EQ(output_set(sheet.out), std::string(step) == "renamed" ? sheet.new_set : sheet.old_set);
         }
     }
+    // a rename that fails once the first is made: stopped after it, the
+    // others' names taken by folders, the run puts the first file back
+    sheet.put_back_old();
+    std::vector<fs::path> paths;
+    std::vector<ino_t> inodes;
+    struct stat st {};
+    for (const char* suffix : kSuffixes) {
+        paths.push_back(sheet.out + suffix);
+        inodes.push_back(stat(paths.back().c_str(), &st) == 0 ? st.st_ino : 0);
+    }
+    const pid_t pid = start(sheet.args(10), sheet.errors, [] { setenv("ZORVEL_RASTER_TEST_SIGNAL", "renamed:19", 1); });
+    int stopped = 0;
+    ASSERT_EQ(waitpid(pid, &stopped, WUNTRACED), pid);
+    ASSERT_TRUE(WIFSTOPPED(stopped)) << stopped;
+    std::size_t first = paths.size();
+    for (std::size_t k = 0; k < paths.size(); ++k) {
+        if (stat(paths[k].c_str(), &st) == 0 && st.st_ino != inodes[k])
+            first = k;
+        else if (fs::remove(paths[k]))
+            fs::create_directory(paths[k]);
+    }
+    kill(pid, SIGCONT);
+    const Exit failed = finish(pid, sheet.errors);
+    EXPECT_TRUE(WIFEXITED(failed.status) && WEXITSTATUS(failed.status) == 1) << failed.status << " " << failed.err;
+    EXPECT_NE(failed.err.find(": las salidas anteriores quedan como estaban\n"), std::string::npos) << failed.err;
+    ASSERT_LT(first, paths.size());
+    EXPECT_TRUE(stat(paths[first].c_str(), &st) == 0 && st.st_ino == inodes[first]) << paths[first];
+    for (const fs::path& p : paths) fs::remove(p);
     // a signal the process was started with ignored (a background job's) stays ignored
     sheet.put_back_old();
     const std::string ask = "created:" + std::to_string(SIGINT);
