@@ -345,6 +345,7 @@ TEST(CommandLine, SkipCountFromTheFirstVertexRecord) {
     const std::pair<const char*, int> cases[] = {
         // a layer named VERTEX in the polyline record is no vertex record
         {"0 POLYLINE 8 VERTEX 66 1 0 VERTEX 8 CURVAS DE NIVEL 10 1", 4},
+        {"0 POLYLINE 8 VERTEX 10 0 20 0 30 100 0 VERTEX 5 1F 8 L 10 1", 4},  // nor is the polyline's own point
         {"0 VERTEX 8 L 42 1 0 VERTEX 5 A 10 1", 2},
         {"0 VERTEX 10 1", 0},
         {"0 LWPOLYLINE 10 1 20 2", -1},
