@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <utility>
 
+#include "base/grid.h"
 #include "base/memory.h"
 #include "geometry/elevation_grid.h"
 
@@ -61,6 +63,21 @@ TEST(ElevationGrid, FreeMemoryInBlocksOfAHugePageOrMore) {
     EXPECT_EQ(free_in_blocks(buddyinfo, 4096, 4 * kMiB), (3 + 7 + 3341) * 4 * kMiB);
     EXPECT_EQ(free_in_blocks(buddyinfo, 4096, 8 * kMiB), 0u);
     EXPECT_EQ(free_in_blocks("", 4096, 2 * kMiB), 0u);
+}
+
+// A grid of kMappedBytes or more has its rows cut from one mapping: moved,
+// assigned and narrowed, it keeps its cells and gives the mapping back once.
+TEST(ElevationGrid, ALargeGridMovedAndNarrowedKeepsItsCells) {
+    auto g = Grid<unsigned char>::make(4096, static_cast<int>(kMappedBytes / 4096));
+    ASSERT_TRUE(g);
+    g[1][2] = 3;
+    g[g.nb_rows() - 1][4095] = 7;
+    Grid<unsigned char> moved(std::move(g)), assigned;
+    assigned = std::move(moved);
+    EXPECT_EQ(assigned[assigned.nb_rows() - 1][4095], 7);
+    const Grid<unsigned char> small = std::move(assigned).narrowed(100, 10);
+    EXPECT_EQ(small.nb_rows() * small.nb_cols(), 1000);
+    EXPECT_EQ(small[1][2], 3);
 }
 
 }  // namespace
