@@ -65,9 +65,9 @@ TEST(ElevationGrid, FreeMemoryInBlocksOfAHugePageOrMore) {
     EXPECT_EQ(free_in_blocks("", 4096, 2 * kMiB), 0u);
 }
 
-// A grid of kMappedBytes or more has its rows cut from one mapping: moved,
+// A grid or an array of kMappedBytes or more is held in a mapping: moved,
 // assigned and narrowed, it keeps its cells and gives the mapping back once.
-TEST(ElevationGrid, ALargeGridMovedAndNarrowedKeepsItsCells) {
+TEST(ElevationGrid, ALargeGridOrArrayMovedKeepsItsCells) {
     auto g = Grid<unsigned char>::make(4096, static_cast<int>(kMappedBytes / 4096));
     ASSERT_TRUE(g);
     g[1][2] = 3;
@@ -78,6 +78,10 @@ TEST(ElevationGrid, ALargeGridMovedAndNarrowedKeepsItsCells) {
     const Grid<unsigned char> small = std::move(assigned).narrowed(100, 10);
     EXPECT_EQ(small.nb_rows() * small.nb_cols(), 1000);
     EXPECT_EQ(small[1][2], 3);
+    ZeroedArray<double> a(kMappedBytes / sizeof(double)), b;
+    a.data()[5] = 1.5;
+    b = std::move(a);
+    EXPECT_EQ(b.data()[5] + b.data()[b.size() - 1], 1.5);
 }
 
 }  // namespace
