@@ -11,6 +11,7 @@
 
 #include "base/grid.h"
 #include "base/threads.h"
+#include "surface/band_profile.h"
 #include "surface/nearest_lines.h"
 #include "surface/part_check.h"
 #include "surface/segments.h"
@@ -62,26 +63,6 @@ struct Area {
         top = std::min(ih * std::tanh(q), widest);
     }
 };
-
-// b - a, halved first: it never passes the doubles' range.
-double half_difference(double b, double a) { return b / 2 - a / 2; }
-
-// a + (b - a) g for g in [0, 1], without overflow: between a and b.
-double between(double a, double b, double g) {
-    const double span = b - a;
-    if (std::isfinite(span)) return a + span * g;
-    return 2 * (a / 2 + half_difference(b, a) * g);
-}
-
-// The slope at a contour, as a multiple of the band's own: r is the slope
-// of the band beyond it over the band's, w its width over the band's. The
-// slope of the parabola through the three levels, at most three times the
-// lesser of the two (so that both bands' cubics stay monotone); 0 where
-// they fall different ways.
-double slope_at(double r, double w) {
-    if (!(r > 0.0)) return 0.0;
-    return std::min((r + w) / (w + 1), 3 * std::min(r, 1.0));
-}
 
 // Calls f(r0, r1, half) on the part's rows in the whole grid's first half
 // and in its second, side by side when `split`, one after the other when
@@ -305,24 +286,19 @@ private:
         return far.width > 0.0 ? &far : nullptr;
     }
 
-    // A cell between levels a (segment sa, at da) and b (sb, at db).
+    // A cell between levels a (segment sa, at da) and b (sb, at db): each
+    // end's slope from the bands beyond it.
     double band_value(std::uint32_t sa, std::uint32_t sb, double da, double db, int i, int j) const {
         const double va = segs_.level_of(sa), vb = segs_.level_of(sb);
         const double w = da + db;
-        const double t = w > 0.0 ? da / w : 0.5;
-        // the slopes at a and at b, as multiples of the band's: a band with
-        // nothing beyond a contour carries its own slope across it
-        double alpha = 1.0, beta = 1.0;
+        BandEnd end_a, end_b;
         if (w > 0.0) {
             if (const Band* far = beyond(sa, i, j))
-                alpha = slope_at(half_difference(va, far->level) / half_difference(vb, va) * (w / far->width), far->width / w);
+                end_a = band_end(half_difference(va, far->level) / half_difference(vb, va) * (w / far->width), far->width / w);
             if (const Band* far = beyond(sb, i, j))
-                beta = slope_at(half_difference(far->level, vb) / half_difference(vb, va) * (w / far->width), far->width / w);
+                end_b = band_end(half_difference(far->level, vb) / half_difference(vb, va) * (w / far->width), far->width / w);
         }
-        // the cubic from a to b with those slopes: h01 + alpha h10 + beta h11
-        const double t2 = t * t, t3 = t2 * t;
-        const double g = (3 * t2 - 2 * t3) + alpha * (t3 - 2 * t2 + t) + beta * (t3 - t2);
-        return between(va, vb, g);
+        return across_band(va, vb, w > 0.0 ? da / w : 0.5, end_a, end_b);
     }
 
     // A cell of an area that level v alone reaches, at d from it.
