@@ -11,11 +11,11 @@ namespace {
 // contour faster than a ramp would and lingers in the middle, the more so
 // the rougher the ground, which shows where the bands either side of the
 // contour differ in slope. The steepening at a contour: kSteepest (1 -
-// exp(-kPerRatio |ln r|)) for the ratio r of the two bands' slopes, the
-// same seen from either band; where they fall different ways (the ground
-// turns there, level), as for a ratio of e.
+// sqrt(min(r, 1 / r))) for the ratio r of the two bands' slopes, the same
+// seen from either band; where they fall different ways (the ground turns
+// there, level), as for r = e: kSteepest (1 - exp(-1 / 2)).
 constexpr double kSteepest = 1.5;
-constexpr double kPerRatio = 0.5;
+constexpr double kTurning = 0.3934693402873666;  // 1 - exp(-1 / 2)
 
 // a + (b - a) g for g in [0, 1], without overflow: between a and b.
 double between(double a, double b, double g) {
@@ -34,11 +34,10 @@ double cubic(double t, double sa, double sb) {
 }  // namespace
 
 BandEnd band_end(double r, double w) {
-    if (!(r > 0.0)) return BandEnd{0.0, kSteepest * (1.0 - std::exp(-kPerRatio))};
+    if (!(r > 0.0)) return BandEnd{0.0, kSteepest * kTurning};
     // the slope of the parabola through the three levels, at most three
     // times the lesser of the two bands' (so that both cubics stay monotone)
-    return BandEnd{std::min((r + w) / (w + 1), 3 * std::min(r, 1.0)),
-                   kSteepest * (1.0 - std::exp(-kPerRatio * std::fabs(std::log(r))))};
+    return BandEnd{std::min((r + w) / (w + 1), 3 * std::min(r, 1.0)), kSteepest * (1.0 - std::sqrt(std::min(r, 1.0 / r)))};
 }
 
 double across_band(double va, double vb, double t, const BandEnd& a, const BandEnd& b) {
