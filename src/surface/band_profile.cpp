@@ -37,7 +37,8 @@ BandEnd band_end(double r, double w) {
     if (!(r > 0.0)) return BandEnd{0.0, kSteepest * kTurning};
     // the slope of the parabola through the three levels, at most three
     // times the lesser of the two bands' (so that both cubics stay monotone)
-    return BandEnd{std::min((r + w) / (w + 1), 3 * std::min(r, 1.0)), kSteepest * (1.0 - std::sqrt(std::min(r, 1.0 / r)))};
+    const double slope = std::min((r + w) / (w + 1), 3 * std::min(r, 1.0));
+    return BandEnd{slope, kSteepest * (1.0 - std::sqrt(std::min(r, 1.0 / r)))};
 }
 
 double across_band(double va, double vb, double t, const BandEnd& a, const BandEnd& b) {

@@ -1,7 +1,8 @@
 // The ground across a band between two contours of different levels: a
 // cubic from one level to the other whose slope at each contour comes from
-// the band beyond it, so that the slope runs on across the contour, and
-// which never leaves the band.
+// the band beyond it, so that the slope runs on across the contour, taken
+// at a fraction of the way across drawn towards the middle where the ground
+// is rough; it never leaves the band.
 #ifndef ZORVEL_BAND_PROFILE_H
 #define ZORVEL_BAND_PROFILE_H
 
