@@ -8,13 +8,9 @@
 #include <fstream>
 #include <iterator>
 #include <limits>
-#include <memory>
-#include <mutex>
 #include <string>
 #include <system_error>
 #include <thread>
-#include <utility>
-#include <vector>
 
 #if defined(__linux__)
 #include <sys/mman.h>
@@ -197,81 +193,10 @@ void advise_huge(void* start, std::size_t bytes) {
 #endif
 }
 
-namespace {
-
-// The blocks zeroed ahead, and the thread that zeroes them: the blocks are
-// its own until it is joined, under the lock.
-struct Ahead {
-    std::thread zeroing;
-    std::vector<std::pair<std::size_t, void*>> blocks;
-};
-std::mutex ahead_lock;
-Ahead* ahead = nullptr;
-
-void* mapped_anew(std::size_t bytes) {
-#if defined(__linux__)
-    void* base = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
-    return base == MAP_FAILED ? nullptr : base;
-#else
-    (void)bytes;
-    return nullptr;
-#endif
-}
-
-// A block of `bytes` zeroed ahead; nullptr where there is none.
-void* taken_ahead(std::size_t bytes) {
-    const std::lock_guard<std::mutex> hold(ahead_lock);
-    if (ahead == nullptr) return nullptr;
-    if (ahead->zeroing.joinable()) ahead->zeroing.join();
-    for (auto it = ahead->blocks.begin(); it != ahead->blocks.end(); ++it)
-        if (it->first == bytes) {
-            void* base = it->second;
-            ahead->blocks.erase(it);
-            return base;
-        }
-    return nullptr;
-}
-
-}  // namespace
-
-ZeroedAhead::ZeroedAhead(const std::vector<std::size_t>& sizes) {
-    const std::lock_guard<std::mutex> hold(ahead_lock);
-    if (ahead != nullptr || sizes.empty()) return;
-    // only where the process may have them twice over: ahead of their time
-    // they must not take the room of what comes first
-    unsigned long long total = 0;
-    for (const std::size_t bytes : sizes) total += bytes;
-    if (usable_memory() / 2 < total) return;
-    auto a = std::make_unique<Ahead>();
-    try {
-        a->zeroing = std::thread([blocks = &a->blocks, sizes] {
-            for (const std::size_t bytes : sizes)
-                if (void* base = mapped_anew(bytes)) {
-                    populate(base, bytes);
-                    blocks->push_back({bytes, base});
-                }
-        });
-    } catch (const std::system_error&) {
-        return;
-    }
-    ahead = a.release();
-    started_ = true;
-}
-
-ZeroedAhead::~ZeroedAhead() {
-    if (!started_) return;
-    const std::lock_guard<std::mutex> hold(ahead_lock);
-    if (ahead->zeroing.joinable()) ahead->zeroing.join();
-    for (const auto& [bytes, base] : ahead->blocks) unmap(base, bytes);
-    delete ahead;
-    ahead = nullptr;
-}
-
 void* map_zeroed(std::size_t bytes) {
 #if defined(__linux__)
-    if (void* base = taken_ahead(bytes)) return base;
-    void* base = mapped_anew(bytes);
-    if (base == nullptr) return nullptr;
+    void* base = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    if (base == MAP_FAILED) return nullptr;
     populate(base, bytes);
     return base;
 #else

@@ -8,7 +8,6 @@
 #include <new>
 #include <type_traits>
 #include <utility>
-#include <vector>
 
 namespace zorvel {
 
@@ -40,22 +39,6 @@ constexpr std::size_t kHugeAdviceBytes = std::size_t{1} << 20;
 // where the system has room for them (as populate does): a hint, for a
 // block touched or not; the memory and what it holds are the same without it.
 void advise_huge(void* start, std::size_t bytes);
-
-// Blocks of the sizes given, zeroed and populated on a thread of their own
-// while the caller goes on (reading the drawing leaves a core idle), for
-// the map_zeroed calls of those sizes that come later; what is not taken
-// is let go with it. Only where the process may have twice as much; one at
-// a time: a second while the first lives does nothing.
-class ZeroedAhead {
-public:
-    explicit ZeroedAhead(const std::vector<std::size_t>& sizes);
-    ~ZeroedAhead();
-    ZeroedAhead(const ZeroedAhead&) = delete;
-    ZeroedAhead& operator=(const ZeroedAhead&) = delete;
-
-private:
-    bool started_ = false;
-};
 
 // The bytes free in blocks of at least `block` bytes, from the text of
 // /proc/buddyinfo (per zone, the count of free blocks of 1, 2, 4 ... pages

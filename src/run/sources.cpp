@@ -78,18 +78,6 @@ std::optional<Extents> united_extents(Console& con, std::vector<Sheet>& sheets, 
     return united;
 }
 
-std::optional<GridSize> grid_before_reading(const std::vector<Sheet>& sheets, RunSettings& settings,
-                                            const ExtentsPolicy& policy) {
-    const Extents* ext = policy.fixed_extents;
-    if (ext == nullptr && sheets.size() == 1 && sheets.front().ogr != nullptr) ext = &sheets.front().ogr->extents();
-    if (ext == nullptr || !policy.layout) return std::nullopt;
-    const auto turn = settings.rotation();
-    if (!turn || turn->angle != 0.0) return std::nullopt;
-    std::string why;
-    const auto layout = policy.layout(*ext, why);
-    return layout ? size_grid(layout->frame, layout->pix_size) : std::nullopt;
-}
-
 void read_near_window(std::vector<Sheet>& sheets, RunSettings& settings, const ExtentsPolicy& policy) {
     const auto window = settings.window();
     // a window of the fill reads every line: each is cut into segments as

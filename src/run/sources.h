@@ -38,11 +38,6 @@ std::optional<Extents> united_extents(Console& con, std::vector<Sheet>& sheets, 
 // before anything is read.
 void read_near_window(std::vector<Sheet>& sheets, RunSettings& settings, const ExtentsPolicy& policy);
 
-// The grid's size before anything is read: where the extents are known
-// (fixed, or a layer's) and the grid is not turned; nullopt otherwise.
-std::optional<GridSize> grid_before_reading(const std::vector<Sheet>& sheets, RunSettings& settings,
-                                            const ExtentsPolicy& policy);
-
 }  // namespace zorvel
 
 #endif

@@ -14,7 +14,6 @@
 #include "passes/vertex_log.h"
 #include "run/grid_facts.h"
 #include "run/sources.h"
-#include "surface/nearest_lines.h"
 #include "surface/surface_fill.h"
 
 namespace zorvel {
@@ -156,11 +155,6 @@ public:
         const std::size_t log_bound = vertex_log_bound_of(rs_);
         if (!set_policy(source)) return false;
         read_near_window(sheets_, settings_, policy_);
-        // the fill's room of a whole grid is zeroed while the drawing is read
-        std::optional<ZeroedAhead> ahead;
-        if (settings_.fill() && !settings_.window())
-            if (const auto size = grid_before_reading(sheets_, settings_, policy_))
-                ahead.emplace(NearLines::mapped_blocks(size->nb_lig, size->nb_col));
         kept_lines_ = settings_.fill() ? &lines_ : nullptr;
         one_options_ = PassOneOptions{rs_.pix_size, rs_.limits.ahead_min_bytes, log_bound, policy_,
                                       ProgressPart{progress_, 0.0, 0.45}};

@@ -81,15 +81,6 @@ public:
     static std::size_t cells(int nb_lig, int nb_col) {
         return (static_cast<std::size_t>(nb_col) + 2) * (static_cast<std::size_t>(nb_lig) + 2);
     }
-    // The blocks it maps of its own for a grid of that size (map_zeroed),
-    // the nearest keys' room aside.
-    static std::vector<std::size_t> mapped_blocks(int nb_lig, int nb_col) {
-        const std::size_t n = cells(nb_lig, nb_col);
-        std::vector<std::size_t> blocks;
-        for (const std::size_t bytes : {n * sizeof(LineKey), n, n})
-            if (bytes >= kMappedBytes) blocks.push_back(bytes);
-        return blocks;
-    }
     int nb_lig() const { return lig_; }
     int nb_col() const { return col_; }
     std::ptrdiff_t width() const { return width_; }

@@ -8,7 +8,6 @@
 #include <cfloat>
 #include <cmath>
 #include <cstring>
-#include <optional>
 #include <random>
 #include <vector>
 
@@ -237,25 +236,6 @@ TEST(NearestLines, EveryCellSettlesOnWhatTheRulesHandIt) {
             for (int j = 0; j < 260; ++j)
                 ASSERT_EQ(g1->a()[g1->at(i, j)], g2->a()[g2->at(i, j)]) << i << "," << j;
     }
-}
-
-// The room of a grid large enough to be mapped starts with nothing in any
-// cell, its blocks zeroed ahead on a thread of their own or not; a block
-// zeroed ahead is handed out once.
-TEST(NearestLines, ARoomZeroedAheadStartsAsAFreshOne) {
-    const int rows = 1100, cols = 1000;
-    const std::size_t n = NearLines::cells(rows, cols);
-    for (const bool zeroed_ahead : {true, false}) {
-        std::optional<ZeroedAhead> ahead;
-        if (zeroed_ahead) ahead.emplace(NearLines::mapped_blocks(rows, cols));
-        std::vector<double> room;
-        const NearLines g(rows, cols, true, room);
-        EXPECT_EQ(static_cast<std::size_t>(std::count(g.b(), g.b() + n, kNoLine)), n);
-        EXPECT_EQ(static_cast<std::size_t>(std::count(g.flags(), g.flags() + n, 0) + std::count(g.crossed(), g.crossed() + n, 0)), 2 * n);
-    }
-    const ZeroedAhead first({kMappedBytes, kMappedBytes}), second({kMappedBytes});
-    const ZeroedArray<unsigned char> a(kMappedBytes), b(kMappedBytes), c(kMappedBytes);
-    EXPECT_TRUE(a.data() != b.data() && b.data() != c.data() && a.data() != c.data());
 }
 
 // Turned upside down, the drawing gives the surface upside down: nothing
