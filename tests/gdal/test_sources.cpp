@@ -1,7 +1,6 @@
-// The program with GDAL: its header read by GDAL itself (the image's size,
-// type, no-data value, classes and coordinate system, and a geotransform
-// that puts every vertex of the drawing in a cell of its own class, whatever
-// the rotation), and the same contours read from other sources through OGR.
+// The program with GDAL: the same contours read from other sources through
+// OGR, the header GDAL reads, GDAL's raster formats, and a GeoPackage read
+// directly against GDAL's reading of it.
 #include <gtest/gtest.h>
 
 #include <gdal.h>
@@ -17,9 +16,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <iterator>
-#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -100,130 +97,12 @@ int cli(std::vector<std::string> args, std::string* err = nullptr) {
     return status;
 }
 
-// Where the rings' vertices fall in the raster ds: every one inside the
-// image on a cell that holds want(v) or beside one (a later contour, or the
-// corner cleanup, may have taken its own); how many on their own cell.
-struct Placement {
-    int own = 0, beside = 0;
-};
-Placement place_vertices(GDALDatasetH ds, const Rings& all, const std::function<double(const Vertex&)>& want) {
-    GDALRasterBandH band = GDALGetRasterBand(ds, 1);
-    double gt[6], inv[6];
-    EXPECT_EQ(GDALGetGeoTransform(ds, gt), CE_None);
-    EXPECT_TRUE(GDALInvGeoTransform(gt, inv));
-    const int w = GDALGetRasterXSize(ds), h = GDALGetRasterYSize(ds);
-    const auto value = [&](int c, int r) {
-        double v = -1e300;
-        if (c >= 0 && r >= 0 && c < w && r < h) {
-            EXPECT_EQ(GDALRasterIO(band, GF_Read, c, r, 1, 1, &v, 1, 1, GDT_Float64, 0, 0), CE_None);
-        }
-        return v;
-    };
-    const auto cell = [&](double x, double y) {
-        double c = 0, r = 0;
-        GDALApplyGeoTransform(inv, x, y, &c, &r);
-        return std::pair{static_cast<int>(std::floor(c)), static_cast<int>(std::floor(r))};
-    };
-    Placement p;
-    for (const auto& ring : all)
-        for (const Vertex& v : ring) {
-            const auto [c, r] = cell(v.x, v.y);
-            EXPECT_TRUE(c >= 0 && r >= 0 && c < w && r < h) << v.x << " " << v.y << " outside the image";
-            const bool own = value(c, r) == want(v);
-            bool near = own;
-            for (int dr = -1; dr <= 1; ++dr)
-                for (int dc = -1; dc <= 1; ++dc) near = near || value(c + dc, r + dr) == want(v);
-            EXPECT_TRUE(near) << v.x << " " << v.y << " at " << c << "," << r;
-            p.own += own;
-            p.beside += near && !own;
-        }
-    const auto [fc, fr] = cell(9000, 9000);  // far outside: off the image
-    EXPECT_TRUE(fc < 0 || fr < 0 || fc >= w || fr >= h);
-    return p;
-}
-
-// Every route gives the same files; the classes run whole (-te: the
-// extent asked) into the program's own files, whose header GDAL reads, the
-// elevations into a GeoTIFF; at every angle, cells of the size asked hold
-// every vertex's class or elevation.
-TEST(Sources, EveryRouteGivesTheSameFilesAndEveryVertexACellOfItsOwn) {
-    GDALAllRegister();
-    test::TempDir tmp;
-    const Rings all = rings();
-    std::string first;
-    int exact = 0, beside = 0;
-    for (Route route : {Route::old_dxf, Route::gpkg_z, Route::gpkg_field, Route::dxf_lwpolyline}) {
-        const std::string source = write_source(tmp.root() + "r" + std::to_string(static_cast<int>(route)), route, all);
-        for (const bool classes : {false, true})
-        for (const auto& [angle, sense] : {std::pair{"0", "left"}, std::pair{"30", "left"}, std::pair{"30", "right"},
-                                           std::pair{"45", "left"}, std::pair{"45", "right"}, std::pair{"90", "left"},
-                                           std::pair{"90", "right"}}) {
-            SCOPED_TRACE(testing::Message() << source << " " << angle << " " << sense << (classes ? " classes" : ""));
-            // the classes of a GeoPackage unturned into a GeoTIFF (by its extension), the others into ENVI's files
-            const bool tif_classes = classes && route == Route::gpkg_z && std::string(angle) == "0";
-            const std::string out = source + angle + sense + (tif_classes ? "c.tif" : classes ? "" : ".tif");
-            std::string err;
-            std::vector<std::string> args = {"-q", "-tr", "4", "-rot", angle, "-sense", sense};
-            if (classes) args.insert(args.end(), {"-te", "4800", "6800", "5200", "7200"});
-            else args.insert(args.end(), {"-ot", "Float32"});
-            if (route == Route::gpkg_field) args.insert(args.end(), {"-a", "cota", "-where", "cota >= 100"});
-            args.insert(args.end(), {source, out});
-            ASSERT_EQ(cli(args, &err), 0) << err;
-            EXPECT_EQ(err, "");  // no vertex outside the grid, no contour without a class
-            // GDAL's DXF writer keeps fewer digits: its vertices may round to a neighbouring cell
-            if (classes && std::string(angle) == "30" && std::string(sense) == "left" && route != Route::dxf_lwpolyline) {
-                // compared file by file, each by a digest of its bytes, so that a failure stays short
-                std::string files;
-                for (const char* suffix : {"_zorvl.raw", "_zorvl.txt", "_zorvl_tab.txt"})
-                    files += std::string(suffix) + " " + std::to_string(std::hash<std::string>{}(test::slurp(out + suffix))) + "\n";
-                if (first.empty()) first = files;
-                EXPECT_EQ(files, first);
-            }
-            GDALDatasetH ds = GDALOpen((classes && !tif_classes ? out + "_zorvl.raw" : out).c_str(), GA_ReadOnly);
-            ASSERT_NE(ds, nullptr);
-            EXPECT_STREQ(GDALGetDriverShortName(GDALGetDatasetDriver(ds)), classes && !tif_classes ? "ENVI" : "GTiff");
-            GDALRasterBandH band = GDALGetRasterBand(ds, 1);
-            int has_nodata = 0;
-            EXPECT_EQ(GDALGetRasterNoDataValue(band, &has_nodata), classes ? 255.0 : -9999.0);
-            EXPECT_TRUE(has_nodata && GDALGetRasterDataType(band) == (classes ? GDT_Byte : GDT_Float32));
-            if (classes) {
-                // every value a byte holds has its class: a palette of 256 for the converters that need one
-                EXPECT_EQ(CSLCount(GDALGetRasterCategoryNames(band)), 256);
-                EXPECT_STREQ(GDALGetRasterCategoryNames(band)[6], "150");
-                EXPECT_STREQ(GDALGetRasterCategoryNames(band)[255], "sin curva");
-                ASSERT_NE(GDALGetRasterColorTable(band), nullptr);
-                EXPECT_EQ(GDALGetColorEntryCount(GDALGetRasterColorTable(band)), 256);
-                if (tif_classes) {
-                    EXPECT_STREQ(GDALGetMetadataItem(ds, "CLASS_3", nullptr), "120");
-                }
-            }
-            // the GeoPackages' coordinate system is in the header
-            const bool utm = std::string(GDALGetProjectionRef(ds)).find("UTM zone 30N") != std::string::npos;
-            EXPECT_EQ(utm, route == Route::gpkg_z || route == Route::gpkg_field);
-            double gt[6];
-            ASSERT_EQ(GDALGetGeoTransform(ds, gt), CE_None);
-            EXPECT_NEAR(std::hypot(gt[1], gt[2]), 4.0, 1e-9);
-            EXPECT_NEAR(std::hypot(gt[4], gt[5]), 4.0, 1e-9);
-            if (classes && std::string(angle) == "0") {
-                EXPECT_EQ(std::vector<double>(gt, gt + 6), (std::vector<double>{4800, 4, 0, 7200, 0, -4}));
-                EXPECT_EQ(GDALGetRasterXSize(ds) * GDALGetRasterYSize(ds), 100 * 100);
-            }
-            const Placement p = place_vertices(ds, all, [&](const Vertex& v) {
-                return classes ? (v.z - 100) / 10 + 1 : static_cast<double>(static_cast<float>(v.z));
-            });
-            exact += p.own;
-            beside += p.beside;
-            GDALClose(ds);
-        }
-    }
-    EXPECT_GT(exact, 20 * beside);  // nearly every vertex in its own cell
-    std::printf("%d vertices in their own cell, %d beside it\n", exact, beside);
-}
-
-// A GeoPackage is drawn as it is read, into one-byte codes; one of more
-// elevations than a byte codes is read again the two-pass way. Both give
-// the program's own DXF reader's files.
-TEST(Sources, ManyElevationsAreReadAgainAndGiveTheSameFiles) {
+// Every route to the same contours gives the same files: a GeoPackage
+// drawn as it is read, into one-byte codes; one of 2D lines, the elevation
+// in a field; one of more elevations than a byte codes, read again the
+// two-pass way; and the program's own DXF reader. GDAL reads their header:
+// no-data, a class name for every byte, colours, the GeoPackage's system.
+TEST(Sources, EveryRouteGivesTheSameFilesWhateverItsElevations) {
     GDALAllRegister();
     test::TempDir tmp;
     for (const int count : {6, 300}) {
@@ -238,17 +117,32 @@ TEST(Sources, ManyElevationsAreReadAgainAndGiveTheSameFiles) {
         all.push_back({{5100, 7100, 100}, {9000, 7100, 100}});  // its last vertex outside the grid
         const std::vector<std::string> args = {"-q", "-tr", "1", "-rot", "30", "-te",  "4800", "6800",
                                                "5200", "7200", "-interval", "2", "-min", "100", "-max", "600"};
-        std::string files[2], said[2];
-        for (const Route route : {Route::old_dxf, Route::gpkg_z}) {
-            const std::string base = tmp.root() + std::to_string(count) + "_" + std::to_string(static_cast<int>(route));
+        std::string files[3], said[3];
+        for (const Route route : {Route::old_dxf, Route::gpkg_z, Route::gpkg_field}) {
+            const int r = static_cast<int>(route);
+            const std::string base = tmp.root() + std::to_string(count) + "_" + std::to_string(r);
             auto a = args;
+            if (route == Route::gpkg_field) a.insert(a.end(), {"-a", "cota", "-where", "cota >= 100"});
             a.insert(a.end(), {write_source(base, route, all), base + "_out"});
-            std::string& err = said[route == Route::gpkg_z];
-            ASSERT_EQ(cli(a, &err), 0) << err;
-            files[route == Route::gpkg_z] = test::slurp(base + "_out_zorvl.raw") + test::slurp(base + "_out_zorvl_tab.txt");
+            ASSERT_EQ(cli(a, &said[r]), 0) << said[r];
+            files[r] = test::slurp(base + "_out_zorvl.raw") + test::slurp(base + "_out_zorvl_tab.txt");
+            if (count > 6) continue;
+            GDALDatasetH ds = GDALOpen((base + "_out_zorvl.raw").c_str(), GA_ReadOnly);
+            ASSERT_NE(ds, nullptr);
+            GDALRasterBandH band = GDALGetRasterBand(ds, 1);
+            int has_nodata = 0;
+            EXPECT_EQ(GDALGetRasterNoDataValue(band, &has_nodata), 255.0);
+            EXPECT_TRUE(has_nodata && GDALGetRasterDataType(band) == GDT_Byte);
+            EXPECT_EQ(CSLCount(GDALGetRasterCategoryNames(band)), 256);
+            EXPECT_STREQ(GDALGetRasterCategoryNames(band)[255], "sin curva");
+            ASSERT_NE(GDALGetRasterColorTable(band), nullptr);
+            EXPECT_EQ(GDALGetColorEntryCount(GDALGetRasterColorTable(band)), 256);
+            EXPECT_EQ(std::string(GDALGetProjectionRef(ds)).find("UTM zone 30N") != std::string::npos, route != Route::old_dxf);
+            GDALClose(ds);
         }
-        EXPECT_TRUE(files[0] == files[1]);
+        EXPECT_TRUE(files[0] == files[1] && files[0] == files[2]);
         EXPECT_EQ(said[1], said[0]);
+        EXPECT_EQ(said[2], said[0]);
         EXPECT_NE(said[0].find("1 de " + std::to_string(37 * count + 2) + " vértices caen fuera"), std::string::npos) << said[0];
     }
 }
@@ -478,17 +372,6 @@ TEST(Sources, AGeoPackageReadDirectlyGivesWhatGdalGives) {
         }
         // by its name too
         EXPECT_TRUE(open_gpkg_directly(path, OgrOptions{"curvas", "", "", false}) != nullptr);
-        // a window over the whole grid, read through GDAL, is the whole run
-        std::string said[2], image[2];
-        for (const bool window : {false, true}) {
-            std::vector<std::string> args = {"-q", "--overwrite", "-ts", "20", "20", "-interval", "10", "-min", "0", "-max", "300"};
-            if (window) args.insert(args.end(), {"-srcwin", "0", "0", "20", "20"});
-            args.insert(args.end(), {path, tmp.root() + "whole"});
-            cli(args, &said[window]);
-            image[window] = test::slurp(tmp.root() + "whole_zorvl.raw") + test::slurp(tmp.root() + "whole_zorvl.hdr");
-        }
-        EXPECT_EQ(said[1], said[0]);
-        EXPECT_EQ(image[1], image[0]);
     }
     // a sink that stops the reading stops it
     struct Stopping final : ContourSink {

@@ -172,36 +172,5 @@ TEST(Passes, LogOfManyChunksReplaysAndALogPastItsBoundIsGivenUp) {
     }
 }
 
-// A log that another reader's log was appended to, then written on, as
-// append promises: replayed, every vertex as written.
-TEST(Passes, ALogWrittenOnAfterAnAppendReplaysWhatWasWritten) {
-    VertexLog log(SIZE_MAX), rest(SIZE_MAX);
-    std::vector<double> written;
-    const auto write = [&](VertexLog& to, double x, double y, double z) {
-        to.source_vertex(x, y, z);
-        written.insert(written.end(), {x, y, z});
-    };
-    log.source_polyline();
-    write(log, 1.5, 2.25, 100);
-    rest.source_polyline();
-    write(rest, 10.5, 7.125, 110);
-    write(rest, 11.5, 8.125, 110);
-    log.append(std::move(rest));
-    write(log, 12.5, 9.125, 110);
-    write(log, 0.1 + 0.2, 13.75, 120);
-    struct Told final : ContourSink {
-        std::vector<double> v;
-        bool vertex(double x, double y, double z) override {
-            v.insert(v.end(), {x, y, z});
-            return true;
-        }
-    } told;
-    int segm = 0;
-    Report quiet;
-    ASSERT_TRUE(log.usable());
-    log.replay(told, segm, quiet);
-    EXPECT_EQ(told.v, written);
-}
-
 }  // namespace
 }  // namespace zorvel
