@@ -60,7 +60,7 @@ fi
 # runs) under the thread sanitizer; this build leaves GDAL out, so the
 # command line's tests also check the program as built without it
 cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZORVEL_TSAN=ON -DZORVEL_TESTS=ON -DZORVEL_GDAL=OFF
-cmake --build build-tsan -j"$jobs" --target zorvel_raster thread_tests replay_run replay_fill unit_tests
+cmake --build build-tsan -j"$jobs" --target zorvel_raster thread_tests replay_run replay_fill cli_tests
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
   ctest --test-dir build-tsan -L threads --output-on-failure -j"$jobs"
 ctest --test-dir build-tsan -R "^CommandLine" --output-on-failure -j"$jobs"
