@@ -1,11 +1,9 @@
 // Fuzz target: the rotation and the segment walk on any doubles and ints,
 // NaN, infinities and extremes included, into a small grid whose every write
 // the sanitizers check.
-#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 
 #include "fuzz_input.h"
 #include "geometry/contour_pass.h"

@@ -22,6 +22,15 @@ struct Exit {
     std::string err;
 };
 
+// In a child: becomes the program, run with args.
+[[noreturn]] inline void exec_program(const std::vector<std::string>& args) {
+    std::vector<char*> argv{const_cast<char*>("zorvel_raster")};
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    execv(ZORVEL_BINARY, argv.data());
+    _exit(127);
+}
+
 // Runs the program with args; `in_child` prepares the child before the exec.
 inline pid_t start(const std::vector<std::string>& args, const std::string& err_file,
             const std::function<void()>& in_child = {}) {
@@ -37,11 +46,7 @@ inline pid_t start(const std::vector<std::string>& args, const std::string& err_
         rlimit no_core{0, 0};
         setrlimit(RLIMIT_CORE, &no_core);
         if (in_child) in_child();
-        std::vector<char*> argv{const_cast<char*>("zorvel_raster")};
-        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        execv(ZORVEL_BINARY, argv.data());
-        _exit(127);
+        exec_program(args);
     }
     return pid;
 }

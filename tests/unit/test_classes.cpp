@@ -8,7 +8,6 @@
 #include <climits>
 #include <limits>
 #include <random>
-#include <string>
 #include <vector>
 
 #include "classes/classes.h"

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <string>
 
 #include "geometry/grid_geometry.h"
 #include "test_support.h"

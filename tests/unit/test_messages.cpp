@@ -8,7 +8,6 @@
 #include <cfloat>
 #include <set>
 #include <string>
-#include <vector>
 
 #include "base/messages.h"
 

@@ -2,9 +2,7 @@
 
 #include <algorithm>
 #include <random>
-#include <string>
 #include <tuple>
-#include <vector>
 
 #include "output/output.h"
 #include "test_support.h"

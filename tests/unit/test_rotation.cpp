@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cmath>
 
 #include "base/numeric.h"
 #include "geometry/rotation.h"

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "process.h"
 #include "test_support.h"
 
 namespace zorvel {
@@ -39,11 +40,7 @@ struct Terminal {
             ioctl(slave, TIOCSCTTY, 0);
             for (int fd = 0; fd < 3; ++fd) dup2(slave, fd);
             setenv("ZORVEL_RASTER_ROOT", root.c_str(), 1);
-            std::vector<char*> argv{const_cast<char*>("zorvel_raster")};
-            for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-            argv.push_back(nullptr);
-            execv(ZORVEL_BINARY, argv.data());
-            _exit(127);
+            test::exec_program(args);
         }
     }
     ~Terminal() {

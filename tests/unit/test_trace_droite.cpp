@@ -2,12 +2,10 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <cmath>
 #include <limits>
 #include <random>
-#include <string>
 #include <utility>
 #include <vector>
 
