@@ -16,7 +16,7 @@ ctest --test-dir build --output-on-failure -j"$jobs"
 # when clang and its fuzzing runtime are there (.ci/run installs them).
 # ZORVEL_FUZZ_SECONDS sets the time per target; 0 skips it. A fuzzer runs
 # on one core: as many run side by side as there are cores.
-fuzz_seconds=${ZORVEL_FUZZ_SECONDS:-45}
+fuzz_seconds=${ZORVEL_FUZZ_SECONDS:-30}
 fuzz_one() {
   local target=$1 status=0 folders=()
   mkdir -p "build-fuzz/corpus_$target"
