@@ -270,7 +270,9 @@ private:
         const Band* far = beyond(s, i, j);
         if (far == nullptr) return;
         const double v = segs_.levels[area.level];
-        const double other = far->level;
+        // a mean of the drawing's levels, unless its scaled sums rounded
+        // past them (levels next to the doubles' smallest)
+        const double other = std::clamp(far->level, segs_.levels.front(), segs_.levels.back());
         const double half = std::fabs(half_difference(other, v));
         area.halves += half * kSumScale;
         area.widest = std::max(area.widest, half);
