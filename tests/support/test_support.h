@@ -124,6 +124,14 @@ inline std::string dxf_of(const std::array<double, 4>& e, const std::vector<Draw
     return s + "0\nEOF\n";
 }
 
+// Vertical contours from y = top down to y = bottom over extents 0..100 by
+// 0..50, as (x, elevation) pairs.
+inline std::string vertical_contours(const std::vector<std::pair<double, double>>& at, double top = 44, double bottom = 6) {
+    std::vector<DrawnLine> lines;
+    for (const auto& [x, z] : at) lines.push_back({z, {{x, top}, {x, bottom}}});
+    return dxf_of({0, 0, 100, 50}, lines);
+}
+
 // A file's bytes; nothing for a missing file or for anything but a file.
 inline std::string slurp(const std::filesystem::path& p) {
     if (!std::filesystem::is_regular_file(p)) return "";

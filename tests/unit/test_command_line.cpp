@@ -33,20 +33,6 @@ Ran run(const std::vector<std::string>& args) {
     return Ran{status, sc.output(), sc.errors()};
 }
 
-// Vertical contours at x = 12, 32, 52 ... from y = 44 to 6 with the given
-// elevations, over extents 0..100 by 0..50 (at pixel size 10: columns 1, 3,
-// 5 ... from row 1 to row 4); each vertex record holds only its codes (skip
-// count 0).
-std::string vertical_contours(const std::vector<double>& elevations) {
-    std::vector<test::DrawnLine> lines;
-    double x = 12;
-    for (const double z : elevations) {
-        lines.push_back({z, {{x, 44}, {x, 6}}});
-        x += 20;
-    }
-    return test::dxf_of({0, 0, 100, 50}, lines);
-}
-
 TEST(CommandLine, UsageErrorsAreOneLineExitTwoAndTouchNothing) {
     struct Case {
         std::vector<std::string> args;  // @ stands for the folder
@@ -84,7 +70,7 @@ TEST(CommandLine, UsageErrorsAreOneLineExitTwoAndTouchNothing) {
         {{"-tr", "5", "@c.dxf", "@"}, "@ es una carpeta: SALIDA es el nombre de las salidas, como @/mapa"},
     };
     test::TempDir tmp;
-    std::ofstream(tmp.root() + "c.dxf") << vertical_contours({100, 110});
+    std::ofstream(tmp.root() + "c.dxf") << test::vertical_contours({{12, 100}, {32, 110}});
     for (const Case& c : cases) {
         std::vector<std::string> args;
         // "@" alone is the folder itself
@@ -302,18 +288,16 @@ TEST(CommandLine, SourcesTheBuildCannotReadStopInOneLine) {
         << nr.err;
     EXPECT_EQ(std::count(nr.err.begin(), nr.err.end(), '\n'), 1);
     // every option that only the GDAL reader takes is refused where it is missing
-    for (const char* option : {"-ogr", "-3d"}) {
-        const Ran r = run({"-tr", "10", option, tmp.root() + "nada.dxf", tmp.root() + "o"});
-        EXPECT_EQ(r.status, ogr_available() ? 1 : 2) << option;
-    }
-    for (const char* option : {"-l", "-where", "-a"}) {
-        const Ran r = run({"-tr", "10", option, "x", tmp.root() + "nada.dxf", tmp.root() + "o"});
-        EXPECT_EQ(r.status, ogr_available() ? 1 : 2) << option;
+    for (const std::string option : {"-ogr", "-3d", "-l x", "-where x", "-a x"}) {
+        std::vector<std::string> args = {"-tr", "10", option.substr(0, option.find(' '))};
+        if (option.find(' ') != std::string::npos) args.push_back("x");
+        args.insert(args.end(), {tmp.root() + "nada.dxf", tmp.root() + "o"});
+        EXPECT_EQ(run(args).status, ogr_available() ? 1 : 2) << option;
     }
     // an old-style DXF is read by the program, which would drop what only GDAL honours
     // (a colon in its name makes no GDAL connection of it)
     const std::string old = tmp.root() + "c-1:2.dxf";
-    std::ofstream(old) << vertical_contours({100, 110});
+    std::ofstream(old) << test::vertical_contours({{12, 100}, {32, 110}});
     for (const std::vector<std::string>& option : {std::vector<std::string>{"-where", "cota > 0"}, {"-l", "x"}, {"-a", "h"}, {"-3d"}}) {
         std::vector<std::string> args = {"-tr", "10", "-interval", "10"};
         args.insert(args.end(), option.begin(), option.end());
@@ -358,12 +342,6 @@ TEST(CommandLine, SkipCountFromTheFirstVertexRecord) {
         EXPECT_FALSE(old_style_dxf("a.gpkg", f.get(), true));
     }
 }
-
-}  // namespace
-}  // namespace zorvel
-
-namespace zorvel {
-namespace {
 
 // The man page's options are the table's, no more and no fewer: each option
 // as it is first spelled heads an entry of the page's OPTIONS (-min and -max

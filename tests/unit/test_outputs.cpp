@@ -1,7 +1,7 @@
 // The output set of the program run as a process: whole after a signal at
 // every named step and after runs that race for one output, never taken by a
-// standard descriptor the process started without; and the drawings and
-// answers it refuses rather than lose what they hold.
+// standard descriptor the process started without; and the drawings it
+// refuses rather than lose what they hold.
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
@@ -32,14 +32,6 @@ using test::start;
 
 const char* const kSuffixes[] = {"_zorvl.raw", "_zorvl.txt", "_zorvl_tab.txt", "_zorvl.hdr", "_zorvl.qml"};
 
-// Ten vertical contours 100 to 190 over extents 0..100 by 0..50, the last on
-// the extents' maximum X.
-std::string ten_contours() {
-    std::vector<test::DrawnLine> lines;
-    for (double x = 10; x <= 100; x += 10) lines.push_back({90 + x, {{x, 44}, {x, 6}}});
-    return test::dxf_of({0, 0, 100, 50}, lines);
-}
-
 // The outputs of base, as one text.
 std::string output_set(const std::string& base) {
     std::string all;
@@ -63,7 +55,9 @@ struct Sheet {
     std::set<std::string> outputs = {"o_zorvl.raw", "o_zorvl.txt", "o_zorvl_tab.txt", "o_zorvl.hdr", "o_zorvl.qml"};
     Sheet() {
         fs::create_directory(dir);
-        std::ofstream(drawing) << ten_contours();
+        std::vector<std::pair<double, double>> ten;  // 100 to 190, the last on the extents' maximum X
+        for (double x = 10; x <= 100; x += 10) ten.push_back({x, 90 + x});
+        std::ofstream(drawing) << test::vertical_contours(ten);
         // the two sets, told apart by their interval
         EXPECT_EQ(run_program(args(10), errors).status, 0);
         new_set = output_set(out);
@@ -231,27 +225,6 @@ TEST(Outputs, DrawingsThatCannotBeReadTwiceAreRefusedAtTheStart) {
                                "obra/curvas.dxf: no es un archivo (una tubería, un dispositivo), y el dibujo se lee "
                                "dos veces\n");
     EXPECT_EQ(folder(tmp.path / "obra"), std::set<std::string>{"curvas.dxf"});
-}
-
-TEST(Outputs, AnswersTooLongOrWithANulAreRefusedAndAskedAgain) {
-    test::TempDir tmp;
-    fs::create_directory(tmp.path / "obra");
-    // a folder name of 5000 characters, then the real one; a pixel size "10\0x", then 10
-    const std::string answers = std::string(5000, 'a') + " obra curvas mapa " + std::string("10\0x", 4) + " 10\n";
-    test::ScriptedConsole sc(answers);
-    EXPECT_EQ(run(sc.con, tmp.root()), 1);  // no drawing: the run stops there
-    const std::string out = sc.output();
-    EXPECT_NE(out.find("Nombre del archivo : \n respuesta no valida: demasiado larga \n\n Nombre del archivo : "),
-              std::string::npos)
-        << out;
-    EXPECT_NE(out.find("No hay Fila " + tmp.root() + "obra/curvas.dxf"), std::string::npos) << out;
-    std::ofstream((tmp.path / "obra" / "curvas.dxf").string()) << ten_contours();
-    test::ScriptedConsole nul(std::string("obra curvas mapa 10\0x 10\n", 25));
-    EXPECT_EQ(run(nul.con, tmp.root()), 1);  // end of input after the pixel size
-    EXPECT_NE(nul.output().find("tamano del pixel ? \n respuesta no valida: lleva un caracter nulo \n\n tamano del pixel ? "),
-              std::string::npos)
-        << nul.output();
-    EXPECT_EQ(nul.errors(), "zorvel_raster: fin de la entrada: falta el número de registros\n");
 }
 
 }  // namespace

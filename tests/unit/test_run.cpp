@@ -19,22 +19,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Vertical contours from y = 40 to 10 over extents 0..100 by 0..50, as
-// (x, elevation) pairs.
-std::string contours(const std::vector<std::pair<double, double>>& at) {
-    std::vector<test::DrawnLine> lines;
-    for (const auto& [x, z] : at) lines.push_back({z, {{x, 40}, {x, 10}}});
-    return test::dxf_of({0, 0, 100, 50}, lines);
-}
-
-// Ten vertical contours, 100 at x = 0 to 190 at x = 90.
-std::string typical_drawing() {
-    std::vector<std::pair<double, double>> at;
-    for (int k = 0; k < 10; ++k) at.push_back({10.0 * k, 100.0 + 10 * k});
-    return contours(at);
-}
-
-const std::vector<std::string> kTypicalAnswers = {"obra", "curvas", "mapa", "10", "0", "0", "0", "0", "100", "200"};
+// Vertical contours from y = 40 to 10, as (x, elevation) pairs.
+std::string contours(const std::vector<std::pair<double, double>>& at) { return test::vertical_contours(at, 40, 10); }
 
 struct Outcome {
     int status;
@@ -114,13 +100,15 @@ TEST(Run, WriteFailureNamesTheFileAndLeavesNoFile) {
                           {"mapa_zorvl.txt", "10", 150},
                           {"mapa_zorvl.raw", "1", 1000},
                           {"mapa_zorvl.raw", "0.05", 1000}};
+    std::vector<std::pair<double, double>> ten;  // 100 at x = 0 to 190 at x = 90
+    for (int k = 0; k < 10; ++k) ten.push_back({10.0 * k, 100.0 + 10 * k});
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.name << " " << c.pixel);
-        std::vector<std::string> answers = kTypicalAnswers;
+        std::vector<std::string> answers = {"obra", "curvas", "mapa", "10", "0", "0", "0", "0", "100", "200"};
         answers[3] = c.pixel;
         rlimit saved{};
         getrlimit(RLIMIT_FSIZE, &saved);
-        const Outcome o = run_with(typical_drawing(), join(answers), [&](const fs::path&) {
+        const Outcome o = run_with(contours(ten), join(answers), [&](const fs::path&) {
             rlimit small = saved;
             small.rlim_cur = c.limit;
             setrlimit(RLIMIT_FSIZE, &small);
