@@ -3,6 +3,7 @@
 // end-of-file indicator, read after read.
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
 #include <cstdio>
 #include <cstdint>
@@ -130,63 +131,48 @@ TEST(ScannerVsCLibrary, TrickyWordsAloneEachConversion) {
     }
 }
 
+// A number as printf writes it.
+template <typename... Args>
+std::string printed(const char* format, Args... args) {
+    char b[900];
+    std::snprintf(b, sizeof b, format, args...);
+    return b;
+}
+
 // Random words built from the pieces that trip number conversions.
 std::string random_word(std::mt19937_64& rng) {
     static const std::vector<std::string> pieces = {
         "0", "1", "5", "9", "12", "00", "123456", ".", "-", "+", "e", "E", "e-", "e+", "x", "X", "0x", "a", "f",
         "p", "inf", "INF", "nan", "NaN", "(", ")", "in", "n", "ity", "VERTEX", "_", "$", "\xc3\xa9", ",", "L"};
-    std::uniform_int_distribution<int> shape(1, 22);
     std::string w;
-    switch (shape(rng)) {
+    switch (std::uniform_int_distribution<int>(1, 22)(rng)) {
         case 1:
         case 2:
-        case 3: {  // a plain decimal, the shape of most drawings
-            char b[64];
-            std::snprintf(b, sizeof b, "%.*f", static_cast<int>(rng() % 10),
-                          std::uniform_real_distribution<double>(-1e7, 1e7)(rng));
-            w = b;
-            break;
-        }
-        case 4: {  // any double as the C library prints it
-            double d;
-            std::uint64_t bits = rng();
-            std::memcpy(&d, &bits, sizeof d);
-            char b[64];
-            std::snprintf(b, sizeof b, rng() % 2 ? "%.17g" : "%a", d);
-            w = b;
-            break;
-        }
+        case 3:  // a plain decimal, the shape of most drawings
+            return printed("%.*f", static_cast<int>(rng() % 10), std::uniform_real_distribution<double>(-1e7, 1e7)(rng));
+        case 4:  // any double as the C library prints it
+            return printed(rng() % 2 ? "%.17g" : "%a", std::bit_cast<double>(rng()));
         case 5:
         case 6: {  // a coordinate with 16 to 40 significant digits
             const int digits = std::uniform_int_distribution<int>(16, 40)(rng);
-            char b[96];
-            std::snprintf(b, sizeof b, rng() % 3 ? "%.*f" : "%.*e", digits - 7,
-                          std::uniform_real_distribution<double>(-5e6, 5e6)(rng));
-            w = b;
-            break;
+            return printed(rng() % 3 ? "%.*f" : "%.*e", digits - 7, std::uniform_real_distribution<double>(-5e6, 5e6)(rng));
         }
         case 7: {  // halfway between two doubles, cut to some digits, or a last digit off
-            double d;
-            std::uint64_t bits = rng() >> 2 | (rng() % 2 ? std::uint64_t{1} << 62 : 0);
-            std::memcpy(&d, &bits, sizeof d);
+            double d = std::bit_cast<double>(rng() >> 2 | (rng() % 2 ? std::uint64_t{1} << 62 : 0));
             if (!std::isfinite(d) || d == 0) d = 1.5;
             const long double half = (static_cast<long double>(d) + std::nextafter(d, INFINITY)) / 2;
-            char b[900];
-            std::snprintf(b, sizeof b, "%.*Le", std::uniform_int_distribution<int>(16, 60)(rng), half);
-            w = b;
+            w = printed("%.*Le", std::uniform_int_distribution<int>(16, 60)(rng), half);
             const std::size_t e = w.find('e');
             if (rng() % 2 && e != std::string::npos && e > 2) {
                 char& last = w[e - 1];
                 last = last == '9' ? '8' : static_cast<char>(last + 1);
             }
-            break;
+            return w;
         }
-        default: {
-            const int n = std::uniform_int_distribution<int>(1, 8)(rng);
-            for (int k = 0; k < n; ++k) w += pieces[rng() % pieces.size()];
-        }
+        default:
+            for (int k = std::uniform_int_distribution<int>(1, 8)(rng); k > 0; --k) w += pieces[rng() % pieces.size()];
+            return w;
     }
-    return w;
 }
 
 void random_run(std::uint64_t seed, int words) {
