@@ -38,14 +38,15 @@ struct Vertex {
 };
 using Rings = std::vector<std::vector<Vertex>>;
 
-// Rings of 36 vertices about (5000, 7000), 100 at radius 40 to 150 at 140:
-// contours that never cross, on the map coordinates of a projected system.
-Rings rings(int count = 6) {
+// Rings of 36 vertices about (5000, 7000), from 100 at radius 40, each the
+// next `step` up and `gap` out (by default 150 at 140): contours that never
+// cross, on the map coordinates of a projected system.
+Rings rings(int count = 6, double gap = 20, double step = 10) {
     Rings all(static_cast<std::size_t>(count));
     for (int k = 0; k < count; ++k)
         for (int a = 0; a <= 36; ++a)
-            all[static_cast<std::size_t>(k)].push_back(
-                {5000 + (40 + 20 * k) * std::cos(a * M_PI / 18), 7000 + (40 + 20 * k) * std::sin(a * M_PI / 18), 100.0 + 10 * k});
+            all[static_cast<std::size_t>(k)].push_back({5000 + (40 + gap * k) * std::cos(a * M_PI / 18),
+                                                        7000 + (40 + gap * k) * std::sin(a * M_PI / 18), 100.0 + step * k});
     return all;
 }
 
@@ -107,13 +108,7 @@ TEST(Sources, EveryRouteGivesTheSameFilesWhateverItsElevations) {
     test::TempDir tmp;
     for (const int count : {6, 300}) {
         SCOPED_TRACE(count);
-        Rings all;
-        for (int k = 0; k < count; ++k) {
-            all.push_back({});
-            for (int a = 0; a <= 36; ++a)
-                all.back().push_back({5000 + (40 + 0.4 * k) * std::cos(a * M_PI / 18),
-                                      7000 + (40 + 0.4 * k) * std::sin(a * M_PI / 18), 100.0 + k});
-        }
+        Rings all = rings(count, 0.4, 1);
         all.push_back({{5100, 7100, 100}, {9000, 7100, 100}});  // its last vertex outside the grid
         const std::vector<std::string> args = {"-q", "-tr", "1", "-rot", "30", "-te",  "4800", "6800",
                                                "5200", "7200", "-interval", "2", "-min", "100", "-max", "600"};
@@ -232,13 +227,14 @@ std::string write_gpkg(const std::string& path, OGRwkbGeometryType type, const s
 }
 
 // SQL run on a GeoPackage behind its writer's back (GDAL's functions there
-// for its triggers), statement by statement.
-void change_gpkg(const std::string& path, const std::string& sql) {
+// for its triggers), statement by statement; its path.
+std::string change_gpkg(const std::string& path, const std::string& sql) {
     GDALDatasetH ds = GDALOpenEx(path.c_str(), GDAL_OF_VECTOR | GDAL_OF_UPDATE, nullptr, nullptr, nullptr);
     std::istringstream statements(sql);
     for (std::string one; std::getline(statements, one, ';');)
         GDALDatasetReleaseResultSet(ds, GDALDatasetExecuteSQL(ds, one.c_str(), nullptr, nullptr));
     GDALClose(ds);
+    return path;
 }
 
 // Everything a source gives: its extents, what a read tells (every
@@ -287,12 +283,11 @@ TEST(Sources, AGeoPackageReadDirectlyGivesWhatGdalGives) {
     }
     // three lines, the second's geometry then replaced by SQL
     const auto odd = [&](const std::string& name, const std::string& sql) {
-        const std::string path =
-            write_gpkg(tmp.root() + name + ".gpkg", wkbLineString25D,
-                       {"LINESTRING Z (0 0 100,10 5 100)", "LINESTRING Z (1 1 110,2 2 110)", "LINESTRING Z (5 5 120,6 6 120)"},
-                       {}, false);
-        change_gpkg(path, sql);
-        return path;
+        return change_gpkg(write_gpkg(tmp.root() + name + ".gpkg", wkbLineString25D,
+                                      {"LINESTRING Z (0 0 100,10 5 100)", "LINESTRING Z (1 1 110,2 2 110)",
+                                       "LINESTRING Z (5 5 120,6 6 120)"},
+                                      {}, false),
+                           sql);
     };
     const auto second = [&](const std::string& name, const std::vector<unsigned char>& blob) {
         return odd(name, "UPDATE curvas SET geom = " + test::sql_blob(blob) + " WHERE fid = 2");
@@ -385,9 +380,7 @@ TEST(Sources, AGeoPackageReadDirectlyGivesWhatGdalGives) {
 
     const std::string lines_gpkg = direct[0];
     const auto changed = [&](const std::string& name, const char* sql) {
-        const std::string path = write_gpkg(tmp.root() + name, wkbLineString25D, {"LINESTRING Z (0 0 1,1 1 1)"});
-        change_gpkg(path, sql);
-        return path;
+        return change_gpkg(write_gpkg(tmp.root() + name, wkbLineString25D, {"LINESTRING Z (0 0 1,1 1 1)"}), sql);
     };
     const std::pair<std::string, OgrOptions> left_to_gdal[] = {
         {lines_gpkg, OgrOptions{"", "fid > 2", "", false}},
@@ -423,14 +416,15 @@ TEST(Sources, WhatCannotBeReadWholeStopsTheRunAndKeepsEarlierOutputs) {
     // a GeoPackage read directly: a line without Z after one with, a geometry cut short
     const std::string later_2d =
         write_gpkg(tmp.root() + "later_2d.gpkg", wkbLineString25D, {"LINESTRING Z (0 0 100,1 1 100)", "LINESTRING (0 0,5 5)"});
-    const std::string cut = write_gpkg(tmp.root() + "cut.gpkg", wkbLineString25D,
-                                       {"LINESTRING Z (0 0 100,1 1 100)", "LINESTRING Z (0 0 110,5 5 110)"});
-    change_gpkg(cut, "UPDATE curvas SET geom = X'47500001E664000001EA030000' WHERE fid = 2");
-    const std::string infinite = write_gpkg(tmp.root() + "infinite.gpkg", wkbLineString25D,
-                                            {"LINESTRING Z (0 0 100,1 1 100)", "LINESTRING Z (0 0 110,5 5 110)"});
-    change_gpkg(infinite, "UPDATE curvas SET geom = " +
-                              test::sql_blob(test::Blob().geometry(1002).points({{0, 0, 110}, {5, 5, -HUGE_VAL}}).bytes()) +
-                              " WHERE fid = 2");
+    // two lines, the second's geometry then replaced
+    const auto second = [&](const std::string& name, const std::string& geom) {
+        return change_gpkg(write_gpkg(tmp.root() + name, wkbLineString25D,
+                                      {"LINESTRING Z (0 0 100,1 1 100)", "LINESTRING Z (0 0 110,5 5 110)"}),
+                           "UPDATE curvas SET geom = " + geom + " WHERE fid = 2");
+    };
+    const std::string cut = second("cut.gpkg", "X'47500001E664000001EA030000'");
+    const std::string infinite =
+        second("infinite.gpkg", test::sql_blob(test::Blob().geometry(1002).points({{0, 0, 110}, {5, 5, -HUGE_VAL}}).bytes()));
     const std::string wgs84 = tmp.root() + "wgs84.geojson";
     std::ofstream(wgs84) << R"({"type":"FeatureCollection","features":[{"type":"Feature","properties":{},"geometry":)"
                             R"({"type":"LineString","coordinates":[[-3.7,40.4,100],[-3.6,40.5,100]]}}]})";
