@@ -59,25 +59,24 @@ std::vector<Line> random_lines(std::mt19937& rng, int rows, int cols) {
     return lines;
 }
 
+// The side of the line through (i0, j0) along (di, dj) a point lies on: 1,
+// -1, or 0 on it; worked out here apart from the program's.
+int side(double i0, double j0, double di, double dj, double pi, double pj) {
+    const double c = di * (pj - j0) - dj * (pi - i0);
+    return (c > 0) - (c < 0);
+}
+
 // Whether two points lie on one side of segment s's line (a point on the
-// line on both), worked out here apart from the program's.
+// line on both).
 bool same_side(const Segments& segs, std::uint32_t s, double i0, double j0, double i1, double j1) {
     const Segment& g = segs.all[s];
-    const auto side = [&](double i, double j) {
-        const double c = g.di * (j - g.j0) - g.dj * (i - g.i0);
-        return (c > 0.0) - (c < 0.0);
-    };
-    return side(i0, j0) * side(i1, j1) >= 0;
+    return side(g.i0, g.j0, g.di, g.dj, i0, j0) * side(g.i0, g.j0, g.di, g.dj, i1, j1) >= 0;
 }
 
 // Whether segment t cuts the way from (i, j) to q: the two on either side of
 // its line, its ends on either side of the way's or on it.
 bool cuts(const Segments& segs, std::uint32_t t, int i, int j, const GridPoint& q) {
     const Segment& g = segs.all[t];
-    const auto side = [](double i0, double j0, double di, double dj, double pi, double pj) {
-        const double c = di * (pj - j0) - dj * (pi - i0);
-        return (c > 0) - (c < 0);
-    };
     return side(g.i0, g.j0, g.di, g.dj, i, j) * side(g.i0, g.j0, g.di, g.dj, q.i, q.j) < 0 &&
            side(i, j, q.i - i, q.j - j, g.i0, g.j0) * side(i, j, q.i - i, q.j - j, g.i0 + g.di, g.j0 + g.dj) <= 0;
 }
@@ -431,6 +430,8 @@ TEST(SurfaceFill, SegmentsLeaveOutOnlyVerticesOnTheLine) {
     for (int k = 0; k <= 100; ++k) straight.push_back(GridPoint{5.0, 5.0 + 0.5 * k});
     const auto kept = [&](const std::vector<Line>& lines) { return segments_of(lines_of(lines), GridPart::whole(10, 60)).all; };
     EXPECT_EQ(kept({{straight, 100}}).size(), 7u);  // from 0, 16 ... 96 to 100
+    // a line back to where it was: what lies within 1/32 of that point is left out, and not what lies beyond
+    EXPECT_EQ(kept({{{{5, 5}, {5.02, 5.02}, {5, 5}, {8, 9}}, 100}, {{{5, 5}, {5.03, 5.03}, {5, 5}, {8, 9}}, 100}}).size(), 3u);
     ContourLines two;  // the segments after vertex 50 at 110
     for (std::size_t k = 0; k < straight.size(); ++k) two.vertex(straight[k], k <= 50 ? 100 : 110, k == 0);
     EXPECT_EQ(segments_of(two, GridPart::whole(10, 60)).all.size(), 8u);  // and from 48 to 50
