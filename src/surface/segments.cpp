@@ -11,8 +11,8 @@ namespace zorvel {
 
 namespace {
 
-// A vertex within this of the line its neighbours make (in cells) adds
-// nothing the fill can tell from the line without it.
+// A vertex within this of the segment its neighbours make (in cells) adds
+// nothing the fill can tell from the segment without it.
 constexpr double kSimplify = 1.0 / 32;
 
 // A line that ends this close to the grid's edge (in cells) runs on beyond
@@ -68,7 +68,7 @@ constexpr std::size_t kReach = 16;
 
 // The vertices of the polyline [first, end) that the fill needs: from each
 // kept vertex, the farthest one on (at most kReach on) such that the
-// vertices between lie within kSimplify of the line to it; never past an
+// vertices between lie within kSimplify of the segment to it; never past an
 // end, a vertex where the level changes, or one beside a vertex that is not
 // finite.
 void simplified(const ContourLines& lines, std::size_t first, std::size_t end, std::vector<std::size_t>& kept) {
@@ -78,16 +78,22 @@ void simplified(const ContourLines& lines, std::size_t first, std::size_t end, s
         return k + 1 == end || lines.level(k) != lines.level(k + 1) || !finite(lines.point(k)) ||
                !finite(lines.point(k - 1)) || !finite(lines.point(k + 1));
     };
-    // whether the vertices after a and before c lie within kSimplify of the line a-c
+    // whether the vertices after a and before c lie within kSimplify of the
+    // segment a-c: of its line between a and c, of a or c beyond them (a
+    // spur that turns back along the line is no part of the segment)
     const auto within = [&](std::size_t a, std::size_t c) {
         const GridPoint pa = lines.point(a), pc = lines.point(c);
         const double di = pc.i - pa.i, dj = pc.j - pa.j;
-        const double len = std::sqrt(di * di + dj * dj);
+        const double len2 = di * di + dj * dj;
         for (std::size_t k = a + 1; k < c; ++k) {
             const GridPoint p = lines.point(k);
-            const double off = len > 0.0 ? std::fabs((p.i - pa.i) * dj - (p.j - pa.j) * di)
-                                         : std::hypot(p.i - pa.i, p.j - pa.j);
-            if (!(off <= kSimplify * (len > 0.0 ? len : 1.0))) return false;
+            const double along = (p.i - pa.i) * di + (p.j - pa.j) * dj;
+            double off;
+            if (along > 0.0 && along < len2)
+                off = std::fabs((p.i - pa.i) * dj - (p.j - pa.j) * di) / std::sqrt(len2);
+            else
+                off = along <= 0.0 ? std::hypot(p.i - pa.i, p.j - pa.j) : std::hypot(p.i - pc.i, p.j - pc.j);
+            if (!(off <= kSimplify)) return false;
         }
         return true;
     };

@@ -4,7 +4,7 @@
 // The method, exactly:
 //  - The lines are the polylines drawn, every vertex at its turned position
 //    in the grid, each segment at the elevation it is drawn with, less the
-//    vertices within 1/32 of a cell of the line their neighbours make and
+//    vertices within 1/32 of a cell of the segment their neighbours make and
 //    the parts of segments more than 2^40 cells from the grid (as
 //    segments.h says); a line that ends short of the grid's edge runs on.
 //    A cell's two nearest levels, and of each the segment nearest along the

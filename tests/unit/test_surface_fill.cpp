@@ -430,8 +430,12 @@ TEST(SurfaceFill, SegmentsLeaveOutOnlyVerticesOnTheLine) {
     for (int k = 0; k <= 100; ++k) straight.push_back(GridPoint{5.0, 5.0 + 0.5 * k});
     const auto kept = [&](const std::vector<Line>& lines) { return segments_of(lines_of(lines), GridPart::whole(10, 60)).all; };
     EXPECT_EQ(kept({{straight, 100}}).size(), 7u);  // from 0, 16 ... 96 to 100
-    // a line back to where it was: what lies within 1/32 of that point is left out, and not what lies beyond
-    EXPECT_EQ(kept({{{{5, 5}, {5.02, 5.02}, {5, 5}, {8, 9}}, 100}, {{{5, 5}, {5.03, 5.03}, {5, 5}, {8, 9}}, 100}}).size(), 3u);
+    // a line back to where it was: what lies within 1/32 of that point is left out, not what lies beyond; nor
+    // a spur that turns back along the line (1, 3 and 2 segments)
+    EXPECT_EQ(kept({{{{5, 5}, {5.02, 5.02}, {5, 5}, {8, 9}}, 100}, {{{5, 5}, {5.03, 5.03}, {5, 5}, {8, 9}}, 100},
+                    {{{5, 5}, {5, 20}, {5.001, 10}}, 100}})
+                  .size(),
+              6u);
     ContourLines two;  // the segments after vertex 50 at 110
     for (std::size_t k = 0; k < straight.size(); ++k) two.vertex(straight[k], k <= 50 ? 100 : 110, k == 0);
     EXPECT_EQ(segments_of(two, GridPart::whole(10, 60)).all.size(), 8u);  // and from 48 to 50
