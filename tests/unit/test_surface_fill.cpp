@@ -341,6 +341,8 @@ TEST(SurfaceFill, AreasOfOneLevelRiseSinkOrStayFlat) {
     EXPECT_LT(cell(dome, 0, 0), cell(dome, 0, 20));
     EXPECT_LT(cell(dome, 0, 20), 100);
     EXPECT_GT(cell(dome, 0, 0), 90);
+    // a top of one cell, in a ring that stays within it, rises as well
+    EXPECT_GT(cell(filled(n, n, rings(n, {{16.5, 100}, {0.4, 110}})), 20, 20), 110);
     // the same levels the other way round: a hollow in the middle
     const std::vector<double> pit = filled(n, n, rings(n, {{16.5, 110}, {6.5, 100}}));
     EXPECT_LT(cell(pit, 20, 20), cell(pit, 20, 16));
