@@ -84,16 +84,14 @@ void simplified(const ContourLines& lines, std::size_t first, std::size_t end, s
     const auto within = [&](std::size_t a, std::size_t c) {
         const GridPoint pa = lines.point(a), pc = lines.point(c);
         const double di = pc.i - pa.i, dj = pc.j - pa.j;
-        const double len2 = di * di + dj * dj;
+        const double len2 = di * di + dj * dj, len = std::sqrt(len2);
         for (std::size_t k = a + 1; k < c; ++k) {
             const GridPoint p = lines.point(k);
             const double along = (p.i - pa.i) * di + (p.j - pa.j) * dj;
-            double off;
-            if (along > 0.0 && along < len2)
-                off = std::fabs((p.i - pa.i) * dj - (p.j - pa.j) * di) / std::sqrt(len2);
-            else
-                off = along <= 0.0 ? std::hypot(p.i - pa.i, p.j - pa.j) : std::hypot(p.i - pc.i, p.j - pc.j);
-            if (!(off <= kSimplify)) return false;
+            const bool beside = along > 0.0 && along < len2;
+            if (beside ? !(std::fabs((p.i - pa.i) * dj - (p.j - pa.j) * di) <= kSimplify * len)
+                       : !(std::hypot(p.i - (along <= 0.0 ? pa.i : pc.i), p.j - (along <= 0.0 ? pa.j : pc.j)) <= kSimplify))
+                return false;
         }
         return true;
     };
