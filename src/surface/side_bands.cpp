@@ -4,6 +4,8 @@
 #include <cmath>
 #include <utility>
 
+#include "base/threads.h"
+
 namespace zorvel {
 
 namespace {
@@ -52,13 +54,59 @@ private:
     std::size_t levels_ = 0;
 };
 
+// Along a line whose segments' middles are mid[]: the first segment before
+// s whose middle lies within reach of s's (s when none), and the first after
+// s whose middle lies beyond it (count when none), as binary searches of the
+// line find them. Where the middles grow (`sorted`: all but a line's
+// run-ons, which follow the last line's segments), searched outwards from s
+// in doubling steps instead, to the same segment: a stretch holds a few
+// segments of a long line.
+std::size_t first_within(const std::vector<double>& mid, std::size_t s, double reach, bool sorted) {
+    const auto near = [&](std::size_t k) { return !(mid[s] - mid[k] > reach); };
+    if (!sorted) {
+        const double* m = mid.data();
+        return static_cast<std::size_t>(std::partition_point(m, m + s, [&](const double& x) { return !near(&x - m); }) - m);
+    }
+    std::size_t lo = s, step = 1;  // mid[lo] is within reach
+    while (step <= lo && near(lo - step)) {
+        lo -= step;
+        step *= 2;
+    }
+    std::size_t far = step <= lo ? lo - step : 0;  // beyond reach, unless 0
+    if (far == 0 && near(0)) return 0;
+    while (lo - far > 1) {
+        const std::size_t m = far + (lo - far) / 2;
+        (near(m) ? lo : far) = m;
+    }
+    return lo;
+}
+
+std::size_t first_beyond(const std::vector<double>& mid, std::size_t s, std::size_t count, double reach, bool sorted) {
+    const auto near = [&](std::size_t k) { return mid[k] - mid[s] <= reach; };
+    if (!sorted) {
+        const double* m = mid.data();
+        return static_cast<std::size_t>(std::partition_point(m + s + 1, m + count, [&](const double& x) { return near(&x - m); }) - m);
+    }
+    std::size_t hi = s, step = 1;  // mid[hi] is within reach
+    while (hi + step < count && near(hi + step)) {
+        hi += step;
+        step *= 2;
+    }
+    std::size_t far = std::min(hi + step, count);  // beyond reach, or count
+    while (far - hi > 1) {
+        const std::size_t m = hi + (far - hi) / 2;
+        (near(m) ? hi : far) = m;
+    }
+    return far;
+}
+
 // One side of a polyline, whose segments' bands are own[0, count) (own[k]
 // at own[2 k], the other side's between) and whose segments' middles lie at
 // mid[0, count) along it: each takes the bands of its stretch. `sums`,
 // `last_told` and `smoothed` are room to reuse. Where `looked` is given,
 // looked[2 k] gets the segments that segment k's stretch looked at,
 // numbered from `number`.
-void smooth_side(SideBands* own, std::size_t count, const std::vector<double>& mid, RunSums& sums,
+void smooth_side(SideBands* own, std::size_t count, const std::vector<double>& mid, bool sorted, RunSums& sums,
                  std::vector<std::size_t>& last_told, std::vector<SideBands>& smoothed,
                  std::pair<std::uint32_t, std::uint32_t>* looked, std::uint32_t number) {
     const auto look = [&](std::size_t s, std::size_t from, std::size_t to) {
@@ -86,10 +134,8 @@ void smooth_side(SideBands* own, std::size_t count, const std::vector<double>& m
         const std::size_t lo = s > r ? s - r : 0, hi = std::min(count, s + r + 1);
         // the segments whose middles lie within reach of this one's, and at least those
         const auto within = [&](double reach) {
-            const double* m = mid.data();
-            const auto a = std::partition_point(m, m + s, [&](double x) { return mid[s] - x > reach; }) - m;
-            const auto b = std::partition_point(m + s + 1, m + count, [&](double x) { return x - mid[s] <= reach; }) - m;
-            return std::pair{std::min(static_cast<std::size_t>(a), lo), std::max(static_cast<std::size_t>(b), hi)};
+            const std::size_t a = first_within(mid, s, reach, sorted), b = first_beyond(mid, s, count, reach, sorted);
+            return std::pair{std::min(a, lo), std::max(b, hi)};
         };
         const auto first = within(mean_width(lo, hi));
         const auto [a, b] = within(mean_width(first.first, first.second));
@@ -102,24 +148,40 @@ void smooth_side(SideBands* own, std::size_t count, const std::vector<double>& m
 
 }  // namespace
 
-void smooth_along_lines(const Segments& segs, std::vector<SideBands>& sides, std::vector<std::pair<std::uint32_t, std::uint32_t>>* looked) {
+void smooth_along_lines(const Segments& segs, std::vector<SideBands>& sides, bool split,
+                        std::vector<std::pair<std::uint32_t, std::uint32_t>>* looked) {
     if (looked != nullptr) looked->assign(sides.size(), {0, 0});
-    RunSums sums;
-    std::vector<SideBands> smoothed;
-    std::vector<std::size_t> last_told;
-    std::vector<double> mid;  // each segment's middle, along its polyline
     const std::size_t n = segs.all.size();
-    for (std::size_t first = 0, end = 0; first < n; first = end) {
-        while (end < n && segs.all[end].line == segs.all[first].line) ++end;
-        mid.resize(end - first);
-        for (std::size_t s = first; s < end; ++s) {
-            const Segment& g = segs.all[s];
-            mid[s - first] = g.arc + std::sqrt(g.di * g.di + g.dj * g.dj) / 2;
+    // the lines of segments [from, to), each side apart from every other
+    const auto lines = [&](std::size_t from, std::size_t to) {
+        RunSums sums;
+        std::vector<SideBands> smoothed;
+        std::vector<std::size_t> last_told;
+        std::vector<double> mid;  // each segment's middle, along its polyline
+        for (std::size_t first = from, end = from; first < to; first = end) {
+            while (end < to && segs.all[end].line == segs.all[first].line) ++end;
+            mid.resize(end - first);
+            for (std::size_t s = first; s < end; ++s) {
+                const Segment& g = segs.all[s];
+                mid[s - first] = g.arc + std::sqrt(g.di * g.di + g.dj * g.dj) / 2;
+            }
+            const bool sorted = std::is_sorted(mid.begin(), mid.end());
+            for (std::size_t side = 0; side < 2; ++side)
+                smooth_side(sides.data() + 2 * first + side, end - first, mid, sorted, sums, last_told, smoothed,
+                            looked != nullptr ? looked->data() + 2 * first + side : nullptr, static_cast<std::uint32_t>(first));
         }
-        for (std::size_t side = 0; side < 2; ++side)
-            smooth_side(sides.data() + 2 * first + side, end - first, mid, sums, last_told, smoothed,
-                        looked != nullptr ? looked->data() + 2 * first + side : nullptr, static_cast<std::uint32_t>(first));
+    };
+    if (!split) {
+        lines(0, n);
+        return;
     }
+    // halves of the segments cut where a line begins: a line is never shared
+    std::size_t cut = n / 2;
+    while (cut > 0 && cut < n && segs.all[cut].line == segs.all[cut - 1].line) ++cut;
+    Helper other([&] { lines(cut, n); });
+    if (!other.started()) lines(cut, n);
+    lines(0, cut);
+    other.join();
 }
 
 }  // namespace zorvel

@@ -45,9 +45,10 @@ struct SideBands {
 // line, L being the mean band of the nearest segments with cells on that
 // side (as many each way), then the mean band within that L. So a side
 // takes nothing from farther along its line than its bands reach, and a
-// side of a line without cells keeps none. Where `looked` is given, it gets,
-// side by side, the segments [first, last] each side's stretch looked at.
-void smooth_along_lines(const Segments& segs, std::vector<SideBands>& sides,
+// side of a line without cells keeps none. The lines in two halves, side by
+// side, when `split`. Where `looked` is given, it gets, side by side, the
+// segments [first, last] each side's stretch looked at.
+void smooth_along_lines(const Segments& segs, std::vector<SideBands>& sides, bool split,
                         std::vector<std::pair<std::uint32_t, std::uint32_t>>* looked = nullptr);
 
 }  // namespace zorvel

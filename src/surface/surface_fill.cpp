@@ -110,7 +110,7 @@ public:
         });
         for (std::size_t k = 0; k < second.size(); ++k) sides_[k].add(second[k]);
         std::vector<SideBands>().swap(second);
-        smooth_along_lines(segs_, sides_, segs_.part.is_whole() ? nullptr : &looked_);
+        smooth_along_lines(segs_, sides_, split_, segs_.part.is_whole() ? nullptr : &looked_);
         settle_bands();
     }
 
