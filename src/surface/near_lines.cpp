@@ -1,7 +1,4 @@
-// The room of the two nearest levels: their keys, the cells' flags, the ways
-// out of line cells that their segments cross, and, of the cells that more
-// than one segment meets, the second level each sees and the other segments.
-#include "surface/nearest_lines.h"
+#include "surface/near_lines.h"
 
 #include <algorithm>
 #include <bit>

@@ -28,7 +28,7 @@
 #include <utility>
 #include <vector>
 
-#include "surface/nearest_lines.h"
+#include "surface/near_lines.h"
 #include "surface/segments.h"
 
 namespace zorvel {
