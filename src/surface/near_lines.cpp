@@ -110,6 +110,14 @@ void NearLines::settle_cell(const std::pair<std::size_t, std::uint32_t>* first,
             others.push_back(*x);
 }
 
+void NearLines::let_go_of_spreading() {
+    ZeroedArray<unsigned char>().swap(flags_);
+    ZeroedArray<unsigned char>().swap(crossed_);
+    std::vector<std::size_t>().swap(other_cells_);
+    std::vector<std::uint32_t>().swap(other_segments_);
+    std::vector<std::size_t>().swap(other_rows_);
+}
+
 void NearLines::cross_ways(std::size_t k, const Segments& segs, std::uint32_t t) {
     crossed_.data()[k] |= ways_crossed(segs.all[t], static_cast<int>(k / static_cast<std::size_t>(width_)) - 1 + segs.part.i0,
                                        static_cast<int>(k % static_cast<std::size_t>(width_)) - 1 + segs.part.j0);

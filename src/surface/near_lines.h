@@ -84,6 +84,11 @@ public:
     // of one, are kept and the cell marked kCrowded. The threads' halves on
     // two threads when `split`.
     void take_others(SegmentsMet (&met)[3], bool split, const Segments& segs, const std::vector<std::uint32_t>& level);
+    // Lets go of what only the spreading of the levels reads, once it is
+    // done: the flags, the ways crossed and the crowded cells' other
+    // segments (flags(), crossed() and others() hold nothing after). The two
+    // nearest stay.
+    void let_go_of_spreading();
 
 private:
     // Cell first->first, from the segments [first, last) that meet it; the

@@ -357,6 +357,8 @@ std::optional<SurfaceFill> fill_surface(std::vector<double>& alti, const GridPar
         Segments segs = segments_of(lines, part, split);
         ContourLines{}.swap(lines);
         const auto near = nearest_lines(segs, split, alti);
+        // its room is had again for the bands
+        near->let_go_of_spreading();
         Fill fill(segs, *near, split);
         fill.gather_bands();
         fill.gather_areas();

@@ -52,7 +52,8 @@
 // Its working memory is about 18 bytes a cell, the elevations' own eight
 // included (the nearest levels are kept in their room until each cell takes
 // its elevation: then the second nearest, a flag and the ways out of a line
-// cell that its segments cross), 90 a vertex kept, and
+// cell that its segments cross, those two let go once the levels have
+// spread, before the bands are summed), 90 a vertex kept, and
 // while the line cells are seeded 16 for each segment of a cell that more
 // than one segment meets.
 #ifndef ZORVEL_SURFACE_FILL_H
