@@ -182,11 +182,13 @@ private:
     // (back and up its ways to the cells it takes from, in the row behind
     // di): marks in `marks` (the next sweep's, the other way, in which those
     // cells take from k) each of them that a new key, a step farther, would
-    // change as take() has it. A line cell that has let its own nearest go
-    // is marked whatever the keys: it no longer keeps to its segment's side,
-    // so what it was refused before may come now. A cell left unmarked would
-    // take nothing: its keys only come nearer, so what it refuses now it
-    // refuses then.
+    // change as take() has it. A cell left unmarked would take nothing: its
+    // keys only come nearer, so what it refuses now it refuses then. A line
+    // cell that had let its own nearest go would be marked whatever the keys
+    // (no longer keeping to its segment's side, it may take what it was
+    // refused): a guard, since the sweeps never move a line cell's own
+    // nearest, which meets its square within 181 units of its centre, while
+    // a neighbour's key comes from at least 256 away.
     void mark_back(std::size_t k, int i, int j, std::ptrdiff_t back, std::ptrdiff_t up, int di, LineKey xa, LineKey xb,
                    std::uint64_t* marks) const {
         const KeysInDoubles a = g_.a();
