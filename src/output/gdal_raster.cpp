@@ -236,29 +236,37 @@ std::vector<std::string> creation_types(GDALDriver& d) {
     return list;
 }
 
+// GDALAllRegister scans the plugin folders each time it is called: once is
+// enough for a run
+GDALDriverManager& drivers() {
+    static const bool registered = (GDALAllRegister(), true);
+    (void)registered;
+    return *GetGDALDriverManager();
+}
+
+bool writes_rasters(GDALDriver* d) {
+    if (d == nullptr || d->GetMetadataItem(GDAL_DCAP_RASTER) == nullptr) return false;
+    return d->GetMetadataItem(GDAL_DCAP_CREATE) != nullptr || d->GetMetadataItem(GDAL_DCAP_CREATECOPY) != nullptr;
+}
+
 }  // namespace
 
 GDALDriver* writing_driver(const std::string& name) {
-    GDALAllRegister();
-    GDALDriver* d = GetGDALDriverManager()->GetDriverByName(name.c_str());
-    if (d == nullptr || d->GetMetadataItem(GDAL_DCAP_RASTER) == nullptr) return nullptr;
-    if (d->GetMetadataItem(GDAL_DCAP_CREATE) == nullptr && d->GetMetadataItem(GDAL_DCAP_CREATECOPY) == nullptr)
-        return nullptr;
-    return d;
+    GDALDriver* d = drivers().GetDriverByName(name.c_str());
+    return writes_rasters(d) ? d : nullptr;
 }
 
 bool raster_driver_writes_here(const std::string& name) { return writing_driver(name) != nullptr; }
 
 std::string raster_driver_of(const std::string& path) {
-    GDALAllRegister();
     const std::size_t dot = path.rfind('.');
     if (dot == std::string::npos || path.find('/', dot) != std::string::npos) return "";
     const std::string ext = CPLString(path.substr(dot + 1)).tolower();
     std::string found;
-    GDALDriverManager* m = GetGDALDriverManager();
-    for (int k = 0; k < m->GetDriverCount(); ++k) {
-        GDALDriver* d = m->GetDriver(k);
-        if (writing_driver(d->GetDescription()) == nullptr) continue;
+    GDALDriverManager& m = drivers();
+    for (int k = 0; k < m.GetDriverCount(); ++k) {
+        GDALDriver* d = m.GetDriver(k);
+        if (!writes_rasters(d)) continue;
         const char* exts = d->GetMetadataItem(GDAL_DMD_EXTENSIONS);
         if (exts == nullptr) continue;
         const CPLStringList list(CSLTokenizeString(exts));
