@@ -40,7 +40,8 @@ int in_two(int nb_lig, int nb_col, Rows&& rows) {
 // no branch on the cell's content.
 template <typename Progress, typename Lost>
 Classified classify_plain(const PlainCells& c, int nb_lig, int nb_col, const ClassTable& ct, Progress&& progress,
-                          Lost&& lost) {
+                          Lost&& lost, const CountedCells& counted) {
+    const int j0 = std::max(counted.j0, 0), j1 = std::min(counted.j1, nb_col);
     Classified out;
     out.tab = Grid<unsigned char>::make(nb_col, nb_lig);
     if (!out.tab) return out;
@@ -59,7 +60,8 @@ Classified classify_plain(const PlainCells& c, int nb_lig, int nb_col, const Cla
         } else {
             for (int j = 0; j < nb_col; ++j) cls[j] = ct.class_of(whole_elevation(alt[j]));
         }
-        for (int j = 0; j < nb_col; ++j) out.unclassified += lost(alt[j], cls[j]);
+        if (i >= counted.i0 && i < counted.i1)
+            for (int j = j0; j < j1; ++j) out.unclassified += lost(alt[j], cls[j]);
     }
     return out;
 }
@@ -106,7 +108,8 @@ long long classify_in_place(Grid<unsigned char>& cells, int nb_lig, int nb_col, 
 // The classes of coded cells: a class for every code, found once; the empty
 // cells are code 0 and are looked up like the others (-999 may be a class value).
 template <typename Cells, typename Progress, typename Lost>
-Classified classify_coded(Cells& c, int nb_lig, int nb_col, const ClassTable& ct, Progress&& progress, Lost&& lost) {
+Classified classify_coded(Cells& c, int nb_lig, int nb_col, const ClassTable& ct, Progress&& progress, Lost&& lost,
+                          const CountedCells& counted) {
     Classified out;
     constexpr std::size_t kCodes = std::size_t{1} << (8 * sizeof(c.cells[0][0]));
     unsigned char code_class[kCodes];
@@ -116,8 +119,17 @@ Classified classify_coded(Cells& c, int nb_lig, int nb_col, const ClassTable& ct
         code_class[k] = ct.class_of(whole_elevation(c.values[k]));
         code_lost[k] = lost(c.values[k], code_class[k]);
     }
+    // the cells counted, where not all: before their codes are gone
+    const auto lost_within = [&] {
+        long long n = 0;
+        for (int i = std::max(counted.i0, 0); i < std::min(counted.i1, nb_lig); ++i)
+            for (int j = std::max(counted.j0, 0); j < std::min(counted.j1, nb_col); ++j) n += code_lost[c.cells[i][j]];
+        return n;
+    };
+    const long long within = counted.all() ? 0 : lost_within();
     if constexpr (sizeof(c.cells[0][0]) == 1) {
         out.unclassified = classify_in_place(c.cells, nb_lig, nb_col, code_class, code_lost, progress);
+        if (!counted.all()) out.unclassified = within;
         out.tab = std::move(c.cells).narrowed(nb_col, nb_lig);
         return out;
     }
@@ -132,13 +144,14 @@ Classified classify_coded(Cells& c, int nb_lig, int nb_col, const ClassTable& ct
             out.unclassified += code_lost[codes[j]];
         }
     }
+    if (!counted.all()) out.unclassified = within;
     return out;
 }
 
 }  // namespace
 
 Classified class_assignment(Report& report, ElevationGrid& dtab, int nb_lig, int nb_col, const ClassTable& ct,
-                            const ProgressPart& part) {
+                            const ProgressPart& part, const CountedCells& counted) {
     report.classifying();
     const auto progress = [&](int i) {
         if ((i + 1) % kProgressRows != 0) return;
@@ -152,13 +165,14 @@ Classified class_assignment(Report& report, ElevationGrid& dtab, int nb_lig, int
     };
     return dtab.visit([&](auto& c) {
         if constexpr (std::is_same_v<std::decay_t<decltype(c)>, PlainCells>)
-            return classify_plain(c, nb_lig, nb_col, ct, progress, lost);
+            return classify_plain(c, nb_lig, nb_col, ct, progress, lost, counted);
         else
-            return classify_coded(c, nb_lig, nb_col, ct, progress, lost);
+            return classify_coded(c, nb_lig, nb_col, ct, progress, lost, counted);
     });
 }
 
-Classified band_assignment(const std::vector<double>& alti, int nb_lig, int nb_col, const ClassTable& ct) {
+Classified band_assignment(const std::vector<double>& alti, int nb_lig, int nb_col, const ClassTable& ct,
+                           const CountedCells& counted) {
     Classified out;
     out.tab = Grid<unsigned char>::make(nb_col, nb_lig);
     if (!out.tab) return out;
@@ -171,15 +185,11 @@ Classified band_assignment(const std::vector<double>& alti, int nb_lig, int nb_c
         for (int j = 0; j < nb_col; ++j, ++z) {
             cls[j] = kEmptyCell;
             if (*z == kNoElevation) continue;
-            if (bands == 0.0) {
-                ++out.unclassified;
-                continue;
-            }
             // the band below the first class value and those past the last are none
-            const double k = std::floor((*z - first) / interval);
+            const double k = bands == 0.0 ? -1.0 : std::floor((*z - first) / interval);
             if (k >= 0.0 && k < bands)
                 cls[j] = static_cast<unsigned char>(k + 1.0);
-            else
+            else if (counted.within(i, j))
                 ++out.unclassified;
         }
     }

@@ -336,9 +336,14 @@ private:
         rs_.val_maximo = choice->val_maximo;
         rs_.classes = choice->ct;
         if (rs_.files.f3d && !write_table(con_, rs_.files.f3d, rs_.files.nomdescr3, choice->ct)) return false;
-        Classified classified = settings_.fill() ? band_assignment(rs_.alti, nb_lig, nb_col, choice->ct)
+        // a window's losses are its own cells': those of its margin are another window's
+        CountedCells counted;
+        if (const auto w = settings_.window())
+            counted = {w->yoff - rs_.whole.i0, w->yoff - rs_.whole.i0 + w->ysize, w->xoff - rs_.whole.j0,
+                       w->xoff - rs_.whole.j0 + w->xsize};
+        Classified classified = settings_.fill() ? band_assignment(rs_.alti, nb_lig, nb_col, choice->ct, counted)
                                                  : class_assignment(report_, dtab, nb_lig, nb_col, choice->ct,
-                                                                    ProgressPart{progress_, 0.9, 1.0});
+                                                                    ProgressPart{progress_, 0.9, 1.0}, counted);
         rs_.tab = std::move(classified.tab);
         if (!rs_.tab) {
             stop_no_memory(con_, T_("las clases de la cuadricula"), nb_lig, nb_col);

@@ -8,12 +8,15 @@
 #include <regex>
 #include <set>
 #include <cctype>
+#include <cmath>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <vector>
 
 #include "cli/command_line.h"
+#include "output/output.h"
 #include "reading/dxf_scanner.h"
 #include "reading/ogr_source.h"
 #include "test_support.h"
@@ -187,7 +190,19 @@ TEST(CommandLine, WindowsHoldExactlyTheWholeGridsCells) {
         ASSERT_EQ(r.status, 0) << r.err;
         filled += fill;
         const int n = static_cast<int>(cell);
-        ASSERT_TRUE(test::slurp(part + "_zorvl.raw") == test::window_of(test::slurp(whole + "_zorvl.raw"), cols * n, x * n, y, w * n, h));
+        const std::string cells = test::slurp(part + "_zorvl.raw");
+        ASSERT_TRUE(cells == test::window_of(test::slurp(whole + "_zorvl.raw"), cols * n, x * n, y, w * n, h));
+        if (fill) {  // the cells it says are left without a class are its own, not its margin's
+            long long outside = 0;
+            for (std::size_t c = 0; c < cells.size(); c += sizeof(double)) {
+                double z;
+                std::memcpy(&z, cells.data() + c, sizeof z);
+                const double band = std::floor((z - 100) / 10);
+                outside += z != kElevationNodata && (band < 0 || band >= 10);
+            }
+            std::smatch said;
+            EXPECT_EQ(std::regex_search(r.err, said, std::regex("([0-9]+) celdas con elevaci")) ? std::stoll(said[1]) : 0, outside);
+        }
         if (k % 5 == 0) {
             EXPECT_EQ(test::slurp(part + "_zorvl.hdr"), header);
         }
@@ -223,6 +238,26 @@ TEST(CommandLine, WindowsHoldExactlyTheWholeGridsCells) {
         EXPECT_TRUE(test::slurp(part + "_zorvl.raw") ==
                     test::window_of(test::slurp(whole + "_zorvl.raw"), cols * n, 595 * n, 3, 10 * n, 20));
     }
+    // the cells left without a class that windows count add up to the whole run's
+    std::ofstream(in) << test::dxf_of({0, 0, 200, 150}, {{150, {{0, 10}, {200, 140}}}, {210, {{0, 140}, {200, 10}}}});
+    const auto lost = [&](std::vector<std::string> window) {
+        std::vector<std::string> classes = {"-q", "--overwrite", "-of", "ENVI", "-tr", "2", "-interval", "10", "-min",
+                                            "100", "-max", "200"};
+        classes.insert(classes.end(), window.begin(), window.end());
+        classes.insert(classes.end(), {in, part});
+        const Ran r = run(classes);
+        std::smatch said;
+        EXPECT_EQ(r.status, 0) << r.err;
+        return std::regex_search(r.err, said, std::regex("([0-9]+) celdas con curva")) ? std::stoll(said[1]) : 0;
+    };
+    const long long all = lost({});
+    const auto [width, height] = test::envi_size(test::slurp(part + "_zorvl.hdr"));
+    long long windows = 0;
+    for (const int x : {0, width / 3})
+        for (const int y : {0, height / 2})
+            windows += lost({"-srcwin", std::to_string(x), std::to_string(y), std::to_string(x == 0 ? width / 3 : width - x),
+                             std::to_string(y == 0 ? height / 2 : height - y)});
+    EXPECT_EQ(windows, all);
     // a window beyond the grid stops the run in one line
     const Ran beyond = run({"-q", "--overwrite", "-tr", "10", "-interval", "10", "-min", "100", "-max", "200", "-srcwin",
                             "0", "0", "1000", "1", in, part});
