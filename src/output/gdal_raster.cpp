@@ -236,14 +236,6 @@ std::vector<std::string> creation_types(GDALDriver& d) {
     return list;
 }
 
-// GDALAllRegister scans the plugin folders each time it is called: once is
-// enough for a run
-GDALDriverManager& drivers() {
-    static const bool registered = (GDALAllRegister(), true);
-    (void)registered;
-    return *GetGDALDriverManager();
-}
-
 bool writes_rasters(GDALDriver* d) {
     if (d == nullptr || d->GetMetadataItem(GDAL_DCAP_RASTER) == nullptr) return false;
     return d->GetMetadataItem(GDAL_DCAP_CREATE) != nullptr || d->GetMetadataItem(GDAL_DCAP_CREATECOPY) != nullptr;
@@ -252,7 +244,7 @@ bool writes_rasters(GDALDriver* d) {
 }  // namespace
 
 GDALDriver* writing_driver(const std::string& name) {
-    GDALDriver* d = drivers().GetDriverByName(name.c_str());
+    GDALDriver* d = gdal_drivers().GetDriverByName(name.c_str());
     return writes_rasters(d) ? d : nullptr;
 }
 
@@ -263,7 +255,7 @@ std::string raster_driver_of(const std::string& path) {
     if (dot == std::string::npos || path.find('/', dot) != std::string::npos) return "";
     const std::string ext = CPLString(path.substr(dot + 1)).tolower();
     std::string found;
-    GDALDriverManager& m = drivers();
+    GDALDriverManager& m = gdal_drivers();
     for (int k = 0; k < m.GetDriverCount(); ++k) {
         GDALDriver* d = m.GetDriver(k);
         if (!writes_rasters(d)) continue;

@@ -15,6 +15,17 @@
 
 namespace zorvel {
 
+// GDAL's drivers, registered the first time they are asked for:
+// GDALAllRegister scans the plugin folders each time it is called.
+inline GDALDriverManager& gdal_drivers() {
+    static const bool registered = [] {
+        GDALAllRegister();
+        return true;
+    }();
+    (void)registered;
+    return *GetGDALDriverManager();
+}
+
 struct DatasetCloser {
     void operator()(GDALDataset* d) const { GDALClose(d); }
 };

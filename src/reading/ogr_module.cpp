@@ -297,7 +297,7 @@ std::optional<int> elevation_field(OGRLayer& layer, const OgrOptions& o, const s
 }  // namespace
 
 std::unique_ptr<OgrSource> open_source(const std::string& path, const OgrOptions& o, std::string& why) {
-    GDALAllRegister();
+    gdal_drivers();
     CPLErrorReset();
     // GDAL's own messages would come out in its own words: ours say it all
     CPLPushErrorHandler(CPLQuietErrorHandler);
