@@ -3,6 +3,7 @@
 #ifndef ZORVEL_CLASS_SETTINGS_H
 #define ZORVEL_CLASS_SETTINGS_H
 
+#include <algorithm>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -47,8 +48,18 @@ public:
     bool keep_elevations() const override { return cl_.ot != CellType::Byte; }
     bool fill() const override { return cl_.fill; }
     std::optional<GridWindow> window() const override { return cl_.srcwin; }
-    int window_margin() const override { return cl_.fill ? cl_.fill_margin : 1; }
-    bool window_margin_grows() const override { return cl_.fill && !cl_.fill_margin_given; }
+    // a window's table of the fill sets its margin, at least
+    int window_margin() const override {
+        return !cl_.fill ? 1 : tables_.given != nullptr ? std::max(table_margin_, cl_.fill_margin_given ? cl_.fill_margin : 0)
+                                                        : cl_.fill_margin;
+    }
+    bool window_margin_grows() const override { return cl_.fill && !cl_.fill_margin_given && tables_.given == nullptr; }
+    FillTables fill_tables() const override { return tables_; }
+    // The tables the whole grid's fill makes, or the window's own with the margin it needs.
+    void set_tables(FillTables tables, int margin = 1) {
+        tables_ = std::move(tables);
+        table_margin_ = margin;
+    }
     bool limits_from_vertices() const override { return plan_; }
     bool refuse_non_finite() const override { return true; }
     // the elevations kept (8 bytes), the fill's nearest levels (16 at most)
@@ -79,6 +90,8 @@ private:
     Progress* progress_;
     bool plan_;
     bool through_gdal_;
+    FillTables tables_;
+    int table_margin_ = 1;
     std::string interval_why_;
 };
 

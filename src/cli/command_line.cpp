@@ -92,6 +92,10 @@ public:
         const bool show = cl_.progress || (!cl_.quiet && is_terminal(con_.err));
         if (show) bar.start();
         CommandLineSettings settings(con_, cl_, show ? &bar : nullptr, false, !format_.empty());
+        if (!cl_.fill_table.empty()) {
+            if (!(table_ = read_window_table(con_, cl_.fill_table, *cl_.srcwin))) return 1;
+            settings.set_tables(FillTables{{}, nullptr, &*table_}, table_->margin);
+        }
         Report quiet;  // the dialogue's report is not this mode's
         if (!run_.treat(con_, quiet, settings, sheets.source) || !settle_first(con_, sheets, wkt_)) return 1;
         RunEnding ending;
@@ -185,6 +189,7 @@ private:
     GdalRaster raster_;
     Run run_;
     std::string wkt_;
+    std::optional<WindowTable> table_;  // a window's table of the fill, from -fill_table
     FileHandle header_, style_file_;
     std::optional<ValueImage> values_;
 };

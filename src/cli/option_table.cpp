@@ -246,6 +246,12 @@ std::vector<OptionSpec> fill_options() {
              cl.fill_margin_given = true;
              return true;
          }},
+        {"-fill_table", N_("FICHERO"),
+         N_("con -srcwin, lo que la ventana toma del relleno de la\n"
+            "cuadricula entera (las bandas a lo largo de las curvas,\n"
+            "las zonas de un solo nivel) y su margen: lo escribe\n"
+            "-plan con -fill"),
+         word_into("-fill_table", &CommandLine::fill_table)},
         {"-a_nodata", N_("VALOR"), N_("valor de las celdas sin elevacion con -ot Float32 o\n"
                                   "Float64 (-9999 por defecto)"),
          [](Arguments& a, CommandLine& cl) {

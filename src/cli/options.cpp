@@ -56,6 +56,8 @@ std::optional<CommandLine> check_together(Arguments& a, CommandLine& cl, const s
     if (cl.plan && cl.dialogue_grid) return a.fail(T_("-plan y -dialogue_grid: la imagen del dialogo se recorta a los datos"));
     if (cl.fill_margin_given && !((cl.srcwin || cl.plan) && cl.fill))
         return a.fail(T_("-fill_margin: es el margen de una ventana del relleno: pide -srcwin (o -plan) y -fill"));
+    if (!cl.fill_table.empty() && !(cl.srcwin && cl.fill))
+        return a.fail(T_("-fill_table: es la tabla de una ventana del relleno, que escribe -plan: pide -srcwin y -fill"));
     if (cl.srcwin && cl.dialogue_grid) return a.fail(T_("-srcwin y -dialogue_grid: la imagen del dialogo se recorta a los datos"));
     if (!cl.field.empty() && cl.z) return a.fail(T_("-a y -3d: la elevacion sale de un campo o de la Z, no de ambos"));
     const bool ogr_options = cl.ogr || !cl.layer.empty() || !cl.where.empty() || !cl.field.empty() || cl.z;

@@ -37,6 +37,7 @@ struct CommandLine {
     bool fill = false;         // -fill: the cells between the contours get an elevation
     int fill_margin = kFillMargin;  // -fill_margin: the cells filled around a -srcwin window
     bool fill_margin_given = false;
+    std::string fill_table;    // -fill_table: the whole grid's sums a -srcwin window of the fill takes (from -plan)
     std::string of;            // -of: a GDAL raster format; empty: ENVI, or OUTPUT's extension
     std::vector<std::string> co;  // -co NAME=VALUE
     CellType ot = CellType::Byte;  // -ot: classes (Byte) or the drawn elevations (Float32, Float64)

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -63,7 +64,7 @@ std::vector<PlannedWindow> plan_windows(const CommandLine& cl, const std::string
 
 // A window's command: the options as given, the classes of the whole drawing, the window.
 std::string window_command(const CommandLine& cl, const std::string& program, const FinishedRun& rs,
-                           const PlannedWindow& p) {
+                           const PlannedWindow& p, const std::string& table) {
     std::string line = shell_word(program);
     const auto word = [&line](const std::string& w) { (line += ' ') += w; };
     for (const std::string& o : cl.options) word(shell_word(o));
@@ -76,6 +77,10 @@ std::string window_command(const CommandLine& cl, const std::string& program, co
     if (!cl.maximum) option("-max", rs.val_maximo);
     option("-srcwin", p.w.xoff);
     for (const int v : {p.w.yoff, p.w.xsize, p.w.ysize}) word(std::to_string(v));
+    if (!table.empty()) {
+        word("-fill_table");
+        word(shell_word(table));
+    }
     for (const std::string& d : cl.drawings) word(shell_word(d));
     word(shell_word(p.image));
     return line + "\n";
@@ -98,27 +103,43 @@ std::string plan_vrt(const CommandLine& cl, const FinishedRun& rs, const std::st
 
 // The plan: the whole drawing read, one cell of the grid drawn (for its
 // size), the interval and the limits of the whole drawing; a command a line
-// on standard output, for each window, and OUTPUT.vrt.
+// on standard output, for each window, and OUTPUT.vrt. With -fill, the whole
+// grid is filled once for the windows' tables (OUTPUT.fill), which their
+// commands take.
 int run_plan(const CommandLine& given, Console& con) {
     CommandLine cl = given;
-    cl.srcwin = GridWindow{0, 0, 1, 1};
-    // the windows fill themselves, each with its margin: the plan draws one cell
-    cl.fill = false;
+    // without the fill, the plan draws one cell
+    if (!cl.fill) cl.srcwin = GridWindow{0, 0, 1, 1};
     // OUTPUT.vrt; for a raster named with its extension (sheet.tif), sheet.vrt
     const std::string format = raster_format(cl);
     const std::filesystem::path base(cl.output);
-    const std::string vrt = format.empty() || !base.has_extension()
-                                ? cl.output + ".vrt"
-                                : std::filesystem::path(base).replace_extension(".vrt").string();
+    const bool named = !format.empty() && base.has_extension();
+    const std::string vrt = named ? std::filesystem::path(base).replace_extension(".vrt").string() : cl.output + ".vrt";
+    const std::string table = !cl.fill ? "" : named ? std::filesystem::path(base).replace_extension(".fill").string() : cl.output + ".fill";
+    std::vector<std::string> outputs{vrt};
+    if (cl.fill) outputs.push_back(table);
     Run run;
     std::string wkt;
     OpenSheets sheets;
-    if (const int status = begin_run(cl, con, run.files().pending, {vrt}, wkt); status != 0) return status;
+    if (const int status = begin_run(cl, con, run.files().pending, outputs, wkt); status != 0) return status;
     if (const int status = open_sheets(con, cl, run.files(), sheets, wkt); status != 0) return status;
-    FileHandle out;
+    FileHandle out, tables_out;
     if (!run.files().pending.create(con, vrt, "w", out)) return 1;
+    if (cl.fill && !run.files().pending.create(con, table, "wb", tables_out)) return 1;
     run.set_pixel_size(cl.tr);
     CommandLineSettings settings(con, cl, nullptr, true);
+    std::vector<WindowTable> tables;
+    if (cl.fill)
+        settings.set_tables(FillTables{[&](int rows, int cols) {
+                                           std::vector<WindowTable> ts;
+                                           for (const PlannedWindow& p : plan_windows(cl, format, rows, cols)) {
+                                               WindowTable t;
+                                               t.i0 = p.w.yoff, t.j0 = p.w.xoff, t.nb_lig = p.w.ysize, t.nb_col = p.w.xsize;
+                                               ts.push_back(std::move(t));
+                                           }
+                                           return ts;
+                                       },
+                                       &tables});
     Report quiet;
     if (!run.treat(con, quiet, settings, sheets.source) || !settle_first(con, sheets, wkt)) return 1;
     const FinishedRun rs = run.finished();
@@ -127,12 +148,49 @@ int run_plan(const CommandLine& given, Console& con) {
     if (ec || program.empty()) program = "zorvel_raster";
     const std::vector<PlannedWindow> windows = plan_windows(cl, format, rs.whole.nb_lig, rs.whole.nb_col);
     std::string commands;
-    for (const PlannedWindow& p : windows) commands += window_command(cl, program, rs, p);
+    for (const PlannedWindow& p : windows) commands += window_command(cl, program, rs, p, table);
+    if (cl.fill) {
+        // every window's table, made by the whole grid's fill
+        const std::string bytes = encode_tables(tables);
+        if (tables.size() != windows.size() || std::fwrite(bytes.data(), 1, bytes.size(), tables_out.get()) != bytes.size() ||
+            !close_output(con, tables_out, table))
+            return 1;
+    }
     const std::string text = plan_vrt(cl, rs, wkt, windows);
     if (std::fputs(text.c_str(), out.get()) < 0 || !close_output(con, out, vrt)) return 1;
     if (!run.files().pending.commit(con)) return 1;
     std::fputs(commands.c_str(), con.out);
     return std::fflush(con.out) == 0 ? 0 : 1;
+}
+
+std::optional<WindowTable> read_window_table(Console& con, const std::string& path, const GridWindow& w) {
+    const auto refuse = [&](const std::string& why) {
+        stop_line(con, message(T_("-fill_table: {1}: {2}"), {path, why}));
+        return std::nullopt;
+    };
+    FileHandle in(std::fopen(path.c_str(), "rb"));
+    if (!in) return refuse(std::strerror(errno));
+    const auto read = [&](std::uint64_t at, std::uint64_t n, std::string& bytes) {
+        bytes.assign(n, '\0');
+        return fseeko(in.get(), static_cast<off_t>(at), SEEK_SET) == 0 && std::fread(bytes.data(), 1, n, in.get()) == n;
+    };
+    const char* not_one = T_("no es una tabla del relleno de -plan");
+    std::string head;
+    if (!read(0, kTableHead, head)) return refuse(not_one);
+    const auto index = table_index_bytes(head);
+    if (!index || !read(0, kTableHead + *index, head)) return refuse(not_one);
+    const auto place = find_table(head, w.yoff, w.xoff, w.ysize, w.xsize);
+    if (!place)
+        return refuse(message(T_("no tiene la ventana -srcwin {1} {2} {3} {4}: el plan tiene otras"),
+                              {std::to_string(w.xoff), std::to_string(w.yoff), std::to_string(w.xsize), std::to_string(w.ysize)}));
+    std::string bytes;
+    std::optional<WindowTable> t;
+    if (place->bytes > (std::uint64_t{1} << 40) || !read(place->offset, place->bytes, bytes) || !(t = decode_table(bytes)))
+        return refuse(not_one);
+    t->i0 = w.yoff, t->j0 = w.xoff, t->nb_lig = w.ysize, t->nb_col = w.xsize;
+    t->margin = place->margin;
+    t->segments = place->segments;
+    return t;
 }
 
 }  // namespace zorvel

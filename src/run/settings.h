@@ -15,6 +15,7 @@
 
 #include "base/extents.h"
 #include "base/progress.h"
+#include "surface/fill_table.h"
 #include "classes/classes.h"
 #include "geometry/grid_geometry.h"
 #include "passes/passes.h"
@@ -75,6 +76,8 @@ public:
     virtual int window_margin() const { return 1; }
     // Whether a window of the fill widens its margin until it vouches for its cells.
     virtual bool window_margin_grows() const { return false; }
+    // The tables of windows the whole grid's fill makes, or the one a window's takes.
+    virtual FillTables fill_tables() const { return {}; }
     // The bytes a cell of the grid takes beyond the grids themselves, for
     // the memory the run asks for before it draws.
     virtual int more_per_cell() const { return 0; }

@@ -94,7 +94,7 @@ GridPart part_around(const GridSpan& whole, const GridWindow& w, int margin) {
 // taken from the wider fill.
 std::optional<std::pair<double, double>> fill_between_contours(Console& con, RunState& rs, ContourLines&& lines,
                                                                const std::optional<GridWindow>& window, int margin,
-                                                               bool grows) {
+                                                               bool grows, const FillTables& tables) {
     const GridPart drawn{rs.whole.nb_lig, rs.whole.nb_col, rs.whole.i0, rs.whole.j0, rs.nb_lig, rs.nb_col};
     GridPart part = drawn;
     const long long budget =
@@ -110,7 +110,7 @@ std::optional<std::pair<double, double>> fill_between_contours(Console& con, Run
         ContourLines kept;
         if (!last) kept = lines;
         const bool own = part.i0 == drawn.i0 && part.j0 == drawn.j0 && part.nb_lig == drawn.nb_lig && part.nb_col == drawn.nb_col;
-        fill = fill_surface(own ? rs.alti : wider, part, std::move(last ? lines : kept), true, keep ? &*keep : nullptr);
+        fill = fill_surface(own ? rs.alti : wider, part, std::move(last ? lines : kept), true, keep ? &*keep : nullptr, tables);
         if (!fill) {
             stop_no_memory(con, T_("el relleno entre las curvas"), part.nb_lig, part.nb_col);
             return std::nullopt;
@@ -126,6 +126,12 @@ std::optional<std::pair<double, double>> fill_between_contours(Console& con, Run
             std::copy_n(wider.data() + static_cast<std::size_t>(drawn.i0 - part.i0 + i) * static_cast<std::size_t>(part.nb_col) +
                             static_cast<std::size_t>(drawn.j0 - part.j0),
                         drawn.nb_col, rs.alti.data() + static_cast<std::size_t>(i) * static_cast<std::size_t>(drawn.nb_col));
+    }
+    if (fill->unsure > 0 && tables.given != nullptr) {
+        stop_line(con, message(T_("-fill_table: {1} celdas de la ventana no son las de la cuadricula entera con su tabla: "
+                                  "la tabla es de otras curvas u otra cuadricula, o su margen de {2} no basta"),
+                               {std::to_string(fill->unsure), std::to_string(margin)}));
+        return std::nullopt;
     }
     if (fill->unsure > 0) {
         stop_line(con, message(T_("-srcwin y -fill: {1} celdas de la ventana dependen de curvas o celdas mas alla de su "
@@ -170,7 +176,7 @@ public:
         if (settings_.keep_elevations() && !settings_.fill()) rs_.alti = elevations_of(two_->dtab, rs_.nb_lig, rs_.nb_col);
         if (settings_.fill()) {
             const auto range = fill_between_contours(con_, rs_, std::move(lines_), settings_.window(), settings_.window_margin(),
-                                                    settings_.window_margin_grows());
+                                                    settings_.window_margin_grows(), settings_.fill_tables());
             if (!range) return false;
             // the range of a grid no contour reaches is none
             if (rs_.fill->unreached < static_cast<long long>(rs_.nb_lig) * rs_.nb_col) filled_ = range;

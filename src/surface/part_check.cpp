@@ -22,8 +22,7 @@ PartCheck::PartCheck(const Segments& segs, const NearLines& g)
     settle_segments();
 }
 
-long long PartCheck::to_cut(int i, int j) const {
-    const GridPart& p = segs_.part;
+long long steps_to_cut(const GridPart& p, int i, int j) {
     long long d = kNoCut;
     if (p.i0 > 0) d = std::min<long long>(d, i + 1);
     if (p.i0 + p.nb_lig < p.rows) d = std::min<long long>(d, p.nb_lig - i);

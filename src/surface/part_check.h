@@ -38,6 +38,10 @@ namespace zorvel {
 constexpr LineKey kAreaMark = LineKey{1} << 63;
 inline bool marked(LineKey b) { return b != kNoLine && (b & kAreaMark) != 0; }
 
+// How many steps from cell (i, j) of a part (counted from its first) to the
+// nearest cell beyond a cut edge; 2^40 in a part without cut edges.
+long long steps_to_cut(const GridPart& p, int i, int j);
+
 // The segments [first, last] that a side's stretch looked at, each side of
 // each segment (2 s + side).
 using Consulted = std::vector<std::pair<std::uint32_t, std::uint32_t>>;
@@ -58,8 +62,7 @@ private:
     // a cell's state: sure, and inside (its neighbours sure too); an area's cells also seen
     static constexpr unsigned char kUnsure = 0, kSure = 1, kInside = 2, kSeen = 4;
 
-    // How many steps from cell (i, j) to the nearest cell beyond a cut edge.
-    long long to_cut(int i, int j) const;
+    long long to_cut(int i, int j) const { return steps_to_cut(segs_.part, i, j); }
     void settle_keys();
     void settle_areas();
     void settle_segments();

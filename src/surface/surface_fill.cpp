@@ -12,6 +12,8 @@
 #include "base/grid.h"
 #include "base/threads.h"
 #include "surface/band_profile.h"
+#include "surface/fill_table.h"
+#include "surface/level_areas.h"
 #include "surface/nearest_lines.h"
 #include "surface/part_check.h"
 #include "surface/segments.h"
@@ -24,45 +26,8 @@ namespace {
 // A grid this small is filled on one thread.
 constexpr long long kSharedCells = 1 << 16;
 
-// The bands beyond one side of a segment, as a cell there finds them: their
-// mean far level and mean width (0 where there are none).
-struct Band {
-    double level = 0.0;
-    double width = 0.0;
-};
+using Band = FarBand;
 
-// What an area of one level is told by the bands around it.
-struct Area {
-    std::uint32_t level = 0;
-    double d_max = 0.0;        // the largest distance of its cells to its level
-    double half_slopes = 0.0;  // the sum of the bands' |level - v| / 2 / width, scaled
-    double halves = 0.0;       // the sum of the bands' |level - v| / 2, scaled
-    double widest = 0.0;       // the largest of the bands' |level - v| / 2
-    long long told = 0;        // cells that a band told of
-    long long balance = 0;     // bands that fall away from v, less those that rise
-    double top = 0.0;          // once settled: H / 2, half the most it rises or sinks
-    void add(const Area& o) {
-        d_max = std::max(d_max, o.d_max);
-        half_slopes += o.half_slopes;
-        halves += o.halves;
-        widest = std::max(widest, o.widest);
-        told += o.told;
-        balance += o.balance;
-    }
-    // Whether it stays at its level: nothing says which way it goes.
-    bool flat() const { return told == 0 || balance == 0 || d_max == 0.0; }
-    // Its height once its sums are in: worked out once, not for every cell.
-    void settle() {
-        if (flat()) return;
-        const double n = static_cast<double>(told);
-        const double ih = halves / n / kSumScale;       // I / 2
-        const double mh = half_slopes / n / kSumScale;  // m / 2
-        const double q = ih > 0.0 ? mh * d_max / (2 * ih) : 0.0;  // m D / (2 I)
-        // never past the farthest level around it, however the scaled sums
-        // of levels next to the doubles' smallest have rounded
-        top = std::min(ih * std::tanh(q), widest);
-    }
-};
 
 // Calls f(r0, r1, half) on the part's rows in the whole grid's first half
 // and in its second, side by side when `split`, one after the other when
@@ -166,6 +131,16 @@ public:
                     n += !check.side_sure(far_side(segment_of(a[k]), i, j)) || !check.side_sure(far_side(segment_of(b[k]), i, j));
             }
         return n;
+    }
+
+    // The table of window t of the whole grid (fill_table.h).
+    void tabulate(WindowTable& t) const { tabulate_window(t, segs_, g_, beyond_, areas_); }
+
+    // In a part, the bands and the areas of the whole grid from a window's
+    // table; the kept cells that the part cannot vouch for.
+    long long take_table(const WindowTable& t, const KeptCells& keep) {
+        std::vector<SideBands>().swap(sides_);
+        return take_window_table(t, keep, segs_, g_, beyond_, areas_);
     }
 
     // The elevation of every cell, into alti, the room of the nearest keys
@@ -348,7 +323,7 @@ private:
 }  // namespace
 
 std::optional<SurfaceFill> fill_surface(std::vector<double>& alti, const GridPart& part, ContourLines&& lines,
-                                        bool two_threads, const KeptCells* keep) {
+                                        bool two_threads, const KeptCells* keep, const FillTables& tables) {
     SurfaceFill r;
     const int nb_lig = part.nb_lig, nb_col = part.nb_col;
     if (nb_lig <= 0 || nb_col <= 0) return r;
@@ -360,9 +335,18 @@ std::optional<SurfaceFill> fill_surface(std::vector<double>& alti, const GridPar
         // its room is had again for the bands
         near->let_go_of_spreading();
         Fill fill(segs, *near, split);
-        fill.gather_bands();
-        fill.gather_areas();
-        const long long unsure = keep != nullptr && !part.is_whole() ? fill.unsure(*keep) : 0;
+        long long unsure = 0;
+        if (tables.given != nullptr && keep != nullptr) {
+            unsure = fill.take_table(*tables.given, *keep);
+        } else {
+            fill.gather_bands();
+            fill.gather_areas();
+            if (keep != nullptr && !part.is_whole()) unsure = fill.unsure(*keep);
+            if (tables.made != nullptr && tables.windows && part.is_whole()) {
+                *tables.made = tables.windows(part.rows, part.cols);
+                for (WindowTable& t : *tables.made) fill.tabulate(t);
+            }
+        }
         SurfaceFill filled = fill.values(alti, keep);
         filled.unsure = unsure;
         return filled;

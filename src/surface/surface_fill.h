@@ -64,6 +64,7 @@
 
 #include "base/grid.h"
 #include "geometry/contour_lines.h"
+#include "surface/fill_table.h"
 #include "surface/segments.h"
 
 namespace zorvel {
@@ -87,19 +88,16 @@ struct SurfaceFill {
     double highest = 0.0;
 };
 
-// Of a part of the grid, the cells a caller keeps: rows i0..i0+nb_lig-1
-// and columns j0..j0+nb_col-1 of the part.
-struct KeptCells {
-    int i0 = 0, j0 = 0, nb_lig = 0, nb_col = 0;
-};
-
 // Fills alti (made the part's nb_lig rows by nb_col columns, row after row)
 // from the lines, in the whole grid's cells, on two threads when it is
 // worth it; nullopt when its working memory cannot be had. The lines are
 // let go once their segments are made. In a part of the grid, the cells
 // `keep` names are checked: those the part cannot vouch for are counted.
+// A whole grid's fill makes the tables `tables` asks for; a part's takes the
+// bands and the areas from the table given, where one is (fill_table.h).
 std::optional<SurfaceFill> fill_surface(std::vector<double>& alti, const GridPart& part, ContourLines&& lines,
-                                        bool two_threads = true, const KeptCells* keep = nullptr);
+                                        bool two_threads = true, const KeptCells* keep = nullptr,
+                                        const FillTables& tables = {});
 
 }  // namespace zorvel
 

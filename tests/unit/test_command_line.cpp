@@ -12,6 +12,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -265,6 +266,81 @@ TEST(CommandLine, WindowsHoldExactlyTheWholeGridsCells) {
     EXPECT_EQ(beyond.err.rfind("zorvel_raster: -srcwin: la ventana sale de la cuadrícula de ", 0), 0u) << beyond.err;
     // four hundred runs in one process leave no descriptor open
     EXPECT_EQ(descriptors(), open_before);
+}
+
+// A plan of the fill: every window's command alone, with the table the
+// plan wrote, gives the whole run's cells, where hilltops, hollows and the
+// plain between the hills (areas of one level) cross the windows' edges
+// and reach far past any margin. A table that is not the window's is refused.
+TEST(CommandLine, APlanOfTheFillMosaicsToTheWholeRun) {
+    test::TempDir tmp;
+    const std::string in = tmp.root() + "hills.dxf", whole = tmp.root() + "whole", plan = tmp.root() + "plan";
+    std::mt19937 rng(29);
+    const auto below = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
+    int windows = 0;
+    for (int k = 0; k < 6; ++k) {
+        // hills and pits of rings every 10 m from 100, wavy, on a plain at 100
+        std::vector<test::DrawnLine> lines;
+        for (int h = 2 + below(5); h > 0; --h) {
+            const double cx = below(200), cy = below(150), r0 = 15 + below(40);
+            const int rings = 1 + below(4), sense = below(3) == 0 ? -1 : 1;
+            for (int ring = 0; ring < rings; ++ring) {
+                test::DrawnLine& l = lines.emplace_back(test::DrawnLine{100.0 + sense * 10 * ring + (sense < 0) * 50, {}});
+                const double r = r0 * (rings - ring) / rings;
+                for (int v = 0; v <= 16; ++v) {
+                    const double t = 2 * M_PI * (v % 16) / 16, wave = 1 + 0.1 * std::sin(3 * t + h);
+                    l.at.push_back({cx + r * wave * std::cos(t), cy + r * wave * std::sin(t)});
+                }
+            }
+        }
+        std::ofstream(in) << test::dxf_of({0, 0, 200, 150}, lines);
+        const bool classes = k % 3 == 2;
+        std::vector<std::string> settings = {"-q", "--overwrite", "-of", "ENVI", "-tr", std::to_string(1 + below(2)),
+                                             "-rot", below(2) ? "0" : "30", "-interval", "10", "-min", "50", "-max", "200",
+                                             "-fill"};
+        if (!classes) settings.insert(settings.end(), {"-ot", "Float64"});
+        const std::size_t cell = classes ? 1 : sizeof(double);
+        auto args = settings;
+        args.insert(args.end(), {in, whole});
+        ASSERT_EQ(run(args).status, 0);
+        const auto [cols, rows] = test::envi_size(test::slurp(whole + "_zorvl.hdr"));
+        const std::string all = test::slurp(whole + "_zorvl.raw");
+        args = settings;
+        args.insert(args.end(), {"-plan", std::to_string(20 + below(40)), std::to_string(20 + below(40)), in, plan});
+        const Ran planned = run(args);
+        ASSERT_EQ(planned.status, 0) << planned.err;
+        std::istringstream commands(planned.out);
+        for (std::string line; std::getline(commands, line); ++windows) {
+            std::istringstream words(line);
+            std::vector<std::string> window{std::istream_iterator<std::string>(words), {}};
+            window.erase(window.begin());
+            SCOPED_TRACE(line);
+            const Ran r = run(window);
+            ASSERT_EQ(r.status, 0) << r.err;
+            const auto at = std::find(window.begin(), window.end(), "-srcwin");
+            const int x = std::stoi(at[1]), y = std::stoi(at[2]), w = std::stoi(at[3]), h = std::stoi(at[4]);
+            const int n = static_cast<int>(cell);
+            ASSERT_TRUE(test::slurp(window.back() + "_zorvl.raw") == test::window_of(all, cols * n, x * n, y, w * n, h));
+            if (x == 0 && y == 0 && k == 0) {
+                // another window than the table's, or another drawing's table, stops in one line
+                std::vector<std::string> other = window;
+                other[static_cast<std::size_t>(at - window.begin()) + 3] = std::to_string(w + 1);
+                const Ran refused = run(other);
+                EXPECT_EQ(refused.status, 1);
+                EXPECT_EQ(refused.err.rfind("zorvel_raster: -fill_table: " + plan + ".fill: no tiene la ventana -srcwin", 0), 0u)
+                    << refused.err;
+                std::ofstream(tmp.root() + "one.dxf") << test::dxf_of({0, 0, 200, 150}, {lines[0]});
+                other = window;
+                other[other.size() - 2] = tmp.root() + "one.dxf";
+                const Ran stranger = run(other);
+                EXPECT_EQ(stranger.status, 1);
+                EXPECT_NE(stranger.err.find("-fill_table: " + std::to_string(w * h) + " celdas de la ventana no son las"),
+                          std::string::npos)
+                    << stranger.err;
+            }
+        }
+    }
+    EXPECT_GT(windows, 60);
 }
 
 // Adjacent sheets make the grid of one drawing over their united extents

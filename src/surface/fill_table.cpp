@@ -1,0 +1,288 @@
+#include "surface/fill_table.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+#include <utility>
+
+#include "surface/part_check.h"
+
+namespace zorvel {
+
+namespace {
+
+// The file: its mark, the segments and the windows (kTableHead bytes); an
+// index entry a window (its cells, margin, and where its table lies); the
+// tables. Numbers little-endian, doubles as their bits.
+constexpr char kMark[8] = {'Z', 'R', 'F', 'I', 'L', 'L', 'T', '1'};
+constexpr std::size_t kIndexEntry = 6 * 4 + 2 * 8;
+constexpr std::size_t kSide = 3 * 8, kArea = 8 * 8;
+
+void put(std::string& out, std::uint64_t v) {
+    for (int k = 0; k < 8; ++k) out.push_back(static_cast<char>(v >> (8 * k)));
+}
+void put32(std::string& out, std::uint32_t v) {
+    for (int k = 0; k < 4; ++k) out.push_back(static_cast<char>(v >> (8 * k)));
+}
+void put(std::string& out, double v) { put(out, std::bit_cast<std::uint64_t>(v)); }
+
+// Reads numbers off bytes; once short, every later read is 0 and ok() false.
+class Reader {
+public:
+    Reader(const std::string& bytes, std::size_t at) : s_(bytes), at_(at) {}
+    std::uint64_t u64() { return take(8); }
+    std::uint32_t u32() { return static_cast<std::uint32_t>(take(4)); }
+    int i32() { return static_cast<int>(static_cast<std::int32_t>(u32())); }
+    double f64() { return std::bit_cast<double>(u64()); }
+    bool ok() const { return ok_; }
+    std::size_t left() const { return ok_ ? s_.size() - at_ : 0; }
+
+private:
+    std::uint64_t take(std::size_t n) {
+        if (!ok_ || s_.size() - at_ < n) {
+            ok_ = false;
+            return 0;
+        }
+        std::uint64_t v = 0;
+        for (std::size_t k = 0; k < n; ++k) v |= std::uint64_t{static_cast<unsigned char>(s_[at_ + k])} << (8 * k);
+        at_ += n;
+        return v;
+    }
+    const std::string& s_;
+    std::size_t at_;
+    bool ok_ = true;
+};
+
+// The cells of window t four-connected to its cell (r, c) among those
+// `in` takes (cells of the part), each seen; how many. Their places in
+// the part go into `cells` where it is given.
+template <typename In>
+std::uint64_t own_piece(const NearLines& g, const WindowTable& t, int r, int c, std::vector<unsigned char>& seen, In&& in,
+                    std::vector<std::size_t>* cells = nullptr) {
+    const auto place = [&](int pr, int pc) {
+        return static_cast<std::size_t>(pr) * static_cast<std::size_t>(t.nb_col) + static_cast<std::size_t>(pc);
+    };
+    std::uint64_t n = 0;
+    std::vector<std::pair<int, int>> todo{{r, c}};
+    seen[place(r, c)] = 1;
+    while (!todo.empty()) {
+        const auto [pr, pc] = todo.back();
+        todo.pop_back();
+        ++n;
+        if (cells != nullptr) cells->push_back(g.at(t.i0 + pr, t.j0 + pc));
+        const std::pair<int, int> next[4] = {{pr - 1, pc}, {pr + 1, pc}, {pr, pc - 1}, {pr, pc + 1}};
+        for (const auto& [nr, nc] : next) {
+            if (nr < 0 || nr >= t.nb_lig || nc < 0 || nc >= t.nb_col || seen[place(nr, nc)] != 0) continue;
+            if (!in(t.i0 + nr, t.j0 + nc)) continue;
+            seen[place(nr, nc)] = 1;
+            todo.push_back({nr, nc});
+        }
+    }
+    return n;
+}
+
+void put_window(std::string& out, const WindowTable& t) {
+    for (const int v : {t.i0, t.j0, t.nb_lig, t.nb_col, t.margin, 0}) put32(out, static_cast<std::uint32_t>(v));
+}
+
+}  // namespace
+
+std::string encode_tables(const std::vector<WindowTable>& tables) {
+    std::string out(kMark, sizeof kMark);
+    put(out, tables.empty() ? std::uint64_t{0} : tables.front().segments);
+    put(out, static_cast<std::uint64_t>(tables.size()));
+    std::uint64_t offset = kTableHead + kIndexEntry * tables.size();
+    for (const WindowTable& t : tables) {
+        const std::uint64_t bytes = 2 * 8 + kSide * t.sides.size() + kArea * t.areas.size();
+        put_window(out, t);
+        put(out, offset);
+        put(out, bytes);
+        offset += bytes;
+    }
+    for (const WindowTable& t : tables) {
+        put(out, static_cast<std::uint64_t>(t.sides.size()));
+        put(out, static_cast<std::uint64_t>(t.areas.size()));
+        for (const auto& [side, band] : t.sides) {
+            put(out, side);
+            put(out, band.level);
+            put(out, band.width);
+        }
+        for (const TableArea& a : t.areas) {
+            put(out, a.first);
+            put(out, a.cells);
+            put(out, static_cast<std::uint64_t>(a.level));
+            put(out, a.d_max);
+            put(out, a.top);
+            put(out, static_cast<std::uint64_t>(a.told));
+            put(out, static_cast<std::uint64_t>(a.balance));
+            put(out, std::uint64_t{0});
+        }
+    }
+    return out;
+}
+
+std::optional<std::uint64_t> table_index_bytes(const std::string& head) {
+    if (head.size() < kTableHead || std::memcmp(head.data(), kMark, sizeof kMark) != 0) return std::nullopt;
+    Reader r(head, sizeof kMark);
+    r.u64();
+    const std::uint64_t n = r.u64();
+    if (n > (std::uint64_t{1} << 40)) return std::nullopt;
+    return n * kIndexEntry;
+}
+
+std::optional<TablePlace> find_table(const std::string& head_and_index, int i0, int j0, int nb_lig, int nb_col) {
+    const auto index = table_index_bytes(head_and_index);
+    if (!index || head_and_index.size() < kTableHead + *index) return std::nullopt;
+    Reader r(head_and_index, sizeof kMark);
+    TablePlace place;
+    place.segments = r.u64();
+    const std::uint64_t n = r.u64();
+    for (std::uint64_t k = 0; k < n; ++k) {
+        const int ti0 = r.i32(), tj0 = r.i32(), lig = r.i32(), col = r.i32(), margin = r.i32();
+        r.i32();
+        const std::uint64_t offset = r.u64(), bytes = r.u64();
+        if (ti0 == i0 && tj0 == j0 && lig == nb_lig && col == nb_col) {
+            place.offset = offset;
+            place.bytes = bytes;
+            place.margin = margin;
+            return place;
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<WindowTable> decode_table(const std::string& bytes) {
+    Reader r(bytes, 0);
+    const std::uint64_t sides = r.u64(), areas = r.u64();
+    if (!r.ok() || sides > r.left() / kSide || areas > (r.left() - sides * kSide) / kArea ||
+        r.left() != sides * kSide + areas * kArea)
+        return std::nullopt;
+    WindowTable t;
+    t.sides.resize(sides);
+    for (auto& [side, band] : t.sides) {
+        side = r.u64();
+        band.level = r.f64();
+        band.width = r.f64();
+    }
+    t.areas.resize(areas);
+    for (TableArea& a : t.areas) {
+        a.first = r.u64();
+        a.cells = r.u64();
+        const std::uint64_t level = r.u64();
+        a.level = static_cast<std::uint32_t>(level);
+        a.d_max = r.f64();
+        a.top = r.f64();
+        a.told = static_cast<long long>(r.u64());
+        a.balance = static_cast<long long>(r.u64());
+        r.u64();
+        if (level > UINT32_MAX) return std::nullopt;
+    }
+    return r.ok() ? std::optional<WindowTable>(std::move(t)) : std::nullopt;
+}
+
+void tabulate_window(WindowTable& t, const Segments& segs, const NearLines& g, const std::vector<FarBand>& beyond,
+                 const std::vector<Area>& areas) {
+    const KeysInDoubles a = g.a();
+    const LineKey* b = g.b();
+    std::vector<std::uint64_t> sides;
+    std::vector<unsigned char> seen(static_cast<std::size_t>(t.nb_lig) * static_cast<std::size_t>(t.nb_col), 0);
+    long long need = 1;
+    for (int r = 0; r < t.nb_lig; ++r)
+        for (int c = 0; c < t.nb_col; ++c) {
+            const int i = t.i0 + r, j = t.j0 + c;
+            const std::size_t k = g.at(i, j);
+            if (a[k] == kNoLine) continue;
+            // the farther key must be nearer than the cut: kUnitsPerCell (e + margin + 1)
+            const bool lone = marked(b[k]);
+            const long long e = std::min({r, t.nb_lig - 1 - r, c, t.nb_col - 1 - c});
+            need = std::max(need, static_cast<long long>(distance_of(lone ? a[k] : b[k]) / kUnitsPerCell) - e);
+            if (!lone) {
+                for (const LineKey key : {a[k], b[k]}) {
+                    const std::uint32_t s = segment_of(key);
+                    const std::uint64_t side = 2 * std::uint64_t{s} + static_cast<std::uint64_t>(1 - segs.side(s, i, j));
+                    if (beyond[side].width > 0.0) sides.push_back(side);
+                }
+                continue;
+            }
+            const std::size_t first = static_cast<std::size_t>(r) * static_cast<std::size_t>(t.nb_col) + static_cast<std::size_t>(c);
+            if (seen[first] != 0) continue;
+            const std::uint64_t cells = own_piece(g, t, r, c, seen, [&](int pi, int pj) { return b[g.at(pi, pj)] == b[k]; });
+            const Area& area = areas[static_cast<std::size_t>(b[k] & ~kAreaMark)];
+            t.areas.push_back(TableArea{first, cells, area.level, area.d_max, area.top, area.told, area.balance});
+        }
+    std::sort(sides.begin(), sides.end());
+    sides.erase(std::unique(sides.begin(), sides.end()), sides.end());
+    for (const std::uint64_t side : sides) t.sides.push_back({side, beyond[side]});
+    t.margin = static_cast<int>(std::min<long long>(need, 1 << 30));
+    t.segments = segs.all.size();
+}
+
+namespace {
+
+// The table's bands and areas, into beyond and areas; whether they can be the part's.
+bool take_sums(const WindowTable& t, const Segments& segs, std::vector<FarBand>& beyond, std::vector<Area>& areas) {
+    bool fits = t.segments == segs.all.size();
+    beyond.assign(2 * segs.all.size(), FarBand{});
+    for (const auto& [side, band] : t.sides) {
+        if (side < beyond.size())
+            beyond[side] = band;
+        else
+            fits = false;
+    }
+    for (const TableArea& p : t.areas) {
+        fits = fits && p.level < segs.levels.size();
+        Area area{p.level};
+        area.d_max = p.d_max;
+        area.top = p.top;
+        area.told = p.told;
+        area.balance = p.balance;
+        areas.push_back(area);
+    }
+    return fits;
+}
+
+}  // namespace
+
+long long take_window_table(const WindowTable& t, const KeptCells& keep, const Segments& segs, NearLines& g,
+                            std::vector<FarBand>& beyond, std::vector<Area>& areas) {
+    bool same = take_sums(t, segs, beyond, areas);
+    const KeysInDoubles a = g.a();
+    LineKey* b = g.b();
+    WindowTable own;
+    own.i0 = keep.i0, own.j0 = keep.j0, own.nb_lig = keep.nb_lig, own.nb_col = keep.nb_col;
+    std::vector<unsigned char> seen(static_cast<std::size_t>(keep.nb_lig) * static_cast<std::size_t>(keep.nb_col), 0);
+    std::vector<std::size_t> cells;
+    long long n = 0;
+    std::size_t pieces = 0;
+    for (int r = 0; r < keep.nb_lig && same; ++r)
+        for (int c = 0; c < keep.nb_col && same; ++c) {
+            const int i = keep.i0 + r, j = keep.j0 + c;
+            const std::size_t k = g.at(i, j);
+            // a cell no contour reaches here may be reached from beyond
+            const bool lone = b[k] == kNoLine || marked(b[k]);
+            if (a[k] == kNoLine || distance_of(lone ? a[k] : b[k]) >= kUnitsPerCell * steps_to_cut(segs.part, i, j)) ++n;
+            const std::size_t first = static_cast<std::size_t>(r) * static_cast<std::size_t>(keep.nb_col) + static_cast<std::size_t>(c);
+            if (a[k] == kNoLine || !lone || seen[first] != 0) continue;
+            // the piece of the kept cells that one level alone reaches, as the table has it
+            const std::uint32_t level = segs.all[segment_of(a[k])].level;
+            cells.clear();
+            own_piece(g, own, r, c, seen, [&](int pi, int pj) {
+                const std::size_t m = g.at(pi, pj);
+                return a[m] != kNoLine && b[m] == kNoLine && segs.all[segment_of(a[m])].level == level;
+            }, &cells);
+            const TableArea* p = pieces < t.areas.size() ? &t.areas[pieces] : nullptr;
+            same = p != nullptr && p->first == first && p->cells == cells.size() && p->level == level;
+            for (const std::size_t m : cells) b[m] = kAreaMark | pieces;
+            ++pieces;
+        }
+    same = same && pieces == t.areas.size();
+    // the cells of one level beyond the pieces take a flat area of their own (not kept, or stopped for)
+    const LineKey elsewhere = kAreaMark | areas.size();
+    areas.push_back(Area{0});
+    for (int i = 0; i < g.nb_lig(); ++i)
+        for (int j = 0; j < g.nb_col(); ++j)
+            if (const std::size_t k = g.at(i, j); a[k] != kNoLine && b[k] == kNoLine) b[k] = elsewhere;
+    return same ? n : static_cast<long long>(keep.nb_lig) * keep.nb_col;
+}
+
+}  // namespace zorvel
