@@ -93,7 +93,7 @@ std::string encode_tables(const std::vector<WindowTable>& tables) {
     put(out, static_cast<std::uint64_t>(tables.size()));
     std::uint64_t offset = kTableHead + kIndexEntry * tables.size();
     for (const WindowTable& t : tables) {
-        const std::uint64_t bytes = 2 * 8 + kSide * t.sides.size() + kArea * t.areas.size();
+        const std::uint64_t bytes = 3 * 8 + kSide * t.sides.size() + kArea * t.areas.size();
         put_window(out, t);
         put(out, offset);
         put(out, bytes);
@@ -102,6 +102,7 @@ std::string encode_tables(const std::vector<WindowTable>& tables) {
     for (const WindowTable& t : tables) {
         put(out, static_cast<std::uint64_t>(t.sides.size()));
         put(out, static_cast<std::uint64_t>(t.areas.size()));
+        put(out, t.unreached);
         for (const auto& [side, band] : t.sides) {
             put(out, side);
             put(out, band.level);
@@ -153,11 +154,12 @@ std::optional<TablePlace> find_table(const std::string& head_and_index, int i0, 
 
 std::optional<WindowTable> decode_table(const std::string& bytes) {
     Reader r(bytes, 0);
-    const std::uint64_t sides = r.u64(), areas = r.u64();
+    const std::uint64_t sides = r.u64(), areas = r.u64(), unreached = r.u64();
     if (!r.ok() || sides > r.left() / kSide || areas > (r.left() - sides * kSide) / kArea ||
         r.left() != sides * kSide + areas * kArea)
         return std::nullopt;
     WindowTable t;
+    t.unreached = unreached;
     t.sides.resize(sides);
     for (auto& [side, band] : t.sides) {
         side = r.u64();
@@ -191,7 +193,10 @@ void tabulate_window(WindowTable& t, const Segments& segs, const NearLines& g, c
         for (int c = 0; c < t.nb_col; ++c) {
             const int i = t.i0 + r, j = t.j0 + c;
             const std::size_t k = g.at(i, j);
-            if (a[k] == kNoLine) continue;
+            if (a[k] == kNoLine) {
+                ++t.unreached;
+                continue;
+            }
             // the farther key must be nearer than the cut: kUnitsPerCell (e + margin + 1)
             const bool lone = marked(b[k]);
             const long long e = std::min({r, t.nb_lig - 1 - r, c, t.nb_col - 1 - c});
@@ -253,16 +258,20 @@ long long take_window_table(const WindowTable& t, const KeptCells& keep, const S
     std::vector<unsigned char> seen(static_cast<std::size_t>(keep.nb_lig) * static_cast<std::size_t>(keep.nb_col), 0);
     std::vector<std::size_t> cells;
     long long n = 0;
+    std::uint64_t unreached = 0;
     std::size_t pieces = 0;
     for (int r = 0; r < keep.nb_lig && same; ++r)
         for (int c = 0; c < keep.nb_col && same; ++c) {
             const int i = keep.i0 + r, j = keep.j0 + c;
             const std::size_t k = g.at(i, j);
-            // a cell no contour reaches here may be reached from beyond
+            if (a[k] == kNoLine) {
+                ++unreached;
+                continue;
+            }
             const bool lone = b[k] == kNoLine || marked(b[k]);
-            if (a[k] == kNoLine || distance_of(lone ? a[k] : b[k]) >= kUnitsPerCell * steps_to_cut(segs.part, i, j)) ++n;
+            if (distance_of(lone ? a[k] : b[k]) >= kUnitsPerCell * steps_to_cut(segs.part, i, j)) ++n;
             const std::size_t first = static_cast<std::size_t>(r) * static_cast<std::size_t>(keep.nb_col) + static_cast<std::size_t>(c);
-            if (a[k] == kNoLine || !lone || seen[first] != 0) continue;
+            if (!lone || seen[first] != 0) continue;
             // the piece of the kept cells that one level alone reaches, as the table has it
             const std::uint32_t level = segs.all[segment_of(a[k])].level;
             cells.clear();
@@ -275,7 +284,7 @@ long long take_window_table(const WindowTable& t, const KeptCells& keep, const S
             for (const std::size_t m : cells) b[m] = kAreaMark | pieces;
             ++pieces;
         }
-    same = same && pieces == t.areas.size();
+    same = same && pieces == t.areas.size() && unreached == t.unreached;
     // the cells of one level beyond the pieces take a flat area of their own (not kept, or stopped for)
     const LineKey elsewhere = kAreaMark | areas.size();
     areas.push_back(Area{0});

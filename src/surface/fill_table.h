@@ -13,7 +13,8 @@
 //    same pieces as the table's: each from the same first cell (in row
 //    order), of the same level and as many cells. A part has fewer ways in
 //    than the whole grid, so its cells of one level hold the whole grid's;
-//    as many cells, they are the same.
+//    as many cells, they are the same. So with the cells no contour
+//    reaches: as many as the table's.
 // Otherwise its cells are unsure and the window stops.
 #ifndef ZORVEL_FILL_TABLE_H
 #define ZORVEL_FILL_TABLE_H
@@ -63,6 +64,7 @@ struct WindowTable {
     int i0 = 0, j0 = 0, nb_lig = 0, nb_col = 0;
     int margin = 1;
     std::uint64_t segments = 0;  // the segments of the fill that made it
+    std::uint64_t unreached = 0;  // its cells that no contour reaches
     std::vector<std::pair<std::uint64_t, FarBand>> sides;
     std::vector<TableArea> areas;
 };

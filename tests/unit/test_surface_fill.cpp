@@ -518,35 +518,61 @@ std::vector<Line> random_terrain(std::mt19937& rng, int rows, int cols) {
 
 // A part of the grid with a margin around the cells it keeps fills them as
 // the whole grid does, to the last bit, or counts those it cannot vouch
-// for; a margin wide enough vouches for most.
+// for; a margin wide enough vouches for most. With the table the whole
+// grid's fill made for it (and the margin the table asks), a part vouches
+// for every cell, however far its areas spread; a table of other lines
+// vouches for none.
 TEST(SurfaceFill, APartFillsTheCellsItKeepsAsTheWholeGridOrSaysSo) {
     std::mt19937 rng(3);
     int vouched = 0, tried = 0;
     for (int round = 0; round < (test::kSanitized ? 100 : 300); ++round) {
         const int rows = 16 + static_cast<int>(rng() % 60), cols = 16 + static_cast<int>(rng() % 60);
         const auto lines = random_terrain(rng, rows, cols);
-        const std::vector<double> whole = filled(rows, cols, lines, false);
         const int h = 1 + static_cast<int>(rng() % static_cast<unsigned>(rows / 2)), w = 1 + static_cast<int>(rng() % static_cast<unsigned>(cols / 2));
         const int i = static_cast<int>(rng() % static_cast<unsigned>(rows - h + 1)), j = static_cast<int>(rng() % static_cast<unsigned>(cols - w + 1));
+        std::vector<double> whole;
+        std::vector<WindowTable> tables;
+        const FillTables make{[&](int, int) {
+                                  WindowTable t;
+                                  t.i0 = i, t.j0 = j, t.nb_lig = h, t.nb_col = w;
+                                  return std::vector<WindowTable>{t};
+                              },
+                              &tables};
+        ASSERT_TRUE(fill_surface(whole, GridPart::whole(rows, cols), lines_of(lines), false, nullptr, make));
+        ASSERT_EQ(tables.size(), 1u);
         const int margin = 8 + static_cast<int>(rng() % 48);
-        const int pi = std::max(0, i - margin), pj = std::max(0, j - margin);
-        const GridPart part{rows, cols, pi, pj, std::min(rows, i + h + margin) - pi, std::min(cols, j + w + margin) - pj};
-        if (part.nb_lig == rows && part.nb_col == cols) continue;  // the whole grid, told apart here
-        const KeptCells keep{i - pi, j - pj, h, w};
-        std::vector<double> z;
-        const auto r = fill_surface(z, part, lines_of(lines), round % 2 == 0, &keep);
-        ASSERT_TRUE(r.has_value());
-        EXPECT_EQ(r->between + r->domed + r->flat + r->unreached, static_cast<long long>(h) * w);  // the kept cells alone
-        ++tried;
-        if (r->unsure > 0) continue;
-        ++vouched;
-        SCOPED_TRACE(round);
-        for (int a = 0; a < h; ++a)
-            for (int b = 0; b < w; ++b) {
-                const double x = z[static_cast<std::size_t>((keep.i0 + a) * part.nb_col + keep.j0 + b)];
-                const double y = whole[static_cast<std::size_t>((i + a) * cols + j + b)];
-                ASSERT_EQ(std::memcmp(&x, &y, sizeof x), 0) << i + a << "," << j + b << ": " << x << " " << y;
+        for (const bool table : {false, true}) {
+            const int m = table ? std::max(margin / 4, tables[0].margin) : margin;
+            const int pi = std::max(0, i - m), pj = std::max(0, j - m);
+            const GridPart part{rows, cols, pi, pj, std::min(rows, i + h + m) - pi, std::min(cols, j + w + m) - pj};
+            if (part.nb_lig == rows && part.nb_col == cols) continue;  // the whole grid, told apart here
+            const KeptCells keep{i - pi, j - pj, h, w};
+            const FillTables given{{}, nullptr, table ? &tables[0] : nullptr};
+            std::vector<double> z;
+            const auto r = fill_surface(z, part, lines_of(lines), round % 2 == 0, &keep, given);
+            ASSERT_TRUE(r.has_value());
+            EXPECT_EQ(r->between + r->domed + r->flat + r->unreached, static_cast<long long>(h) * w);  // the kept cells alone
+            tried += !table;
+            if (table) {
+                ASSERT_EQ(r->unsure, 0) << round;
+                // the table of other lines: one fewer
+                if (round % 10 == 0 && lines.size() > 1) {
+                    std::vector<double> other;
+                    const auto fewer = fill_surface(other, part, lines_of({lines.begin() + 1, lines.end()}), false, &keep, given);
+                    EXPECT_EQ(fewer->unsure, static_cast<long long>(h) * w);
+                }
+            } else if (r->unsure > 0) {
+                continue;
             }
+            vouched += !table;
+            SCOPED_TRACE(testing::Message() << round << (table ? " with its table" : ""));
+            for (int a = 0; a < h; ++a)
+                for (int b = 0; b < w; ++b) {
+                    const double x = z[static_cast<std::size_t>((keep.i0 + a) * part.nb_col + keep.j0 + b)];
+                    const double y = whole[static_cast<std::size_t>((i + a) * cols + j + b)];
+                    ASSERT_EQ(std::memcmp(&x, &y, sizeof x), 0) << i + a << "," << j + b << ": " << x << " " << y;
+                }
+        }
     }
     EXPECT_GT(vouched, tried / 10) << vouched << " of " << tried;
 }
