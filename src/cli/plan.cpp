@@ -105,19 +105,24 @@ std::string plan_vrt(const CommandLine& cl, const FinishedRun& rs, const std::st
 // size), the interval and the limits of the whole drawing; a command a line
 // on standard output, for each window, and OUTPUT.vrt. With -fill, the whole
 // grid is filled once for the windows' tables (OUTPUT.fill), which their
-// commands take.
+// commands take; with -fill_margin too, the windows fill alone with that
+// margin (a grid whose fill the plan cannot hold, of narrow areas).
 int run_plan(const CommandLine& given, Console& con) {
     CommandLine cl = given;
-    // without the fill, the plan draws one cell
-    if (!cl.fill) cl.srcwin = GridWindow{0, 0, 1, 1};
+    const bool tables = cl.fill && !cl.fill_margin_given;
+    // without the tables, the plan draws one cell
+    if (!tables) {
+        cl.srcwin = GridWindow{0, 0, 1, 1};
+        cl.fill = false;
+    }
     // OUTPUT.vrt; for a raster named with its extension (sheet.tif), sheet.vrt
     const std::string format = raster_format(cl);
     const std::filesystem::path base(cl.output);
     const bool named = !format.empty() && base.has_extension();
     const std::string vrt = named ? std::filesystem::path(base).replace_extension(".vrt").string() : cl.output + ".vrt";
-    const std::string table = !cl.fill ? "" : named ? std::filesystem::path(base).replace_extension(".fill").string() : cl.output + ".fill";
+    const std::string table = !tables ? "" : named ? std::filesystem::path(base).replace_extension(".fill").string() : cl.output + ".fill";
     std::vector<std::string> outputs{vrt};
-    if (cl.fill) outputs.push_back(table);
+    if (tables) outputs.push_back(table);
     Run run;
     std::string wkt;
     OpenSheets sheets;
@@ -125,11 +130,11 @@ int run_plan(const CommandLine& given, Console& con) {
     if (const int status = open_sheets(con, cl, run.files(), sheets, wkt); status != 0) return status;
     FileHandle out, tables_out;
     if (!run.files().pending.create(con, vrt, "w", out)) return 1;
-    if (cl.fill && !run.files().pending.create(con, table, "wb", tables_out)) return 1;
+    if (tables && !run.files().pending.create(con, table, "wb", tables_out)) return 1;
     run.set_pixel_size(cl.tr);
     CommandLineSettings settings(con, cl, nullptr, true);
-    std::vector<WindowTable> tables;
-    if (cl.fill)
+    std::vector<WindowTable> made;
+    if (tables)
         settings.set_tables(FillTables{[&](int rows, int cols) {
                                            std::vector<WindowTable> ts;
                                            for (const PlannedWindow& p : plan_windows(cl, format, rows, cols)) {
@@ -139,7 +144,7 @@ int run_plan(const CommandLine& given, Console& con) {
                                            }
                                            return ts;
                                        },
-                                       &tables});
+                                       &made});
     Report quiet;
     if (!run.treat(con, quiet, settings, sheets.source) || !settle_first(con, sheets, wkt)) return 1;
     const FinishedRun rs = run.finished();
@@ -149,10 +154,10 @@ int run_plan(const CommandLine& given, Console& con) {
     const std::vector<PlannedWindow> windows = plan_windows(cl, format, rs.whole.nb_lig, rs.whole.nb_col);
     std::string commands;
     for (const PlannedWindow& p : windows) commands += window_command(cl, program, rs, p, table);
-    if (cl.fill) {
+    if (tables) {
         // every window's table, made by the whole grid's fill
-        const std::string bytes = encode_tables(tables);
-        if (tables.size() != windows.size() || std::fwrite(bytes.data(), 1, bytes.size(), tables_out.get()) != bytes.size() ||
+        const std::string bytes = encode_tables(made);
+        if (made.size() != windows.size() || std::fwrite(bytes.data(), 1, bytes.size(), tables_out.get()) != bytes.size() ||
             !close_output(con, tables_out, table))
             return 1;
     }

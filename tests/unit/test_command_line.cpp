@@ -339,6 +339,16 @@ TEST(CommandLine, APlanOfTheFillMosaicsToTheWholeRun) {
                     << stranger.err;
             }
         }
+        if (k == 1) {
+            // with a margin given, the windows fill alone: no table
+            fs::remove(plan + ".fill");
+            args.insert(args.end() - 2, {"-fill_margin", "40"});
+            const Ran alone = run(args);
+            ASSERT_EQ(alone.status, 0) << alone.err;
+            EXPECT_TRUE(alone.out.find(" -fill_margin 40 ") != std::string::npos &&
+                        alone.out.find("-fill_table") == std::string::npos && !fs::exists(plan + ".fill"))
+                << alone.out;
+        }
     }
     EXPECT_GT(windows, 60);
 }
