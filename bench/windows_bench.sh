@@ -11,9 +11,14 @@
 #     5 x 5 windows written as DEFLATE GeoTIFFs through xargs -P 2; its time,
 #     the windows' peak memory, the disk it takes and a read of the mosaic
 #     through GDAL; everything removed after (the disk is shared).
+#   - with "fill" (alone): the terrain surface of the sheet at 1.6 m, -fill
+#     -ot Float32: the plan (which fills the whole grid once for the
+#     windows' tables), 25 windows through xargs -P 2, their peak memory
+#     against the windows' cells with margin at 17 bytes and 256 MB more,
+#     the whole run, and the mosaic against it cell for cell.
 # Appends its figures to bench/RESULTS.md. Needs GDAL's tools and python3-gdal.
 #
-#   bench/windows_bench.sh [huge]
+#   bench/windows_bench.sh [huge|fill]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 huge=${1:-}
@@ -46,14 +51,14 @@ run_windows() {  # plan_file times_file
 }
 
 # The VRT's mosaic against the whole run's ENVI image, cell by cell.
-same_cells() {  # vrt raw
-  "$python" - "$1" "$2" <<'EOF'
+same_cells() {  # vrt raw [numpy type of the cells]
+  "$python" - "$1" "$2" "${3:-uint8}" <<'EOF'
 import sys
 import numpy as np
 from osgeo import gdal
 gdal.UseExceptions()
 mosaic = gdal.Open(sys.argv[1])
-whole = np.fromfile(sys.argv[2], dtype=np.uint8)
+whole = np.fromfile(sys.argv[2], dtype=np.dtype(sys.argv[3]).newbyteorder("<"))
 band = mosaic.GetRasterBand(1)
 rows, cols = mosaic.RasterYSize, mosaic.RasterXSize
 assert whole.size == rows * cols, (whole.size, rows, cols)
@@ -72,7 +77,35 @@ stage() {  # the seconds of one stage in a run's stage line
 }
 
 lines=()
-for route in dxf gpkg; do
+routes=(dxf gpkg)
+if [ "$huge" = fill ]; then
+  routes=()
+  options=(-q --overwrite -of ENVI -tr 1.6 "${sheet[@]}" -reg 4 -interval 10 -min 200 -max 900 -fill -ot Float32)
+  plan="$work/plan_fill.txt"
+  read -r plan_s plan_kb < <(/usr/bin/time -f '%e %M' "$program" "${options[@]}" -plan 5000 5000 "$dxf" "$work/fill" 2>&1 >"$plan" | tail -1)
+  read -r all_s slowest peak < <(run_windows "$plan" "$work/times_fill.txt")
+  # the windows' bounds: their cells with the margin their tables give, 17 bytes each, and 256 MB
+  read -r least most < <("$python" - "$work/fill.fill" <<'EOF'
+import struct, sys
+d = open(sys.argv[1], "rb").read()
+n = struct.unpack_from("<Q", d, 16)[0]
+rows = cols = 25000
+bounds = []
+for k in range(n):
+    i0, j0, h, w, m = struct.unpack_from("<5i", d, 24 + 40 * k)
+    cells = (min(rows, i0 + h + m) - max(0, i0 - m)) * (min(cols, j0 + w + m) - max(0, j0 - m))
+    bounds.append((cells * 17 + (256 << 20)) // 1024)
+print(min(bounds), max(bounds))
+EOF
+)
+  whole=$(head -1 "$plan" | sed -e 's/ -srcwin [0-9]* [0-9]* [0-9]* [0-9]*//' -e 's/ -fill_table [^ ]*//' -e "s| [^ ]*_0_0\$| $work/whole_fill|")
+  read -r whole_s whole_kb < <(/usr/bin/time -f '%e %M' sh -c "$whole" 2>&1 >/dev/null | tail -1)
+  verdict=$(same_cells "$work/fill.vrt" "$work/whole_fill_zorvl.raw" float32)
+  [ "$verdict" = same ] || { echo "the mosaic of the fill's windows differs from the whole run" >&2; exit 1; }
+  lines+=("- the fill, -ot Float32, DXF: plan ${plan_s} s, $((plan_kb / 1024)) MB (the whole grid filled once for the tables, $(($(stat -c %s "$work/fill.fill") / 1000000)) MB of them); 25 windows of 5000 x 5000 through xargs -P 2 ${all_s} s (the slowest ${slowest} s, the largest peak $((peak / 1024)) MB; the windows' bounds, cells with margin at 17 bytes and 256 MB, $((least / 1024)) to $((most / 1024)) MB); whole run ${whole_s} s, $((whole_kb / 1024)) MB; the mosaic equals the whole run cell for cell")
+  rm -f "$work"/*_zorvl.raw
+fi
+for route in "${routes[@]}"; do
   if [ "$route" = dxf ]; then source=$dxf extra=(-reg 4); else source=$gpkg extra=(); fi
   options=(-q --overwrite -of ENVI -tr 1.6 "${sheet[@]}" "${extra[@]}")
   plan="$work/plan_$route.txt"
