@@ -175,7 +175,11 @@ std::optional<WindowTable> read_window_table(Console& con, const std::string& pa
     };
     FileHandle in(std::fopen(path.c_str(), "rb"));
     if (!in) return refuse(std::strerror(errno));
+    // the file's size bounds every read: a damaged index asks for no more
+    if (fseeko(in.get(), 0, SEEK_END) != 0) return refuse(std::strerror(errno));
+    const std::uint64_t size = static_cast<std::uint64_t>(std::max<off_t>(0, ftello(in.get())));
     const auto read = [&](std::uint64_t at, std::uint64_t n, std::string& bytes) {
+        if (at > size || n > size - at) return false;
         bytes.assign(n, '\0');
         return fseeko(in.get(), static_cast<off_t>(at), SEEK_SET) == 0 && std::fread(bytes.data(), 1, n, in.get()) == n;
     };
@@ -190,7 +194,7 @@ std::optional<WindowTable> read_window_table(Console& con, const std::string& pa
                               {std::to_string(w.xoff), std::to_string(w.yoff), std::to_string(w.xsize), std::to_string(w.ysize)}));
     std::string bytes;
     std::optional<WindowTable> t;
-    if (place->bytes > (std::uint64_t{1} << 40) || !read(place->offset, place->bytes, bytes) || !(t = decode_table(bytes)))
+    if (!read(place->offset, place->bytes, bytes) || !(t = decode_table(bytes)))
         return refuse(not_one);
     t->i0 = w.yoff, t->j0 = w.xoff, t->nb_lig = w.ysize, t->nb_col = w.xsize;
     t->margin = place->margin;

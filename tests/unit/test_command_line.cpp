@@ -329,6 +329,18 @@ TEST(CommandLine, APlanOfTheFillMosaicsToTheWholeRun) {
                 EXPECT_EQ(refused.status, 1);
                 EXPECT_EQ(refused.err.rfind("zorvel_raster: -fill_table: " + plan + ".fill: no tiene la ventana -srcwin", 0), 0u)
                     << refused.err;
+                // a damaged table: cut short, or an index of more windows than the file holds
+                const std::string bytes = test::slurp(plan + ".fill");
+                for (const std::string& damaged : {bytes.substr(0, 32), bytes.substr(0, 16) + std::string("\0\0\0\0\x80\0\0\0", 8) +
+                                                                                       bytes.substr(24)}) {
+                    std::ofstream(tmp.root() + "damaged.fill", std::ios::binary) << damaged;
+                    other = window;
+                    other[static_cast<std::size_t>(std::find(other.begin(), other.end(), "-fill_table") - other.begin()) + 1] =
+                        tmp.root() + "damaged.fill";
+                    const Ran bad = run(other);
+                    EXPECT_EQ(bad.status, 1);
+                    EXPECT_NE(bad.err.find("damaged.fill: no es una tabla del relleno de -plan"), std::string::npos) << bad.err;
+                }
                 std::ofstream(tmp.root() + "one.dxf") << test::dxf_of({0, 0, 200, 150}, {lines[0]});
                 other = window;
                 other[other.size() - 2] = tmp.root() + "one.dxf";
