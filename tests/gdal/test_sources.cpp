@@ -169,26 +169,30 @@ TEST(Sources, APlansMosaicOpensAsTheWholeRun) {
     GDALAllRegister();
     test::TempDir tmp;
     const std::string gpkg = write_source(tmp.root() + "p", Route::gpkg_z, rings());
-    test::ScriptedConsole sc("");
-    ASSERT_EQ(run_command_line({"-q", "-tr", "4", "-rot", "30", "-plan", "40", "30", gpkg, tmp.root() + "plan"}, sc.con), 0)
-        << sc.errors();
-    std::istringstream lines(sc.output());
-    std::string line;
-    std::vector<std::string> whole;
-    while (std::getline(lines, line)) {
-        std::istringstream words(line);
-        std::vector<std::string> args{std::istream_iterator<std::string>(words), {}};
-        args.erase(args.begin());
-        ASSERT_EQ(cli(args), 0) << line;
-        if (whole.empty()) {
-            whole = args;
-            const auto at = std::find(whole.begin(), whole.end(), "-srcwin");
-            whole.erase(at, at + 5);
-            whole.back() = tmp.root() + "whole.tif";
+    // the classes, and the surface through the plan's table
+    for (const bool fill : {true, false}) {
+        std::vector<std::string> plan = {"-q", "--overwrite", "-tr", "4", "-rot", "30", "-plan", "40", "30", gpkg, tmp.root() + "plan"};
+        if (fill) plan.insert(plan.begin(), {"-fill", "-ot", "Float32"});
+        test::ScriptedConsole sc("");
+        ASSERT_EQ(run_command_line(plan, sc.con), 0) << sc.errors();
+        std::istringstream lines(sc.output());
+        std::string line;
+        std::vector<std::string> whole;
+        while (std::getline(lines, line)) {
+            std::istringstream words(line);
+            std::vector<std::string> args{std::istream_iterator<std::string>(words), {}};
+            args.erase(args.begin());
+            ASSERT_EQ(cli(args), 0) << line;
+            if (whole.empty()) {
+                whole = args;
+                const auto at = std::find(whole.begin(), whole.end(), "-srcwin");
+                whole.erase(at, at + (fill ? 7 : 5));  // and -fill_table
+                whole.back() = tmp.root() + "whole.tif";
+            }
         }
+        ASSERT_EQ(cli(whole), 0);
+        EXPECT_EQ(grid_read(tmp.root() + "plan.vrt"), grid_read(tmp.root() + "whole.tif"));
     }
-    ASSERT_EQ(cli(whole), 0);
-    EXPECT_EQ(grid_read(tmp.root() + "plan.vrt"), grid_read(tmp.root() + "whole.tif"));
     GDALDatasetH a = GDALOpen((tmp.root() + "plan.vrt").c_str(), GA_ReadOnly);
     ASSERT_TRUE(a != nullptr);
     EXPECT_NE(std::string(GDALGetProjectionRef(a)).find("UTM zone 30N"), std::string::npos);
