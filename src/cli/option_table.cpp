@@ -160,11 +160,13 @@ std::vector<OptionSpec> grid_options() {
             "y -max"),
          take_window},
         {"-plan", N_("COLUMNAS LINEAS"),
-         N_("no calcula: escribe en la salida estandar una orden por\n"
-            "ventana de la cuadricula (de estas columnas y lineas,\n"
-            "con el intervalo y los limites de todo el dibujo) y\n"
+         N_("escribe en la salida estandar una orden por ventana\n"
+            "de la cuadricula (de estas columnas y lineas, con el\n"
+            "intervalo y los limites de todo el dibujo) y\n"
             "SALIDA.vrt (hoja.tif: hoja.vrt), el mosaico de sus\n"
-            "imagenes"),
+            "imagenes; sin -fill no calcula nada, con el rellena la\n"
+            "cuadricula entera una vez para SALIDA.fill, lo que\n"
+            "cada ventana toma de ella"),
          take_plan},
         {"-dialogue_grid", "",
          N_("la cuadricula y los archivos del dialogo: el pixel\n"
