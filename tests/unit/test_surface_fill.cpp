@@ -524,7 +524,7 @@ std::vector<Line> random_terrain(std::mt19937& rng, int rows, int cols) {
 // vouches for none.
 TEST(SurfaceFill, APartFillsTheCellsItKeepsAsTheWholeGridOrSaysSo) {
     std::mt19937 rng(3);
-    int vouched = 0, tried = 0;
+    int vouched = 0, tried = 0, narrower = 0, cut_all_round = 0;
     for (int round = 0; round < (test::kSanitized ? 100 : 300); ++round) {
         const int rows = 16 + static_cast<int>(rng() % 60), cols = 16 + static_cast<int>(rng() % 60);
         const auto lines = random_terrain(rng, rows, cols);
@@ -573,8 +573,18 @@ TEST(SurfaceFill, APartFillsTheCellsItKeepsAsTheWholeGridOrSaysSo) {
                     ASSERT_EQ(std::memcmp(&x, &y, sizeof x), 0) << i + a << "," << j + b << ": " << x << " " << y;
                 }
         }
+        // the margin the table asks is the least: a cell narrower, a window with a cut there doubts some cell
+        if (const int m = tables[0].margin - 1; m > 0 && i - m > 0 && j - m > 0 && i + h + m < rows && j + w + m < cols) {
+            const GridPart part{rows, cols, i - m, j - m, h + 2 * m, w + 2 * m};
+            const KeptCells keep{m, m, h, w};
+            std::vector<double> z;
+            narrower += fill_surface(z, part, lines_of(lines), false, &keep, FillTables{{}, nullptr, &tables[0]})->unsure > 0;
+            ++cut_all_round;
+        }
     }
     EXPECT_GT(vouched, tried / 10) << vouched << " of " << tried;
+    EXPECT_EQ(narrower, cut_all_round);
+    EXPECT_GT(cut_all_round, 0);
 }
 
 }  // namespace
