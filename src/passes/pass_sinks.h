@@ -230,11 +230,12 @@ private:
     // Where the command line can say what to change: the extents that asked
     // for the grid, and -te.
     std::string memory_hint(const Extents& ext, double pix_size) const {
-        if (o_.extents.extents_hint.empty()) return "";
+        if (o_.extents.extents_hint.empty()) return o_.extents.memory_hint;
         const std::string text = message(T_(" para X de {1} a {2} e Y de {3} a {4} con pixel {5}"),
                                          {number_text(ext.min_x), number_text(ext.max_x), number_text(ext.min_y),
                                           number_text(ext.max_y), number_text(pix_size)});
-        return "; " + std::string(T_(o_.extents.extents_name.c_str())) + text + T_("; indique -te XMIN YMIN XMAX YMAX o un pixel mayor");
+        return "; " + std::string(T_(o_.extents.extents_name.c_str())) + text + T_("; indique -te XMIN YMIN XMAX YMAX o un pixel mayor") +
+               o_.extents.memory_hint;
     }
     GridFrame frame() const {
         // a grid laid out as asked places the vertices as it is laid out

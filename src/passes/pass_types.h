@@ -55,6 +55,8 @@ struct ExtentsPolicy {
     std::string extents_hint;
     // what the extents are called in the stop lines
     std::string extents_name = N_("las extensiones del dibujo ($EXTMIN, $EXTMAX)");
+    // added last to the stop line of a grid that does not fit in memory
+    std::string memory_hint;
     // lays the grid over the extents (nullopt, with why, when it cannot);
     // without it the grid is the extents themselves with the pass's pixel
     // size, the dialogue's grid
