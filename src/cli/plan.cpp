@@ -99,6 +99,35 @@ std::string plan_vrt(const CommandLine& cl, const FinishedRun& rs, const std::st
     return mosaic_vrt(grid, tiles);
 }
 
+// The tables of the windows of cl's plan, which the whole grid's fill makes into `made`.
+FillTables tables_to_make(const CommandLine& cl, const std::string& format, std::vector<WindowTable>& made) {
+    return FillTables{[&cl, format](int rows, int cols) {
+                          std::vector<WindowTable> ts;
+                          for (const PlannedWindow& p : plan_windows(cl, format, rows, cols)) {
+                              WindowTable t;
+                              t.i0 = p.w.yoff, t.j0 = p.w.xoff, t.nb_lig = p.w.ysize, t.nb_col = p.w.xsize;
+                              ts.push_back(std::move(t));
+                          }
+                          return ts;
+                      },
+                      &made};
+}
+
+// The windows' tables, every one made by the whole grid's fill, into `out`
+// (the file `path`); false after a stop line.
+bool write_tables(Console& con, const std::vector<WindowTable>& made, std::size_t windows, FileHandle& out,
+                  const std::string& path) {
+    if (made.size() != windows) {
+        stop_line(con, message(T_("-plan y -fill: el relleno de la cuadricula entera dio {1} tablas para {2} ventanas"),
+                               {std::to_string(made.size()), std::to_string(windows)}));
+        return false;
+    }
+    // a short write leaves the stream's error, which the closing reports
+    const std::string bytes = encode_tables(made);
+    std::fwrite(bytes.data(), 1, bytes.size(), out.get());
+    return close_output(con, out, path);
+}
+
 }  // namespace
 
 // The plan: the whole drawing read, one cell of the grid drawn (for its
@@ -134,17 +163,7 @@ int run_plan(const CommandLine& given, Console& con) {
     run.set_pixel_size(cl.tr);
     CommandLineSettings settings(con, cl, nullptr, true);
     std::vector<WindowTable> made;
-    if (tables)
-        settings.set_tables(FillTables{[&](int rows, int cols) {
-                                           std::vector<WindowTable> ts;
-                                           for (const PlannedWindow& p : plan_windows(cl, format, rows, cols)) {
-                                               WindowTable t;
-                                               t.i0 = p.w.yoff, t.j0 = p.w.xoff, t.nb_lig = p.w.ysize, t.nb_col = p.w.xsize;
-                                               ts.push_back(std::move(t));
-                                           }
-                                           return ts;
-                                       },
-                                       &made});
+    if (tables) settings.set_tables(tables_to_make(cl, format, made));
     Report quiet;
     if (!run.treat(con, quiet, settings, sheets.source) || !settle_first(con, sheets, wkt)) return 1;
     const FinishedRun rs = run.finished();
@@ -154,13 +173,7 @@ int run_plan(const CommandLine& given, Console& con) {
     const std::vector<PlannedWindow> windows = plan_windows(cl, format, rs.whole.nb_lig, rs.whole.nb_col);
     std::string commands;
     for (const PlannedWindow& p : windows) commands += window_command(cl, program, rs, p, table);
-    if (tables) {
-        // every window's table, made by the whole grid's fill
-        const std::string bytes = encode_tables(made);
-        if (made.size() != windows.size() || std::fwrite(bytes.data(), 1, bytes.size(), tables_out.get()) != bytes.size() ||
-            !close_output(con, tables_out, table))
-            return 1;
-    }
+    if (tables && !write_tables(con, made, windows.size(), tables_out, table)) return 1;
     const std::string text = plan_vrt(cl, rs, wkt, windows);
     if (std::fputs(text.c_str(), out.get()) < 0 || !close_output(con, out, vrt)) return 1;
     if (!run.files().pending.commit(con)) return 1;
