@@ -54,11 +54,9 @@ private:
 };
 
 // The cells of window t four-connected to its cell (r, c) among those
-// `in` takes (cells of the part), each seen; how many. Their places in
-// the part go into `cells` where it is given.
+// `in` takes (cells of the part), each seen; how many.
 template <typename In>
-std::uint64_t own_piece(const NearLines& g, const WindowTable& t, int r, int c, std::vector<unsigned char>& seen, In&& in,
-                    std::vector<std::size_t>* cells = nullptr) {
+std::uint64_t own_piece(const WindowTable& t, int r, int c, std::vector<unsigned char>& seen, In&& in) {
     const auto place = [&](int pr, int pc) {
         return static_cast<std::size_t>(pr) * static_cast<std::size_t>(t.nb_col) + static_cast<std::size_t>(pc);
     };
@@ -69,7 +67,6 @@ std::uint64_t own_piece(const NearLines& g, const WindowTable& t, int r, int c, 
         const auto [pr, pc] = todo.back();
         todo.pop_back();
         ++n;
-        if (cells != nullptr) cells->push_back(g.at(t.i0 + pr, t.j0 + pc));
         const std::pair<int, int> next[4] = {{pr - 1, pc}, {pr + 1, pc}, {pr, pc - 1}, {pr, pc + 1}};
         for (const auto& [nr, nc] : next) {
             if (nr < 0 || nr >= t.nb_lig || nc < 0 || nc >= t.nb_col || seen[place(nr, nc)] != 0) continue;
@@ -211,7 +208,7 @@ void tabulate_window(WindowTable& t, const Segments& segs, const NearLines& g, c
             }
             const std::size_t first = static_cast<std::size_t>(r) * static_cast<std::size_t>(t.nb_col) + static_cast<std::size_t>(c);
             if (seen[first] != 0) continue;
-            const std::uint64_t cells = own_piece(g, t, r, c, seen, [&](int pi, int pj) { return b[g.at(pi, pj)] == b[k]; });
+            const std::uint64_t cells = own_piece(t, r, c, seen, [&](int pi, int pj) { return b[g.at(pi, pj)] == b[k]; });
             const Area& area = areas[static_cast<std::size_t>(b[k] & ~kAreaMark)];
             t.areas.push_back(TableArea{first, cells, area.level, area.d_max, area.top, area.told, area.balance});
         }
@@ -224,13 +221,51 @@ void tabulate_window(WindowTable& t, const Segments& segs, const NearLines& g, c
 
 namespace {
 
+// Marks with `mark` the kept cells four-connected to kept cell (r, c) (in
+// keep's numbers) that `lone` takes (places in the part), run by run, the
+// first among them; how many. A marked cell is taken no more.
+template <typename Lone>
+std::uint64_t mark_piece(NearLines& g, const KeptCells& keep, int r, int c, LineKey mark, Lone&& lone) {
+    LineKey* b = g.b();
+    const auto place = [&](int pr, int pc) { return g.at(keep.i0 + pr, keep.j0 + pc); };
+    std::uint64_t n = 0;
+    std::vector<std::pair<int, int>> seeds{{r, c}};
+    while (!seeds.empty()) {
+        const auto [sr, sc] = seeds.back();
+        seeds.pop_back();
+        if (!lone(place(sr, sc))) continue;
+        int lo = sc, hi = sc;
+        while (lo > 0 && lone(place(sr, lo - 1))) --lo;
+        while (hi + 1 < keep.nb_col && lone(place(sr, hi + 1))) ++hi;
+        for (int x = lo; x <= hi; ++x) b[place(sr, x)] = mark;
+        n += static_cast<std::uint64_t>(hi - lo + 1);
+        // a seed for each run of such cells beside the run, above and below
+        for (const int nr : {sr - 1, sr + 1}) {
+            if (nr < 0 || nr >= keep.nb_lig) continue;
+            for (int x = lo; x <= hi; ++x)
+                if (lone(place(nr, x)) && (x == lo || !lone(place(nr, x - 1)))) seeds.push_back({nr, x});
+        }
+    }
+    return n;
+}
+
 // The table's bands and areas, into beyond and areas; whether they can be the part's.
 bool take_sums(const WindowTable& t, const Segments& segs, std::vector<FarBand>& beyond, std::vector<Area>& areas) {
-    bool fits = t.segments == segs.all.size();
+    const bool some_kept = segs.ran_on;
+    bool fits = t.segments == (some_kept ? segs.of_all : segs.all.size());
     beyond.assign(2 * segs.all.size(), FarBand{});
     for (const auto& [side, band] : t.sides) {
-        if (side < beyond.size())
-            beyond[side] = band;
+        // a part that keeps some segments has the others' sides nowhere:
+        // its cells' nearest segments meet it
+        std::uint64_t own = side;
+        if (some_kept) {
+            const auto s = std::lower_bound(segs.numbers.begin(), segs.numbers.end(), side / 2);
+            own = s != segs.numbers.end() && *s == side / 2
+                      ? 2 * static_cast<std::uint64_t>(s - segs.numbers.begin()) + side % 2
+                      : beyond.size();
+        }
+        if (own < beyond.size())
+            beyond[own] = band;
         else
             fits = false;
     }
@@ -253,10 +288,6 @@ long long take_window_table(const WindowTable& t, const KeptCells& keep, const S
     bool same = take_sums(t, segs, beyond, areas);
     const KeysInDoubles a = g.a();
     LineKey* b = g.b();
-    WindowTable own;
-    own.i0 = keep.i0, own.j0 = keep.j0, own.nb_lig = keep.nb_lig, own.nb_col = keep.nb_col;
-    std::vector<unsigned char> seen(static_cast<std::size_t>(keep.nb_lig) * static_cast<std::size_t>(keep.nb_col), 0);
-    std::vector<std::size_t> cells;
     long long n = 0;
     std::uint64_t unreached = 0;
     std::size_t pieces = 0;
@@ -270,18 +301,15 @@ long long take_window_table(const WindowTable& t, const KeptCells& keep, const S
             }
             const bool lone = b[k] == kNoLine || marked(b[k]);
             if (distance_of(lone ? a[k] : b[k]) >= kUnitsPerCell * steps_to_cut(segs.part, i, j)) ++n;
-            const std::size_t first = static_cast<std::size_t>(r) * static_cast<std::size_t>(keep.nb_col) + static_cast<std::size_t>(c);
-            if (!lone || seen[first] != 0) continue;
+            if (b[k] != kNoLine) continue;
             // the piece of the kept cells that one level alone reaches, as the table has it
             const std::uint32_t level = segs.all[segment_of(a[k])].level;
-            cells.clear();
-            own_piece(g, own, r, c, seen, [&](int pi, int pj) {
-                const std::size_t m = g.at(pi, pj);
+            const std::uint64_t cells = mark_piece(g, keep, r, c, kAreaMark | pieces, [&](std::size_t m) {
                 return a[m] != kNoLine && b[m] == kNoLine && segs.all[segment_of(a[m])].level == level;
-            }, &cells);
+            });
             const TableArea* p = pieces < t.areas.size() ? &t.areas[pieces] : nullptr;
-            same = p != nullptr && p->first == first && p->cells == cells.size() && p->level == level;
-            for (const std::size_t m : cells) b[m] = kAreaMark | pieces;
+            const std::size_t first = static_cast<std::size_t>(r) * static_cast<std::size_t>(keep.nb_col) + static_cast<std::size_t>(c);
+            same = p != nullptr && p->first == first && p->cells == cells && p->level == level;
             ++pieces;
         }
     same = same && pieces == t.areas.size() && unreached == t.unreached;

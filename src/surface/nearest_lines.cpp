@@ -15,6 +15,43 @@ namespace {
 // A grid this small is swept on one thread.
 constexpr long long kSharedCells = 1 << 16;
 
+// Every end of a line short of the grid's edge runs on the way its last
+// segment goes, to the first cell of another line or the grid's edge: a
+// line does not stop in the middle of the land, its survey does. line_at(r,
+// c) is the polyline of the nearest segment that meets cell (r, c) of the
+// grid (in the grid's numbers), nullopt where none does; made(s) is told
+// of each run-on, added to the segments, before the next end runs on.
+template <typename LineAt, typename Made>
+void run_on_ends(Segments& segs, LineAt&& line_at, Made&& made) {
+    const GridPart& part = segs.part;
+    const std::size_t ends = segs.ends.size();
+    for (std::size_t e = 0; e < ends; ++e) {
+        const End end = segs.ends[e];
+        const Segment g = segs.all[end.segment];
+        const double len = std::sqrt(g.di * g.di + g.dj * g.dj);
+        if (!(len > 0.0)) continue;
+        // from the end, away from the line
+        const double ui = (end.at_start ? -g.di : g.di) / len, uj = (end.at_start ? -g.dj : g.dj) / len;
+        const double pi = end.at_start ? g.i0 : g.i0 + g.di, pj = end.at_start ? g.j0 : g.j0 + g.dj;
+        double t = 0.0;
+        constexpr double kStep = 0.25;
+        for (;;) {
+            const double qi = pi + (t + kStep) * ui, qj = pj + (t + kStep) * uj;
+            if (qi < -0.5 || qj < -0.5 || qi > part.rows - 0.5 || qj > part.cols - 0.5) {
+                t += 2 * kStep;  // across the edge
+                break;
+            }
+            const auto line = line_at(static_cast<int>(std::floor(qi + 0.5)), static_cast<int>(std::floor(qj + 0.5)));
+            if (line && *line != g.line) break;
+            t += kStep;
+        }
+        if (t <= 0.0) continue;
+        const std::uint32_t s = static_cast<std::uint32_t>(segs.all.size());
+        segs.all.push_back(Segment{pi, pj, t * ui, t * uj, g.arc, g.level, g.line});
+        made(s);
+    }
+}
+
 class Propagation {
 public:
     Propagation(const Segments& segs, NearLines& g) : segs_(segs), g_(g), level_(segs.all.size()) {
@@ -84,50 +121,26 @@ public:
         other.join();
     }
 
-    // Every end of a line short of the grid's edge runs on the way its last
-    // segment goes, to the first cell of another line or the grid's edge: a
-    // line does not stop in the middle of the land, its survey does. In a
-    // part of the grid each run-on is the whole grid's, its steps beyond the
-    // part looked up among the segments (lines_beyond.h).
+    // Every end of a line short of the grid's edge runs on (run_on_ends),
+    // a line cell of the part known by its flags and nearest key, one beyond
+    // it looked up among the segments (lines_beyond.h).
     void run_on(Segments& segs) {
         const GridPart& part = segs.part;
         std::optional<LinesBeyond> beyond;
-        const std::size_t ends = segs.ends.size();
-        for (std::size_t e = 0; e < ends; ++e) {
-            const End end = segs.ends[e];
-            const Segment g = segs.all[end.segment];
-            const double len = std::sqrt(g.di * g.di + g.dj * g.dj);
-            if (!(len > 0.0)) continue;
-            // from the end, away from the line
-            const double ui = (end.at_start ? -g.di : g.di) / len, uj = (end.at_start ? -g.dj : g.dj) / len;
-            const double pi = end.at_start ? g.i0 : g.i0 + g.di, pj = end.at_start ? g.j0 : g.j0 + g.dj;
-            double t = 0.0;
-            constexpr double kStep = 0.25;
-            for (;;) {
-                const double qi = pi + (t + kStep) * ui, qj = pj + (t + kStep) * uj;
-                if (qi < -0.5 || qj < -0.5 || qi > part.rows - 0.5 || qj > part.cols - 0.5) {
-                    t += 2 * kStep;  // across the edge
-                    break;
-                }
-                const int r = static_cast<int>(std::floor(qi + 0.5)) - part.i0, c = static_cast<int>(std::floor(qj + 0.5)) - part.j0;
-                if (r >= -1 && r <= part.nb_lig && c >= -1 && c <= part.nb_col &&
-                    (part.is_whole() || (r >= 0 && r < part.nb_lig && c >= 0 && c < part.nb_col))) {
-                    const std::size_t k = g_.at(r, c);
-                    const unsigned char f = g_.flags()[k];
-                    if ((f & NearLines::kLine) != 0 && (f & NearLines::kSeedA) != 0 &&
-                        segs.all[segment_of(g_.a()[k])].line != g.line)
-                        break;
-                } else {
-                    if (!beyond) beyond.emplace(segs);
-                    const auto line = beyond->line_at(r + part.i0, c + part.j0);
-                    if (line && *line != g.line) break;
-                }
-                t += kStep;
+        const auto line_at = [&](int r, int c) -> std::optional<std::uint32_t> {
+            const int i = r - part.i0, j = c - part.j0;
+            if (i >= -1 && i <= part.nb_lig && j >= -1 && j <= part.nb_col &&
+                (part.is_whole() || (i >= 0 && i < part.nb_lig && j >= 0 && j < part.nb_col))) {
+                const std::size_t k = g_.at(i, j);
+                const unsigned char f = g_.flags()[k];
+                if ((f & NearLines::kLine) == 0 || (f & NearLines::kSeedA) == 0) return std::nullopt;
+                return segs.all[segment_of(g_.a()[k])].line;
             }
-            if (t <= 0.0) continue;
-            const std::uint32_t s = static_cast<std::uint32_t>(segs.all.size());
-            segs.all.push_back(Segment{pi, pj, t * ui, t * uj, g.arc, g.level, g.line});
-            level_.push_back(g.level);
+            if (!beyond) beyond.emplace(segs);
+            return beyond->line_at(r, c);
+        };
+        run_on_ends(segs, line_at, [&](std::uint32_t s) {
+            level_.push_back(segs.all[s].level);
             if (beyond) beyond->add(s);
             // before the levels spread, a line cell holds its own segments alone
             crossed_cells(segs, s, [&](int i, int j) {
@@ -135,9 +148,11 @@ public:
                 seed_into(k, s, line_key(segs.distance(s, i, j), s), met_[2]);
                 seeded(k);
             });
-        }
-        g_.take_others(met_, split_, segs, level_);
+        });
     }
+
+    // The crowded cells' segments, once every segment is in.
+    void take_others(const Segments& segs) { g_.take_others(met_, split_, segs, level_); }
 
     // The levels' codes of the segments, close at hand.
     const std::vector<std::uint32_t>& levels() const { return level_; }
@@ -154,13 +169,37 @@ private:
 
 }  // namespace
 
+void keep_part_segments(Segments& segs) {
+    if (!segs.ends.empty()) {
+        LinesBeyond lines(segs);
+        run_on_ends(segs, [&](int r, int c) { return lines.line_at(r, c); }, [&](std::uint32_t s) { lines.add(s); });
+    }
+    const GridPart& part = segs.part;
+    std::vector<Segment> kept;
+    std::vector<std::uint32_t> numbers;
+    for (std::uint32_t s = 0; s < segs.all.size(); ++s) {
+        bool meets = false;
+        crossed_cells_within(segs, s, part.i0, part.i0 + part.nb_lig - 1, part.j0, part.j0 + part.nb_col - 1,
+                             [&](int, int) { meets = true; });
+        if (!meets) continue;
+        kept.push_back(segs.all[s]);
+        numbers.push_back(s);
+    }
+    segs.of_all = segs.all.size();
+    segs.all.swap(kept);
+    segs.numbers.swap(numbers);
+    std::vector<End>().swap(segs.ends);
+    segs.ran_on = true;
+}
+
 std::unique_ptr<NearLines> nearest_lines(Segments& segs, bool two_threads, std::vector<double>& room) {
     const int nb_lig = segs.part.nb_lig, nb_col = segs.part.nb_col;
     const bool split = two_threads && nb_lig >= 64 && static_cast<long long>(nb_lig) * nb_col >= kSharedCells;
     auto g = std::make_unique<NearLines>(nb_lig, nb_col, split, room);
     Propagation p(segs, *g);
     p.seed(split);
-    p.run_on(segs);
+    if (!segs.ran_on) p.run_on(segs);
+    p.take_others(segs);
     spread_levels(segs, *g, p.levels(), split);
     return g;
 }

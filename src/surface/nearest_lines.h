@@ -40,6 +40,13 @@
 
 namespace zorvel {
 
+// In a part of the grid, before its nearest levels: every end of a line
+// runs on as in the whole grid (looked up among the segments), then only
+// the segments that meet a cell of the part are kept, in their order, so
+// that keys order as the whole grid's; Segments::numbers says which they
+// were. Nothing else the part's levels read is let go.
+void keep_part_segments(Segments& segs);
+
 // The two nearest levels of every cell of the segments' part of the grid,
 // on two threads where it pays; the nearest kept in `room`.
 std::unique_ptr<NearLines> nearest_lines(Segments& segs, bool two_threads, std::vector<double>& room);

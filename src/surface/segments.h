@@ -48,6 +48,12 @@ struct Segments {
     std::vector<double> levels;  // the distinct levels, ascending
     std::uint32_t lines = 0;     // polylines with a segment
     GridPart part;
+    // Where a part keeps only the segments that meet its cells: the ends
+    // have run on already, each kept segment's number among all of them
+    // (ascending) and how many all were.
+    bool ran_on = false;
+    std::vector<std::uint32_t> numbers;
+    std::uint64_t of_all = 0;
 
     // The centre of cell (i, j), in the grid's numbers.
     GridPoint centre(double i, double j) const { return GridPoint{i + part.i0, j + part.j0}; }

@@ -331,6 +331,8 @@ std::optional<SurfaceFill> fill_surface(std::vector<double>& alti, const GridPar
     try {
         Segments segs = segments_of(lines, part, split);
         ContourLines{}.swap(lines);
+        // a part that takes its table needs only the segments that meet it
+        if (tables.given != nullptr && keep != nullptr && !part.is_whole()) keep_part_segments(segs);
         const auto near = nearest_lines(segs, split, alti);
         // its room is had again for the bands
         near->let_go_of_spreading();
