@@ -22,7 +22,7 @@ SRC = os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), 
 LAYERS = ["base", "reading", "geometry", "passes", "classes", "surface", "output", "run", "dialogue", "cli", "app"]
 # the run's own rooms: they alone see the run state, directly or through
 # another header
-RUN_LEVEL = {"run/treatment", "run/run_state", "run/ending", "run/run", "run/grid_facts", "run/sources",
+RUN_LEVEL = {"run/treatment", "run/fill_run", "run/run_state", "run/ending", "run/run", "run/grid_facts", "run/sources",
              "dialogue/dialogue_run"}
 INCLUDE = re.compile(r'\s*#\s*include\s+"([\w/]+)\.h"')
 

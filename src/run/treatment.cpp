@@ -14,7 +14,7 @@
 #include "passes/vertex_log.h"
 #include "run/grid_facts.h"
 #include "run/sources.h"
-#include "surface/surface_fill.h"
+#include "run/fill_run.h"
 
 namespace zorvel {
 
@@ -72,81 +72,6 @@ void warn_of_losses(Console& con, const PassTwo& two, const ExtentsPolicy& polic
     }
 }
 
-// Fills the run's alti between the contours; the lowest and highest
-// elevation of the filled grid; nullopt after a stop line.
-// A window's margin grows until its part of the grid would hold more than
-// this many times the cells of the window with its first margin all round:
-// a window is not let take a whole grid's memory.
-constexpr long long kGrowth = 4;
-
-long long cells_of(const GridPart& p) { return static_cast<long long>(p.nb_lig) * p.nb_col; }
-
-// The part of the grid around a window with a margin, within the grid.
-GridPart part_around(const GridSpan& whole, const GridWindow& w, int margin) {
-    const WindowCells c = with_margin(w, margin, whole.nb_lig, whole.nb_col);
-    return GridPart{whole.nb_lig, whole.nb_col, c.i0, c.j0, c.rows, c.cols};
-}
-
-// In a window (its margin drawn around it), only what the window can vouch
-// for: its cells the whole grid's, or a stop line. A margin that `grows`
-// doubles until the window vouches for every cell, or its part holds the
-// whole grid or would pass its budget; the drawn cells are then
-// taken from the wider fill.
-std::optional<std::pair<double, double>> fill_between_contours(Console& con, RunState& rs, ContourLines&& lines,
-                                                               const std::optional<GridWindow>& window, int margin,
-                                                               bool grows, const FillTables& tables) {
-    const GridPart drawn{rs.whole.nb_lig, rs.whole.nb_col, rs.whole.i0, rs.whole.j0, rs.nb_lig, rs.nb_col};
-    GridPart part = drawn;
-    const long long budget =
-        window ? kGrowth * (window->ysize + 2LL * margin) * (window->xsize + 2LL * margin) : cells_of(drawn);
-    std::vector<double> wider;
-    std::optional<SurfaceFill> fill;
-    for (;;) {
-        std::optional<KeptCells> keep;
-        if (window) keep = KeptCells{window->yoff - part.i0, window->xoff - part.j0, window->ysize, window->xsize};
-        const int wider_margin = margin > (1 << 29) ? 1 << 30 : std::max(1, 2 * margin);
-        const GridPart next = window ? part_around(rs.whole, *window, wider_margin) : part;
-        const bool last = !grows || !window || part.is_whole() || cells_of(next) > budget;
-        ContourLines kept;
-        if (!last) kept = lines;
-        const bool own = part.i0 == drawn.i0 && part.j0 == drawn.j0 && part.nb_lig == drawn.nb_lig && part.nb_col == drawn.nb_col;
-        fill = fill_surface(own ? rs.alti : wider, part, std::move(last ? lines : kept), true, keep ? &*keep : nullptr, tables);
-        if (!fill) {
-            stop_no_memory(con, T_("el relleno entre las curvas"), part.nb_lig, part.nb_col);
-            return std::nullopt;
-        }
-        if (fill->unsure == 0 || last) break;
-        margin = wider_margin;
-        part = next;
-    }
-    if (!wider.empty()) {
-        // the drawn cells, out of the wider part's
-        rs.alti.resize(static_cast<std::size_t>(drawn.nb_lig) * static_cast<std::size_t>(drawn.nb_col));
-        for (int i = 0; i < drawn.nb_lig; ++i)
-            std::copy_n(wider.data() + static_cast<std::size_t>(drawn.i0 - part.i0 + i) * static_cast<std::size_t>(part.nb_col) +
-                            static_cast<std::size_t>(drawn.j0 - part.j0),
-                        drawn.nb_col, rs.alti.data() + static_cast<std::size_t>(i) * static_cast<std::size_t>(drawn.nb_col));
-    }
-    if (fill->unsure > 0 && tables.given != nullptr) {
-        stop_line(con, message(T_("-fill_table: {1} celdas de la ventana no son las de la cuadricula entera con su tabla: "
-                                  "la tabla es de otras curvas u otra cuadricula, o su margen de {2} no basta"),
-                               {std::to_string(fill->unsure), std::to_string(margin)}));
-        return std::nullopt;
-    }
-    if (fill->unsure > 0) {
-        stop_line(con, message(T_("-srcwin y -fill: {1} celdas de la ventana dependen de curvas o celdas mas alla de su "
-                                  "margen de {2}: pida un -fill_margin mayor"),
-                               {std::to_string(fill->unsure), std::to_string(margin)}));
-        return std::nullopt;
-    }
-    rs.fill = *fill;
-    // a window's cells are all reached, or it has stopped
-    if (fill->unreached > 0 && !window)
-        warn_line(con, std::to_string(fill->unreached) +
-                           T_(" celdas quedan sin elevacion: no les llega ninguna curva (la cuadricula no tiene ninguna)"));
-    return std::pair{fill->lowest, fill->highest};
-}
-
 // The run's steps, in order, over the state they hand on: the sources set
 // up, pass one (or both passes at once), the pixel size between them, pass
 // two, the fill, and the classes.
@@ -175,6 +100,7 @@ public:
         // the fill gives every cell its elevation (in room of its own): the drawn ones are not read
         if (settings_.keep_elevations() && !settings_.fill()) rs_.alti = elevations_of(two_->dtab, rs_.nb_lig, rs_.nb_col);
         if (settings_.fill()) {
+            let_go_of_drawn_grid();
             const auto range = fill_between_contours(con_, rs_, std::move(lines_), settings_.window(), settings_.window_margin(),
                                                     settings_.window_margin_grows(), settings_.fill_tables());
             if (!range) return false;
@@ -324,16 +250,27 @@ private:
         return all;
     }
 
+    // Before the fill, what the classes read of the drawn grid, then the
+    // grid itself: the fill gives the cells their elevations in room of its
+    // own. Where pass one could not count every elevation, the contours'
+    // interval is read from the drawn cells, and only if asked: the grid stays.
+    void let_go_of_drawn_grid() {
+        const ElevationGrid& dtab = two_->dtab;
+        suggested_ = suggested_interval(distinct_elevations(dtab, rs_.nb_lig, rs_.nb_col));
+        drawn_ = drawn_range(dtab, rs_.nb_lig, rs_.nb_col);
+        if (one_ && one_->tally.count.all_counted()) two_->dtab = ElevationGrid();
+    }
+
     // The classes chosen, their table written, the cells given their class;
     // false after a stop line.
     bool classify() {
         ElevationGrid& dtab = two_->dtab;
         const int nb_lig = rs_.nb_lig, nb_col = rs_.nb_col;
-        const ClassHints hints{suggested_interval(distinct_elevations(dtab, nb_lig, nb_col)),
+        const ClassHints hints{suggested_ ? *suggested_ : suggested_interval(distinct_elevations(dtab, nb_lig, nb_col)),
                                [&] { return source_interval(one_->tally.count, dtab, nb_lig, nb_col); },
                                [&] {
                                    return settings_.limits_from_vertices() ? vertex_range(one_->tally)
-                                                                           : drawn_range(dtab, nb_lig, nb_col);
+                                                      : drawn_ ? *drawn_ : drawn_range(dtab, nb_lig, nb_col);
                                },
                                filled_, sources_extents()};
         const auto choice = settings_.classes(hints);
@@ -381,6 +318,9 @@ private:
     PassOneOptions one_options_{};
     std::optional<PassOne> one_;
     std::optional<PassTwo> two_;
+    // of a filled grid, what the classes read of the drawn cells before they went
+    std::optional<int> suggested_;
+    std::optional<DrawnRange> drawn_;
     std::optional<RotationChoice> turn_;
     std::vector<SourceLog> logs_;
     long vertices_ = 0;
