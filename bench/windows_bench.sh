@@ -11,11 +11,13 @@
 #     5 x 5 windows written as DEFLATE GeoTIFFs through xargs -P 2; its time,
 #     the windows' peak memory, the disk it takes and a read of the mosaic
 #     through GDAL; everything removed after (the disk is shared).
-#   - with "fill" (alone): the terrain surface of the sheet at 1.6 m, -fill
-#     -ot Float32: the plan (which fills the whole grid once for the
-#     windows' tables), 25 windows through xargs -P 2, their peak memory
-#     against the windows' cells with margin at 17 bytes and 256 MB more,
-#     the whole run, and the mosaic against it cell for cell.
+#   - with "fill" (alone): the terrain surface, -fill -ot Float32, of the
+#     sheet at 1.6 m (windows of 5000 x 5000) and of the Jacksboro DEM's
+#     contours every 10 and 50 m (bench/fill_bench.py, windows of 100 x
+#     100): the plan (which fills the whole grid once for the windows'
+#     tables), the windows through xargs -P 2, each one's peak memory
+#     against its cells with margin at 17 bytes and 256 MB more, the whole
+#     run, and the mosaic against it cell for cell.
 # Appends its figures to bench/RESULTS.md. Needs GDAL's tools and python3-gdal.
 #
 #   bench/windows_bench.sh [huge|fill]
@@ -76,34 +78,79 @@ stage() {  # the seconds of one stage in a run's stage line
   sed -n "s/.*$1 \([0-9.]*\) s.*/\1/p" "$2"
 }
 
+# A plan of the fill run as windows through xargs -P 2, against the whole
+# run: the plan's time and memory, the windows' time, each window's peak
+# memory against its bound (its cells with the margin its table gives, 17
+# bytes each, and 256 MB), the whole run's time and memory, and the mosaic
+# against the whole run cell for cell. Prints one line of figures.
+#   fill_windows LABEL WINDOW_SIZE SOURCE GRID_OPTIONS...
+fill_windows() {
+  local label=$1 size=$2 source=$3
+  shift 3
+  local options=(-q --overwrite -of ENVI "$@" -fill -ot Float32)
+  local plan="$work/plan_$label.txt" times="$work/times_$label.txt"
+  local plan_s plan_kb all_s t0 t1 whole whole_s whole_kb verdict bounds
+  read -r plan_s plan_kb < <(/usr/bin/time -f '%e %M' "$program" "${options[@]}" -plan "$size" "$size" "$source" \
+    "$work/$label" 2>&1 >"$plan" | tail -1)
+  t0=$(seconds)
+  sed "s|^|/usr/bin/time -f '%e %M %C' -a -o $times |" "$plan" | xargs -P 2 -d '\n' -n 1 sh -c 2>/dev/null
+  t1=$(seconds)
+  all_s=$(elapsed "$t0" "$t1")
+  # each window's peak against its bound
+  bounds=$("$python" - "$work/$label.fill" "$work/$label.vrt" "$times" <<'EOF'
+import re, struct, sys
+from osgeo import gdal
+gdal.UseExceptions()
+d = open(sys.argv[1], "rb").read()
+v = gdal.Open(sys.argv[2])
+rows, cols = v.RasterYSize, v.RasterXSize
+bound = {}
+for k in range(struct.unpack_from("<Q", d, 16)[0]):
+    i0, j0, h, w, m = struct.unpack_from("<5i", d, 24 + 40 * k)
+    cells = (min(rows, i0 + h + m) - max(0, i0 - m)) * (min(cols, j0 + w + m) - max(0, j0 - m))
+    bound[(j0, i0)] = (cells * 17 + (256 << 20)) / 1024
+peaks, within, ratios, slowest = [], 0, [], 0.0
+for line in open(sys.argv[3]):
+    t = line.split()
+    x, y = re.search(r"-srcwin (\d+) (\d+)", line).groups()
+    kb, b = float(t[1]), bound[(int(x), int(y))]
+    peaks.append(kb)
+    within += kb <= b
+    ratios.append(kb / b)
+    slowest = max(slowest, float(t[0]))
+print(len(peaks), within, int(max(peaks) / 1024), "%.2f" % max(ratios), "%.2f" % slowest)
+EOF
+)
+  read -r n within largest worst slowest <<<"$bounds"
+  whole=$(head -1 "$plan" | sed -e 's/ -srcwin [0-9]* [0-9]* [0-9]* [0-9]*//' -e 's/ -fill_table [^ ]*//' \
+    -e "s| [^ ]*_0_0\$| $work/whole_$label|")
+  read -r whole_s whole_kb < <(/usr/bin/time -f '%e %M' sh -c "$whole" 2>&1 >/dev/null | tail -1)
+  verdict=$(same_cells "$work/$label.vrt" "$work/whole_${label}_zorvl.raw" float32)
+  [ "$verdict" = same ] || { echo "the mosaic of the $label fill's windows differs from the whole run" >&2; exit 1; }
+  rm -f "$work"/*_zorvl.raw
+  echo "plan ${plan_s} s, $((plan_kb / 1024)) MB (the whole grid filled once for the tables, $(($(stat -c %s "$work/$label.fill") / 1000)) kB of them); $n windows of $size x $size through xargs -P 2 ${all_s} s (the slowest ${slowest} s); $within of $n windows within their bound (cells with margin at 17 bytes and 256 MB), the largest peak ${largest} MB, the highest peak over bound ${worst}; whole run ${whole_s} s, $((whole_kb / 1024)) MB; the mosaic equals the whole run cell for cell"
+}
+
 lines=()
 routes=(dxf gpkg)
 if [ "$huge" = fill ]; then
   routes=()
-  options=(-q --overwrite -of ENVI -tr 1.6 "${sheet[@]}" -reg 4 -interval 10 -min 200 -max 900 -fill -ot Float32)
-  plan="$work/plan_fill.txt"
-  read -r plan_s plan_kb < <(/usr/bin/time -f '%e %M' "$program" "${options[@]}" -plan 5000 5000 "$dxf" "$work/fill" 2>&1 >"$plan" | tail -1)
-  read -r all_s slowest peak < <(run_windows "$plan" "$work/times_fill.txt")
-  # the windows' bounds: their cells with the margin their tables give, 17 bytes each, and 256 MB
-  read -r least most < <("$python" - "$work/fill.fill" <<'EOF'
-import struct, sys
-d = open(sys.argv[1], "rb").read()
-n = struct.unpack_from("<Q", d, 16)[0]
-rows = cols = 25000
-bounds = []
-for k in range(n):
-    i0, j0, h, w, m = struct.unpack_from("<5i", d, 24 + 40 * k)
-    cells = (min(rows, i0 + h + m) - max(0, i0 - m)) * (min(cols, j0 + w + m) - max(0, j0 - m))
-    bounds.append((cells * 17 + (256 << 20)) // 1024)
-print(min(bounds), max(bounds))
-EOF
-)
-  whole=$(head -1 "$plan" | sed -e 's/ -srcwin [0-9]* [0-9]* [0-9]* [0-9]*//' -e 's/ -fill_table [^ ]*//' -e "s| [^ ]*_0_0\$| $work/whole_fill|")
-  read -r whole_s whole_kb < <(/usr/bin/time -f '%e %M' sh -c "$whole" 2>&1 >/dev/null | tail -1)
-  verdict=$(same_cells "$work/fill.vrt" "$work/whole_fill_zorvl.raw" float32)
-  [ "$verdict" = same ] || { echo "the mosaic of the fill's windows differs from the whole run" >&2; exit 1; }
-  lines+=("- the fill, -ot Float32, DXF: plan ${plan_s} s, $((plan_kb / 1024)) MB (the whole grid filled once for the tables, $(($(stat -c %s "$work/fill.fill") / 1000000)) MB of them); 25 windows of 5000 x 5000 through xargs -P 2 ${all_s} s (the slowest ${slowest} s, the largest peak $((peak / 1024)) MB; the windows' bounds, cells with margin at 17 bytes and 256 MB, $((least / 1024)) to $((most / 1024)) MB); whole run ${whole_s} s, $((whole_kb / 1024)) MB; the mosaic equals the whole run cell for cell")
-  rm -f "$work"/*_zorvl.raw
+  figures=$(fill_windows sheet 5000 "$dxf" -tr 1.6 "${sheet[@]}" -reg 4 -interval 10 -min 200 -max 900)
+  lines+=("- the fill, -ot Float32, DXF at 1.6 m, 25,000 x 25,000 cells: $figures")
+  # the Jacksboro DEM's contours every 10 and 50 m on its own grid (warped
+  # to 30 m cells as bench/fill_bench.sh does), windows of 100 x 100
+  jdem="$data/jacksboro.tif"
+  if [ ! -f "$jdem" ]; then
+    "$python" bench/fill_bench.py jacksboro "$data/jacksboro_geo.tif"
+    gdalwarp -q -overwrite -t_srs EPSG:32616 -tr 30 30 -tap -r bilinear -dstnodata -9999 "$data/jacksboro_geo.tif" "$jdem"
+  fi
+  read -r x0 y0 x1 y1 cell < <("$python" bench/fill_bench.py grid "$jdem")
+  for interval in 10 50; do
+    contours="$data/jacksboro_c$interval.gpkg"
+    [ -f "$contours" ] || gdal_contour -q -i "$interval" -a elev "$jdem" "$contours"
+    figures=$(fill_windows "j$interval" 100 "$contours" -a elev -te "$x0" "$y0" "$x1" "$y1" -tr "$cell")
+    lines+=("- the fill, -ot Float32, of the Jacksboro contours every $interval m (the DEM's grid): $figures")
+  done
 fi
 for route in "${routes[@]}"; do
   if [ "$route" = dxf ]; then source=$dxf extra=(-reg 4); else source=$gpkg extra=(); fi

@@ -53,7 +53,8 @@
 // included (the nearest levels are kept in their room until each cell takes
 // its elevation: then the second nearest, a flag and the ways out of a line
 // cell that its segments cross, those two let go once the levels have
-// spread, before the bands are summed), 90 a vertex kept, and
+// spread, before the bands are summed), 90 a vertex kept (in a part that
+// takes its table, of the segments that meet it), and
 // while the line cells are seeded 16 for each segment of a cell that more
 // than one segment meets.
 #ifndef ZORVEL_SURFACE_FILL_H
