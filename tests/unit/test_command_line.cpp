@@ -368,6 +368,23 @@ TEST(CommandLine, APlanOfTheFillMosaicsToTheWholeRun) {
 // Adjacent sheets make the grid of one drawing over their united extents
 // that holds all their polylines in order: the same cells, the same
 // default interval and limits, and the same windows.
+// Past the elevations pass one can count, a filled run's interval comes
+// from the drawn cells: the fill keeps them for it.
+TEST(CommandLine, AFillOfVeryManyElevationsTakesItsIntervalFromTheDrawnCells) {
+    test::TempDir tmp;
+    const std::string in = tmp.root() + "many.dxf";
+    std::vector<test::DrawnLine> lines;
+    // 70,000 short lines at as many elevations, their whole ones every 10 m from 100 to 190
+    for (int k = 0; k < 70000; ++k) {
+        const double x = 1 + k % 97, y = 1 + (k / 97) % 48;
+        lines.push_back(test::DrawnLine{100 + 10 * (k % 10) + k * 1e-6, {{x, y}, {x + 0.3, y + 0.2}}});
+    }
+    std::ofstream(in) << test::dxf_of({0, 0, 100, 50}, lines);
+    const Ran r = run({"--overwrite", "-of", "ENVI", "-tr", "1", "-fill", "-ot", "Float32", in, tmp.root() + "out"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("10: la equidistancia de las curvas"), std::string::npos) << r.out;
+}
+
 TEST(CommandLine, SheetsOfAnArchiveMakeOneGrid) {
     test::TempDir tmp;
     std::mt19937 rng(5);
