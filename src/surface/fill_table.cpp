@@ -183,7 +183,8 @@ void tabulate_window(WindowTable& t, const Segments& segs, const NearLines& g, c
                  const std::vector<Area>& areas) {
     const KeysInDoubles a = g.a();
     const LineKey* b = g.b();
-    std::vector<std::uint64_t> sides;
+    // the sides its cells look across, each once: a bit a side, then the sides set
+    std::vector<std::uint64_t> looked((beyond.size() + 63) / 64, 0), sides;
     std::vector<unsigned char> seen(static_cast<std::size_t>(t.nb_lig) * static_cast<std::size_t>(t.nb_col), 0);
     long long need = 1;
     for (int r = 0; r < t.nb_lig; ++r)
@@ -202,7 +203,10 @@ void tabulate_window(WindowTable& t, const Segments& segs, const NearLines& g, c
                 for (const LineKey key : {a[k], b[k]}) {
                     const std::uint32_t s = segment_of(key);
                     const std::uint64_t side = 2 * std::uint64_t{s} + static_cast<std::uint64_t>(1 - segs.side(s, i, j));
-                    if (beyond[side].width > 0.0) sides.push_back(side);
+                    std::uint64_t& word = looked[side / 64];
+                    const std::uint64_t bit = std::uint64_t{1} << (side % 64);
+                    if (beyond[side].width > 0.0 && (word & bit) == 0) sides.push_back(side);
+                    word |= bit;
                 }
                 continue;
             }
@@ -213,7 +217,6 @@ void tabulate_window(WindowTable& t, const Segments& segs, const NearLines& g, c
             t.areas.push_back(TableArea{first, cells, area.level, area.d_max, area.top, area.told, area.balance});
         }
     std::sort(sides.begin(), sides.end());
-    sides.erase(std::unique(sides.begin(), sides.end()), sides.end());
     for (const std::uint64_t side : sides) t.sides.push_back({side, beyond[side]});
     t.margin = static_cast<int>(std::min<long long>(need, 1 << 30));
     t.segments = segs.all.size();

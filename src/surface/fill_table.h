@@ -73,7 +73,8 @@ struct WindowTable {
 // grid of so many rows and columns, each's table goes into `made`), or the
 // one a window's fill takes.
 struct FillTables {
-    std::function<std::vector<WindowTable>(int rows, int cols)> windows;
+    using Windows = std::function<std::vector<WindowTable>(int rows, int cols)>;
+    Windows windows;
     std::vector<WindowTable>* made = nullptr;
     const WindowTable* given = nullptr;
 };

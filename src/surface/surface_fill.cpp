@@ -133,8 +133,22 @@ public:
         return n;
     }
 
-    // The table of window t of the whole grid (fill_table.h).
-    void tabulate(WindowTable& t) const { tabulate_window(t, segs_, g_, beyond_, areas_); }
+    // The tables of windows of the whole grid (fill_table.h), every other
+    // one on a second thread.
+    void tabulate(std::vector<WindowTable>& tables) const {
+        const auto every_other = [&](std::size_t first) {
+            for (std::size_t n = first; n < tables.size(); n += 2) tabulate_window(tables[n], segs_, g_, beyond_, areas_);
+        };
+        if (!split_ || tables.size() < 2) {
+            every_other(0);
+            every_other(1);
+            return;
+        }
+        Helper other([&] { every_other(1); });
+        if (!other.started()) every_other(1);
+        every_other(0);
+        other.join();
+    }
 
     // In a part, the bands and the areas of the whole grid from a window's
     // table; the kept cells that the part cannot vouch for.
@@ -346,7 +360,7 @@ std::optional<SurfaceFill> fill_surface(std::vector<double>& alti, const GridPar
             if (keep != nullptr && !part.is_whole()) unsure = fill.unsure(*keep);
             if (tables.made != nullptr && tables.windows && part.is_whole()) {
                 *tables.made = tables.windows(part.rows, part.cols);
-                for (WindowTable& t : *tables.made) fill.tabulate(t);
+                fill.tabulate(*tables.made);
             }
         }
         SurfaceFill filled = fill.values(alti, keep);

@@ -585,6 +585,25 @@ TEST(SurfaceFill, APartFillsTheCellsItKeepsAsTheWholeGridOrSaysSo) {
     EXPECT_GT(vouched, tried / 10) << vouched << " of " << tried;
     EXPECT_EQ(narrower, cut_all_round);
     EXPECT_GT(cut_all_round, 0);
+    // a grid large enough for two threads makes every window's table as one thread does
+    const int rows = 300, cols = 260;
+    const auto lines = random_terrain(rng, rows, cols);
+    const FillTables::Windows quarters = [](int r, int c) {
+        std::vector<WindowTable> q(4);
+        for (int n = 0; n < 4; ++n) {
+            WindowTable& t = q[static_cast<std::size_t>(n)];
+            t.i0 = n / 2 * (r / 2), t.j0 = n % 2 * (c / 2), t.nb_lig = r / 2, t.nb_col = c / 2;
+        }
+        return q;
+    };
+    std::string made[2];
+    for (const bool two : {false, true}) {
+        std::vector<double> z;
+        std::vector<WindowTable> tables;
+        ASSERT_TRUE(fill_surface(z, GridPart::whole(rows, cols), lines_of(lines), two, nullptr, FillTables{quarters, &tables}));
+        made[two] = encode_tables(tables);
+    }
+    EXPECT_EQ(made[0], made[1]);
 }
 
 }  // namespace
