@@ -224,34 +224,6 @@ void tabulate_window(WindowTable& t, const Segments& segs, const NearLines& g, c
 
 namespace {
 
-// Marks with `mark` the kept cells four-connected to kept cell (r, c) (in
-// keep's numbers) that `lone` takes (places in the part), run by run, the
-// first among them; how many. A marked cell is taken no more.
-template <typename Lone>
-std::uint64_t mark_piece(NearLines& g, const KeptCells& keep, int r, int c, LineKey mark, Lone&& lone) {
-    LineKey* b = g.b();
-    const auto place = [&](int pr, int pc) { return g.at(keep.i0 + pr, keep.j0 + pc); };
-    std::uint64_t n = 0;
-    std::vector<std::pair<int, int>> seeds{{r, c}};
-    while (!seeds.empty()) {
-        const auto [sr, sc] = seeds.back();
-        seeds.pop_back();
-        if (!lone(place(sr, sc))) continue;
-        int lo = sc, hi = sc;
-        while (lo > 0 && lone(place(sr, lo - 1))) --lo;
-        while (hi + 1 < keep.nb_col && lone(place(sr, hi + 1))) ++hi;
-        for (int x = lo; x <= hi; ++x) b[place(sr, x)] = mark;
-        n += static_cast<std::uint64_t>(hi - lo + 1);
-        // a seed for each run of such cells beside the run, above and below
-        for (const int nr : {sr - 1, sr + 1}) {
-            if (nr < 0 || nr >= keep.nb_lig) continue;
-            for (int x = lo; x <= hi; ++x)
-                if (lone(place(nr, x)) && (x == lo || !lone(place(nr, x - 1)))) seeds.push_back({nr, x});
-        }
-    }
-    return n;
-}
-
 // The table's bands and areas, into beyond and areas; whether they can be the part's.
 bool take_sums(const WindowTable& t, const Segments& segs, std::vector<FarBand>& beyond, std::vector<Area>& areas) {
     const bool some_kept = segs.ran_on;
@@ -307,7 +279,8 @@ long long take_window_table(const WindowTable& t, const KeptCells& keep, const S
             if (b[k] != kNoLine) continue;
             // the piece of the kept cells that one level alone reaches, as the table has it
             const std::uint32_t level = segs.all[segment_of(a[k])].level;
-            const std::uint64_t cells = mark_piece(g, keep, r, c, kAreaMark | pieces, [&](std::size_t m) {
+            const std::uint64_t cells = mark_four_connected(g, keep.i0, keep.j0, keep.nb_lig, keep.nb_col, r, c,
+                                                            kAreaMark | pieces, [&](std::size_t m) {
                 return a[m] != kNoLine && b[m] == kNoLine && segs.all[segment_of(a[m])].level == level;
             });
             const TableArea* p = pieces < t.areas.size() ? &t.areas[pieces] : nullptr;

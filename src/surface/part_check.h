@@ -38,6 +38,35 @@ namespace zorvel {
 constexpr LineKey kAreaMark = LineKey{1} << 63;
 inline bool marked(LineKey b) { return b != kNoLine && (b & kAreaMark) != 0; }
 
+// Marks `mark` into b of the cells of rows i0..i0+rows-1 and columns
+// j0..j0+cols-1 four-connected among those `lone` takes (places in g) to
+// (i0 + r, j0 + c), run by run; how many. A marked cell is taken no more.
+template <typename Lone>
+std::uint64_t mark_four_connected(NearLines& g, int i0, int j0, int rows, int cols, int r, int c, LineKey mark,
+                                  Lone&& lone) {
+    LineKey* b = g.b();
+    const auto place = [&](int pr, int pc) { return g.at(i0 + pr, j0 + pc); };
+    std::uint64_t n = 0;
+    std::vector<std::pair<int, int>> seeds{{r, c}};
+    while (!seeds.empty()) {
+        const auto [sr, sc] = seeds.back();
+        seeds.pop_back();
+        if (!lone(place(sr, sc))) continue;
+        int lo = sc, hi = sc;
+        while (lo > 0 && lone(place(sr, lo - 1))) --lo;
+        while (hi + 1 < cols && lone(place(sr, hi + 1))) ++hi;
+        for (int x = lo; x <= hi; ++x) b[place(sr, x)] = mark;
+        n += static_cast<std::uint64_t>(hi - lo + 1);
+        // a seed for each run of such cells beside the run, above and below
+        for (const int nr : {sr - 1, sr + 1}) {
+            if (nr < 0 || nr >= rows) continue;
+            for (int x = lo; x <= hi; ++x)
+                if (lone(place(nr, x)) && (x == lo || !lone(place(nr, x - 1)))) seeds.push_back({nr, x});
+        }
+    }
+    return n;
+}
+
 // How many steps from cell (i, j) of a part (counted from its first) to the
 // nearest cell beyond a cut edge; 2^40 in a part without cut edges.
 long long steps_to_cut(const GridPart& p, int i, int j);

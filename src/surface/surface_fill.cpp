@@ -221,7 +221,6 @@ private:
         const auto lone = [&](std::size_t k, std::uint32_t level) {
             return a[k] != kNoLine && b[k] == kNoLine && segs_.all[segment_of(a[k])].level == level;
         };
-        std::vector<std::pair<int, int>> seeds;
         for (int i = 0; i < g_.nb_lig(); ++i)
             for (int j = 0; j < g_.nb_col(); ++j) {
                 const std::size_t k = g_.at(i, j);
@@ -229,26 +228,7 @@ private:
                 const std::uint32_t level = segs_.all[segment_of(a[k])].level;
                 const LineKey id = kAreaMark | areas_.size();
                 areas_.push_back(Area{level});
-                seeds.assign(1, {i, j});
-                while (!seeds.empty()) {
-                    const auto [si, sj] = seeds.back();
-                    seeds.pop_back();
-                    const std::size_t row = g_.at(si, 0);
-                    if (!lone(row + static_cast<std::size_t>(sj), level)) continue;
-                    int lo = sj, hi = sj;
-                    while (lo > 0 && lone(row + static_cast<std::size_t>(lo - 1), level)) --lo;
-                    while (hi + 1 < g_.nb_col() && lone(row + static_cast<std::size_t>(hi + 1), level)) ++hi;
-                    for (int c = lo; c <= hi; ++c) b[row + static_cast<std::size_t>(c)] = id;
-                    // a seed for each run of such cells beside the run, above and below
-                    for (const int ni : {si - 1, si + 1}) {
-                        if (ni < 0 || ni >= g_.nb_lig()) continue;
-                        const std::size_t next = g_.at(ni, 0);
-                        for (int c = lo; c <= hi; ++c)
-                            if (lone(next + static_cast<std::size_t>(c), level) &&
-                                (c == lo || !lone(next + static_cast<std::size_t>(c - 1), level)))
-                                seeds.push_back({ni, c});
-                    }
-                }
+                mark_four_connected(g_, 0, 0, g_.nb_lig(), g_.nb_col(), i, j, id, [&](std::size_t m) { return lone(m, level); });
             }
     }
 
