@@ -152,8 +152,7 @@ private:
                     if ((flags[m] & NearLines::kCrowded) != 0 && !beside_others(m, level(c), i, j, p)) continue;
                 }
                 if (line && seed_a && level(c) != level(xa) &&
-                    (!segs_.same_side(segment_of(xa), segs_.centre(i, j), segs_.centre(ni[n], nj[n])) ||
-                     ((g_.crossed()[k] >> neighbour_bit(ni[n] - i, nj[n] - j)) & 1) != 0))
+                    ((g_.crossed()[k] >> neighbour_bit(ni[n] - i, nj[n] - j)) & 1) != 0)
                     continue;
                 take(na, nb, c);
             }

@@ -123,6 +123,32 @@ void NearLines::cross_ways(std::size_t k, const Segments& segs, std::uint32_t t)
                                        static_cast<int>(k % static_cast<std::size_t>(width_)) - 1 + segs.part.j0);
 }
 
+void NearLines::cross_own_lines(const Segments& segs, bool split) {
+    const auto rows = [&](int first, int last) {
+        for (int i = first; i < last; ++i)
+            for (int j = 0; j < col_; ++j) {
+                const std::size_t k = at(i, j);
+                if ((flags_.data()[k] & (kLine | kSeedB)) != kLine) continue;
+                const std::uint32_t s = segment_of(a_[k]);
+                const GridPoint p = segs.centre(i, j);
+                unsigned int mask = 0;
+                for (int di = -1; di <= 1; ++di)
+                    for (int dj = -1; dj <= 1; ++dj)
+                        if ((di != 0 || dj != 0) && !segs.same_side(s, p, segs.centre(i + di, j + dj)))
+                            mask |= 1u << neighbour_bit(di, dj);
+                crossed_.data()[k] |= static_cast<unsigned char>(mask);
+            }
+    };
+    if (!split) {
+        rows(0, lig_);
+        return;
+    }
+    Helper other([&] { rows(0, lig_ / 2); });
+    if (!other.started()) rows(0, lig_ / 2);
+    rows(lig_ / 2, lig_);
+    other.join();
+}
+
 std::pair<const std::uint32_t*, const std::uint32_t*> NearLines::others(std::size_t k) const {
     // among those of its row
     const std::size_t row = k / static_cast<std::size_t>(width_);

@@ -63,9 +63,9 @@ public:
     unsigned char* flags() { return flags_.data(); }
     const LineKey* b() const { return b_.data(); }
     const unsigned char* flags() const { return flags_.data(); }
-    // Of a line cell of one level of its own, the ways from its centre to
-    // its neighbours' that a segment meeting it crosses, its nearest left
-    // out (neighbour_bit).
+    // Of a line cell of one level of its own, the ways to its neighbours
+    // it takes no other level by (neighbour_bit): to a centre across the
+    // line of its nearest segment, or across another segment that meets it.
     const unsigned char* crossed() const { return crossed_.data(); }
 
     static constexpr unsigned char kLine = 1;     // a segment meets the cell
@@ -84,6 +84,11 @@ public:
     // of one, are kept and the cell marked kCrowded. The threads' halves on
     // two threads when `split`.
     void take_others(SegmentsMet (&met)[3], bool split, const Segments& segs, const std::vector<std::uint32_t>& level);
+    // Once every segment is in: the ways out of each line cell of one level
+    // of its own to a neighbour's centre across its nearest segment's line,
+    // into crossed() (its nearest never changes after). On two threads when
+    // `split`.
+    void cross_own_lines(const Segments& segs, bool split);
     // Lets go of what only the spreading of the levels reads, once it is
     // done: the flags, the ways crossed and the crowded cells' other
     // segments (flags(), crossed() and others() hold nothing after). The two

@@ -200,6 +200,7 @@ std::unique_ptr<NearLines> nearest_lines(Segments& segs, bool two_threads, std::
     p.seed(split);
     if (!segs.ran_on) p.run_on(segs);
     p.take_others(segs);
+    g->cross_own_lines(segs, split);
     spread_levels(segs, *g, p.levels(), split);
     return g;
 }
