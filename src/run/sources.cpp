@@ -12,9 +12,13 @@ namespace zorvel {
 namespace {
 
 // The map rectangle from which contours can reach the window's cells and
-// their margin: the window and a few cells more (a walk strays from its
-// segment by less than two cells), turned back onto the map.
-Extents window_box(const GridLayout& l, const GridSize& g, const RotationChoice& turn, const GridWindow& w) {
+// their margin: the window with `margin` cells round it (within the grid)
+// and a few cells more (a walk strays from its segment by less than two
+// cells), turned back onto the map.
+Extents window_box(const GridLayout& l, const GridSize& g, const RotationChoice& turn, const GridWindow& window,
+                   int margin) {
+    const WindowCells around = with_margin(window, margin, g.nb_lig, g.nb_col);
+    const GridWindow w = margin > 0 ? GridWindow{around.j0, around.i0, around.cols, around.rows} : window;
     constexpr int kReach = 5;
     const ImagePlace place{w.ysize + 2 * kReach, w.xsize + 2 * kReach, w.yoff - kReach, w.xoff - kReach,
                            g.nb_lig,           g.nb_col,           l.pix_size,        l.frame.min_x,
@@ -80,9 +84,14 @@ std::optional<Extents> united_extents(Console& con, std::vector<Sheet>& sheets, 
 
 void read_near_window(std::vector<Sheet>& sheets, RunSettings& settings, const ExtentsPolicy& policy) {
     const auto window = settings.window();
-    // a window of the fill reads every line: each is cut into segments as
-    // the whole grid's are, and those beyond its margin tell it what it cannot vouch for
-    if (!window || settings.limits_from_vertices() || settings.fill() || !policy.layout) return;
+    // a window of the fill reads every line (each is cut into segments as
+    // the whole grid's are, and those beyond its margin tell it what it
+    // cannot vouch for), but one that fills with its plan's table and the
+    // table's margin: the table holds what lies beyond, and the lines near
+    // the window and its margin are all it needs
+    const WindowTable* table = settings.fill_tables().given;
+    const bool by_table = settings.fill() && table != nullptr && settings.window_margin() == table->margin;
+    if (!window || settings.limits_from_vertices() || (settings.fill() && !by_table) || !policy.layout) return;
     const Extents* ext = policy.fixed_extents;
     for (Sheet& s : sheets) {
         if (s.ogr == nullptr) continue;
@@ -92,7 +101,7 @@ void read_near_window(std::vector<Sheet>& sheets, RunSettings& settings, const E
         const auto turn = settings.rotation();
         // a grid that cannot be laid is refused by pass one, with its reason
         if (!size || !turn) return;
-        s.ogr->read_only_within(window_box(*layout, *size, *turn, *window));
+        s.ogr->read_only_within(window_box(*layout, *size, *turn, *window, by_table ? table->margin : 0));
     }
 }
 

@@ -14,9 +14,9 @@ namespace {
 // The file: its mark, the segments and the windows (kTableHead bytes); an
 // index entry a window (its cells, margin, and where its table lies); the
 // tables. Numbers little-endian, doubles as their bits.
-constexpr char kMark[8] = {'Z', 'R', 'F', 'I', 'L', 'L', 'T', '1'};
+constexpr char kMark[8] = {'Z', 'R', 'F', 'I', 'L', 'L', 'T', '2'};
 constexpr std::size_t kIndexEntry = 6 * 4 + 2 * 8;
-constexpr std::size_t kSide = 3 * 8, kArea = 8 * 8;
+constexpr std::size_t kTableCounts = 6 * 8, kSide = 3 * 8, kArea = 8 * 8, kKept = 4, kRunOn = 6 * 8;
 
 void put(std::string& out, std::uint64_t v) {
     for (int k = 0; k < 8; ++k) out.push_back(static_cast<char>(v >> (8 * k)));
@@ -90,7 +90,8 @@ std::string encode_tables(const std::vector<WindowTable>& tables) {
     put(out, static_cast<std::uint64_t>(tables.size()));
     std::uint64_t offset = kTableHead + kIndexEntry * tables.size();
     for (const WindowTable& t : tables) {
-        const std::uint64_t bytes = 3 * 8 + kSide * t.sides.size() + kArea * t.areas.size();
+        const std::uint64_t bytes = kTableCounts + kSide * t.sides.size() + kArea * t.areas.size() +
+                                    kKept * t.kept.size() + kRunOn * t.run_ons.size();
         put_window(out, t);
         put(out, offset);
         put(out, bytes);
@@ -100,6 +101,9 @@ std::string encode_tables(const std::vector<WindowTable>& tables) {
         put(out, static_cast<std::uint64_t>(t.sides.size()));
         put(out, static_cast<std::uint64_t>(t.areas.size()));
         put(out, t.unreached);
+        put(out, static_cast<std::uint64_t>(t.kept.size()));
+        put(out, static_cast<std::uint64_t>(t.run_ons.size()));
+        put(out, t.kept_hash);
         for (const auto& [side, band] : t.sides) {
             put(out, side);
             put(out, band.level);
@@ -108,12 +112,17 @@ std::string encode_tables(const std::vector<WindowTable>& tables) {
         for (const TableArea& a : t.areas) {
             put(out, a.first);
             put(out, a.cells);
-            put(out, static_cast<std::uint64_t>(a.level));
+            put(out, a.level);
             put(out, a.d_max);
             put(out, a.top);
             put(out, static_cast<std::uint64_t>(a.told));
             put(out, static_cast<std::uint64_t>(a.balance));
             put(out, std::uint64_t{0});
+        }
+        for (const std::uint32_t s : t.kept) put32(out, s);
+        for (const RunOnSegment& g : t.run_ons) {
+            put(out, static_cast<std::uint64_t>(g.number));
+            for (const double v : {g.i0, g.j0, g.di, g.dj, g.level}) put(out, v);
         }
     }
     return out;
@@ -151,11 +160,16 @@ std::optional<TablePlace> find_table(const std::string& head_and_index, int i0, 
 
 std::optional<WindowTable> decode_table(const std::string& bytes) {
     Reader r(bytes, 0);
-    const std::uint64_t sides = r.u64(), areas = r.u64(), unreached = r.u64();
-    if (!r.ok() || sides > r.left() / kSide || areas > (r.left() - sides * kSide) / kArea ||
-        r.left() != sides * kSide + areas * kArea)
-        return std::nullopt;
+    const std::uint64_t sides = r.u64(), areas = r.u64(), unreached = r.u64(), kept = r.u64(), run_ons = r.u64();
     WindowTable t;
+    t.kept_hash = r.u64();
+    // each count within what is left, then all of it taken
+    std::uint64_t left = r.left();
+    for (const auto& [n, each] : {std::pair{sides, kSide}, {areas, kArea}, {kept, kKept}, {run_ons, kRunOn}}) {
+        if (!r.ok() || n > left / each) return std::nullopt;
+        left -= n * each;
+    }
+    if (left != 0) return std::nullopt;
     t.unreached = unreached;
     t.sides.resize(sides);
     for (auto& [side, band] : t.sides) {
@@ -167,14 +181,21 @@ std::optional<WindowTable> decode_table(const std::string& bytes) {
     for (TableArea& a : t.areas) {
         a.first = r.u64();
         a.cells = r.u64();
-        const std::uint64_t level = r.u64();
-        a.level = static_cast<std::uint32_t>(level);
+        a.level = r.f64();
         a.d_max = r.f64();
         a.top = r.f64();
         a.told = static_cast<long long>(r.u64());
         a.balance = static_cast<long long>(r.u64());
         r.u64();
-        if (level > UINT32_MAX) return std::nullopt;
+    }
+    t.kept.resize(kept);
+    for (std::uint32_t& s : t.kept) s = r.u32();
+    t.run_ons.resize(run_ons);
+    for (RunOnSegment& g : t.run_ons) {
+        const std::uint64_t number = r.u64();
+        if (number > UINT32_MAX) return std::nullopt;
+        g.number = static_cast<std::uint32_t>(number);
+        for (double* v : {&g.i0, &g.j0, &g.di, &g.dj, &g.level}) *v = r.f64();
     }
     return r.ok() ? std::optional<WindowTable>(std::move(t)) : std::nullopt;
 }
@@ -214,12 +235,20 @@ void tabulate_window(WindowTable& t, const Segments& segs, const NearLines& g, c
             if (seen[first] != 0) continue;
             const std::uint64_t cells = own_piece(t, r, c, seen, [&](int pi, int pj) { return b[g.at(pi, pj)] == b[k]; });
             const Area& area = areas[static_cast<std::size_t>(b[k] & ~kAreaMark)];
-            t.areas.push_back(TableArea{first, cells, area.level, area.d_max, area.top, area.told, area.balance});
+            t.areas.push_back(TableArea{first, cells, segs.levels[area.level], area.d_max, area.top, area.told, area.balance});
         }
     std::sort(sides.begin(), sides.end());
     for (const std::uint64_t side : sides) t.sides.push_back({side, beyond[side]});
     t.margin = static_cast<int>(std::min<long long>(need, 1 << 30));
     t.segments = segs.all.size();
+}
+
+GridPart table_part(const WindowTable& t, int rows, int cols) {
+    const long long m = t.margin;
+    const int i0 = static_cast<int>(std::max<long long>(0, t.i0 - m)), j0 = static_cast<int>(std::max<long long>(0, t.j0 - m));
+    const int i1 = static_cast<int>(std::min<long long>(rows, t.i0 + t.nb_lig + m));
+    const int j1 = static_cast<int>(std::min<long long>(cols, t.j0 + t.nb_col + m));
+    return GridPart{rows, cols, i0, j0, i1 - i0, j1 - j0};
 }
 
 namespace {
@@ -245,8 +274,10 @@ bool take_sums(const WindowTable& t, const Segments& segs, std::vector<FarBand>&
             fits = false;
     }
     for (const TableArea& p : t.areas) {
-        fits = fits && p.level < segs.levels.size();
-        Area area{p.level};
+        // the level's code in the part's levels
+        const auto at = std::lower_bound(segs.levels.begin(), segs.levels.end(), p.level);
+        fits = fits && at != segs.levels.end() && *at == p.level;
+        Area area{static_cast<std::uint32_t>(at - segs.levels.begin())};
         area.d_max = p.d_max;
         area.top = p.top;
         area.told = p.told;
@@ -285,7 +316,7 @@ long long take_window_table(const WindowTable& t, const KeptCells& keep, const S
             });
             const TableArea* p = pieces < t.areas.size() ? &t.areas[pieces] : nullptr;
             const std::size_t first = static_cast<std::size_t>(r) * static_cast<std::size_t>(keep.nb_col) + static_cast<std::size_t>(c);
-            same = p != nullptr && p->first == first && p->cells == cells && p->level == level;
+            same = p != nullptr && p->first == first && p->cells == cells && p->level == segs.levels[level];
             ++pieces;
         }
     same = same && pieces == t.areas.size() && unreached == t.unreached;

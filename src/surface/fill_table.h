@@ -44,12 +44,20 @@ struct FarBand {
     double width = 0.0;
 };
 
+// The run-on of a line's end beyond its last vertex, as a window's table
+// holds it: its number among the whole grid's segments, where it lies and
+// its level.
+struct RunOnSegment {
+    std::uint32_t number = 0;
+    double i0 = 0.0, j0 = 0.0, di = 0.0, dj = 0.0, level = 0.0;
+};
+
 // The piece of an area of one level that lies in a window, four-connected
 // among the window's cells, and the area's height once its sums are in.
 struct TableArea {
     std::uint64_t first = 0;  // its first cell, row after row in the window
     std::uint64_t cells = 0;
-    std::uint32_t level = 0;  // the level's code
+    double level = 0.0;
     double d_max = 0.0;
     double top = 0.0;
     long long told = 0;
@@ -67,7 +75,18 @@ struct WindowTable {
     std::uint64_t unreached = 0;  // its cells that no contour reaches
     std::vector<std::pair<std::uint64_t, FarBand>> sides;
     std::vector<TableArea> areas;
+    // The whole grid's segments that meet the window with the table's
+    // margin round it: the lines' own by number (ascending) and a hash of
+    // where they lie (part_segments_hash), and the run-ons of the lines'
+    // ends, whole. So the window needs only the lines near it.
+    std::vector<std::uint32_t> kept;
+    std::uint64_t kept_hash = 0;
+    std::vector<RunOnSegment> run_ons;
 };
+
+// The part of the grid a window's table is for: the window and the table's
+// margin round it, within the grid of rows x cols.
+GridPart table_part(const WindowTable& t, int rows, int cols);
 
 // Tables to make (a whole grid's fill: `windows` gives the windows of a
 // grid of so many rows and columns, each's table goes into `made`), or the

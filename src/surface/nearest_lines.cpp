@@ -1,6 +1,7 @@
 #include "surface/nearest_lines.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <optional>
 
@@ -167,29 +168,105 @@ private:
     bool split_ = false;
 };
 
+// Whether segment s meets a cell of part p.
+bool meets(const Segments& segs, std::uint32_t s, const GridPart& p) {
+    const Segment& g = segs.all[s];
+    // far from it, at a glance
+    if (std::max(g.i0, g.i0 + g.di) < p.i0 - 1 || std::min(g.i0, g.i0 + g.di) > p.i0 + p.nb_lig ||
+        std::max(g.j0, g.j0 + g.dj) < p.j0 - 1 || std::min(g.j0, g.j0 + g.dj) > p.j0 + p.nb_col)
+        return false;
+    bool met = false;
+    crossed_cells_within(segs, s, p.i0, p.i0 + p.nb_lig - 1, p.j0, p.j0 + p.nb_col - 1, [&](int, int) { met = true; });
+    return met;
+}
+
+// A hash of where segments lie and at what level, one after the other (FNV-1a).
+std::uint64_t hashed(std::uint64_t h, const Segment& g, double level) {
+    for (const double v : {g.i0, g.j0, g.di, g.dj, level}) {
+        const auto bits = std::bit_cast<std::uint64_t>(v);
+        for (int k = 0; k < 64; k += 8) h = (h ^ ((bits >> k) & 0xFF)) * 0x100000001B3ULL;
+    }
+    return h;
+}
+constexpr std::uint64_t kHashStart = 0xCBF29CE484222325ULL;
+
+// The table's run-ons into the part's segments, after its own: each level a
+// run-on has that none of the part's lines has among the levels, the codes
+// made again (ascending).
+void take_run_ons(Segments& segs, const std::vector<RunOnSegment>& run_ons) {
+    std::vector<double> levels = segs.levels;
+    for (const RunOnSegment& g : run_ons) levels.push_back(g.level);
+    std::sort(levels.begin(), levels.end());
+    levels.erase(std::unique(levels.begin(), levels.end()), levels.end());
+    const auto code = [&](double v) {
+        return static_cast<std::uint32_t>(std::lower_bound(levels.begin(), levels.end(), v) - levels.begin());
+    };
+    if (levels.size() != segs.levels.size())
+        for (Segment& g : segs.all) g.level = code(segs.levels[g.level]);
+    segs.levels.swap(levels);
+    for (const RunOnSegment& g : run_ons) {
+        segs.all.push_back(Segment{g.i0, g.j0, g.di, g.dj, 0.0, code(g.level), segs.lines});
+        segs.numbers.push_back(g.number);
+    }
+}
+
 }  // namespace
 
-void keep_part_segments(Segments& segs) {
-    if (!segs.ends.empty()) {
+void keep_part_segments(Segments& segs, const WindowTable* table) {
+    const GridPart& part = segs.part;
+    const GridPart listed = table != nullptr ? table_part(*table, part.rows, part.cols) : GridPart{};
+    const bool from_table = table != nullptr && listed.i0 == part.i0 && listed.j0 == part.j0 &&
+                            listed.nb_lig == part.nb_lig && listed.nb_col == part.nb_col;
+    // the lines' own segments that meet the table's part: the table's, as
+    // many and lying where they did (by the same numbers where every line is read)
+    bool tables_lines = true;
+    if (table != nullptr) {
+        std::vector<std::uint32_t> own;
+        std::uint64_t hash = kHashStart;
+        for (std::uint32_t s = 0; s < segs.all.size(); ++s)
+            if (meets(segs, s, listed)) {
+                own.push_back(s);
+                hash = hashed(hash, segs.all[s], segs.level_of(s));
+            }
+        tables_lines = hash == table->kept_hash && (from_table ? own.size() == table->kept.size() : own == table->kept);
+    }
+    if (!from_table && !segs.ends.empty()) {
         LinesBeyond lines(segs);
         run_on_ends(segs, [&](int r, int c) { return lines.line_at(r, c); }, [&](std::uint32_t s) { lines.add(s); });
     }
-    const GridPart& part = segs.part;
     std::vector<Segment> kept;
     std::vector<std::uint32_t> numbers;
     for (std::uint32_t s = 0; s < segs.all.size(); ++s) {
-        bool meets = false;
-        crossed_cells_within(segs, s, part.i0, part.i0 + part.nb_lig - 1, part.j0, part.j0 + part.nb_col - 1,
-                             [&](int, int) { meets = true; });
-        if (!meets) continue;
+        if (!meets(segs, s, part)) continue;
         kept.push_back(segs.all[s]);
         numbers.push_back(s);
     }
-    segs.of_all = segs.all.size();
+    segs.of_all = tables_lines ? segs.all.size() : 0;  // none of the table's
     segs.all.swap(kept);
     segs.numbers.swap(numbers);
     std::vector<End>().swap(segs.ends);
     segs.ran_on = true;
+    if (!from_table || !tables_lines) return;
+    segs.numbers = table->kept;
+    segs.of_all = table->segments;
+    take_run_ons(segs, table->run_ons);
+}
+
+void list_part_segments(WindowTable& t, const Segments& segs) {
+    const GridPart part = table_part(t, segs.part.rows, segs.part.cols);
+    t.kept.clear();
+    t.run_ons.clear();
+    t.kept_hash = kHashStart;
+    for (std::uint32_t s = 0; s < segs.all.size(); ++s) {
+        if (!meets(segs, s, part)) continue;
+        const Segment& g = segs.all[s];
+        if (s < segs.drawn) {
+            t.kept.push_back(s);
+            t.kept_hash = hashed(t.kept_hash, g, segs.level_of(s));
+        } else {
+            t.run_ons.push_back(RunOnSegment{s, g.i0, g.j0, g.di, g.dj, segs.level_of(s)});
+        }
+    }
 }
 
 std::unique_ptr<NearLines> nearest_lines(Segments& segs, bool two_threads, std::vector<double>& room) {

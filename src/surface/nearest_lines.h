@@ -35,6 +35,7 @@
 #include <memory>
 #include <vector>
 
+#include "surface/fill_table.h"
 #include "surface/near_lines.h"
 #include "surface/segments.h"
 
@@ -45,7 +46,16 @@ namespace zorvel {
 // the segments that meet a cell of the part are kept, in their order, so
 // that keys order as the whole grid's; Segments::numbers says which they
 // were. Nothing else the part's levels read is let go.
-void keep_part_segments(Segments& segs);
+//
+// With the table of a window whose part it is (fill_table.h), the part's
+// lines may be only those near it: the lines' own segments that meet the
+// part must then be the table's, as many and lying where they did (or the
+// part keeps none, and takes no table), and the run-ons come from the table.
+void keep_part_segments(Segments& segs, const WindowTable* table = nullptr);
+
+// Into a window's table, made from the whole grid's segments: those that
+// meet its part (table_part).
+void list_part_segments(WindowTable& t, const Segments& segs);
 
 // The two nearest levels of every cell of the segments' part of the grid,
 // on two threads where it pays; the nearest kept in `room`.

@@ -230,6 +230,7 @@ Segments segments_of(const ContourLines& lines, const GridPart& part, bool two_t
     }
     code_levels(first.segs, first.level_of);
     first.segs.part = part;
+    first.segs.drawn = first.segs.all.size();
     return std::move(first.segs);
 }
 

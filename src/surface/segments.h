@@ -47,6 +47,7 @@ struct Segments {
     std::vector<End> ends;
     std::vector<double> levels;  // the distinct levels, ascending
     std::uint32_t lines = 0;     // polylines with a segment
+    std::size_t drawn = 0;       // the lines' own, the first of all (run-ons follow)
     GridPart part;
     // Where a part keeps only the segments that meet its cells: the ends
     // have run on already, each kept segment's number among all of them

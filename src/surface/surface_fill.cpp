@@ -137,7 +137,10 @@ public:
     // one on a second thread.
     void tabulate(std::vector<WindowTable>& tables) const {
         const auto every_other = [&](std::size_t first) {
-            for (std::size_t n = first; n < tables.size(); n += 2) tabulate_window(tables[n], segs_, g_, beyond_, areas_);
+            for (std::size_t n = first; n < tables.size(); n += 2) {
+                tabulate_window(tables[n], segs_, g_, beyond_, areas_);
+                list_part_segments(tables[n], segs_);
+            }
         };
         if (!split_ || tables.size() < 2) {
             every_other(0);
@@ -326,7 +329,7 @@ std::optional<SurfaceFill> fill_surface(std::vector<double>& alti, const GridPar
         Segments segs = segments_of(lines, part, split);
         ContourLines{}.swap(lines);
         // a part that takes its table needs only the segments that meet it
-        if (tables.given != nullptr && keep != nullptr && !part.is_whole()) keep_part_segments(segs);
+        if (tables.given != nullptr && keep != nullptr && !part.is_whole()) keep_part_segments(segs, tables.given);
         const auto near = nearest_lines(segs, split, alti);
         // its room is had again for the bands
         near->let_go_of_spreading();

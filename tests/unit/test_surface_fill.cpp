@@ -524,7 +524,7 @@ std::vector<Line> random_terrain(std::mt19937& rng, int rows, int cols) {
 // vouches for none.
 TEST(SurfaceFill, APartFillsTheCellsItKeepsAsTheWholeGridOrSaysSo) {
     std::mt19937 rng(3);
-    int vouched = 0, tried = 0, narrower = 0, cut_all_round = 0;
+    int vouched = 0, tried = 0, narrower = 0, cut_all_round = 0, narrowed = 0;
     for (int round = 0; round < (test::kSanitized ? 100 : 300); ++round) {
         const int rows = 16 + static_cast<int>(rng() % 60), cols = 16 + static_cast<int>(rng() % 60);
         const auto lines = random_terrain(rng, rows, cols);
@@ -555,11 +555,38 @@ TEST(SurfaceFill, APartFillsTheCellsItKeepsAsTheWholeGridOrSaysSo) {
             tried += !table;
             if (table) {
                 ASSERT_EQ(r->unsure, 0) << round;
-                // the table of other lines: one fewer
-                if (round % 10 == 0 && lines.size() > 1) {
+                // the lines whose box meets the part's alone, as a spatial filter reads them
+                // for a window of the table's margin: the same cells
+                std::vector<Line> near;
+                for (const Line& l : lines) {
+                    const auto [i_lo, i_hi] = std::minmax_element(l.points.begin(), l.points.end(), [](auto& x, auto& y) { return x.i < y.i; });
+                    const auto [j_lo, j_hi] = std::minmax_element(l.points.begin(), l.points.end(), [](auto& x, auto& y) { return x.j < y.j; });
+                    if (m > tables[0].margin ||
+                        (i_hi->i > pi - 1 && i_lo->i < pi + part.nb_lig && j_hi->j > pj - 1 && j_lo->j < pj + part.nb_col))
+                        near.push_back(l);
+                }
+                narrowed += near.size() < lines.size();
+                std::vector<double> alone;
+                const auto r_near = fill_surface(alone, part, lines_of(near), false, &keep, given);
+                ASSERT_EQ(r_near->unsure, 0) << round;
+                ASSERT_EQ(std::memcmp(alone.data(), z.data(), z.size() * sizeof(double)), 0) << round;
+                // the table of other lines: one with a vertex in the part
+                // moved by a quarter of a cell (as many segments), or left out
+                const auto inside = std::find_if(near.begin(), near.end(), [&](const Line& l) {
+                    return std::any_of(l.points.begin(), l.points.end(), [&](const GridPoint& p) {
+                        return p.i > pi && p.i < pi + part.nb_lig - 1 && p.j > pj && p.j < pj + part.nb_col - 1;
+                    });
+                });
+                if (round % 5 == 0 && inside != near.end()) {
+                    std::vector<Line> other_lines = near;
+                    Line& moved = other_lines[static_cast<std::size_t>(inside - near.begin())];
+                    if (round % 10 == 0)
+                        other_lines.erase(other_lines.begin() + (inside - near.begin()));
+                    else
+                        for (GridPoint& p : moved.points) p.j += 0.25;
                     std::vector<double> other;
-                    const auto fewer = fill_surface(other, part, lines_of({lines.begin() + 1, lines.end()}), false, &keep, given);
-                    EXPECT_EQ(fewer->unsure, static_cast<long long>(h) * w);
+                    const auto refused = fill_surface(other, part, lines_of(other_lines), false, &keep, given);
+                    EXPECT_EQ(refused->unsure, static_cast<long long>(h) * w) << round;
                 }
             } else if (r->unsure > 0) {
                 continue;
@@ -583,6 +610,7 @@ TEST(SurfaceFill, APartFillsTheCellsItKeepsAsTheWholeGridOrSaysSo) {
         }
     }
     EXPECT_GT(vouched, tried / 10) << vouched << " of " << tried;
+    EXPECT_GT(narrowed, 10);
     EXPECT_EQ(narrower, cut_all_round);
     EXPECT_GT(cut_all_round, 0);
     // a grid large enough for two threads makes every window's table as one thread does
