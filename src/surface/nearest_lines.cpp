@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <cstdint>
 #include <optional>
 
 #include "base/threads.h"
@@ -172,19 +173,22 @@ private:
 bool meets(const Segments& segs, std::uint32_t s, const GridPart& p) {
     const Segment& g = segs.all[s];
     // far from it, at a glance
-    if (std::max(g.i0, g.i0 + g.di) < p.i0 - 1 || std::min(g.i0, g.i0 + g.di) > p.i0 + p.nb_lig ||
-        std::max(g.j0, g.j0 + g.dj) < p.j0 - 1 || std::min(g.j0, g.j0 + g.dj) > p.j0 + p.nb_col)
-        return false;
+    const double i_lo = std::min(g.i0, g.i0 + g.di), i_hi = std::max(g.i0, g.i0 + g.di);
+    const double j_lo = std::min(g.j0, g.j0 + g.dj), j_hi = std::max(g.j0, g.j0 + g.dj);
+    if (i_hi < p.i0 - 1 || i_lo > p.i0 + p.nb_lig || j_hi < p.j0 - 1 || j_lo > p.j0 + p.nb_col) return false;
+    // or within its cells
+    if (i_lo > p.i0 - 0.5 && i_hi < p.i0 + p.nb_lig - 0.5 && j_lo > p.j0 - 0.5 && j_hi < p.j0 + p.nb_col - 0.5) return true;
     bool met = false;
     crossed_cells_within(segs, s, p.i0, p.i0 + p.nb_lig - 1, p.j0, p.j0 + p.nb_col - 1, [&](int, int) { met = true; });
     return met;
 }
 
-// A hash of where segments lie and at what level, one after the other (FNV-1a).
+// A hash of where segments lie and at what level, one after the other: each
+// double's bits mixed in (FNV-1a's step on a word, then its high half folded in).
 std::uint64_t hashed(std::uint64_t h, const Segment& g, double level) {
     for (const double v : {g.i0, g.j0, g.di, g.dj, level}) {
-        const auto bits = std::bit_cast<std::uint64_t>(v);
-        for (int k = 0; k < 64; k += 8) h = (h ^ ((bits >> k) & 0xFF)) * 0x100000001B3ULL;
+        h = (h ^ std::bit_cast<std::uint64_t>(v)) * 0x100000001B3ULL;
+        h ^= h >> 32;
     }
     return h;
 }
@@ -252,12 +256,72 @@ void keep_part_segments(Segments& segs, const WindowTable* table) {
     take_run_ons(segs, table->run_ons);
 }
 
-void list_part_segments(WindowTable& t, const Segments& segs) {
+namespace {
+
+constexpr std::size_t kLong = SIZE_MAX;  // the square of a long segment: every part's
+
+// The squares' rows (or columns) from lo to hi (in cells) fall in, within n.
+std::pair<int, int> squares_across(double lo, double hi, int side, int n) {
+    const auto square = [&](double x) {
+        return static_cast<int>(std::clamp(std::floor((x + 0.5) / side), 0.0, static_cast<double>(n - 1)));
+    };
+    return {square(lo - 1.0), square(hi + 1.0)};
+}
+
+}  // namespace
+
+SegmentSquares::SegmentSquares(const Segments& segs)
+    : rows_(std::max(1, (segs.part.rows + kSide - 1) / kSide)), cols_(std::max(1, (segs.part.cols + kSide - 1) / kSide)) {
+    const auto each = [&](auto&& put) {
+        for (std::uint32_t s = 0; s < segs.all.size(); ++s) {
+            const Segment& g = segs.all[s];
+            // a segment that is not finite meets no cell: its own square, none
+            const auto [r0, r1] = squares_across(std::min(g.i0, g.i0 + g.di), std::max(g.i0, g.i0 + g.di), kSide, rows_);
+            const auto [c0, c1] = squares_across(std::min(g.j0, g.j0 + g.dj), std::max(g.j0, g.j0 + g.dj), kSide, cols_);
+            if (static_cast<long long>(r1 - r0 + 1) * (c1 - c0 + 1) > kSpread) {
+                put(kLong, s);
+                continue;
+            }
+            for (int r = r0; r <= r1; ++r)
+                for (int c = c0; c <= c1; ++c) put(static_cast<std::size_t>(r) * static_cast<std::size_t>(cols_) + static_cast<std::size_t>(c), s);
+        }
+    };
+    first_.assign(static_cast<std::size_t>(rows_) * static_cast<std::size_t>(cols_) + 1, 0);
+    each([&](std::size_t q, std::uint32_t) {
+        if (q != kLong) ++first_[q + 1];
+    });
+    for (std::size_t q = 1; q < first_.size(); ++q) first_[q] += first_[q - 1];
+    segments_.resize(first_.back());
+    std::vector<std::size_t> at(first_.begin(), first_.end() - 1);
+    each([&](std::size_t q, std::uint32_t s) {
+        if (q == kLong)
+            long_.push_back(s);
+        else
+            segments_[at[q]++] = s;
+    });
+}
+
+std::vector<std::uint32_t> SegmentSquares::near(const GridPart& p) const {
+    const auto [r0, r1] = squares_across(p.i0, p.i0 + p.nb_lig - 1, kSide, rows_);
+    const auto [c0, c1] = squares_across(p.j0, p.j0 + p.nb_col - 1, kSide, cols_);
+    std::vector<std::uint32_t> found = long_;
+    for (int r = r0; r <= r1; ++r)
+        for (int c = c0; c <= c1; ++c) {
+            const std::size_t q = static_cast<std::size_t>(r) * static_cast<std::size_t>(cols_) + static_cast<std::size_t>(c);
+            found.insert(found.end(), segments_.begin() + static_cast<std::ptrdiff_t>(first_[q]),
+                         segments_.begin() + static_cast<std::ptrdiff_t>(first_[q + 1]));
+        }
+    std::sort(found.begin(), found.end());
+    found.erase(std::unique(found.begin(), found.end()), found.end());
+    return found;
+}
+
+void list_part_segments(WindowTable& t, const Segments& segs, const SegmentSquares& squares) {
     const GridPart part = table_part(t, segs.part.rows, segs.part.cols);
     t.kept.clear();
     t.run_ons.clear();
     t.kept_hash = kHashStart;
-    for (std::uint32_t s = 0; s < segs.all.size(); ++s) {
+    for (const std::uint32_t s : squares.near(part)) {
         if (!meets(segs, s, part)) continue;
         const Segment& g = segs.all[s];
         if (s < segs.drawn) {

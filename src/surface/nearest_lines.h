@@ -53,9 +53,26 @@ namespace zorvel {
 // part keeps none, and takes no table), and the run-ons come from the table.
 void keep_part_segments(Segments& segs, const WindowTable* table = nullptr);
 
-// Into a window's table, made from the whole grid's segments: those that
-// meet its part (table_part).
-void list_part_segments(WindowTable& t, const Segments& segs);
+// The segments by the squares of the grid whose cells they may meet, so
+// that those of a part are found without a look at every one.
+class SegmentSquares {
+public:
+    explicit SegmentSquares(const Segments& segs);
+    // The segments that may meet a cell of part p, ascending, each once.
+    std::vector<std::uint32_t> near(const GridPart& p) const;
+
+private:
+    static constexpr int kSide = 32;    // cells a square
+    static constexpr int kSpread = 16;  // squares a segment's box may cover; longer ones go with every part
+    int rows_ = 0, cols_ = 0;
+    std::vector<std::size_t> first_;     // where each square's segments begin in them
+    std::vector<std::uint32_t> segments_;
+    std::vector<std::uint32_t> long_;    // those whose box covers more squares
+};
+
+// Into a window's table, made from the whole grid's segments (found by
+// their squares): those that meet its part (table_part).
+void list_part_segments(WindowTable& t, const Segments& segs, const SegmentSquares& squares);
 
 // The two nearest levels of every cell of the segments' part of the grid,
 // on two threads where it pays; the nearest kept in `room`.

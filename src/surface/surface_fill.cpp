@@ -136,10 +136,11 @@ public:
     // The tables of windows of the whole grid (fill_table.h), every other
     // one on a second thread.
     void tabulate(std::vector<WindowTable>& tables) const {
+        const SegmentSquares squares(segs_);
         const auto every_other = [&](std::size_t first) {
             for (std::size_t n = first; n < tables.size(); n += 2) {
                 tabulate_window(tables[n], segs_, g_, beyond_, areas_);
-                list_part_segments(tables[n], segs_);
+                list_part_segments(tables[n], segs_, squares);
             }
         };
         if (!split_ || tables.size() < 2) {
