@@ -77,8 +77,8 @@ struct WindowTable {
     std::vector<TableArea> areas;
     // The whole grid's segments that meet the window with the table's
     // margin round it: the lines' own by number (ascending) and a hash of
-    // where they lie (part_segments_hash), and the run-ons of the lines'
-    // ends, whole. So the window needs only the lines near it.
+    // where they lie and at what level (nearest_lines.cpp), and the run-ons
+    // of the lines' ends, whole. So the window needs only the lines near it.
     std::vector<std::uint32_t> kept;
     std::uint64_t kept_hash = 0;
     std::vector<RunOnSegment> run_ons;

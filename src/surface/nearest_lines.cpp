@@ -223,9 +223,9 @@ void keep_part_segments(Segments& segs, const WindowTable* table) {
                             listed.nb_lig == part.nb_lig && listed.nb_col == part.nb_col;
     // the lines' own segments that meet the table's part: the table's, as
     // many and lying where they did (by the same numbers where every line is read)
+    std::vector<std::uint32_t> own;
     bool tables_lines = true;
     if (table != nullptr) {
-        std::vector<std::uint32_t> own;
         std::uint64_t hash = kHashStart;
         for (std::uint32_t s = 0; s < segs.all.size(); ++s)
             if (meets(segs, s, listed)) {
@@ -238,13 +238,16 @@ void keep_part_segments(Segments& segs, const WindowTable* table) {
         LinesBeyond lines(segs);
         run_on_ends(segs, [&](int r, int c) { return lines.line_at(r, c); }, [&](std::uint32_t s) { lines.add(s); });
     }
-    std::vector<Segment> kept;
+    // the part's segments: the table's part's where it is that part
     std::vector<std::uint32_t> numbers;
-    for (std::uint32_t s = 0; s < segs.all.size(); ++s) {
-        if (!meets(segs, s, part)) continue;
-        kept.push_back(segs.all[s]);
-        numbers.push_back(s);
-    }
+    if (from_table)
+        numbers.swap(own);
+    else
+        for (std::uint32_t s = 0; s < segs.all.size(); ++s)
+            if (meets(segs, s, part)) numbers.push_back(s);
+    std::vector<Segment> kept;
+    kept.reserve(numbers.size());
+    for (const std::uint32_t s : numbers) kept.push_back(segs.all[s]);
     segs.of_all = tables_lines ? segs.all.size() : 0;  // none of the table's
     segs.all.swap(kept);
     segs.numbers.swap(numbers);
