@@ -70,7 +70,8 @@ struct Found {
 // then told. Each walk moves `at` past the geometry.
 class Walker {
 public:
-    Walker(const unsigned char* end, ContourSink& sink) : end_(end), sink_(sink) {}
+    Walker(const unsigned char* end, ContourSink& sink, const double* elevation)
+        : end_(end), sink_(sink), elevation_(elevation) {}
 
     // Checks the geometry at `at` and its parts; false when it is not read
     // here (GDAL may read it otherwise, or refuse it).
@@ -176,21 +177,23 @@ private:
         sink_.polyline();
         std::uint32_t zeros = 0;
         for (std::uint32_t k = 0; k < n; ++k, at += stride) {
-            const double z = f64_at(at + 16, big);
+            const double z = elevation_ != nullptr ? *elevation_ : f64_at(at + 16, big);
             zeros += z == 0.0;
             if (!sink_.vertex(f64_at(at, big), f64_at(at + 8, big), z)) return false;
         }
-        if (zeros > 0 && zeros < n) zero_z += zeros;
+        if (zeros > 0 && zeros < n && elevation_ == nullptr) zero_z += zeros;
         return true;
     }
 
     const unsigned char* end_;
     ContourSink& sink_;
+    const double* elevation_;  // the feature's, for every vertex; nullptr: each its Z
 };
 
 }  // namespace
 
-BlobLines tell_blob_lines(const unsigned char* blob, std::size_t size, ContourSink& sink, BlobTally& tally) {
+BlobLines tell_blob_lines(const unsigned char* blob, std::size_t size, ContourSink& sink, BlobTally& tally,
+                          const double* elevation) {
     // the header: "GP", version 0, flags, the SRS id, then an envelope of 0,
     // 4, 6, 6 or 8 doubles as the flags say; the flag that says the geometry
     // is empty is not taken at its word, GDAL reads what follows all the same
@@ -202,14 +205,15 @@ BlobLines tell_blob_lines(const unsigned char* blob, std::size_t size, ContourSi
     const unsigned envelope = (flags >> 1) & 7u;
     if (envelope >= std::size(kEnvelope) || size < kHeader + kEnvelope[envelope]) return BlobLines::gdal;
     const unsigned char* wkb = blob + kHeader + kEnvelope[envelope];
-    Walker walker(blob + size, sink);
+    Walker walker(blob + size, sink, elevation);
     const unsigned char* at = wkb;
     Kind kind;
     Found found;
     if (!walker.check(at, 0, kind, found)) return BlobLines::gdal;
     if (!found.vertices) return BlobLines::empty;
-    if (!found.z || found.flat_line) return BlobLines::no_z;
-    if (found.bad_z) {
+    // an elevation given stands for every Z, had or not
+    if (elevation == nullptr && (!found.z || found.flat_line)) return BlobLines::no_z;
+    if (elevation == nullptr && found.bad_z) {
         tally.non_finite = found.z_value;
         return BlobLines::not_finite;
     }

@@ -1,7 +1,7 @@
 // The contour lines in one geometry of a GeoPackage, read from its blob as
 // stored (a short header, then well-known binary) the way the OGR route
 // reads the same geometry: every line string, ring and part in order, each
-// vertex with its own Z. What GDAL might read otherwise (another header, a
+// vertex with its own Z or the feature's elevation. What GDAL might read otherwise (another header, a
 // curve, a surface, a geometry cut short) is not read here, but left to GDAL.
 #ifndef ZORVEL_GPKG_BLOB_H
 #define ZORVEL_GPKG_BLOB_H
@@ -27,8 +27,11 @@ struct BlobTally {
     double non_finite = 0.0;  // the Z of a not_finite blob
 };
 
-// Tells the sink the lines of the blob's geometry, once it is checked whole.
-BlobLines tell_blob_lines(const unsigned char* blob, std::size_t size, ContourSink& sink, BlobTally& tally);
+// Tells the sink the lines of the blob's geometry, once it is checked whole:
+// each vertex at its own Z, or at `elevation` where one is given (a
+// feature's attribute), whatever Z the lines have or lack.
+BlobLines tell_blob_lines(const unsigned char* blob, std::size_t size, ContourSink& sink, BlobTally& tally,
+                          const double* elevation = nullptr);
 
 }  // namespace zorvel
 

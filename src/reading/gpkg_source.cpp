@@ -70,6 +70,8 @@ struct PlainLayer {
     std::string table, fid, geometry;
     std::string select;  // the statement of a whole read
     Extents extents;
+    int field = -1;              // -a's column in the statement; -1: the elevation is Z
+    bool field_integer = false;  // declared INTEGER (else REAL or DOUBLE)
 };
 
 // The table of the file's only layer; nullopt when it has others (GDAL
@@ -112,14 +114,17 @@ std::optional<Extents> listed_extents(sqlite3* db, const std::string& table) {
     return ext;
 }
 
-// Its geometry column, when it holds lines with Z and no curves.
-std::optional<std::string> line_column(sqlite3* db, const std::string& table) {
+// Its geometry column, when it holds lines with Z (or lines at all, with
+// an elevation field) and no curves.
+std::optional<std::string> line_column(sqlite3* db, const std::string& table, bool any_z) {
     Statement s = prepare(db, "SELECT column_name, geometry_type_name, z FROM gpkg_geometry_columns WHERE table_name = ?");
     if (!s) return std::nullopt;
     sqlite3_bind_text(s.get(), 1, table.c_str(), -1, SQLITE_TRANSIENT);
     if (sqlite3_step(s.get()) != SQLITE_ROW) return std::nullopt;
     const std::string column = text_at(s.get(), 0), type = text_at(s.get(), 1);
-    if ((type != "LINESTRING" && type != "MULTILINESTRING") || sqlite3_column_int(s.get(), 2) != 1) return std::nullopt;
+    const int z = sqlite3_column_int(s.get(), 2);
+    if ((type != "LINESTRING" && type != "MULTILINESTRING") || !(z == 1 || (any_z && (z == 0 || z == 2))))
+        return std::nullopt;
     if (sqlite3_step(s.get()) != SQLITE_DONE) return std::nullopt;
     // curves are written under an extension, and OGR turns them into lines its own way
     Statement curves = prepare(db,
@@ -135,17 +140,24 @@ std::optional<std::string> line_column(sqlite3* db, const std::string& table) {
 // Its feature id, the integer primary key, which is also the order of a
 // whole read; and the statement GDAL reads the whole layer with: the id,
 // the geometry, then every other column in the table's order (the columns
-// asked decide which index SQLite walks, and so the order of the rows).
+// asked decide which index SQLite walks, and so the order of the rows);
+// the elevation field named, when it is one of those others, as OGR
+// finds it (whatever the case) and declared as a type OGR reads as the
+// number stored.
 struct Columns {
     std::string fid;
     std::string select;
+    int field = -1;
+    bool field_integer = false;
 };
-std::optional<Columns> columns_of(sqlite3* db, const std::string& table, const std::string& geometry) {
+std::optional<Columns> columns_of(sqlite3* db, const std::string& table, const std::string& geometry,
+                                  const std::string& field) {
     Statement s = prepare(db, "PRAGMA table_info(" + quoted(table) + ")");
     if (!s) return std::nullopt;
     std::optional<std::string> fid;
     std::vector<std::string> others;
     int keys = 0;
+    Columns c;
     while (sqlite3_step(s.get()) == SQLITE_ROW) {
         const std::string name = text_at(s.get(), 1);
         if (sqlite3_column_int(s.get(), 5) != 0) {
@@ -155,10 +167,19 @@ std::optional<Columns> columns_of(sqlite3* db, const std::string& table, const s
                 continue;
             }
         }
-        if (name != geometry) others.push_back(name);
+        if (name == geometry) continue;
+        if (!field.empty() && sqlite3_stricmp(name.c_str(), field.c_str()) == 0) {
+            const std::string type = text_at(s.get(), 2);
+            c.field = 2 + static_cast<int>(others.size());
+            c.field_integer = sqlite3_stricmp(type.c_str(), "INTEGER") == 0;
+            if (!c.field_integer && sqlite3_stricmp(type.c_str(), "REAL") != 0 && sqlite3_stricmp(type.c_str(), "DOUBLE") != 0)
+                return std::nullopt;
+        }
+        others.push_back(name);
     }
-    if (keys != 1 || !fid) return std::nullopt;
-    Columns c{*fid, "SELECT m." + quoted(*fid) + ", m." + quoted(geometry)};
+    if (keys != 1 || !fid || (!field.empty() && c.field < 0)) return std::nullopt;
+    c.fid = *fid;
+    c.select = "SELECT m." + quoted(*fid) + ", m." + quoted(geometry);
     for (const std::string& o : others) c.select += ", m." + quoted(o);
     c.select += " FROM " + quoted(table) + " m";
     return c;
@@ -196,14 +217,16 @@ std::optional<PlainLayer> plain_layer(sqlite3* db, const OgrOptions& o) {
     if (!table || (!o.layer.empty() && o.layer != *table)) return std::nullopt;
     l.table = *table;
     const auto extents = listed_extents(db, l.table);
-    const auto geometry = line_column(db, l.table);
-    const auto columns = extents && geometry ? columns_of(db, l.table, *geometry) : std::nullopt;
+    const auto geometry = line_column(db, l.table, !o.field.empty());
+    const auto columns = extents && geometry ? columns_of(db, l.table, *geometry, o.field) : std::nullopt;
     if (!columns) return std::nullopt;
     l.extents = *extents;
     l.geometry = *geometry;
     l.fid = columns->fid;
     l.select = columns->select;
-    if (!first_has_z(db, l)) return std::nullopt;
+    l.field = columns->field;
+    l.field_integer = columns->field_integer;
+    if (l.field < 0 && !first_has_z(db, l)) return std::nullopt;
     return l;
 }
 
@@ -254,8 +277,21 @@ private:
             }
         });
     }
-    // The reading through GDAL, from the start: a window, or a layer with a
-    // geometry not read here.
+    // The row's elevation from -a's column, checked as the OGR route checks
+    // it before the geometry; false for what that route reads otherwise
+    // (another type stored in the column) or refuses (nothing, not finite).
+    bool field_elevation(sqlite3_stmt* s, double& elevation) const {
+        const int type = sqlite3_column_type(s, layer_.field);
+        if (type == SQLITE_INTEGER)
+            elevation = static_cast<double>(sqlite3_column_int64(s, layer_.field));
+        else if (type == SQLITE_FLOAT && !layer_.field_integer)
+            elevation = sqlite3_column_double(s, layer_.field);
+        else
+            return false;
+        return std::isfinite(elevation);
+    }
+    // The reading through GDAL, from the start: a window, a layer with a
+    // geometry not read here, or an elevation field that is.
     bool read_through_gdal(ContourSink& sink, std::string& why) {
         if (!settle(why)) return false;
         if (box_) through_gdal_->read_only_within(*box_);
@@ -299,12 +335,14 @@ bool GpkgSource::read(ContourSink& sink, std::string& why) {
     int step = SQLITE_ROW;
     BlobTally tally;
     while ((step = sqlite3_step(s.get())) == SQLITE_ROW) {
+        double elevation = 0.0;
+        if (layer_.field >= 0 && !field_elevation(s.get(), elevation)) return hand_over();
         const int type = sqlite3_column_type(s.get(), 1);
         if (type == SQLITE_NULL) continue;  // no geometry
         if (type != SQLITE_BLOB) return hand_over();
         const auto* blob = static_cast<const unsigned char*>(sqlite3_column_blob(s.get(), 1));
         const auto size = static_cast<std::size_t>(sqlite3_column_bytes(s.get(), 1));
-        const BlobLines told = tell_blob_lines(blob, size, sink, tally);
+        const BlobLines told = tell_blob_lines(blob, size, sink, tally, layer_.field >= 0 ? &elevation : nullptr);
         if (told == BlobLines::told || told == BlobLines::empty) continue;
         if (told == BlobLines::stopped) return false;
         if (told == BlobLines::gdal) return hand_over();
@@ -330,7 +368,7 @@ std::string GpkgSource::doubt() const {
 }  // namespace
 
 std::unique_ptr<OgrSource> open_gpkg_directly(const std::string& path, const OgrOptions& o) {
-    if (!o.where.empty() || !o.field.empty() || !ogr_module_in_place() || !looks_like_gpkg(path)) return nullptr;
+    if (!o.where.empty() || !ogr_module_in_place() || !looks_like_gpkg(path)) return nullptr;
     sqlite3* raw = nullptr;
     const int opened = sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
     Db db(raw);

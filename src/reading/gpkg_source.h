@@ -2,7 +2,8 @@
 // features in the order the OGR route reads them, their geometries from
 // the blobs as stored, while GDAL loads on a thread of its own for the
 // layer's coordinate system. Only where nothing can read differently: no
-// -where, no -a, one features table of lines with Z and its extents in
+// -where, one features table of lines with Z (or of any lines, with -a
+// naming a REAL, DOUBLE or INTEGER column) and its extents in
 // gpkg_contents; anything else is GDAL's to read.
 #ifndef ZORVEL_GPKG_SOURCE_H
 #define ZORVEL_GPKG_SOURCE_H

@@ -406,6 +406,39 @@ TEST(Sources, AGeoPackageReadDirectlyGivesWhatGdalGives) {
         SCOPED_TRACE(path + " " + o.where + o.field + o.layer);
         EXPECT_TRUE(open_gpkg_directly(path, o) == nullptr);
     }
+
+    // the elevation from a field (-a), named in any case, over lines with
+    // Z or without; what a row holds that the OGR route reads otherwise or
+    // refuses (nothing, text, a real in an integer column, infinity) has
+    // the layer read again through GDAL, with the same lines or stop line
+    const auto flat = [&](const std::string& name, const std::string& sql) {
+        return change_gpkg(write_source(tmp.root() + name, Route::gpkg_field, rings(3)), sql);
+    };
+    const std::pair<std::string, std::string> by_field[] = {
+        {flat("plain", ""), "COTA"},
+        {change_gpkg(write_source(tmp.root() + "with_z", Route::gpkg_z, rings(3)), "UPDATE curvas SET cota = 7 WHERE fid = 2"), "cota"},
+        {flat("no_geometry", "UPDATE curvas SET geom = NULL WHERE fid = 2"), "cota"},
+        {flat("nothing", "UPDATE curvas SET cota = NULL WHERE fid = 2"), "cota"},
+        {flat("text", "UPDATE curvas SET cota = 'abc' WHERE fid = 2"), "cota"},
+        {flat("infinite", "UPDATE curvas SET cota = -1e999 WHERE fid = 3"), "cota"},
+        {flat("integer", "ALTER TABLE curvas ADD COLUMN n INTEGER; UPDATE curvas SET n = fid * 9007199254740993"), "n"},
+        {flat("real_in_integer", "ALTER TABLE curvas ADD COLUMN n INTEGER; UPDATE curvas SET n = fid + 0.5"), "n"},
+        {flat("double", "ALTER TABLE curvas ADD COLUMN d DOUBLE; UPDATE curvas SET d = cota / 3"), "d"},
+    };
+    for (const auto& [path, field] : by_field) {
+        SCOPED_TRACE(path);
+        const OgrOptions o{"", "", field, false};
+        std::string opened;
+        auto ours = open_gpkg_directly(path, o);
+        auto gdal = OgrSource::open(path, o, opened);
+        ASSERT_TRUE(ours != nullptr);
+        ASSERT_TRUE(gdal != nullptr) << opened;
+        EXPECT_EQ(everything(*ours), everything(*gdal));
+    }
+    const std::string plain = by_field[0].first;
+    for (const char* field : {"nombre", "nada", "fid", "geom"})
+        EXPECT_TRUE(open_gpkg_directly(plain, OgrOptions{"", "", field, false}) == nullptr) << field;
+    EXPECT_TRUE(open_gpkg_directly(flat("float", "ALTER TABLE curvas ADD COLUMN f FLOAT"), OgrOptions{"", "", "f", false}) == nullptr);
 }
 
 // What GDAL cannot open or reads only in part, or without an elevation,
