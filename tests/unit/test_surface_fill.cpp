@@ -634,5 +634,31 @@ TEST(SurfaceFill, APartFillsTheCellsItKeepsAsTheWholeGridOrSaysSo) {
     EXPECT_EQ(made[0], made[1]);
 }
 
+// The squares a plan finds a window's segments by hold every segment that
+// meets a part, a part's edge on a square's edge or a cell either side.
+TEST(SurfaceFill, SquaresFindEverySegmentThatMeetsAPart) {
+    std::mt19937 rng(5);
+    const int rows = 130, cols = 100;
+    const auto at = [&](int n) { return static_cast<double>(rng() % static_cast<unsigned>(4 * n + 16)) / 4 - 2; };
+    std::vector<Line> lines;
+    for (int n = 0; n < 600; ++n) {
+        const double i = at(rows), j = at(cols), reach = n % 8 == 0 ? 40 : 3;
+        lines.push_back(Line{{{i, j}, {i + reach * (at(1) - 0.5), j + reach * (at(1) - 0.5)}}, 100.0 + n % 3 * 10});
+    }
+    const Segments segs = segments_of(lines_of(lines), GridPart::whole(rows, cols));
+    const SegmentSquares squares(segs);
+    const auto edge = [&](int n) { return std::clamp(32 * static_cast<int>(rng() % 4) + static_cast<int>(rng() % 3) - 1, 0, n - 1); };
+    for (int round = 0; round < 300; ++round) {
+        const int i0 = edge(rows), j0 = edge(cols);
+        const int i1 = std::max(i0, std::min(rows - 1, edge(rows) + 32)), j1 = std::max(j0, std::min(cols - 1, edge(cols) + 32));
+        const std::vector<std::uint32_t> near = squares.near(GridPart{rows, cols, i0, j0, i1 - i0 + 1, j1 - j0 + 1});
+        for (std::uint32_t s = 0; s < segs.all.size(); ++s) {
+            bool met = false;
+            crossed_cells_within(segs, s, i0, i1, j0, j1, [&](int, int) { met = true; });
+            ASSERT_TRUE(!met || std::binary_search(near.begin(), near.end(), s)) << round << ": " << s;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace zorvel
