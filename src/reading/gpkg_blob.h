@@ -1,8 +1,9 @@
 // The contour lines in one geometry of a GeoPackage, read from its blob as
 // stored (a short header, then well-known binary) the way the OGR route
 // reads the same geometry: every line string, ring and part in order, each
-// vertex with its own Z or the feature's elevation. What GDAL might read otherwise (another header, a
-// curve, a surface, a geometry cut short) is not read here, but left to GDAL.
+// vertex with its own Z or the feature's elevation. What GDAL might read
+// otherwise (another header, a curve, a surface, a geometry cut short) is
+// not read here, but left to GDAL.
 #ifndef ZORVEL_GPKG_BLOB_H
 #define ZORVEL_GPKG_BLOB_H
 

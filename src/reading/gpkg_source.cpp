@@ -114,16 +114,16 @@ std::optional<Extents> listed_extents(sqlite3* db, const std::string& table) {
     return ext;
 }
 
-// Its geometry column, when it holds lines with Z (or lines at all, with
-// an elevation field) and no curves.
-std::optional<std::string> line_column(sqlite3* db, const std::string& table, bool any_z) {
+// Its geometry column, when it holds lines with Z (any lines where a field
+// gives the elevation) and no curves.
+std::optional<std::string> line_column(sqlite3* db, const std::string& table, bool from_field) {
     Statement s = prepare(db, "SELECT column_name, geometry_type_name, z FROM gpkg_geometry_columns WHERE table_name = ?");
     if (!s) return std::nullopt;
     sqlite3_bind_text(s.get(), 1, table.c_str(), -1, SQLITE_TRANSIENT);
     if (sqlite3_step(s.get()) != SQLITE_ROW) return std::nullopt;
     const std::string column = text_at(s.get(), 0), type = text_at(s.get(), 1);
     const int z = sqlite3_column_int(s.get(), 2);
-    if ((type != "LINESTRING" && type != "MULTILINESTRING") || !(z == 1 || (any_z && (z == 0 || z == 2))))
+    if ((type != "LINESTRING" && type != "MULTILINESTRING") || !(z == 1 || (from_field && (z == 0 || z == 2))))
         return std::nullopt;
     if (sqlite3_step(s.get()) != SQLITE_DONE) return std::nullopt;
     // curves are written under an extension, and OGR turns them into lines its own way
