@@ -256,17 +256,21 @@ TEST(SurfaceFill, BandsBetweenLevelsKeepTheirShape) {
     for (int i = 0; i < rows; ++i)
         for (int j = 3; j < 17; ++j)
             EXPECT_NEAR(plane[static_cast<std::size_t>(i * cols + j)], 100 + 2.0 * (j - 2.5), 1e-9) << i << "," << j;
-    // bands that widen: rising all the way, strictly between each two
+    // bands that widen: rising all the way, from below the lowest contour
+    // (the ground beyond it goes on down as the band next to it does; its
+    // line, starting more than a cell beyond the grid, does not run on, and
+    // its segment is the drawing's first), strictly between each two
     // levels, and no kink where they meet (the slope runs on across 110 and
     // 120 where a band's own slope would halve)
     const int wide = 170;
     std::vector<Line> widening;
     for (const auto& [j, v] : {std::pair{10.5, 100.0}, {30.5, 110.0}, {70.5, 120.0}, {150.5, 130.0}})
-        widening.push_back(Line{{{-1, j}, {rows + 1, j}}, v});
+        widening.push_back(Line{{{-3, j}, {rows + 3, j}}, v});
     const std::vector<double> z = filled(rows, wide, widening);
     const auto at = [&](int j) { return z[static_cast<std::size_t>(4 * wide + j)]; };
-    for (int j = 11; j < 151; ++j) {
+    for (int j = 1; j < 151; ++j) {
         EXPECT_GT(at(j), at(j - 1)) << j;
+        if (j < 11) continue;
         const double lo = j < 31 ? 100 : j < 71 ? 110 : 120;
         EXPECT_GT(at(j), lo) << j;
         EXPECT_LT(at(j), lo + 10) << j;
