@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <cstring>
 #include <random>
@@ -296,6 +297,14 @@ TEST(SurfaceFill, BandsBetweenLevelsKeepTheirShape) {
         EXPECT_GT(r(j), r(j - 1)) << j;
     }
     EXPECT_LT(r(30) - r(29), 0.5 * (r(20) - r(19)));  // a kink would keep the band's slope, or steepen it
+    // at the doubles' edge: a band from the lowest double to the highest,
+    // higher than a double holds, still rises between them, every cell finite
+    const std::vector<double> edge = filled(rows, 20, parallel(rows, {-DBL_MAX, DBL_MAX}, 2.5, 14.0));
+    for (int j = 3; j < 17; ++j) {
+        const double e = edge[static_cast<std::size_t>(4 * 20 + j)], before = edge[static_cast<std::size_t>(4 * 20 + j - 1)];
+        EXPECT_TRUE(std::isfinite(e)) << j;
+        if (j > 3) EXPECT_GT(e, before) << j;
+    }
 }
 
 // A band's slope at a contour comes from the bands beyond it along a stretch
