@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "base/grid.h"
+#include "surface/lines_beyond.h"
 #include "surface/nearest_lines.h"
 #include "surface/segments.h"
 #include "surface/surface_fill.h"
@@ -454,6 +455,15 @@ TEST(SurfaceFill, SegmentsLeaveOutOnlyVerticesOnTheLine) {
     ContourLines two;  // the segments after vertex 50 at 110
     for (std::size_t k = 0; k < straight.size(); ++k) two.vertex(straight[k], k <= 50 ? 100 : 110, k == 0);
     EXPECT_EQ(segments_of(two, GridPart::whole(10, 60)).all.size(), 8u);  // and from 48 to 50
+    // a line wholly beyond reach (2^40 cells off) gives no segment, nor an
+    // end to run on, first among the lines or last
+    const Line far{{{1e13, 5}, {1e13, 20}}, 100}, near_line{{{5, 5}, {5, 20}}, 110};
+    for (const std::vector<Line>& drawing : {std::vector<Line>{far, near_line}, std::vector<Line>{near_line, far}}) {
+        const Segments s = segments_of(lines_of(drawing), GridPart::whole(10, 60));
+        EXPECT_EQ(s.all.size(), 1u);
+        ASSERT_EQ(s.ends.size(), 2u);  // the near line's, both short of the edge
+        EXPECT_TRUE(s.ends[0].segment == 0 && s.ends[1].segment == 0);
+    }
     straight[40].i += 0.04;
     const auto bent = kept({{straight, 100}});
     EXPECT_TRUE(std::any_of(bent.begin(), bent.end(), [](const Segment& g) { return g.i0 == 5.04 && g.j0 == 25.0; }));
@@ -649,7 +659,11 @@ TEST(SurfaceFill, APartFillsTheCellsItKeepsAsTheWholeGridOrSaysSo) {
 
 // The squares a plan finds a window's segments by hold every segment that
 // meets a part, a part's edge on a square's edge or a cell either side.
-TEST(SurfaceFill, SquaresFindEverySegmentThatMeetsAPart) {
+// The indexes of the segments find every one that meets a part of the grid
+// (the squares a window's segments are listed by), and of a cell the
+// nearest that meets it, run-ons added later included (the blocks a run-on
+// looks beyond a part by).
+TEST(SurfaceFill, IndexesFindEverySegmentThatMeetsAPartOrACell) {
     std::mt19937 rng(5);
     const int rows = 130, cols = 100;
     const auto at = [&](int n) { return static_cast<double>(rng() % static_cast<unsigned>(4 * n + 16)) / 4 - 2; };
@@ -671,6 +685,36 @@ TEST(SurfaceFill, SquaresFindEverySegmentThatMeetsAPart) {
             ASSERT_TRUE(!met || std::binary_search(near.begin(), near.end(), s)) << round << ": " << s;
         }
     }
+    // a grid of many blocks, with lines across the whole of it and past its
+    // edges, and run-ons added after the index is made
+    const int tall = 300, wide = 230;
+    std::vector<Line> across = lines;
+    for (int n = 0; n < 40; ++n)
+        across.push_back(Line{{{at(tall) * 1.2 - 20, -5 + n % 2 * (wide + 10.0)}, {at(tall), wide / 2.0 + at(40)}, {at(tall), wide - at(20)}}, 120.0});
+    Segments more = segments_of(lines_of(across), GridPart::whole(tall, wide));
+    LinesBeyond beyond(more);
+    for (int n = 0; n < 30; ++n) {
+        const double i = at(tall), j = at(wide), reach = n % 3 == 0 ? 150 : 6;
+        more.all.push_back(Segment{i, j, reach * (at(1) - 0.5), reach * (at(1) - 0.5), 0.0, 0, more.lines + static_cast<std::uint32_t>(n)});
+        beyond.add(static_cast<std::uint32_t>(more.all.size() - 1));
+    }
+    // every cell: the nearest segment that meets it, each segment's cells walked
+    std::vector<LineKey> nearest(static_cast<std::size_t>(tall) * wide, kNoLine);
+    for (std::uint32_t s = 0; s < more.all.size(); ++s)
+        crossed_cells(more, s, [&](int i, int j) {
+            LineKey& k = nearest[static_cast<std::size_t>(i) * wide + static_cast<std::size_t>(j)];
+            k = std::min(k, line_key(more.distance(s, i, j), s));
+        });
+    int found = 0;
+    for (int r = -1; r <= tall; ++r)
+        for (int c = -1; c <= wide; ++c) {
+            const bool in = r >= 0 && c >= 0 && r < tall && c < wide;
+            const LineKey k = in ? nearest[static_cast<std::size_t>(r) * wide + static_cast<std::size_t>(c)] : kNoLine;
+            const std::optional<std::uint32_t> want = k == kNoLine ? std::nullopt : std::optional{more.all[segment_of(k)].line};
+            ASSERT_EQ(beyond.line_at(r, c), want) << r << "," << c;
+            found += want.has_value();
+        }
+    EXPECT_GT(found, tall * wide / 5);
 }
 
 }  // namespace
