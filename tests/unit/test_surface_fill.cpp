@@ -657,12 +657,11 @@ TEST(SurfaceFill, APartFillsTheCellsItKeepsAsTheWholeGridOrSaysSo) {
     EXPECT_EQ(made[0], made[1]);
 }
 
-// The squares a plan finds a window's segments by hold every segment that
-// meets a part, a part's edge on a square's edge or a cell either side.
-// The indexes of the segments find every one that meets a part of the grid
-// (the squares a window's segments are listed by), and of a cell the
-// nearest that meets it, run-ons added later included (the blocks a run-on
-// looks beyond a part by).
+// The indexes of the segments: the squares a plan finds a window's segments
+// by hold every segment that meets a part, a part's edge on a square's edge
+// or a cell either side; the blocks a run-on looks beyond a part by give
+// each cell the line of the nearest segment that meets it, run-ons added
+// later included.
 TEST(SurfaceFill, IndexesFindEverySegmentThatMeetsAPartOrACell) {
     std::mt19937 rng(5);
     const int rows = 130, cols = 100;
