@@ -304,7 +304,9 @@ TEST(SurfaceFill, BandsBetweenLevelsKeepTheirShape) {
     for (int j = 3; j < 17; ++j) {
         const double e = edge[static_cast<std::size_t>(4 * 20 + j)], before = edge[static_cast<std::size_t>(4 * 20 + j - 1)];
         EXPECT_TRUE(std::isfinite(e)) << j;
-        if (j > 3) EXPECT_GT(e, before) << j;
+        if (j > 3) {
+            EXPECT_GT(e, before) << j;
+        }
     }
 }
 
