@@ -211,7 +211,9 @@ TEST(CommandLine, WindowsHoldExactlyTheWholeGridsCells) {
     EXPECT_GT(filled, refused / 4) << filled << " windows of the fill, " << refused << " refused";
     // a band 1190 cells wide: the middle's cells depend on both its
     // contours; a margin given too narrow stops, one that grows holds them
-    std::ofstream(in) << test::dxf_of({0, 0, 1200, 30}, {{100, {{5, -1}, {5, 31}}}, {200, {{1195, -1}, {1195, 31}}}});
+    // (its part then wider than the grid drawn for the window, whose cells
+    // are taken out of it, the first row the window's own)
+    std::ofstream(in) << test::dxf_of({0, 0, 3000, 30}, {{100, {{1000, -1}, {1000, 31}}}, {200, {{2190, -1}, {2190, 31}}}});
     const std::vector<std::string> band = {"-q", "--overwrite", "-of", "ENVI", "-tr", "1", "-interval", "10", "-min", "100",
                                            "-max", "200", "-fill", "-ot", "Float64"};
     auto args = band;
@@ -225,19 +227,19 @@ TEST(CommandLine, WindowsHoldExactlyTheWholeGridsCells) {
         << timed.err;
     for (const char* margin : {"300", ""}) {
         args = band;
-        args.insert(args.end(), {"-srcwin", "595", "3", "10", "20"});
+        args.insert(args.end(), {"-srcwin", "1595", "0", "10", "30"});
         if (*margin != '\0') args.insert(args.end(), {"-fill_margin", margin});
         args.insert(args.end(), {in, part});
         const Ran r = run(args);
         if (*margin != '\0') {
             EXPECT_EQ(r.status, 1);
-            EXPECT_NE(r.err.find("-srcwin y -fill: 200 celdas de la ventana dependen"), std::string::npos) << r.err;
+            EXPECT_NE(r.err.find("-srcwin y -fill: 300 celdas de la ventana dependen"), std::string::npos) << r.err;
             continue;
         }
         ASSERT_EQ(r.status, 0) << r.err;
         const int cols = test::envi_size(test::slurp(whole + "_zorvl.hdr")).first, n = sizeof(double);
         EXPECT_TRUE(test::slurp(part + "_zorvl.raw") ==
-                    test::window_of(test::slurp(whole + "_zorvl.raw"), cols * n, 595 * n, 3, 10 * n, 20));
+                    test::window_of(test::slurp(whole + "_zorvl.raw"), cols * n, 1595 * n, 0, 10 * n, 30));
     }
     // the cells left without a class that windows count add up to the whole run's
     std::ofstream(in) << test::dxf_of({0, 0, 200, 150}, {{150, {{0, 10}, {200, 140}}}, {210, {{0, 140}, {200, 10}}}});
