@@ -175,7 +175,9 @@ int run_plan(const CommandLine& given, Console& con) {
     for (const PlannedWindow& p : windows) commands += window_command(cl, program, rs, p, table);
     if (tables && !write_tables(con, made, windows.size(), tables_out, table)) return 1;
     const std::string text = plan_vrt(cl, rs, wkt, windows);
-    if (std::fputs(text.c_str(), out.get()) < 0 || !close_output(con, out, vrt)) return 1;
+    // a write that fails within fputs is told by the close, as one at the flush is
+    const bool put = std::fputs(text.c_str(), out.get()) >= 0;
+    if (!close_output(con, out, vrt) || !put) return 1;
     if (!run.files().pending.commit(con)) return 1;
     std::fputs(commands.c_str(), con.out);
     return std::fflush(con.out) == 0 ? 0 : 1;

@@ -8,6 +8,7 @@
 #include <regex>
 #include <set>
 #include <cctype>
+#include <csignal>
 #include <cmath>
 #include <cstring>
 #include <fstream>
@@ -15,6 +16,8 @@
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include <sys/resource.h>
 
 #include "cli/command_line.h"
 #include "output/output.h"
@@ -362,6 +365,22 @@ TEST(CommandLine, APlanOfTheFillMosaicsToTheWholeRun) {
             EXPECT_TRUE(alone.out.find(" -fill_margin 40 ") != std::string::npos &&
                         alone.out.find("-fill_table") == std::string::npos && !fs::exists(plan + ".fill"))
                 << alone.out;
+            // a mosaic that cannot be written (a file size limit for a full
+            // disk) stops the plan in one line, no command printed, and the
+            // mosaic written before stays
+            const std::string before = test::slurp(plan + ".vrt");
+            std::signal(SIGXFSZ, SIG_IGN);
+            rlimit saved{};
+            getrlimit(RLIMIT_FSIZE, &saved);
+            rlimit small = saved;
+            small.rlim_cur = 1000;  // the stop line fits, the mosaic does not, nor fputs's buffer
+            setrlimit(RLIMIT_FSIZE, &small);
+            const Ran full = run(args);
+            setrlimit(RLIMIT_FSIZE, &saved);
+            EXPECT_EQ(full.status, 1);
+            EXPECT_NE(full.err.find(plan + ".vrt: File too large"), std::string::npos) << full.err;
+            EXPECT_TRUE(full.out.empty()) << full.out;
+            EXPECT_EQ(test::slurp(plan + ".vrt"), before);
         }
     }
     EXPECT_GT(windows, 60);
