@@ -9,6 +9,10 @@ namespace zorvel {
 
 namespace {
 
+// How many cells (or segments met) ahead the loops over them ask for the
+// segments they will read.
+constexpr int kAhead = 6;
+
 // The room for n keys, each kNoLine. A large room new from the heap has its
 // pages populated first, on two threads: touched a page at a time by the
 // one thread that fills it, it took longer than the fill's first sweep.
@@ -128,6 +132,10 @@ void NearLines::cross_own_lines(const Segments& segs, bool split) {
         for (int i = first; i < last; ++i)
             for (int j = 0; j < col_; ++j) {
                 const std::size_t k = at(i, j);
+                // the segment of a cell ahead, asked for before its turn: crowded
+                // contours put neighbouring cells' segments far apart in memory
+                if (const std::size_t f = k + kAhead; j + kAhead < col_ && (flags_.data()[f] & (kLine | kSeedB)) == kLine)
+                    __builtin_prefetch(&segs.all[segment_of(a_[f])]);
                 if ((flags_.data()[k] & (kLine | kSeedB)) != kLine) continue;
                 const std::uint32_t s = segment_of(a_[k]);
                 const GridPoint p = segs.centre(i, j);
@@ -181,6 +189,8 @@ void NearLines::take_others(SegmentsMet (&met)[3], bool split, const Segments& s
         std::sort(m.begin(), m.end());  // each (cell, segment) is there once
         for (std::size_t n = 0, e = 0; n < m.size(); n = e) {
             for (e = n; e < m.size() && m[e].first == m[n].first;) ++e;
+            // the segments of the cells ahead, asked for before their turn
+            for (std::size_t f = n + kAhead; f < std::min(e + kAhead, m.size()); ++f) __builtin_prefetch(&segs.all[m[f].second]);
             settle_cell(m.data() + n, m.data() + e, segs, level, others[part]);
         }
         SegmentsMet{}.swap(m);

@@ -26,6 +26,12 @@ namespace {
 // A grid this small is filled on one thread.
 constexpr long long kSharedCells = 1 << 16;
 
+// The loops over the cells ask this many cells ahead in a row for the
+// segments of that cell's keys: where contours crowd a grid, the segments
+// of neighbouring cells lie far apart in memory, and each cell would
+// otherwise wait on them.
+constexpr int kAhead = 6;
+
 using Band = FarBand;
 
 
@@ -64,6 +70,13 @@ public:
             for (int i = r0; i < r1; ++i)
                 for (int j = 0; j < g_.nb_col(); ++j) {
                     const std::size_t k = g_.at(i, j);
+                    if (const std::size_t f = k + kAhead; j + kAhead < g_.nb_col() && a[f] != kNoLine && b[f] != kNoLine) {
+                        const std::size_t fa = segment_of(a[f]), fb = segment_of(b[f]);
+                        __builtin_prefetch(&segs_.all[fa]);
+                        __builtin_prefetch(&segs_.all[fb]);
+                        __builtin_prefetch(&mine[2 * fa], 1);
+                        __builtin_prefetch(&mine[2 * fb], 1);
+                    }
                     if (a[k] == kNoLine || b[k] == kNoLine) continue;
                     const std::uint32_t sa = segment_of(a[k]), sb = segment_of(b[k]);
                     const double w = segs_.distance(sa, i, j) + segs_.distance(sb, i, j);
@@ -176,8 +189,15 @@ public:
         in_halves(segs_.part, split_, [&](int r0, int r1, int half) {
             // counted apart from the other thread's counts, which share their cache line
             SurfaceFill h = halves[half], margin;
+            const KeysInDoubles a = g_.a();
+            const LineKey* b = g_.b();
             for (int i = r0; i < r1; ++i)
                 for (int j = 0; j < g_.nb_col(); ++j) {
+                    // the keys ahead in the row have not yet given way to elevations
+                    if (const std::size_t f = g_.at(i, j) + kAhead; j + kAhead < g_.nb_col()) {
+                        if (a[f] != kNoLine) __builtin_prefetch(&segs_.all[segment_of(a[f])]);
+                        if (b[f] != kNoLine && !marked(b[f])) __builtin_prefetch(&segs_.all[segment_of(b[f])]);
+                    }
                     double& z = alti[g_.at(i, j)];
                     const bool own = kept(i, j);
                     z = value(i, j, own ? h : margin);
