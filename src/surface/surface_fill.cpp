@@ -195,8 +195,14 @@ public:
                 for (int j = 0; j < g_.nb_col(); ++j) {
                     // the keys ahead in the row have not yet given way to elevations
                     if (const std::size_t f = g_.at(i, j) + kAhead; j + kAhead < g_.nb_col()) {
-                        if (a[f] != kNoLine) __builtin_prefetch(&segs_.all[segment_of(a[f])]);
-                        if (b[f] != kNoLine && !marked(b[f])) __builtin_prefetch(&segs_.all[segment_of(b[f])]);
+                        if (a[f] != kNoLine) {
+                            __builtin_prefetch(&segs_.all[segment_of(a[f])]);
+                            __builtin_prefetch(&beyond_[2 * static_cast<std::size_t>(segment_of(a[f]))]);
+                        }
+                        if (b[f] != kNoLine && !marked(b[f])) {
+                            __builtin_prefetch(&segs_.all[segment_of(b[f])]);
+                            __builtin_prefetch(&beyond_[2 * static_cast<std::size_t>(segment_of(b[f]))]);
+                        }
                     }
                     double& z = alti[g_.at(i, j)];
                     const bool own = kept(i, j);
