@@ -141,6 +141,8 @@ private:
             for (int which = 0; which < 2; ++which) {
                 const LineKey c = offered[2 * n + which];
                 if (c >= nb) continue;
+                // what take() refuses whatever the rules below: the nearest's level, no nearer
+                if (na != kNoLine && c >= na && level(c) == level(na)) continue;
                 // a line cell hands each level on only to its side of every
                 // segment of another level that meets it: a cell of two
                 // levels of the other's, a crowded one of the others' too
