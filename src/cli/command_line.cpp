@@ -78,14 +78,21 @@ OutputNames output_names(const CommandLine& cl, const std::string& format) {
 // The command line's run, once its options are known to be usable.
 class CommandLineRun {
 public:
-    CommandLineRun(const CommandLine& cl, Console& con, std::string format)
-        : cl_(cl), con_(con), format_(std::move(format)), names_(output_names(cl, format_)), raster_(cl, format_) {}
+    // The format is tried before the source is read, or after (try_later).
+    CommandLineRun(const CommandLine& cl, Console& con, std::string format, bool try_later)
+        : cl_(cl),
+          con_(con),
+          format_(std::move(format)),
+          names_(output_names(cl, format_)),
+          raster_(cl, format_),
+          try_later_(try_later) {}
 
     int run() {
         if (const int status = open_outputs(); status != 0) return status;
         OpenSheets sheets;
         if (const int status = open_sheets(con_, cl_, run_.files(), sheets, wkt_); status != 0) return status;
-        if (const int status = try_format(sheets); status != 0) return status;
+        if (!try_later_)
+            if (const int status = try_format(sheets); status != 0) return status;
         test_point("created");
         run_.set_pixel_size(cl_.tr);
         TerminalProgress bar(con_.err);
@@ -98,6 +105,8 @@ public:
         }
         Report quiet;  // the dialogue's report is not this mode's
         if (!run_.treat(con_, quiet, settings, sheets.source) || !settle_first(con_, sheets, wkt_)) return 1;
+        if (try_later_)
+            if (const int status = try_format(sheets); status != 0) return status;
         RunEnding ending;
         if (const int status = ending_of(ending); status != 0) return status;
         if (!cl_.quiet)
@@ -127,9 +136,8 @@ private:
         return created ? 0 : 1;
     }
 
-    // The format tried before the source is read, in the source's
-    // coordinate system where it is known by now; the exit status of a
-    // refusal, or 0.
+    // The format tried on a sample of the cells, in the source's coordinate
+    // system where it is known by now; the exit status of a refusal, or 0.
     int try_format(OpenSheets& sheets) {
         if (format_.empty()) return 0;
         const auto wkt_now = [&] { return !wkt_.empty() || !sheets.first ? wkt_ : sheets.first->wkt(); };
@@ -192,6 +200,7 @@ private:
     std::optional<WindowTable> table_;  // a window's table of the fill, from -fill_table
     FileHandle header_, style_file_;
     std::optional<ValueImage> values_;
+    bool try_later_;
 };
 
 }  // namespace
@@ -224,11 +233,14 @@ int run_command_line(const std::vector<std::string>& args, Console& con) {
     try {
         if (cl->plan) return run_plan(*cl, con);
         const std::string format = raster_format(*cl);
-        if (!format.empty() && !raster_driver_writes(format)) {
+        // a GeoTIFF named by its extension, without creation options, is tried
+        // once the source is read: GDAL loads beside the reading meanwhile
+        const bool try_later = cl->of.empty() && cl->co.empty() && format == kGeoTiff;
+        if (!format.empty() && !try_later && !raster_driver_writes(format)) {
             stop_line(con, T_("-of ") + format + T_(": GDAL no escribe rasters en ese formato"));
             return kUsageError;
         }
-        return CommandLineRun(*cl, con, format).run();
+        return CommandLineRun(*cl, con, format, try_later).run();
     } catch (const std::bad_alloc&) {
         stop_line(con, T_("sin memoria: la ejecucion no puede tener la que necesita"));
         return 1;

@@ -61,7 +61,8 @@ std::optional<CommandLine> check_together(Arguments& a, CommandLine& cl, const s
     if (cl.srcwin && cl.dialogue_grid) return a.fail(T_("-srcwin y -dialogue_grid: la imagen del dialogo se recorta a los datos"));
     if (!cl.field.empty() && cl.z) return a.fail(T_("-a y -3d: la elevacion sale de un campo o de la Z, no de ambos"));
     const bool ogr_options = cl.ogr || !cl.layer.empty() || !cl.where.empty() || !cl.field.empty() || cl.z;
-    if (ogr_options && !ogr_available())
+    // where the module is in place, GDAL loads beside the reading, and a module that does not load stops the run there
+    if (ogr_options && !ogr_module_in_place() && !ogr_available())
         return a.fail(T_("-ogr, -l, -where, -a, -3d: ") + ogr_unavailable_why() + T_(": solo lee dibujos DXF con POLYLINE y VERTEX"));
     // each command of a plan is one line, for xargs and job arrays
     if (cl.plan)

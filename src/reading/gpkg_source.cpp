@@ -4,6 +4,7 @@
 
 #include "reading/gpkg_blob.h"
 #include "base/messages.h"
+#include "base/threads.h"
 
 #include <sqlite3.h>
 
@@ -269,6 +270,8 @@ private:
     void start_gdal() {
         if (gdal_started_) return;
         gdal_started_ = true;
+        // the fill's helpers would wait for the loader otherwise
+        keep_spare_thread();
         gdal_ = std::thread([this] {
             try {
                 through_gdal_ = OgrSource::open(path_, options_, gdal_why_);

@@ -9,6 +9,7 @@
 #endif
 #endif
 
+#include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <vector>
@@ -139,6 +140,11 @@ std::string raster_driver_for(const std::string& path) {
     // a name without an extension is no driver's: GDAL is not loaded for it
     const std::size_t dot = path.rfind('.');
     if (dot == std::string::npos || path.find('/', dot) != std::string::npos) return "";
+    // a .tif is GTiff's, as GDAL's drivers say: known without loading GDAL,
+    // which then loads beside the reading of the source
+    std::string ext = path.substr(dot + 1);
+    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if ((ext == "tif" || ext == "tiff") && ogr_module_in_place()) return kGeoTiff;
     return ogr_available() ? loaded().module->raster_driver_for(path) : std::string();
 }
 

@@ -110,6 +110,9 @@ inline std::string not_finite(const std::string& feature, double z) {
 // one GDAL can write.
 std::string raster_driver_for(const std::string& path);
 bool raster_driver_writes(const std::string& driver);
+// The driver of a .tif or .tiff, told without loading GDAL where the module
+// is in place: whether GDAL writes it is known once it has loaded.
+inline constexpr const char* kGeoTiff = "GTiff";
 // Why the format cannot be given such an image, known before any cell is:
 // a type it does not create, creation options it does not take, or a
 // sample of such cells (written to the sample's path) that GDAL does not

@@ -9,6 +9,8 @@
 #include <ogr_api.h>
 #include <ogr_srs_api.h>
 
+#include <dlfcn.h>
+
 #include <algorithm>
 #include <bit>
 #include <cstdint>
@@ -23,6 +25,7 @@
 
 #include "cli/command_line.h"
 #include "reading/gpkg_source.h"
+#include "reading/ogr_module.h"
 #include "reading/ogr_source.h"
 #include "process.h"
 #include "gpkg_blobs.h"
@@ -575,6 +578,12 @@ TEST(Sources, EveryFormatWritesTheGeoTiffsCellsOrIsRefused) {
         EXPECT_EQ(cli(all, &err), 2);
         EXPECT_EQ(err, "zorvel_raster: " + line + "\n");
     }
+    // a .tif's driver, told before GDAL has loaded, is the one GDAL's drivers give
+    void* module = dlopen(std::getenv("ZORVEL_RASTER_OGR"), RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(module, nullptr);
+    const auto entry = reinterpret_cast<const OgrModule* (*)()>(dlsym(module, kOgrModuleEntry));
+    ASSERT_NE(entry, nullptr);
+    for (const char* name : {"a.tif", "b.TIFF", "c.Tif"}) EXPECT_EQ(raster_driver_for(name), entry()->raster_driver_for(name)) << name;
     // GDAL's warnings as it writes, named after the output; a file of the
     // set found only once written is refused as an earlier output is
     std::string err;

@@ -8,10 +8,13 @@
 #include <cfloat>
 #include <cmath>
 #include <cstring>
+#include <new>
 #include <random>
+#include <thread>
 #include <vector>
 
 #include "base/grid.h"
+#include "base/threads.h"
 #include "surface/lines_beyond.h"
 #include "surface/nearest_lines.h"
 #include "surface/segments.h"
@@ -238,6 +241,40 @@ TEST(SurfaceFill, AFlippedDrawingGivesTheFlippedSurface) {
                 const double a = z[static_cast<std::size_t>(i * cols + j)], b = zf[static_cast<std::size_t>((rows - 1 - i) * cols + j)];
                 ASSERT_NEAR(a, b, 1e-9 * std::max(1.0, std::fabs(a))) << i << "," << j;
             }
+    }
+}
+
+// The helpers' halves on the kept thread (or, where it is busy, on one of
+// their own) give the one-thread fill to the bit, and what a half throws
+// comes back where it is joined.
+TEST(SurfaceFill, HelpersOnTheKeptThreadFillAsOneThread) {
+    ASSERT_TRUE(keep_spare_thread());
+    std::thread::id outer, inner, later;
+    {
+        Helper h([&] {
+            outer = std::this_thread::get_id();
+            Helper nested([&] { inner = std::this_thread::get_id(); });
+            nested.join();
+        });
+        h.join();
+    }
+    { Helper h([&] { later = std::this_thread::get_id(); }); }  // waited for as it goes
+    EXPECT_NE(outer, std::this_thread::get_id());
+    EXPECT_EQ(later, outer);
+    EXPECT_NE(inner, outer);
+    EXPECT_NE(inner, std::thread::id());
+    Helper failing([] { throw std::bad_alloc(); });
+    EXPECT_THROW(failing.join(), std::bad_alloc);
+
+    std::mt19937 rng(23);
+    for (int round = 0; round < 3; ++round) {
+        std::vector<Line> lines;
+        for (int k = 0; k < 12; ++k) {
+            const auto more = random_lines(rng, 300, 260);
+            lines.insert(lines.end(), more.begin(), more.end());
+        }
+        const std::vector<double> one = filled(300, 260, lines, false), two = filled(300, 260, lines, true);
+        ASSERT_EQ(0, std::memcmp(one.data(), two.data(), one.size() * sizeof(double))) << round;
     }
 }
 
