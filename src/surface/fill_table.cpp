@@ -14,9 +14,11 @@ namespace {
 // The file: its mark, the segments and the windows (kTableHead bytes); an
 // index entry a window (its cells, margin, and where its table lies); the
 // tables. Numbers little-endian, doubles as their bits.
-constexpr char kMark[8] = {'Z', 'R', 'F', 'I', 'L', 'L', 'T', '2'};
+constexpr char kMark[8] = {'Z', 'R', 'F', 'I', 'L', 'L', 'T', '3'};
 constexpr std::size_t kIndexEntry = 6 * 4 + 2 * 8;
-constexpr std::size_t kTableCounts = 6 * 8, kSide = 3 * 8, kArea = 8 * 8, kKept = 4, kRunOn = 6 * 8;
+constexpr std::size_t kTableCounts = 8 * 8, kSide = 3 * 8, kArea = 8 * 8, kKept = 4, kRunOn = 6 * 8, kRing = 2 * 8;
+
+void put_segment(std::string& out, const RunOnSegment& g);
 
 void put(std::string& out, std::uint64_t v) {
     for (int k = 0; k < 8; ++k) out.push_back(static_cast<char>(v >> (8 * k)));
@@ -78,6 +80,11 @@ std::uint64_t own_piece(const WindowTable& t, int r, int c, std::vector<unsigned
     return n;
 }
 
+void put_segment(std::string& out, const RunOnSegment& g) {
+    put(out, static_cast<std::uint64_t>(g.number));
+    for (const double v : {g.i0, g.j0, g.di, g.dj, g.level}) put(out, v);
+}
+
 void put_window(std::string& out, const WindowTable& t) {
     for (const int v : {t.i0, t.j0, t.nb_lig, t.nb_col, t.margin, 0}) put32(out, static_cast<std::uint32_t>(v));
 }
@@ -91,7 +98,8 @@ std::string encode_tables(const std::vector<WindowTable>& tables) {
     std::uint64_t offset = kTableHead + kIndexEntry * tables.size();
     for (const WindowTable& t : tables) {
         const std::uint64_t bytes = kTableCounts + kSide * t.sides.size() + kArea * t.areas.size() +
-                                    kKept * t.kept.size() + kRunOn * t.run_ons.size();
+                                    kKept * t.kept.size() + kRunOn * (t.run_ons.size() + t.reached.size()) +
+                                    kRing * t.ring.size();
         put_window(out, t);
         put(out, offset);
         put(out, bytes);
@@ -103,6 +111,8 @@ std::string encode_tables(const std::vector<WindowTable>& tables) {
         put(out, t.unreached);
         put(out, static_cast<std::uint64_t>(t.kept.size()));
         put(out, static_cast<std::uint64_t>(t.run_ons.size()));
+        put(out, static_cast<std::uint64_t>(t.ring.size()));
+        put(out, static_cast<std::uint64_t>(t.reached.size()));
         put(out, t.kept_hash);
         for (const auto& [side, band] : t.sides) {
             put(out, side);
@@ -120,10 +130,12 @@ std::string encode_tables(const std::vector<WindowTable>& tables) {
             put(out, std::uint64_t{0});
         }
         for (const std::uint32_t s : t.kept) put32(out, s);
-        for (const RunOnSegment& g : t.run_ons) {
-            put(out, static_cast<std::uint64_t>(g.number));
-            for (const double v : {g.i0, g.j0, g.di, g.dj, g.level}) put(out, v);
+        for (const RunOnSegment& g : t.run_ons) put_segment(out, g);
+        for (const auto& [a, b] : t.ring) {
+            put(out, a);
+            put(out, b);
         }
+        for (const RunOnSegment& g : t.reached) put_segment(out, g);
     }
     return out;
 }
@@ -161,11 +173,13 @@ std::optional<TablePlace> find_table(const std::string& head_and_index, int i0, 
 std::optional<WindowTable> decode_table(const std::string& bytes) {
     Reader r(bytes, 0);
     const std::uint64_t sides = r.u64(), areas = r.u64(), unreached = r.u64(), kept = r.u64(), run_ons = r.u64();
+    const std::uint64_t ring = r.u64(), reached = r.u64();
     WindowTable t;
     t.kept_hash = r.u64();
     // each count within what is left, then all of it taken
     std::uint64_t left = r.left();
-    for (const auto& [n, each] : {std::pair{sides, kSide}, {areas, kArea}, {kept, kKept}, {run_ons, kRunOn}}) {
+    for (const auto& [n, each] : {std::pair{sides, kSide}, {areas, kArea}, {kept, kKept}, {run_ons, kRunOn},
+                                  {ring, kRing}, {reached, kRunOn}}) {
         if (!r.ok() || n > left / each) return std::nullopt;
         left -= n * each;
     }
@@ -190,13 +204,23 @@ std::optional<WindowTable> decode_table(const std::string& bytes) {
     }
     t.kept.resize(kept);
     for (std::uint32_t& s : t.kept) s = r.u32();
-    t.run_ons.resize(run_ons);
-    for (RunOnSegment& g : t.run_ons) {
-        const std::uint64_t number = r.u64();
-        if (number > UINT32_MAX) return std::nullopt;
-        g.number = static_cast<std::uint32_t>(number);
-        for (double* v : {&g.i0, &g.j0, &g.di, &g.dj, &g.level}) *v = r.f64();
+    const auto segments = [&](std::vector<RunOnSegment>& list, std::uint64_t n) {
+        list.resize(n);
+        for (RunOnSegment& g : list) {
+            const std::uint64_t number = r.u64();
+            if (number > UINT32_MAX) return false;
+            g.number = static_cast<std::uint32_t>(number);
+            for (double* v : {&g.i0, &g.j0, &g.di, &g.dj, &g.level}) *v = r.f64();
+        }
+        return true;
+    };
+    if (!segments(t.run_ons, run_ons)) return std::nullopt;
+    t.ring.resize(ring);
+    for (auto& [a, b] : t.ring) {
+        a = r.u64();
+        b = r.u64();
     }
+    if (!segments(t.reached, reached)) return std::nullopt;
     return r.ok() ? std::optional<WindowTable>(std::move(t)) : std::nullopt;
 }
 
@@ -207,7 +231,11 @@ void tabulate_window(WindowTable& t, const Segments& segs, const NearLines& g, c
     // the sides its cells look across, each once: a bit a side, then the sides set
     std::vector<std::uint64_t> looked((beyond.size() + 63) / 64, 0), sides;
     std::vector<unsigned char> seen(static_cast<std::size_t>(t.nb_lig) * static_cast<std::size_t>(t.nb_col), 0);
-    long long need = 1;
+    t.margin = 1;
+    for (const auto& [i, j] : ring_cells(t, g.nb_lig(), g.nb_col())) {
+        const std::size_t k = g.at(i, j);
+        t.ring.push_back({a[k], marked(b[k]) ? kNoLine : b[k]});
+    }
     for (int r = 0; r < t.nb_lig; ++r)
         for (int c = 0; c < t.nb_col; ++c) {
             const int i = t.i0 + r, j = t.j0 + c;
@@ -216,11 +244,7 @@ void tabulate_window(WindowTable& t, const Segments& segs, const NearLines& g, c
                 ++t.unreached;
                 continue;
             }
-            // the farther key must be nearer than the cut: kUnitsPerCell (e + margin + 1)
-            const bool lone = marked(b[k]);
-            const long long e = std::min({r, t.nb_lig - 1 - r, c, t.nb_col - 1 - c});
-            need = std::max(need, static_cast<long long>(distance_of(lone ? a[k] : b[k]) / kUnitsPerCell) - e);
-            if (!lone) {
+            if (!marked(b[k])) {
                 for (const LineKey key : {a[k], b[k]}) {
                     const std::uint32_t s = segment_of(key);
                     const std::uint64_t side = 2 * std::uint64_t{s} + static_cast<std::uint64_t>(1 - segs.side(s, i, j));
@@ -239,7 +263,6 @@ void tabulate_window(WindowTable& t, const Segments& segs, const NearLines& g, c
         }
     std::sort(sides.begin(), sides.end());
     for (const std::uint64_t side : sides) t.sides.push_back({side, beyond[side]});
-    t.margin = static_cast<int>(std::min<long long>(need, 1 << 30));
     t.segments = segs.all.size();
 }
 
@@ -305,8 +328,9 @@ long long take_window_table(const WindowTable& t, const KeptCells& keep, const S
                 ++unreached;
                 continue;
             }
+            // with a ring, nothing reaches the window but through it
             const bool lone = b[k] == kNoLine || marked(b[k]);
-            if (distance_of(lone ? a[k] : b[k]) >= kUnitsPerCell * steps_to_cut(segs.part, i, j)) ++n;
+            if (t.ring.empty() && distance_of(lone ? a[k] : b[k]) >= kUnitsPerCell * steps_to_cut(segs.part, i, j)) ++n;
             if (b[k] != kNoLine) continue;
             // the piece of the kept cells that one level alone reaches, as the table has it
             const std::uint32_t level = segs.all[segment_of(a[k])].level;

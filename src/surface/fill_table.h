@@ -1,14 +1,17 @@
 // What the whole grid's fill tells a window of it: the sums of the fill
 // that reach past any margin (an area of one level spans as far as its
 // contours let it, a contour's bands are summed along all of it), and the
-// margin its own cells' nearest levels need.
+// nearest levels of the ring of cells about it.
 //
 // A plan fills the whole grid once and writes each window's table; the
-// window fills its part around it and takes the bands and the areas from
-// the table rather than from its own cells. It vouches for its cells (the
-// whole grid's, to the last bit) where:
-//  - every cell's nearest levels are sure as part_check.h says (the farther
-//    of the two, or the one level of a cell of an area, nearer than the cut);
+// window fills its part (itself and the ring) with the ring's cells holding
+// the whole grid's keys, and takes the bands and the areas from the table
+// rather than from its own cells. Nothing reaches the window from beyond
+// but through the ring (nearest_lines.h), so its cells' nearest levels are
+// the whole grid's however far a level spreads, and it needs no margin.
+// It vouches for its cells (the whole grid's, to the last bit) where:
+//  - its part's segments are the table's (those that meet the part, and
+//    those the ring's keys name, lying where they did);
 //  - its own cells that one level alone reaches make, four-connected, the
 //    same pieces as the table's: each from the same first cell (in row
 //    order), of the same level and as many cells. A part has fewer ways in
@@ -26,6 +29,7 @@
 #include <vector>
 
 #include "surface/level_areas.h"
+#include "surface/line_keys.h"
 #include "surface/near_lines.h"
 #include "surface/segments.h"
 
@@ -65,7 +69,7 @@ struct TableArea {
 };
 
 // A window's table: its cells in the whole grid (rows i0.., columns j0..),
-// the margin its cells' nearest levels need, the bands beyond the sides its
+// the margin of its part (the ring, 1), the bands beyond the sides its
 // cells between two levels look across (side 2 s + side, as Segments::side
 // says; those without bands are left out) and its pieces of areas.
 struct WindowTable {
@@ -82,7 +86,26 @@ struct WindowTable {
     std::vector<std::uint32_t> kept;
     std::uint64_t kept_hash = 0;
     std::vector<RunOnSegment> run_ons;
+    // The two nearest keys of the ring's cells (ring_cells), by the whole
+    // grid's segments, and those of their segments that do not meet the
+    // part (where they lie, as the run-ons), ascending.
+    std::vector<std::pair<LineKey, LineKey>> ring;
+    std::vector<RunOnSegment> reached;
 };
+
+// The cells of the ring about window t within the grid of rows x cols:
+// those of its part (table_part) not in it, row after row.
+std::vector<std::pair<int, int>> ring_cells(const WindowTable& t, int rows, int cols);
+
+// Into a part's segments (those of its lines that meet it, Segments::numbers
+// set), the table's run-ons and the segments its ring reaches the part
+// from, each at its place by number; the levels' codes made again where
+// they bring levels the part's lines do not have.
+void take_table_segments(Segments& segs, const WindowTable& table);
+
+// The ring's keys by the part's segments (Segments::numbers), each cell at
+// its place in part p; nullopt where a key's segment is not among them.
+std::optional<PartRing> ring_in_part(const WindowTable& t, const Segments& segs);
 
 // The part of the grid a window's table is for: the window and the table's
 // margin round it, within the grid of rows x cols.
@@ -98,10 +121,10 @@ struct FillTables {
     const WindowTable* given = nullptr;
 };
 
-// The table of window t (its cells set) of the whole grid's fill: the
-// margin its cells' nearest levels need, the bands beyond its cells'
-// contours, its pieces of areas. The fill's nearest levels g (the cells of
-// areas marked with their number), its bands and its areas.
+// The table of window t (its cells set) of the whole grid's fill: its
+// ring's keys, the bands beyond its cells' contours, its pieces of areas.
+// The fill's nearest levels g (the cells of areas marked with their
+// number), its bands and its areas.
 void tabulate_window(WindowTable& t, const Segments& segs, const NearLines& g, const std::vector<FarBand>& beyond,
                      const std::vector<Area>& areas);
 

@@ -38,6 +38,17 @@ constexpr int neighbour_bit(int di, int dj) {
     return n < 4 ? n : n - 1;
 }
 
+// Cells of a part that take keys as they are, before the levels spread: a
+// ring of the whole grid's cells about a window, each holding the whole
+// grid's two nearest. Nothing reaches the window from beyond it but
+// through them, so its cells settle on the whole grid's levels (the keys
+// by the part's segments, Segments::numbers).
+struct RingCell {
+    int i = 0, j = 0;  // in the part
+    LineKey a = kNoLine, b = kNoLine;
+};
+using PartRing = std::vector<RingCell>;
+
 // Segments that meet a cell: (the cell, the segment).
 using SegmentsMet = std::vector<std::pair<std::size_t, std::uint32_t>>;
 

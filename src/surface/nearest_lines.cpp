@@ -194,29 +194,9 @@ std::uint64_t hashed(std::uint64_t h, const Segment& g, double level) {
 }
 constexpr std::uint64_t kHashStart = 0xCBF29CE484222325ULL;
 
-// The table's run-ons into the part's segments, after its own: each level a
-// run-on has that none of the part's lines has among the levels, the codes
-// made again (ascending).
-void take_run_ons(Segments& segs, const std::vector<RunOnSegment>& run_ons) {
-    std::vector<double> levels = segs.levels;
-    for (const RunOnSegment& g : run_ons) levels.push_back(g.level);
-    std::sort(levels.begin(), levels.end());
-    levels.erase(std::unique(levels.begin(), levels.end()), levels.end());
-    const auto code = [&](double v) {
-        return static_cast<std::uint32_t>(std::lower_bound(levels.begin(), levels.end(), v) - levels.begin());
-    };
-    if (levels.size() != segs.levels.size())
-        for (Segment& g : segs.all) g.level = code(segs.levels[g.level]);
-    segs.levels.swap(levels);
-    for (const RunOnSegment& g : run_ons) {
-        segs.all.push_back(Segment{g.i0, g.j0, g.di, g.dj, 0.0, code(g.level), segs.lines});
-        segs.numbers.push_back(g.number);
-    }
-}
-
 }  // namespace
 
-void keep_part_segments(Segments& segs, const WindowTable* table) {
+void keep_part_segments(Segments& segs, const WindowTable* table, const std::vector<std::uint32_t>* also) {
     const GridPart& part = segs.part;
     const GridPart listed = table != nullptr ? table_part(*table, part.rows, part.cols) : GridPart{};
     const bool from_table = table != nullptr && listed.i0 == part.i0 && listed.j0 == part.j0 &&
@@ -239,12 +219,22 @@ void keep_part_segments(Segments& segs, const WindowTable* table) {
         run_on_ends(segs, [&](int r, int c) { return lines.line_at(r, c); }, [&](std::uint32_t s) { lines.add(s); });
     }
     // the part's segments: the table's part's where it is that part
+    // and, where every line is read, those the table's ring reaches it from
+    std::vector<std::uint32_t> ring_reached;
+    if (table != nullptr && !from_table && tables_lines) {
+        for (const auto& [a, b] : table->ring)
+            for (const LineKey k : {a, b})
+                if (k != kNoLine) ring_reached.push_back(segment_of(k));
+        std::sort(ring_reached.begin(), ring_reached.end());
+        also = &ring_reached;
+    }
     std::vector<std::uint32_t> numbers;
     if (from_table)
         numbers.swap(own);
     else
         for (std::uint32_t s = 0; s < segs.all.size(); ++s)
-            if (meets(segs, s, part)) numbers.push_back(s);
+            if (meets(segs, s, part) || (also != nullptr && std::binary_search(also->begin(), also->end(), s)))
+                numbers.push_back(s);
     std::vector<Segment> kept;
     kept.reserve(numbers.size());
     for (const std::uint32_t s : numbers) kept.push_back(segs.all[s]);
@@ -256,7 +246,7 @@ void keep_part_segments(Segments& segs, const WindowTable* table) {
     if (!from_table || !tables_lines) return;
     segs.numbers = table->kept;
     segs.of_all = table->segments;
-    take_run_ons(segs, table->run_ons);
+    take_table_segments(segs, *table);
 }
 
 namespace {
@@ -324,8 +314,10 @@ void list_part_segments(WindowTable& t, const Segments& segs, const SegmentSquar
     t.kept.clear();
     t.run_ons.clear();
     t.kept_hash = kHashStart;
+    std::vector<std::uint32_t> met;
     for (const std::uint32_t s : squares.near(part)) {
         if (!meets(segs, s, part)) continue;
+        met.push_back(s);
         const Segment& g = segs.all[s];
         if (s < segs.drawn) {
             t.kept.push_back(s);
@@ -334,9 +326,23 @@ void list_part_segments(WindowTable& t, const Segments& segs, const SegmentSquar
             t.run_ons.push_back(RunOnSegment{s, g.i0, g.j0, g.di, g.dj, segs.level_of(s)});
         }
     }
+    // the segments the ring reaches the part from, where the part's lines do not hold them
+    std::vector<std::uint32_t> reached;
+    for (const auto& [a, b] : t.ring)
+        for (const LineKey k : {a, b})
+            if (k != kNoLine) reached.push_back(segment_of(k));
+    std::sort(reached.begin(), reached.end());
+    reached.erase(std::unique(reached.begin(), reached.end()), reached.end());
+    t.reached.clear();
+    for (const std::uint32_t s : reached)
+        if (!std::binary_search(met.begin(), met.end(), s)) {
+            const Segment& g = segs.all[s];
+            t.reached.push_back(RunOnSegment{s, g.i0, g.j0, g.di, g.dj, segs.level_of(s)});
+        }
 }
 
-std::unique_ptr<NearLines> nearest_lines(Segments& segs, bool two_threads, std::vector<double>& room) {
+std::unique_ptr<NearLines> nearest_lines(Segments& segs, bool two_threads, std::vector<double>& room,
+                                         const PartRing* ring) {
     const int nb_lig = segs.part.nb_lig, nb_col = segs.part.nb_col;
     const bool split = two_threads && nb_lig >= 64 && static_cast<long long>(nb_lig) * nb_col >= kSharedCells;
     auto g = std::make_unique<NearLines>(nb_lig, nb_col, split, room);
@@ -345,6 +351,10 @@ std::unique_ptr<NearLines> nearest_lines(Segments& segs, bool two_threads, std::
     if (!segs.ran_on) p.run_on(segs);
     p.take_others(segs);
     g->cross_own_lines(segs, split);
+    if (ring != nullptr)
+        for (const RingCell& c : *ring)
+            for (const LineKey key : {c.a, c.b})
+                if (key != kNoLine) p.take_into(g->a(), g->b(), g->at(c.i, c.j), key);
     spread_levels(segs, *g, p.levels(), split);
     return g;
 }

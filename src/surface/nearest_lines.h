@@ -51,7 +51,12 @@ namespace zorvel {
 // lines may be only those near it: the lines' own segments that meet the
 // part must then be the table's, as many and lying where they did (or the
 // part keeps none, and takes no table), and the run-ons come from the table.
-void keep_part_segments(Segments& segs, const WindowTable* table = nullptr);
+//
+// `also` (ascending) names segments kept besides, whether they meet the
+// part or not: those that cells about the part reach it from (PartRing).
+void keep_part_segments(Segments& segs, const WindowTable* table = nullptr,
+                        const std::vector<std::uint32_t>* also = nullptr);
+
 
 // The segments by the squares of the grid whose cells they may meet, so
 // that those of a part are found without a look at every one.
@@ -76,7 +81,9 @@ void list_part_segments(WindowTable& t, const Segments& segs, const SegmentSquar
 
 // The two nearest levels of every cell of the segments' part of the grid,
 // on two threads where it pays; the nearest kept in `room`.
-std::unique_ptr<NearLines> nearest_lines(Segments& segs, bool two_threads, std::vector<double>& room);
+// Cells of `ring` take its keys once the line cells are seeded.
+std::unique_ptr<NearLines> nearest_lines(Segments& segs, bool two_threads, std::vector<double>& room,
+                                         const PartRing* ring = nullptr);
 
 }  // namespace zorvel
 

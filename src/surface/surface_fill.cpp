@@ -356,14 +356,21 @@ std::optional<SurfaceFill> fill_surface(std::vector<double>& alti, const GridPar
         Segments segs = segments_of(lines, part, split);
         ContourLines{}.swap(lines);
         // a part that takes its table needs only the segments that meet it
-        if (tables.given != nullptr && keep != nullptr && !part.is_whole()) keep_part_segments(segs, tables.given);
-        const auto near = nearest_lines(segs, split, alti);
+        const bool given = tables.given != nullptr && keep != nullptr && !part.is_whole();
+        if (given) keep_part_segments(segs, tables.given);
+        // the table's ring holds the whole grid's keys about the window, by
+        // segments the part keeps (or none of its cells can be vouched for)
+        std::optional<PartRing> ring;
+        if (given && !tables.given->ring.empty()) ring = ring_in_part(*tables.given, segs);
+        const bool ringless = given && !tables.given->ring.empty() && !ring;
+        const auto near = nearest_lines(segs, split, alti, ring ? &*ring : nullptr);
         // its room is had again for the bands
         near->let_go_of_spreading();
         Fill fill(segs, *near, split);
         long long unsure = 0;
         if (tables.given != nullptr && keep != nullptr) {
             unsure = fill.take_table(*tables.given, *keep);
+            if (ringless) unsure = static_cast<long long>(keep->nb_lig) * keep->nb_col;
         } else {
             fill.gather_bands();
             fill.gather_areas();

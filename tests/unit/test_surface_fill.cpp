@@ -581,12 +581,13 @@ std::vector<Line> random_terrain(std::mt19937& rng, int rows, int cols) {
 // A part of the grid with a margin around the cells it keeps fills them as
 // the whole grid does, to the last bit, or counts those it cannot vouch
 // for; a margin wide enough vouches for most. With the table the whole
-// grid's fill made for it (and the margin the table asks), a part vouches
-// for every cell, however far its areas spread; a table of other lines
-// vouches for none.
+// grid's fill made for it (its ring's keys, the segments they name), the
+// window and its ring, or a wider part, vouch for every cell, however far
+// its levels and areas spread; a table of other lines, or one short of a
+// segment its ring names, vouches for none.
 TEST(SurfaceFill, APartFillsTheCellsItKeepsAsTheWholeGridOrSaysSo) {
     std::mt19937 rng(3);
-    int vouched = 0, tried = 0, narrower = 0, cut_all_round = 0, narrowed = 0;
+    int vouched = 0, tried = 0, short_of_ring = 0, reached_far = 0, narrowed = 0;
     for (int round = 0; round < (test::kSanitized ? 100 : 300); ++round) {
         const int rows = 16 + static_cast<int>(rng() % 60), cols = 16 + static_cast<int>(rng() % 60);
         const auto lines = random_terrain(rng, rows, cols);
@@ -604,7 +605,8 @@ TEST(SurfaceFill, APartFillsTheCellsItKeepsAsTheWholeGridOrSaysSo) {
         ASSERT_EQ(tables.size(), 1u);
         const int margin = 8 + static_cast<int>(rng() % 48);
         for (const bool table : {false, true}) {
-            const int m = table ? std::max(margin / 4, tables[0].margin) : margin;
+            // with its table, the window and its ring alone, or a wider part
+            const int m = table ? (round % 3 == 0 ? std::max(2, margin / 4) : tables[0].margin) : margin;
             const int pi = std::max(0, i - m), pj = std::max(0, j - m);
             const GridPart part{rows, cols, pi, pj, std::min(rows, i + h + m) - pi, std::min(cols, j + w + m) - pj};
             if (part.nb_lig == rows && part.nb_col == cols) continue;  // the whole grid, told apart here
@@ -632,11 +634,11 @@ TEST(SurfaceFill, APartFillsTheCellsItKeepsAsTheWholeGridOrSaysSo) {
                 const auto r_near = fill_surface(alone, part, lines_of(near), false, &keep, given);
                 ASSERT_EQ(r_near->unsure, 0) << round;
                 ASSERT_EQ(std::memcmp(alone.data(), z.data(), z.size() * sizeof(double)), 0) << round;
-                // the table of other lines: one with a vertex in the part
-                // moved by a quarter of a cell (as many segments), or left out
+                // the table of other lines: one with a vertex in the window
+                // or its ring moved by a quarter of a cell (as many segments), or left out
                 const auto inside = std::find_if(near.begin(), near.end(), [&](const Line& l) {
                     return std::any_of(l.points.begin(), l.points.end(), [&](const GridPoint& p) {
-                        return p.i > pi && p.i < pi + part.nb_lig - 1 && p.j > pj && p.j < pj + part.nb_col - 1;
+                        return p.i > i - 1 && p.i < i + h && p.j > j - 1 && p.j < j + w;
                     });
                 });
                 if (round % 5 == 0 && inside != near.end()) {
@@ -662,19 +664,22 @@ TEST(SurfaceFill, APartFillsTheCellsItKeepsAsTheWholeGridOrSaysSo) {
                     ASSERT_EQ(std::memcmp(&x, &y, sizeof x), 0) << i + a << "," << j + b << ": " << x << " " << y;
                 }
         }
-        // the margin the table asks is the least: a cell narrower, a window with a cut there doubts some cell
-        if (const int m = tables[0].margin - 1; m > 0 && i - m > 0 && j - m > 0 && i + h + m < rows && j + w + m < cols) {
-            const GridPart part{rows, cols, i - m, j - m, h + 2 * m, w + 2 * m};
-            const KeptCells keep{m, m, h, w};
+        // a ring that reaches the window from a segment the table does not give vouches for none of its cells
+        if (!tables[0].reached.empty()) {
+            WindowTable short_of_one = tables[0];
+            short_of_one.reached.erase(short_of_one.reached.begin() + static_cast<std::ptrdiff_t>(rng() % short_of_one.reached.size()));
+            const GridPart part = table_part(tables[0], rows, cols);
+            const KeptCells keep{i - part.i0, j - part.j0, h, w};
             std::vector<double> z;
-            narrower += fill_surface(z, part, lines_of(lines), false, &keep, FillTables{{}, nullptr, &tables[0]})->unsure > 0;
-            ++cut_all_round;
+            short_of_ring += fill_surface(z, part, lines_of(lines), false, &keep, FillTables{{}, nullptr, &short_of_one})->unsure ==
+                             static_cast<long long>(h) * w;
+            ++reached_far;
         }
     }
     EXPECT_GT(vouched, tried / 10) << vouched << " of " << tried;
     EXPECT_GT(narrowed, 10);
-    EXPECT_EQ(narrower, cut_all_round);
-    EXPECT_GT(cut_all_round, 0);
+    EXPECT_EQ(short_of_ring, reached_far);
+    EXPECT_GT(reached_far, 10);
     // a grid large enough for two threads makes every window's table as one thread does
     const int rows = 300, cols = 260;
     const auto lines = random_terrain(rng, rows, cols);
@@ -694,6 +699,92 @@ TEST(SurfaceFill, APartFillsTheCellsItKeepsAsTheWholeGridOrSaysSo) {
         made[two] = encode_tables(tables);
     }
     EXPECT_EQ(made[0], made[1]);
+}
+
+// The nearest levels of a window whose ring of cells about it holds the
+// whole grid's keys are the whole grid's; windows that take their rings
+// from each other, round after round until none changes, settle on them
+// too, from nothing, however far the levels spread.
+TEST(NearestLines, AWindowSettlesOnItsRingsLevels) {
+    std::mt19937 rng(17);
+    int rounds_most = 0;
+    for (int round = 0; round < (test::kSanitized ? 40 : 120); ++round) {
+        const int rows = 12 + static_cast<int>(rng() % 50), cols = 12 + static_cast<int>(rng() % 50);
+        const auto lines = random_terrain(rng, rows, cols);
+        Segments whole = segments_of(lines_of(lines), GridPart::whole(rows, cols));
+        std::vector<double> room;
+        const auto g = nearest_lines(whole, false, room);
+        // every cell's two keys, in the whole grid's numbers of the segments
+        std::vector<LineKey> known(2 * static_cast<std::size_t>(rows * cols), kNoLine);
+        const auto key_at = [&](int i, int j, int n) -> LineKey& { return known[2 * static_cast<std::size_t>(i * cols + j) + static_cast<std::size_t>(n)]; };
+        const auto renumbered = [](LineKey k, std::uint32_t s) { return k == kNoLine ? k : (k & ~LineKey{0xFFFFFFFFu}) | s; };
+        // the window at rows i.., columns j.. filled with its ring from `known`; its cells' keys
+        // into `known`, whether any changed
+        const auto fill_window = [&](int i, int j, int h, int w, bool two) {
+            const int pi = std::max(0, i - 1), pj = std::max(0, j - 1);
+            const GridPart part{rows, cols, pi, pj, std::min(rows, i + h + 1) - pi, std::min(cols, j + w + 1) - pj};
+            std::vector<std::uint32_t> also;
+            PartRing ring;
+            for (int a = 0; a < part.nb_lig; ++a)
+                for (int b = 0; b < part.nb_col; ++b) {
+                    const int r = pi + a, c = pj + b;
+                    if (r >= i && r < i + h && c >= j && c < j + w) continue;
+                    ring.push_back(RingCell{a, b, key_at(r, c, 0), key_at(r, c, 1)});
+                    for (const LineKey k : {ring.back().a, ring.back().b})
+                        if (k != kNoLine) also.push_back(segment_of(k));
+                }
+            std::sort(also.begin(), also.end());
+            also.erase(std::unique(also.begin(), also.end()), also.end());
+            Segments segs = segments_of(lines_of(lines), part);
+            keep_part_segments(segs, nullptr, &also);
+            const auto local = [&](LineKey k) {
+                if (k == kNoLine) return k;
+                const auto at = std::lower_bound(segs.numbers.begin(), segs.numbers.end(), segment_of(k));
+                EXPECT_TRUE(at != segs.numbers.end() && *at == segment_of(k));
+                return renumbered(k, static_cast<std::uint32_t>(at - segs.numbers.begin()));
+            };
+            for (RingCell& c : ring) c.a = local(c.a), c.b = local(c.b);
+            std::vector<double> part_room;
+            const auto p = nearest_lines(segs, two, part_room, &ring);
+            bool changed = false;
+            for (int r = i; r < i + h; ++r)
+                for (int c = j; c < j + w; ++c)
+                    for (int n = 0; n < 2; ++n) {
+                        const std::size_t k = p->at(r - pi, c - pj);
+                        const LineKey x = n == 0 ? p->a()[k] : p->b()[k];
+                        const LineKey y = x == kNoLine ? x : renumbered(x, segs.numbers[segment_of(x)]);
+                        changed |= key_at(r, c, n) != y;
+                        key_at(r, c, n) = y;
+                    }
+            return changed;
+        };
+        SCOPED_TRACE(round);
+        // one window, its ring the whole grid's
+        for (int i = 0; i < rows; ++i)
+            for (int j = 0; j < cols; ++j) key_at(i, j, 0) = g->a()[g->at(i, j)], key_at(i, j, 1) = g->b()[g->at(i, j)];
+        const std::vector<LineKey> settled = known;
+        const int h = 1 + static_cast<int>(rng() % static_cast<unsigned>(rows - 1)), w = 1 + static_cast<int>(rng() % static_cast<unsigned>(cols - 1));
+        const int i = static_cast<int>(rng() % static_cast<unsigned>(rows - h + 1)), j = static_cast<int>(rng() % static_cast<unsigned>(cols - w + 1));
+        std::fill(known.begin(), known.end(), kNoLine);
+        for (int r = 0; r < rows; ++r)
+            for (int c = 0; c < cols; ++c)
+                if (r < i || r >= i + h || c < j || c >= j + w) key_at(r, c, 0) = settled[2 * static_cast<std::size_t>(r * cols + c)], key_at(r, c, 1) = settled[2 * static_cast<std::size_t>(r * cols + c) + 1];
+        fill_window(i, j, h, w, round % 2 == 0);
+        ASSERT_TRUE(known == settled);
+        // windows of a few cells to a side, from nothing, in rounds
+        std::fill(known.begin(), known.end(), kNoLine);
+        const int side = 3 + static_cast<int>(rng() % 10);
+        int rounds = 0;
+        for (bool changed = true; changed; ++rounds) {
+            ASSERT_LT(rounds, rows * cols);
+            changed = false;
+            for (int r = 0; r < rows; r += side)
+                for (int c = 0; c < cols; c += side) changed |= fill_window(r, c, std::min(side, rows - r), std::min(side, cols - c), false);
+        }
+        ASSERT_TRUE(known == settled) << rounds << " rounds of windows of " << side;
+        rounds_most = std::max(rounds_most, rounds);
+    }
+    EXPECT_GT(rounds_most, 2);
 }
 
 // The indexes of the segments: the squares a plan finds a window's segments
