@@ -12,6 +12,7 @@
 #include "base/grid.h"
 #include "base/threads.h"
 #include "surface/band_profile.h"
+#include "surface/fill_sums.h"
 #include "surface/fill_table.h"
 #include "surface/level_areas.h"
 #include "surface/nearest_lines.h"
@@ -26,31 +27,7 @@ namespace {
 // A grid this small is filled on one thread.
 constexpr long long kSharedCells = 1 << 16;
 
-// The loops over the cells ask this many cells ahead in a row for the
-// segments of that cell's keys: where contours crowd a grid, the segments
-// of neighbouring cells lie far apart in memory, and each cell would
-// otherwise wait on them.
-constexpr int kAhead = 6;
-
 using Band = FarBand;
-
-
-// Calls f(r0, r1, half) on the part's rows in the whole grid's first half
-// and in its second, side by side when `split`, one after the other when
-// not: a sum over the same cells is then the same in a part as in the whole.
-template <typename F>
-void in_halves(const GridPart& part, bool split, F&& f) {
-    const int n = part.nb_lig, mid = std::clamp(part.rows / 2 - part.i0, 0, n);
-    if (!split) {
-        f(0, mid, 0);
-        f(mid, n, 1);
-        return;
-    }
-    Helper other([&] { f(0, mid, 0); });
-    if (!other.started()) f(0, mid, 0);
-    f(mid, n, 1);
-    other.join();
-}
 
 class Fill {
 public:
@@ -63,29 +40,7 @@ public:
     // that the sums are the same.
     void gather_bands() {
         std::vector<SideBands> second(sides_.size());
-        in_halves(segs_.part, split_, [&](int r0, int r1, int half) {
-            std::vector<SideBands>& mine = half == 0 ? sides_ : second;
-            const KeysInDoubles a = g_.a();
-            const LineKey* b = g_.b();
-            for (int i = r0; i < r1; ++i)
-                for (int j = 0; j < g_.nb_col(); ++j) {
-                    const std::size_t k = g_.at(i, j);
-                    if (const std::size_t f = k + kAhead; j + kAhead < g_.nb_col() && a[f] != kNoLine && b[f] != kNoLine) {
-                        const std::size_t fa = segment_of(a[f]), fb = segment_of(b[f]);
-                        __builtin_prefetch(&segs_.all[fa]);
-                        __builtin_prefetch(&segs_.all[fb]);
-                        __builtin_prefetch(&mine[2 * fa], 1);
-                        __builtin_prefetch(&mine[2 * fb], 1);
-                    }
-                    if (a[k] == kNoLine || b[k] == kNoLine) continue;
-                    const std::uint32_t sa = segment_of(a[k]), sb = segment_of(b[k]);
-                    const double w = segs_.distance(sa, i, j) + segs_.distance(sb, i, j);
-                    mine[2 * static_cast<std::size_t>(sa) + static_cast<std::size_t>(segs_.side(sa, i, j))].add(
-                        w, segs_.level_of(sb));
-                    mine[2 * static_cast<std::size_t>(sb) + static_cast<std::size_t>(segs_.side(sb, i, j))].add(
-                        w, segs_.level_of(sa));
-                }
-        });
+        sum_side_bands(segs_, g_, split_, sides_, second);
         for (std::size_t k = 0; k < second.size(); ++k) sides_[k].add(second[k]);
         std::vector<SideBands>().swap(second);
         smooth_along_lines(segs_, sides_, split_, segs_.part.is_whole() ? nullptr : &looked_);
@@ -98,16 +53,7 @@ public:
         mark_areas();
         // the two halves of the rows summed apart, as the bands are
         std::vector<Area> second(areas_);
-        in_halves(segs_.part, split_, [&](int r0, int r1, int half) {
-            std::vector<Area>& mine = half == 0 ? areas_ : second;
-            const KeysInDoubles a = g_.a();
-            const LineKey* b = g_.b();
-            for (int i = r0; i < r1; ++i)
-                for (int j = 0; j < g_.nb_col(); ++j) {
-                    const std::size_t k = g_.at(i, j);
-                    if (marked(b[k])) tell(mine[static_cast<std::size_t>(b[k] & ~kAreaMark)], segment_of(a[k]), i, j);
-                }
-        });
+        tell_areas(segs_, g_, beyond_, split_, areas_, second);
         for (std::size_t n = 0; n < areas_.size(); ++n) {
             areas_[n].add(second[n]);
             areas_[n].settle();
@@ -262,30 +208,7 @@ private:
             }
     }
 
-    // What cell (i, j) of an area, whose nearest segment is s, tells it:
-    // its distance, and the band beyond s.
-    void tell(Area& area, std::uint32_t s, int i, int j) const {
-        area.d_max = std::max(area.d_max, segs_.distance(s, i, j));
-        const Band* far = beyond(s, i, j);
-        if (far == nullptr) return;
-        const double v = segs_.levels[area.level];
-        // a mean of the drawing's levels, unless its scaled sums rounded
-        // past them (levels next to the doubles' smallest)
-        const double other = std::clamp(far->level, segs_.levels.front(), segs_.levels.back());
-        const double half = std::fabs(half_difference(other, v));
-        area.halves += half * kSumScale;
-        area.widest = std::max(area.widest, half);
-        area.half_slopes += half / far->width * kSumScale;
-        area.told += 1;
-        area.balance += other < v ? 1 : other > v ? -1 : 0;
-    }
-
-    // The bands on the side of segment s that (i, j) does not lie on;
-    // nullptr where there are none.
-    const Band* beyond(std::uint32_t s, int i, int j) const {
-        const Band& far = beyond_[2 * static_cast<std::size_t>(s) + static_cast<std::size_t>(1 - segs_.side(s, i, j))];
-        return far.width > 0.0 ? &far : nullptr;
-    }
+    const Band* beyond(std::uint32_t s, int i, int j) const { return beyond_of(segs_, beyond_, s, i, j); }
 
     // A cell between levels a (segment sa, at da) and b (sb, at db): each
     // end's slope from the bands beyond it.
