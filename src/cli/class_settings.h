@@ -38,10 +38,6 @@ public:
         policy.refuse_placeholder_extents = true;
         policy.extents_hint = kExtentsHint;
         if (cl_.te) policy.extents_name = T_("las extensiones de -te");
-        // a plan of the fill holds the whole grid's fill once, for the windows' tables
-        if (plan_ && cl_.fill && !cl_.fill_margin_given)
-            policy.memory_hint = T_("; un plan de -fill rellena la cuadricula entera una vez: con -fill_margin N cada ventana "
-                                    "rellena sola, sin tabla");
         if (!cl_.dialogue_grid) {
             const GridAsk ask{cl_.tr, cl_.ts, cl_.te.has_value(), cl_.tap, cl_.rot};
             policy.layout = [ask](const Extents& e, std::string& why) { return user_grid(e, ask, why); };

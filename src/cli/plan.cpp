@@ -110,7 +110,7 @@ FillTables tables_to_make(const CommandLine& cl, const std::string& format, std:
                           }
                           return ts;
                       },
-                      &made};
+                      &made, nullptr, true};
 }
 
 // The windows' tables, every one made by the whole grid's fill, into `out`
@@ -139,11 +139,9 @@ bool write_tables(Console& con, const std::vector<WindowTable>& made, std::size_
 int run_plan(const CommandLine& given, Console& con) {
     CommandLine cl = given;
     const bool tables = cl.fill && !cl.fill_margin_given;
-    // without the tables, the plan draws one cell
-    if (!tables) {
-        cl.srcwin = GridWindow{0, 0, 1, 1};
-        cl.fill = false;
-    }
+    // the plan draws one cell, and makes the tables strip by strip from every line
+    cl.srcwin = GridWindow{0, 0, 1, 1};
+    cl.fill = false;
     // OUTPUT.vrt; for a raster named with its extension (sheet.tif), sheet.vrt
     const std::string format = raster_format(cl);
     const std::filesystem::path base(cl.output);

@@ -91,7 +91,10 @@ void read_near_window(std::vector<Sheet>& sheets, RunSettings& settings, const E
     // the window and its margin are all it needs
     const WindowTable* table = settings.fill_tables().given;
     const bool by_table = settings.fill() && table != nullptr && settings.window_margin() == table->margin;
-    if (!window || settings.limits_from_vertices() || (settings.fill() && !by_table) || !policy.layout) return;
+    // and the plan that makes the tables strip by strip reads every line
+    if (!window || settings.limits_from_vertices() || (settings.fill() && !by_table) || settings.fill_tables().by_strips ||
+        !policy.layout)
+        return;
     const Extents* ext = policy.fixed_extents;
     for (Sheet& s : sheets) {
         if (s.ogr == nullptr) continue;

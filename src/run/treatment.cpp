@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <memory>
+#include <new>
 #include <string>
 #include <utility>
 
@@ -15,6 +16,7 @@
 #include "run/grid_facts.h"
 #include "run/sources.h"
 #include "run/fill_run.h"
+#include "surface/strip_tables.h"
 
 namespace zorvel {
 
@@ -86,7 +88,7 @@ public:
         const std::size_t log_bound = vertex_log_bound_of(rs_);
         if (!set_policy(source)) return false;
         read_near_window(sheets_, settings_, policy_);
-        kept_lines_ = settings_.fill() ? &lines_ : nullptr;
+        kept_lines_ = settings_.fill() || settings_.fill_tables().by_strips ? &lines_ : nullptr;
         one_options_ = PassOneOptions{rs_.pix_size, rs_.limits.ahead_min_bytes, log_bound, policy_,
                                       ProgressPart{progress_, 0.0, 0.45}};
         if (read_as_drawn() == Step::stop) return false;
@@ -108,6 +110,7 @@ public:
             if (rs_.fill->unreached < static_cast<long long>(rs_.nb_lig) * rs_.nb_col) filled_ = range;
             rs_.stages.mark("relleno");
         }
+        if (settings_.fill_tables().by_strips && !tabulate_strips()) return false;
         if (!classify()) return false;
         rs_.stages.mark("clases");
         // the progress ends whole before anything else is said
@@ -117,6 +120,24 @@ public:
 
 private:
     enum class Step { done, again, stop };
+
+    // The tables of the windows of a plan of the fill, strip by strip of the
+    // whole grid, from every line; false after a stop line.
+    bool tabulate_strips() {
+        const FillTables tables = settings_.fill_tables();
+        if (tables.made == nullptr || !tables.windows) return true;
+        const int rows = rs_.whole.nb_lig, cols = rs_.whole.nb_col;
+        try {
+            *tables.made = tables.windows(rows, cols);
+            tabulate_by_strips(lines_, rows, cols, *tables.made, true);
+        } catch (const std::bad_alloc&) {
+            stop_no_memory(con_, T_("el relleno entre las curvas"), rows, cols);
+            return false;
+        }
+        ContourLines{}.swap(lines_);
+        rs_.stages.mark("relleno");
+        return true;
+    }
 
     // One grid over every sheet; a source read through OGR has its layer's
     // extents, unless others are fixed. False after a stop line.

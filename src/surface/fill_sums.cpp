@@ -30,8 +30,9 @@ void tell(const Segments& segs, const std::vector<FarBand>& beyond, Area& area, 
 }  // namespace
 
 void sum_side_bands(const Segments& segs, const NearLines& g, bool split, std::vector<SideBands>& first,
-                    std::vector<SideBands>& second) {
+                    std::vector<SideBands>& second, int from, int to) {
     in_halves(segs.part, split, [&](int r0, int r1, int half) {
+        r0 = std::max(r0, from), r1 = std::min(r1, to);
         std::vector<SideBands>& mine = half == 0 ? first : second;
         const KeysInDoubles a = g.a();
         const LineKey* b = g.b();
@@ -55,8 +56,9 @@ void sum_side_bands(const Segments& segs, const NearLines& g, bool split, std::v
 }
 
 void tell_areas(const Segments& segs, const NearLines& g, const std::vector<FarBand>& beyond, bool split,
-                std::vector<Area>& first, std::vector<Area>& second) {
+                std::vector<Area>& first, std::vector<Area>& second, int from, int to) {
     in_halves(segs.part, split, [&](int r0, int r1, int half) {
+        r0 = std::max(r0, from), r1 = std::min(r1, to);
         std::vector<Area>& mine = half == 0 ? first : second;
         const KeysInDoubles a = g.a();
         const LineKey* b = g.b();

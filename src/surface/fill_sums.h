@@ -50,11 +50,13 @@ inline const FarBand* beyond_of(const Segments& segs, const std::vector<FarBand>
 // its second, each row after row, onto what they hold: the bands on each
 // side of each segment (side_bands.h), from the cells between two levels;
 // what the cells of each area (marked in b, part_check.h) tell it, beyond
-// holding the bands beyond each side.
+// holding the bands beyond each side. The part's rows from `from` to
+// `to` (all of them by default).
+constexpr int kAllRows = 1 << 30;
 void sum_side_bands(const Segments& segs, const NearLines& g, bool split, std::vector<SideBands>& first,
-                    std::vector<SideBands>& second);
+                    std::vector<SideBands>& second, int from = 0, int to = kAllRows);
 void tell_areas(const Segments& segs, const NearLines& g, const std::vector<FarBand>& beyond, bool split,
-                std::vector<Area>& first, std::vector<Area>& second);
+                std::vector<Area>& first, std::vector<Area>& second, int from = 0, int to = kAllRows);
 
 }  // namespace zorvel
 

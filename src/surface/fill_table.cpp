@@ -225,27 +225,37 @@ std::optional<WindowTable> decode_table(const std::string& bytes) {
 }
 
 void tabulate_window(WindowTable& t, const Segments& segs, const NearLines& g, const std::vector<FarBand>& beyond,
-                 const std::vector<Area>& areas) {
+                     const std::vector<Area>& areas) {
     const KeysInDoubles a = g.a();
     const LineKey* b = g.b();
+    const CellKeys keys = [&](int i, int j) {
+        const std::size_t k = g.at(i, j);
+        return std::pair{a[k], b[k]};
+    };
+    tabulate_window(t, segs, keys, g.nb_lig(), g.nb_col(), beyond, areas);
+}
+
+void tabulate_window(WindowTable& t, const Segments& segs, const CellKeys& keys, int rows, int cols,
+                     const std::vector<FarBand>& beyond, const std::vector<Area>& areas,
+                     std::vector<std::size_t>* area_of_piece) {
     // the sides its cells look across, each once: a bit a side, then the sides set
     std::vector<std::uint64_t> looked((beyond.size() + 63) / 64, 0), sides;
     std::vector<unsigned char> seen(static_cast<std::size_t>(t.nb_lig) * static_cast<std::size_t>(t.nb_col), 0);
     t.margin = 1;
-    for (const auto& [i, j] : ring_cells(t, g.nb_lig(), g.nb_col())) {
-        const std::size_t k = g.at(i, j);
-        t.ring.push_back({a[k], marked(b[k]) ? kNoLine : b[k]});
+    for (const auto& [i, j] : ring_cells(t, rows, cols)) {
+        const auto [ka, kb] = keys(i, j);
+        t.ring.push_back({ka, marked(kb) ? kNoLine : kb});
     }
     for (int r = 0; r < t.nb_lig; ++r)
         for (int c = 0; c < t.nb_col; ++c) {
             const int i = t.i0 + r, j = t.j0 + c;
-            const std::size_t k = g.at(i, j);
-            if (a[k] == kNoLine) {
+            const auto [ka, kb] = keys(i, j);
+            if (ka == kNoLine) {
                 ++t.unreached;
                 continue;
             }
-            if (!marked(b[k])) {
-                for (const LineKey key : {a[k], b[k]}) {
+            if (!marked(kb)) {
+                for (const LineKey key : {ka, kb}) {
                     const std::uint32_t s = segment_of(key);
                     const std::uint64_t side = 2 * std::uint64_t{s} + static_cast<std::uint64_t>(1 - segs.side(s, i, j));
                     std::uint64_t& word = looked[side / 64];
@@ -257,9 +267,11 @@ void tabulate_window(WindowTable& t, const Segments& segs, const NearLines& g, c
             }
             const std::size_t first = static_cast<std::size_t>(r) * static_cast<std::size_t>(t.nb_col) + static_cast<std::size_t>(c);
             if (seen[first] != 0) continue;
-            const std::uint64_t cells = own_piece(t, r, c, seen, [&](int pi, int pj) { return b[g.at(pi, pj)] == b[k]; });
-            const Area& area = areas[static_cast<std::size_t>(b[k] & ~kAreaMark)];
+            const std::uint64_t cells = own_piece(t, r, c, seen, [&](int pi, int pj) { return keys(pi, pj).second == kb; });
+            const std::size_t n = static_cast<std::size_t>(kb & ~kAreaMark);
+            const Area& area = areas[n];
             t.areas.push_back(TableArea{first, cells, segs.levels[area.level], area.d_max, area.top, area.told, area.balance});
+            if (area_of_piece != nullptr) area_of_piece->push_back(n);
         }
     std::sort(sides.begin(), sides.end());
     for (const std::uint64_t side : sides) t.sides.push_back({side, beyond[side]});

@@ -119,6 +119,8 @@ struct FillTables {
     Windows windows;
     std::vector<WindowTable>* made = nullptr;
     const WindowTable* given = nullptr;
+    // the tables made strip by strip (strip_tables.h) by a run that fills nothing
+    bool by_strips = false;
 };
 
 // The table of window t (its cells set) of the whole grid's fill: its
@@ -127,6 +129,13 @@ struct FillTables {
 // number), its bands and its areas.
 void tabulate_window(WindowTable& t, const Segments& segs, const NearLines& g, const std::vector<FarBand>& beyond,
                      const std::vector<Area>& areas);
+// The same from the keys of the whole grid's cells (i, j) of rows x cols,
+// by the whole grid's segments (an area's cells marked with its number);
+// where area_of_piece is given, each piece's area's number is put there.
+using CellKeys = std::function<std::pair<LineKey, LineKey>(int i, int j)>;
+void tabulate_window(WindowTable& t, const Segments& segs, const CellKeys& keys, int rows, int cols,
+                     const std::vector<FarBand>& beyond, const std::vector<Area>& areas,
+                     std::vector<std::size_t>* area_of_piece = nullptr);
 
 // In a part of the grid, the bands and the areas of the whole grid's fill
 // from the table of the window `keep` names, into beyond and areas, and

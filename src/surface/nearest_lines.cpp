@@ -249,6 +249,14 @@ void keep_part_segments(Segments& segs, const WindowTable* table, const std::vec
     take_table_segments(segs, *table);
 }
 
+void run_on_all_ends(Segments& segs) {
+    if (!segs.ends.empty()) {
+        LinesBeyond lines(segs);
+        run_on_ends(segs, [&](int r, int c) { return lines.line_at(r, c); }, [&](std::uint32_t s) { lines.add(s); });
+    }
+    std::vector<End>().swap(segs.ends);
+}
+
 namespace {
 
 constexpr std::size_t kLong = SIZE_MAX;  // the square of a long segment: every part's

@@ -58,6 +58,10 @@ void keep_part_segments(Segments& segs, const WindowTable* table = nullptr,
                         const std::vector<std::uint32_t>* also = nullptr);
 
 
+// Every end of a line of the whole grid's segments runs on, as the whole
+// grid's fill runs it on (looked up among the segments); the ends are let go.
+void run_on_all_ends(Segments& segs);
+
 // The segments by the squares of the grid whose cells they may meet, so
 // that those of a part are found without a look at every one.
 class SegmentSquares {

@@ -18,6 +18,7 @@
 #include "surface/lines_beyond.h"
 #include "surface/nearest_lines.h"
 #include "surface/segments.h"
+#include "surface/strip_tables.h"
 #include "surface/surface_fill.h"
 #include "test_support.h"
 
@@ -699,6 +700,38 @@ TEST(SurfaceFill, APartFillsTheCellsItKeepsAsTheWholeGridOrSaysSo) {
         made[two] = encode_tables(tables);
     }
     EXPECT_EQ(made[0], made[1]);
+    // and strip by strip, without the whole grid's fill
+    std::vector<WindowTable> strips = quarters(rows, cols);
+    tabulate_by_strips(lines_of(lines), rows, cols, strips, true);
+    EXPECT_TRUE(encode_tables(strips) == made[0]);
+}
+
+// Strip by strip, the tables are the whole grid's fill's, bit for bit,
+// whatever the windows: levels that spread across many strips, areas that
+// meet again strips later (a ring about a hilltop), windows of a cell.
+TEST(SurfaceFill, StripsMakeTheWholeGridsTables) {
+    std::mt19937 rng(29);
+    for (int round = 0; round < (test::kSanitized ? 40 : 150); ++round) {
+        const int rows = 8 + static_cast<int>(rng() % 60), cols = 8 + static_cast<int>(rng() % 60);
+        const auto lines = random_terrain(rng, rows, cols);
+        const int h = 1 + static_cast<int>(rng() % 12), w = 1 + static_cast<int>(rng() % 30);
+        const FillTables::Windows tiles = [h, w](int r, int c) {
+            std::vector<WindowTable> ts;
+            for (int i = 0; i < r; i += h)
+                for (int j = 0; j < c; j += w) {
+                    WindowTable t;
+                    t.i0 = i, t.j0 = j, t.nb_lig = std::min(h, r - i), t.nb_col = std::min(w, c - j);
+                    ts.push_back(t);
+                }
+            return ts;
+        };
+        std::vector<double> z;
+        std::vector<WindowTable> whole;
+        ASSERT_TRUE(fill_surface(z, GridPart::whole(rows, cols), lines_of(lines), false, nullptr, FillTables{tiles, &whole}));
+        std::vector<WindowTable> strips = tiles(rows, cols);
+        tabulate_by_strips(lines_of(lines), rows, cols, strips, round % 2 == 0);
+        ASSERT_TRUE(encode_tables(strips) == encode_tables(whole)) << round << ": " << rows << " x " << cols << ", windows " << h << " x " << w;
+    }
 }
 
 // The nearest levels of a window whose ring of cells about it holds the
