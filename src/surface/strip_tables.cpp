@@ -6,6 +6,7 @@
 #include <memory>
 #include <numeric>
 #include <optional>
+#include <stdexcept>
 #include <utility>
 
 #include "surface/fill_sums.h"
@@ -94,7 +95,9 @@ private:
         for (const std::uint32_t g : numbers) f.segs.all.push_back(whole_.all[g]);
         f.segs.numbers = std::move(numbers);
         f.segs.drawn = f.segs.all.size();
+        // the ring's segments are the part's by construction (list_part_segments)
         const std::optional<PartRing> ring = ring_in_part(t, f.segs);
+        if (!ring) throw std::logic_error("a strip's ring names a segment its part does not keep");
         f.g.reset();
         f.g = nearest_lines(f.segs, split(f.segs.part), f.room, &*ring);
         f.own = s.i0 - f.segs.part.i0;
