@@ -196,7 +196,7 @@ constexpr std::uint64_t kHashStart = 0xCBF29CE484222325ULL;
 
 }  // namespace
 
-void keep_part_segments(Segments& segs, const WindowTable* table, const std::vector<std::uint32_t>* also) {
+void keep_part_segments(Segments& segs, const WindowTable* table) {
     const GridPart& part = segs.part;
     const GridPart listed = table != nullptr ? table_part(*table, part.rows, part.cols) : GridPart{};
     const bool from_table = table != nullptr && listed.i0 == part.i0 && listed.j0 == part.j0 &&
@@ -220,21 +220,19 @@ void keep_part_segments(Segments& segs, const WindowTable* table, const std::vec
     }
     // the part's segments: the table's part's where it is that part
     // and, where every line is read, those the table's ring reaches it from
-    std::vector<std::uint32_t> ring_reached;
+    std::vector<std::uint32_t> also;
     if (table != nullptr && !from_table && tables_lines) {
         for (const auto& [a, b] : table->ring)
             for (const LineKey k : {a, b})
-                if (k != kNoLine) ring_reached.push_back(segment_of(k));
-        std::sort(ring_reached.begin(), ring_reached.end());
-        also = &ring_reached;
+                if (k != kNoLine) also.push_back(segment_of(k));
+        std::sort(also.begin(), also.end());
     }
     std::vector<std::uint32_t> numbers;
     if (from_table)
         numbers.swap(own);
     else
         for (std::uint32_t s = 0; s < segs.all.size(); ++s)
-            if (meets(segs, s, part) || (also != nullptr && std::binary_search(also->begin(), also->end(), s)))
-                numbers.push_back(s);
+            if (meets(segs, s, part) || std::binary_search(also.begin(), also.end(), s)) numbers.push_back(s);
     std::vector<Segment> kept;
     kept.reserve(numbers.size());
     for (const std::uint32_t s : numbers) kept.push_back(segs.all[s]);

@@ -51,11 +51,9 @@ namespace zorvel {
 // lines may be only those near it: the lines' own segments that meet the
 // part must then be the table's, as many and lying where they did (or the
 // part keeps none, and takes no table), and the run-ons come from the table.
-//
-// `also` (ascending) names segments kept besides, whether they meet the
-// part or not: those that cells about the part reach it from (PartRing).
-void keep_part_segments(Segments& segs, const WindowTable* table = nullptr,
-                        const std::vector<std::uint32_t>* also = nullptr);
+// A table's ring names segments kept besides, whether they meet the part or
+// not: those the cells about the window reach it from.
+void keep_part_segments(Segments& segs, const WindowTable* table = nullptr);
 
 
 // Every end of a line of the whole grid's segments runs on, as the whole
