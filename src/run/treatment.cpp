@@ -17,6 +17,7 @@
 #include "run/sources.h"
 #include "run/fill_run.h"
 #include "surface/strip_tables.h"
+#include "surface/surface_fill.h"
 
 namespace zorvel {
 
@@ -110,7 +111,7 @@ public:
             if (rs_.fill->unreached < static_cast<long long>(rs_.nb_lig) * rs_.nb_col) filled_ = range;
             rs_.stages.mark("relleno");
         }
-        if (settings_.fill_tables().by_strips && !tabulate_strips()) return false;
+        if (settings_.fill_tables().by_strips && !make_tables()) return false;
         if (!classify()) return false;
         rs_.stages.mark("clases");
         // the progress ends whole before anything else is said
@@ -121,15 +122,26 @@ public:
 private:
     enum class Step { done, again, stop };
 
-    // The tables of the windows of a plan of the fill, strip by strip of the
-    // whole grid, from every line; false after a stop line.
-    bool tabulate_strips() {
+    // The tables of the windows of a plan of the fill, from every line: by
+    // the whole grid's fill where it takes at most half the memory there is
+    // (once, where the strips fill each strip three times or more), strip by
+    // strip otherwise: the tables are the same. False after a stop line.
+    bool make_tables() {
         const FillTables tables = settings_.fill_tables();
         if (tables.made == nullptr || !tables.windows) return true;
         const int rows = rs_.whole.nb_lig, cols = rs_.whole.nb_col;
+        constexpr long double kBytesPerCell = 19;  // the nearest levels, the elevations, the areas' marks
+        const bool whole = static_cast<long double>(rows) * cols * kBytesPerCell * 2 <= static_cast<long double>(usable_memory());
         try {
-            *tables.made = tables.windows(rows, cols);
-            tabulate_by_strips(lines_, rows, cols, *tables.made, true);
+            if (whole) {
+                std::vector<double> room;
+                if (!fill_surface(room, GridPart::whole(rows, cols), std::move(lines_), true, nullptr,
+                                  FillTables{tables.windows, tables.made}))
+                    throw std::bad_alloc();
+            } else {
+                *tables.made = tables.windows(rows, cols);
+                tabulate_by_strips(lines_, rows, cols, *tables.made, true);
+            }
         } catch (const std::bad_alloc&) {
             stop_no_memory(con_, T_("el relleno entre las curvas"), rows, cols);
             return false;
