@@ -14,13 +14,18 @@
 #   - with "fill" (alone): the terrain surface, -fill -ot Float32, of the
 #     sheet at 1.6 m (windows of 5000 x 5000) and of the Jacksboro DEM's
 #     contours every 10 and 50 m (bench/fill_bench.py, windows of 100 x
-#     100): the plan (which fills the whole grid once for the windows'
-#     tables), the windows through xargs -P 2, each one's peak memory
-#     against its cells with margin at 17 bytes and 256 MB more, the whole
-#     run, and the mosaic against it cell for cell.
+#     100): the plan (the windows' tables, from the whole grid's fill or
+#     strip by strip), the windows through xargs -P 2, each one's peak
+#     memory against its cells with its ring at 17 bytes and 256 MB more,
+#     the whole run, and the mosaic against it cell for cell;
+#   - with "hugefill" (alone): the terrain surface of the sheet at 0.4 m,
+#     10^10 cells, as 20 x 20 windows of 5000 x 5000 (Float32 GeoTIFFs)
+#     through xargs -P 2: the plan (strip by strip), the windows, their
+#     peak memory against their bound, the disk, and a read of the mosaic
+#     through GDAL; everything removed after.
 # Appends its figures to bench/RESULTS.md. Needs GDAL's tools and python3-gdal.
 #
-#   bench/windows_bench.sh [huge|fill]
+#   bench/windows_bench.sh [huge|fill|hugefill]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 huge=${1:-}
@@ -128,7 +133,7 @@ EOF
   verdict=$(same_cells "$work/$label.vrt" "$work/whole_${label}_zorvl.raw" float32)
   [ "$verdict" = same ] || { echo "the mosaic of the $label fill's windows differs from the whole run" >&2; exit 1; }
   rm -f "$work"/*_zorvl.raw
-  echo "plan ${plan_s} s, $((plan_kb / 1024)) MB (the whole grid filled once for the tables, $(($(stat -c %s "$work/$label.fill") / 1000)) kB of them); $n windows of $size x $size through xargs -P 2 ${all_s} s (the slowest ${slowest} s); $within of $n windows within their bound (cells with margin at 17 bytes and 256 MB), the largest peak ${largest} MB, the highest peak over bound ${worst}; whole run ${whole_s} s, $((whole_kb / 1024)) MB; the mosaic equals the whole run cell for cell"
+  echo "plan ${plan_s} s, $((plan_kb / 1024)) MB (the tables, $(($(stat -c %s "$work/$label.fill") / 1000)) kB); $n windows of $size x $size through xargs -P 2 ${all_s} s (the slowest ${slowest} s); $within of $n windows within their bound (cells with their ring at 17 bytes and 256 MB), the largest peak ${largest} MB, the highest peak over bound ${worst}; whole run ${whole_s} s, $((whole_kb / 1024)) MB; the mosaic equals the whole run cell for cell"
 }
 
 lines=()
@@ -186,6 +191,21 @@ if [ "$huge" = huge ]; then
   gdal_translate -q -r nearest -outsize 1000 1000 "$work/huge.vrt" "$work/huge_small.tif"
   t1=$(seconds)
   lines+=("- the sheet at 0.4 m (grid $size, 10^10 cells), DXF, as 25 windows of 20000 x 20000 written as DEFLATE GeoTIFF through xargs -P 2: ${all_s} s in all (the slowest window ${slowest} s), peak $((peak / 1024)) MB a window (400 MB of cells); $((disk / 1000000)) MB on disk; gdal_translate read the mosaic at 1000 x 1000 in $(elapsed "$t0" "$t1") s")
+fi
+if [ "$huge" = hugefill ]; then
+  options=(-q -tr 0.4 "${sheet[@]}" -reg 4 -interval 10 -min 200 -max 900 -ot Float32 -fill)
+  plan="$work/plan_hugefill.txt"
+  read -r plan_s plan_kb < <(/usr/bin/time -f '%e %M' "$program" "${options[@]}" -plan 5000 5000 "$dxf" \
+    "$work/hugefill.tif" 2>&1 >"$plan" | tail -1)
+  read -r all_s slowest peak < <(run_windows "$plan" "$work/times_hugefill.txt")
+  disk=$(du -cb "$work"/hugefill*.tif | tail -1 | cut -f1)
+  size=$(gdalinfo "$work/hugefill.vrt" | sed -n 's/^Size is //p')
+  t0=$(seconds)
+  gdal_translate -q -r nearest -outsize 1000 1000 "$work/hugefill.vrt" "$work/hugefill_small.tif"
+  t1=$(seconds)
+  # a window of 5000 x 5000 with its ring: 25 million cells at 17 bytes, and 256 MB
+  bound=$(((5002 * 5002 * 17 + (256 << 20)) / 1024))
+  lines+=("- the fill of the sheet at 0.4 m (grid $size, 10^10 cells), DXF, -ot Float32, as 400 windows of 5000 x 5000 through xargs -P 2: plan ${plan_s} s, $((plan_kb / 1024)) MB (strip by strip); windows ${all_s} s in all (the slowest ${slowest} s), peak $((peak / 1024)) MB a window against a bound of $((bound / 1024)) MB; $((disk / 1000000)) MB on disk; gdal_translate read the mosaic at 1000 x 1000 in $(elapsed "$t0" "$t1") s")
 fi
 rm -rf "$work"
 
