@@ -249,7 +249,8 @@ void tabulate_window(WindowTable& t, const Segments& segs, const CellKeys& keys,
     for (int r = 0; r < t.nb_lig; ++r)
         for (int c = 0; c < t.nb_col; ++c) {
             const int i = t.i0 + r, j = t.j0 + c;
-            const auto [ka, kb] = keys(i, j);
+            const std::pair<LineKey, LineKey> cell = keys(i, j);
+            const LineKey ka = cell.first, kb = cell.second;
             if (ka == kNoLine) {
                 ++t.unreached;
                 continue;
