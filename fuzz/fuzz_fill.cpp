@@ -16,6 +16,7 @@
 
 #include "base/grid.h"
 #include "fuzz_input.h"
+#include "surface/strip_tables.h"
 #include "surface/surface_fill.h"
 
 using namespace zorvel;
@@ -43,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         lines.vertex(at, level, first);
         if (!first && std::isfinite(level)) lowest = std::min(lowest, level), highest = std::max(highest, level);
     }
-    ContourLines again = lines, part_lines = lines, table_lines = lines;
+    ContourLines again = lines, part_lines = lines, table_lines = lines, tiled_lines = lines;
     // a part of the grid, its window and margin drawn from the input
     std::uint32_t h = 2166136261u;
     for (std::size_t k = 0; k < size; ++k) h = (h ^ data[k]) * 16777619u;
@@ -83,6 +84,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                     static_cast<std::size_t>(ww) * sizeof(double)) != 0)
                         std::abort();
         }
+    }
+    // windows of the part's size over the whole grid: their tables strip by
+    // strip are the whole grid's fill's, byte for byte
+    if ((mode & 0x40) != 0) {
+        const FillTables::Windows tiles = [&](int r, int c) {
+            std::vector<WindowTable> ts;
+            for (int i = 0; i < r; i += wh)
+                for (int j = 0; j < c; j += ww) {
+                    WindowTable t;
+                    t.i0 = i, t.j0 = j, t.nb_lig = std::min(wh, r - i), t.nb_col = std::min(ww, c - j);
+                    ts.push_back(t);
+                }
+            return ts;
+        };
+        std::vector<WindowTable> whole, strips = tiles(rows, cols);
+        std::vector<double> z;
+        if (!fill_surface(z, GridPart::whole(rows, cols), ContourLines(tiled_lines), false, nullptr, FillTables{tiles, &whole}))
+            return 0;
+        tabulate_by_strips(tiled_lines, rows, cols, strips, (mode & 0x20) != 0);
+        if (encode_tables(strips) != encode_tables(whole)) std::abort();
     }
     // (a top or a hollow may reach the whole span, and an ulp more)
     const double beyond = (highest - lowest) * 1.001;
