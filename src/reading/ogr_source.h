@@ -42,6 +42,12 @@ const std::string& ogr_unavailable_why();
 // WKT; empty, with why, when GDAL does not know it.
 std::string srs_wkt(const std::string& user, std::string& why);
 
+// A coordinate system known by its EPSG code, geographic or projected.
+struct EpsgSystem {
+    int code = 0;
+    bool geographic = false;
+};
+
 class OgrSource {
 public:
     // Opens the source's layer with its filter; nullptr, after a stop line
@@ -58,6 +64,12 @@ public:
     // directly learns its coordinate system from GDAL, loaded meanwhile);
     // false, with why, when that failed. wkt() holds once this is true.
     virtual bool settle(std::string&) { return true; }
+    // The layer's coordinate system where the source knows it as an EPSG
+    // code without GDAL; nullopt where it does not, or has none.
+    virtual std::optional<EpsgSystem> epsg() const { return std::nullopt; }
+    // From now on GDAL loads only for a read that needs it, not beside the
+    // reading for wkt(): the caller asks neither wkt() nor settle().
+    virtual void without_gdal() {}
     // Tells the sink every line string of the layer as a polyline with its
     // vertices, in order; false when the sink stopped it (why left empty:
     // the sink said why) or when the source cannot be read whole (why:
