@@ -14,6 +14,7 @@
 #include "cli/sheets.h"
 #include "cli/summary.h"
 #include "output/envi_header.h"
+#include "output/geotiff.h"
 #include "output/qgis_style.h"
 #include "run/run.h"
 
@@ -91,6 +92,7 @@ public:
         if (const int status = open_outputs(); status != 0) return status;
         OpenSheets sheets;
         if (const int status = open_sheets(con_, cl_, run_.files(), sheets, wkt_); status != 0) return status;
+        if (const int status = choose_writer(sheets); status != 0) return status;
         if (!try_later_)
             if (const int status = try_format(sheets); status != 0) return status;
         test_point("created");
@@ -104,14 +106,17 @@ public:
             settings.set_tables(FillTables{{}, nullptr, &*table_}, table_->margin);
         }
         Report quiet;  // the dialogue's report is not this mode's
-        if (!run_.treat(con_, quiet, settings, sheets.source) || !settle_first(con_, sheets, wkt_)) return 1;
-        if (try_later_)
+        if (!run_.treat(con_, quiet, settings, sheets.source)) return 1;
+        if (!by_hand_ && !settle_first(con_, sheets, wkt_)) return 1;
+        if (try_later_ && !by_hand_)
             if (const int status = try_format(sheets); status != 0) return status;
         RunEnding ending;
         if (const int status = ending_of(ending); status != 0) return status;
         if (!cl_.quiet)
             ending.summary = [&](const FinishedRun& done) {
-                std::vector<std::string> files = format_.empty() ? names_.all : raster_.files();
+                std::vector<std::string> files = format_.empty() ? names_.all
+                                                 : by_hand_      ? std::vector<std::string>{cl_.output}
+                                                                 : raster_.files();
                 if (!format_.empty() && !names_.style.empty()) files.push_back(names_.style);
                 summary(con_.out, cl_, done, names_.all[0], files, settings.interval_why());
             };
@@ -126,7 +131,7 @@ private:
         if (const int status = begin_run(cl_, con_, run_.files().pending, names_.all, wkt_); status != 0) return status;
         PendingOutputs& pending = run_.files().pending;
         if (!names_.style.empty() && !pending.create(con_, names_.style, "w", style_file_)) return 1;
-        if (!format_.empty()) return raster_.prepare(con_, pending) ? 0 : 1;
+        if (!format_.empty()) return may_write_by_hand() || raster_.prepare(con_, pending) ? 0 : 1;
         RunFiles& f = run_.files();
         f.nomim2 = names_.raw;
         f.nomdescr2 = names_.descriptor;
@@ -134,6 +139,29 @@ private:
         const bool created = pending.create(con_, names_.raw, "wb", f.f2) && pending.create(con_, names_.descriptor, "w", f.f2d) &&
                              pending.create(con_, names_.table, "w", f.f3d) && pending.create(con_, names_.header, "w", header_);
         return created ? 0 : 1;
+    }
+
+    // A GeoTIFF of elevations named by its extension, in no coordinate
+    // system or one the source knows as an EPSG code without GDAL, and
+    // without options: written here (geotiff.h).
+    bool may_write_by_hand() const {
+        if (!try_later_ || cl_.ot == CellType::Byte || !cl_.a_srs.empty() || cl_.drawings.size() != 1) return false;
+        const SampleRaster sample(cl_, format_, "", "");
+        return plain_geotiff(sample.out);
+    }
+
+    // The GeoTIFF's writer, once the source is open: this program's, GDAL
+    // left unloaded, or GDAL's in its folder; the exit status of a stop, or 0.
+    int choose_writer(OpenSheets& sheets) {
+        if (format_.empty() || !may_write_by_hand()) return 0;
+        by_hand_ = !sheets.first || sheets.first->epsg();
+        PendingOutputs& pending = run_.files().pending;
+        if (!by_hand_) return raster_.prepare(con_, pending) ? 0 : 1;
+        if (sheets.first) {
+            crs_ = sheets.first->epsg();
+            sheets.first->without_gdal();
+        }
+        return pending.create(con_, cl_.output, "wb", raster_file_) ? 0 : 1;
     }
 
     // The format tried on a sample of the cells, in the source's coordinate
@@ -187,7 +215,21 @@ private:
             for (double& a : done.alti)
                 if (a == kNoElevation) a = values_->nodata;
         const ImageCells cells{done.image, done.alti, done.nb_col, done.classes};
+        if (by_hand_) return write_by_hand(raster_of(cl_, cells, format_, "", wkt_, place));
         return raster_.write(con_, run_.files().pending, raster_of(cl_, cells, format_, "", wkt_, place));
+    }
+
+    // The GeoTIFF written here, an earlier one's sidecar retired; false
+    // after a stop line.
+    bool write_by_hand(const RasterOut& r) {
+        std::string why;
+        if (!write_geotiff(raster_file_.get(), r, crs_, why)) {
+            stop_line(con_, T_("no se puede escribir ") + cl_.output + ": " + why);
+            return false;
+        }
+        if (!close_output(con_, raster_file_, cl_.output)) return false;
+        if (const std::string aux = cl_.output + ".aux.xml"; path_exists(aux)) run_.files().pending.retire(aux);
+        return true;
     }
 
     const CommandLine& cl_;
@@ -201,6 +243,9 @@ private:
     FileHandle header_, style_file_;
     std::optional<ValueImage> values_;
     bool try_later_;
+    bool by_hand_ = false;             // the GeoTIFF written here
+    std::optional<EpsgSystem> crs_;    // in this system
+    FileHandle raster_file_;
 };
 
 }  // namespace

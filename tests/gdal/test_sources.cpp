@@ -15,7 +15,9 @@
 #include <bit>
 #include <cstdint>
 #include <cmath>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -24,6 +26,7 @@
 #include <vector>
 
 #include "cli/command_line.h"
+#include "output/geotiff.h"
 #include "reading/gpkg_source.h"
 #include "reading/ogr_module.h"
 #include "reading/ogr_source.h"
@@ -58,7 +61,7 @@ Rings rings(int count = 6, double gap = 20, double step = 10) {
 // or a DXF, which GDAL's writer gives as LWPOLYLINE with group 38.
 enum class Route { old_dxf, gpkg_z, gpkg_field, dxf_lwpolyline };
 
-std::string write_source(const std::string& base, Route route, const Rings& all) {
+std::string write_source(const std::string& base, Route route, const Rings& all, int epsg = 25830) {
     if (route == Route::old_dxf) {
         std::vector<test::DrawnLine> lines;
         for (const auto& ring : all) {
@@ -72,7 +75,7 @@ std::string write_source(const std::string& base, Route route, const Rings& all)
     const std::string path = base + (dxf ? ".dxf" : ".gpkg");
     GDALDatasetH ds = GDALCreate(GDALGetDriverByName(dxf ? "DXF" : "GPKG"), path.c_str(), 0, 0, 0, GDT_Unknown, nullptr);
     OGRSpatialReferenceH srs = OSRNewSpatialReference(nullptr);
-    OSRImportFromEPSG(srs, 25830);
+    OSRImportFromEPSG(srs, epsg);
     OGRLayerH layer = GDALDatasetCreateLayer(ds, "curvas", dxf ? nullptr : srs, z ? wkbLineString25D : wkbLineString, nullptr);
     for (const auto& [name, type] : {std::pair{"cota", OFTReal}, std::pair{"nombre", OFTString}}) {
         OGRFieldDefnH f = OGR_Fld_Create(name, type);
@@ -513,6 +516,96 @@ TEST(Sources, WhatCannotBeReadWholeStopsTheRunAndKeepsEarlierOutputs) {
     EXPECT_EQ(cli({"--overwrite", "-tr", "4", "-a_srs", "EPSG:99999", z, out}, &err), 2);
     EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
     EXPECT_EQ(err.rfind("zorvel_raster: -a_srs: GDAL no conoce el sistema de coordenadas 'EPSG:99999'", 0), 0u) << err;
+}
+
+// What GDAL reads of a raster besides its grid: the cells' type, the
+// coordinate system's code, nodata, and the metadata.
+std::string raster_facts(const std::string& path) {
+    GDALDatasetH ds = GDALOpen(path.c_str(), GA_ReadOnly);
+    if (ds == nullptr) return "unreadable";
+    GDALRasterBandH band = GDALGetRasterBand(ds, 1);
+    int has = 0;
+    const double nodata = GDALGetRasterNoDataValue(band, &has);
+    std::ostringstream all;
+    all.precision(17);
+    all << GDALGetDataTypeName(GDALGetRasterDataType(band)) << " nodata " << has << " " << nodata;
+    OGRSpatialReferenceH srs = GDALGetSpatialRef(ds);
+    all << " srs " << (srs == nullptr ? "none" : OSRGetAuthorityCode(srs, nullptr) ? OSRGetAuthorityCode(srs, nullptr) : "?");
+    for (char** m = GDALGetMetadata(ds, nullptr); m != nullptr && *m != nullptr; ++m) all << " " << *m;
+    GDALClose(ds);
+    return all.str() + " " + grid_read(path);
+}
+
+// A GeoTIFF of elevations the program writes itself reads in GDAL as the
+// one GDAL's driver writes (asked with a creation option): without a
+// coordinate system, turned, in Float64 with a nodata of its own, in a
+// projected and a geographic one, and as a BigTIFF.
+TEST(Sources, AGeoTiffWrittenHereReadsAsGdalsOwn) {
+    GDALAllRegister();
+    test::TempDir tmp;
+    const std::string dxf = write_source(tmp.root() + "d", Route::old_dxf, rings());
+    const std::string utm = write_source(tmp.root() + "utm", Route::gpkg_z, rings());
+    const std::string degrees = write_source(tmp.root() + "deg", Route::gpkg_z, rings(), 4326);
+    const std::vector<std::vector<std::string>> cases = {
+        {"-ot", "Float32", dxf},
+        {"-ot", "Float64", "-rot", "30", "-a_nodata", "-32768.5", "-fill", dxf},
+        {"-ot", "Float32", "-fill", utm},
+        {"-ot", "Float32", "-fill", degrees},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args = {"-q", "--overwrite", "-tr", "4"};
+        args.insert(args.end(), c.begin(), c.end());
+        SCOPED_TRACE(::testing::PrintToString(args));
+        const std::string ours = tmp.root() + "ours.tif", gdals = tmp.root() + "gdals.tif";
+        std::string err;
+        args.push_back(ours);
+        ASSERT_EQ(cli(args, &err), 0) << err;
+        args.back() = gdals;
+        args.insert(args.end() - 1, {"-co", "COMPRESS=NONE"});
+        ASSERT_EQ(cli(args, &err), 0) << err;
+        EXPECT_NE(test::slurp(ours), test::slurp(gdals));  // two writers
+        EXPECT_EQ(raster_facts(ours), raster_facts(gdals));
+        GDALDatasetH a = GDALOpen(ours.c_str(), GA_ReadOnly), b = GDALOpen(gdals.c_str(), GA_ReadOnly);
+        const OGRSpatialReferenceH sa = GDALGetSpatialRef(a), sb = GDALGetSpatialRef(b);
+        EXPECT_EQ(sa == nullptr, sb == nullptr);
+        EXPECT_TRUE(sa == nullptr || sb == nullptr || OSRIsSame(sa, sb));
+        GDALClose(a);
+        GDALClose(b);
+    }
+    // a BigTIFF, as GDAL writes one past 4 GB, holds the same; a write that fails says why
+    RasterOut r;
+    r.driver = kGeoTiff;
+    r.type = CellType::Float32;
+    r.width = 3;
+    r.height = 2;
+    const double cells[] = {1.5, -2.25, 3e7, 0.1, -999, 7};
+    r.value_rows = {cells, cells + 3};
+    r.geotransform[0] = 500000.5;
+    r.geotransform[3] = 4100000.25;
+    r.geotransform[5] = -1;
+    r.nodata = -999;
+    r.metadata = {"SOURCE=a <b> & \"c\"\n", "EMPTY=", "AB=x=y"};
+    ASSERT_TRUE(plain_geotiff(r));
+    std::string facts[2];
+    for (const bool big : {false, true}) {
+        const std::string path = tmp.root() + (big ? "big.tif" : "classic.tif");
+        std::FILE* f = std::fopen(path.c_str(), "wb");
+        std::string why;
+        EXPECT_TRUE(write_geotiff(f, r, EpsgSystem{25830, false}, why, big)) << why;
+        std::fclose(f);
+        EXPECT_EQ(test::slurp(path).substr(2, 1), big ? "+" : "*");  // 43 or 42
+        facts[big] = raster_facts(path);
+    }
+    EXPECT_EQ(facts[1], facts[0]);
+    EXPECT_NE(facts[0].find("Float32 nodata 1 -999 srs 25830 AB=x=y AREA_OR_POINT=Area SOURCE=a <b> & \"c\"\n 3 x 2"),
+              std::string::npos) << facts[0];
+    std::FILE* full = std::fopen("/dev/full", "wb");
+    ASSERT_TRUE(full != nullptr);
+    std::setvbuf(full, nullptr, _IONBF, 0);
+    std::string why;
+    EXPECT_FALSE(write_geotiff(full, r, std::nullopt, why));
+    EXPECT_EQ(why, std::strerror(ENOSPC));
+    std::fclose(full);
 }
 
 // Every raster format the build's GDAL writes, asked for as -of on the
