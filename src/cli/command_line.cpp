@@ -1,6 +1,8 @@
 #include "cli/command_line.h"
 
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <limits>
 #include <new>
@@ -115,7 +117,7 @@ public:
         if (!cl_.quiet)
             ending.summary = [&](const FinishedRun& done) {
                 std::vector<std::string> files = format_.empty() ? names_.all
-                                                 : by_hand_      ? std::vector<std::string>{cl_.output}
+                                                 : by_hand_      ? hand_written()
                                                                  : raster_.files();
                 if (!format_.empty() && !names_.style.empty()) files.push_back(names_.style);
                 summary(con_.out, cl_, done, names_.all[0], files, settings.interval_why());
@@ -141,11 +143,11 @@ private:
         return created ? 0 : 1;
     }
 
-    // A GeoTIFF of elevations named by its extension, in no coordinate
-    // system or one the source knows as an EPSG code without GDAL, and
-    // without options: written here (geotiff.h).
+    // A GeoTIFF named by its extension, in no coordinate system or one the
+    // source knows as an EPSG code without GDAL, and without options:
+    // written here (geotiff.h).
     bool may_write_by_hand() const {
-        if (!try_later_ || cl_.ot == CellType::Byte || !cl_.a_srs.empty() || cl_.drawings.size() != 1) return false;
+        if (!try_later_ || !cl_.a_srs.empty()) return false;
         const SampleRaster sample(cl_, format_, "", "");
         return plain_geotiff(sample.out);
     }
@@ -154,7 +156,8 @@ private:
     // left unloaded, or GDAL's in its folder; the exit status of a stop, or 0.
     int choose_writer(OpenSheets& sheets) {
         if (format_.empty() || !may_write_by_hand()) return 0;
-        by_hand_ = !sheets.first || sheets.first->epsg();
+        // old-style DXF drawings only, or a GeoPackage that names its system
+        by_hand_ = sheets.first ? cl_.drawings.size() == 1 && sheets.first->epsg() : sheets.ogr.empty();
         PendingOutputs& pending = run_.files().pending;
         if (!by_hand_) return raster_.prepare(con_, pending) ? 0 : 1;
         if (sheets.first) {
@@ -219,7 +222,13 @@ private:
         return raster_.write(con_, run_.files().pending, raster_of(cl_, cells, format_, "", wkt_, place));
     }
 
-    // The GeoTIFF written here, an earlier one's sidecar retired; false
+    // The files written here: the GeoTIFF, and a class image's sidecar.
+    std::vector<std::string> hand_written() const {
+        if (cl_.ot == CellType::Byte) return {cl_.output, cl_.output + ".aux.xml"};
+        return {cl_.output};
+    }
+
+    // The GeoTIFF written here, with its sidecar; false
     // after a stop line.
     bool write_by_hand(const RasterOut& r) {
         std::string why;
@@ -228,8 +237,20 @@ private:
             return false;
         }
         if (!close_output(con_, raster_file_, cl_.output)) return false;
-        if (const std::string aux = cl_.output + ".aux.xml"; path_exists(aux)) run_.files().pending.retire(aux);
-        return true;
+        // the class names where GDAL's driver keeps them, or an earlier raster's retired
+        const std::string aux = cl_.output + ".aux.xml", names = category_names_xml(r);
+        PendingOutputs& pending = run_.files().pending;
+        if (names.empty()) {
+            if (path_exists(aux)) pending.retire(aux);
+            return true;
+        }
+        FileHandle f;
+        if (!pending.create(con_, aux, "w", f)) return false;
+        if (std::fputs(names.c_str(), f.get()) < 0) {
+            stop_line(con_, T_("no se puede escribir ") + aux + ": " + std::strerror(errno));
+            return false;
+        }
+        return close_output(con_, f, aux);
     }
 
     const CommandLine& cl_;

@@ -30,6 +30,7 @@ enum : std::uint16_t {
     kRowsPerStrip = 278,
     kStripByteCounts = 279,
     kPlanarConfig = 284,
+    kColorMap = 320,
     kSampleFormat = 339,
     kModelPixelScale = 33550,
     kModelTiepoint = 33922,
@@ -46,7 +47,7 @@ enum : std::uint16_t { kModelType = 1024, kRasterType = 1025, kGeographicType = 
 constexpr std::uint64_t kStripBytes = 8192;  // a strip at most, but a row: the TIFF library's own default
 constexpr std::uint64_t kMostBytes = 0xFFFFFFFFull - (1u << 20);  // a TIFF's offsets are of 32 bits: room for the head
 
-std::size_t cell_bytes(const RasterOut& r) { return r.type == CellType::Float32 ? 4 : 8; }
+std::size_t cell_bytes(const RasterOut& r) { return r.type == CellType::Byte ? 1 : r.type == CellType::Float32 ? 4 : 8; }
 
 // Text as XML holds it: & < > as entities, and " too where `quotes`.
 std::string xml_text(const std::string& s, bool quotes) {
@@ -205,7 +206,8 @@ Head head_of(const RasterOut& r, const std::optional<EpsgSystem>& crs, bool big,
     h.numbers<std::uint32_t>(kImageLength, kLong, {static_cast<std::uint32_t>(r.height)});
     h.numbers<std::uint16_t>(kBitsPerSample, kShort, {static_cast<std::uint16_t>(8 * cell_bytes(r))});
     h.numbers<std::uint16_t>(kCompression, kShort, {1});
-    h.numbers<std::uint16_t>(kPhotometric, kShort, {1});  // the least value black
+    // a palette where there are colours, the least value black otherwise
+    h.numbers<std::uint16_t>(kPhotometric, kShort, {static_cast<std::uint16_t>(r.colours.empty() ? 1 : 3)});
     std::vector<std::uint64_t> offsets(strips.count), counts(strips.count);
     for (std::uint64_t s = 0; s < strips.count; ++s) {
         offsets[s] = first_strip + s * strips.rows * strips.row_bytes;
@@ -220,7 +222,14 @@ Head head_of(const RasterOut& r, const std::optional<EpsgSystem>& crs, bool big,
     h.numbers<std::uint32_t>(kRowsPerStrip, kLong, {static_cast<std::uint32_t>(strips.rows)});
     words(kStripByteCounts, counts);
     h.numbers<std::uint16_t>(kPlanarConfig, kShort, {1});
-    h.numbers<std::uint16_t>(kSampleFormat, kShort, {3});  // floating point
+    if (!r.colours.empty()) {
+        // red, green and blue of every byte value, in 16 bits (the alpha GDAL's driver drops too)
+        std::vector<std::uint16_t> map(3 * 256, 0);
+        for (std::size_t k = 0; k < std::min<std::size_t>(r.colours.size(), 256); ++k)
+            for (std::size_t c = 0; c < 3; ++c) map[256 * c + k] = static_cast<std::uint16_t>(r.colours[k][c] * 257);
+        h.numbers(kColorMap, kShort, map);
+    }
+    h.numbers<std::uint16_t>(kSampleFormat, kShort, {static_cast<std::uint16_t>(r.type == CellType::Byte ? 1 : 3)});
     const double* t = r.geotransform;
     if (t[2] == 0.0 && t[4] == 0.0) {
         h.numbers<double>(kModelPixelScale, kDouble, {t[1], -t[5], 0.0});
@@ -238,15 +247,25 @@ Head head_of(const RasterOut& r, const std::optional<EpsgSystem>& crs, bool big,
 }  // namespace
 
 bool plain_geotiff(const RasterOut& r) {
-    if (r.driver != kGeoTiff || !r.options.empty() || r.type == CellType::Byte || !r.colours.empty() || !r.names.empty())
-        return false;
+    if (r.driver != kGeoTiff || !r.options.empty() || r.colours.size() > 256) return false;
+    for (const auto& c : r.colours)
+        for (const int v : c)
+            if (v < 0 || v > 255) return false;
     // XML holds no control characters but these
-    for (const std::string& m : r.metadata)
-        for (const char c : m)
-            if (static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n' && c != '\r') return false;
+    for (const auto* texts : {&r.metadata, &r.names})
+        for (const std::string& m : *texts)
+            for (const char c : m)
+                if (static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n' && c != '\r') return false;
     for (const double t : r.geotransform)
         if (!std::isfinite(t)) return false;
     return true;
+}
+
+std::string category_names_xml(const RasterOut& r) {
+    if (r.names.empty()) return "";
+    std::string x = "<PAMDataset>\n  <PAMRasterBand band=\"1\">\n    <CategoryNames>\n";
+    for (const std::string& n : r.names) x += "      <Category>" + xml_text(n, false) + "</Category>\n";
+    return x + "    </CategoryNames>\n  </PAMRasterBand>\n</PAMDataset>\n";
 }
 
 bool write_geotiff(std::FILE* f, const RasterOut& r, const std::optional<EpsgSystem>& crs, std::string& why,
@@ -266,19 +285,27 @@ bool write_geotiff(std::FILE* f, const RasterOut& r, const std::optional<EpsgSys
     if (std::fwrite(head.data(), 1, head.size(), f) != head.size()) return failed();
     // a strip's cells at a time, as the type holds them
     const std::size_t width = static_cast<std::size_t>(r.width), per_strip = static_cast<std::size_t>(strips.rows);
+    std::vector<unsigned char> bytes(r.type == CellType::Byte ? per_strip * width : 0);
     std::vector<float> singles(r.type == CellType::Float32 ? per_strip * width : 0);
     std::vector<double> doubles(r.type == CellType::Float64 ? per_strip * width : 0);
     for (int i = 0; i < r.height;) {
         const int rows = std::min(r.height - i, static_cast<int>(per_strip));
         for (int k = 0; k < rows; ++k, ++i) {
-            const double* row = r.value_rows[static_cast<std::size_t>(i)];
             const std::size_t at = static_cast<std::size_t>(k) * width;
+            if (r.type == CellType::Byte) {
+                std::copy(r.byte_rows[static_cast<std::size_t>(i)], r.byte_rows[static_cast<std::size_t>(i)] + width,
+                          bytes.begin() + static_cast<std::ptrdiff_t>(at));
+                continue;
+            }
+            const double* row = r.value_rows[static_cast<std::size_t>(i)];
             if (r.type == CellType::Float64)
                 std::copy(row, row + width, doubles.begin() + static_cast<std::ptrdiff_t>(at));
             else
                 for (std::size_t j = 0; j < width; ++j) singles[at + j] = static_cast<float>(row[j]);
         }
-        const void* cells = r.type == CellType::Float64 ? static_cast<const void*>(doubles.data()) : singles.data();
+        const void* cells = r.type == CellType::Byte      ? static_cast<const void*>(bytes.data())
+                            : r.type == CellType::Float64 ? static_cast<const void*>(doubles.data())
+                                                          : singles.data();
         const std::size_t n = static_cast<std::size_t>(rows) * static_cast<std::size_t>(strips.row_bytes);
         if (std::fwrite(cells, 1, n, f) != n) return failed();
     }

@@ -1,7 +1,8 @@
-// A plain GeoTIFF of elevations written here, without GDAL: one band of
-// Float32 or Float64 cells in strips, uncompressed, placed by its
+// A plain GeoTIFF written here, without GDAL: one band of Byte (with its
+// palette), Float32 or Float64 cells in strips, uncompressed, placed by its
 // geotransform, its coordinate system named by an EPSG code, its nodata and
-// metadata where GDAL keeps them. GDAL reads it as the file its own GeoTIFF
+// metadata where GDAL keeps them, and its class names in the sidecar where
+// GDAL's driver puts them. GDAL reads it as the file its own GeoTIFF
 // driver writes from the same raster without creation options (a test
 // holds the two to each other); loading GDAL for it took longer than many
 // a whole run.
@@ -16,9 +17,13 @@
 
 namespace zorvel {
 
-// Whether r is such a raster: GeoTIFF's, of elevations, without creation
-// options, colours or names, its metadata text XML can hold.
+// Whether r is such a raster: GeoTIFF's, without creation options, colours
+// of a byte each (at most 256), its metadata text XML can hold.
 bool plain_geotiff(const RasterOut& r);
+
+// The sidecar GDAL's driver writes beside such a raster (OUTPUT.aux.xml)
+// for its category names; empty where it has none.
+std::string category_names_xml(const RasterOut& r);
 
 // Writes r (plain_geotiff) to f in the coordinate system crs (none when
 // nullopt; r.wkt is not read); false, with why (the system's reason), when
