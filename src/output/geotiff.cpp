@@ -2,12 +2,10 @@
 
 #include <algorithm>
 #include <bit>
-#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <utility>
 #include <vector>
 
 #include "reading/ogr_source.h"
@@ -64,24 +62,17 @@ std::string xml_text(const std::string& s, bool quotes) {
     return e;
 }
 
-// The metadata as GDAL keeps it in its own tag, in the order of the names
-// (whatever their case), each value escaped as GDAL escapes it: once as
-// its items do, again as its XML writer does; empty when there is none.
+// The metadata as GDAL keeps it in its own tag (which GDAL reads back in the
+// order of the names), each value escaped as GDAL escapes it: once as its
+// items do, again as its XML writer does; empty when there is none.
 std::string metadata_xml(const RasterOut& r) {
     if (r.metadata.empty()) return "";
-    std::vector<std::pair<std::string, std::string>> items;
+    std::string x = "<GDALMetadata>\n";
     for (const std::string& m : r.metadata) {
         const std::size_t eq = m.find('=');
-        items.emplace_back(m.substr(0, eq), eq == std::string::npos ? "" : m.substr(eq + 1));
+        const std::string value = eq == std::string::npos ? "" : m.substr(eq + 1);
+        x += "  <Item name=\"" + xml_text(m.substr(0, eq), true) + "\">" + xml_text(xml_text(value, true), false) + "</Item>\n";
     }
-    const auto lower = [](std::string s) {
-        for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        return s;
-    };
-    std::stable_sort(items.begin(), items.end(), [&](const auto& a, const auto& b) { return lower(a.first) < lower(b.first); });
-    std::string x = "<GDALMetadata>\n";
-    for (const auto& [name, value] : items)
-        x += "  <Item name=\"" + xml_text(name, true) + "\">" + xml_text(xml_text(value, true), false) + "</Item>\n";
     return x + "</GDALMetadata>\n";
 }
 

@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
@@ -129,7 +130,7 @@ TEST(Outputs, ASignalAtEveryStepLeavesAWholeSetAndNoOtherFile) {
     });
     EXPECT_TRUE(WIFEXITED(e.status) && WEXITSTATUS(e.status) == 0) << e.status;
     EXPECT_EQ(output_set(sheet.out), sheet.new_set);
-    // a raster GDAL writes, with the sidecar it writes beside it, where this build writes one
+    // a GeoTIFF, with its class names' sidecar, where this build writes one
     const std::string tif = sheet.out + ".tif";
     const std::vector<std::string> gdal = {"-q", "--overwrite", "-tr", "10", "-interval", "20", sheet.drawing, tif};
     if (run_program(gdal, sheet.errors).status != 0) return;
@@ -146,6 +147,22 @@ TEST(Outputs, ASignalAtEveryStepLeavesAWholeSetAndNoOtherFile) {
         EXPECT_EQ(folder(sheet.dir), want);
         EXPECT_EQ(test::slurp(tif) + test::slurp(tif + ".aux.xml") + test::slurp(sheet.out + ".qml"), earlier);
     }
+    // a disk that takes the style but not the raster: one line naming it,
+    // exit 1, the earlier set whole
+    std::vector<std::string> args = gdal;
+    args[5] = "10";
+    const auto style = fs::file_size(sheet.out + ".qml"), raster = fs::file_size(tif);
+    ASSERT_LT(style + 100, raster);
+    const rlim_t half = static_cast<rlim_t>((style + raster) / 2);
+    const Exit full = run_program(args, sheet.errors, [&] {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit r{half, half};
+        setrlimit(RLIMIT_FSIZE, &r);
+    });
+    EXPECT_TRUE(WIFEXITED(full.status) && WEXITSTATUS(full.status) == 1) << full.status << " " << full.err;
+    EXPECT_EQ(full.err.rfind("zorvel_raster: no se puede escribir " + tif + ": ", 0), 0u) << full.err;
+    EXPECT_EQ(std::count(full.err.begin(), full.err.end(), '\n'), 1) << full.err;
+    EXPECT_EQ(test::slurp(tif) + test::slurp(tif + ".aux.xml") + test::slurp(sheet.out + ".qml"), earlier);
 }
 
 TEST(Outputs, RunsRacingForOneOutputLeaveOneWholeSet) {
