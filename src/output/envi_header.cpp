@@ -53,6 +53,20 @@ std::vector<std::string> class_names(const ClassTable& ct) {
     return names;
 }
 
+std::string xml_text(const std::string& s, bool quotes) {
+    std::string x;
+    for (const char c : s) {
+        switch (c) {
+            case '&': x += "&amp;"; break;
+            case '<': x += "&lt;"; break;
+            case '>': x += "&gt;"; break;
+            case '"': x += quotes ? "&quot;" : "\""; break;
+            default: x += c;
+        }
+    }
+    return x;
+}
+
 std::vector<std::array<int, 4>> class_colours(const ClassTable& ct) {
     const std::size_t n = ct.tabord.size() > 1 ? ct.tabord.size() - 1 : 0;
     // the values of no class are transparent

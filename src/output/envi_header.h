@@ -44,6 +44,10 @@ std::array<double, 6> image_geotransform(const ImagePlace& p);
 std::vector<std::string> class_names(const ClassTable& ct);
 std::vector<std::array<int, 4>> class_colours(const ClassTable& ct);
 
+// Text as XML holds it (the VRT's, a GeoTIFF's metadata): & < > as
+// entities, and " too where `quotes`.
+std::string xml_text(const std::string& s, bool quotes = true);
+
 // Writes the header to f and closes it; false, after a stop line naming
 // path, on failure. drawing names the source in the description; wkt, when
 // not empty, is the coordinate system; values, when given, makes it the

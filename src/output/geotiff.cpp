@@ -8,6 +8,7 @@
 #include <cstring>
 #include <vector>
 
+#include "output/envi_header.h"
 #include "reading/ogr_source.h"
 
 namespace zorvel {
@@ -46,21 +47,6 @@ constexpr std::uint64_t kStripBytes = 8192;  // a strip at most, but a row: the 
 constexpr std::uint64_t kMostBytes = 0xFFFFFFFFull - (1u << 20);  // a TIFF's offsets are of 32 bits: room for the head
 
 std::size_t cell_bytes(const RasterOut& r) { return r.type == CellType::Byte ? 1 : r.type == CellType::Float32 ? 4 : 8; }
-
-// Text as XML holds it: & < > as entities, and " too where `quotes`.
-std::string xml_text(const std::string& s, bool quotes) {
-    std::string e;
-    for (const char c : s) {
-        switch (c) {
-            case '&': e += "&amp;"; break;
-            case '<': e += "&lt;"; break;
-            case '>': e += "&gt;"; break;
-            case '"': e += quotes ? "&quot;" : "\""; break;
-            default: e += c;
-        }
-    }
-    return e;
-}
 
 // The metadata as GDAL keeps it in its own tag (which GDAL reads back in the
 // order of the names), each value escaped as GDAL escapes it: once as its

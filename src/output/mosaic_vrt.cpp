@@ -9,20 +9,6 @@ namespace zorvel {
 
 namespace {
 
-std::string xml_text(const std::string& s) {
-    std::string x;
-    for (const char c : s) {
-        switch (c) {
-            case '&': x += "&amp;"; break;
-            case '<': x += "&lt;"; break;
-            case '>': x += "&gt;"; break;
-            case '"': x += "&quot;"; break;
-            default: x += c;
-        }
-    }
-    return x;
-}
-
 // A double as it reads back, whole.
 std::string exact_text(double v) {
     char b[40];
