@@ -143,9 +143,8 @@ private:
         return created ? 0 : 1;
     }
 
-    // A GeoTIFF named by its extension, in no coordinate system or one the
-    // source knows as an EPSG code without GDAL, and without options:
-    // written here (geotiff.h).
+    // A GeoTIFF without options, in no coordinate system or one the source
+    // knows as an EPSG code without GDAL: written here (geotiff.h).
     bool may_write_by_hand() const {
         if (!try_later_ || !cl_.a_srs.empty()) return false;
         const SampleRaster sample(cl_, format_, "", "");
@@ -299,9 +298,10 @@ int run_command_line(const std::vector<std::string>& args, Console& con) {
     try {
         if (cl->plan) return run_plan(*cl, con);
         const std::string format = raster_format(*cl);
-        // a GeoTIFF named by its extension, without creation options, is tried
-        // once the source is read: GDAL loads beside the reading meanwhile
-        const bool try_later = cl->of.empty() && cl->co.empty() && format == kGeoTiff;
+        // a GeoTIFF without creation options (named by its extension, or by
+        // -of where GDAL's module is in place) is written here or tried once
+        // the source is read: GDAL loads beside the reading meanwhile
+        const bool try_later = cl->co.empty() && format == kGeoTiff && (cl->of.empty() || ogr_module_in_place());
         if (!format.empty() && !try_later && !raster_driver_writes(format)) {
             stop_line(con, T_("-of ") + format + T_(": GDAL no escribe rasters en ese formato"));
             return kUsageError;

@@ -31,7 +31,8 @@ std::optional<CommandLine> check_together(Arguments& a, CommandLine& cl, const s
     if (cl.tr != 0.0 && cl.ts) return a.fail(T_("-tr y -ts: el tamano de la celda o el numero de celdas, no ambos"));
     if (cl.tap && cl.tr == 0.0) return a.fail(T_("-tap: alinea a multiplos de -tr, que falta"));
     if (cl.nodata && cl.ot == CellType::Byte) return a.fail(T_("-a_nodata: las clases (-ot Byte) dejan 255 en las celdas sin curva"));
-    if (!cl.of.empty() && cl.of != "ENVI" && !ogr_available())
+    // a GeoTIFF may be written here: GDAL's module in place is enough until then
+    if (!cl.of.empty() && cl.of != "ENVI" && !(cl.of == kGeoTiff && cl.co.empty() ? ogr_module_in_place() : ogr_available()))
         return a.fail(T_("-of: ") + ogr_unavailable_why() + T_(": solo escribe ENVI (los cuatro archivos de SALIDA)"));
     if (!cl.co.empty() && (cl.of.empty() || cl.of == "ENVI") && !ogr_available())
         return a.fail(T_("-co: ") + ogr_unavailable_why() + T_(": solo escribe ENVI, sin opciones de creacion"));
