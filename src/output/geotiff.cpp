@@ -44,7 +44,7 @@ enum : std::uint16_t {
 enum : std::uint16_t { kModelType = 1024, kRasterType = 1025, kGeographicType = 2048, kProjectedType = 3072 };
 
 constexpr std::uint64_t kStripBytes = 8192;  // a strip at most, but a row: the TIFF library's own default
-constexpr std::uint64_t kMostBytes = 0xFFFFFFFFull - (1u << 20);  // a TIFF's offsets are of 32 bits: room for the head
+constexpr std::uint64_t kMostBytes = 0xFFFFFFFFull;  // the end of the last strip a TIFF's offsets of 32 bits reach
 
 std::size_t cell_bytes(const RasterOut& r) { return r.type == CellType::Byte ? 1 : r.type == CellType::Float32 ? 4 : 8; }
 
@@ -252,7 +252,8 @@ bool write_geotiff(std::FILE* f, const RasterOut& r, const std::optional<EpsgSys
     strips.rows = std::min<std::uint64_t>(r.height, std::max<std::uint64_t>(1, kStripBytes / strips.row_bytes));
     strips.count = (r.height + strips.rows - 1) / strips.rows;
     // as GDAL does, a BigTIFF where the offsets of a TIFF would not reach
-    if (!big) big = strips.row_bytes * static_cast<std::uint64_t>(r.height) > kMostBytes;
+    if (!big)
+        big = head_of(r, crs, false, strips, 0).size() + strips.row_bytes * static_cast<std::uint64_t>(r.height) > kMostBytes;
     // the cells follow the head, whose size does not depend on where they begin
     const std::vector<unsigned char> head = head_of(r, crs, *big, strips, head_of(r, crs, *big, strips, 0).size()).bytes();
     const auto failed = [&] {
