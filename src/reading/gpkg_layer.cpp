@@ -172,7 +172,8 @@ std::optional<EpsgSystem> epsg_of(sqlite3* db, const std::string& table) {
     if (sqlite3_step(s.get()) != SQLITE_ROW || sqlite3_column_type(s.get(), 1) != SQLITE_INTEGER) return std::nullopt;
     const long long code = sqlite3_column_int64(s.get(), 1);
     std::string wkt = text_at(s.get(), 2);
-    if (sqlite3_stricmp(text_at(s.get(), 0).c_str(), "EPSG") != 0 || code <= 0 || code > 65535) return std::nullopt;
+    // a GeoTIFF key holds codes up to 32766: those above are its user-defined ones
+    if (sqlite3_stricmp(text_at(s.get(), 0).c_str(), "EPSG") != 0 || code <= 0 || code > 32766) return std::nullopt;
     while (!wkt.empty() && std::isspace(static_cast<unsigned char>(wkt.back()))) wkt.pop_back();
     const std::string n = std::to_string(code);
     const auto ends_with = [&](const std::string& tail) {

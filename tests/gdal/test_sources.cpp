@@ -412,6 +412,20 @@ TEST(Sources, AGeoPackageReadDirectlyGivesWhatGdalGives) {
         SCOPED_TRACE(path + " " + o.where + o.field + o.layer);
         EXPECT_TRUE(open_gpkg_directly(path, o) == nullptr);
     }
+    // the system's EPSG code where gpkg_spatial_ref_sys names it beyond
+    // doubt; none otherwise, for GDAL to tell
+    const auto code = [&](const std::string& path) {
+        const auto e = open_gpkg_directly(path, OgrOptions{})->epsg();
+        return e ? std::to_string(e->code) + (e->geographic ? " geographic" : " projected") : std::string("none");
+    };
+    const std::string where = " WHERE srs_id = 25830";
+    EXPECT_EQ(code(lines_gpkg), "25830 projected");
+    EXPECT_EQ(code(write_source(tmp.root() + "deg", Route::gpkg_z, rings(), 4326)), "4326 geographic");
+    EXPECT_EQ(code(changed("body.gpkg", ("UPDATE gpkg_spatial_ref_sys SET organization = 'NONE'" + where).c_str())), "none");
+    EXPECT_EQ(code(changed("code.gpkg", ("UPDATE gpkg_spatial_ref_sys SET organization_coordsys_id = 25831" + where).c_str())), "none");
+    EXPECT_EQ(code(changed("geocentric.gpkg", ("UPDATE gpkg_spatial_ref_sys SET definition = 'GEOCCS[\"a\",AUTHORITY[\"EPSG\",\"25830\"]]'" + where).c_str())), "none");
+    EXPECT_EQ(code(changed("user.gpkg", ("UPDATE gpkg_spatial_ref_sys SET organization_coordsys_id = 32767, definition = "
+                                         "replace(definition, '\"25830\"]]', '\"32767\"]]')" + where).c_str())), "none");
 
     // the elevation from a field (-a), named in any case, over lines with
     // Z or without; what a row holds that the OGR route reads otherwise or
