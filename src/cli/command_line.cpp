@@ -227,8 +227,7 @@ private:
         return {cl_.output};
     }
 
-    // The GeoTIFF written here, with its sidecar; false
-    // after a stop line.
+    // The GeoTIFF written here, with its sidecar; false after a stop line.
     bool write_by_hand(const RasterOut& r) {
         std::string why;
         if (!write_geotiff(raster_file_.get(), r, crs_, why)) {
