@@ -188,7 +188,7 @@ Head head_of(const RasterOut& r, const std::optional<EpsgSystem>& crs, bool big,
     std::vector<std::uint64_t> offsets(strips.count), counts(strips.count);
     for (std::uint64_t s = 0; s < strips.count; ++s) {
         offsets[s] = first_strip + s * strips.rows * strips.row_bytes;
-        counts[s] = std::min(strips.rows, r.height - s * strips.rows) * strips.row_bytes;
+        counts[s] = std::min(strips.rows, static_cast<std::uint64_t>(r.height) - s * strips.rows) * strips.row_bytes;
     }
     const auto words = [&](std::uint16_t tag, const std::vector<std::uint64_t>& v) {
         if (big) return h.numbers(tag, kLong8, v);
@@ -249,11 +249,12 @@ bool write_geotiff(std::FILE* f, const RasterOut& r, const std::optional<EpsgSys
                    std::optional<bool> big) {
     Strips strips;
     strips.row_bytes = static_cast<std::uint64_t>(r.width) * cell_bytes(r);
-    strips.rows = std::min<std::uint64_t>(r.height, std::max<std::uint64_t>(1, kStripBytes / strips.row_bytes));
-    strips.count = (r.height + strips.rows - 1) / strips.rows;
+    const auto height = static_cast<std::uint64_t>(r.height);
+    strips.rows = std::min<std::uint64_t>(height, std::max<std::uint64_t>(1, kStripBytes / strips.row_bytes));
+    strips.count = (height + strips.rows - 1) / strips.rows;
     // as GDAL does, a BigTIFF where the offsets of a TIFF would not reach
     if (!big)
-        big = head_of(r, crs, false, strips, 0).size() + strips.row_bytes * static_cast<std::uint64_t>(r.height) > kMostBytes;
+        big = head_of(r, crs, false, strips, 0).size() + strips.row_bytes * height > kMostBytes;
     // the cells follow the head, whose size does not depend on where they begin
     const std::vector<unsigned char> head = head_of(r, crs, *big, strips, head_of(r, crs, *big, strips, 0).size()).bytes();
     const auto failed = [&] {
