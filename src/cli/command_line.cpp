@@ -33,13 +33,9 @@ namespace {
 // written as the nodata value (compared as the cells' type holds them); the
 // exit status of the stop, after its line, or 0.
 int values_unfit(Console& con, const CommandLine& cl, const Run& run, const std::optional<Crop>& keep) {
-    const bool single = cl.ot == CellType::Float32;
-    const auto as_stored = [&](double v) { return single ? static_cast<double>(static_cast<float>(v)) : v; };
-    const auto too_large = [&](double v) { return single && std::fabs(v) > std::numeric_limits<float>::max(); };
-    const auto taken = [&](double v) { return cl.nodata && as_stored(v) == as_stored(*cl.nodata); };
-    const auto bad = run.elevation_not([&](double v) { return !too_large(v) && !taken(v); }, keep);
+    const auto bad = run.elevation_unfit(cl.ot, cl.nodata, keep);
     if (!bad) return 0;
-    if (too_large(*bad)) {
+    if (cl.ot == CellType::Float32 && std::fabs(*bad) > std::numeric_limits<float>::max()) {
         stop_line(con, message(T_("la elevacion {1} no cabe en celdas Float32: use -ot Float64"), {number_text(*bad)}));
         return 1;
     }

@@ -1,5 +1,8 @@
 #include "run/run.h"
 
+#include <cmath>
+#include <limits>
+
 #include "base/grid.h"
 #include "run/ending.h"
 #include "run/run_state.h"
@@ -20,15 +23,23 @@ bool Run::treat(Console& con, Report& report, RunSettings& settings, const Conto
 
 const GridSpan& Run::whole() const { return rs_->whole; }
 
-std::optional<double> Run::elevation_not(const std::function<bool(double)>& fits, const std::optional<Crop>& keep) const {
+std::optional<double> Run::elevation_unfit(CellType type, const std::optional<double>& nodata,
+                                           const std::optional<Crop>& keep) const {
+    const bool single = type == CellType::Float32;
+    // doubles hold every elevation: only a nodata value can be taken
+    if (!single && !nodata) return std::nullopt;
+    const auto as_stored = [single](double v) { return single ? static_cast<double>(static_cast<float>(v)) : v; };
+    const double taken = nodata ? as_stored(*nodata) : std::numeric_limits<double>::quiet_NaN();
     const RunState& rs = *rs_;
     const int i0 = keep ? keep->min_i : 0, i1 = keep ? keep->max_i : rs.nb_lig - 1;
     const int j0 = keep ? keep->min_j : 0, j1 = keep ? keep->max_j : rs.nb_col - 1;
-    for (int i = i0; i <= i1; ++i)
-        for (int j = j0; j <= j1; ++j) {
-            const double v = rs.alti[static_cast<std::size_t>(i) * static_cast<std::size_t>(rs.nb_col) + static_cast<std::size_t>(j)];
-            if (v != kNoElevation && !fits(v)) return v;
-        }
+    for (int i = i0; i <= i1; ++i) {
+        const double* row = rs.alti.data() + static_cast<std::size_t>(i) * static_cast<std::size_t>(rs.nb_col);
+        for (int j = j0; j <= j1; ++j)
+            if (const double v = row[j];
+                v != kNoElevation && ((single && std::fabs(v) > std::numeric_limits<float>::max()) || as_stored(v) == taken))
+                return v;
+    }
     return std::nullopt;
 }
 

@@ -5,10 +5,10 @@
 #ifndef ZORVEL_RUN_H
 #define ZORVEL_RUN_H
 
-#include <functional>
 #include <memory>
 #include <optional>
 
+#include "base/cell_type.h"
 #include "base/console.h"
 #include "base/files.h"
 #include "base/report.h"
@@ -37,8 +37,10 @@ public:
     // The whole grid and where the run's cells start in it, once treated.
     const GridSpan& whole() const;
     // The first elevation of the cells kept (all, or those of `keep`) that
-    // `fits` refuses; nullopt where every one fits.
-    std::optional<double> elevation_not(const std::function<bool(double)>& fits, const std::optional<Crop>& keep) const;
+    // cells of `type` cannot hold (beyond Float32's range), or that reads as
+    // `nodata` once held as that type; nullopt where every one fits.
+    std::optional<double> elevation_unfit(CellType type, const std::optional<double>& nodata,
+                                          const std::optional<Crop>& keep) const;
     // The run as it stands, once treated, for what is written of it.
     FinishedRun finished();
     // Writes the outputs and ends the run: its exit status.
