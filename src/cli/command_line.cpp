@@ -151,14 +151,13 @@ private:
     // left unloaded, or GDAL's in its folder; the exit status of a stop, or 0.
     int choose_writer(OpenSheets& sheets) {
         if (format_.empty() || !may_write_by_hand()) return 0;
-        // old-style DXF drawings only, or a GeoPackage that names its system
-        by_hand_ = sheets.first ? cl_.drawings.size() == 1 && sheets.first->epsg() : sheets.ogr.empty();
+        // old-style DXF drawings only, or one source in an EPSG system: a
+        // GeoPackage read directly names it, GDAL's reading states it
+        if (sheets.first) crs_ = sheets.first->epsg() ? sheets.first->epsg() : epsg_system(sheets.first->wkt());
+        by_hand_ = sheets.first ? cl_.drawings.size() == 1 && crs_ : sheets.ogr.empty();
         PendingOutputs& pending = run_.files().pending;
         if (!by_hand_) return raster_.prepare(con_, pending) ? 0 : 1;
-        if (sheets.first) {
-            crs_ = sheets.first->epsg();
-            sheets.first->without_gdal();
-        }
+        if (sheets.first) sheets.first->without_gdal();
         return pending.create(con_, cl_.output, "wb", raster_file_) ? 0 : 1;
     }
 

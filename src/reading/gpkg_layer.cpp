@@ -161,8 +161,8 @@ bool first_has_z(sqlite3* db, const PlainLayer& l) {
 
 // The layer's coordinate system as an EPSG code, where gpkg_spatial_ref_sys
 // names it so beyond doubt: organization EPSG, and a definition that is
-// that system itself (its WKT's own authority the same code), geographic
-// or projected; nullopt otherwise (GDAL then tells it).
+// that system itself (epsg_system, the same code); nullopt otherwise (GDAL
+// then tells it).
 std::optional<EpsgSystem> epsg_of(sqlite3* db, const std::string& table) {
     Statement s = prepare(db,
                           "SELECT s.organization, s.organization_coordsys_id, s.definition FROM gpkg_geometry_columns c "
@@ -170,21 +170,8 @@ std::optional<EpsgSystem> epsg_of(sqlite3* db, const std::string& table) {
     if (!s) return std::nullopt;
     sqlite3_bind_text(s.get(), 1, table.c_str(), -1, SQLITE_TRANSIENT);
     if (sqlite3_step(s.get()) != SQLITE_ROW || sqlite3_column_type(s.get(), 1) != SQLITE_INTEGER) return std::nullopt;
-    const long long code = sqlite3_column_int64(s.get(), 1);
-    std::string wkt = text_at(s.get(), 2);
-    // a GeoTIFF key holds codes up to 32766: those above are its user-defined ones
-    if (sqlite3_stricmp(text_at(s.get(), 0).c_str(), "EPSG") != 0 || code <= 0 || code > 32766) return std::nullopt;
-    while (!wkt.empty() && std::isspace(static_cast<unsigned char>(wkt.back()))) wkt.pop_back();
-    const std::string n = std::to_string(code);
-    const auto ends_with = [&](const std::string& tail) {
-        return wkt.size() >= tail.size() && wkt.compare(wkt.size() - tail.size(), tail.size(), tail) == 0;
-    };
-    if (!ends_with(",AUTHORITY[\"EPSG\",\"" + n + "\"]]") && !ends_with(",ID[\"EPSG\"," + n + "]]")) return std::nullopt;
-    const std::string kind = wkt.substr(0, wkt.find('['));
-    EpsgSystem e{static_cast<int>(code), false};
-    if (kind == "GEOGCS" || kind == "GEOGCRS" || kind == "GEOGRAPHICCRS")
-        e.geographic = true;
-    else if (kind != "PROJCS" && kind != "PROJCRS" && kind != "PROJECTEDCRS")
+    const auto e = epsg_system(text_at(s.get(), 2));
+    if (sqlite3_stricmp(text_at(s.get(), 0).c_str(), "EPSG") != 0 || !e || e->code != sqlite3_column_int64(s.get(), 1))
         return std::nullopt;
     return e;
 }

@@ -9,6 +9,7 @@
 #endif
 #endif
 
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <filesystem>
@@ -134,6 +135,27 @@ std::string srs_wkt(const std::string& user, std::string& why) {
         return "";
     }
     return loaded().module->srs_wkt(user, why);
+}
+
+std::optional<EpsgSystem> epsg_system(std::string wkt) {
+    while (!wkt.empty() && std::isspace(static_cast<unsigned char>(wkt.back()))) wkt.pop_back();
+    // the code between the authority's last quote or comma and "]]"
+    if (wkt.size() < 2 || wkt.compare(wkt.size() - 2, 2, "]]") != 0) return std::nullopt;
+    const std::size_t open = wkt.rfind('[', wkt.size() - 3);
+    if (open == std::string::npos) return std::nullopt;
+    const std::string tag = wkt.substr(wkt.rfind(',', open) + 1, open - wkt.rfind(',', open) - 1);
+    std::string inside = wkt.substr(open + 1, wkt.size() - 3 - open);
+    inside.erase(std::remove(inside.begin(), inside.end(), '"'), inside.end());
+    if ((tag != "AUTHORITY" && tag != "ID") || inside.rfind("EPSG,", 0) != 0) return std::nullopt;
+    const std::string digits = inside.substr(5);
+    if (digits.empty() || digits.size() > 5 || !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return std::nullopt;
+    const int code = std::stoi(digits);
+    if (code < 1 || code > 32766) return std::nullopt;
+    const std::string kind = wkt.substr(0, wkt.find('['));
+    if (kind == "GEOGCS" || kind == "GEOGCRS" || kind == "GEOGRAPHICCRS") return EpsgSystem{code, true};
+    if (kind == "PROJCS" || kind == "PROJCRS" || kind == "PROJECTEDCRS") return EpsgSystem{code, false};
+    return std::nullopt;
 }
 
 std::string raster_driver_for(const std::string& path) {

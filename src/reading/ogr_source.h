@@ -48,6 +48,12 @@ struct EpsgSystem {
     bool geographic = false;
 };
 
+// The system a WKT states where it is an EPSG system itself, geographic or
+// projected: its own authority (the last, closing the WKT) EPSG, with a
+// code a GeoTIFF key holds (1 to 32766; those above are its user-defined
+// ones); nullopt otherwise.
+std::optional<EpsgSystem> epsg_system(std::string wkt);
+
 class OgrSource {
 public:
     // Opens the source's layer with its filter; nullptr, after a stop line
@@ -64,8 +70,9 @@ public:
     // directly learns its coordinate system from GDAL, loaded meanwhile);
     // false, with why, when that failed. wkt() holds once this is true.
     virtual bool settle(std::string&) { return true; }
-    // The layer's coordinate system where the source knows it as an EPSG
-    // code without GDAL; nullopt where it does not, or has none.
+    // The layer's coordinate system as an EPSG code (epsg_system) where the
+    // source knows it before settle(), without GDAL (a GeoPackage read
+    // directly); nullopt otherwise, wkt() telling it where GDAL reads.
     virtual std::optional<EpsgSystem> epsg() const { return std::nullopt; }
     // From now on GDAL loads only for a read that needs it, not beside the
     // reading for wkt(): the caller asks neither wkt() nor settle().

@@ -426,6 +426,27 @@ TEST(Sources, AGeoPackageReadDirectlyGivesWhatGdalGives) {
     EXPECT_EQ(code(changed("geocentric.gpkg", ("UPDATE gpkg_spatial_ref_sys SET definition = 'GEOCCS[\"a\",AUTHORITY[\"EPSG\",\"25830\"]]'" + where).c_str())), "none");
     EXPECT_EQ(code(changed("user.gpkg", ("UPDATE gpkg_spatial_ref_sys SET organization_coordsys_id = 32767, definition = "
                                          "replace(definition, '\"25830\"]]', '\"32767\"]]')" + where).c_str())), "none");
+    // and from any WKT: GDAL's own, in either version, or those that state no EPSG system of their own
+    const auto stated = [](const std::string& wkt) {
+        const auto e = epsg_system(wkt);
+        return e ? std::to_string(e->code) + (e->geographic ? " geographic" : " projected") : std::string("none");
+    };
+    for (const auto& [epsg, said] : {std::pair{25830, "25830 projected"}, std::pair{4326, "4326 geographic"}})
+        for (const char* version : {"WKT1_GDAL", "WKT2_2019"}) {
+            OGRSpatialReferenceH srs = OSRNewSpatialReference(nullptr);
+            OSRImportFromEPSG(srs, epsg);
+            char* text = nullptr;
+            const std::string format = std::string("FORMAT=") + version;
+            const char* options[] = {format.c_str(), nullptr};
+            OSRExportToWktEx(srs, &text, options);
+            EXPECT_EQ(stated(text), said) << text;
+            CPLFree(text);
+            OSRDestroySpatialReference(srs);
+        }
+    for (const char* wkt : {R"(PROJCS["x",UNIT["metre",1,AUTHORITY["EPSG","9001"]]])", R"(LOCAL_CS["a",AUTHORITY["EPSG","5800"]])",
+                            R"(GEOGCS["x",AUTHORITY["EPSG","32767"]])", R"(GEOGCS["x",AUTHORITY["ESRI","4326"]])",
+                            R"(GEOGCS["x",AUTHORITY["EPSG","43x6"]])", "", "]]"})
+        EXPECT_EQ(stated(wkt), "none") << wkt;
 
     // the elevation from a field (-a), named in any case, over lines with
     // Z or without; what a row holds that the OGR route reads otherwise or
@@ -573,6 +594,7 @@ TEST(Sources, AGeoTiffWrittenHereReadsAsGdalsOwn) {
         {"-fill", "-interval", "5", utm},
         {"-ot", "Float32", "-fill", utm},
         {"-ot", "Float32", "-fill", degrees},
+        {"-ot", "Float32", "-where", "cota > 0", utm},  // read through GDAL, its system as GDAL states it
     };
     for (const auto& c : cases) {
         std::vector<std::string> args = {"-q", "--overwrite", "-tr", "4"};
