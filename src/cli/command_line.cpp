@@ -139,10 +139,10 @@ private:
         return created ? 0 : 1;
     }
 
-    // A GeoTIFF without options, in no coordinate system or one the source
-    // knows as an EPSG code without GDAL: written here (geotiff.h).
+    // A GeoTIFF without options, in no coordinate system or an EPSG one:
+    // written here (geotiff.h).
     bool may_write_by_hand() const {
-        if (!try_later_ || !cl_.a_srs.empty()) return false;
+        if (!try_later_) return false;
         const SampleRaster sample(cl_, format_, "", "");
         return plain_geotiff(sample.out);
     }
@@ -151,10 +151,16 @@ private:
     // left unloaded, or GDAL's in its folder; the exit status of a stop, or 0.
     int choose_writer(OpenSheets& sheets) {
         if (format_.empty() || !may_write_by_hand()) return 0;
-        // old-style DXF drawings only, or one source in an EPSG system: a
-        // GeoPackage read directly names it, GDAL's reading states it
-        if (sheets.first) crs_ = sheets.first->epsg() ? sheets.first->epsg() : epsg_system(sheets.first->wkt());
-        by_hand_ = sheets.first ? cl_.drawings.size() == 1 && crs_ : sheets.ogr.empty();
+        // an EPSG system given (-a_srs, read by now), or old-style DXF
+        // drawings only, or one source in an EPSG system: a GeoPackage read
+        // directly names it, GDAL's reading states it
+        if (!cl_.a_srs.empty())
+            crs_ = epsg_system(wkt_);
+        else if (sheets.first)
+            crs_ = sheets.first->epsg() ? sheets.first->epsg() : epsg_system(sheets.first->wkt());
+        by_hand_ = !cl_.a_srs.empty() ? crs_.has_value()
+                   : sheets.first     ? cl_.drawings.size() == 1 && crs_
+                                      : sheets.ogr.empty();
         PendingOutputs& pending = run_.files().pending;
         if (!by_hand_) return raster_.prepare(con_, pending) ? 0 : 1;
         if (sheets.first) sheets.first->without_gdal();
