@@ -44,6 +44,7 @@ enum : std::uint16_t {
 enum : std::uint16_t { kModelType = 1024, kRasterType = 1025, kGeographicType = 2048, kProjectedType = 3072 };
 
 constexpr std::uint64_t kStripBytes = 8192;  // a strip at most, but a row: the TIFF library's own default
+constexpr std::uint64_t kWriteBytes = std::uint64_t{1} << 20;  // the cells go out about this much at a time
 constexpr std::uint64_t kMostBytes = 0xFFFFFFFFull;  // the end of the last strip a TIFF's offsets of 32 bits reach
 
 std::size_t cell_bytes(const RasterOut& r) { return r.type == CellType::Byte ? 1 : r.type == CellType::Float32 ? 4 : 8; }
@@ -262,13 +263,17 @@ bool write_geotiff(std::FILE* f, const RasterOut& r, const std::optional<EpsgSys
         return false;
     };
     if (std::fwrite(head.data(), 1, head.size(), f) != head.size()) return failed();
-    // a strip's cells at a time, as the type holds them
-    const std::size_t width = static_cast<std::size_t>(r.width), per_strip = static_cast<std::size_t>(strips.rows);
+    // the strips follow one another: as many at a time as make about
+    // kWriteBytes, as the type holds them (a write a strip took a third of
+    // a small job's writing)
+    const std::size_t width = static_cast<std::size_t>(r.width);
+    const std::size_t per_strip =
+        static_cast<std::size_t>(strips.rows) * std::max<std::size_t>(1, kWriteBytes / (strips.rows * strips.row_bytes));
     std::vector<unsigned char> bytes(r.type == CellType::Byte ? per_strip * width : 0);
     std::vector<float> singles(r.type == CellType::Float32 ? per_strip * width : 0);
     std::vector<double> doubles(r.type == CellType::Float64 ? per_strip * width : 0);
     for (int i = 0; i < r.height;) {
-        const int rows = std::min(r.height - i, static_cast<int>(per_strip));
+        const int rows = static_cast<int>(std::min<std::size_t>(static_cast<std::size_t>(r.height - i), per_strip));
         for (int k = 0; k < rows; ++k, ++i) {
             const std::size_t at = static_cast<std::size_t>(k) * width;
             if (r.type == CellType::Byte) {

@@ -1,6 +1,7 @@
 #include "output/output.h"
 #include "base/messages.h"
 
+#include <algorithm>
 #include <bit>
 #include <cerrno>
 #include <cstdint>
@@ -104,19 +105,25 @@ bool save(Console& con, const CroppedImage& image, FileHandle& f2, const std::st
 bool save_values(Console& con, const CroppedImage& image, const std::vector<double>& alti, int nb_col,
                  const ValueImage& v, FileHandle& f2, const std::string& path) {
     const bool single = v.type == CellType::Float32;
-    std::vector<unsigned char> row;
+    const std::size_t cell = single ? 4 : 8, row_bytes = cell * static_cast<std::size_t>(image.nb_col3);
+    // as many whole rows at a time as make about kImageBuffer
+    const std::size_t rows_at_once = std::max<std::size_t>(1, kImageBuffer / std::max<std::size_t>(1, row_bytes));
+    std::vector<unsigned char> out(std::min(rows_at_once, static_cast<std::size_t>(std::max(image.nb_lig3, 0))) * row_bytes);
     bool written = true;
-    for (int i = 0; i < image.nb_lig3 && written; ++i) {
-        row.clear();
-        const double* cells = alti.data() + static_cast<std::size_t>(image.min_i + i) * static_cast<std::size_t>(nb_col) +
-                              image.min_j;
-        for (int j = 0; j < image.nb_col3; ++j) {
-            const double a = cells[j] == kNoElevation ? v.nodata : cells[j];
-            // the bytes of the value, least significant first, whatever the machine
-            const std::uint64_t bits = single ? std::bit_cast<std::uint32_t>(static_cast<float>(a)) : bits_of(a);
-            for (int b = 0; b < (single ? 4 : 8); ++b) row.push_back(static_cast<unsigned char>(bits >> (8 * b)));
+    for (int i = 0; i < image.nb_lig3 && written;) {
+        unsigned char* p = out.data();
+        for (std::size_t r = 0; r < rows_at_once && i < image.nb_lig3; ++r, ++i) {
+            const double* cells = alti.data() + static_cast<std::size_t>(image.min_i + i) * static_cast<std::size_t>(nb_col) +
+                                  image.min_j;
+            for (int j = 0; j < image.nb_col3; ++j, p += cell) {
+                const double a = cells[j] == kNoElevation ? v.nodata : cells[j];
+                // the bytes of the value, least significant first, whatever the machine
+                const std::uint64_t bits = single ? std::bit_cast<std::uint32_t>(static_cast<float>(a)) : bits_of(a);
+                for (std::size_t b = 0; b < cell; ++b) p[b] = static_cast<unsigned char>(bits >> (8 * b));
+            }
         }
-        written = std::fwrite(row.data(), 1, row.size(), f2.get()) == row.size();
+        const std::size_t n = static_cast<std::size_t>(p - out.data());
+        written = std::fwrite(out.data(), 1, n, f2.get()) == n;
     }
     if (!written) {
         stop_line(con, T_("no se puede escribir ") + path + ": " + std::strerror(errno));

@@ -596,9 +596,11 @@ TEST(Sources, AGeoTiffWrittenHereReadsAsGdalsOwn) {
         {"-ot", "Float32", "-fill", degrees},
         {"-ot", "Float32", "-where", "cota > 0", utm},  // read through GDAL, its system as GDAL states it
         {"-a_srs", "EPSG:25831", "-fill", dxf},
+        {"-tr", "0.5", "-ot", "Float64", "-fill", dxf},  // 2.5 MB: cells that go out in several writes
     };
     for (const auto& c : cases) {
-        std::vector<std::string> args = {"-q", "--overwrite", "-tr", "4"};
+        std::vector<std::string> args = {"-q", "--overwrite"};
+        if (std::find(c.begin(), c.end(), "-tr") == c.end()) args.insert(args.end(), {"-tr", "4"});
         args.insert(args.end(), c.begin(), c.end());
         SCOPED_TRACE(::testing::PrintToString(args));
         const std::string ours = tmp.root() + "ours.tif", gdals = tmp.root() + "gdals.tif";
@@ -619,6 +621,18 @@ TEST(Sources, AGeoTiffWrittenHereReadsAsGdalsOwn) {
         EXPECT_TRUE(sa == nullptr || sb == nullptr || OSRIsSame(sa, sb));
         GDALClose(a);
         GDALClose(b);
+        // and ENVI's image, written apart, holds the same cells
+        args.erase(args.end() - 3, args.end() - 1);
+        args.back() = tmp.root() + "envi";
+        args.insert(args.end() - 1, {"-of", "ENVI"});
+        ASSERT_EQ(cli(args, &err), 0) << err;
+        const std::string raw = tmp.root() + "envi_zorvl.raw";
+        EXPECT_EQ(grid_read(raw), grid_read(ours));
+        GDALDatasetH e = GDALOpen(raw.c_str(), GA_ReadOnly);
+        ASSERT_TRUE(e != nullptr);
+        EXPECT_EQ(fs::file_size(raw), static_cast<std::uintmax_t>(GDALGetRasterXSize(e)) * GDALGetRasterYSize(e) *
+                                          GDALGetDataTypeSizeBytes(GDALGetRasterDataType(GDALGetRasterBand(e, 1))));
+        GDALClose(e);
     }
     // a BigTIFF, as GDAL writes one past 4 GB, holds the same; a write that fails says why
     RasterOut r;
