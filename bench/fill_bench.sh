@@ -82,6 +82,8 @@ one_dem() {  # name dem.tif interval epsg
   local tj=() tf=() tg=() s srs=""
   ((have_grass)) && srs=$(gdalsrsinfo -o epsg "$dem" 2>/dev/null | grep -o 'EPSG:[0-9]*' | head -1)
   for ((k = 0; k < rounds; ++k)); do
+    # each tool writes into an empty place: an earlier output's removal is timed for none
+    rm -f "$work/ours.tif"
     s=$(seconds "$build/zorvel_raster" -q --overwrite -fill -ot Float32 -a elev "${te[@]}" "$contours" "$work/ours.tif")
     tj+=("$s")
     if ((have_grass && k < grass_rounds)); then
