@@ -7,8 +7,9 @@
 #
 # For each DEM and contour interval: gdal_contour draws the contours into a
 # GeoPackage; the program rasterizes and fills them on the DEM's own grid
-# (-te and -tr of the DEM), writing Float32; GRASS imports the same contours
-# (v.in.ogr), burns their elevations (v.to.rast use=attr) into the same grid,
+# (-te and -tr of the DEM), writing Float32; GRASS sets the same grid as its
+# region (g.region, its bounds and its rows and columns), imports the same
+# contours (v.in.ogr), burns their elevations (v.to.rast use=attr) into it,
 # fills it (r.surf.contour) and exports it (r.out.gdal); gdal_grid
 # triangulates the same vertices onto the same grid. Reported: the program's
 # whole job (median of `rounds`), its fill alone (the stage the program
@@ -61,10 +62,11 @@ seconds() {  # the wall time of a command, its output dropped
   awk -v a="$start" -v b="$end" 'BEGIN {printf "%.3f", b - a}'
 }
 
-# the GRASS job: import, burn, fill, export
+# the GRASS job: the grid set as the program's is (-te and the cells), then
+# import, burn, fill, export; the DEM, which a user of either tool would
+# not have, is not read
 printf '%s\n' '#!/usr/bin/env bash' 'set -e' \
-  'r.in.gdal --quiet input="$1" output=dem' \
-  'g.region raster=dem' \
+  'g.region n="$4" s="$5" e="$6" w="$7" rows="$8" cols="$9"' \
   'v.in.ogr --quiet input="$2" output=contours' \
   'v.to.rast --quiet input=contours output=crast use=attr attribute_column=elev' \
   'r.surf.contour --quiet --overwrite input=crast output=surf' \
@@ -78,6 +80,8 @@ one_dem() {  # name dem.tif interval epsg
   rm -f "$contours"
   gdal_contour -q -i "$interval" -a elev "$dem" "$contours"
   read -r xmin ymin xmax ymax cell < <("$py" "$helper" grid "$dem")
+  local cols lines
+  read -r cols lines < <("$py" "$helper" size "$dem")
   local te=(-te "$xmin" "$ymin" "$xmax" "$ymax" -tr "$cell")
   local tj=() tf=() tg=() s srs=""
   ((have_grass)) && srs=$(gdalsrsinfo -o epsg "$dem" 2>/dev/null | grep -o 'EPSG:[0-9]*' | head -1)
@@ -90,15 +94,14 @@ one_dem() {  # name dem.tif interval epsg
       rm -f "$work/grass.tif"
       # GRASS's own exit status is not the job's: the export is checked instead
       tg+=("$(seconds grass --tmp-location "${srs:-EPSG:$epsg}" --exec "$work/grass_job.sh" "$PWD/$dem" \
-        "$PWD/$contours" "$PWD/$work/grass.tif")")
+        "$PWD/$contours" "$PWD/$work/grass.tif" "$ymax" "$ymin" "$xmax" "$xmin" "$lines" "$cols")")
       [ -f "$work/grass.tif" ] || { echo "the GRASS job on $dem wrote no surface" >&2; exit 1; }
     fi
     # the fill by itself, as the program times its stages
     tf+=("$(ZORVEL_RASTER_STAGES=1 "$build/zorvel_raster" -q --overwrite -fill -ot Float32 -a elev "${te[@]}" "$contours" \
       "$work/ours.tif" 2>&1 | grep -o 'relleno [0-9.]*' | awk '{print $2}')")
   done
-  local cols lines fill
-  read -r cols lines < <("$py" "$helper" size "$dem")
+  local fill
   fill=$(median "${tf[@]}")
   local surfaces=("$work/ours.tif") grass_s="-" times="-" tin_s job
   job=$(median "${tj[@]}")
@@ -177,7 +180,7 @@ report=$(cat <<EOT
 ### $(date -u +%Y-%m-%d) — $(git rev-parse --short HEAD), the surface fill against the DEMs, GRASS r.surf.contour and a TIN
 
 - machine: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | xargs), $(nproc) cores; $(g++ --version | head -1); Release (-O3); $(gdalinfo --version)$( ((have_grass)) && echo "; $(grass --version 2>&1 | head -1)")
-- job: the program's whole run (read, rasterize, fill, write Float32 GeoTIFF), median of $rounds; fill: the fill alone, as the program times it, median of $rounds; GRASS: its whole pipeline (import, burn, r.surf.contour, export), median of $grass_rounds, each run after one of the job's; GRASS / job: the ratio of the two medians; TIN: gdal_grid -a linear on the contours' vertices, one run; error: RMS / 99th percentile / maximum of |surface - DEM| in metres, over the cells all three surfaces have
+- job: the program's whole run (read, rasterize, fill, write Float32 GeoTIFF), median of $rounds; fill: the fill alone, as the program times it, median of $rounds; GRASS: its whole pipeline (the grid set as its region, import, burn, r.surf.contour, export), median of $grass_rounds, each run after one of the job's; GRASS / job: the ratio of the two medians; TIN: gdal_grid -a linear on the contours' vertices, one run; error: RMS / 99th percentile / maximum of |surface - DEM| in metres, over the cells all three surfaces have
 
 | DEM | grid | job s | fill s | GRASS s | GRASS / job | TIN s | error, program | error, GRASS | error, TIN |
 |---|---|---|---|---|---|---|---|---|---|
