@@ -267,13 +267,13 @@ bool write_geotiff(std::FILE* f, const RasterOut& r, const std::optional<EpsgSys
     // kWriteBytes, as the type holds them (a write a strip took a third of
     // a small job's writing)
     const std::size_t width = static_cast<std::size_t>(r.width);
-    const std::size_t per_strip =
+    const std::size_t rows_at_once =
         static_cast<std::size_t>(strips.rows) * std::max<std::size_t>(1, kWriteBytes / (strips.rows * strips.row_bytes));
-    std::vector<unsigned char> bytes(r.type == CellType::Byte ? per_strip * width : 0);
-    std::vector<float> singles(r.type == CellType::Float32 ? per_strip * width : 0);
-    std::vector<double> doubles(r.type == CellType::Float64 ? per_strip * width : 0);
+    std::vector<unsigned char> bytes(r.type == CellType::Byte ? rows_at_once * width : 0);
+    std::vector<float> singles(r.type == CellType::Float32 ? rows_at_once * width : 0);
+    std::vector<double> doubles(r.type == CellType::Float64 ? rows_at_once * width : 0);
     for (int i = 0; i < r.height;) {
-        const int rows = static_cast<int>(std::min<std::size_t>(static_cast<std::size_t>(r.height - i), per_strip));
+        const int rows = static_cast<int>(std::min<std::size_t>(static_cast<std::size_t>(r.height - i), rows_at_once));
         for (int k = 0; k < rows; ++k, ++i) {
             const std::size_t at = static_cast<std::size_t>(k) * width;
             if (r.type == CellType::Byte) {
