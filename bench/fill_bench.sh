@@ -13,11 +13,16 @@
 # fills it (r.surf.contour) and exports it (r.out.gdal); gdal_grid
 # triangulates the same vertices onto the same grid. Reported: the program's
 # whole job (median of `rounds`), its fill alone (the stage the program
-# times, median of `rounds`), GRASS's whole pipeline (median of
-# `grass_rounds`, each run after one of the program's, so that both meet
-# the machine's slow spells alike) and the ratio of the two medians,
-# gdal_grid (one run), and for the three surfaces the RMS, 99th percentile
-# and maximum of |surface - DEM| over the cells all three have.
+# times in those same runs), GRASS's whole pipeline (median of
+# `grass_rounds`) and the ratio of the two medians, gdal_grid (one run), and
+# for the three surfaces the RMS, 99th percentile and maximum of
+# |surface - DEM| over the cells all three have. GRASS and the program take
+# turns, each job right after the other's, so that both meet the machine's
+# spells alike and each finds the memory as the other left it: a run right
+# after one of its own finds the pages that run gave back, still warm, and
+# this machine hands out pages nobody used for some seconds several times
+# slower (the Jacksboro job every 10 m took 0.33 s right after its own and
+# 0.47 s right after GRASS's).
 #
 # DEMs: a seeded synthetic one of smooth hills and pits (1600 x 1600 cells of
 # 5 m, contours every 5 m), matplotlib's sample DEM of the Jacksboro fault
@@ -30,7 +35,8 @@
 #
 #   bench/fill_bench.sh [rounds=7] [DEM.tif:INTERVAL ...]
 #
-# FILL_BENCH_GRASS_ROUNDS (3 by default, at most `rounds`) sets GRASS's runs.
+# FILL_BENCH_GRASS_ROUNDS (`rounds` by default, at most that) sets GRASS's
+# runs: the program's runs past them follow its own.
 #
 # Needs gdal-bin and python3-gdal; grass-core for the pairing; the 8000 x 8000
 # part makes the 500 MB sheet with bench/make_drawing (as run_bench.sh does).
@@ -48,7 +54,7 @@ py=/usr/bin/python3
 helper=bench/fill_bench.py
 have_grass=0
 command -v grass >/dev/null && have_grass=1
-grass_rounds=${FILL_BENCH_GRASS_ROUNDS:-3}
+grass_rounds=${FILL_BENCH_GRASS_ROUNDS:-$rounds}
 ((grass_rounds > rounds)) && grass_rounds=$rounds
 ((grass_rounds < 1)) && grass_rounds=1
 
@@ -60,6 +66,14 @@ seconds() {  # the wall time of a command, its output dropped
   "$@" >/dev/null 2>&1 || true
   end=$(date +%s.%N)
   awk -v a="$start" -v b="$end" 'BEGIN {printf "%.3f", b - a}'
+}
+job_and_fill() {  # the program's wall time, then its fill's as the same run times it
+  local start end told
+  start=$(date +%s.%N)
+  told=$(ZORVEL_RASTER_STAGES=1 "$@" 2>&1 >/dev/null || true)
+  end=$(date +%s.%N)
+  awk -v a="$start" -v b="$end" -v f="$(grep -o 'relleno [0-9.]*' <<<"$told" | awk '{print $2}')" \
+    'BEGIN {printf "%.3f %s", b - a, f}'
 }
 
 # the GRASS job: the grid set as the program's is (-te and the cells), then
@@ -85,11 +99,9 @@ one_dem() {  # name dem.tif interval epsg
   local te=(-te "$xmin" "$ymin" "$xmax" "$ymax" -tr "$cell")
   local tj=() tf=() tg=() s srs=""
   ((have_grass)) && srs=$(gdalsrsinfo -o epsg "$dem" 2>/dev/null | grep -o 'EPSG:[0-9]*' | head -1)
+  local f
   for ((k = 0; k < rounds; ++k)); do
     # each tool writes into an empty place: an earlier output's removal is timed for none
-    rm -f "$work/ours.tif"
-    s=$(seconds "$build/zorvel_raster" -q --overwrite -fill -ot Float32 -a elev "${te[@]}" "$contours" "$work/ours.tif")
-    tj+=("$s")
     if ((have_grass && k < grass_rounds)); then
       rm -f "$work/grass.tif"
       # GRASS's own exit status is not the job's: the export is checked instead
@@ -97,9 +109,10 @@ one_dem() {  # name dem.tif interval epsg
         "$PWD/$contours" "$PWD/$work/grass.tif" "$ymax" "$ymin" "$xmax" "$xmin" "$lines" "$cols")")
       [ -f "$work/grass.tif" ] || { echo "the GRASS job on $dem wrote no surface" >&2; exit 1; }
     fi
-    # the fill by itself, as the program times its stages
-    tf+=("$(ZORVEL_RASTER_STAGES=1 "$build/zorvel_raster" -q --overwrite -fill -ot Float32 -a elev "${te[@]}" "$contours" \
-      "$work/ours.tif" 2>&1 | grep -o 'relleno [0-9.]*' | awk '{print $2}')")
+    rm -f "$work/ours.tif"
+    read -r s f < <(job_and_fill "$build/zorvel_raster" -q --overwrite -fill -ot Float32 -a elev "${te[@]}" "$contours" "$work/ours.tif")
+    tj+=("$s")
+    tf+=("$f")
   done
   local fill
   fill=$(median "${tf[@]}")
@@ -180,7 +193,7 @@ report=$(cat <<EOT
 ### $(date -u +%Y-%m-%d) — $(git rev-parse --short HEAD), the surface fill against the DEMs, GRASS r.surf.contour and a TIN
 
 - machine: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | xargs), $(nproc) cores; $(g++ --version | head -1); Release (-O3); $(gdalinfo --version)$( ((have_grass)) && echo "; $(grass --version 2>&1 | head -1)")
-- job: the program's whole run (read, rasterize, fill, write Float32 GeoTIFF), median of $rounds; fill: the fill alone, as the program times it, median of $rounds; GRASS: its whole pipeline (the grid set as its region, import, burn, r.surf.contour, export), median of $grass_rounds, each run after one of the job's; GRASS / job: the ratio of the two medians; TIN: gdal_grid -a linear on the contours' vertices, one run; error: RMS / 99th percentile / maximum of |surface - DEM| in metres, over the cells all three surfaces have
+- job: the program's whole run (read, rasterize, fill, write Float32 GeoTIFF), median of $rounds; fill: the fill alone, as the program times it in those runs, median of $rounds; GRASS: its whole pipeline (the grid set as its region, import, burn, r.surf.contour, export), median of $grass_rounds; the two take turns, each job right after the other's; GRASS / job: the ratio of the two medians; TIN: gdal_grid -a linear on the contours' vertices, one run; error: RMS / 99th percentile / maximum of |surface - DEM| in metres, over the cells all three surfaces have
 
 | DEM | grid | job s | fill s | GRASS s | GRASS / job | TIN s | error, program | error, GRASS | error, TIN |
 |---|---|---|---|---|---|---|---|---|---|
