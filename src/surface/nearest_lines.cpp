@@ -112,6 +112,15 @@ public:
                 for (std::size_t k = g_.at(i, 0), end = k + static_cast<std::size_t>(g_.nb_col()); k < end; ++k)
                     if (flags[k] != 0) seeded(k);
         };
+        // room for what contours with a vertex about every cell put in the
+        // lists (2.5 a segment), had at once and on this thread: grown by
+        // doubling, or had on the helper's, they took pages of their own
+        // (the Jacksboro contours every 10 m, a million vertices: 133 MB
+        // at the job's peak against 109), and pages no process has used
+        // for some seconds come slowly on some systems
+        const std::size_t room = 3 * segs_.all.size() / (split ? 2 : 1);
+        met_[0].reserve(room);
+        if (split) met_[1].reserve(room);
         const int mid = g_.nb_lig() / 2;
         if (!split) {
             rows(0, g_.nb_lig(), met_[0]);
