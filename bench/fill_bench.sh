@@ -73,7 +73,7 @@ job_and_fill() {  # the program's wall time, then its fill's as the same run tim
   told=$(ZORVEL_RASTER_STAGES=1 "$@" 2>&1 >/dev/null || true)
   end=$(date +%s.%N)
   awk -v a="$start" -v b="$end" -v f="$(grep -o 'relleno [0-9.]*' <<<"$told" | awk '{print $2}')" \
-    'BEGIN {printf "%.3f %s", b - a, f}'
+    'BEGIN {printf "%.3f %s\n", b - a, f}'
 }
 
 # the GRASS job: the grid set as the program's is (-te and the cells), then
