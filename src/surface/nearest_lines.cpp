@@ -4,6 +4,7 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <new>
 #include <optional>
 
 #include "base/threads.h"
@@ -117,10 +118,15 @@ public:
         // doubling, or had on the helper's, they took pages of their own
         // (the Jacksboro contours every 10 m, a million vertices: 133 MB
         // at the job's peak against 109), and pages no process has used
-        // for some seconds come slowly on some systems
+        // for some seconds come slowly on some systems. A help, not a
+        // need: where the address space is short, they grow as before.
         const std::size_t room = 3 * segs_.all.size() / (split ? 2 : 1);
-        met_[0].reserve(room);
-        if (split) met_[1].reserve(room);
+        try {
+            met_[0].reserve(room);
+            if (split) met_[1].reserve(room);
+        } catch (const std::bad_alloc&) {
+            SegmentsMet{}.swap(met_[0]);
+        }
         const int mid = g_.nb_lig() / 2;
         if (!split) {
             rows(0, g_.nb_lig(), met_[0]);
